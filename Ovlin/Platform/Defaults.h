@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <memory>
+#include <optional>
+
+namespace ovlin {
+
+// A typed key-value store, one file per domain under $XDG_CONFIG_HOME/Ovlin/.
+// Values keep their types (boolean, integer, double, text, bytes, lists and maps), so a text
+// stored where a boolean is expected reads back as a text. Every change is written at once,
+// atomically. Thread-safe.
+class Defaults
+{
+public:
+    // The application's own domain.
+    static Defaults &standard();
+    // A named domain, one shared instance per name for the run.
+    static std::shared_ptr<Defaults> suite(const QString &name);
+    // Where the domain `name` is kept.
+    static QString pathForDomain(const QString &name);
+    // Drops the cached instances so the next lookup reads the files again (tests).
+    static void resetSharedForTesting();
+
+    explicit Defaults(QString filePath);
+
+    QString filePath() const { return m_path; }
+
+    bool contains(const QString &key) const;
+    QStringList keys() const;
+    // The stored value with its type, or an invalid QVariant when absent.
+    QVariant object(const QString &key) const;
+
+    // Typed reads: a value of another type reads as nothing.
+    std::optional<bool> boolValue(const QString &key) const;
+    std::optional<qint64> integerValue(const QString &key) const;
+    // An integer or a double (not a boolean).
+    std::optional<double> numberValue(const QString &key) const;
+    std::optional<QString> stringValue(const QString &key) const;
+    std::optional<QByteArray> bytesValue(const QString &key) const;
+
+    // Writes return whether the file was written.
+    bool setObject(const QString &key, const QVariant &value);
+    bool setBool(const QString &key, bool value) { return setObject(key, QVariant(value)); }
+    bool setInteger(const QString &key, qint64 value) { return setObject(key, QVariant(value)); }
+    bool setDouble(const QString &key, double value) { return setObject(key, QVariant(value)); }
+    bool setString(const QString &key, const QString &value) { return setObject(key, QVariant(value)); }
+    bool setBytes(const QString &key, const QByteArray &value) { return setObject(key, QVariant(value)); }
+    bool remove(const QString &key);
+
+    // Normalises a value to the stored types (integers as 64-bit, floats as double), recursively.
+    static QVariant normalized(const QVariant &value);
+
+private:
+    void load();
+    bool writeLocked();
+
+    QString m_path;
+    mutable QMutex m_mutex;
+    QVariantMap m_values;
+    bool m_unreadableFile = false;
+};
+
+} // namespace ovlin

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+namespace ovlin {
+Q_DECLARE_LOGGING_CATEGORY(lcThread)
+Q_DECLARE_LOGGING_CATEGORY(lcStore)
+Q_DECLARE_LOGGING_CATEGORY(lcDefaults)
+Q_DECLARE_LOGGING_CATEGORY(lcEngine)
+Q_DECLARE_LOGGING_CATEGORY(lcNotify)
+Q_DECLARE_LOGGING_CATEGORY(lcUi)
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
+} // namespace ovlin
