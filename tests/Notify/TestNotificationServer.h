@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
@@ -84,4 +86,23 @@ private:
     QList<Call> m_calls;
     int m_capabilityQueries = 0;
     uint m_lastId = 0;
+};
+
+// Sees the notification signals on a connection, whoever sends them, and remembers the senders.
+class SignalProbe : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+
+public:
+    explicit SignalProbe(QDBusConnection bus)
+    {
+        bus.connect(QString(), QStringLiteral("/org/freedesktop/Notifications"),
+                    QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"), this,
+                    SLOT(onActionInvoked(uint, QString)));
+    }
+
+    QStringList senders;
+
+public Q_SLOTS:
+    void onActionInvoked(uint, const QString &) { senders.append(message().service()); }
 };

@@ -292,27 +292,27 @@ private Q_SLOTS:
         QVERIFY(id != 0);
 
         // Another id, an action that was not offered, and a sender that does not own the name.
+        SignalProbe probe(QDBusConnection::sessionBus());
         Q_EMIT m_server->ActionInvoked(id + 100, QStringLiteral("COMPLETE"));
         Q_EMIT m_server->NotificationClosed(id + 100, 2);
         Q_EMIT m_server->ActionInvoked(id, QStringLiteral("rm -rf"));
         QDBusConnection impostorBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("x"));
-        {
-            TestNotificationServer impostor(impostorBus, {});
-            QVERIFY(impostorBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &impostor,
-                                               QDBusConnection::ExportAllSignals));
-            Q_EMIT impostor.ActionInvoked(id, QStringLiteral("COMPLETE"));
-            Q_EMIT impostor.NotificationClosed(id, 2);
-            impostorBus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
-            // The bus has routed the impostor's signals once it answers a call that was sent after them.
-            QVERIFY(impostorBus.interface()->isServiceRegistered(serviceName));
-        }
+        TestNotificationServer impostor(impostorBus, {});
+        QVERIFY(impostorBus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &impostor,
+                                           QDBusConnection::ExportAllSignals));
+        Q_EMIT impostor.ActionInvoked(id, QStringLiteral("COMPLETE"));
+        Q_EMIT impostor.NotificationClosed(id, 2);
+        // The probe shares the centre's connection: once it has the impostor's signal, so has the centre.
+        QTRY_VERIFY_WITH_TIMEOUT(probe.senders.contains(impostorBus.baseService()), 2000);
         roundTrip();
         QVERIFY(m_delegate.responses.isEmpty());
+        impostorBus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
         QDBusConnection::disconnectFromBus(QStringLiteral("x"));
 
         // The notification is still ours to answer.
         Q_EMIT m_server->ActionInvoked(id, QStringLiteral("SNOOZE"));
         QTRY_COMPARE_WITH_TIMEOUT(m_delegate.responses.size(), 1, 2000);
+        QCOMPARE(m_delegate.responses.first().actionIdentifier, QStringLiteral("SNOOZE"));
     }
 
     void closedNotificationIsForgotten()
@@ -337,6 +337,21 @@ private Q_SLOTS:
         Q_EMIT m_server->ActionInvoked(id, QStringLiteral("COMPLETE"));
         roundTrip();
         QVERIFY(m_delegate.responses.isEmpty());
+    }
+
+    // A server that appears after Ovlin started (started on demand, or restarted) is listened to.
+    void serverStartedLater()
+    {
+        m_server->stop();
+        m_center = std::make_unique<DBusNotificationCenter>(QDBusConnection::sessionBus());
+        m_center->setCategories({reminderCategory()});
+        m_center->setDelegate(&m_delegate);
+        QVERIFY(m_server->start());
+
+        const uint id = deliver(reminderRequest());
+        QVERIFY(id != 0);
+        Q_EMIT m_server->ActionInvoked(id, QStringLiteral("COMPLETE"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_delegate.responses.size(), 1, 2000);
     }
 
     void willPresentDecides_data()
