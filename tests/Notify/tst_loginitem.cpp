@@ -1,0 +1,192 @@
+#include "Platform/LoginItem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+using namespace ovlin;
+
+namespace {
+
+QString autostartFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/autostart");
+}
+
+QString readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Runs desktop-file-validate; returns its complaints, empty when the entry is valid.
+QString validate(const QString &path)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (tool.isEmpty())
+        return QStringLiteral("desktop-file-validate not found (scripts/install-deps installs desktop-file-utils)");
+    QProcess process;
+    process.start(tool, {path});
+    if (!process.waitForFinished(10000))
+        return QStringLiteral("desktop-file-validate did not finish");
+    const QString output = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return output.isEmpty() ? QStringLiteral("failed") : output;
+    return output.trimmed();
+}
+
+// The keys of a desktop entry, values as written.
+QMap<QString, QString> keys(const QString &contents)
+{
+    QMap<QString, QString> result;
+    for (const QString &line : contents.split(u'\n', Qt::SkipEmptyParts)) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq > 0)
+            result.insert(line.left(eq), line.mid(eq + 1));
+    }
+    return result;
+}
+
+} // namespace
+
+class TestLoginItem : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        QDir(autostartFolder()).removeRecursively();
+        QFile::remove(autostartFolder());
+    }
+
+    void cleanupTestCase() { init(); }
+
+    void registerAndUnregisterAreIdempotent()
+    {
+        LoginItem item(QStringLiteral("org.ovlin.Ovlin"), QStringLiteral("/usr/bin/ovlin"));
+        QCOMPARE(item.entryPath(), autostartFolder() + QStringLiteral("/org.ovlin.Ovlin.desktop"));
+        QVERIFY(!item.isRegistered());
+
+        QVERIFY(item.register_());
+        QVERIFY(item.isRegistered());
+        const QString first = readAll(item.entryPath());
+        QVERIFY(item.register_());
+        QCOMPARE(readAll(item.entryPath()), first);
+        QCOMPARE(QDir(autostartFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{"org.ovlin.Ovlin.desktop"});
+
+        QVERIFY(item.unregister());
+        QVERIFY(!item.isRegistered());
+        QVERIFY(item.unregister());
+        QVERIFY(!item.isRegistered());
+        QVERIFY(item.errorString().isEmpty());
+    }
+
+    void entryContents()
+    {
+        LoginItem item(QStringLiteral("org.ovlin.Ovlin"), QStringLiteral("/opt/My Apps/ovlin"));
+        QVERIFY(item.register_());
+        const QMap<QString, QString> entry = keys(readAll(item.entryPath()));
+        QVERIFY(readAll(item.entryPath()).startsWith(QStringLiteral("[Desktop Entry]\n")));
+        QCOMPARE(entry.value(QStringLiteral("Type")), QStringLiteral("Application"));
+        QCOMPARE(entry.value(QStringLiteral("Name")), QStringLiteral("Ovlin"));
+        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral("\"/opt/My Apps/ovlin\""));
+        QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("org.ovlin.Ovlin"));
+        QCOMPARE(validate(item.entryPath()), QString());
+    }
+
+    void defaultsToTheRunningProgram()
+    {
+        const LoginItem item;
+        QCOMPARE(item.executable(), QCoreApplication::applicationFilePath());
+        QVERIFY(item.entryPath().endsWith(QStringLiteral("/autostart/org.ovlin.Ovlin.desktop")));
+    }
+
+    void execQuoting_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << "/usr/bin/ovlin"
+                               << "/usr/bin/ovlin";
+        QTest::newRow("space") << "/opt/My Apps/ovlin"
+                               << "\"/opt/My Apps/ovlin\"";
+        QTest::newRow("double quote") << "/opt/a\"b/ovlin"
+                                      << "\"/opt/a\\\\\"b/ovlin\"";
+        QTest::newRow("dollar and backtick") << "/opt/$x`y`/ovlin"
+                                             << "\"/opt/\\\\$x\\\\`y\\\\`/ovlin\"";
+        QTest::newRow("backslash") << "/opt/a\\b/ovlin"
+                                   << "\"/opt/a\\\\\\\\b/ovlin\"";
+        QTest::newRow("single quote") << "/home/o'neil/ovlin"
+                                      << "\"/home/o'neil/ovlin\"";
+        QTest::newRow("percent") << "/opt/100%/ovlin"
+                                 << "/opt/100%%/ovlin";
+        QTest::newRow("non-ASCII") << "/home/zoë/ovlin"
+                                   << "/home/zoë/ovlin";
+    }
+
+    void execQuoting()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        QCOMPARE(LoginItem::execValue(program), exec);
+
+        LoginItem item(QStringLiteral("org.ovlin.Ovlin"), program);
+        QVERIFY(item.register_());
+        QCOMPARE(keys(readAll(item.entryPath())).value(QStringLiteral("Exec")), exec);
+        QCOMPARE(validate(item.entryPath()), QString());
+    }
+
+    void cannotWrite_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("blockFolder");
+        QTest::newRow("file where the folder should be") << "/usr/bin/ovlin" << true;
+        QTest::newRow("relative program") << "ovlin" << false;
+    }
+
+    void cannotWrite()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, blockFolder);
+        if (blockFolder) {
+            QVERIFY(QDir().mkpath(QFileInfo(autostartFolder()).absolutePath()));
+            QFile blocker(autostartFolder());
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
+        LoginItem item(QStringLiteral("org.ovlin.Ovlin"), program);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Login item not registered")));
+        QVERIFY(!item.register_());
+        QVERIFY(!item.errorString().isEmpty());
+        QVERIFY(!item.isRegistered());
+        // Nothing to remove: unregistering still succeeds.
+        QVERIFY(item.unregister());
+    }
+
+    void unregisterReportsFailure()
+    {
+        LoginItem item(QStringLiteral("org.ovlin.Ovlin"), QStringLiteral("/usr/bin/ovlin"));
+        // Something that is not a file stands where the entry would be.
+        QVERIFY(QDir().mkpath(item.entryPath() + QStringLiteral("/inside")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Login item not unregistered")));
+        QVERIFY(!item.unregister());
+        QVERIFY(!item.errorString().isEmpty());
+        QVERIFY(QFileInfo::exists(item.entryPath()));
+    }
+
+    void installedDesktopEntry()
+    {
+        const QString path = QStringLiteral(OVLIN_SOURCE_DIR "/Assets/org.ovlin.Ovlin.desktop");
+        QVERIFY(QFileInfo::exists(path));
+        QCOMPARE(validate(path), QString());
+        const QMap<QString, QString> entry = keys(readAll(path));
+        QCOMPARE(entry.value(QStringLiteral("Name")), QStringLiteral("Ovlin"));
+        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral("ovlin"));
+        QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("org.ovlin.Ovlin"));
+        QVERIFY(entry.value(QStringLiteral("Categories")).split(u';').contains(QStringLiteral("Utility")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLoginItem)
+#include "tst_loginitem.moc"
