@@ -60,8 +60,8 @@ public:
     std::optional<QByteArray> thumbnailData() const { return m_thumbnailData; }
     void setThumbnailData(const std::optional<QByteArray> &data) { assign(m_thumbnailData, data); }
 
-    // The reward's day logs in the order they joined it; both ends stay in step, no duplicates.
-    const QList<std::shared_ptr<MilestoneLog>> &dailyLogs() const { return m_members; }
+    // The reward's day logs in the order they joined it (a copy); both ends stay in step, no duplicates.
+    QList<std::shared_ptr<MilestoneLog>> dailyLogs() const { return m_members; }
     void setDailyLogs(const QList<std::shared_ptr<MilestoneLog>> &logs);
     void appendDailyLog(const std::shared_ptr<MilestoneLog> &log);
     void removeDailyLog(const std::shared_ptr<MilestoneLog> &log);

@@ -70,9 +70,9 @@ public:
     QDateTime createdAt() const { return m_createdAt; }
     void setCreatedAt(const QDateTime &createdAt) { assign(m_createdAt, createdAt); }
 
-    // The reminder's logs in the order they joined it. Changing either end of the relationship
-    // updates the other; a log appears at most once.
-    const QList<std::shared_ptr<ReminderLog>> &logs() const { return m_members; }
+    // The reminder's logs in the order they joined it (a copy: deleting logs while walking it is safe).
+    // Changing either end of the relationship updates the other; a log appears at most once.
+    QList<std::shared_ptr<ReminderLog>> logs() const { return m_members; }
     void setLogs(const QList<std::shared_ptr<ReminderLog>> &logs);
     void appendLog(const std::shared_ptr<ReminderLog> &log);
     // Takes the log out of this reminder's list (the log stays stored, without a reminder).

@@ -53,7 +53,7 @@ public:
         refetch();
     }
 
-    const QList<std::shared_ptr<T>> &result() const
+    QList<std::shared_ptr<T>> result() const
     {
         refreshIfStale();
         return m_result;

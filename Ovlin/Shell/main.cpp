@@ -1,3 +1,4 @@
+#include "Platform/TimeZoneEnvironment.h"
 #include "Shell/AppDelegate.h"
 
 #include <QCoreApplication>
@@ -7,6 +8,7 @@
 // which store it uses.
 int main(int argc, char *argv[])
 {
+    ovlin::pinSystemTimeZone();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Ovlin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(OVLIN_VERSION));

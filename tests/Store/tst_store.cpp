@@ -596,6 +596,21 @@ private Q_SLOTS:
         QCOMPARE(context->fetchCount<MilestoneLog>(), 2);
     }
 
+    void deletingLogsWhileWalkingThem()
+    {
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        auto reminder = makeReminder(QStringLiteral("R"));
+        for (const char *at : {"2026-01-01T08:00:00Z", "2026-01-02T08:00:00Z", "2026-01-03T08:00:00Z"})
+            makeLog(reminder, at);
+        context->insert(reminder);
+        for (const auto &log : reminder->logs())
+            context->remove(log);
+        QVERIFY(reminder->logs().isEmpty());
+        QCOMPARE(context->fetchCount<ReminderLog>(), 0);
+        QVERIFY(context->save());
+    }
+
     void relationshipsToDeletedRecordsAreRefused()
     {
         auto store = openStore();

@@ -1,11 +1,16 @@
 #include "Shell/AppDelegate.h"
 
+#include "Platform/TimeZoneEnvironment.h"
+
 #include "Model/Reminder.h"
 #include "StoreTestSupport.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtTest>
+
+#include <ctime>
 
 using namespace ovlin;
 using namespace storetest;
@@ -255,6 +260,25 @@ private Q_SLOTS:
             QVERIFY(capture.lines().isEmpty());
         }
         qputenv("XDG_DATA_HOME", previous);
+    }
+
+    void pinSystemTimeZone()
+    {
+        const QByteArray previous = qgetenv("TZ");
+        qputenv("TZ", "America/New_York");
+        ovlin::pinSystemTimeZone();
+        QCOMPARE(qgetenv("TZ"), QByteArray("America/New_York"));
+
+        qunsetenv("TZ");
+        ovlin::pinSystemTimeZone();
+        QCOMPARE(qgetenv("TZ"), QByteArray(":/etc/localtime"));
+        // Local time still follows the system zone.
+        QVERIFY(QTimeZone::systemTimeZone().isValid());
+        const QDateTime now = QDateTime::currentDateTime();
+        QCOMPARE(now.offsetFromUtc(), QTimeZone::systemTimeZone().offsetFromUtc(now));
+
+        qputenv("TZ", previous);
+        tzset();
     }
 
     // When not even a memory-only store opens, the program stops with the fatal message. Run in a child
