@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QFlags>
+#include <QHashFunctions>
 #include <QtGlobal>
 
+#include <cstddef>
 #include <memory>
+#include <type_traits>
 
 namespace ovlin {
 
@@ -85,5 +88,12 @@ private:
     State m_state = State::free;
     bool m_dirty = false;
 };
+
+// Records hash by identity, so QSet / QHash of record pointers work.
+template <class T, std::enable_if_t<std::is_base_of_v<StoreRecord, T>, bool> = true>
+size_t qHash(const std::shared_ptr<T> &record, size_t seed = 0) noexcept
+{
+    return ::qHash(static_cast<const void *>(record.get()), seed);
+}
 
 } // namespace ovlin

@@ -658,6 +658,10 @@ private Q_SLOTS:
         QCOMPARE(b.size(), 1);
         QVERIFY(b.first() == a.first());
         QCOMPARE(b.first().get(), a.first().get());
+        // Records hash by identity.
+        const QSet<std::shared_ptr<Reminder>> set{a[0], a[1], b.first()};
+        QCOMPARE(set.size(), 2);
+        QVERIFY(set.contains(b.first()));
         // Relationship ends are those same objects too.
         makeLog(a.first(), "2026-01-01T08:00:00Z");
         QVERIFY(context->fetch<ReminderLog>().first()->reminder() == b.first());
