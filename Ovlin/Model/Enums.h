@@ -23,8 +23,8 @@ inline constexpr std::array<ReminderCategory, 6> allReminderCategories{
     ReminderCategory::movement, ReminderCategory::meditation, ReminderCategory::general};
 inline constexpr std::array<ScheduleType, 3> allScheduleTypes{ScheduleType::fixedTime, ScheduleType::interval,
                                                               ScheduleType::combined};
-inline constexpr std::array<Weekday, 7> allWeekdays{Weekday::monday,   Weekday::tuesday,  Weekday::wednesday,
-                                                    Weekday::thursday, Weekday::friday,   Weekday::saturday,
+inline constexpr std::array<Weekday, 7> allWeekdays{Weekday::monday,   Weekday::tuesday, Weekday::wednesday,
+                                                    Weekday::thursday, Weekday::friday,  Weekday::saturday,
                                                     Weekday::sunday};
 inline constexpr std::array<MilestoneStatus, 3> allMilestoneStatuses{MilestoneStatus::active, MilestoneStatus::achieved,
                                                                      MilestoneStatus::failed};

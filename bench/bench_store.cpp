@@ -1,0 +1,104 @@
+#include "Model/Reminder.h"
+#include "Model/ReminderLog.h"
+#include "Platform/Store.h"
+#include "Platform/TimeZoneEnvironment.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace ovlin;
+
+namespace {
+
+constexpr int reminderCount = 100;
+constexpr int logCount = 200000;
+
+// A store file with 100 reminders and 200,000 logs, made once for all benchmarks.
+const QString &populatedStore()
+{
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.filePath(QStringLiteral("Bench.store"));
+        QString error;
+        auto store = StoreContainer::open(file, &error);
+        if (!store)
+            qFatal("cannot create the benchmark store: %s", qPrintable(error));
+        const QDateTime start = QDateTime::fromString(QStringLiteral("2024-01-01T08:00:00Z"), Qt::ISODate);
+        QList<std::shared_ptr<Reminder>> reminders;
+        for (int i = 0; i < reminderCount; ++i) {
+            auto reminder = Reminder::create(QUuid::createUuid(), QStringLiteral("Habit %1").arg(i),
+                                             ReminderCategory::water, std::nullopt, ScheduleType::interval,
+                                             std::nullopt, 60, start, start.addSecs(12 * 3600),
+                                             {Weekday::monday, Weekday::wednesday, Weekday::friday}, true, start);
+            store->mainContext()->insert(reminder);
+            reminders.append(reminder);
+        }
+        for (int i = 0; i < logCount; ++i) {
+            const QDateTime at = start.addSecs(qint64(i) * 600);
+            const bool done = i % 3 != 0;
+            ReminderLog::create(QUuid::createUuid(), reminders[i % reminderCount], at,
+                                done ? std::optional<QDateTime>(at.addSecs(30)) : std::nullopt,
+                                done ? LogStatus::completed : LogStatus::skipped);
+        }
+        if (!store->mainContext()->save(&error))
+            qFatal("cannot fill the benchmark store: %s", qPrintable(error));
+        return file;
+    }();
+    return path;
+}
+
+void BM_OpenAndLoad(benchmark::State &state)
+{
+    const QString path = populatedStore();
+    for (auto _ : state) {
+        QString error;
+        auto store = StoreContainer::open(path, &error);
+        if (!store || store->mainContext()->fetchCount<ReminderLog>() != logCount) {
+            state.SkipWithError("open failed");
+            break;
+        }
+        state.PauseTiming();
+        store.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenAndLoad)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_SaveOneNewLog(benchmark::State &state)
+{
+    QString error;
+    auto store = StoreContainer::open(populatedStore(), &error);
+    StoreContext *context = store->mainContext();
+    const auto reminder = context->fetch<Reminder>().first();
+    const QDateTime at = QDateTime::fromString(QStringLiteral("2030-01-01T08:00:00Z"), Qt::ISODate);
+    for (auto _ : state) {
+        auto log = ReminderLog::create(QUuid::createUuid(), reminder, at, at, LogStatus::completed);
+        context->insert(log);
+        if (!context->save(&error)) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
+    // Keep the shared file at 200,000 logs for the next run of the open benchmark.
+    for (const auto &log : context->fetch<ReminderLog>([&at](const ReminderLog &l) { return l.scheduledAt() == at; }))
+        context->remove(log);
+    context->save();
+}
+BENCHMARK(BM_SaveOneNewLog)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // As the program does: without it every loaded date costs a read of /etc/localtime.
+    pinSystemTimeZone();
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
