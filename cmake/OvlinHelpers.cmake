@@ -10,3 +10,13 @@ function(ovlin_collect_sources out)
     endforeach()
     set(${out} ${all} PARENT_SCOPE)
 endfunction()
+
+# AUTOMOC does not notice a header that a re-glob adds to an existing build. Its step reruns when a
+# list file of the directory changes, so include one that changes exactly when the target's sources do.
+function(ovlin_autogen_follows_sources target)
+    get_target_property(sources ${target} SOURCES)
+    list(JOIN sources "\n# " listing)
+    set(stamp "${CMAKE_CURRENT_BINARY_DIR}/${target}_sources.cmake")
+    file(CONFIGURE OUTPUT "${stamp}" CONTENT "# ${listing}\n" @ONLY)
+    include("${stamp}")
+endfunction()
