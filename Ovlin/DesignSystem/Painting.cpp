@@ -266,12 +266,24 @@ void Painting::fillPathWith(QPainter &p, const QPainterPath &path, const std::fu
         lp.setRenderHints(p.renderHints());
         lp.translate(-outer.topLeft());
         content(lp);
-        // Keep only what lies inside the path, with soft edges.
+    }
+    // Keep only what lies inside the path, with soft edges: the mask covers the whole layer, so pixels
+    // outside the path are cleared too.
+    QImage mask(layer.size(), QImage::Format_ARGB32_Premultiplied);
+    mask.setDevicePixelRatio(dpr);
+    mask.fill(Qt::transparent);
+    {
+        QPainter mp(&mask);
+        mp.setRenderHint(QPainter::Antialiasing);
+        mp.translate(-outer.topLeft());
+        mp.setPen(Qt::NoPen);
+        mp.setBrush(Qt::black);
+        mp.drawPath(path);
+    }
+    {
+        QPainter lp(&layer);
         lp.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        lp.setRenderHint(QPainter::Antialiasing);
-        lp.setPen(Qt::NoPen);
-        lp.setBrush(Qt::black);
-        lp.drawPath(path);
+        lp.drawImage(QPointF(0, 0), mask);
     }
     p.drawImage(QPointF(outer.topLeft()), layer);
 }

@@ -1,0 +1,74 @@
+// ovlin-gallery: renders every registered design-system page offscreen and writes one PNG per page.
+//   ovlin-gallery <output folder> [--scale N] [--only NAME...]
+#include "GalleryPage.h"
+#include "GalleryRegistry.h"
+
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/ThemeFonts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QStringList>
+#include <QTextStream>
+
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTextStream err(stderr);
+
+    QStringList args = QApplication::arguments().mid(1);
+    QString outDir;
+    double scale = 2;
+    QStringList only;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--scale") && i + 1 < args.size())
+            scale = std::max(1.0, args[++i].toDouble());
+        else if (args[i] == QLatin1String("--only") && i + 1 < args.size())
+            only << args[++i];
+        else if (outDir.isEmpty())
+            outDir = args[i];
+    }
+    if (outDir.isEmpty()) {
+        err << "usage: ovlin-gallery <output folder> [--scale N] [--only NAME...]\n";
+        return 2;
+    }
+    if (!QDir().mkpath(outDir)) {
+        err << "cannot create " << outDir << "\n";
+        return 1;
+    }
+
+    ovlin::Motion::setAnimationsEnabled(false);
+    ovlin::ThemeFonts::ensureLoaded();
+
+    int written = 0;
+    for (const auto &page : ovlin::gallery::pages()) {
+        if (!only.isEmpty() && !only.contains(page.name))
+            continue;
+        std::unique_ptr<QWidget> widget(page.build());
+        widget->setAttribute(Qt::WA_DontShowOnScreen);
+        widget->show();
+        widget->adjustSize();
+        QApplication::processEvents();
+        ovlin::gallery::applyPendingFocus(widget.get());
+        QApplication::processEvents();
+        const QSize size = widget->size();
+        QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        widget->render(&image);
+        const QString file = QDir(outDir).filePath(page.name + QStringLiteral(".png"));
+        if (!image.save(file)) {
+            err << "cannot write " << file << "\n";
+            return 1;
+        }
+        ++written;
+    }
+    QTextStream(stdout) << "wrote " << written << " page(s) to " << outDir << "\n";
+    return written > 0 ? 0 : 1;
+}
