@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QDebug>
+#include <QString>
+
 #include <functional>
+#include <type_traits>
 #include <utility>
 
 namespace ovlin {
@@ -25,5 +29,17 @@ template <typename T> struct Binding
         return {[storage] { return *storage; }, [storage](const T &v) { *storage = v; }};
     }
 };
+
+// A text description of an option's value, for option identities ("title-value").
+template <typename T> QString describeValue(const T &value)
+{
+    if constexpr (std::is_enum_v<T>) {
+        return QString::number(static_cast<qlonglong>(value));
+    } else {
+        QString description;
+        QDebug(&description).noquote().nospace() << value;
+        return description;
+    }
+}
 
 } // namespace ovlin

@@ -175,7 +175,7 @@ void OvlinButton::updateAccessibility()
 
 void OvlinButton::updateSpinner()
 {
-    if (m_isLoading && Motion::animationsEnabled()) {
+    if (m_isLoading && Motion::animationsEnabled() && isVisible()) {
         if (!m_spin) {
             m_spin = new QVariantAnimation(this);
             m_spin->setStartValue(0.0);
@@ -265,6 +265,18 @@ void OvlinButton::focusOutEvent(QFocusEvent *event)
     m_keyboardFocus = false;
     QAbstractButton::focusOutEvent(event);
     update();
+}
+
+void OvlinButton::showEvent(QShowEvent *event)
+{
+    QAbstractButton::showEvent(event);
+    updateSpinner();
+}
+
+void OvlinButton::hideEvent(QHideEvent *event)
+{
+    QAbstractButton::hideEvent(event);
+    updateSpinner();
 }
 
 void OvlinButton::changeEvent(QEvent *event)

@@ -126,7 +126,6 @@ QString OvlinMenuFieldBase::displayedTitle() const
 
 void OvlinMenuFieldBase::refresh()
 {
-    setAccessibleName(displayedTitle());
     updateGeometry();
     update();
 }

@@ -2,7 +2,6 @@
 
 #include "DesignSystem/Binding.h"
 
-#include <QDebug>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -20,12 +19,7 @@ template <typename Value> struct OvlinMenuOption
     QString title;
     std::optional<QString> systemImage;
 
-    QString id() const
-    {
-        QString description;
-        QDebug(&description).noquote().nospace() << value;
-        return title + QLatin1Char('-') + description;
-    }
+    QString id() const { return title + QLatin1Char('-') + describeValue(value); }
 };
 
 // The non-generic part: the field's face and its pop-up menu.

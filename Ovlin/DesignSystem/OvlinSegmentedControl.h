@@ -2,7 +2,6 @@
 
 #include "DesignSystem/Binding.h"
 
-#include <QDebug>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -18,12 +17,7 @@ template <typename Value> struct OvlinSegmentedOption
     Value value;
     QString title;
 
-    QString id() const
-    {
-        QString description;
-        QDebug(&description).noquote().nospace() << value;
-        return title + QLatin1Char('-') + description;
-    }
+    QString id() const { return title + QLatin1Char('-') + describeValue(value); }
 };
 
 // The non-generic part: the track, one segment button per option, the selected look.

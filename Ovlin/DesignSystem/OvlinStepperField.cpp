@@ -67,7 +67,6 @@ public:
     {
         setFixedSize(int(LayoutTokens::controlHeightMedium), int(LayoutTokens::controlHeightMedium));
         setFocusPolicy(Qt::TabFocus);
-        setAccessibleName(symbol);
     }
 
 protected:

@@ -20,7 +20,9 @@
 #include "DesignSystem/ThemeFonts.h"
 
 #include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -98,6 +100,7 @@ template <typename T> Binding<T> heldValue(QWidget *owner, T initial)
 QWidget *segmentedPage()
 {
     auto *page = new GalleryPage(QStringLiteral("OvlinSegmentedControl"));
+    page->setBackground(ThemeColors::surface());
     const QList<OvlinSegmentedOption<QString>> sounds{{QStringLiteral("default"), QStringLiteral("Default")},
                                                       {QStringLiteral("soft"), QStringLiteral("Soft")},
                                                       {QStringLiteral("none"), QStringLiteral("None")}};
@@ -157,12 +160,25 @@ QWidget *menuFieldPage()
     auto *focused = new OvlinMenuField<QString>(heldValue<QString>(page, "any"), "Category", categories, 180.0);
     page->addCell(focused, "keyboard focus");
     simulateFocus(focused);
+
+    // The open menu, captured as a picture (it is a window of its own).
+    auto *opened = new OvlinMenuField<QString>(heldValue<QString>(page, "water"), "Category", categories, 220.0);
+    opened->resize(220, 44);
+    QMenu *menu = opened->popupMenu();
+    menu->adjustSize();
+    auto *shot = new QLabel;
+    shot->setPixmap(menu->grab());
+    menu->close();
+    delete opened;
+    page->addRow(QStringLiteral("menu"));
+    page->addCell(shot, "open menu, Water selected");
     return page;
 }
 
 QWidget *sliderPage()
 {
     auto *page = new GalleryPage(QStringLiteral("OvlinSliderControl"));
+    page->setBackground(ThemeColors::surface());
     page->addRow(QStringLiteral("threshold"));
     page->addCell(new OvlinSliderControl(heldValue<double>(page, 0.8), 0.5, 1, 0.05, "50%", "100%", "80%"), "0.8", 360);
     page->addCell(new OvlinSliderControl(heldValue<double>(page, 0.5), 0.5, 1, 0.05, "50%", "100%", "50%"), "lower",

@@ -44,6 +44,13 @@ GalleryPage::GalleryPage(const QString &title, QWidget *parent) : QWidget(parent
     outer->addStretch(1);
 }
 
+void GalleryPage::setBackground(const QColor &color)
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, color);
+    setPalette(pal);
+}
+
 void GalleryPage::addRow(const QString &text)
 {
     ++m_row;

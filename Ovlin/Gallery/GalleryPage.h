@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QWidget>
 
@@ -19,6 +20,8 @@ public:
     // Adds a cell to the current row: the widget with a small caption under it. `width` > 0 fixes the
     // cell's width (components that fill the width offered are shown at a fixed width, as screens do).
     void addCell(QWidget *widget, const QString &caption = {}, int width = 0);
+    // Shows the page on another background (controls meant for white cards).
+    void setBackground(const QColor &color);
 
 private:
     QGridLayout *m_grid;

@@ -1,5 +1,6 @@
 // ovlin-gallery: renders every registered design-system page offscreen and writes one PNG per page.
 //   ovlin-gallery <output folder> [--scale N] [--only NAME...]
+// Exits non-zero when a page could not be written or anything logged a warning.
 #include "GalleryPage.h"
 #include "GalleryRegistry.h"
 
@@ -14,6 +15,21 @@
 #include <QTextStream>
 
 #include <memory>
+
+namespace {
+// Any warning while rendering is a fault the gallery reports (the offscreen platform's notes about what
+// it cannot do excepted).
+int g_warnings = 0;
+QtMessageHandler g_previousHandler = nullptr;
+
+void countWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && !message.startsWith(QLatin1String("This plugin does not support")))
+        ++g_warnings;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -43,6 +59,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    g_previousHandler = qInstallMessageHandler(countWarnings);
     ovlin::Motion::setAnimationsEnabled(false);
     ovlin::ThemeFonts::ensureLoaded();
 
@@ -70,5 +87,9 @@ int main(int argc, char *argv[])
         ++written;
     }
     QTextStream(stdout) << "wrote " << written << " page(s) to " << outDir << "\n";
+    if (g_warnings > 0) {
+        err << g_warnings << " warning(s) while rendering\n";
+        return 3;
+    }
     return written > 0 ? 0 : 1;
 }
