@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ovlin {
@@ -103,7 +104,9 @@ int OvlinText::heightForWidth(int width) const
 {
     if (m_singleLine)
         return sizeHint().height();
-    return int(std::ceil(m_block.sizeForWidth(std::max(1, width)).height()));
+    // Layouts may ask with more width than the text is allowed to take.
+    const int w = std::clamp(width, 1, std::max(1, maximumWidth()));
+    return int(std::ceil(m_block.sizeForWidth(w).height()));
 }
 
 void OvlinText::paintEvent(QPaintEvent *)

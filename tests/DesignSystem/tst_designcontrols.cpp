@@ -2,6 +2,7 @@
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
+#include "DesignSystem/OvlinButtonPressStyle.h"
 #include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
 #include "DesignSystem/OvlinInputModifier.h"
@@ -12,6 +13,7 @@
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/SectionHeader.h"
 #include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
 #include "WarningGuard.h"
 
 #include <QAbstractButton>
@@ -78,6 +80,13 @@ private slots:
     void buttonAccessibility();
     void buttonGeometry_data();
     void buttonGeometry();
+
+    void buttonHitAreaIsRounded_data();
+    void buttonHitAreaIsRounded();
+    void pressShrinksWhileHeld();
+    void optionIdentity();
+    void textWrapsAndLimitsLines();
+    void dialogGrowsWithMessage();
 
     void segmentedWritesChosenValue();
     void stepperEnabling_data();
@@ -228,6 +237,98 @@ void TestDesignControls::buttonGeometry()
     QCOMPARE(button->width(), fillsWidth ? 300 : 52);
 }
 
+void TestDesignControls::buttonHitAreaIsRounded_data()
+{
+    QTest::addColumn<QPoint>("point");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("centre") << QPoint(80, 22) << 1;
+    QTest::newRow("edge middle") << QPoint(1, 22) << 1;
+    QTest::newRow("top-left corner") << QPoint(1, 1) << 0;
+    QTest::newRow("bottom-right corner") << QPoint(158, 42) << 0;
+}
+
+void TestDesignControls::buttonHitAreaIsRounded()
+{
+    QFETCH(QPoint, point);
+    QFETCH(int, expected);
+    int runs = 0;
+    OvlinButton button("Save", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, false, [&] { ++runs; });
+    button.resize(160, 44);
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    QTest::mouseClick(&button, Qt::LeftButton, {}, point);
+    QCOMPARE(runs, expected);
+}
+
+void TestDesignControls::pressShrinksWhileHeld()
+{
+    OvlinButton button("Save", OvlinButtonStyle::primary, OvlinButtonSize::large, false, false, [] {});
+    button.resize(160, 52);
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    auto *press = button.findChild<OvlinButtonPressStyle *>();
+    QVERIFY(press);
+    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(80, 26));
+    button.repaint();
+    QCOMPARE(press->scale(), OvlinButtonPressStyle::pressedScale);
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(80, 26));
+    button.repaint();
+    QCOMPARE(press->scale(), 1.0);
+
+    // No press feedback while blocked.
+    button.setIsLoading(true);
+    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(80, 26));
+    button.repaint();
+    QCOMPARE(press->scale(), 1.0);
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(80, 26));
+}
+
+void TestDesignControls::optionIdentity()
+{
+    QCOMPARE((OvlinSegmentedOption<int>{7, "Seven"}.id()), QStringLiteral("Seven-7"));
+    QCOMPARE((OvlinSegmentedOption<QString>{"soft", "Soft"}.id()), QStringLiteral("Soft-soft"));
+    QCOMPARE((OvlinMenuOption<Qt::AlignmentFlag>{Qt::AlignLeft, "Left", std::nullopt}.id()), QStringLiteral("Left-1"));
+}
+
+void TestDesignControls::textWrapsAndLimitsLines()
+{
+    OvlinText text("<b>Bold?</b> No, plain text that is long enough to wrap onto several lines", ThemeFonts::body(),
+                   ThemeColors::textPrimary());
+    QCOMPARE(text.text(), QStringLiteral("<b>Bold?</b> No, plain text that is long enough to wrap onto several lines"));
+    QVERIFY(text.hasHeightForWidth());
+    const int wide = text.heightForWidth(2000);
+    const int narrow = text.heightForWidth(120);
+    QVERIFY(narrow > 2 * wide);
+    text.setMaxLines(2);
+    QVERIFY(text.heightForWidth(120) < narrow);
+    const int twoLines = text.heightForWidth(120);
+    text.setLineSpacing(4);
+    QCOMPARE(text.heightForWidth(120), twoLines + 4);
+    text.setLineSpacing(std::nan(""));
+    QCOMPARE(text.heightForWidth(120), twoLines);
+}
+
+void TestDesignControls::dialogGrowsWithMessage()
+{
+    OvlinConfirmationDialog shortOne(
+        "trash", "Delete?", "Short.", "Delete", OvlinButtonStyle::destructive, "Cancel", [] {}, [] {});
+    const QString longMessage = QString("A message that keeps going. ").repeated(12);
+    OvlinConfirmationDialog longOne(
+        "trash", "Delete?", longMessage, "Delete", OvlinButtonStyle::destructive, "Cancel", [] {}, [] {});
+    shortOne.show();
+    longOne.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&longOne));
+    QCOMPARE(longOne.width(), 448);
+    QVERIFY(longOne.height() > shortOne.height() + 60);
+    OvlinText *message = nullptr;
+    for (auto *t : longOne.findChildren<OvlinText *>())
+        if (t->text() == longMessage)
+            message = t;
+    QVERIFY(message);
+    QVERIFY(message->width() <= 360);
+    QVERIFY(message->height() >= message->heightForWidth(message->width()));
+}
+
 void TestDesignControls::segmentedWritesChosenValue()
 {
     auto value = std::make_shared<int>(2);
@@ -242,7 +343,6 @@ void TestDesignControls::segmentedWritesChosenValue()
     QCOMPARE(*value, 3);
     QTest::mouseClick(control.segment(0), Qt::LeftButton);
     QCOMPARE(*value, 1);
-    QCOMPARE(OvlinSegmentedOption<int>({7, "Seven"}).id(), QStringLiteral("Seven-7"));
 }
 
 void TestDesignControls::stepperEnabling_data()
