@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -70,7 +71,11 @@ int main(int argc, char *argv[])
         std::unique_ptr<QWidget> widget(page.build());
         widget->setAttribute(Qt::WA_DontShowOnScreen);
         widget->show();
-        widget->adjustSize();
+        // Not adjustSize(): that keeps a window within part of the (small) offscreen screen.
+        QSize wanted = widget->sizeHint().expandedTo(widget->minimumSizeHint());
+        if (widget->hasHeightForWidth())
+            wanted.setHeight(std::max(wanted.height(), widget->heightForWidth(wanted.width())));
+        widget->resize(wanted);
         QApplication::processEvents();
         ovlin::gallery::applyPendingFocus(widget.get());
         QApplication::processEvents();
