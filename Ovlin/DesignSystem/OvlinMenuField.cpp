@@ -1,0 +1,237 @@
+#include "DesignSystem/OvlinMenuField.h"
+
+#include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/Painting.h"
+#include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
+#include "Platform/MainThread.h"
+
+#include <QFocusEvent>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyleOptionMenuItem>
+
+#include <cmath>
+
+namespace ovlin {
+
+namespace {
+
+constexpr double kItemHeight = 28;
+constexpr double kItemIcon = 16;
+
+// Menu items drawn as a row: optional symbol, title, flexible gap, check mark on the selected option.
+class MenuItemStyle : public QProxyStyle
+{
+public:
+    MenuItemStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+                           const QWidget *widget) const override
+    {
+        if (type == CT_MenuItem) {
+            if (const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option)) {
+                const QFontMetricsF fm(ThemeFonts::body());
+                const double gap = LayoutTokens::spacingSM;
+                double w = 2 * gap + fm.horizontalAdvance(item->text) + gap + kItemIcon;
+                if (!item->icon.isNull())
+                    w += kItemIcon + gap;
+                return QSize(int(std::ceil(w)), int(kItemHeight));
+            }
+        }
+        return QProxyStyle::sizeFromContents(type, option, size, widget);
+    }
+
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *p,
+                     const QWidget *widget) const override
+    {
+        const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+        if (element != CE_MenuItem || !item || item->menuItemType != QStyleOptionMenuItem::Normal) {
+            QProxyStyle::drawControl(element, option, p, widget);
+            return;
+        }
+        p->save();
+        p->setRenderHint(QPainter::Antialiasing);
+        const QRectF r(option->rect);
+        const bool active = option->state & State_Selected;
+        if (active)
+            Painting::fillRounded(*p, r.adjusted(4, 1, -4, -1), LayoutTokens::radiusSM, ThemeColors::green200());
+        const double gap = LayoutTokens::spacingSM;
+        double x = r.left() + gap + 4;
+        const QColor ink = ThemeColors::textPrimary();
+        if (!item->icon.isNull()) {
+            const QPixmap pm =
+                item->icon.pixmap(QSize(int(kItemIcon), int(kItemIcon)), p->device()->devicePixelRatioF());
+            p->drawPixmap(QRectF(x, r.center().y() - kItemIcon / 2, kItemIcon, kItemIcon), pm, QRectF(pm.rect()));
+            x += kItemIcon + gap;
+        }
+        const QFontMetricsF fm(ThemeFonts::body());
+        const double checkX = r.right() - gap - 4 - kItemIcon;
+        p->setFont(ThemeFonts::body());
+        p->setPen(ink);
+        p->drawText(QPointF(x, r.center().y() + (fm.ascent() - fm.descent()) / 2),
+                    fm.elidedText(item->text, Qt::ElideRight, std::max(0.0, checkX - gap - x)));
+        if (item->checked)
+            IconRegistry::paint(*p, QRectF(checkX, r.center().y() - kItemIcon / 2, kItemIcon, kItemIcon),
+                                QStringLiteral("checkmark"), ink);
+        p->restore();
+    }
+};
+
+} // namespace
+
+OvlinMenuFieldBase::OvlinMenuFieldBase(const QString &title, std::optional<double> width, QWidget *parent)
+    : QWidget(parent), m_title(title)
+{
+    setFocusPolicy(Qt::TabFocus);
+    setFixedHeight(int(LayoutTokens::controlHeightMedium));
+    setFieldWidth(width);
+}
+
+void OvlinMenuFieldBase::setTitle(const QString &title)
+{
+    m_title = title;
+    refresh();
+}
+
+void OvlinMenuFieldBase::setFieldWidth(std::optional<double> width)
+{
+    if (width && std::isfinite(*width) && *width >= 0) {
+        m_width = width;
+        setFixedWidth(int(std::lround(*width)));
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    } else {
+        m_width.reset();
+        setMinimumWidth(0);
+        setMaximumWidth(QWIDGETSIZE_MAX);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+    updateGeometry();
+    update();
+}
+
+QString OvlinMenuFieldBase::displayedTitle() const
+{
+    for (int i = 0; i < optionCount(); ++i)
+        if (isOptionSelected(i))
+            return optionTitle(i);
+    return m_title;
+}
+
+void OvlinMenuFieldBase::refresh()
+{
+    updateGeometry();
+    update();
+}
+
+QSize OvlinMenuFieldBase::sizeHint() const
+{
+    const QFontMetricsF fm(ThemeFonts::body());
+    const double w = 2 * LayoutTokens::spacingLG + fm.horizontalAdvance(displayedTitle()) + LayoutTokens::spacingSM +
+                     LayoutTokens::menuIconSize;
+    return QSize(m_width ? int(std::lround(*m_width)) : int(std::ceil(w)), int(LayoutTokens::controlHeightMedium));
+}
+
+QMenu *OvlinMenuFieldBase::popupMenu()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    // Parentless, so that a screen rebuilding this field while the menu is open cannot delete the menu
+    // under its own signal; it deletes itself when it closes.
+    auto *menu = new QMenu;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    auto *style = new MenuItemStyle;
+    style->setParent(menu);
+    menu->setStyle(style);
+    menu->setFont(ThemeFonts::body());
+    menu->setMinimumWidth(width());
+    const QPointer<OvlinMenuFieldBase> self(this);
+    for (int i = 0; i < optionCount(); ++i) {
+        QAction *action = menu->addAction(optionTitle(i));
+        if (const auto image = optionImage(i); image && !image->isEmpty()) {
+            const double dpr = devicePixelRatioF();
+            action->setIcon(QIcon(IconRegistry::pixmap(*image, kItemIcon, ThemeColors::textPrimary(), dpr)));
+        }
+        action->setCheckable(true);
+        action->setChecked(isOptionSelected(i));
+        connect(action, &QAction::triggered, menu, [self, i] {
+            if (!self)
+                return;
+            self->chooseOption(i);
+            if (self)
+                self->refresh();
+        });
+    }
+    menu->popup(mapToGlobal(QPoint(0, height() + 4)));
+    return menu;
+}
+
+void OvlinMenuFieldBase::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        popupMenu();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void OvlinMenuFieldBase::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+        event->key() == Qt::Key_Down) {
+        popupMenu();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void OvlinMenuFieldBase::focusInEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void OvlinMenuFieldBase::focusOutEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = false;
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+void OvlinMenuFieldBase::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF r(rect());
+    const double radius = LayoutTokens::radiusButton;
+    Painting::drawShadow(p, r, radius, LayoutTokens::cardShadow, Painting::withOpacity(ThemeColors::shadow(), 0.04));
+    Painting::fillRounded(p, r, radius, ThemeColors::surface());
+    Painting::strokeInside(p, r, radius, ThemeColors::border(), 1);
+
+    const double pad = LayoutTokens::spacingLG;
+    const double tile = LayoutTokens::menuIconSize;
+    const QRectF tileRect(r.right() - pad - tile, r.center().y() - tile / 2, tile, tile);
+    Painting::fillRounded(p, tileRect, LayoutTokens::radiusSM, ThemeColors::green200());
+    const double glyph = IconRegistry::symbolSize(ThemeFonts::captionEmphasis());
+    IconRegistry::paint(p, QRectF(tileRect.center().x() - glyph / 2, tileRect.center().y() - glyph / 2, glyph, glyph),
+                        QStringLiteral("chevron.up.chevron.down"), ThemeColors::primaryDark());
+
+    const QFont &font = ThemeFonts::body();
+    const QFontMetricsF fm(font);
+    const double textRight = tileRect.left() - LayoutTokens::spacingSM;
+    const QString text = fm.elidedText(displayedTitle(), Qt::ElideRight, std::max(0.0, textRight - (r.left() + pad)));
+    p.setFont(font);
+    p.setPen(ThemeColors::textPrimary());
+    p.drawText(QPointF(r.left() + pad, r.center().y() + (fm.ascent() - fm.descent()) / 2), text);
+    if (m_keyboardFocus)
+        Painting::strokeInside(p, r, radius, ThemeColors::neutral700(), 2);
+}
+
+} // namespace ovlin

@@ -1,0 +1,100 @@
+// ovlin-gallery: renders every registered design-system page offscreen and writes one PNG per page.
+//   ovlin-gallery <output folder> [--scale N] [--only NAME...]
+// Exits non-zero when a page could not be written or anything logged a warning.
+#include "GalleryPage.h"
+#include "GalleryRegistry.h"
+
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/ThemeFonts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QStringList>
+#include <QTextStream>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+// Any warning while rendering is a fault the gallery reports (the offscreen platform's notes about what
+// it cannot do excepted).
+int g_warnings = 0;
+QtMessageHandler g_previousHandler = nullptr;
+
+void countWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && !message.startsWith(QLatin1String("This plugin does not support")))
+        ++g_warnings;
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTextStream err(stderr);
+
+    QStringList args = QApplication::arguments().mid(1);
+    QString outDir;
+    double scale = 2;
+    QStringList only;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--scale") && i + 1 < args.size())
+            scale = std::max(1.0, args[++i].toDouble());
+        else if (args[i] == QLatin1String("--only") && i + 1 < args.size())
+            only << args[++i];
+        else if (outDir.isEmpty())
+            outDir = args[i];
+    }
+    if (outDir.isEmpty()) {
+        err << "usage: ovlin-gallery <output folder> [--scale N] [--only NAME...]\n";
+        return 2;
+    }
+    if (!QDir().mkpath(outDir)) {
+        err << "cannot create " << outDir << "\n";
+        return 1;
+    }
+
+    g_previousHandler = qInstallMessageHandler(countWarnings);
+    ovlin::Motion::setAnimationsEnabled(false);
+    ovlin::ThemeFonts::ensureLoaded();
+
+    int written = 0;
+    for (const auto &page : ovlin::gallery::pages()) {
+        if (!only.isEmpty() && !only.contains(page.name))
+            continue;
+        std::unique_ptr<QWidget> widget(page.build());
+        widget->setAttribute(Qt::WA_DontShowOnScreen);
+        widget->show();
+        // Not adjustSize(): that keeps a window within part of the (small) offscreen screen.
+        QSize wanted = widget->sizeHint().expandedTo(widget->minimumSizeHint());
+        if (widget->hasHeightForWidth())
+            wanted.setHeight(std::max(wanted.height(), widget->heightForWidth(wanted.width())));
+        widget->resize(wanted);
+        QApplication::processEvents();
+        ovlin::gallery::applyPendingFocus(widget.get());
+        QApplication::processEvents();
+        const QSize size = widget->size();
+        QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        widget->render(&image);
+        const QString file = QDir(outDir).filePath(page.name + QStringLiteral(".png"));
+        if (!image.save(file)) {
+            err << "cannot write " << file << "\n";
+            return 1;
+        }
+        ++written;
+    }
+    QTextStream(stdout) << "wrote " << written << " page(s) to " << outDir << "\n";
+    if (g_warnings > 0) {
+        err << g_warnings << " warning(s) while rendering\n";
+        return 3;
+    }
+    return written > 0 ? 0 : 1;
+}
