@@ -1,0 +1,39 @@
+#pragma once
+
+// Qt Core only: the presentation loop talks to banners through this interface, so it runs headless in
+// tests and without the widgets library.
+
+#include "Banners/AppActivity.h"
+#include "Banners/BannerData.h"
+
+namespace ovlin {
+
+// Shows banners in their two places. BannerManager is the real one.
+class BannerPresenter
+{
+public:
+    virtual ~BannerPresenter() = default;
+
+    // Inside the main window; replaces the in-window banner and leaves the floating panel alone.
+    virtual void present(const QString &title, const QString &message, BannerStyle style,
+                         const QList<BannerAction> &actions) = 0;
+    // In a new floating panel at the top of the screen; replaces the previous panel only.
+    virtual void showFloating(const QString &title, const QString &message, BannerStyle style,
+                              const QList<BannerAction> &actions) = 0;
+    // Empties both places.
+    virtual void dismiss() = 0;
+};
+
+// Puts a banner where the user will see it: into the main window while it is in front of the user,
+// otherwise into the floating panel, which stays on top without taking focus. A popover or a panel
+// alone does not count as a window: a banner published there would reach nobody.
+inline void showBanner(BannerPresenter &presenter, const AppActivity &activity, const QString &title,
+                       const QString &message, BannerStyle style, const QList<BannerAction> &actions)
+{
+    if (activity.isActiveWithVisibleWindow())
+        presenter.present(title, message, style, actions);
+    else
+        presenter.showFloating(title, message, style, actions);
+}
+
+} // namespace ovlin

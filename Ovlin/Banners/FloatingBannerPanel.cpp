@@ -1,0 +1,116 @@
+#include "Banners/FloatingBannerPanel.h"
+
+#include "Banners/InAppBannerView.h"
+#include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/Motion.h"
+#include "Platform/Log.h"
+#include "Platform/MainThread.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVariantAnimation>
+
+#include <cmath>
+
+namespace ovlin {
+
+namespace {
+constexpr int kPanelWidth = int(LayoutTokens::bannerPanelWidth);
+constexpr double kSlideSeconds = 0.28;
+} // namespace
+
+FloatingBannerPanel::FloatingBannerPanel(BannerData banner, std::function<void()> onDismiss)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                           Qt::NoDropShadowWindowHint)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    setWindowTitle(QStringLiteral("Ovlin"));
+
+    // The panel is exactly as tall as its card, so two-line titles and three-line messages are not clipped.
+    const int height = InAppBannerView::cardHeight(banner, kPanelWidth);
+    m_view = new InAppBannerView(std::move(banner), std::move(onDismiss), this);
+    m_view->setGeometry(0, 0, kPanelWidth, height);
+    setFixedSize(kPanelWidth, height);
+    setAccessibleName(m_view->accessibleName());
+}
+
+FloatingBannerPanel::~FloatingBannerPanel() = default;
+
+FloatingBannerPanel::Placement FloatingBannerPanel::placement(const QRect &availableGeometry, int height)
+{
+    const int h = std::max(0, height);
+    const int x = availableGeometry.x() + int(std::floor((availableGeometry.width() - kPanelWidth) / 2.0));
+    const int top = availableGeometry.y();
+    Placement p;
+    p.start = QRect(x, top - int(LayoutTokens::spacingMD) - h, kPanelWidth, h);
+    p.target = QRect(x, top + int(LayoutTokens::bannerPanelTopMargin), kPanelWidth, h);
+    return p;
+}
+
+QScreen *FloatingBannerPanel::targetScreen()
+{
+    if (QScreen *primary = QGuiApplication::primaryScreen())
+        return primary;
+    const auto screens = QGuiApplication::screens();
+    return screens.isEmpty() ? nullptr : screens.first();
+}
+
+void FloatingBannerPanel::appear(QScreen *screen)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_slide)
+        m_slide->stop();
+    if (!screen) {
+        qCDebug(lcUi) << "No screen for the banner panel; showing it without animation";
+        setWindowOpacity(1.0);
+        show();
+        raise();
+        return;
+    }
+    const Placement p = placement(screen->availableGeometry(), height());
+    setScreen(screen);
+    setGeometry(p.start);
+    setWindowOpacity(0.0);
+    show();
+    raise();
+
+    const int ms = Motion::durationMs(MotionCurve::easeOut(kSlideSeconds));
+    if (ms <= 0) {
+        setGeometry(p.target);
+        setWindowOpacity(1.0);
+        return;
+    }
+    auto *slide = new QVariantAnimation(this);
+    slide->setStartValue(0.0);
+    slide->setEndValue(1.0);
+    slide->setDuration(ms);
+    slide->setEasingCurve(Motion::easeOutCurve());
+    connect(slide, &QVariantAnimation::valueChanged, this, [this, p](const QVariant &value) {
+        const double t = value.toDouble();
+        const int y = int(std::lround(p.start.y() + (p.target.y() - p.start.y()) * t));
+        setGeometry(QRect(QPoint(p.target.x(), y), p.target.size()));
+        setWindowOpacity(t);
+    });
+    m_slide = slide;
+    slide->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void FloatingBannerPanel::orderOut()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_slide)
+        m_slide->stop();
+    hide();
+}
+
+bool FloatingBannerPanel::isSliding() const
+{
+    return m_slide && m_slide->state() == QAbstractAnimation::Running;
+}
+
+} // namespace ovlin

@@ -1,0 +1,662 @@
+#include "Banners/BannerManager.h"
+#include "Banners/BannerPresenter.h"
+#include "Banners/FloatingBannerPanel.h"
+#include "Banners/GalleryBanners.h"
+#include "Banners/InAppBannerView.h"
+#include "Banners/MainWindowActivity.h"
+#include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/WarningGuard.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+using namespace ovlin;
+using Role = BannerAction::Role;
+
+Q_DECLARE_METATYPE(QList<ovlin::BannerAction::Role>)
+
+namespace {
+
+BannerAction makeAction(const QString &title, Role role, std::function<void()> handler = {})
+{
+    BannerAction a;
+    a.title = title;
+    a.role = role;
+    a.handler = std::move(handler);
+    return a;
+}
+
+QList<BannerAction> reminderActions(QStringList *log = nullptr)
+{
+    auto note = [log](const QString &what) {
+        return [log, what] {
+            if (log)
+                log->append(what);
+        };
+    };
+    return {makeAction("Skip", Role::destructive, note("Skip")),
+            makeAction("In 15 min", Role::secondary, note("In 15 min")),
+            makeAction("Done", Role::primary, note("Done"))};
+}
+
+BannerData makeBanner(const QString &title, const QString &message, QList<BannerAction> actions = {})
+{
+    BannerData b;
+    b.title = title;
+    b.message = message;
+    b.actions = std::move(actions);
+    return b;
+}
+
+QString longText(int words)
+{
+    QStringList list;
+    for (int i = 0; i < words; ++i)
+        list << QStringLiteral("stretching");
+    return list.join(' ');
+}
+
+QStringList titles(const QList<QAbstractButton *> &buttons)
+{
+    QStringList out;
+    for (const auto *b : buttons)
+        out << b->text();
+    return out;
+}
+
+QAbstractButton *buttonTitled(const InAppBannerView &view, const QString &title)
+{
+    for (QAbstractButton *b : view.buttons())
+        if (b->text() == title)
+            return b;
+    return nullptr;
+}
+
+// Shown, so that the view has laid out its buttons for the width.
+void showAt(InAppBannerView &view, int width)
+{
+    view.resize(width, view.heightForWidth(width));
+    view.show();
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class FakeActivity : public AppActivity
+{
+public:
+    bool active = false;
+    bool isActiveWithVisibleWindow() const override { return active; }
+};
+
+class RecordingPresenter : public BannerPresenter
+{
+public:
+    QStringList calls;
+    void present(const QString &title, const QString &, BannerStyle, const QList<BannerAction> &) override
+    {
+        calls << "present " + title;
+    }
+    void showFloating(const QString &title, const QString &, BannerStyle, const QList<BannerAction> &) override
+    {
+        calls << "showFloating " + title;
+    }
+    void dismiss() override { calls << "dismiss"; }
+};
+
+} // namespace
+
+class TestBanners : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void bannerEqualityById();
+    void presentReplacesCurrent();
+    void placesAreIndependent();
+    void dismissClearsBothPlaces_data();
+    void dismissClearsBothPlaces();
+    void windowOrFloatingByActivity_data();
+    void windowOrFloatingByActivity();
+    void mainWindowActivity_data();
+    void mainWindowActivity();
+    void mainWindowActivityFollowsTheRealApplicationState();
+
+    void actionOrderByRole_data();
+    void actionOrderByRole();
+    void okWhenNoActions();
+    void handlerRunsThenDismisses_data();
+    void handlerRunsThenDismisses();
+    void cardWidthAndCentring_data();
+    void cardWidthAndCentring();
+    void longTextsStopAtTwoAndThreeLines();
+    void accessibleLabel();
+
+    void panelPlacementIsPureAndUsesTheAvailableArea_data();
+    void panelPlacementIsPureAndUsesTheAvailableArea();
+    void panelIsAsTallAsItsBanner();
+    void panelIsAFloatingToolWindowThatTakesNoFocus();
+    void panelSlidesDownAndFadesIn();
+    void panelWithoutScreenShowsAtOnce();
+
+    void galleryRenders();
+
+private:
+    std::unique_ptr<BannerManager> m_manager;
+};
+
+void TestBanners::init()
+{
+    Motion::setAnimationsEnabled(false);
+    m_manager = std::make_unique<BannerManager>();
+}
+
+void TestBanners::cleanup()
+{
+    m_manager.reset();
+    flushDeletes();
+}
+
+void TestBanners::bannerEqualityById()
+{
+    const BannerData a = makeBanner("Water", "Drink");
+    BannerData sameTexts = makeBanner("Water", "Drink");
+    QVERIFY(a.id != sameTexts.id);
+    QVERIFY(!(a == sameTexts));
+
+    BannerData copy = a;
+    copy.title = "Something else";
+    copy.actions = reminderActions();
+    QVERIFY(copy == a);
+}
+
+void TestBanners::presentReplacesCurrent()
+{
+    QSignalSpy changed(m_manager.get(), &BannerManager::currentChanged);
+    QStringList log;
+    m_manager->present("Water", "Drink", BannerStyle::reminder, reminderActions(&log));
+    QVERIFY(m_manager->current().has_value());
+    const BannerData first = *m_manager->current();
+    QCOMPARE(first.title, QString("Water"));
+    QCOMPARE(first.message, QString("Drink"));
+    QCOMPARE(first.actions.size(), 3);
+    QCOMPARE(m_manager->currentTransition().kind, MotionCurve::Kind::spring);
+
+    m_manager->present("Water", "Drink", BannerStyle::reminder, reminderActions(&log));
+    QVERIFY(m_manager->current().has_value());
+    // Same texts, new banner: the window sees a change.
+    QVERIFY(!(*m_manager->current() == first));
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(m_manager->floatingPanel(), nullptr);
+    QVERIFY(log.isEmpty());
+}
+
+void TestBanners::placesAreIndependent()
+{
+    m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, {});
+    QPointer<FloatingBannerPanel> firstPanel = m_manager->floatingPanel();
+    QVERIFY(firstPanel);
+    QVERIFY(firstPanel->isVisible());
+    QVERIFY(!m_manager->current());
+
+    m_manager->present("Water", "Drink", BannerStyle::reminder, {});
+    QCOMPARE(m_manager->floatingPanel(), firstPanel.data());
+    QVERIFY(m_manager->current());
+    const QUuid inWindow = m_manager->current()->id;
+
+    m_manager->showFloating("Meditate", "Breathe", BannerStyle::reminder, {});
+    QVERIFY(m_manager->floatingPanel() != firstPanel.data());
+    QVERIFY(m_manager->floatingPanel()->isVisible());
+    QCOMPARE(m_manager->floatingPanel()->bannerView()->banner().title, QString("Meditate"));
+    QCOMPARE(m_manager->current()->id, inWindow);
+    // The replaced panel goes at once, without animation, and is released.
+    QVERIFY(!firstPanel || !firstPanel->isVisible());
+    flushDeletes();
+    QVERIFY(!firstPanel);
+}
+
+void TestBanners::dismissClearsBothPlaces_data()
+{
+    QTest::addColumn<bool>("inWindow");
+    QTest::addColumn<bool>("floating");
+    QTest::newRow("nothing shown") << false << false;
+    QTest::newRow("window only") << true << false;
+    QTest::newRow("panel only") << false << true;
+    QTest::newRow("both") << true << true;
+}
+
+void TestBanners::dismissClearsBothPlaces()
+{
+    QFETCH(bool, inWindow);
+    QFETCH(bool, floating);
+    if (inWindow)
+        m_manager->present("Water", "Drink", BannerStyle::reminder, reminderActions());
+    if (floating)
+        m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, reminderActions());
+    QPointer<FloatingBannerPanel> panel = m_manager->floatingPanel();
+
+    QSignalSpy changed(m_manager.get(), &BannerManager::currentChanged);
+    m_manager->dismiss();
+    QVERIFY(!m_manager->current());
+    QCOMPARE(m_manager->floatingPanel(), nullptr);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(m_manager->currentTransition().kind, MotionCurve::Kind::easeOut);
+    QVERIFY(!panel || !panel->isVisible());
+    flushDeletes();
+    QVERIFY(!panel);
+}
+
+void TestBanners::windowOrFloatingByActivity_data()
+{
+    QTest::addColumn<bool>("active");
+    QTest::newRow("main window in front: inside the window") << true;
+    QTest::newRow("otherwise: the floating panel") << false;
+}
+
+void TestBanners::windowOrFloatingByActivity()
+{
+    QFETCH(bool, active);
+    FakeActivity activity;
+    activity.active = active;
+
+    RecordingPresenter recorder;
+    showBanner(recorder, activity, "Water", "Drink", BannerStyle::reminder, reminderActions());
+    QCOMPARE(recorder.calls, QStringList{(active ? "present " : "showFloating ") + QString("Water")});
+
+    showBanner(*m_manager, activity, "Water", "Drink", BannerStyle::reminder, reminderActions());
+    QCOMPARE(m_manager->current().has_value(), active);
+    QCOMPARE(m_manager->floatingPanel() != nullptr, !active);
+    if (!active)
+        QVERIFY(m_manager->floatingPanel()->isVisible());
+}
+
+void TestBanners::mainWindowActivity_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("no main window registered") << "none" << false;
+    QTest::newRow("visible while active") << "visible" << true;
+    QTest::newRow("visible while inactive") << "inactive" << false;
+    QTest::newRow("minimised") << "minimised" << false;
+    QTest::newRow("hidden") << "hidden" << false;
+    QTest::newRow("destroyed") << "destroyed" << false;
+    QTest::newRow("only a popover is visible") << "popover" << false;
+    QTest::newRow("only the floating panel is visible") << "panel" << false;
+    QTest::newRow("popover beside the visible window") << "popover and window" << true;
+}
+
+void TestBanners::mainWindowActivity()
+{
+    QFETCH(QString, scenario);
+    QFETCH(bool, expected);
+
+    Qt::ApplicationState state = scenario == "inactive" ? Qt::ApplicationInactive : Qt::ApplicationActive;
+    MainWindowActivity activity([&state] { return state; });
+    auto main = std::make_unique<QWidget>();
+    main->resize(400, 300);
+    QWidget popover(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    popover.resize(200, 200);
+
+    if (scenario != "none")
+        activity.setMainWindow(main.get());
+    if (scenario == "visible" || scenario == "inactive" || scenario == "popover and window" || scenario == "destroyed")
+        main->show();
+    if (scenario == "minimised")
+        main->showMinimized();
+    if (scenario == "hidden") {
+        main->show();
+        main->hide();
+    }
+    if (scenario == "destroyed")
+        main.reset();
+    if (scenario == "popover" || scenario == "popover and window")
+        popover.show();
+    if (scenario == "panel")
+        m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, {});
+
+    QCOMPARE(activity.isActiveWithVisibleWindow(), expected);
+    if (main)
+        QCOMPARE(activity.mainWindow(), scenario == "none" ? nullptr : main.get());
+    else
+        QCOMPARE(activity.mainWindow(), nullptr);
+}
+
+void TestBanners::mainWindowActivityFollowsTheRealApplicationState()
+{
+    MainWindowActivity activity;
+    QWidget main;
+    main.resize(400, 300);
+    activity.setMainWindow(&main);
+    QVERIFY(!activity.isActiveWithVisibleWindow());
+
+    main.show();
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main, 1000));
+    QTRY_VERIFY_WITH_TIMEOUT(activity.isActiveWithVisibleWindow(), 1000);
+
+    m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, {});
+    QVERIFY(activity.isActiveWithVisibleWindow());
+
+    main.showMinimized();
+    QVERIFY(!activity.isActiveWithVisibleWindow());
+}
+
+void TestBanners::actionOrderByRole_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QList<Role>>("roles");
+    QTest::addColumn<QStringList>("leading");
+    QTest::addColumn<QStringList>("trailing");
+
+    QTest::newRow("first attempts") << QStringList{"Skip", "In 15 min", "Done"}
+                                    << QList<Role>{Role::destructive, Role::secondary, Role::primary}
+                                    << QStringList{"Skip"} << QStringList{"In 15 min", "Done"};
+    QTest::newRow("third attempt") << QStringList{"I failed", "Done"} << QList<Role>{Role::destructive, Role::primary}
+                                   << QStringList{"I failed"} << QStringList{"Done"};
+    QTest::newRow("only destructive") << QStringList{"A", "B"} << QList<Role>{Role::destructive, Role::destructive}
+                                      << QStringList{"A", "B"} << QStringList{};
+    QTest::newRow("no destructive") << QStringList{"Done", "Later"} << QList<Role>{Role::primary, Role::secondary}
+                                    << QStringList{} << QStringList{"Done", "Later"};
+    QTest::newRow("interleaved keeps each group's order")
+        << QStringList{"P", "D1", "S", "D2"}
+        << QList<Role>{Role::primary, Role::destructive, Role::secondary, Role::destructive} << QStringList{"D1", "D2"}
+        << QStringList{"P", "S"};
+}
+
+void TestBanners::actionOrderByRole()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QList<Role>, roles);
+    QFETCH(QStringList, leading);
+    QFETCH(QStringList, trailing);
+
+    QList<BannerAction> actions;
+    for (int i = 0; i < names.size(); ++i)
+        actions << makeAction(names.at(i), roles.at(i));
+    InAppBannerView withActions(makeBanner("Water", "Drink", actions), {});
+    showAt(withActions, 700);
+
+    const auto buttons = withActions.buttons();
+    QCOMPARE(titles(buttons), leading + trailing);
+
+    const QRect card = withActions.cardRect();
+    QCOMPARE(card.width(), 560);
+    const int gap = int(LayoutTokens::spacingSM);
+    int x = card.left() + int(LayoutTokens::spacingXL);
+    for (int i = 0; i < leading.size(); ++i) {
+        QCOMPARE(buttons.at(i)->x(), x);
+        x += buttons.at(i)->width() + gap;
+    }
+    int right = card.left() + card.width() - int(LayoutTokens::spacingXL);
+    for (int i = int(buttons.size()) - 1; i >= int(leading.size()); --i) {
+        QCOMPARE(buttons.at(i)->x() + buttons.at(i)->width(), right);
+        right -= buttons.at(i)->width() + gap;
+    }
+    for (const auto *b : buttons) {
+        QCOMPARE(b->height(), 36);
+        QCOMPARE(b->y() + b->height() + int(LayoutTokens::spacingLG), card.bottom() + 1);
+    }
+}
+
+void TestBanners::okWhenNoActions()
+{
+    int dismissed = 0;
+    InAppBannerView view(makeBanner("Water", "Drink"), [&dismissed] { ++dismissed; });
+    showAt(view, 560);
+    QCOMPARE(titles(view.buttons()), QStringList{"OK"});
+    QAbstractButton *ok = view.buttons().first();
+    QCOMPARE(ok->accessibleName(), QString("OK"));
+    QCOMPARE(ok->x() + ok->width(), 560 - int(LayoutTokens::spacingXL));
+
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(dismissed, 1);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(dismissed, 1);
+}
+
+void TestBanners::handlerRunsThenDismisses_data()
+{
+    QTest::addColumn<bool>("floating");
+    QTest::newRow("in-window banner") << false;
+    QTest::newRow("floating panel") << true;
+}
+
+void TestBanners::handlerRunsThenDismisses()
+{
+    QFETCH(bool, floating);
+    BannerManager &manager = *m_manager;
+    QStringList log;
+    QPointer<FloatingBannerPanel> panel;
+    auto stillShown = [&] { return floating ? bool(panel && panel->isVisible()) : manager.current().has_value(); };
+    QList<BannerAction> actions = {
+        makeAction("Skip", Role::destructive, [&] { log << "Skip"; }),
+        makeAction("Done", Role::primary, [&] { log << (stillShown() ? "Done while shown" : "Done after"); })};
+    connect(&manager, &BannerManager::currentChanged, this, [&] {
+        if (!manager.current())
+            log << "dismissed";
+    });
+
+    std::unique_ptr<InAppBannerView> inWindow;
+    InAppBannerView *view = nullptr;
+    // The other place holds a banner too: answering one empties both.
+    if (floating) {
+        manager.present("Other", "Other", BannerStyle::reminder, reminderActions());
+        manager.showFloating("Water", "Drink", BannerStyle::reminder, actions);
+        panel = manager.floatingPanel();
+        view = panel->bannerView();
+    } else {
+        manager.showFloating("Other", "Other", BannerStyle::reminder, reminderActions());
+        manager.present("Water", "Drink", BannerStyle::reminder, actions);
+        inWindow = std::make_unique<InAppBannerView>(*manager.current(), [&manager] { manager.dismiss(); });
+        showAt(*inWindow, 600);
+        view = inWindow.get();
+    }
+
+    QAbstractButton *done = buttonTitled(*view, "Done");
+    QVERIFY(done);
+    QTest::mouseClick(done, Qt::LeftButton);
+    QCOMPARE(log, (QStringList{"Done while shown", "dismissed"}));
+    QVERIFY(!manager.current());
+    QCOMPARE(manager.floatingPanel(), nullptr);
+    if (floating)
+        QVERIFY(!panel || !panel->isVisible());
+
+    // The same card cannot be answered twice while it goes away.
+    if (floating ? bool(panel) : true) {
+        QTest::mouseClick(buttonTitled(*view, "Skip"), Qt::LeftButton);
+        QCOMPARE(log.size(), 2);
+    }
+    flushDeletes();
+    QVERIFY(!panel);
+}
+
+void TestBanners::cardWidthAndCentring_data()
+{
+    QTest::addColumn<int>("offered");
+    QTest::addColumn<int>("cardX");
+    QTest::addColumn<int>("cardWidth");
+    QTest::newRow("wider: 560 and centred") << 800 << 120 << 560;
+    QTest::newRow("exactly 560") << 560 << 0 << 560;
+    QTest::newRow("narrower: takes what it gets") << 420 << 0 << 420;
+}
+
+void TestBanners::cardWidthAndCentring()
+{
+    QFETCH(int, offered);
+    QFETCH(int, cardX);
+    QFETCH(int, cardWidth);
+    InAppBannerView view(makeBanner("Water", longText(12), reminderActions()), {});
+    showAt(view, offered);
+    QCOMPARE(view.cardRect(), QRect(cardX, 0, cardWidth, view.heightForWidth(offered)));
+    QCOMPARE(view.buttons().first()->x(), cardX + 24);
+    QCOMPARE(view.buttons().last()->geometry().right() + 1, cardX + cardWidth - 24);
+    if (offered < 560)
+        QVERIFY(view.heightForWidth(offered) > view.heightForWidth(560));
+}
+
+void TestBanners::longTextsStopAtTwoAndThreeLines()
+{
+    const int oneLine = InAppBannerView::cardHeight(makeBanner("Water", "Drink", reminderActions()), 560);
+    const int full = InAppBannerView::cardHeight(makeBanner(longText(14), longText(30), reminderActions()), 560);
+    const int longer = InAppBannerView::cardHeight(makeBanner(longText(60), longText(200), reminderActions()), 560);
+    QVERIFY(full > oneLine);
+    QCOMPARE(longer, full);
+    // The old fixed panel height could not hold a card whose texts take all their lines.
+    QVERIFY(full > int(LayoutTokens::bannerPanelHeight));
+}
+
+void TestBanners::accessibleLabel()
+{
+    InAppBannerView view(makeBanner("Water", "Drink up."), {});
+    QCOMPARE(view.accessibleName(), QString("Notification: Water. Drink up."));
+}
+
+void TestBanners::panelPlacementIsPureAndUsesTheAvailableArea_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QRect>("start");
+    QTest::addColumn<QRect>("target");
+
+    QTest::newRow("second display to the right")
+        << QRect(1920, 30, 1280, 994) << 170 << QRect(2280, -152, 560, 170) << QRect(2280, 50, 560, 170);
+    QTest::newRow("second display, tall banner")
+        << QRect(1920, 30, 1280, 994) << 214 << QRect(2280, -196, 560, 214) << QRect(2280, 50, 560, 214);
+    QTest::newRow("dock on the left") << QRect(80, 25, 1360, 875) << 140 << QRect(480, -127, 560, 140)
+                                      << QRect(480, 45, 560, 140);
+    QTest::newRow("display to the left") << QRect(-1280, 0, 1280, 1024) << 170 << QRect(-920, -182, 560, 170)
+                                         << QRect(-920, 20, 560, 170);
+}
+
+void TestBanners::panelPlacementIsPureAndUsesTheAvailableArea()
+{
+    QFETCH(QRect, available);
+    QFETCH(int, height);
+    QFETCH(QRect, start);
+    QFETCH(QRect, target);
+    const auto placement = FloatingBannerPanel::placement(available, height);
+    QCOMPARE(placement.start, start);
+    QCOMPARE(placement.target, target);
+    // The start lies wholly above the available area; the resting place is centred on it.
+    QVERIFY(placement.start.bottom() < available.top());
+    QCOMPARE(placement.target.center().x(), available.center().x());
+}
+
+void TestBanners::panelIsAsTallAsItsBanner()
+{
+    const QString title = longText(14);
+    const QString message = longText(30);
+    const int cardHeight = InAppBannerView::cardHeight(makeBanner(title, message, reminderActions()), 560);
+    QVERIFY(cardHeight > int(LayoutTokens::bannerPanelHeight));
+
+    m_manager->showFloating(title, message, BannerStyle::reminder, reminderActions());
+    FloatingBannerPanel *panel = m_manager->floatingPanel();
+    QVERIFY(panel);
+    QCOMPARE(panel->size(), QSize(560, cardHeight));
+    QCOMPARE(panel->bannerView()->geometry(), QRect(0, 0, 560, cardHeight));
+    QCOMPARE(panel->bannerView()->cardRect(), QRect(0, 0, 560, cardHeight));
+    for (const auto *b : panel->bannerView()->buttons())
+        QVERIFY(panel->rect().contains(b->geometry()));
+
+    const QRect available = FloatingBannerPanel::targetScreen()->availableGeometry();
+    QCOMPARE(panel->geometry(), FloatingBannerPanel::placement(available, cardHeight).target);
+}
+
+// The offscreen platform activates every window it shows, so the focus itself is left to X11; what is checked
+// here is what the window system is asked for.
+void TestBanners::panelIsAFloatingToolWindowThatTakesNoFocus()
+{
+    m_manager->showFloating("Water", "Drink", BannerStyle::reminder, reminderActions());
+    FloatingBannerPanel *panel = m_manager->floatingPanel();
+    QVERIFY(panel->isVisible());
+    const Qt::WindowFlags flags = panel->windowFlags();
+    QVERIFY(flags.testFlag(Qt::Tool));
+    QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
+    QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(flags.testFlag(Qt::WindowDoesNotAcceptFocus));
+    QVERIFY(panel->testAttribute(Qt::WA_ShowWithoutActivating));
+    QVERIFY(panel->testAttribute(Qt::WA_TranslucentBackground));
+    QVERIFY(panel->testAttribute(Qt::WA_X11DoNotAcceptFocus));
+    QCOMPARE(panel->focusPolicy(), Qt::NoFocus);
+    for (const auto *b : panel->bannerView()->buttons())
+        QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(panel->windowOpacity(), 1.0);
+}
+
+void TestBanners::panelSlidesDownAndFadesIn()
+{
+    Motion::setAnimationsEnabled(true);
+    m_manager->showFloating("Water", "Drink", BannerStyle::reminder, reminderActions());
+    FloatingBannerPanel *panel = m_manager->floatingPanel();
+    const auto placement =
+        FloatingBannerPanel::placement(FloatingBannerPanel::targetScreen()->availableGeometry(), panel->height());
+    QVERIFY(panel->isSliding());
+    QCOMPARE(panel->geometry(), placement.start);
+    QCOMPARE(panel->windowOpacity(), 0.0);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->isSliding(), 2000);
+    QCOMPARE(panel->geometry(), placement.target);
+    QCOMPARE(panel->windowOpacity(), 1.0);
+
+    // A newer panel during the slide replaces it at once.
+    m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, {});
+    QPointer<FloatingBannerPanel> second = m_manager->floatingPanel();
+    QVERIFY(second->isSliding());
+    m_manager->dismiss();
+    QVERIFY(!second->isVisible());
+    QVERIFY(!second->isSliding());
+}
+
+void TestBanners::panelWithoutScreenShowsAtOnce()
+{
+    Motion::setAnimationsEnabled(true);
+    FloatingBannerPanel panel(makeBanner("Water", "Drink"), {});
+    const QPoint before = panel.pos();
+    panel.appear(nullptr);
+    QVERIFY(panel.isVisible());
+    QVERIFY(!panel.isSliding());
+    QCOMPARE(panel.windowOpacity(), 1.0);
+    QCOMPARE(panel.pos(), before);
+    panel.orderOut();
+    QVERIFY(!panel.isVisible());
+}
+
+void TestBanners::galleryRenders()
+{
+    WarningGuard warnings;
+    QStringList names;
+    registerBannerGallery([&names](const QString &name, std::function<QWidget *()> make) {
+        names << name;
+        std::unique_ptr<QWidget> widget(make());
+        QVERIFY(widget);
+        QVERIFY(!widget->size().isEmpty());
+        QImage image(widget->size() * 2, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(2);
+        image.fill(QColor(0xEE, 0xEE, 0xEE));
+        widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        const QString dir = qEnvironmentVariable("OVLIN_BANNER_RENDER_DIR");
+        if (!dir.isEmpty()) {
+            QString file = name;
+            file.replace(QRegularExpression("[^A-Za-z0-9]+"), "-");
+            image.save(QDir(dir).filePath(file.toLower() + ".png"));
+        }
+    });
+    QCOMPARE(names, (QStringList{"In-app banner, three actions", "In-app banner, two actions",
+                                 "Floating banner panel, three actions", "Floating banner panel, two actions"}));
+    QCOMPARE(warnings.messages(), QStringList{});
+}
+
+QTEST_MAIN(TestBanners)
+#include "tst_banners.moc"
