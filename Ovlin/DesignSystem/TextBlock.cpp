@@ -1,0 +1,130 @@
+#include "DesignSystem/TextBlock.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace ovlin {
+
+namespace {
+
+struct LaidLine
+{
+    QString text; // the line's own text, elided when it is the last kept line of a longer text
+    double width = 0;
+};
+
+QString normalized(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
+    t.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    t.replace(QLatin1Char('\r'), QChar::LineSeparator);
+    return t;
+}
+
+std::vector<LaidLine> layoutLines(const TextBlock &block, double width)
+{
+    std::vector<LaidLine> lines;
+    if (block.text.isEmpty())
+        return lines;
+    const double w = std::isfinite(width) && width > 0 ? width : 1e6;
+    const QString text = normalized(block.text);
+    QTextLayout layout(text, block.font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const QFontMetricsF fm(block.font);
+    while (true) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid())
+            break;
+        line.setLineWidth(w);
+        const int start = line.textStart();
+        const int length = line.textLength();
+        if (block.maxLines > 0 && int(lines.size()) == block.maxLines - 1 && start + length < text.size()) {
+            // Last allowed line: the rest of the text, elided to fit.
+            QString rest = text.mid(start);
+            rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+            const QString elided = fm.elidedText(rest, Qt::ElideRight, w);
+            lines.push_back({elided, fm.horizontalAdvance(elided)});
+            break;
+        }
+        QString own = text.mid(start, length);
+        while (!own.isEmpty() && (own.back() == QChar::LineSeparator || own.back().isSpace()))
+            own.chop(1);
+        lines.push_back({own, std::min(w, fm.horizontalAdvance(own))});
+    }
+    layout.endLayout();
+    return lines;
+}
+
+double lineHeight(const QFont &font)
+{
+    const QFontMetricsF fm(font);
+    return fm.ascent() + fm.descent();
+}
+
+} // namespace
+
+double TextBlock::naturalWidth() const
+{
+    const QFontMetricsF fm(font);
+    double widest = 0;
+    for (const QString &line : normalized(text).split(QChar::LineSeparator))
+        widest = std::max(widest, fm.horizontalAdvance(line));
+    return std::ceil(widest);
+}
+
+QSizeF TextBlock::sizeForWidth(double width) const
+{
+    const auto lines = layoutLines(*this, width);
+    if (lines.empty())
+        return QSizeF(0, 0);
+    double widest = 0;
+    for (const auto &l : lines)
+        widest = std::max(widest, l.width);
+    const double h = lines.size() * lineHeight(font) + (lines.size() - 1) * std::max(0.0, lineSpacing);
+    return QSizeF(std::ceil(widest), std::ceil(h));
+}
+
+int TextBlock::lineCount(double width) const
+{
+    return int(layoutLines(*this, width).size());
+}
+
+void TextBlock::paint(QPainter &p, const QRectF &rect) const
+{
+    const auto lines = layoutLines(*this, rect.width());
+    if (lines.empty())
+        return;
+    const QFontMetricsF fm(font);
+    const double lh = lineHeight(font);
+    const double spacing = std::max(0.0, lineSpacing);
+    const double total = lines.size() * lh + (lines.size() - 1) * spacing;
+    double y = rect.top();
+    if (alignment & Qt::AlignVCenter)
+        y = rect.top() + (rect.height() - total) / 2;
+    else if (alignment & Qt::AlignBottom)
+        y = rect.bottom() - total;
+    p.save();
+    p.setFont(font);
+    p.setPen(color);
+    for (const auto &line : lines) {
+        double x = rect.left();
+        if (alignment & Qt::AlignHCenter)
+            x = rect.left() + (rect.width() - line.width) / 2;
+        else if (alignment & Qt::AlignRight)
+            x = rect.right() - line.width;
+        p.drawText(QPointF(x, y + fm.ascent()), line.text);
+        y += lh + spacing;
+    }
+    p.restore();
+}
+
+} // namespace ovlin

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+class QPainter;
+
+namespace ovlin {
+
+// A block of plain text (never interpreted as markup) wrapped to a width, with an optional line limit
+// (the last kept line ends in an ellipsis) and extra spacing between lines.
+struct TextBlock
+{
+    QString text;
+    QFont font;
+    QColor color;
+    int maxLines = 0; // 0: no limit
+    double lineSpacing = 0;
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
+
+    // Width of the longest line when nothing wraps.
+    double naturalWidth() const;
+    // Size of the laid-out block for a given width (width = the widest line).
+    QSizeF sizeForWidth(double width) const;
+    // Paints the block inside `rect` (horizontal alignment per line, vertical alignment of the block).
+    void paint(QPainter &p, const QRectF &rect) const;
+    // Number of lines the text takes at `width`, after the line limit.
+    int lineCount(double width) const;
+};
+
+} // namespace ovlin
