@@ -182,6 +182,11 @@ CelebrationOverlay::CelebrationOverlay(CelebrationManager *manager, QWidget *par
         connect(m_manager, &CelebrationManager::activeEventChanged, this, &CelebrationOverlay::onActiveEventChanged);
         connect(m_manager, &CelebrationManager::celebrationCopyChanged, this,
                 &CelebrationOverlay::onCelebrationCopyChanged);
+        // Without its manager nothing could dismiss a card: leave the window free.
+        connect(m_manager, &QObject::destroyed, this, [this] {
+            m_cards.clear();
+            advanceAnimations();
+        });
     }
     onActiveEventChanged();
 }

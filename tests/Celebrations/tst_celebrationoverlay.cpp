@@ -59,6 +59,7 @@ private slots:
     void clockSetBackEndsTheMotions();
     void hoverOverTheButton();
     void followsItsParentsSize();
+    void managerGoneFreesTheWindow();
     void galleryRendersEachEvent();
 
 private:
@@ -430,6 +431,18 @@ void TestCelebrationOverlay::followsItsParentsSize()
     QCOMPARE(m_overlay->confettiCanvas()->geometry(), QRect(0, 0, 700, 500));
     showEvent(3);
     QCOMPARE(m_overlay->cardRect().center().x(), 350.0);
+}
+
+void TestCelebrationOverlay::managerGoneFreesTheWindow()
+{
+    showEvent(3);
+    QVERIFY(!m_overlay->isIdle());
+    delete m_manager;
+    m_manager = nullptr;
+    QVERIFY(m_overlay->isIdle());
+    QVERIFY(!m_overlay->confettiCanvas()->isActive());
+    clickAt(QPointF(10, 10));
+    QCOMPARE(m_belowClicks, 1);
 }
 
 void TestCelebrationOverlay::galleryRendersEachEvent()
