@@ -179,8 +179,8 @@ void TestCelebrationManager::queueAfterCheckOff()
 
     QList<std::shared_ptr<Milestone>> milestones;
     QStringList after;
-    for (const QString &spec : rewards) {
-        const QStringList parts = spec.split(QLatin1Char('/'));
+    for (const QString &entry : rewards) {
+        const QStringList parts = entry.split(QLatin1Char('/'));
         milestones << makeReward(parts[0], parts[1].toLongLong(), parts[2]);
         after << parts[3];
     }
