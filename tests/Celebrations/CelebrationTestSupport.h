@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Copy/RandomSource.h"
+#include "Model/Milestone.h"
+#include "Model/Reminder.h"
+#include "Platform/Clock.h"
+
+#include <QList>
+#include <QUuid>
+
+#include <memory>
+#include <vector>
+
+// Repeatable 64-bit draws (SplitMix64) for a seeded run.
+class SeededRandom final : public ovlin::RandomSource
+{
+public:
+    explicit SeededRandom(quint64 seed) : m_state(seed) {}
+    quint64 next64() override
+    {
+        quint64 z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+
+private:
+    quint64 m_state;
+};
+
+// Hands out the given values in turn, starting over at the end.
+class ScriptedRandom final : public ovlin::RandomSource
+{
+public:
+    explicit ScriptedRandom(std::vector<quint64> values) : m_values(std::move(values)) {}
+    quint64 next64() override
+    {
+        const quint64 v = m_values.at(m_next);
+        m_next = (m_next + 1) % m_values.size();
+        return v;
+    }
+
+private:
+    std::vector<quint64> m_values;
+    size_t m_next = 0;
+};
+
+inline std::shared_ptr<ovlin::Milestone> makeReward(const QString &reward, qint64 days, const QString &statusRaw)
+{
+    auto m = ovlin::Milestone::create(QUuid::createUuid(), reward + QStringLiteral(" goal"), reward, days, 0.8,
+                                      std::nullopt, ovlin::Clock::now(), ovlin::MilestoneStatus::active);
+    m->setStatusRaw(statusRaw);
+    return m;
+}
+
+inline std::shared_ptr<ovlin::Reminder> makeReminder(const QString &title, const QList<ovlin::Weekday> &days,
+                                                     bool active = true)
+{
+    return ovlin::Reminder::create(QUuid::createUuid(), title, ovlin::ReminderCategory::general, std::nullopt,
+                                   ovlin::ScheduleType::fixedTime, ovlin::Clock::now(), std::nullopt, std::nullopt,
+                                   std::nullopt, days, active, ovlin::Clock::now());
+}
+
+inline const QList<ovlin::Weekday> &everyDay()
+{
+    using ovlin::Weekday;
+    static const QList<Weekday> days{Weekday::monday, Weekday::tuesday,  Weekday::wednesday, Weekday::thursday,
+                                     Weekday::friday, Weekday::saturday, Weekday::sunday};
+    return days;
+}

@@ -1,0 +1,488 @@
+#include "Banners/CelebrationManager.h"
+#include "Banners/CelebrationOverlay.h"
+#include "Banners/ConfettiCanvas.h"
+#include "Banners/GalleryCelebrations.h"
+#include "Banners/VirtualTimerSource.h"
+#include "Celebrations/CelebrationTestSupport.h"
+#include "Copy/CopyEngine.h"
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/TextBlock.h"
+#include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
+
+#include <QImage>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ovlin;
+
+namespace {
+
+const QDateTime kStart(QDate(2024, 3, 13), QTime(10, 0));
+
+bool sameStage(const CelebrationOverlay::ContentStage &a, const CelebrationOverlay::ContentStage &b)
+{
+    return qFuzzyCompare(1 + a.iconScale, 1 + b.iconScale) && qFuzzyCompare(1 + a.titleOpacity, 1 + b.titleOpacity) &&
+           qFuzzyCompare(1 + a.titleOffset, 1 + b.titleOffset) &&
+           qFuzzyCompare(1 + a.phraseOpacity, 1 + b.phraseOpacity) &&
+           qFuzzyCompare(1 + a.phraseOffset, 1 + b.phraseOffset) &&
+           qFuzzyCompare(1 + a.buttonOpacity, 1 + b.buttonOpacity);
+}
+
+int brightness(QRgb c)
+{
+    return qRed(c) + qGreen(c) + qBlue(c);
+}
+
+} // namespace
+
+class TestCelebrationOverlay : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void idleLetsClicksThrough();
+    void clicksEndTheCelebration_data();
+    void clicksEndTheCelebration();
+    void idleAgainAfterTheLastCardLeaves();
+    void lookPerEvent_data();
+    void lookPerEvent();
+    void stagedEntrance();
+    void checkOffDuringFadeOutKeepsTheNewCardsContent();
+    void secondCardStartsFromHiddenValues();
+    void scrimClickDuringFadeOutIsHarmless();
+    void confettiFollowsTheCard();
+    void longPhraseWrapsAndGrowsTheCard();
+    void clockSetBackEndsTheMotions();
+    void hoverOverTheButton();
+    void followsItsParentsSize();
+    void managerGoneFreesTheWindow();
+    void galleryRendersEachEvent();
+
+private:
+    void showEvent(int streak);
+    void advance(qint64 ms);
+    void clickAt(const QPointF &pos);
+
+    std::unique_ptr<ScopedFakeClock> m_clock;
+    std::shared_ptr<VirtualTimerSource> m_timers;
+    std::unique_ptr<CopyEngine> m_copy;
+    std::unique_ptr<QWidget> m_window;
+    QPushButton *m_below = nullptr;
+    CelebrationManager *m_manager = nullptr;
+    CelebrationOverlay *m_overlay = nullptr;
+    int m_belowClicks = 0;
+};
+
+void TestCelebrationOverlay::init()
+{
+    Motion::setAnimationsEnabled(false);
+    m_clock = std::make_unique<ScopedFakeClock>(kStart);
+    m_timers = std::make_shared<VirtualTimerSource>();
+    m_copy = std::make_unique<CopyEngine>(std::make_shared<SeededRandom>(9));
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(900, 640);
+    // The window's content: one button over all of it, to see where clicks land.
+    m_below = new QPushButton(QStringLiteral("content"), m_window.get());
+    m_below->setGeometry(m_window->rect());
+    m_belowClicks = 0;
+    connect(m_below, &QPushButton::clicked, this, [this] { ++m_belowClicks; });
+    m_manager = new CelebrationManager(m_window.get());
+    m_manager->setTimerSource(m_timers);
+    m_manager->setCopyEngine(m_copy.get());
+    m_overlay = new CelebrationOverlay(m_manager, m_window.get());
+    m_overlay->confettiCanvas()->setRandomSource(std::make_shared<SeededRandom>(4));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestCelebrationOverlay::cleanup()
+{
+    m_window.reset();
+    m_copy.reset();
+    m_timers.reset();
+    m_clock.reset();
+    Motion::setAnimationsEnabled(true);
+}
+
+void TestCelebrationOverlay::showEvent(int streak)
+{
+    m_manager->checkForCelebrations({}, {}, {}, streak);
+}
+
+void TestCelebrationOverlay::advance(qint64 ms)
+{
+    // Move in frame-sized steps, running the manager's timers and the overlay's frame handler on the way.
+    const qint64 step = ConfettiCanvas::frameIntervalMs;
+    for (qint64 done = 0; done < ms; done += step) {
+        m_timers->advance(std::min(step, ms - done));
+        m_overlay->advanceAnimations();
+    }
+}
+
+void TestCelebrationOverlay::clickAt(const QPointF &pos)
+{
+    // Through the window, so the click goes to whatever widget is under the pointer.
+    const QPoint at = m_overlay->mapTo(m_window.get(), pos.toPoint());
+    QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, {}, at);
+    QCoreApplication::processEvents();
+}
+
+void TestCelebrationOverlay::idleLetsClicksThrough()
+{
+    QVERIFY(m_overlay->isIdle());
+    QVERIFY(m_overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
+    const QPoint points[] = {{450, 320}, {10, 10}, {890, 630}};
+    for (const QPoint &p : points)
+        clickAt(p);
+    QCOMPARE(m_belowClicks, 3);
+
+    // Nothing is painted while idle.
+    QImage image(m_window->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    m_overlay->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    for (int y = 0; y < image.height(); y += 8)
+        for (int x = 0; x < image.width(); x += 8)
+            QCOMPARE(qAlpha(image.pixel(x, y)), 0);
+}
+
+void TestCelebrationOverlay::clicksEndTheCelebration_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<bool>("dismisses");
+    QTest::newRow("scrim, top left") << "scrimTopLeft" << true;
+    QTest::newRow("scrim, just beside the card") << "besideCard" << true;
+    QTest::newRow("the button") << "button" << true;
+    QTest::newRow("the card's body") << "cardBody" << false;
+    QTest::newRow("the card's corner above the button") << "cardCorner" << false;
+}
+
+void TestCelebrationOverlay::clicksEndTheCelebration()
+{
+    QFETCH(QString, where);
+    QFETCH(bool, dismisses);
+    showEvent(7);
+    QVERIFY(m_manager->activeEvent());
+    QVERIFY(!m_overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
+    const QRectF card = m_overlay->cardRect();
+    const QRectF button = m_overlay->buttonRect();
+    QVERIFY(card.contains(button));
+    QPointF at;
+    if (where == "scrimTopLeft")
+        at = QPointF(10, 10);
+    else if (where == "besideCard")
+        at = QPointF(card.right() + 3, card.center().y());
+    else if (where == "button")
+        at = button.center();
+    else if (where == "cardBody")
+        at = QPointF(card.center().x(), card.top() + 40);
+    else
+        at = QPointF(card.left() + 8, button.center().y());
+
+    clickAt(at);
+    QCOMPARE(!m_manager->activeEvent().has_value(), dismisses);
+    QCOMPARE(m_belowClicks, 0);
+}
+
+void TestCelebrationOverlay::idleAgainAfterTheLastCardLeaves()
+{
+    showEvent(3);
+    clickAt(QPointF(10, 10));
+    QVERIFY(!m_manager->activeEvent());
+    QVERIFY(m_overlay->isIdle());
+    QVERIFY(m_overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
+    clickAt(QPointF(10, 10));
+    QCOMPARE(m_belowClicks, 1);
+}
+
+void TestCelebrationOverlay::lookPerEvent_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("symbol");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("reward") << 0 << "trophy.fill"
+                            << "Reward unlocked"
+                            << "Claim it";
+    QTest::newRow("streak of 21") << 21 << "flame.fill"
+                                  << "21-day streak"
+                                  << "Keep going";
+    QTest::newRow("streak of 7") << 7 << "flame.fill"
+                                 << "7-day streak"
+                                 << "Keep going";
+    QTest::newRow("all done") << -1 << "checkmark.seal.fill"
+                              << "All done today"
+                              << "Nice";
+}
+
+void TestCelebrationOverlay::lookPerEvent()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, symbol);
+    QFETCH(QString, title);
+    QFETCH(QString, button);
+    if (kind == 0) {
+        const auto reward = makeReward(QStringLiteral("Shoes"), 7, QStringLiteral("active"));
+        m_manager->recordPendingMilestones({reward});
+        reward->setStatusRaw(QStringLiteral("achieved"));
+        m_manager->checkForCelebrations({}, {}, {reward}, 0);
+    } else if (kind > 0) {
+        showEvent(kind);
+    } else {
+        const auto r = makeReminder(QStringLiteral("Water"), everyDay());
+        m_manager->checkForCelebrations({r}, {r}, {}, 0);
+    }
+    const auto event = m_overlay->cardEvent();
+    QVERIFY(event);
+    QCOMPARE(CelebrationOverlay::symbolName(*event), symbol);
+    QCOMPARE(CelebrationOverlay::title(*event), title);
+    QCOMPARE(CelebrationOverlay::buttonTitle(*event), button);
+    QCOMPARE(m_overlay->cardCopy(), m_manager->celebrationCopy());
+    QVERIFY(!m_overlay->cardCopy().isEmpty());
+}
+
+void TestCelebrationOverlay::stagedEntrance()
+{
+    using Stage = CelebrationOverlay::ContentStage;
+    QVERIFY(sameStage(Stage::at(0), Stage::hidden()));
+    // Each part waits for its own delay: icon 0.2 s, title 0.3 s, phrase 0.4 s, button 0.5 s.
+    const Stage early = Stage::at(0.29);
+    QVERIFY(early.iconScale > 0.5);
+    QCOMPARE(early.titleOpacity, 0.0);
+    QCOMPARE(early.titleOffset, 12.0);
+    const Stage mid = Stage::at(0.45);
+    QVERIFY(mid.titleOpacity > 0 && mid.titleOpacity < 1);
+    QVERIFY(mid.phraseOpacity > 0 && mid.phraseOpacity < mid.titleOpacity);
+    QVERIFY(mid.phraseOffset > 0 && mid.phraseOffset < 8);
+    QCOMPARE(mid.buttonOpacity, 0.0);
+    QVERIFY(sameStage(Stage::at(5), Stage::shown()));
+
+    // With animations off a card shows its content at once.
+    showEvent(3);
+    QVERIFY(m_overlay->showContent());
+    QVERIFY(sameStage(m_overlay->contentStage(), Stage::shown()));
+}
+
+void TestCelebrationOverlay::checkOffDuringFadeOutKeepsTheNewCardsContent()
+{
+    using Stage = CelebrationOverlay::ContentStage;
+    Motion::setAnimationsEnabled(true);
+    showEvent(3);
+    advance(2000);
+    QVERIFY(sameStage(m_overlay->contentStage(), Stage::shown()));
+
+    clickAt(QPointF(10, 10)); // the scrim: the first card starts its 0.18 s fade-out
+    QVERIFY(!m_manager->activeEvent());
+    QCOMPARE(m_overlay->cardCount(), 1);
+    advance(68);
+    QCOMPARE(m_overlay->cardCount(), 1);
+
+    showEvent(7); // a check-off during the fade-out shows the next card at once
+    QCOMPARE(m_overlay->cardCount(), 2);
+    QCOMPARE(m_overlay->cardEvent(), std::optional(CelebrationEvent::streakMilestone(7)));
+    QVERIFY(m_overlay->showContent());
+    QVERIFY(sameStage(m_overlay->contentStage(), Stage::hidden())); // its own entrance starts now
+
+    advance(200); // the first card's fade-out ends and it disappears
+    QCOMPARE(m_overlay->cardCount(), 1);
+    QVERIFY(m_overlay->showContent());
+    advance(1800);
+    QVERIFY(sameStage(m_overlay->contentStage(), Stage::shown()));
+    QVERIFY(m_overlay->confettiCanvas()->isActive());
+    QCOMPARE(m_overlay->cardCopy(), m_manager->celebrationCopy());
+}
+
+void TestCelebrationOverlay::secondCardStartsFromHiddenValues()
+{
+    using Stage = CelebrationOverlay::ContentStage;
+    Motion::setAnimationsEnabled(true);
+    showEvent(3);
+    showEvent(14);
+    advance(5000); // the first card's own timer dismisses it
+    QVERIFY(!m_manager->activeEvent());
+    advance(300);
+    QVERIFY(m_overlay->isIdle());
+    advance(100); // the 0.4 s gap is over
+    QCOMPARE(m_overlay->cardEvent(), std::optional(CelebrationEvent::streakMilestone(14)));
+    QVERIFY(sameStage(m_overlay->contentStage(), Stage::hidden()));
+    advance(300);
+    const Stage partway = m_overlay->contentStage();
+    QVERIFY(partway.iconScale > 0.5);
+    QVERIFY(partway.buttonOpacity < 1);
+    advance(2000);
+    QVERIFY(sameStage(m_overlay->contentStage(), Stage::shown()));
+}
+
+void TestCelebrationOverlay::scrimClickDuringFadeOutIsHarmless()
+{
+    Motion::setAnimationsEnabled(true);
+    showEvent(3);
+    showEvent(7);
+    advance(1000);
+    clickAt(QPointF(10, 10));
+    advance(50);
+    clickAt(QPointF(10, 10)); // again, while the card fades out
+    QCOMPARE(m_belowClicks, 0);
+    advance(400);
+    QCOMPARE(m_overlay->cardEvent(), std::optional(CelebrationEvent::streakMilestone(7)));
+    QCOMPARE(m_overlay->cardCount(), 1);
+    QVERIFY(m_manager->queue().isEmpty());
+}
+
+void TestCelebrationOverlay::confettiFollowsTheCard()
+{
+    Motion::setAnimationsEnabled(true);
+    ConfettiCanvas *confetti = m_overlay->confettiCanvas();
+    QVERIFY(!confetti->isActive());
+    showEvent(3);
+    QVERIFY(confetti->isActive());
+    QCOMPARE(confetti->particles().size(), 60);
+    QVERIFY(confetti->isTicking());
+    const QUuid first = confetti->particles().first().id;
+
+    clickAt(QPointF(10, 10));
+    advance(50);
+    // It fades out with the card...
+    QVERIFY(confetti->isActive());
+    QVERIFY(confetti->layerOpacity() < 1);
+    advance(200);
+    // ...and is cleared when the card has gone.
+    QVERIFY(!confetti->isActive());
+    QVERIFY(confetti->particles().isEmpty());
+
+    showEvent(7);
+    QVERIFY(confetti->isActive());
+    QCOMPARE(confetti->particles().size(), 60);
+    QVERIFY(confetti->particles().first().id != first);
+}
+
+void TestCelebrationOverlay::longPhraseWrapsAndGrowsTheCard()
+{
+    const QString longest = QStringLiteral("Your past self would be impressed. Your future self says keep going.");
+    QVERIFY(CopyEngine::pool(CopyTrigger::celebrationStreakMilestone).contains(longest));
+    // Scripted picks until the longest streak phrase comes up.
+    for (int attempt = 0; attempt < 64 && m_overlay->cardCopy() != longest; ++attempt) {
+        m_copy->setRandomSource(std::make_shared<SeededRandom>(quint64(attempt)));
+        if (m_manager->activeEvent())
+            m_manager->dismiss();
+        m_timers->advance(500);
+        showEvent(30);
+    }
+    QCOMPARE(m_overlay->cardCopy(), longest);
+    const QRectF card = m_overlay->cardRect();
+    QCOMPARE(card.width(), 420.0);
+
+    // The phrase wraps at 340 points and the card grows by its full height: nothing is cut off.
+    TextBlock phrase;
+    phrase.text = longest;
+    phrase.font = ThemeFonts::body();
+    phrase.lineSpacing = 4;
+    QVERIFY(phrase.lineCount(340) >= 2);
+    QCOMPARE(phrase.lineCount(1e6), 1);
+    TextBlock title;
+    title.text = QStringLiteral("30-day streak");
+    title.font = ThemeFonts::title();
+    TextBlock label;
+    label.text = QStringLiteral("Keep going");
+    label.font = ThemeFonts::bodyEmphasis();
+    const double expected = 56 + 72 + 24 + title.sizeForWidth(356).height() + 24 + phrase.sizeForWidth(340).height() +
+                            24 + label.sizeForWidth(308).height() + 24 + 56;
+    QCOMPARE(card.height(), expected);
+}
+
+void TestCelebrationOverlay::clockSetBackEndsTheMotions()
+{
+    using Stage = CelebrationOverlay::ContentStage;
+    Motion::setAnimationsEnabled(true);
+    showEvent(3);
+    advance(100);
+    QVERIFY(m_overlay->isAnimating());
+    // The card neither vanishes nor stays half drawn while the Clock lies before its appearance.
+    Clock::advanceMSecs(-3600 * 1000);
+    m_overlay->advanceAnimations();
+    QVERIFY(sameStage(m_overlay->contentStage(), Stage::shown()));
+    QVERIFY(!m_overlay->isAnimating());
+
+    clickAt(QPointF(10, 10));
+    QCOMPARE(m_overlay->cardCount(), 1);
+    Clock::advanceMSecs(-60 * 1000);
+    m_overlay->advanceAnimations();
+    QVERIFY(m_overlay->isIdle());
+}
+
+void TestCelebrationOverlay::hoverOverTheButton()
+{
+    showEvent(3);
+    const QPoint inButton = m_overlay->mapTo(m_window.get(), m_overlay->buttonRect().center().toPoint());
+    QTest::mouseMove(m_window->windowHandle(), inButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_overlay->isHovered(), 500);
+    QTest::mouseMove(m_window->windowHandle(), QPoint(10, 10));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_overlay->isHovered(), 500);
+}
+
+void TestCelebrationOverlay::followsItsParentsSize()
+{
+    QCOMPARE(m_overlay->geometry(), m_window->rect());
+    m_window->resize(700, 500);
+    QCOMPARE(m_overlay->geometry(), QRect(0, 0, 700, 500));
+    QCOMPARE(m_overlay->confettiCanvas()->geometry(), QRect(0, 0, 700, 500));
+    showEvent(3);
+    QCOMPARE(m_overlay->cardRect().center().x(), 350.0);
+}
+
+void TestCelebrationOverlay::managerGoneFreesTheWindow()
+{
+    showEvent(3);
+    QVERIFY(!m_overlay->isIdle());
+    delete m_manager;
+    m_manager = nullptr;
+    QVERIFY(m_overlay->isIdle());
+    QVERIFY(!m_overlay->confettiCanvas()->isActive());
+    clickAt(QPointF(10, 10));
+    QCOMPARE(m_belowClicks, 1);
+}
+
+void TestCelebrationOverlay::galleryRendersEachEvent()
+{
+    QList<QPair<QString, std::function<QWidget *()>>> entries;
+    registerCelebrationGallery([&](const QString &name, std::function<QWidget *()> make) {
+        entries.append({name, make});
+    });
+    QCOMPARE(entries.size(), 3);
+
+    // OVLIN_GALLERY_OUT keeps the pictures for a look; otherwise they go to a temporary folder.
+    QTemporaryDir temp;
+    const QString out =
+        qEnvironmentVariableIsSet("OVLIN_GALLERY_OUT") ? qEnvironmentVariable("OVLIN_GALLERY_OUT") : temp.path();
+    const QStringList titles{"Reward unlocked", "21-day streak", "All done today"};
+    for (int i = 0; i < entries.size(); ++i) {
+        std::unique_ptr<QWidget> widget(entries[i].second());
+        QVERIFY(widget);
+        const auto *overlay = widget->findChild<CelebrationOverlay *>();
+        QVERIFY(overlay);
+        QCOMPARE(CelebrationOverlay::title(*overlay->cardEvent()), titles[i]);
+        const QImage image = widget->grab().toImage();
+        QVERIFY(image.save(out + QStringLiteral("/celebration-%1.png").arg(i)));
+
+        // Scrim over the window, a white card in the middle, confetti coloured pieces somewhere.
+        const QRectF card = overlay->cardRect();
+        QCOMPARE(image.pixelColor(int(card.left()) + 6, int(card.center().y())), ThemeColors::surface());
+        QVERIFY(brightness(image.pixel(image.width() - 3, image.height() - 3)) <
+                brightness(ThemeColors::background().rgb()) * 0.8);
+        int coloured = 0;
+        for (int y = 0; y < image.height(); y += 2) {
+            for (int x = 0; x < image.width(); x += 2) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.green() > c.red() + 40 && c.green() > c.blue() + 40 && !card.contains(x, y))
+                    ++coloured;
+            }
+        }
+        QVERIFY2(coloured > 20, qPrintable(QString::number(coloured)));
+    }
+}
+
+QTEST_MAIN(TestCelebrationOverlay)
+#include "tst_celebrationoverlay.moc"
