@@ -11,7 +11,9 @@
 #include "Platform/MainThread.h"
 
 #include <QAbstractButton>
+#include <QEnterEvent>
 #include <QFontMetricsF>
+#include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -22,6 +24,7 @@ namespace ovlin {
 namespace {
 
 constexpr double kCardShadowOpacity = 0.08;
+constexpr double kCardHoverBrightness = -0.012;
 constexpr double kButtonShadowOpacity = 0.08;
 
 // Stand-in for the design system's primary large button (fill, title, hover shade, press shrink)
@@ -82,6 +85,12 @@ private:
     AnimatedValue m_press{0.0};
 };
 
+// The call-to-action button: primary, large, not loading, not disabled.
+QAbstractButton *makeActionButton(const QString &title, std::function<void()> action, QWidget *parent)
+{
+    return new ActionButton(title, std::move(action), parent);
+}
+
 TextBlock titleBlock(const QString &title)
 {
     TextBlock block;
@@ -114,11 +123,13 @@ EmptyState::EmptyState(const QString &icon, const std::optional<QString> &imageA
     OVLIN_ASSERT_MAIN_THREAD();
     // The button needs both its title and something to do.
     if (actionTitle && action)
-        m_button = new ActionButton(*actionTitle, std::move(action), this);
+        m_button = makeActionButton(*actionTitle, std::move(action), this);
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
     setAccessibleName(accessibilityLabel(title, message));
+    setMouseTracking(true);
+    connect(&m_cardHover, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
 }
 
 QString EmptyState::accessibilityLabel(const QString &title, const QString &message)
@@ -205,17 +216,45 @@ void EmptyState::resizeEvent(QResizeEvent *event)
         m_button->setGeometry(geometryForWidth(width()).button.toAlignedRect());
 }
 
+void EmptyState::setCardHovered(bool hovered)
+{
+    if (hovered == m_cardHovered)
+        return;
+    m_cardHovered = hovered;
+    m_cardHover.animateTo(hovered ? 1 : 0, MotionCurve::easeOut(0.15));
+}
+
+void EmptyState::enterEvent(QEnterEvent *event)
+{
+    setCardHovered(geometryForWidth(width()).card.contains(event->position()));
+    QWidget::enterEvent(event);
+}
+
+void EmptyState::leaveEvent(QEvent *event)
+{
+    setCardHovered(false);
+    QWidget::leaveEvent(event);
+}
+
+void EmptyState::mouseMoveEvent(QMouseEvent *event)
+{
+    // The slot is wider than the card: only the card itself reacts.
+    setCardHovered(geometryForWidth(width()).card.contains(event->position()));
+    QWidget::mouseMoveEvent(event);
+}
+
 void EmptyState::paintEvent(QPaintEvent *)
 {
     const Geometry g = geometryForWidth(width());
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
 
-    // The card (border and shadow on, on the surface colour).
+    // The card: padding 24 on the surface colour, border and shadow on, slightly darker under the pointer.
     Painting::drawShadow(p, g.card, LayoutTokens::radiusLG, LayoutTokens::cardShadow,
                          Painting::withOpacity(ThemeColors::shadow(), kCardShadowOpacity));
-    Painting::fillRounded(p, g.card, LayoutTokens::radiusLG, ThemeColors::surface());
-    Painting::strokeInside(p, g.card, LayoutTokens::radiusLG, ThemeColors::border(), 1);
+    const double shade = kCardHoverBrightness * std::clamp(m_cardHover.value(), 0.0, 1.0);
+    Painting::fillRounded(p, g.card, LayoutTokens::radiusLG, Painting::brightened(ThemeColors::surface(), shade));
+    Painting::strokeInside(p, g.card, LayoutTokens::radiusLG, Painting::brightened(ThemeColors::border(), shade), 1);
 
     if (m_imageAsset) {
         ComponentImages::paintRounded(p, g.icon, LayoutTokens::radiusSM, *m_imageAsset, Qt::KeepAspectRatio);

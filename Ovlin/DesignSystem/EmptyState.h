@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesignSystem/AnimatedValue.h"
+
 #include <QRectF>
 #include <QWidget>
 
@@ -30,6 +32,8 @@ public:
     // The call-to-action button, or null when the card has none.
     QAbstractButton *actionButton() const { return m_button; }
     bool hasActionButton() const { return m_button != nullptr; }
+    // Whether the pointer is over the card (which then darkens slightly).
+    bool isCardHovered() const { return m_cardHovered; }
     // "<title>. <message>"
     static QString accessibilityLabel(const QString &title, const QString &message);
 
@@ -57,15 +61,21 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
     double naturalContentWidth() const;
+    void setCardHovered(bool hovered);
 
     QString m_icon;
     std::optional<QString> m_imageAsset;
     QString m_title;
     QString m_message;
     QAbstractButton *m_button = nullptr;
+    bool m_cardHovered = false;
+    AnimatedValue m_cardHover{0.0};
 };
 
 } // namespace ovlin

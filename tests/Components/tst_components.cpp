@@ -18,6 +18,7 @@
 #include <QEnterEvent>
 #include <QFontInfo>
 #include <QImage>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -81,6 +82,7 @@ private slots:
     void emptyStateButton();
     void emptyStateKeepsItsWidth();
     void emptyStateAccessibility();
+    void emptyStateCardReactsToThePointer();
 
     void notificationPreviewTexts();
     void categoryBadge_data();
@@ -409,6 +411,28 @@ void TestComponents::emptyStateAccessibility()
     EmptyState untitled(QStringLiteral("bell.fill"), std::nullopt, QString(), QStringLiteral("Add one."), std::nullopt,
                         {});
     QCOMPARE(accessibleText(&untitled, QAccessible::Name), QStringLiteral(". Add one."));
+}
+
+void TestComponents::emptyStateCardReactsToThePointer()
+{
+    EmptyState state(QStringLiteral("bell.fill"), std::nullopt, QStringLiteral("No habits"), QStringLiteral("Add one."),
+                     std::nullopt, {});
+    state.resize(900, state.heightForWidth(900));
+    state.show();
+    const QRectF card = state.geometryForWidth(900).card;
+    auto moveTo = [&](const QPointF &pos) {
+        QMouseEvent move(QEvent::MouseMove, pos, state.mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&state, &move);
+    };
+    moveTo(card.center());
+    QVERIFY(state.isCardHovered());
+    const QColor hovered = renderOf(&state).pixelColor(card.center().toPoint() + QPoint(0, 40));
+    // The slot beside the card does not count.
+    moveTo(QPointF(card.left() / 2, card.center().y()));
+    QVERIFY(!state.isCardHovered());
+    const QColor plain = renderOf(&state).pixelColor(card.center().toPoint() + QPoint(0, 40));
+    QCOMPARE(plain, ThemeColors::surface());
+    QVERIFY(hovered.lightnessF() < plain.lightnessF());
 }
 
 // MARK: Notification preview and category badge
