@@ -90,9 +90,7 @@ void ComponentImages::paintRounded(QPainter &p, const QRectF &rect, double radiu
     }
     // Device pixels per point: the screen's ratio, times any scale the painter carries (a widget
     // rendered into a larger image, a press scale).
-    const double deviceRatio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
-    const double painterScale = std::sqrt(std::abs(p.combinedTransform().determinant()));
-    const double dpr = std::clamp(deviceRatio * (std::isfinite(painterScale) ? painterScale : 1.0), 1.0, 8.0);
+    const double dpr = Painting::pixelScale(p);
     const QSize pixels(std::max(1, int(std::ceil(rect.width() * dpr))),
                        std::max(1, int(std::ceil(rect.height() * dpr))));
     // Paint through a brush so the rounded edge is anti-aliased; the brush maps device pixels to points.

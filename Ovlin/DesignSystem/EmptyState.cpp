@@ -1,5 +1,7 @@
 #include "DesignSystem/EmptyState.h"
 
+#include "DesignSystem/OvlinButton.h"
+
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/ComponentImages.h"
 #include "DesignSystem/IconRegistry.h"
@@ -25,70 +27,12 @@ namespace {
 
 constexpr double kCardShadowOpacity = 0.08;
 constexpr double kCardHoverBrightness = -0.012;
-constexpr double kButtonShadowOpacity = 0.08;
-
-// Stand-in for the design system's primary large button (fill, title, hover shade, press shrink)
-// until the empty state is built on OvlinButton itself.
-class ActionButton : public QAbstractButton
-{
-public:
-    ActionButton(const QString &title, std::function<void()> action, QWidget *parent)
-        : QAbstractButton(parent), m_action(std::move(action))
-    {
-        setText(title);
-        setAccessibleName(title);
-        setFixedHeight(int(LayoutTokens::controlHeightLarge));
-        connect(this, &QAbstractButton::clicked, this, [this] {
-            if (m_action)
-                m_action();
-        });
-        connect(&m_hover, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
-        connect(&m_press, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
-        connect(this, &QAbstractButton::pressed, this, [this] { m_press.animateTo(1, MotionCurve::easeOut(0.12)); });
-        connect(this, &QAbstractButton::released, this, [this] { m_press.animateTo(0, MotionCurve::easeOut(0.12)); });
-    }
-
-protected:
-    void enterEvent(QEnterEvent *event) override
-    {
-        m_hover.animateTo(1, MotionCurve::easeOut(0.15));
-        QAbstractButton::enterEvent(event);
-    }
-    void leaveEvent(QEvent *event) override
-    {
-        m_hover.animateTo(0, MotionCurve::easeOut(0.15));
-        QAbstractButton::leaveEvent(event);
-    }
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = QRectF(rect());
-        const double scale = 1 - 0.03 * std::clamp(m_press.value(), 0.0, 1.0);
-        p.translate(r.center());
-        p.scale(scale, scale);
-        p.translate(-r.center());
-        const double shade = -0.03 * std::clamp(m_hover.value(), 0.0, 1.0);
-        Painting::fillRounded(p, r, LayoutTokens::radiusButton, Painting::brightened(ThemeColors::primary(), shade));
-        const QFont &font = ThemeFonts::bodyEmphasis();
-        const QFontMetricsF fm(font);
-        const QString title = fm.elidedText(text(), Qt::ElideRight, r.width());
-        p.setFont(font);
-        p.setPen(Painting::brightened(ThemeColors::textOnPrimary(), shade));
-        const double baseline = r.center().y() - (fm.ascent() + fm.descent()) / 2 + fm.ascent();
-        p.drawText(QPointF(r.center().x() - fm.horizontalAdvance(title) / 2, baseline), title);
-    }
-
-private:
-    std::function<void()> m_action;
-    AnimatedValue m_hover{0.0};
-    AnimatedValue m_press{0.0};
-};
 
 // The call-to-action button: primary, large, not loading, not disabled.
 QAbstractButton *makeActionButton(const QString &title, std::function<void()> action, QWidget *parent)
 {
-    return new ActionButton(title, std::move(action), parent);
+    return new OvlinButton(title, OvlinButtonStyle::primary, OvlinButtonSize::large, false, false, std::move(action),
+                           parent);
 }
 
 TextBlock titleBlock(const QString &title)
@@ -268,9 +212,6 @@ void EmptyState::paintEvent(QPaintEvent *)
     titleBlock(m_title).paint(p, g.title);
     messageBlock(m_message).paint(p, g.message);
 
-    if (m_button)
-        Painting::drawShadow(p, g.button, LayoutTokens::radiusButton, LayoutTokens::buttonShadow,
-                             Painting::withOpacity(ThemeColors::shadow(), kButtonShadowOpacity));
 }
 
 } // namespace ovlin

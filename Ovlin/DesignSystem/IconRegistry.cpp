@@ -1,5 +1,7 @@
 #include "DesignSystem/IconRegistry.h"
 
+#include "DesignSystem/Painting.h"
+
 #include "DesignSystem/DesignResources.h"
 
 #include <QHash>
@@ -203,7 +205,7 @@ void IconRegistry::paint(QPainter &p, const QRectF &rect, const QString &name, c
         paintPlaceholder(p, box, color);
         return;
     }
-    const double dpr = p.device() ? std::max(1.0, p.device()->devicePixelRatioF()) : 1.0;
+    const double dpr = Painting::pixelScale(p);
     // Account for a painter scale (press feedback) so the glyph stays sharp.
     const double scale = std::max(1.0, std::sqrt(std::abs(p.worldTransform().determinant())));
     const QPixmap pm = pixmap(name, side, color, dpr * scale);

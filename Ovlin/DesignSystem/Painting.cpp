@@ -182,7 +182,7 @@ void Painting::drawShadow(QPainter &p, const QRectF &rect, double radius, const 
 {
     if (color.alpha() == 0 || rect.isEmpty())
         return;
-    const double dpr = p.device() ? std::max(1.0, p.device()->devicePixelRatioF()) : 1.0;
+    const double dpr = pixelScale(p);
     const double blur = std::max(0.0, shadow.radius);
     const double pad = std::ceil(blur * 1.5) + 1;
     const QSize pixelSize(int(std::ceil((rect.width() + 2 * pad) * dpr)),
@@ -235,6 +235,13 @@ void Painting::drawShadow(QPainter &p, const QRectF &rect, double radius, const 
     p.drawPixmap(QPointF(rect.left() - pad + shadow.x, rect.top() - pad + shadow.y), pixmap);
 }
 
+double Painting::pixelScale(const QPainter &p)
+{
+    const double deviceRatio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const double painterScale = std::sqrt(std::abs(p.combinedTransform().determinant()));
+    return std::clamp(deviceRatio * (std::isfinite(painterScale) ? painterScale : 1.0), 1.0, 8.0);
+}
+
 QColor Painting::withOpacity(const QColor &color, double factor)
 {
     QColor c = color;
@@ -256,7 +263,7 @@ void Painting::fillPathWith(QPainter &p, const QPainterPath &path, const std::fu
     const QRectF bounds = path.boundingRect();
     if (bounds.isEmpty() || !content)
         return;
-    const double dpr = p.device() ? std::max(1.0, p.device()->devicePixelRatioF()) : 1.0;
+    const double dpr = pixelScale(p);
     const QRect outer = bounds.toAlignedRect();
     QImage layer(outer.size() * dpr, QImage::Format_ARGB32_Premultiplied);
     layer.setDevicePixelRatio(dpr);
@@ -300,7 +307,7 @@ void Painting::drawLayer(QPainter &p, const QRectF &bounds, double opacity,
     }
     if (o <= 0.0 || bounds.isEmpty())
         return;
-    const double dpr = p.device() ? std::max(1.0, p.device()->devicePixelRatioF()) : 1.0;
+    const double dpr = pixelScale(p);
     const QRect outer = bounds.toAlignedRect();
     QImage layer(outer.size() * dpr, QImage::Format_ARGB32_Premultiplied);
     layer.setDevicePixelRatio(dpr);

@@ -32,6 +32,9 @@ struct Painting
     static double shadowExtent(const ShadowSpec &shadow);
 
     // `color` with its opacity multiplied by `factor` (tokens carry opacities of their own).
+    // Device pixels per point for `p`: the device's ratio times any scale the painter carries (a widget
+    // rendered into a larger image, a press scale), so cached bitmaps stay sharp.
+    static double pixelScale(const QPainter &p);
     static QColor withOpacity(const QColor &color, double factor);
     // Adds `delta` to each colour channel (a brightness shift; negative darkens), alpha unchanged.
     static QColor brightened(const QColor &color, double delta);

@@ -2,8 +2,13 @@
 
 #include "Banners/GalleryBanners.h"
 #include "Banners/GalleryCelebrations.h"
+#include "DesignSystem/GalleryComponents.h"
 #include "Gallery/GalleryPage.h"
 #include "Gallery/GalleryRegistry.h"
+
+#include <map>
+#include <utility>
+#include <vector>
 
 namespace ovlin::gallery {
 
@@ -36,6 +41,25 @@ QWidget *celebrationsPage()
 {
     return ovlin::gallery::samplesPage(QStringLiteral("Celebrations"), ovlin::registerCelebrationGallery, 3);
 }
+// The components' samples are named "<Component>-<state>": one page per component.
+bool registerComponentPages()
+{
+    using Sample = std::pair<QString, std::function<QWidget *()>>;
+    std::map<QString, std::vector<Sample>> byComponent;
+    ovlin::registerComponentGallery([&](const QString &name, std::function<QWidget *()> make) {
+        byComponent[name.section(QLatin1Char('-'), 0, 0)].emplace_back(name, std::move(make));
+    });
+    for (auto &[component, samples] : byComponent) {
+        ovlin::gallery::registerPage(component, [component, samples] {
+            return ovlin::gallery::samplesPage(component, [&samples](const ovlin::gallery::SampleAdder &add) {
+                for (const auto &[name, make] : samples)
+                    add(name.section(QLatin1Char('-'), 1), make);
+            }, 4);
+        });
+    }
+    return true;
+}
+const bool componentPagesRegistered = registerComponentPages();
 } // namespace
 
 OVLIN_GALLERY_PAGE(QStringLiteral("Banners"), bannersPage)
