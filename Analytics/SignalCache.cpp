@@ -219,11 +219,13 @@ void SignalCache::changed()
     if (m_writeScheduled || m_filePath.isEmpty())
         return;
     m_writeScheduled = true;
-    const auto interval = Timings::current().cacheWriteInterval;
-    const auto due = m_lastWrite + interval;
-    const auto now = std::chrono::steady_clock::now();
-    const auto delay =
-        due > now ? std::chrono::duration_cast<std::chrono::milliseconds>(due - now) : std::chrono::milliseconds(0);
+    std::chrono::milliseconds delay(0);
+    if (m_lastWrite) {
+        const auto due = *m_lastWrite + Timings::current().cacheWriteInterval;
+        const auto now = std::chrono::steady_clock::now();
+        if (due > now)
+            delay = std::chrono::duration_cast<std::chrono::milliseconds>(due - now) + std::chrono::milliseconds(1);
+    }
     m_writer.asyncAfter(delay, [this] {
         {
             std::lock_guard lock(m_mutex);

@@ -84,7 +84,7 @@ private:
     bool m_dirty = false;
     bool m_writeScheduled = false;
     bool m_lastWriteFailed = false;
-    std::chrono::steady_clock::time_point m_lastWrite;
+    std::optional<std::chrono::steady_clock::time_point> m_lastWrite;
 
     // Held while a snapshot is taken and written, so files land in the order of their snapshots.
     std::mutex m_fileMutex;
