@@ -1,6 +1,7 @@
 #include "Analytics/Dispatch.h"
 
 #include "Analytics/AnalyticsDefaults.h"
+#include "Analytics/Timings.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -23,7 +24,8 @@ void runOnMainThreadAfter(std::chrono::milliseconds delay, std::function<void()>
     if (!app)
         return;
     QMetaObject::invokeMethod(
-        app, [delay, task = std::move(task)] { QTimer::singleShot(delay, QCoreApplication::instance(), task); },
+        app,
+        [delay, task = std::move(task)] { QTimer::singleShot(timerMSecs(delay), QCoreApplication::instance(), task); },
         Qt::QueuedConnection);
 }
 

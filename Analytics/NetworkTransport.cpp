@@ -1,5 +1,7 @@
 #include "Analytics/NetworkTransport.h"
 
+#include "Analytics/Timings.h"
+
 #include <QCoreApplication>
 #include <QHash>
 #include <QNetworkAccessManager>
@@ -33,7 +35,7 @@ void NetworkTransport::Private::start(const HttpRequest &request, Completion com
     QNetworkRequest networkRequest(request.url);
     for (const auto &header : request.headers)
         networkRequest.setRawHeader(header.first, header.second);
-    networkRequest.setTransferTimeout(int(request.timeout.count()));
+    networkRequest.setTransferTimeout(timerMSecs(request.timeout));
     QNetworkReply *reply = manager->sendCustomRequest(networkRequest, request.method, request.body);
     pending.insert(reply, std::move(completion));
     QObject::connect(reply, &QNetworkReply::finished, worker, [this, reply] { finish(reply); });

@@ -253,7 +253,7 @@ void SessionManager::applyTimerState()
         running = m_timerRunning;
     }
     if (running)
-        m_sessionDurationUpdater->start(int(Timings::current().sessionTimerInterval.count()));
+        m_sessionDurationUpdater->start(timerMSecs(Timings::current().sessionTimerInterval));
     else
         m_sessionDurationUpdater->stop();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 
 namespace analytics {
 
@@ -29,5 +31,11 @@ struct Timings
     static Timings current();
     static void setCurrent(const Timings &timings);
 };
+
+// A duration as whole milliseconds for Qt's int-based timers, kept within 0 .. INT_MAX.
+inline int timerMSecs(std::chrono::milliseconds duration)
+{
+    return int(std::clamp<std::chrono::milliseconds::rep>(duration.count(), 0, INT_MAX));
+}
 
 } // namespace analytics

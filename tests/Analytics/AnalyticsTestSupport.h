@@ -20,6 +20,7 @@
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 // Collects log lines from any thread.
 class LogRecorder
@@ -79,18 +80,20 @@ public:
     }
     ~AnalyticsSandbox()
     {
-        std::weak_ptr<analytics::SignalCache> cache;
         if (const auto manager = analytics::AnalyticsManagerStorage::manager())
-            cache = cacheOf(manager);
+            watch(cacheOf(manager));
         analytics::AnalyticsManager::terminate();
         resetState();
         // Let sends still in flight end before the folders go.
-        QTRY_VERIFY_WITH_TIMEOUT(cache.expired(), 15000);
+        for (const auto &cache : m_watched)
+            QTRY_VERIFY_WITH_TIMEOUT(cache.expired(), 15000);
         ovlin::Clock::useSystemTime();
         analytics::Timings::setCurrent(analytics::Timings());
     }
 
     QString path() const { return m_dir.path(); }
+    // Waits at the end for this cache to be released (its sends to end).
+    void watch(const std::shared_ptr<analytics::SignalCache> &cache) { m_watched.push_back(cache); }
     static QString cacheFilePath() { return analytics::SignalCache::defaultFilePath(); }
 
     static std::shared_ptr<analytics::SignalManager>
@@ -120,4 +123,5 @@ private:
     }
 
     QTemporaryDir m_dir;
+    std::vector<std::weak_ptr<analytics::SignalCache>> m_watched;
 };

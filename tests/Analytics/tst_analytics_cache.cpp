@@ -241,12 +241,14 @@ private Q_SLOTS:
         QVERIFY(stored);
         QCOMPARE(stored->size(), 2);
         QVERIFY(!stored->at(1).floatValue);
-        QVERIFY(log.contains(QStringLiteral("ERROR: Dropping float value inf of signal signal.1: JSON cannot carry it")));
+        QVERIFY(
+            log.contains(QStringLiteral("ERROR: Dropping float value inf of signal signal.1: JSON cannot carry it")));
     }
 
     void defaultLocation()
     {
-        QCOMPARE(SignalCache::defaultFilePath(), m_sandbox->path() + QStringLiteral("/cache/Ovlin/analyticssignalcache"));
+        QCOMPARE(SignalCache::defaultFilePath(),
+                 m_sandbox->path() + QStringLiteral("/cache/Ovlin/analyticssignalcache"));
     }
 };
 

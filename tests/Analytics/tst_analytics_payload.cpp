@@ -17,8 +17,7 @@ namespace {
 class ScopedTimeZone
 {
 public:
-    explicit ScopedTimeZone(const QByteArray &zone)
-        : m_before(qgetenv("TZ"))
+    explicit ScopedTimeZone(const QByteArray &zone) : m_before(qgetenv("TZ"))
     {
         qputenv("TZ", zone);
         tzset();
@@ -48,7 +47,8 @@ private Q_SLOTS:
     void init()
     {
         m_sandbox = std::make_unique<AnalyticsSandbox>();
-        Analytics::initializeWith(AnalyticsManagerConfiguration::create(QStringLiteral("PAYLOAD"), std::nullopt, QUrl()));
+        Analytics::initializeWith(
+            AnalyticsManagerConfiguration::create(QStringLiteral("PAYLOAD"), std::nullopt, QUrl()));
         m_suite = analyticsDefaults();
     }
 
@@ -83,7 +83,8 @@ private Q_SLOTS:
             {"majorMinorSystemVersion", QStringLiteral("Linux %1.%2").arg(kernel.major).arg(kernel.minor)},
             {"appVersion", OVLIN_VERSION},
             {"Analytics.AppInfo.buildNumber", OVLIN_BUILD_NUMBER},
-            {"Analytics.AppInfo.versionAndBuildNumber", QStringLiteral(OVLIN_VERSION " (build " OVLIN_BUILD_NUMBER ")")},
+            {"Analytics.AppInfo.versionAndBuildNumber",
+             QStringLiteral(OVLIN_VERSION " (build " OVLIN_BUILD_NUMBER ")")},
             {"isSimulator", "false"},
             {"isDebug", "false"},
             {"isTestFlight", "false"},
@@ -180,6 +181,7 @@ private Q_SLOTS:
     {
         ovlin::ScopedFakeClock clock(QDateTime(QDate(2026, 5, 4), QTime(8, 0)));
         m_suite->setInteger("deletedSessionsCount", 4);
+        SessionManager::shared().waitForPendingWrites();
         const Parameters p = DefaultSignalPayload::parameters();
         QCOMPARE(p.value("Analytics.Retention.averageSessionSeconds"), QStringLiteral("-1"));
         QCOMPARE(p.value("Analytics.Retention.totalSessionsCount"), QStringLiteral("4"));
@@ -187,15 +189,16 @@ private Q_SLOTS:
         QCOMPARE(p.value("Analytics.Acquisition.firstSessionDate"), QStringLiteral("2026-05-04"));
         QVERIFY(!m_suite->contains("firstSessionDate"));
         // This start is the first day of use.
-        QCOMPARE(p.value("Analytics.Retention.distinctDaysUsed"), QStringLiteral("0"));
+        QCOMPARE(p.value("Analytics.Retention.distinctDaysUsed"), QStringLiteral("1"));
+        QCOMPARE(p.value("Analytics.Retention.distinctDaysUsedLastMonth"), QStringLiteral("1"));
     }
 
     void retentionWithSessions()
     {
         const QDateTime now(QDate(2026, 5, 4), QTime(8, 0));
         ovlin::ScopedFakeClock clock(now);
-        m_suite->setBytes("recentSessions",
-                          SessionManager::encodeSessions({{now.addDays(-3), 10}, {now.addDays(-2), 20}, {now.addDays(-1), 99}}));
+        m_suite->setBytes("recentSessions", SessionManager::encodeSessions(
+                                                {{now.addDays(-3), 10}, {now.addDays(-2), 20}, {now.addDays(-1), 99}}));
         m_suite->setString("firstSessionDate", "2026-01-02");
         const Parameters p = DefaultSignalPayload::parameters();
         QCOMPARE(p.value("Analytics.Retention.averageSessionSeconds"), QStringLiteral("15"));
@@ -226,6 +229,8 @@ private Q_SLOTS:
         ScopedTimeZone timeZone(zone);
         const QDateTime now(localNow.date(), localNow.time());
         ovlin::ScopedFakeClock clock(now);
+        // After this start's own day is recorded.
+        SessionManager::shared().waitForPendingWrites();
         m_suite->setObject("distinctDaysUsed", QStringList{"2026-02-28", "2026-03-01", "2026-03-30"});
         const Parameters p = DefaultSignalPayload::parameters();
         QCOMPARE(p.value("Analytics.Retention.distinctDaysUsedLastMonth"), lastMonth);

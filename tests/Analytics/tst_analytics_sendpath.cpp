@@ -22,10 +22,7 @@ const QString kAppID = QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301");
 class FixedEnricher : public SignalEnricher
 {
 public:
-    explicit FixedEnricher(Parameters values)
-        : m_values(std::move(values))
-    {
-    }
+    explicit FixedEnricher(Parameters values) : m_values(std::move(values)) {}
     Parameters enrich(const QString &, const std::optional<QString> &, std::optional<double>) override
     {
         return m_values;
@@ -121,19 +118,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("sent");
         QTest::addColumn<QString>("warning");
-        const QString a = QStringLiteral("ERROR: Sending signal with reserved prefix 'Analytics.' will cause unexpected "
-                                         "behavior. Please use another prefix instead.");
-        QTest::newRow("prefixed") << std::optional<QString>("App.") << "habit.created" << "App.habit.created" << "";
-        QTest::newRow("prefix hides reserved prefix")
-            << std::optional<QString>("App.") << "Analytics.Foo" << "App.Analytics.Foo" << "";
-        QTest::newRow("reserved prefix") << std::optional<QString>() << "analytics.x" << "analytics.x" << a;
-        QTest::newRow("reserved prefix, exact case")
-            << std::optional<QString>() << "Analytics.Foo" << "Analytics.Foo" << a;
+        const QString a =
+            QStringLiteral("ERROR: Sending signal with reserved prefix 'Analytics.' will cause unexpected "
+                           "behavior. Please use another prefix instead.");
+        QTest::newRow("prefixed") << std::optional<QString>("App.") << "habit.created"
+                                  << "App.habit.created"
+                                  << "";
+        QTest::newRow("prefix hides reserved prefix") << std::optional<QString>("App.") << "Analytics.Foo"
+                                                      << "App.Analytics.Foo"
+                                                      << "";
+        QTest::newRow("reserved prefix") << std::optional<QString>() << "analytics.x"
+                                         << "analytics.x" << a;
+        QTest::newRow("reserved prefix, exact case") << std::optional<QString>() << "Analytics.Foo"
+                                                     << "Analytics.Foo" << a;
         QTest::newRow("reserved name")
-            << std::optional<QString>() << "Platform" << "Platform"
+            << std::optional<QString>() << "Platform"
+            << "Platform"
             << "ERROR: Sending signal with reserved name 'Platform' will cause unexpected behavior. Please use another "
                "name instead.";
-        QTest::newRow("plain") << std::optional<QString>() << "app.launched" << "app.launched" << "";
+        QTest::newRow("plain") << std::optional<QString>() << "app.launched"
+                               << "app.launched"
+                               << "";
     }
 
     void signalNames()
@@ -158,16 +163,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("warning");
         const QString c = QStringLiteral("ERROR: Sending parameter with reserved key prefix 'Analytics.' will cause "
                                          "unexpected behavior. Please use another prefix instead.");
-        QTest::newRow("prefixed") << std::optional<QString>("App.") << "level" << "App.level" << "";
-        QTest::newRow("analytics key kept") << std::optional<QString>("App.") << "Analytics.Custom" << "Analytics.Custom"
-                                            << c;
-        QTest::newRow("lower case analytics key prefixed")
-            << std::optional<QString>("App.") << "analytics.custom" << "App.analytics.custom" << "";
+        QTest::newRow("prefixed") << std::optional<QString>("App.") << "level"
+                                  << "App.level"
+                                  << "";
+        QTest::newRow("analytics key kept") << std::optional<QString>("App.") << "Analytics.Custom"
+                                            << "Analytics.Custom" << c;
+        QTest::newRow("lower case analytics key prefixed") << std::optional<QString>("App.") << "analytics.custom"
+                                                           << "App.analytics.custom"
+                                                           << "";
         QTest::newRow("reserved key")
-            << std::optional<QString>() << "AppID" << "AppID"
+            << std::optional<QString>() << "AppID"
+            << "AppID"
             << "ERROR: Sending parameter with reserved key 'AppID' will cause unexpected behavior. Please use another "
                "key instead.";
-        QTest::newRow("reserved key prefix") << std::optional<QString>() << "analytics.x" << "analytics.x" << c;
+        QTest::newRow("reserved key prefix") << std::optional<QString>() << "analytics.x"
+                                             << "analytics.x" << c;
     }
 
     void parameterKeys()
@@ -248,8 +258,8 @@ private Q_SLOTS:
     void silenced()
     {
         QFETCH(int, reason);
-        auto config = reason == 3 ? AnalyticsManagerConfiguration::create(kAppID, std::nullopt, QUrl())
-                                  : makeConfiguration();
+        auto config =
+            reason == 3 ? AnalyticsManagerConfiguration::create(kAppID, std::nullopt, QUrl()) : makeConfiguration();
         config->setLogHandler(m_log.handler(LogHandler::LogLevel::debug));
         if (reason == 0)
             config->setAnalyticsDisabled(true);

@@ -44,7 +44,10 @@ private:
             types.append(record.type);
         return types;
     }
-    void storeSessions(const Sessions &sessions) { m_suite->setBytes("recentSessions", SessionManager::encodeSessions(sessions)); }
+    void storeSessions(const Sessions &sessions)
+    {
+        m_suite->setBytes("recentSessions", SessionManager::encodeSessions(sessions));
+    }
     Sessions storedSessions() const
     {
         SessionManager::shared().waitForPendingWrites();
@@ -59,7 +62,8 @@ private Q_SLOTS:
         m_server = std::make_unique<TestHttpServer>();
         QVERIFY(m_server->listen());
         m_clock = std::make_unique<ovlin::ScopedFakeClock>(kNow);
-        auto config = AnalyticsManagerConfiguration::create(QStringLiteral("SESSIONS"), std::nullopt, m_server->baseUrl());
+        auto config =
+            AnalyticsManagerConfiguration::create(QStringLiteral("SESSIONS"), std::nullopt, m_server->baseUrl());
         config->setLogHandler(std::nullopt);
         config->setSendNewSessionBeganSignal(false);
         Analytics::initializeWith(config);
@@ -158,7 +162,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<int>>("ageDays");
         QTest::addColumn<QList<int>>("keptAgeDays");
-        QTest::newRow("older than 90 days and exactly 90 days dropped") << QList<int>{100, 90, 89, 1} << QList<int>{89, 1};
+        QTest::newRow("older than 90 days and exactly 90 days dropped")
+            << QList<int>{100, 90, 89, 1} << QList<int>{89, 1};
         QTest::newRow("all dropped") << QList<int>{120, 91} << QList<int>();
         QTest::newRow("none dropped") << QList<int>{30, 2} << QList<int>{30, 2};
     }
