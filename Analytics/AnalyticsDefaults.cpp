@@ -19,9 +19,6 @@ std::shared_ptr<ovlin::Defaults> analyticsDefaults()
     return ovlin::Defaults::suite(analyticsSuiteName(manager->configuration()->analyticsAppID()));
 }
 
-} // namespace analytics
-
-namespace analytics {
 QStringList suiteStringList(const ovlin::Defaults &suite, const QString &key)
 {
     const QVariant value = suite.object(key);
@@ -35,4 +32,5 @@ QStringList suiteStringList(const ovlin::Defaults &suite, const QString &key)
     }
     return result;
 }
+
 } // namespace analytics

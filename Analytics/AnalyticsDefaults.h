@@ -3,6 +3,7 @@
 #include "Platform/Defaults.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -18,9 +19,7 @@ QString analyticsSuiteName(const QString &analyticsAppID);
 // $XDG_CONFIG_HOME/Ovlin/), or nothing before initialisation. Looked up anew on every call.
 std::shared_ptr<ovlin::Defaults> analyticsDefaults();
 
-} // namespace analytics
-
-namespace analytics {
 // A stored list of texts; empty when the key is missing or holds anything else.
 QStringList suiteStringList(const ovlin::Defaults &suite, const QString &key);
+
 } // namespace analytics

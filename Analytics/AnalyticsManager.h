@@ -15,7 +15,7 @@ namespace analytics {
 // The one registered manager: owns the signal manager and shares the host's configuration.
 // The static forms act on the registered manager and do nothing (logging an error) before
 // initialisation.
-class AnalyticsManager : public std::enable_shared_from_this<AnalyticsManager>
+class AnalyticsManager
 {
 public:
     explicit AnalyticsManager(std::shared_ptr<AnalyticsManagerConfiguration> configuration);
