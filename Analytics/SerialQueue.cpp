@@ -35,7 +35,8 @@ struct SerialQueue::State
 void SerialQueue::State::run()
 {
     {
-        const std::string name = label.substr(label.size() > 15 ? label.size() - 15 : 0);
+        // Thread names hold 15 characters: keep the queue's own name, the part after the last dot.
+        const std::string name = label.substr(label.find_last_of('.') + 1).substr(0, 15);
         pthread_setname_np(pthread_self(), name.c_str());
     }
     std::unique_lock lock(mutex);

@@ -76,11 +76,14 @@ SignalCache::~SignalCache()
         remaining = allRecordsLocked();
         dirty = m_dirty;
     }
+    // Released after the registry's lock, in case it is the last reference.
+    std::shared_ptr<SignalCache> successor;
     Registry &reg = registry();
     std::lock_guard lock(reg.mutex);
     // Another cache of this file was opened while this one was going away: it read the file before
     // this one's last changes, so hand them over (a record may then be sent twice, never lost).
-    if (std::shared_ptr<SignalCache> successor = reg.caches.value(m_filePath).lock()) {
+    successor = reg.caches.value(m_filePath).lock();
+    if (successor) {
         if (dirty)
             successor->push(remaining);
         return;
