@@ -1,0 +1,208 @@
+#include "Analytics/DefaultSignalPayload.h"
+
+#include "Analytics/AnalyticsDefaults.h"
+#include "Analytics/AnalyticsManagerConfiguration.h"
+#include "Analytics/SessionManager.h"
+
+#include "Platform/Clock.h"
+#include "Platform/Days.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QSysInfo>
+
+#include <mutex>
+
+#include <sys/utsname.h>
+
+#ifndef OVLIN_VERSION
+#define OVLIN_VERSION "0"
+#endif
+#ifndef OVLIN_BUILD_NUMBER
+#define OVLIN_BUILD_NUMBER "0"
+#endif
+
+namespace analytics {
+
+namespace {
+
+std::mutex &hostFactsMutex()
+{
+    static auto *mutex = new std::mutex;
+    return *mutex;
+}
+
+DefaultSignalPayload::HostFacts &storedHostFacts()
+{
+    static auto *facts = new DefaultSignalPayload::HostFacts;
+    return *facts;
+}
+
+QStringList localeParts(const QString &identifier)
+{
+    return identifier.split(QRegularExpression(QStringLiteral("[-_]")));
+}
+
+QString flag(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+} // namespace
+
+void DefaultSignalPayload::setHostFacts(const HostFacts &facts)
+{
+    std::lock_guard lock(hostFactsMutex());
+    storedHostFacts() = facts;
+}
+
+DefaultSignalPayload::HostFacts DefaultSignalPayload::hostFacts()
+{
+    std::lock_guard lock(hostFactsMutex());
+    return storedHostFacts();
+}
+
+QString DefaultSignalPayload::timeZoneText(int offsetFromUtcSeconds)
+{
+    const int hours = offsetFromUtcSeconds / 3600;
+    const int minutes = (offsetFromUtcSeconds / 60) % 60;
+    QString text = QStringLiteral("UTC") + (offsetFromUtcSeconds < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
+                   QString::number(std::abs(hours));
+    if (minutes != 0)
+        text += QStringLiteral(":%1").arg(std::abs(minutes), 2, 10, QLatin1Char('0'));
+    return text;
+}
+
+DefaultSignalPayload::Version DefaultSignalPayload::parseVersion(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d+)(?:\\.(\\d+))?(?:\\.(\\d+))?"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    Version version;
+    if (!match.hasMatch())
+        return version;
+    version.major = match.captured(1).toInt();
+    version.minor = match.captured(2).toInt();
+    version.patch = match.captured(3).toInt();
+    return version;
+}
+
+QString DefaultSignalPayload::modelName()
+{
+    QFile file(QStringLiteral("/sys/devices/virtual/dmi/id/product_name"));
+    if (file.open(QIODevice::ReadOnly)) {
+        QByteArray data = file.read(4096);
+        const qsizetype zero = data.indexOf('\0');
+        if (zero >= 0)
+            data.truncate(zero);
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString name = QString(decoder.decode(data)).trimmed();
+        if (!decoder.hasError() && !name.isEmpty())
+            return name;
+    }
+    struct utsname system;
+    if (uname(&system) == 0)
+        return QString::fromUtf8(system.machine, qsizetype(qstrnlen(system.machine, sizeof(system.machine))));
+    return QString();
+}
+
+Parameters DefaultSignalPayload::parameters()
+{
+    Parameters p;
+    const auto put = [&p](std::initializer_list<const char *> keys, const QString &value) {
+        for (const char *key : keys)
+            p.insert(QString::fromLatin1(key), value);
+    };
+
+    const Version os = parseVersion(QSysInfo::kernelVersion());
+    const QString osName = QStringLiteral("Linux");
+    const QString appVersion = QStringLiteral(OVLIN_VERSION);
+    const QString buildNumber = QStringLiteral(OVLIN_BUILD_NUMBER);
+    const QLocale locale = QLocale::system();
+    const QString localeIdentifier = locale.name();
+    const QStringList parts = localeParts(localeIdentifier);
+    const QString region =
+        locale.territory() != QLocale::AnyTerritory ? QLocale::territoryToCode(locale.territory()) : parts.last();
+    const QString language = locale.language() != QLocale::AnyLanguage && locale.language() != QLocale::C
+                                 ? QLocale::languageToCode(locale.language())
+                                 : parts.first();
+    const QStringList uiLanguages = locale.uiLanguages();
+    const QString preferred =
+        localeParts(uiLanguages.isEmpty() ? QStringLiteral("zz-ZZ") : uiLanguages.first()).first();
+    const QString clientVersion = QString::fromLatin1(kClientVersion);
+    const QString clientName = QString::fromLatin1(kClientName);
+    const HostFacts host = hostFacts();
+
+    put({"platform", "operatingSystem", "Analytics.Device.platform", "Analytics.Device.operatingSystem"}, osName);
+    put({"systemVersion", "Analytics.Device.systemVersion"},
+        QStringLiteral("%1 %2.%3.%4").arg(osName).arg(os.major).arg(os.minor).arg(os.patch));
+    put({"majorSystemVersion", "Analytics.Device.systemMajorVersion"},
+        QStringLiteral("%1 %2").arg(osName).arg(os.major));
+    put({"majorMinorSystemVersion", "Analytics.Device.systemMajorMinorVersion"},
+        QStringLiteral("%1 %2.%3").arg(osName).arg(os.major).arg(os.minor));
+    put({"appVersion", "Analytics.AppInfo.version"}, appVersion);
+    put({"buildNumber", "Analytics.AppInfo.buildNumber"}, buildNumber);
+    put({"Analytics.AppInfo.versionAndBuildNumber"}, appVersion + QStringLiteral(" (build ") + buildNumber + ')');
+    put({"isSimulator", "Analytics.RunContext.isSimulator"}, flag(false));
+    put({"isDebug", "Analytics.RunContext.isDebug"}, flag(false));
+    // No store receipt on Linux: never a test distribution.
+    put({"isTestFlight", "Analytics.RunContext.isTestFlight"}, flag(false));
+    put({"isAppStore", "Analytics.RunContext.isAppStore"}, flag(true));
+    put({"modelName", "Analytics.Device.modelName"}, modelName());
+    put({"architecture", "Analytics.Device.architecture"}, QSysInfo::currentCpuArchitecture());
+    put({"targetEnvironment", "Analytics.RunContext.targetEnvironment"}, QStringLiteral("native"));
+    put({"locale", "Analytics.RunContext.locale"}, localeIdentifier);
+    put({"region", "Analytics.UserPreference.region"}, region);
+    put({"appLanguage", "Analytics.RunContext.language"}, language);
+    put({"preferredLanguage", "Analytics.UserPreference.language"}, preferred);
+    put({"analyticsClientVersion", "Analytics.SDK.version"}, clientVersion);
+    put({"Analytics.SDK.name"}, clientName);
+    put({"Analytics.SDK.nameAndVersion"}, clientName + ' ' + clientVersion);
+    put({"Analytics.Device.orientation"}, QStringLiteral("Fixed"));
+    const QString na = QStringLiteral("N/A");
+    put({"Analytics.Device.screenResolutionWidth"}, host.screen ? decimalText(host.screen->width) : na);
+    put({"Analytics.Device.screenResolutionHeight"}, host.screen ? decimalText(host.screen->height) : na);
+    put({"Analytics.Device.screenScaleFactor"}, host.screen ? decimalText(host.screen->scaleFactor) : na);
+
+    const QDateTime now = ovlin::Clock::now().toLocalTime();
+    put({"Analytics.Device.timeZone"}, timeZoneText(now.offsetFromUtc()));
+    put({"Analytics.UserPreference.colorScheme"}, host.colorScheme);
+    put({"Analytics.UserPreference.layoutDirection"}, host.layoutDirection);
+
+    const QDate today = now.date();
+    const int dayOfWeek = today.dayOfWeek();
+    put({"Analytics.Calendar.dayOfMonth"}, QString::number(today.day()));
+    put({"Analytics.Calendar.dayOfWeek"}, QString::number(dayOfWeek));
+    put({"Analytics.Calendar.dayOfYear"}, QString::number(today.dayOfYear()));
+    put({"Analytics.Calendar.weekOfYear"}, QString::number(today.weekNumber()));
+    put({"Analytics.Calendar.isWeekend"}, flag(dayOfWeek >= 6));
+    put({"Analytics.Calendar.monthOfYear"}, QString::number(today.month()));
+    put({"Analytics.Calendar.quarterOfYear"}, QString::number((today.month() - 1) / 3 + 1));
+    put({"Analytics.Calendar.hourOfDay"}, QString::number(now.time().hour() + 1));
+
+    const std::shared_ptr<ovlin::Defaults> suite = analyticsDefaults();
+    SessionManager &sessions = SessionManager::shared();
+    const QString firstSessionDate = (suite ? suite->stringValue(QStringLiteral("firstSessionDate")) : std::nullopt)
+                                         .value_or(ovlin::Days::dayKey(now));
+    const QStringList days = suite ? suiteStringList(*suite, QStringLiteral("distinctDaysUsed")) : QStringList();
+    // Day texts are local dates, so the cut-off is one too.
+    const QString cutoff = ovlin::Days::dayKey(now.addSecs(-2592000));
+    qsizetype daysLastMonth = 0;
+    for (const QString &day : days) {
+        if (day >= cutoff)
+            ++daysLastMonth;
+    }
+    const qint64 deleted = suite ? suite->integerValue(QStringLiteral("deletedSessionsCount")).value_or(0) : 0;
+
+    put({"Analytics.Acquisition.firstSessionDate"}, firstSessionDate);
+    put({"Analytics.Retention.averageSessionSeconds"}, QString::number(sessions.averageSessionSeconds()));
+    put({"Analytics.Retention.distinctDaysUsed"}, QString::number(days.size()));
+    put({"Analytics.Retention.distinctDaysUsedLastMonth"}, QString::number(daysLastMonth));
+    put({"Analytics.Retention.totalSessionsCount"}, QString::number(sessions.recentSessions().size() + deleted));
+    if (const auto previous = sessions.previousSessionSeconds())
+        put({"Analytics.Retention.previousSessionSeconds"}, QString::number(*previous));
+    return p;
+}
+
+} // namespace analytics

@@ -1,0 +1,13 @@
+#include "Analytics/Hashing.h"
+
+#include <QCryptographicHash>
+
+namespace analytics {
+
+QString sha256Hex(const QString &text, const QString &salt)
+{
+    const QByteArray bytes = (text + salt).toUtf8();
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+} // namespace analytics

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "Analytics/SerialQueue.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class QTimer;
+
+namespace analytics {
+
+// Usage statistics carried by every signal: recent sessions with their active durations (90 days),
+// the count of sessions dropped by that retention, the first session's date and the days of use.
+// Kept in the analytics defaults suite; writes go through a serial background queue in order.
+// The duration timer runs on the main thread; everything else may be called from any thread.
+class SessionManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct StoredSession
+    {
+        QDateTime startedAt;
+        qint64 durationInSeconds = 0;
+        bool operator==(const StoredSession &other) const
+        {
+            return startedAt == other.startedAt && durationInSeconds == other.durationInSeconds;
+        }
+    };
+
+    static SessionManager &shared();
+    // Waits for queued writes and drops the instance, so the next use reads the suite again (tests).
+    static void resetSharedForTesting();
+
+    ~SessionManager() override;
+
+    void beginSession();
+
+    QList<StoredSession> recentSessions() const;
+    // -1 without sessions; the only one's duration; else the mean of all but the last (truncated).
+    qint64 averageSessionSeconds() const;
+    // The duration of the second-to-last session, when there are two or more.
+    std::optional<qint64> previousSessionSeconds() const;
+
+    // Timer tick: adds the time since the last update and records the session.
+    void updateSessionDuration();
+    void handleDidEnterBackgroundNotification();
+    void handleWillEnterForegroundNotification();
+
+    bool isDurationTimerRunning() const;
+    // Blocks until every queued write is stored.
+    void waitForPendingWrites();
+
+    // [{"st": whole seconds since 1970, "dn": whole seconds}, ...]
+    static QByteArray encodeSessions(const QList<StoredSession> &sessions);
+    // Nothing unless every entry has a numeric "st" and an integer "dn".
+    static std::optional<QList<StoredSession>> decodeSessions(const QByteArray &data);
+
+private:
+    SessionManager();
+
+    // Called with m_mutex held; return what to save, if anything.
+    std::optional<QList<StoredSession>> advanceDurationLocked();
+    std::optional<QList<StoredSession>> recordCurrentSessionLocked();
+    void setTimerRunningLocked(bool running);
+    void applyTimerState();
+    void onTimer();
+    void queueWrite(const QString &key, const QVariant &value);
+    void queueSave(const std::optional<QList<StoredSession>> &sessions);
+
+    mutable std::mutex m_mutex;
+    QList<StoredSession> m_recentSessions;
+    QDateTime m_currentSessionStartedAt;
+    bool m_sessionBegun = false;
+    double m_currentSessionDuration = 0;
+    std::optional<QDateTime> m_sessionDurationLastUpdatedAt;
+    bool m_timerRunning = false;
+
+    QTimer *m_sessionDurationUpdater = nullptr; // main thread only
+    SerialQueue m_persistenceQueue;
+};
+
+} // namespace analytics

@@ -1,0 +1,284 @@
+#include "Analytics/SignalCache.h"
+
+#include "Analytics/AnalyticsDefaults.h"
+#include "Analytics/Parameters.h"
+#include "Analytics/Timings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <cmath>
+
+namespace analytics {
+
+namespace {
+
+struct Registry
+{
+    std::mutex mutex;
+    QHash<QString, std::weak_ptr<SignalCache>> caches;
+};
+
+Registry &registry()
+{
+    static auto *instance = new Registry;
+    return *instance;
+}
+
+} // namespace
+
+QString SignalCache::defaultFilePath()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (base.isEmpty())
+        return QString();
+    return base + QStringLiteral("/Ovlin/analyticssignalcache");
+}
+
+std::shared_ptr<SignalCache> SignalCache::open(const std::optional<LogHandler> &logHandler, const QString &filePath)
+{
+    Registry &reg = registry();
+    std::lock_guard lock(reg.mutex);
+    if (!filePath.isEmpty()) {
+        if (std::shared_ptr<SignalCache> live = reg.caches.value(filePath).lock()) {
+            std::lock_guard cacheLock(live->m_mutex);
+            live->m_logHandler = logHandler;
+            return live;
+        }
+    }
+    std::shared_ptr<SignalCache> cache(new SignalCache(filePath, logHandler));
+    cache->loadCache();
+    if (!filePath.isEmpty())
+        reg.caches.insert(filePath, cache);
+    return cache;
+}
+
+SignalCache::SignalCache(QString filePath, std::optional<LogHandler> logHandler)
+    : m_filePath(std::move(filePath)), m_logHandler(std::move(logHandler)),
+      m_writer(std::string(kReverseDomainPrefix) + ".SignalCache")
+{
+}
+
+SignalCache::~SignalCache()
+{
+    m_writer.shutdown();
+    if (m_filePath.isEmpty())
+        return;
+    QList<SignalPostBody> remaining;
+    bool dirty = false;
+    {
+        std::lock_guard lock(m_mutex);
+        remaining = allRecordsLocked();
+        dirty = m_dirty;
+    }
+    // Released after the registry's lock, in case it is the last reference.
+    std::shared_ptr<SignalCache> successor;
+    Registry &reg = registry();
+    std::lock_guard lock(reg.mutex);
+    // Another cache of this file was opened while this one was going away: it read the file before
+    // this one's last changes, so hand them over (a record may then be sent twice, never lost).
+    successor = reg.caches.value(m_filePath).lock();
+    if (successor) {
+        if (dirty)
+            successor->push(remaining);
+        return;
+    }
+    reg.caches.remove(m_filePath);
+    if (dirty)
+        writeFile(LogHandler::LogLevel::debug);
+}
+
+QString SignalCache::cacheFileURL() const
+{
+    return QUrl::fromLocalFile(m_filePath).toString();
+}
+
+std::optional<LogHandler> SignalCache::currentLogHandler() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_logHandler;
+}
+
+void SignalCache::loadCache()
+{
+    if (m_filePath.isEmpty())
+        return;
+    const std::optional<LogHandler> handler = currentLogHandler();
+    logTo(handler, LogHandler::LogLevel::info, QStringLiteral("Loading Analytics cache from: ") + cacheFileURL());
+    QFile file(m_filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray data = file.readAll();
+    file.close();
+    const auto records = SignalEncoder(SignalPostBody::DateForm::cache).decode(data);
+    if (!records) {
+        // Unreadable content is of no use to a later run either.
+        QFile::remove(m_filePath);
+        return;
+    }
+    logTo(handler, LogHandler::LogLevel::info, QStringLiteral("Loaded %1 signals").arg(records->size()));
+    std::lock_guard lock(m_mutex);
+    // The file stays: it is the only copy until the next write replaces it.
+    m_cachedSignals = *records;
+}
+
+void SignalCache::push(const SignalPostBody &record)
+{
+    push(QList<SignalPostBody>{record});
+}
+
+void SignalCache::push(const QList<SignalPostBody> &records)
+{
+    if (records.isEmpty())
+        return;
+    QList<SignalPostBody> accepted = records;
+    std::optional<LogHandler> handler;
+    for (SignalPostBody &record : accepted) {
+        // A value JSON cannot carry would make the whole file unwritable.
+        if (record.floatValue && !std::isfinite(*record.floatValue)) {
+            if (!handler)
+                handler = currentLogHandler();
+            logTo(handler, LogHandler::LogLevel::error,
+                  QStringLiteral("Dropping float value %1 of signal %2: JSON cannot carry it")
+                      .arg(decimalText(*record.floatValue), record.type));
+            record.floatValue.reset();
+        }
+    }
+    std::lock_guard lock(m_mutex);
+    m_cachedSignals.append(accepted);
+    changed();
+}
+
+SignalCache::Batch SignalCache::pop()
+{
+    std::lock_guard lock(m_mutex);
+    Batch batch;
+    const qsizetype n = std::min<qsizetype>(m_cachedSignals.size(), maximumNumberOfSignalsToPopAtOnce);
+    if (n == 0)
+        return batch;
+    batch.id = m_nextBatchId++;
+    batch.records = m_cachedSignals.mid(0, n);
+    m_cachedSignals.remove(0, n);
+    m_inFlight.emplace(batch.id, batch.records);
+    return batch;
+}
+
+void SignalCache::finish(quint64 batchId, bool delivered)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_inFlight.find(batchId);
+    if (it == m_inFlight.end())
+        return;
+    if (!delivered)
+        m_cachedSignals.append(it->second);
+    m_inFlight.erase(it);
+    changed();
+}
+
+int SignalCache::count() const
+{
+    std::lock_guard lock(m_mutex);
+    return int(m_cachedSignals.size());
+}
+
+int SignalCache::inFlightCount() const
+{
+    std::lock_guard lock(m_mutex);
+    qsizetype total = 0;
+    for (const auto &entry : m_inFlight)
+        total += entry.second.size();
+    return int(total);
+}
+
+QList<SignalPostBody> SignalCache::waitingRecords() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cachedSignals;
+}
+
+void SignalCache::backupCache()
+{
+    writeFile(LogHandler::LogLevel::info);
+}
+
+QList<SignalPostBody> SignalCache::allRecordsLocked() const
+{
+    QList<SignalPostBody> records;
+    for (const auto &entry : m_inFlight)
+        records.append(entry.second);
+    records.append(m_cachedSignals);
+    return records;
+}
+
+// Called with m_mutex held.
+void SignalCache::changed()
+{
+    m_dirty = true;
+    if (m_writeScheduled || m_filePath.isEmpty())
+        return;
+    m_writeScheduled = true;
+    std::chrono::milliseconds delay(0);
+    if (m_lastWrite) {
+        const auto due = *m_lastWrite + Timings::current().cacheWriteInterval;
+        const auto now = std::chrono::steady_clock::now();
+        if (due > now)
+            delay = std::chrono::duration_cast<std::chrono::milliseconds>(due - now) + std::chrono::milliseconds(1);
+    }
+    m_writer.asyncAfter(delay, [this] {
+        {
+            std::lock_guard lock(m_mutex);
+            m_writeScheduled = false;
+            if (!m_dirty)
+                return;
+        }
+        writeFile(LogHandler::LogLevel::debug);
+    });
+}
+
+bool SignalCache::writeFile(LogHandler::LogLevel successLevel)
+{
+    if (m_filePath.isEmpty())
+        return false;
+    std::lock_guard fileLock(m_fileMutex);
+    QList<SignalPostBody> records;
+    std::optional<LogHandler> handler;
+    bool reportFailure = true;
+    {
+        std::lock_guard lock(m_mutex);
+        records = allRecordsLocked();
+        handler = m_logHandler;
+        m_dirty = false;
+        m_lastWrite = std::chrono::steady_clock::now();
+        reportFailure = successLevel == LogHandler::LogLevel::info || !m_lastWriteFailed;
+    }
+    const auto data = SignalEncoder(SignalPostBody::DateForm::cache).encode(records);
+    bool written = false;
+    if (data) {
+        const QFileInfo info(m_filePath);
+        QSaveFile file(m_filePath);
+        written = QDir().mkpath(info.absolutePath()) && file.open(QIODevice::WriteOnly) &&
+                  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                  file.write(*data) == data->size() && file.commit();
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_lastWriteFailed = !written;
+        if (!written)
+            changed(); // try again at the next interval
+    }
+    if (!written) {
+        if (reportFailure)
+            logTo(handler, LogHandler::LogLevel::error, QStringLiteral("Error saving Analytics cache"));
+        return false;
+    }
+    logTo(handler, successLevel,
+          QStringLiteral("Saved Analytics cache %1 bytes of %2 signals").arg(data->size()).arg(records.size()));
+    return true;
+}
+
+} // namespace analytics

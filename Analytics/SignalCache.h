@@ -1,0 +1,94 @@
+#pragma once
+
+#include "Analytics/LogHandler.h"
+#include "Analytics/SerialQueue.h"
+#include "Analytics/SignalPostBody.h"
+
+#include <QList>
+#include <QString>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace analytics {
+
+// The records composed but not yet delivered, first in first out, with the cache file as their
+// durable copy. The file holds every record that is waiting or in flight; it is rewritten atomically
+// whenever that changes (at most about once a second) and at termination, and it is kept, not
+// deleted, when read at start. A process killed at any moment thus loses at most the last second of
+// records; a record may be sent twice, never lost.
+//
+// There is one cache per file in the process: a manager that replaces another shares its cache, so
+// two caches never overwrite each other's file. Safe from any thread.
+class SignalCache
+{
+public:
+    static constexpr int maximumNumberOfSignalsToPopAtOnce = 100;
+
+    // A popped batch: in flight until finished.
+    struct Batch
+    {
+        quint64 id = 0;
+        QList<SignalPostBody> records;
+    };
+
+    // The cache of `filePath`, loaded from the file when no cache of it is alive. An empty path keeps
+    // records in memory only.
+    static std::shared_ptr<SignalCache> open(const std::optional<LogHandler> &logHandler,
+                                             const QString &filePath = defaultFilePath());
+    // $XDG_CACHE_HOME/Ovlin/analyticssignalcache (empty when there is no cache folder).
+    static QString defaultFilePath();
+
+    ~SignalCache();
+    SignalCache(const SignalCache &) = delete;
+    SignalCache &operator=(const SignalCache &) = delete;
+
+    void push(const SignalPostBody &record);
+    void push(const QList<SignalPostBody> &records);
+    // Removes the oldest waiting records, at most 100, and holds them as in flight.
+    Batch pop();
+    // A delivered batch is dropped; any other goes back after the records that arrived meanwhile.
+    void finish(quint64 batchId, bool delivered);
+
+    // Waiting records (not those in flight).
+    int count() const;
+    int inFlightCount() const;
+    QList<SignalPostBody> waitingRecords() const;
+
+    // Writes the file now (termination).
+    void backupCache();
+
+    QString filePath() const { return m_filePath; }
+    QString cacheFileURL() const;
+
+private:
+    SignalCache(QString filePath, std::optional<LogHandler> logHandler);
+
+    void loadCache();
+    void changed();
+    // Writes waiting and in-flight records; returns whether the file was written.
+    bool writeFile(LogHandler::LogLevel successLevel);
+    QList<SignalPostBody> allRecordsLocked() const;
+    std::optional<LogHandler> currentLogHandler() const;
+
+    const QString m_filePath;
+
+    mutable std::mutex m_mutex;
+    std::optional<LogHandler> m_logHandler;
+    QList<SignalPostBody> m_cachedSignals;
+    std::map<quint64, QList<SignalPostBody>> m_inFlight;
+    quint64 m_nextBatchId = 1;
+    bool m_dirty = false;
+    bool m_writeScheduled = false;
+    bool m_lastWriteFailed = false;
+    std::optional<std::chrono::steady_clock::time_point> m_lastWrite;
+
+    // Held while a snapshot is taken and written, so files land in the order of their snapshots.
+    std::mutex m_fileMutex;
+    SerialQueue m_writer;
+};
+
+} // namespace analytics

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "Analytics/Parameters.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace analytics {
+
+class AnalyticsManagerConfiguration;
+
+// What the manager needs of its signal engine.
+class SignalManageable
+{
+public:
+    virtual ~SignalManageable() = default;
+    // Accepts one signal and returns at once; the record is built and cached in the background.
+    virtual void processSignal(const QString &signalType, const Parameters &parameters,
+                               std::optional<double> floatValue, const std::optional<QString> &customUserID,
+                               const std::shared_ptr<AnalyticsManagerConfiguration> &configuration) = 0;
+    // Sends one batch now.
+    virtual void sendCachedSignals() = 0;
+    virtual QString defaultUserIdentifier() const = 0;
+};
+
+} // namespace analytics

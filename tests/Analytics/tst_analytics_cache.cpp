@@ -1,0 +1,256 @@
+#include "Analytics/SignalCache.h"
+
+#include "AnalyticsTestSupport.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace analytics;
+
+namespace {
+
+SignalPostBody record(int n)
+{
+    SignalPostBody r;
+    r.receivedAt = QDateTime::fromMSecsSinceEpoch(1767225600000LL + n * 1001LL);
+    r.appID = QStringLiteral("APP");
+    r.clientUser = QStringLiteral("user");
+    r.sessionID = QStringLiteral("SESSION");
+    r.type = QStringLiteral("signal.%1").arg(n);
+    r.payload = {{QStringLiteral("n"), QString::number(n)}};
+    r.isTestMode = QStringLiteral("false");
+    if (n % 3 == 0)
+        r.floatValue = n / 7.0;
+    return r;
+}
+
+QList<SignalPostBody> records(int from, int count)
+{
+    QList<SignalPostBody> list;
+    for (int n = from; n < from + count; ++n)
+        list.append(record(n));
+    return list;
+}
+
+std::optional<QList<SignalPostBody>> fileContent(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return SignalEncoder(SignalPostBody::DateForm::cache).decode(file.readAll());
+}
+
+} // namespace
+
+// The cache's order, batches, and its file as the durable copy of every undelivered record.
+class TestAnalyticsCache : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AnalyticsSandbox> m_sandbox;
+    QString m_path;
+
+    void setWriteInterval(std::chrono::milliseconds interval)
+    {
+        Timings timings = Timings::current();
+        timings.cacheWriteInterval = interval;
+        Timings::setCurrent(timings);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_sandbox = std::make_unique<AnalyticsSandbox>();
+        m_path = m_sandbox->path() + QStringLiteral("/analyticssignalcache");
+    }
+
+    void cleanup() { m_sandbox.reset(); }
+
+    void popOnEmptyCache()
+    {
+        const auto cache = SignalCache::open(std::nullopt, m_path);
+        const SignalCache::Batch batch = cache->pop();
+        QVERIFY(batch.records.isEmpty());
+        QCOMPARE(cache->count(), 0);
+        QCOMPARE(cache->inFlightCount(), 0);
+    }
+
+    void popsOldestHundred()
+    {
+        const auto cache = SignalCache::open(std::nullopt, m_path);
+        for (const SignalPostBody &r : records(0, 200))
+            cache->push(r);
+        cache->push(records(200, 50));
+        const SignalCache::Batch batch = cache->pop();
+        QCOMPARE(batch.records, records(0, 100));
+        QCOMPARE(cache->waitingRecords(), records(100, 150));
+        QCOMPARE(cache->inFlightCount(), 100);
+    }
+
+    void finishedBatches_data()
+    {
+        QTest::addColumn<bool>("delivered");
+        QTest::newRow("delivered batch is dropped") << true;
+        QTest::newRow("failed batch goes behind newer records") << false;
+    }
+
+    void finishedBatches()
+    {
+        QFETCH(bool, delivered);
+        const auto cache = SignalCache::open(std::nullopt, m_path);
+        cache->push(records(0, 120));
+        const SignalCache::Batch batch = cache->pop();
+        cache->push(records(120, 5));
+        cache->finish(batch.id, delivered);
+        QCOMPARE(cache->inFlightCount(), 0);
+        QList<SignalPostBody> expected = records(100, 25);
+        if (!delivered)
+            expected += records(0, 100);
+        QCOMPARE(cache->waitingRecords(), expected);
+        // An unknown or finished batch changes nothing.
+        cache->finish(batch.id, false);
+        QCOMPARE(cache->waitingRecords(), expected);
+    }
+
+    void backupAndRestartRestoresRecords()
+    {
+        LogRecorder log;
+        {
+            const auto cache = SignalCache::open(log.handler(), m_path);
+            QVERIFY(log.contains(QStringLiteral("INFO: Loading Analytics cache from: ") +
+                                 QUrl::fromLocalFile(m_path).toString()));
+            cache->push(records(0, 30));
+            const SignalCache::Batch inFlight = cache->pop();
+            cache->push(records(30, 2));
+            cache->backupCache();
+            QCOMPARE(log.linesWith(QStringLiteral("INFO: Saved Analytics cache ")).size(), 1);
+            QVERIFY(log.linesWith(QStringLiteral("INFO: Saved Analytics cache ")).first().endsWith(" of 32 signals"));
+            // Records in flight at termination are in the file with the rest, oldest first.
+            QCOMPARE(fileContent(m_path).value(), records(0, 32));
+            Q_UNUSED(inFlight);
+        }
+        log.clear();
+        const auto restarted = SignalCache::open(log.handler(), m_path);
+        QVERIFY(log.contains(QStringLiteral("INFO: Loaded 32 signals")));
+        QCOMPARE(restarted->waitingRecords(), records(0, 32));
+        // The file stays until a newer copy replaces it.
+        QVERIFY(QFile::exists(m_path));
+    }
+
+    void emptyBackupWritesEmptyArray()
+    {
+        LogRecorder log;
+        const auto cache = SignalCache::open(log.handler(), m_path);
+        cache->backupCache();
+        QVERIFY(log.contains(QStringLiteral("INFO: Saved Analytics cache 2 bytes of 0 signals")));
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("[]"));
+        QCOMPARE(file.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+    }
+
+    void unreadableFileIsDiscarded_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("text") << QByteArray("not json");
+        QTest::newRow("object") << QByteArray("{\"a\":1}");
+        QTest::newRow("array of wrong records") << QByteArray("[{\"type\":\"x\"}]");
+    }
+
+    void unreadableFileIsDiscarded()
+    {
+        QFETCH(QByteArray, content);
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        LogRecorder log;
+        const auto cache = SignalCache::open(log.handler(), m_path);
+        QCOMPARE(cache->count(), 0);
+        QVERIFY(!QFile::exists(m_path));
+        QCOMPARE(log.lines().size(), 1); // only the "Loading" line
+    }
+
+    void changesReachTheFileWithinTheInterval()
+    {
+        setWriteInterval(std::chrono::milliseconds(200));
+        const auto cache = SignalCache::open(std::nullopt, m_path);
+        cache->push(records(0, 3));
+        QTRY_COMPARE_WITH_TIMEOUT(fileContent(m_path).value_or(QList<SignalPostBody>()), records(0, 3), 2000);
+        cache->push(record(3));
+        cache->push(record(4));
+        QTRY_COMPARE_WITH_TIMEOUT(fileContent(m_path).value_or(QList<SignalPostBody>()), records(0, 5), 2000);
+        const SignalCache::Batch batch = cache->pop();
+        cache->finish(batch.id, true);
+        QTRY_COMPARE_WITH_TIMEOUT(fileContent(m_path).value_or(QList<SignalPostBody>({record(99)})),
+                                  QList<SignalPostBody>(), 2000);
+    }
+
+    void writesAreCoalesced()
+    {
+        setWriteInterval(std::chrono::hours(1));
+        const auto cache = SignalCache::open(std::nullopt, m_path);
+        cache->push(record(0)); // written at once: nothing was written before
+        QTRY_VERIFY_WITH_TIMEOUT(fileContent(m_path).has_value(), 2000);
+        cache->push(record(1));
+        cache->push(record(2));
+        QTest::qWait(50);
+        QCOMPARE(fileContent(m_path).value(), records(0, 1));
+        cache->backupCache();
+        QCOMPARE(fileContent(m_path).value(), records(0, 3));
+    }
+
+    void releasingTheCacheWritesItsLastChanges()
+    {
+        setWriteInterval(std::chrono::hours(1));
+        {
+            const auto cache = SignalCache::open(std::nullopt, m_path);
+            cache->push(record(0));
+            QTRY_VERIFY_WITH_TIMEOUT(fileContent(m_path).has_value(), 2000);
+            cache->push(record(1));
+        }
+        QCOMPARE(fileContent(m_path).value(), records(0, 2));
+    }
+
+    void oneCachePerFile()
+    {
+        const auto first = SignalCache::open(std::nullopt, m_path);
+        first->push(record(0));
+        const auto second = SignalCache::open(std::nullopt, m_path);
+        QCOMPARE(second.get(), first.get());
+        QCOMPARE(second->count(), 1);
+        const auto other = SignalCache::open(std::nullopt, m_path + QStringLiteral(".other"));
+        QVERIFY(other.get() != first.get());
+    }
+
+    void nonFiniteValueIsDroppedNotTheCache()
+    {
+        LogRecorder log;
+        const auto cache = SignalCache::open(log.handler(), m_path);
+        SignalPostBody bad = record(1);
+        bad.floatValue = std::numeric_limits<double>::infinity();
+        cache->push({record(0), bad});
+        cache->backupCache();
+        const auto stored = fileContent(m_path);
+        QVERIFY(stored);
+        QCOMPARE(stored->size(), 2);
+        QVERIFY(!stored->at(1).floatValue);
+        QVERIFY(
+            log.contains(QStringLiteral("ERROR: Dropping float value inf of signal signal.1: JSON cannot carry it")));
+    }
+
+    void defaultLocation()
+    {
+        QCOMPARE(SignalCache::defaultFilePath(),
+                 m_sandbox->path() + QStringLiteral("/cache/Ovlin/analyticssignalcache"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAnalyticsCache)
+#include "tst_analytics_cache.moc"

@@ -1,0 +1,352 @@
+#include "Analytics/SignalCache.h"
+#include "Analytics/SignalManager.h"
+
+#include "AnalyticsTestSupport.h"
+#include "TestHttpServer.h"
+
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace analytics;
+
+namespace {
+
+SignalPostBody record(int n)
+{
+    SignalPostBody r;
+    r.receivedAt = QDateTime(QDate(2026, 2, 1), QTime(8, 30), Qt::UTC).addSecs(n);
+    r.appID = QStringLiteral("INGEST");
+    r.clientUser = QStringLiteral("user");
+    r.sessionID = QStringLiteral("SESSION");
+    r.type = QStringLiteral("signal.%1").arg(n);
+    r.payload = {{QStringLiteral("n"), QString::number(n)}};
+    r.isTestMode = QStringLiteral("false");
+    return r;
+}
+
+QList<int> numbers(const QList<SignalPostBody> &records)
+{
+    QList<int> result;
+    for (const SignalPostBody &r : records)
+        result.append(r.payload.value("n").toInt());
+    return result;
+}
+
+QList<int> numbers(const QJsonArray &array)
+{
+    QList<int> result;
+    for (const QJsonValue &value : array)
+        result.append(value.toObject().value("payload").toObject().value("n").toString().toInt());
+    return result;
+}
+
+QList<int> range(int from, int count)
+{
+    QList<int> result;
+    for (int n = from; n < from + count; ++n)
+        result.append(n);
+    return result;
+}
+
+// A transport that answers every request with a fixed result, on another thread.
+class FixedTransport : public HttpTransport
+{
+public:
+    explicit FixedTransport(HttpResult result) : m_result(std::move(result)) {}
+    void send(const HttpRequest &, Completion completion) override
+    {
+        m_queue.async([completion, result = m_result] { completion(result); });
+    }
+
+private:
+    HttpResult m_result;
+    SerialQueue m_queue{"test.FixedTransport"};
+};
+
+} // namespace
+
+// The ingest protocol against a real HTTP server on 127.0.0.1.
+class TestAnalyticsIngest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AnalyticsSandbox> m_sandbox;
+    std::unique_ptr<TestHttpServer> m_server;
+    LogRecorder m_log;
+
+    std::shared_ptr<SignalManager> makeManager(const QUrl &baseUrl, const std::optional<QString> &ns = {},
+                                               std::shared_ptr<HttpTransport> transport = {})
+    {
+        auto config = AnalyticsManagerConfiguration::create(QStringLiteral("INGEST"), std::nullopt, baseUrl, ns);
+        config->setLogHandler(m_log.handler(LogHandler::LogLevel::debug));
+        if (transport)
+            config->setUrlSession(transport);
+        auto manager = std::make_shared<SignalManager>(config);
+        m_sandbox->watch(manager->signalCache());
+        return manager;
+    }
+
+    static bool settled(const std::shared_ptr<SignalManager> &manager)
+    {
+        return manager->signalCache()->inFlightCount() == 0;
+    }
+
+    QStringList errors() const { return m_log.lines().filter(QRegularExpression("^ERROR: ")); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_sandbox = std::make_unique<AnalyticsSandbox>();
+        m_server = std::make_unique<TestHttpServer>();
+        QVERIFY(m_server->listen());
+        m_log.clear();
+    }
+
+    void cleanup()
+    {
+        m_server.reset();
+        m_sandbox.reset();
+    }
+
+    void requestShape()
+    {
+        const auto manager = makeManager(m_server->baseUrl());
+        SignalPostBody withValue = record(1);
+        withValue.floatValue = 0.5;
+        manager->signalCache()->push({record(0), withValue});
+        manager->sendCachedSignals();
+        QTRY_COMPARE(m_server->requests().size(), 1);
+        const TestHttpServer::Request request = m_server->requests().first();
+        QCOMPARE(request.method, QByteArray("POST"));
+        QCOMPARE(request.path, QByteArray("/v2/"));
+        QCOMPARE(request.headerValues("Content-Type"), QList<QByteArray>{"application/json"});
+        QVERIFY(request.body.startsWith('['));
+        const QJsonArray array = request.jsonArray();
+        QCOMPARE(array.size(), 2);
+        const QJsonObject first = array[0].toObject();
+        QCOMPARE(first.value("receivedAt").toString(), QStringLiteral("2026-02-01T08:30:00+0000"));
+        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\+0000$")
+                    .match(array[1].toObject().value("receivedAt").toString())
+                    .hasMatch());
+        QCOMPARE(first.value("isTestMode"), QJsonValue("false"));
+        QCOMPARE(first.value("payload").toObject().value("n"), QJsonValue("0"));
+        QVERIFY(!first.contains("floatValue"));
+        QCOMPARE(array[1].toObject().value("floatValue").toDouble(), 0.5);
+        QTRY_VERIFY(settled(manager));
+        QCOMPARE(manager->signalCache()->count(), 0);
+        QVERIFY(errors().isEmpty());
+    }
+
+    void endpointPaths_data()
+    {
+        QTest::addColumn<QString>("basePath");
+        QTest::addColumn<std::optional<QString>>("ns");
+        QTest::addColumn<QByteArray>("path");
+        QTest::newRow("trailing slash") << "/" << std::optional<QString>() << QByteArray("/v2/");
+        QTest::newRow("no trailing slash") << "" << std::optional<QString>() << QByteArray("/v2/");
+        QTest::newRow("base path") << "/ingest" << std::optional<QString>() << QByteArray("/ingest/v2/");
+        QTest::newRow("base path with slash") << "/ingest/" << std::optional<QString>() << QByteArray("/ingest/v2/");
+        QTest::newRow("empty namespace") << "/" << std::optional<QString>("") << QByteArray("/v2/");
+        QTest::newRow("namespace") << "/" << std::optional<QString>("abc") << QByteArray("/v2/namespace/abc/");
+        QTest::newRow("namespace without slash")
+            << "" << std::optional<QString>("abc") << QByteArray("/v2/namespace/abc/");
+    }
+
+    void endpointPaths()
+    {
+        QFETCH(QString, basePath);
+        QFETCH(std::optional<QString>, ns);
+        QFETCH(QByteArray, path);
+        const auto manager = makeManager(m_server->baseUrl(basePath), ns);
+        manager->signalCache()->push(record(0));
+        manager->sendCachedSignals();
+        QTRY_COMPARE(m_server->requests().size(), 1);
+        QCOMPARE(m_server->requests().first().path, path);
+    }
+
+    void invalidNamespace()
+    {
+        const auto manager = makeManager(m_server->baseUrl(), QStringLiteral("a b"));
+        manager->signalCache()->push({record(0), record(1)});
+        for (int tick = 1; tick <= 2; ++tick) {
+            manager->sendCachedSignals();
+            QTRY_VERIFY(settled(manager));
+            QCOMPARE(numbers(manager->signalCache()->waitingRecords()), range(0, 2));
+            QCOMPARE(errors(),
+                     QStringList(
+                         {"ERROR: Unable to construct signal API URL for namespace a b", "ERROR: invalidEndpointUrl"}) +
+                         (tick == 2 ? QStringList({"ERROR: Unable to construct signal API URL for namespace a b",
+                                                   "ERROR: invalidEndpointUrl"})
+                                    : QStringList()));
+        }
+        QTest::qWait(20);
+        QVERIFY(m_server->requests().isEmpty());
+    }
+
+    void batchesOfAtMostHundred()
+    {
+        const auto manager = makeManager(m_server->baseUrl());
+        for (int n = 0; n < 150; ++n)
+            manager->signalCache()->push(record(n));
+        manager->sendCachedSignals();
+        QVERIFY(m_log.contains("DEBUG: Current signal cache count: 150"));
+        QVERIFY(m_log.contains("INFO: Sending 100 signals leaving a cache of 50 signals"));
+        QTRY_COMPARE(m_server->requests().size(), 1);
+        QCOMPARE(numbers(m_server->requests()[0].jsonArray()), range(0, 100));
+        manager->sendCachedSignals();
+        QVERIFY(m_log.contains("INFO: Sending 50 signals leaving a cache of 0 signals"));
+        QTRY_COMPARE(m_server->requests().size(), 2);
+        QCOMPARE(numbers(m_server->requests()[1].jsonArray()), range(100, 50));
+        QTRY_VERIFY(settled(manager));
+        m_log.clear();
+        manager->sendCachedSignals();
+        QCOMPARE(m_log.lines(), QStringList{"DEBUG: Current signal cache count: 0"});
+        QTest::qWait(20);
+        QCOMPARE(m_server->requests().size(), 2);
+    }
+
+    void successfulStatuses_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("200") << 200;
+        QTest::newRow("204") << 204;
+        QTest::newRow("299") << 299;
+    }
+
+    void successfulStatuses()
+    {
+        QFETCH(int, status);
+        m_server->setDefaultReply({TestHttpServer::Mode::respond, status, status == 204 ? QByteArray() : "accepted"});
+        const auto manager = makeManager(m_server->baseUrl());
+        manager->signalCache()->push(record(0));
+        manager->sendCachedSignals();
+        QTRY_VERIFY(settled(manager));
+        QCOMPARE(manager->signalCache()->count(), 0);
+        QVERIFY(errors().isEmpty());
+        QCOMPARE(m_log.contains("DEBUG: accepted"), status != 204);
+    }
+
+    void failedStatusesRequeueBehindNewerRecords_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("401") << 401 << "ERROR: unauthorised";
+        QTest::newRow("403") << 403 << "ERROR: forbidden";
+        QTest::newRow("413") << 413 << "ERROR: payloadTooLarge";
+        QTest::newRow("404") << 404 << "ERROR: invalidStatusCode(statusCode: 404)";
+        QTest::newRow("500") << 500 << "ERROR: invalidStatusCode(statusCode: 500)";
+    }
+
+    void failedStatusesRequeueBehindNewerRecords()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, line);
+        m_server->enqueueReply({TestHttpServer::Mode::respond, status, "no"});
+        const auto manager = makeManager(m_server->baseUrl());
+        manager->signalCache()->push({record(0), record(1), record(2)});
+        manager->sendCachedSignals();
+        // Newer records arrive while the batch is on its way (the server answers from this thread).
+        manager->signalCache()->push({record(3), record(4)});
+        QTRY_VERIFY(settled(manager));
+        QCOMPARE(errors(), QStringList{line});
+        QCOMPARE(numbers(manager->signalCache()->waitingRecords()), (QList<int>{3, 4, 0, 1, 2}));
+        // The next tick sends the newer records first.
+        manager->sendCachedSignals();
+        QTRY_COMPARE(m_server->requests().size(), 2);
+        QCOMPARE(numbers(m_server->requests()[1].jsonArray()), (QList<int>{3, 4, 0, 1, 2}));
+        QTRY_VERIFY(settled(manager));
+        QCOMPARE(manager->signalCache()->count(), 0);
+    }
+
+    void transportFailures_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("connection refused") << 0;
+        QTest::newRow("closed without an answer") << 1;
+        QTest::newRow("time-out") << 2;
+    }
+
+    void transportFailures()
+    {
+        QFETCH(int, kind);
+        QUrl base = m_server->baseUrl();
+        if (kind == 0) {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+            base = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort()));
+        }
+        if (kind == 1)
+            m_server->setDefaultReply({TestHttpServer::Mode::closeWithoutAnswer, 0, {}});
+        if (kind == 2) {
+            m_server->setDefaultReply({TestHttpServer::Mode::stall, 0, {}});
+            Timings timings = Timings::current();
+            timings.requestTimeout = std::chrono::milliseconds(300);
+            Timings::setCurrent(timings);
+        }
+        const auto manager = makeManager(base);
+        manager->signalCache()->push({record(0), record(1)});
+        manager->sendCachedSignals();
+        QTRY_VERIFY_WITH_TIMEOUT(settled(manager), 10000);
+        QCOMPARE(numbers(manager->signalCache()->waitingRecords()), range(0, 2));
+        QCOMPARE(errors().size(), 1);
+        // Qt may try a closed connection once more before it gives up.
+        if (kind != 0)
+            QVERIFY(!m_server->requests().isEmpty());
+    }
+
+    void noAnswerIsNotDelivery_data()
+    {
+        QTest::addColumn<bool>("nonHttpResponse");
+        QTest::newRow("no response, no error") << false;
+        QTest::newRow("response that is not HTTP") << true;
+    }
+
+    void noAnswerIsNotDelivery()
+    {
+        QFETCH(bool, nonHttpResponse);
+        HttpResult result;
+        if (nonHttpResponse)
+            result.response = HttpResponse{};
+        const auto manager = makeManager(m_server->baseUrl(), {}, std::make_shared<FixedTransport>(result));
+        manager->signalCache()->push(record(0));
+        manager->sendCachedSignals();
+        QTRY_VERIFY(settled(manager));
+        QCOMPARE(numbers(manager->signalCache()->waitingRecords()), QList<int>{0});
+        QCOMPARE(errors(), QStringList{"ERROR: invalidStatusCode(statusCode: 0)"});
+    }
+
+    void startSendsCachedRecordsThenEveryInterval()
+    {
+        {
+            const auto earlier = SignalCache::open(std::nullopt);
+            earlier->push({record(0), record(1)});
+            earlier->backupCache();
+        }
+        Timings timings = Timings::current();
+        timings.sendInterval = std::chrono::milliseconds(100);
+        Timings::setCurrent(timings);
+        const auto manager = makeManager(m_server->baseUrl());
+        // The first batch goes at once, before any tick.
+        QCOMPARE(manager->signalCache()->inFlightCount(), 2);
+        QTRY_COMPARE(m_server->requests().size(), 1);
+        QCOMPARE(numbers(m_server->requests()[0].jsonArray()), range(0, 2));
+        manager->signalCache()->push(record(2));
+        QTRY_COMPARE(m_server->requests().size(), 2);
+        QCOMPARE(numbers(m_server->requests()[1].jsonArray()), QList<int>{2});
+    }
+
+    void urlAndStatusRules()
+    {
+        QCOMPARE(SignalManager::signalAPIURL(QUrl("https://example.invalid"), std::nullopt),
+                 std::optional<QUrl>(QUrl("https://example.invalid/v2/")));
+        QVERIFY(!SignalManager::signalAPIURL(QUrl("https://example.invalid/"), QStringLiteral("a%zz")));
+        QVERIFY(!SignalManager::statusError(HttpResponse{200}));
+        QCOMPARE(SignalManager::statusError(HttpResponse{302}), std::optional(AnalyticsError::invalidStatusCode(302)));
+        QCOMPARE(SignalManager::statusError(std::nullopt), std::optional(AnalyticsError::invalidStatusCode(0)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAnalyticsIngest)
+#include "tst_analytics_ingest.moc"

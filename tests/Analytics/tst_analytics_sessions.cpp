@@ -1,0 +1,282 @@
+#include "Analytics/Analytics.h"
+#include "Analytics/AnalyticsDefaults.h"
+#include "Analytics/ApplicationEvents.h"
+
+#include "AnalyticsTestSupport.h"
+#include "TestHttpServer.h"
+
+#include <QtTest>
+
+using namespace analytics;
+using Sessions = QList<SessionManager::StoredSession>;
+
+Q_DECLARE_METATYPE(Sessions)
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 5, 4), QTime(10, 0));
+
+QList<qint64> durations(const Sessions &sessions)
+{
+    QList<qint64> result;
+    for (const auto &session : sessions)
+        result.append(session.durationInSeconds);
+    return result;
+}
+
+} // namespace
+
+// Session statistics: recording, retention, averages and days of use.
+class TestAnalyticsSessions : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AnalyticsSandbox> m_sandbox;
+    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<ovlin::ScopedFakeClock> m_clock;
+    std::shared_ptr<ovlin::Defaults> m_suite;
+
+    QStringList cachedTypes() const
+    {
+        QStringList types;
+        for (const SignalPostBody &record : AnalyticsSandbox::cache()->waitingRecords())
+            types.append(record.type);
+        return types;
+    }
+    void storeSessions(const Sessions &sessions)
+    {
+        m_suite->setBytes("recentSessions", SessionManager::encodeSessions(sessions));
+    }
+    Sessions storedSessions() const
+    {
+        SessionManager::shared().waitForPendingWrites();
+        const auto data = m_suite->bytesValue("recentSessions");
+        return data ? SessionManager::decodeSessions(*data).value_or(Sessions()) : Sessions();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_sandbox = std::make_unique<AnalyticsSandbox>();
+        m_server = std::make_unique<TestHttpServer>();
+        QVERIFY(m_server->listen());
+        m_clock = std::make_unique<ovlin::ScopedFakeClock>(kNow);
+        auto config =
+            AnalyticsManagerConfiguration::create(QStringLiteral("SESSIONS"), std::nullopt, m_server->baseUrl());
+        config->setLogHandler(std::nullopt);
+        config->setSendNewSessionBeganSignal(false);
+        Analytics::initializeWith(config);
+        m_suite = analyticsDefaults();
+        QVERIFY(m_suite);
+    }
+
+    void cleanup()
+    {
+        m_suite.reset();
+        m_clock.reset();
+        m_sandbox.reset();
+        m_server.reset();
+    }
+
+    void firstStartDetectsNewInstall()
+    {
+        SessionManager &sessions = SessionManager::shared();
+        sessions.beginSession();
+        sessions.waitForPendingWrites();
+        QCOMPARE(m_suite->stringValue("firstSessionDate"), std::optional<QString>("2026-05-04"));
+        QCOMPARE(suiteStringList(*m_suite, "distinctDaysUsed"), QStringList{"2026-05-04"});
+        QTRY_COMPARE(cachedTypes(), QStringList{"Analytics.Acquisition.newInstallDetected"});
+        const SignalPostBody record = AnalyticsSandbox::cache()->waitingRecords().first();
+        QCOMPARE(record.payload.value("Analytics.Acquisition.firstSessionDate"), QStringLiteral("2026-05-04"));
+        QVERIFY(sessions.isDurationTimerRunning());
+    }
+
+    void sessionShorterThanASecondIsNotStored()
+    {
+        SessionManager &sessions = SessionManager::shared();
+        sessions.beginSession();
+        ovlin::Clock::advanceMSecs(900);
+        sessions.updateSessionDuration();
+        QVERIFY(sessions.recentSessions().isEmpty());
+        sessions.beginSession();
+        QTRY_COMPARE(cachedTypes(), QStringList(2, "Analytics.Acquisition.newInstallDetected"));
+    }
+
+    void durationCountsActiveTimeOnly()
+    {
+        SessionManager &sessions = SessionManager::shared();
+        sessions.beginSession();
+        ovlin::Clock::advance(1);
+        sessions.updateSessionDuration();
+        QCOMPARE(durations(sessions.recentSessions()), QList<qint64>{1});
+        ovlin::Clock::advanceMSecs(2500);
+        sessions.updateSessionDuration();
+        QCOMPARE(durations(sessions.recentSessions()), QList<qint64>{3});
+        ApplicationEvents::notifyDidResignActive();
+        QVERIFY(!sessions.isDurationTimerRunning());
+        ovlin::Clock::advance(100);
+        ApplicationEvents::notifyWillBecomeActive();
+        QVERIFY(sessions.isDurationTimerRunning());
+        ovlin::Clock::advance(1);
+        sessions.updateSessionDuration();
+        QCOMPARE(durations(sessions.recentSessions()), QList<qint64>{4});
+        QCOMPARE(storedSessions(), sessions.recentSessions());
+        // A new session is a new entry.
+        sessions.beginSession();
+        ovlin::Clock::advance(2);
+        sessions.updateSessionDuration();
+        QCOMPARE(durations(sessions.recentSessions()), (QList<qint64>{4, 2}));
+    }
+
+    void timerTicksOnTheMainThread()
+    {
+        Timings timings = Timings::current();
+        timings.sessionTimerInterval = std::chrono::milliseconds(10);
+        Timings::setCurrent(timings);
+        SessionManager &sessions = SessionManager::shared();
+        sessions.beginSession();
+        ovlin::Clock::advance(5);
+        QTRY_COMPARE(durations(sessions.recentSessions()), QList<qint64>{5});
+        ApplicationEvents::notifyDidResignActive();
+        ovlin::Clock::advance(5);
+        QTest::qWait(30);
+        QCOMPARE(durations(sessions.recentSessions()), QList<qint64>{5});
+    }
+
+    void nothingIsRecordedBeforeTheFirstSession()
+    {
+        SessionManager &sessions = SessionManager::shared();
+        ApplicationEvents::notifyWillBecomeActive();
+        ovlin::Clock::advance(5);
+        sessions.updateSessionDuration();
+        ApplicationEvents::notifyDidResignActive();
+        sessions.waitForPendingWrites();
+        QVERIFY(sessions.recentSessions().isEmpty());
+        QVERIFY(!m_suite->contains("recentSessions"));
+        sessions.beginSession();
+        QTRY_COMPARE(cachedTypes(), QStringList{"Analytics.Acquisition.newInstallDetected"});
+    }
+
+    void retention_data()
+    {
+        QTest::addColumn<QList<int>>("ageDays");
+        QTest::addColumn<QList<int>>("keptAgeDays");
+        QTest::newRow("older than 90 days and exactly 90 days dropped")
+            << QList<int>{100, 90, 89, 1} << QList<int>{89, 1};
+        QTest::newRow("all dropped") << QList<int>{120, 91} << QList<int>();
+        QTest::newRow("none dropped") << QList<int>{30, 2} << QList<int>{30, 2};
+    }
+
+    void retention()
+    {
+        QFETCH(QList<int>, ageDays);
+        QFETCH(QList<int>, keptAgeDays);
+        Sessions stored;
+        for (int age : ageDays)
+            stored.append({kNow.addSecs(-qint64(age) * 86400), 60});
+        Sessions kept;
+        for (int age : keptAgeDays)
+            kept.append({kNow.addSecs(-qint64(age) * 86400), 60});
+        storeSessions(stored);
+        m_suite->setInteger("deletedSessionsCount", 5);
+        m_suite->setString("firstSessionDate", "2025-01-01");
+        const qint64 dropped = ageDays.size() - keptAgeDays.size();
+
+        QCOMPARE(SessionManager::shared().recentSessions(), kept);
+        QCOMPARE(storedSessions(), kept);
+        QCOMPARE(m_suite->integerValue("deletedSessionsCount"), std::optional<qint64>(5 + dropped));
+
+        // The next start does not count the same sessions again.
+        SessionManager::resetSharedForTesting();
+        QCOMPARE(SessionManager::shared().recentSessions(), kept);
+        SessionManager::shared().waitForPendingWrites();
+        QCOMPARE(m_suite->integerValue("deletedSessionsCount"), std::optional<qint64>(5 + dropped));
+
+        SessionManager::shared().beginSession();
+        SessionManager::shared().waitForPendingWrites();
+        const bool newInstall = kept.isEmpty();
+        QCOMPARE(m_suite->stringValue("firstSessionDate"),
+                 std::optional<QString>(newInstall ? "2026-05-04" : "2025-01-01"));
+    }
+
+    void averages_data()
+    {
+        QTest::addColumn<QList<qint64>>("stored");
+        QTest::addColumn<qint64>("average");
+        QTest::addColumn<std::optional<qint64>>("previous");
+        QTest::newRow("none") << QList<qint64>() << qint64(-1) << std::optional<qint64>();
+        QTest::newRow("one") << QList<qint64>{42} << qint64(42) << std::optional<qint64>();
+        QTest::newRow("three") << QList<qint64>{10, 20, 99} << qint64(15) << std::optional<qint64>(20);
+        QTest::newRow("truncated") << QList<qint64>{7, 8, 1} << qint64(7) << std::optional<qint64>(8);
+    }
+
+    void averages()
+    {
+        QFETCH(QList<qint64>, stored);
+        QFETCH(qint64, average);
+        QFETCH(std::optional<qint64>, previous);
+        Sessions sessions;
+        for (int i = 0; i < stored.size(); ++i)
+            sessions.append({kNow.addSecs(-3600 * (stored.size() - i)), stored[i]});
+        storeSessions(sessions);
+        QCOMPARE(SessionManager::shared().averageSessionSeconds(), average);
+        QCOMPARE(SessionManager::shared().previousSessionSeconds(), previous);
+    }
+
+    void distinctDays_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("first day") << QStringList() << QStringList{"2026-05-04"};
+        QTest::newRow("same day") << QStringList{"2026-05-01", "2026-05-04"} << QStringList{"2026-05-01", "2026-05-04"};
+        QTest::newRow("new day") << QStringList{"2026-05-01"} << QStringList{"2026-05-01", "2026-05-04"};
+        QTest::newRow("only the last is compared")
+            << QStringList{"2026-05-04", "2026-05-05"} << QStringList{"2026-05-04", "2026-05-05", "2026-05-04"};
+    }
+
+    void distinctDays()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, expected);
+        if (!stored.isEmpty())
+            m_suite->setObject("distinctDaysUsed", stored);
+        SessionManager::shared().waitForPendingWrites();
+        QCOMPARE(suiteStringList(*m_suite, "distinctDaysUsed"), expected);
+    }
+
+    void storedStartIsWholeSeconds()
+    {
+        ovlin::Clock::advanceMSecs(700);
+        SessionManager::shared().beginSession();
+        ovlin::Clock::advance(2);
+        SessionManager::shared().updateSessionDuration();
+        SessionManager::shared().waitForPendingWrites();
+        const QByteArray json = m_suite->bytesValue("recentSessions").value();
+        QCOMPARE(json, QByteArray("[{\"dn\":2,\"st\":") + QByteArray::number(kNow.toSecsSinceEpoch()) + "}]");
+        SessionManager::resetSharedForTesting();
+        QCOMPARE(SessionManager::shared().recentSessions().first().startedAt, kNow);
+    }
+
+    void unreadableSessions_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("not json") << QByteArray("nonsense");
+        QTest::newRow("missing member") << QByteArray("[{\"st\":1}]");
+        QTest::newRow("fractional duration") << QByteArray("[{\"st\":1,\"dn\":1.5}]");
+        QTest::newRow("text start") << QByteArray("[{\"st\":\"1\",\"dn\":1}]");
+    }
+
+    void unreadableSessions()
+    {
+        QFETCH(QByteArray, data);
+        m_suite->setBytes("recentSessions", data);
+        QVERIFY(SessionManager::shared().recentSessions().isEmpty());
+        SessionManager::shared().waitForPendingWrites();
+        QVERIFY(!m_suite->contains("deletedSessionsCount"));
+        QCOMPARE(m_suite->bytesValue("recentSessions"), std::optional<QByteArray>(data));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAnalyticsSessions)
+#include "tst_analytics_sessions.moc"
