@@ -1,0 +1,210 @@
+#include "Platform/Store.h"
+
+#include "Platform/Log.h"
+#include "Platform/MainThread.h"
+#include "Platform/StoreTables.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ovlin {
+
+using detail::StoreTables;
+
+namespace {
+
+std::atomic<quint64> g_connectionCounter{0};
+
+bool fail(QString *errorDescription, const QString &text)
+{
+    if (errorDescription)
+        *errorDescription = text;
+    return false;
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Looks at what lies at `path` without changing it. A missing file is created empty with mode 0600, so
+// the database SQLite writes into it (and its WAL and shared-memory files, which copy the mode) stays
+// private to the user.
+bool prepareFile(const QString &path, QString *errorDescription)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::stat(native.constData(), &info) != 0) {
+        if (errno != ENOENT)
+            return fail(errorDescription, systemError(errno));
+        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return fail(errorDescription, systemError(errno));
+        ::close(fd);
+        return true;
+    }
+    if (S_ISDIR(info.st_mode))
+        return fail(errorDescription, QStringLiteral("A folder is in the place of the store file."));
+    if (!S_ISREG(info.st_mode))
+        return fail(errorDescription, QStringLiteral("The store path is not a regular file."));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(errorDescription, file.errorString());
+    static const QByteArray sqliteHeader("SQLite format 3\0", 16);
+    const QByteArray head = file.read(sqliteHeader.size());
+    // An empty file is an empty database to SQLite; anything else must start with its header.
+    if (!head.isEmpty() && head != sqliteHeader)
+        return fail(errorDescription, QStringLiteral("file is not a database"));
+    if (::access(native.constData(), W_OK) != 0)
+        return fail(errorDescription, QStringLiteral("The store file is not writable: %1").arg(systemError(errno)));
+    return true;
+}
+
+bool execute(QSqlQuery &query, const QString &sql, QString *errorDescription)
+{
+    if (query.exec(sql))
+        return true;
+    return fail(errorDescription, StoreTables::errorText(query.lastError()));
+}
+
+} // namespace
+
+StoreContainer::StoreContainer(const QString &filePath, const QString &connectionName)
+    : m_filePath(filePath), m_connectionName(connectionName)
+{
+}
+
+StoreContainer::~StoreContainer()
+{
+    m_context.reset();
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase database = QSqlDatabase::database(m_connectionName, false);
+            database.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+std::unique_ptr<StoreContainer> StoreContainer::open(const QString &filePath, QString *errorDescription,
+                                                     int busyTimeoutMs)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (filePath.isEmpty()) {
+        fail(errorDescription, QStringLiteral("No store file was given."));
+        return nullptr;
+    }
+    const QString path = QFileInfo(filePath).absoluteFilePath();
+    if (!prepareFile(path, errorDescription))
+        return nullptr;
+    std::unique_ptr<StoreContainer> container(
+        new StoreContainer(path, QStringLiteral("ovlin-store-%1").arg(++g_connectionCounter)));
+    if (!container->connect(busyTimeoutMs, errorDescription))
+        return nullptr;
+    return container;
+}
+
+std::unique_ptr<StoreContainer> StoreContainer::openInMemory(QString *errorDescription)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    std::unique_ptr<StoreContainer> container(
+        new StoreContainer(QString(), QStringLiteral("ovlin-memory-store-%1").arg(++g_connectionCounter)));
+    if (!container->connect(0, errorDescription))
+        return nullptr;
+    return container;
+}
+
+bool StoreContainer::connect(int busyTimeoutMs, QString *errorDescription)
+{
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    if (!database.isValid())
+        return fail(
+            errorDescription,
+            QStringLiteral("The SQLite driver is not available: %1").arg(StoreTables::errorText(database.lastError())));
+    database.setDatabaseName(isInMemory() ? QStringLiteral(":memory:") : m_filePath);
+    if (!isInMemory())
+        database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(qMax(0, busyTimeoutMs)));
+    if (!database.open())
+        return fail(errorDescription, StoreTables::errorText(database.lastError()));
+
+    QSqlQuery query(database);
+    // SQLite opens lazily: reading the schema makes it read and check the file. Until the file has
+    // proven to be an empty database or one of ours, nothing is written to it.
+    const auto inspect = [&](int *objects, int *version) {
+        if (!execute(query, QStringLiteral("SELECT count(*) FROM sqlite_master"), errorDescription) || !query.next())
+            return false;
+        *objects = query.value(0).toInt();
+        if (!execute(query, QStringLiteral("PRAGMA user_version"), errorDescription) || !query.next())
+            return false;
+        *version = query.value(0).toInt();
+        return true;
+    };
+    const auto check = [&](int objects, int version, bool *fresh) {
+        *fresh = objects == 0 && version == 0;
+        if (*fresh)
+            return true;
+        if (version > StoreTables::schemaVersion)
+            return fail(errorDescription, QStringLiteral("The store was written by a newer version of Ovlin."));
+        if (version != StoreTables::schemaVersion)
+            return fail(errorDescription, QStringLiteral("The database is not an Ovlin store."));
+        return StoreTables::verify(database, errorDescription);
+    };
+
+    int objects = 0;
+    int version = 0;
+    bool fresh = false;
+    if (!inspect(&objects, &version) || !check(objects, version, &fresh))
+        return false;
+
+    if (!isInMemory()) {
+        if (!execute(query, QStringLiteral("PRAGMA journal_mode=WAL"), errorDescription))
+            return false;
+        if (!query.next() || query.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) != 0)
+            qCWarning(lcStore) << "The store at" << m_filePath << "keeps its rollback journal; WAL is not available";
+    }
+
+    if (fresh) {
+        if (!execute(query, QStringLiteral("BEGIN IMMEDIATE"), errorDescription))
+            return false;
+        // Another connection may have set the store up while this one waited for the lock.
+        bool stillFresh = false;
+        bool ok = inspect(&objects, &version) && check(objects, version, &stillFresh);
+        if (ok && stillFresh) {
+            for (const QString &statement : StoreTables::createStatements()) {
+                if (!(ok = execute(query, statement, errorDescription)))
+                    break;
+            }
+            ok = ok && execute(query, QStringLiteral("PRAGMA user_version = %1").arg(StoreTables::schemaVersion),
+                               errorDescription);
+        }
+        ok = ok && execute(query, QStringLiteral("COMMIT"), errorDescription);
+        if (!ok) {
+            QSqlQuery rollback(database);
+            rollback.exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+    }
+
+    m_context.reset(new StoreContext(database, isInMemory()));
+    if (!m_context->load(errorDescription)) {
+        m_context.reset();
+        return false;
+    }
+    return true;
+}
+
+} // namespace ovlin

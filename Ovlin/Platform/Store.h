@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Platform/LiveQuery.h"
+#include "Platform/StoreContext.h"
+#include "Platform/StoreRecord.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace ovlin {
+
+// A store of the four record types over SQLite: a file or memory only. Opening loads every record
+// into the main context. Main thread only.
+//
+// A file store is opened only when the file really is a store this program can use: a folder in its
+// place, bytes that are not an SQLite database, a database of another schema or of a newer version all
+// fail with a description, and such a file is left exactly as it was (nothing is created in it, its
+// journal mode is not touched). A missing file is created (mode 0600) with the schema. File stores use
+// a WAL journal and wait up to `busyTimeoutMs` for another connection's lock.
+class StoreContainer
+{
+public:
+    static constexpr int defaultBusyTimeoutMs = 5000;
+
+    static std::unique_ptr<StoreContainer> open(const QString &filePath, QString *errorDescription,
+                                                int busyTimeoutMs = defaultBusyTimeoutMs);
+    static std::unique_ptr<StoreContainer> openInMemory(QString *errorDescription);
+
+    ~StoreContainer();
+    StoreContainer(const StoreContainer &) = delete;
+    StoreContainer &operator=(const StoreContainer &) = delete;
+
+    StoreContext *mainContext() const { return m_context.get(); }
+    // The absolute path of the store file; empty for a memory-only store.
+    QString filePath() const { return m_filePath; }
+    bool isInMemory() const { return m_filePath.isEmpty(); }
+
+private:
+    StoreContainer(const QString &filePath, const QString &connectionName);
+    bool connect(int busyTimeoutMs, QString *errorDescription);
+
+    QString m_filePath;
+    QString m_connectionName;
+    std::unique_ptr<StoreContext> m_context;
+};
+
+} // namespace ovlin

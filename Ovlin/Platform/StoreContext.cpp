@@ -1,0 +1,287 @@
+#include "Platform/StoreContext.h"
+
+#include "Platform/Log.h"
+#include "Platform/MainThread.h"
+#include "Platform/StoreTables.h"
+
+#include <QMetaObject>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace ovlin {
+
+using detail::StoreTables;
+
+namespace {
+
+constexpr std::array<RecordType, recordTypeCount> allTypes{RecordType::reminder, RecordType::reminderLog,
+                                                           RecordType::milestone, RecordType::milestoneLog};
+
+std::size_t slot(RecordType type)
+{
+    return std::size_t(recordTypeIndex(type));
+}
+
+// Past this many dead entries a type's list is compacted right away rather than on the next fetch.
+constexpr qsizetype compactionThreshold = 4096;
+
+} // namespace
+
+// Prepared statements, made once per connection and reused by every save.
+struct StoreContext::Statements
+{
+    enum Kind { insert, update, remove, kindCount };
+
+    explicit Statements(const QSqlDatabase &database) : database(database) {}
+
+    QSqlQuery *get(Kind kind, RecordType type, QString *errorDescription)
+    {
+        auto &query = cache[std::size_t(kind)][slot(type)];
+        if (!query) {
+            auto prepared = std::make_unique<QSqlQuery>(database);
+            const QString sql = kind == insert   ? StoreTables::insertSql(type)
+                                : kind == update ? StoreTables::updateSql(type)
+                                                 : StoreTables::deleteSql(type);
+            if (!prepared->prepare(sql)) {
+                *errorDescription = StoreTables::errorText(prepared->lastError());
+                return nullptr;
+            }
+            query = std::move(prepared);
+        }
+        return query.get();
+    }
+
+    QSqlDatabase database;
+    std::array<std::array<std::unique_ptr<QSqlQuery>, recordTypeCount>, kindCount> cache;
+};
+
+StoreContext::StoreContext(const QSqlDatabase &database, bool inMemory)
+    : m_database(database), m_statements(std::make_unique<Statements>(database)), m_inMemory(inMemory)
+{
+}
+
+StoreContext::~StoreContext()
+{
+    // Records may outlive the store; they become free objects.
+    for (auto &records : m_records) {
+        for (const auto &record : records)
+            record->m_context = nullptr;
+    }
+    for (const auto &record : m_pendingDeletes)
+        record->m_context = nullptr;
+    m_statements.reset();
+}
+
+bool StoreContext::load(QString *errorDescription)
+{
+    StoreTables::Loaded loaded;
+    if (!StoreTables::load(m_database, loaded, errorDescription))
+        return false;
+    for (const RecordType type : allTypes) {
+        auto &records = loaded[slot(type)];
+        qint64 maxId = 0;
+        for (const auto &record : records) {
+            record->m_context = this;
+            record->m_state = StoreRecord::State::persisted;
+            maxId = std::max(maxId, record->m_persistentId);
+        }
+        m_nextPersistentId[slot(type)] = maxId + 1;
+        m_records[slot(type)] = std::move(records);
+    }
+    return true;
+}
+
+const std::vector<std::shared_ptr<StoreRecord>> &StoreContext::liveRecords(RecordType type) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    auto &records = m_records[slot(type)];
+    if (m_garbage[slot(type)] > 0) {
+        std::erase_if(records, [](const auto &record) { return record->isDeleted(); });
+        m_garbage[slot(type)] = 0;
+    }
+    return records;
+}
+
+void StoreContext::insert(const std::shared_ptr<StoreRecord> &record)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!record || record->m_context == this)
+        return;
+    if (record->m_context) {
+        qCWarning(lcStore, "Refused to insert a record that belongs to another store");
+        return;
+    }
+    if (record->m_state != StoreRecord::State::free) {
+        qCWarning(lcStore, "Refused to insert a deleted record");
+        return;
+    }
+    const RecordType type = record->recordType();
+    record->m_context = this;
+    record->m_state = StoreRecord::State::pendingInsert;
+    record->m_persistentId = m_nextPersistentId[slot(type)]++;
+    m_records[slot(type)].push_back(record);
+    m_pendingInserts.push_back(record);
+    touch(type);
+    record->didInsert(*this);
+}
+
+void StoreContext::remove(const std::shared_ptr<StoreRecord> &record)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!record || record->isDeleted())
+        return;
+    if (record->m_context != this) {
+        qCWarning(lcStore, "Refused to delete a record that is not in this store");
+        return;
+    }
+    const RecordType type = record->recordType();
+    const bool wasPendingInsert = record->m_state == StoreRecord::State::pendingInsert;
+    // Flag first, so the cascade and relationship updates see the record as going away.
+    record->m_state = StoreRecord::State::pendingDelete;
+    const RecordTypes touched = record->willBeDeleted(*this);
+    if (wasPendingInsert) {
+        // Never written: nothing to delete in the file.
+        std::erase(m_pendingInserts, record);
+        record->m_state = StoreRecord::State::deleted;
+        record->m_context = nullptr;
+    } else {
+        m_pendingDeletes.push_back(record);
+    }
+    record->m_dirty = false;
+    if (++m_garbage[slot(type)] >= compactionThreshold)
+        liveRecords(type);
+    touch(touched | type);
+}
+
+void StoreContext::recordDidChange(StoreRecord &record, RecordTypes alsoTouched)
+{
+    if (record.m_state == StoreRecord::State::persisted && !record.m_dirty) {
+        record.m_dirty = true;
+        m_pendingUpdates.push_back(record.shared_from_this());
+    }
+    if (record.isDeleted())
+        return;
+    touch(alsoTouched | record.recordType());
+}
+
+bool StoreContext::hasChanges() const
+{
+    return !m_pendingInserts.empty() || !m_pendingUpdates.empty() || !m_pendingDeletes.empty();
+}
+
+bool StoreContext::save(QString *errorDescription)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!hasChanges())
+        return true;
+    QString error;
+    if (!writePending(&error)) {
+        qCWarning(lcStore) << "Save failed:" << error;
+        if (errorDescription)
+            *errorDescription = error;
+        return false;
+    }
+
+    for (const auto &record : m_pendingInserts) {
+        record->m_state = StoreRecord::State::persisted;
+        record->m_dirty = false;
+    }
+    for (const auto &record : m_pendingUpdates)
+        record->m_dirty = false;
+    for (const auto &record : m_pendingDeletes) {
+        record->m_state = StoreRecord::State::deleted;
+        record->m_context = nullptr;
+    }
+    m_pendingInserts.clear();
+    m_pendingUpdates.clear();
+    m_pendingDeletes.clear();
+
+    ++m_revision;
+    m_savedToAnnounce |= m_unsavedTypes;
+    m_unsavedTypes = {};
+    scheduleNotifications();
+    return true;
+}
+
+bool StoreContext::writePending(QString *errorDescription)
+{
+    QSqlQuery control(m_database);
+    if (!control.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        *errorDescription = StoreTables::errorText(control.lastError());
+        return false;
+    }
+
+    // Each statement binds the row key and the fields in its own placeholder order.
+    const auto run = [&](Statements::Kind kind, const StoreRecord &record) {
+        QSqlQuery *query = m_statements->get(kind, record.recordType(), errorDescription);
+        if (!query)
+            return false;
+        switch (kind) {
+        case Statements::insert:
+            query->bindValue(0, record.m_persistentId);
+            StoreTables::bindFields(*query, 1, record);
+            break;
+        case Statements::update:
+            query->bindValue(StoreTables::bindFields(*query, 0, record), record.m_persistentId);
+            break;
+        case Statements::remove:
+        case Statements::kindCount: query->bindValue(0, record.m_persistentId); break;
+        }
+        if (!query->exec()) {
+            *errorDescription = StoreTables::errorText(query->lastError());
+            return false;
+        }
+        return true;
+    };
+
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < m_pendingDeletes.size(); ++i)
+        ok = run(Statements::remove, *m_pendingDeletes[i]);
+    for (std::size_t i = 0; ok && i < m_pendingInserts.size(); ++i)
+        ok = run(Statements::insert, *m_pendingInserts[i]);
+    for (std::size_t i = 0; ok && i < m_pendingUpdates.size(); ++i) {
+        if (m_pendingUpdates[i]->m_state == StoreRecord::State::persisted)
+            ok = run(Statements::update, *m_pendingUpdates[i]);
+    }
+    if (ok && !control.exec(QStringLiteral("COMMIT"))) {
+        *errorDescription = StoreTables::errorText(control.lastError());
+        ok = false;
+    }
+    if (!ok) {
+        QSqlQuery rollback(m_database);
+        if (!rollback.exec(QStringLiteral("ROLLBACK")))
+            qCDebug(lcStore) << "Rollback after a failed save:" << StoreTables::errorText(rollback.lastError());
+    }
+    return ok;
+}
+
+void StoreContext::touch(RecordTypes types)
+{
+    ++m_revision;
+    m_unsavedTypes |= types;
+    m_changedToAnnounce |= types;
+    scheduleNotifications();
+}
+
+void StoreContext::scheduleNotifications()
+{
+    if (m_notificationScheduled)
+        return;
+    m_notificationScheduled = true;
+    QMetaObject::invokeMethod(this, &StoreContext::deliverNotifications, Qt::QueuedConnection);
+}
+
+void StoreContext::deliverNotifications()
+{
+    m_notificationScheduled = false;
+    const RecordTypes changed = m_changedToAnnounce;
+    const RecordTypes saved = m_savedToAnnounce;
+    m_changedToAnnounce = {};
+    m_savedToAnnounce = {};
+    if (changed)
+        Q_EMIT objectsChanged(changed);
+    if (saved)
+        Q_EMIT didSave(saved);
+}
+
+} // namespace ovlin

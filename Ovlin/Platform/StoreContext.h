@@ -1,0 +1,126 @@
+#pragma once
+
+#include "Platform/StoreRecord.h"
+
+#include <QList>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QSqlQuery;
+
+namespace ovlin {
+
+// The store's one working context (main thread only). Everything stored is loaded when the container
+// opens and kept here, one shared object per row (an identity map); fetches run in memory and return
+// those same objects. Inserts, deletes and field changes stay pending until save(), which writes
+// exactly the changed rows in one transaction.
+//
+// Notifications are queued and coalesced: objectsChanged() follows in-memory changes, didSave() a
+// successful save; each fires at most once per turn of the event loop, after the current action has
+// finished, never from inside the call that caused it.
+class StoreContext : public QObject
+{
+    Q_OBJECT
+
+public:
+    template <class T> using Predicate = std::function<bool(const T &)>;
+    template <class T> using LessThan = std::function<bool(const T &, const T &)>;
+
+    ~StoreContext() override;
+
+    // Adds a free record (and the free records related to it). Inserting a record that is already
+    // here does nothing; records of another context or deleted ones are refused with a warning.
+    void insert(const std::shared_ptr<StoreRecord> &record);
+    // Deletes a record: a Reminder takes its logs along, a Milestone its day logs; a log only leaves
+    // its owner's list. The record is flagged deleted at once and stays valid for whoever holds it.
+    void remove(const std::shared_ptr<StoreRecord> &record);
+    // Writes every pending change in one transaction. On failure nothing is written, the changes stay
+    // pending (the next save tries them again) and the error text goes to `errorDescription`.
+    bool save(QString *errorDescription = nullptr);
+    bool hasChanges() const;
+
+    // Grows on every insert, delete, field change and save; caches can key on it.
+    quint64 revision() const { return m_revision; }
+
+    // The live records of type T (pending inserts included, deleted ones left out) that satisfy
+    // `predicate`, in store order, or stably sorted by `lessThan`.
+    template <class T>
+    QList<std::shared_ptr<T>> fetch(const Predicate<T> &predicate = {}, const LessThan<T> &lessThan = {}) const
+    {
+        const auto &all = liveRecords(T::staticRecordType);
+        QList<std::shared_ptr<T>> result;
+        if (!predicate)
+            result.reserve(qsizetype(all.size()));
+        for (const auto &record : all) {
+            if (record->isDeleted())
+                continue;
+            const T &typed = static_cast<const T &>(*record);
+            if (!predicate || predicate(typed))
+                result.append(std::static_pointer_cast<T>(record));
+        }
+        if (lessThan) {
+            std::stable_sort(result.begin(), result.end(),
+                             [&lessThan](const auto &a, const auto &b) { return lessThan(*a, *b); });
+        }
+        return result;
+    }
+
+    template <class T> qsizetype fetchCount(const Predicate<T> &predicate = {}) const
+    {
+        qsizetype count = 0;
+        for (const auto &record : liveRecords(T::staticRecordType)) {
+            if (!record->isDeleted() && (!predicate || predicate(static_cast<const T &>(*record))))
+                ++count;
+        }
+        return count;
+    }
+
+    bool isInMemory() const { return m_inMemory; }
+
+Q_SIGNALS:
+    void objectsChanged(ovlin::RecordTypes types);
+    void didSave(ovlin::RecordTypes types);
+
+private:
+    friend class StoreContainer;
+    friend class StoreRecord;
+    struct Statements;
+
+    StoreContext(const QSqlDatabase &database, bool inMemory);
+    bool load(QString *errorDescription);
+    void recordDidChange(StoreRecord &record, RecordTypes alsoTouched);
+    void adopt(const std::shared_ptr<StoreRecord> &record, StoreRecord::State state, qint64 persistentId);
+    const std::vector<std::shared_ptr<StoreRecord>> &liveRecords(RecordType type) const;
+    bool writePending(QString *errorDescription);
+    void touch(RecordTypes types);
+    void scheduleNotifications();
+    void deliverNotifications();
+
+    QSqlDatabase m_database;
+    std::unique_ptr<Statements> m_statements;
+    bool m_inMemory = false;
+
+    // Every record of each type in store order; deleted ones are dropped lazily.
+    mutable std::array<std::vector<std::shared_ptr<StoreRecord>>, recordTypeCount> m_records;
+    mutable std::array<qsizetype, recordTypeCount> m_garbage{};
+    std::array<qint64, recordTypeCount> m_nextPersistentId{1, 1, 1, 1};
+
+    std::vector<std::shared_ptr<StoreRecord>> m_pendingInserts;
+    std::vector<std::shared_ptr<StoreRecord>> m_pendingUpdates;
+    std::vector<std::shared_ptr<StoreRecord>> m_pendingDeletes;
+    RecordTypes m_unsavedTypes;
+
+    quint64 m_revision = 0;
+    RecordTypes m_changedToAnnounce;
+    RecordTypes m_savedToAnnounce;
+    bool m_notificationScheduled = false;
+};
+
+} // namespace ovlin

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QFlags>
+#include <QtGlobal>
+
+#include <memory>
+
+namespace ovlin {
+
+class StoreContext;
+
+// The four stored record types, in schema order. Used as flags in change notifications.
+enum class RecordType : quint8 { reminder = 0x1, reminderLog = 0x2, milestone = 0x4, milestoneLog = 0x8 };
+Q_DECLARE_FLAGS(RecordTypes, RecordType)
+Q_DECLARE_OPERATORS_FOR_FLAGS(RecordTypes)
+
+// Position of a record type in schema order (0..3).
+int recordTypeIndex(RecordType type);
+inline constexpr int recordTypeCount = 4;
+
+namespace detail {
+template <class Owner, class Member> struct OneToMany;
+class StoreTables;
+} // namespace detail
+
+// Base of every stored record. Records are plain objects owned through std::shared_ptr and created by
+// their static create() factories; the store context keeps one object per stored row.
+//
+// Identity: two records are the same record exactly when they are the same object (compare the
+// shared_ptrs). persistentId() is the row's own key in the store and is assigned on insert; the
+// record's `id` field is ordinary data and may repeat.
+//
+// A record that is not inserted anywhere is a free object: changing it notifies nobody. Once inserted,
+// every setter tells the owning context, which marks the row dirty and announces the change.
+class StoreRecord : public std::enable_shared_from_this<StoreRecord>
+{
+public:
+    virtual ~StoreRecord();
+    StoreRecord(const StoreRecord &) = delete;
+    StoreRecord &operator=(const StoreRecord &) = delete;
+
+    virtual RecordType recordType() const = 0;
+
+    // The context the record lives in; null before insert, after its deletion was saved, and once the
+    // context is gone.
+    StoreContext *context() const { return m_context; }
+    // The row key in the store; 0 until the record is inserted into a context.
+    qint64 persistentId() const { return m_persistentId; }
+    // True from the moment the record is deleted from its context (even before that is saved).
+    bool isDeleted() const { return m_state == State::pendingDelete || m_state == State::deleted; }
+    // True while the record has changes that its context has not saved yet.
+    bool hasChanges() const { return m_state == State::pendingInsert || m_state == State::pendingDelete || m_dirty; }
+
+protected:
+    StoreRecord() = default;
+
+    // Stores `value` into `field` and reports the change; an equal value changes nothing.
+    template <class V> void assign(V &field, const V &value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        didChange();
+    }
+
+    // Reports a change of this record's stored data; `alsoTouched` names other record types whose
+    // relationships changed with it (the other end of a relationship).
+    void didChange(RecordTypes alsoTouched = {});
+
+    // Called by the context when the record is deleted: cascade to owned records or leave the owner.
+    // Answers the other record types whose relationships changed with it.
+    virtual RecordTypes willBeDeleted(StoreContext &context) = 0;
+    // Called by the context when the record is inserted: bring related free records along.
+    virtual void didInsert(StoreContext &context) = 0;
+
+private:
+    friend class StoreContext;
+    template <class Owner, class Member> friend struct detail::OneToMany;
+    friend class detail::StoreTables;
+
+    enum class State : quint8 { free, pendingInsert, persisted, pendingDelete, deleted };
+
+    StoreContext *m_context = nullptr;
+    qint64 m_persistentId = 0;
+    State m_state = State::free;
+    bool m_dirty = false;
+};
+
+} // namespace ovlin

@@ -1,0 +1,522 @@
+#include "Platform/StoreTables.h"
+
+#include "Model/Milestone.h"
+#include "Model/MilestoneLog.h"
+#include "Model/Reminder.h"
+#include "Model/ReminderLog.h"
+#include "Platform/Log.h"
+#include "Platform/Uuid.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cmath>
+#include <limits>
+
+namespace ovlin::detail {
+
+namespace {
+
+struct Column
+{
+    const char *name;
+    const char *declaration;
+};
+
+struct Table
+{
+    const char *name;
+    std::vector<Column> columns;
+};
+
+const std::array<Table, recordTypeCount> &tables()
+{
+    static const std::array<Table, recordTypeCount> all{{
+        {"Reminder",
+         {{"id", "TEXT NOT NULL"},
+          {"title", "TEXT NOT NULL"},
+          {"category", "TEXT NOT NULL"},
+          {"detail", "TEXT"},
+          {"scheduleType", "TEXT NOT NULL"},
+          {"fixedTime", "INTEGER"},
+          {"intervalMinutes", "INTEGER"},
+          {"intervalStart", "INTEGER"},
+          {"intervalEnd", "INTEGER"},
+          {"activeDaysRaw", "TEXT NOT NULL"},
+          {"isActive", "INTEGER NOT NULL"},
+          {"createdAt", "INTEGER"}}},
+        {"ReminderLog",
+         {{"id", "TEXT NOT NULL"},
+          {"scheduledAt", "INTEGER"},
+          {"completedAt", "INTEGER"},
+          {"statusRaw", "TEXT NOT NULL"},
+          {"reminder", "INTEGER"}}},
+        {"Milestone",
+         {{"id", "TEXT NOT NULL"},
+          {"name", "TEXT NOT NULL"},
+          {"reward", "TEXT NOT NULL"},
+          {"requireDays", "INTEGER NOT NULL"},
+          {"requirePercent", "REAL"},
+          {"linkedCategoryRaw", "TEXT"},
+          {"startDate", "INTEGER"},
+          {"statusRaw", "TEXT NOT NULL"},
+          {"thumbnailData", "BLOB"}}},
+        {"MilestoneLog",
+         {{"id", "TEXT NOT NULL"},
+          {"date", "INTEGER"},
+          {"completionRate", "REAL"},
+          {"didMeetThreshold", "INTEGER NOT NULL"},
+          {"milestone", "INTEGER"}}},
+    }};
+    return all;
+}
+
+const Table &table(RecordType type)
+{
+    return tables()[std::size_t(recordTypeIndex(type))];
+}
+
+constexpr std::array<RecordType, recordTypeCount> allTypes{RecordType::reminder, RecordType::reminderLog,
+                                                           RecordType::milestone, RecordType::milestoneLog};
+
+// --- Encoding -------------------------------------------------------------------------------------
+
+// SQLite binds a null QString as NULL; a required or present text must stay text, even when empty.
+QVariant text(const QString &value)
+{
+    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
+}
+
+QVariant optionalText(const std::optional<QString> &value)
+{
+    return value ? text(*value) : QVariant();
+}
+
+QVariant date(const QDateTime &value)
+{
+    if (!value.isValid())
+        return {};
+    constexpr qint64 limit = std::numeric_limits<qint64>::max() / 1000;
+    qint64 msecs = value.toMSecsSinceEpoch();
+    if (msecs > limit || msecs < -limit) {
+        qCWarning(lcStore, "A date beyond the storable range was clamped");
+        msecs = std::clamp(msecs, -limit, limit);
+    }
+    return QVariant(msecs * 1000);
+}
+
+QVariant optionalDate(const std::optional<QDateTime> &value)
+{
+    return value ? date(*value) : QVariant();
+}
+
+QVariant optionalInteger(const std::optional<qint64> &value)
+{
+    return value ? QVariant(*value) : QVariant();
+}
+
+QVariant real(double value)
+{
+    // SQLite cannot hold NaN (it becomes NULL); NULL reads back as NaN.
+    return std::isnan(value) ? QVariant() : QVariant(value);
+}
+
+QVariant integerList(const QList<qint64> &values)
+{
+    QString joined = QStringLiteral("");
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            joined += QLatin1Char(',');
+        joined += QString::number(values[i]);
+    }
+    return QVariant(joined);
+}
+
+QVariant optionalBytes(const std::optional<QByteArray> &value)
+{
+    if (!value)
+        return {};
+    // A null QByteArray binds as NULL; present-but-empty bytes stay an empty blob.
+    return value->isNull() ? QVariant(QByteArray("", 0)) : QVariant(*value);
+}
+
+QVariant owner(const StoreRecord *record)
+{
+    return record ? QVariant(record->persistentId()) : QVariant();
+}
+
+// --- Decoding -------------------------------------------------------------------------------------
+
+class Row
+{
+public:
+    explicit Row(const QSqlQuery &query) : m_query(query) {}
+
+    bool isNull(int column) const { return m_query.isNull(column); }
+    qint64 integer(int column) const { return m_query.value(column).toLongLong(); }
+
+    QString text(int column) const
+    {
+        QString value = m_query.value(column).toString();
+        return value.isNull() ? QStringLiteral("") : value;
+    }
+
+    // Shares one string per common value, so 200,000 logs do not hold 200,000 copies of "completed".
+    template <std::size_t N> QString internedText(int column, const std::array<QString, N> &known) const
+    {
+        const QString value = text(column);
+        for (const QString &candidate : known) {
+            if (candidate == value)
+                return candidate;
+        }
+        return value;
+    }
+
+    std::optional<QString> optionalText(int column) const
+    {
+        if (isNull(column))
+            return std::nullopt;
+        return text(column);
+    }
+
+    QUuid uuid(int column) const { return QUuid::fromString(m_query.value(column).toString()); }
+
+    QDateTime date(int column) const
+    {
+        if (isNull(column))
+            return {};
+        const qint64 micros = integer(column);
+        qint64 msecs = micros / 1000;
+        if (micros % 1000 < 0)
+            --msecs;
+        return QDateTime::fromMSecsSinceEpoch(msecs);
+    }
+
+    std::optional<QDateTime> optionalDate(int column) const
+    {
+        if (isNull(column))
+            return std::nullopt;
+        return date(column);
+    }
+
+    std::optional<qint64> optionalInteger(int column) const
+    {
+        if (isNull(column))
+            return std::nullopt;
+        return integer(column);
+    }
+
+    double real(int column) const
+    {
+        if (isNull(column))
+            return std::numeric_limits<double>::quiet_NaN();
+        return m_query.value(column).toDouble();
+    }
+
+    QList<qint64> integerList(int column) const
+    {
+        QList<qint64> values;
+        const QString joined = text(column);
+        if (joined.isEmpty())
+            return values;
+        for (const QStringView part : QStringView(joined).split(QLatin1Char(','))) {
+            bool ok = false;
+            const qint64 value = part.toLongLong(&ok);
+            if (ok)
+                values.append(value);
+        }
+        return values;
+    }
+
+    std::optional<QByteArray> optionalBytes(int column) const
+    {
+        if (isNull(column))
+            return std::nullopt;
+        QByteArray bytes = m_query.value(column).toByteArray();
+        return bytes.isNull() ? QByteArray("", 0) : bytes;
+    }
+
+private:
+    const QSqlQuery &m_query;
+};
+
+QString selectSql(RecordType type)
+{
+    const Table &t = table(type);
+    QString sql = QStringLiteral("SELECT pk");
+    for (const Column &column : t.columns)
+        sql += QStringLiteral(", ") + QLatin1String(column.name);
+    return sql + QStringLiteral(" FROM ") + QLatin1String(t.name) + QStringLiteral(" ORDER BY pk");
+}
+
+QString fail(QString *errorDescription, const QString &text)
+{
+    if (errorDescription)
+        *errorDescription = text;
+    return text;
+}
+
+const std::array<QString, 6> &categoryNames()
+{
+    static const std::array<QString, 6> names{
+        rawValue(ReminderCategory::meal),       rawValue(ReminderCategory::snack),
+        rawValue(ReminderCategory::water),      rawValue(ReminderCategory::movement),
+        rawValue(ReminderCategory::meditation), rawValue(ReminderCategory::general)};
+    return names;
+}
+
+const std::array<QString, 3> &scheduleTypeNames()
+{
+    static const std::array<QString, 3> names{rawValue(ScheduleType::fixedTime), rawValue(ScheduleType::interval),
+                                              rawValue(ScheduleType::combined)};
+    return names;
+}
+
+const std::array<QString, 4> &logStatusNames()
+{
+    static const std::array<QString, 4> names{rawValue(LogStatus::completed), rawValue(LogStatus::skipped),
+                                              rawValue(LogStatus::missed), rawValue(LogStatus::snoozed)};
+    return names;
+}
+
+const std::array<QString, 3> &milestoneStatusNames()
+{
+    static const std::array<QString, 3> names{rawValue(MilestoneStatus::active), rawValue(MilestoneStatus::achieved),
+                                              rawValue(MilestoneStatus::failed)};
+    return names;
+}
+
+} // namespace
+
+QString StoreTables::errorText(const QSqlError &error)
+{
+    const QString engine = error.databaseText().trimmed();
+    if (!engine.isEmpty())
+        return engine;
+    const QString driver = error.driverText().trimmed();
+    return driver.isEmpty() ? QStringLiteral("Unknown database error") : driver;
+}
+
+QString StoreTables::tableName(RecordType type)
+{
+    return QLatin1String(table(type).name);
+}
+
+QStringList StoreTables::createStatements()
+{
+    QStringList statements;
+    for (const Table &t : tables()) {
+        QString sql =
+            QStringLiteral("CREATE TABLE ") + QLatin1String(t.name) + QStringLiteral(" (pk INTEGER PRIMARY KEY");
+        for (const Column &column : t.columns)
+            sql += QStringLiteral(", ") + QLatin1String(column.name) + QLatin1Char(' ') +
+                   QLatin1String(column.declaration);
+        statements.append(sql + QStringLiteral(") STRICT"));
+    }
+    return statements;
+}
+
+bool StoreTables::verify(const QSqlDatabase &database, QString *errorDescription)
+{
+    for (const Table &t : tables()) {
+        QSqlQuery query(database);
+        if (!query.exec(QStringLiteral("PRAGMA table_info(") + QLatin1String(t.name) + QLatin1Char(')'))) {
+            fail(errorDescription, errorText(query.lastError()));
+            return false;
+        }
+        QStringList found;
+        while (query.next())
+            found.append(query.value(1).toString());
+        QStringList expected{QStringLiteral("pk")};
+        for (const Column &column : t.columns)
+            expected.append(QLatin1String(column.name));
+        if (found != expected) {
+            fail(errorDescription,
+                 QStringLiteral("The store's table %1 does not have the expected columns.").arg(QLatin1String(t.name)));
+            return false;
+        }
+    }
+    return true;
+}
+
+QString StoreTables::insertSql(RecordType type)
+{
+    const Table &t = table(type);
+    QString names = QStringLiteral("pk");
+    QString marks = QStringLiteral("?");
+    for (const Column &column : t.columns) {
+        names += QStringLiteral(", ") + QLatin1String(column.name);
+        marks += QStringLiteral(", ?");
+    }
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(QLatin1String(t.name), names, marks);
+}
+
+QString StoreTables::updateSql(RecordType type)
+{
+    const Table &t = table(type);
+    QStringList assignments;
+    for (const Column &column : t.columns)
+        assignments.append(QLatin1String(column.name) + QStringLiteral(" = ?"));
+    return QStringLiteral("UPDATE %1 SET %2 WHERE pk = ?")
+        .arg(QLatin1String(t.name), assignments.join(QStringLiteral(", ")));
+}
+
+QString StoreTables::deleteSql(RecordType type)
+{
+    return QStringLiteral("DELETE FROM %1 WHERE pk = ?").arg(QLatin1String(table(type).name));
+}
+
+int StoreTables::bindFields(QSqlQuery &query, int firstIndex, const StoreRecord &record)
+{
+    int index = firstIndex;
+    const auto bind = [&](const QVariant &value) { query.bindValue(index++, value); };
+    switch (record.recordType()) {
+    case RecordType::reminder: {
+        const auto &r = static_cast<const Reminder &>(record);
+        bind(uuidText(r.m_id));
+        bind(text(r.m_title));
+        bind(text(r.m_category));
+        bind(optionalText(r.m_detail));
+        bind(text(r.m_scheduleType));
+        bind(optionalDate(r.m_fixedTime));
+        bind(optionalInteger(r.m_intervalMinutes));
+        bind(optionalDate(r.m_intervalStart));
+        bind(optionalDate(r.m_intervalEnd));
+        bind(integerList(r.m_activeDaysRaw));
+        bind(QVariant(qint64(r.m_isActive ? 1 : 0)));
+        bind(date(r.m_createdAt));
+        return index;
+    }
+    case RecordType::reminderLog: {
+        const auto &l = static_cast<const ReminderLog &>(record);
+        bind(uuidText(l.m_id));
+        bind(date(l.m_scheduledAt));
+        bind(optionalDate(l.m_completedAt));
+        bind(text(l.m_statusRaw));
+        bind(owner(l.m_owner.lock().get()));
+        return index;
+    }
+    case RecordType::milestone: {
+        const auto &m = static_cast<const Milestone &>(record);
+        bind(uuidText(m.m_id));
+        bind(text(m.m_name));
+        bind(text(m.m_reward));
+        bind(QVariant(m.m_requireDays));
+        bind(real(m.m_requirePercent));
+        bind(optionalText(m.m_linkedCategoryRaw));
+        bind(date(m.m_startDate));
+        bind(text(m.m_statusRaw));
+        bind(optionalBytes(m.m_thumbnailData));
+        return index;
+    }
+    case RecordType::milestoneLog: {
+        const auto &l = static_cast<const MilestoneLog &>(record);
+        bind(uuidText(l.m_id));
+        bind(date(l.m_date));
+        bind(real(l.m_completionRate));
+        bind(QVariant(qint64(l.m_didMeetThreshold ? 1 : 0)));
+        bind(owner(l.m_owner.lock().get()));
+        return index;
+    }
+    }
+    return index;
+}
+
+bool StoreTables::load(const QSqlDatabase &database, Loaded &loaded, QString *errorDescription)
+{
+    QHash<qint64, std::shared_ptr<Reminder>> reminders;
+    QHash<qint64, std::shared_ptr<Milestone>> milestones;
+
+    for (const RecordType type : allTypes) {
+        QSqlQuery query(database);
+        query.setForwardOnly(true);
+        if (!query.exec(selectSql(type))) {
+            fail(errorDescription, errorText(query.lastError()));
+            return false;
+        }
+        auto &records = loaded[std::size_t(recordTypeIndex(type))];
+        while (query.next()) {
+            const Row row(query);
+            const qint64 pk = row.integer(0);
+            std::shared_ptr<StoreRecord> record;
+            switch (type) {
+            case RecordType::reminder: {
+                auto r = std::make_shared<Reminder>(Reminder::Token{});
+                r->m_id = row.uuid(1);
+                r->m_title = row.text(2);
+                r->m_category = row.internedText(3, categoryNames());
+                r->m_detail = row.optionalText(4);
+                r->m_scheduleType = row.internedText(5, scheduleTypeNames());
+                r->m_fixedTime = row.optionalDate(6);
+                r->m_intervalMinutes = row.optionalInteger(7);
+                r->m_intervalStart = row.optionalDate(8);
+                r->m_intervalEnd = row.optionalDate(9);
+                r->m_activeDaysRaw = row.integerList(10);
+                r->m_isActive = row.integer(11) != 0;
+                r->m_createdAt = row.date(12);
+                reminders.insert(pk, r);
+                record = r;
+                break;
+            }
+            case RecordType::reminderLog: {
+                auto l = std::make_shared<ReminderLog>(ReminderLog::Token{});
+                l->m_id = row.uuid(1);
+                l->m_scheduledAt = row.date(2);
+                l->m_completedAt = row.optionalDate(3);
+                l->m_statusRaw = row.internedText(4, logStatusNames());
+                if (!row.isNull(5)) {
+                    // A row whose reminder is gone reads as a log without a reminder.
+                    if (const auto owner = reminders.value(row.integer(5))) {
+                        l->m_owner = owner;
+                        owner->m_members.append(l);
+                    }
+                }
+                record = l;
+                break;
+            }
+            case RecordType::milestone: {
+                auto m = std::make_shared<Milestone>(Milestone::Token{});
+                m->m_id = row.uuid(1);
+                m->m_name = row.text(2);
+                m->m_reward = row.text(3);
+                m->m_requireDays = row.integer(4);
+                m->m_requirePercent = row.real(5);
+                m->m_linkedCategoryRaw = row.optionalText(6);
+                m->m_startDate = row.date(7);
+                m->m_statusRaw = row.internedText(8, milestoneStatusNames());
+                m->m_thumbnailData = row.optionalBytes(9);
+                milestones.insert(pk, m);
+                record = m;
+                break;
+            }
+            case RecordType::milestoneLog: {
+                auto l = std::make_shared<MilestoneLog>(MilestoneLog::Token{});
+                l->m_id = row.uuid(1);
+                l->m_date = row.date(2);
+                l->m_completionRate = row.real(3);
+                l->m_didMeetThreshold = row.integer(4) != 0;
+                if (!row.isNull(5)) {
+                    if (const auto owner = milestones.value(row.integer(5))) {
+                        l->m_owner = owner;
+                        owner->m_members.append(l);
+                    }
+                }
+                record = l;
+                break;
+            }
+            }
+            record->m_persistentId = pk;
+            records.push_back(std::move(record));
+        }
+        if (query.lastError().isValid()) {
+            fail(errorDescription, errorText(query.lastError()));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace ovlin::detail

@@ -1,0 +1,1046 @@
+#include "Model/Milestone.h"
+#include "Model/MilestoneLog.h"
+#include "Model/Reminder.h"
+#include "Model/ReminderLog.h"
+#include "Platform/Clock.h"
+#include "Platform/Store.h"
+
+#include "StoreTestSupport.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace ovlin;
+using namespace storetest;
+
+using OptText = std::optional<QString>;
+using OptDate = std::optional<QDateTime>;
+using OptInt = std::optional<qint64>;
+using OptBytes = std::optional<QByteArray>;
+using IntList = QList<qint64>;
+
+namespace {
+
+std::shared_ptr<Reminder> makeReminder(const QString &title, const QList<Weekday> &days = {Weekday::monday},
+                                       bool active = true)
+{
+    return Reminder::create(QUuid::createUuid(), title, ReminderCategory::water, std::nullopt, ScheduleType::fixedTime,
+                            utc("2026-01-01T08:00:00Z"), std::nullopt, std::nullopt, std::nullopt, days, active,
+                            utc("2026-01-01T07:00:00.250Z"));
+}
+
+std::shared_ptr<Milestone> makeMilestone(const QString &name)
+{
+    return Milestone::create(QUuid::createUuid(), name, QStringLiteral("Cake"), 3, 0.8, std::nullopt,
+                             utc("2026-02-01T00:00:00Z"), MilestoneStatus::active);
+}
+
+std::shared_ptr<ReminderLog> makeLog(const std::shared_ptr<Reminder> &reminder, const char *scheduledAt)
+{
+    return ReminderLog::create(QUuid::createUuid(), reminder, utc(scheduledAt), std::nullopt, LogStatus::completed);
+}
+
+template <class T> QStringList titles(const QList<std::shared_ptr<T>> &records)
+{
+    QStringList out;
+    for (const auto &record : records)
+        out.append(record->title());
+    return out;
+}
+
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+
+    QString storePath() const { return m_dir->filePath(QStringLiteral("Test.store")); }
+
+    std::unique_ptr<StoreContainer> openStore(int busyTimeoutMs = StoreContainer::defaultBusyTimeoutMs)
+    {
+        QString error;
+        auto container = StoreContainer::open(storePath(), &error, busyTimeoutMs);
+        if (!container)
+            qWarning() << "open failed:" << error;
+        return container;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        QVERIFY(m_dir->isValid());
+    }
+
+    void cleanup()
+    {
+        delete m_dir;
+        m_dir = nullptr;
+    }
+
+    // --- Records through a file store and a reopen ---------------------------------------------------
+
+    void reminderRoundTrip_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<OptText>("detail");
+        QTest::addColumn<QString>("scheduleType");
+        QTest::addColumn<OptDate>("fixedTime");
+        QTest::addColumn<OptInt>("intervalMinutes");
+        QTest::addColumn<OptDate>("intervalStart");
+        QTest::addColumn<IntList>("activeDaysRaw");
+        QTest::addColumn<bool>("isActive");
+        QTest::addColumn<QDateTime>("createdAt");
+
+        const QDateTime created = utc("2026-03-02T09:15:30.123Z");
+        QTest::newRow("optionals absent") << "Drink"
+                                          << "water" << OptText() << "fixedTime" << OptDate() << OptInt() << OptDate()
+                                          << IntList{1} << true << created;
+        QTest::newRow("empty texts stay empty, not absent") << ""
+                                                            << "" << OptText(QStringLiteral("")) << "" << OptDate()
+                                                            << OptInt() << OptDate() << IntList{} << false << created;
+        QTest::newRow("null detail text is still a present detail")
+            << "Walk"
+            << "movement" << OptText(QString()) << "interval" << OptDate() << OptInt(45)
+            << OptDate(utc("2026-03-02T08:00:00Z")) << IntList{2} << true << created;
+        QTest::newRow("sub-second dates")
+            << "Stretch"
+            << "movement" << OptText(QStringLiteral("gently")) << "combined" << OptDate(utc("2026-03-02T07:30:15.999Z"))
+            << OptInt(90) << OptDate(utc("2026-03-02T06:00:00.001Z")) << IntList{3} << true
+            << utc("2026-03-02T23:59:59.999Z");
+        QTest::newRow("dates before 1970")
+            << "Old"
+            << "meal" << OptText() << "fixedTime" << OptDate(utc("1969-12-31T23:59:59.999Z")) << OptInt() << OptDate()
+            << IntList{4} << true << utc("1901-06-01T12:00:00.500Z");
+        QTest::newRow("weekday order and duplicates") << "Order"
+                                                      << "snack" << OptText() << "fixedTime" << OptDate() << OptInt()
+                                                      << OptDate() << IntList{7, 1, 1, 3} << true << created;
+        QTest::newRow("stray weekday integers kept as stored")
+            << "Stray"
+            << "snack" << OptText() << "fixedTime" << OptDate() << OptInt() << OptDate()
+            << IntList{0, 3, 8, 3, -1, std::numeric_limits<qint64>::max()} << true << created;
+        QTest::newRow("unrecognised texts kept as stored")
+            << "Odd"
+            << "Water" << OptText(QStringLiteral("ünïcødé ✓ \"quotes\"")) << "daily" << OptDate()
+            << OptInt(std::numeric_limits<qint64>::min()) << OptDate() << IntList{5} << true << created;
+    }
+
+    void reminderRoundTrip()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, category);
+        QFETCH(OptText, detail);
+        QFETCH(QString, scheduleType);
+        QFETCH(OptDate, fixedTime);
+        QFETCH(OptInt, intervalMinutes);
+        QFETCH(OptDate, intervalStart);
+        QFETCH(IntList, activeDaysRaw);
+        QFETCH(bool, isActive);
+        QFETCH(QDateTime, createdAt);
+
+        const QUuid id = QUuid::createUuid();
+        const OptDate intervalEnd = intervalStart ? OptDate(intervalStart->addSecs(3600)) : OptDate();
+        {
+            auto store = openStore();
+            QVERIFY(store);
+            auto reminder = makeReminder(QStringLiteral("placeholder"));
+            reminder->setId(id);
+            reminder->setTitle(title);
+            reminder->setCategory(category);
+            reminder->setDetail(detail);
+            reminder->setScheduleType(scheduleType);
+            reminder->setFixedTime(fixedTime);
+            reminder->setIntervalMinutes(intervalMinutes);
+            reminder->setIntervalStart(intervalStart);
+            reminder->setIntervalEnd(intervalEnd);
+            reminder->setActiveDaysRaw(activeDaysRaw);
+            reminder->setIsActive(isActive);
+            reminder->setCreatedAt(createdAt);
+            ReminderLog::create(QUuid::createUuid(), reminder, createdAt, fixedTime, LogStatus::skipped);
+            store->mainContext()->insert(reminder);
+            QVERIFY(store->mainContext()->save());
+        }
+
+        auto store = openStore();
+        QVERIFY(store);
+        const auto reminders = store->mainContext()->fetch<Reminder>();
+        QCOMPARE(reminders.size(), 1);
+        const auto &r = *reminders.first();
+        QCOMPARE(r.id(), id);
+        QCOMPARE(r.title(), title);
+        QCOMPARE(r.category(), category);
+        QCOMPARE(r.detail().has_value(), detail.has_value());
+        if (detail)
+            QCOMPARE(*r.detail(), *detail);
+        QCOMPARE(r.scheduleType(), scheduleType);
+        QCOMPARE(r.fixedTime(), fixedTime);
+        QCOMPARE(r.intervalMinutes(), intervalMinutes);
+        QCOMPARE(r.intervalStart(), intervalStart);
+        QCOMPARE(r.intervalEnd(), intervalEnd);
+        QCOMPARE(r.activeDaysRaw(), activeDaysRaw);
+        QCOMPARE(r.isActive(), isActive);
+        QCOMPARE(r.createdAt(), createdAt);
+        QCOMPARE(r.createdAt().toMSecsSinceEpoch(), createdAt.toMSecsSinceEpoch());
+
+        QCOMPARE(r.logs().size(), 1);
+        const auto &log = *r.logs().first();
+        QCOMPARE(log.reminder().get(), &r);
+        QCOMPARE(log.scheduledAt(), createdAt);
+        QCOMPARE(log.completedAt(), fixedTime);
+        QCOMPARE(log.statusRaw(), QStringLiteral("skipped"));
+    }
+
+    void milestoneRoundTrip_data()
+    {
+        QTest::addColumn<OptText>("linkedCategoryRaw");
+        QTest::addColumn<OptBytes>("thumbnail");
+        QTest::addColumn<qint64>("requireDays");
+        QTest::addColumn<double>("requirePercent");
+        QTest::addColumn<QString>("statusRaw");
+        QTest::addColumn<double>("completionRate");
+
+        QByteArray binary;
+        for (int i = 0; i < 256; ++i)
+            binary.append(char(i));
+        binary.append(QByteArray(3, '\0'));
+
+        QTest::newRow("no category, no thumbnail") << OptText() << OptBytes() << qint64(7) << 0.8 << "active" << 0.75;
+        QTest::newRow("empty category text and empty thumbnail")
+            << OptText(QStringLiteral("")) << OptBytes(QByteArray()) << qint64(1) << 0.0 << "achieved" << 0.0;
+        QTest::newRow("binary thumbnail")
+            << OptText(QStringLiteral("water")) << OptBytes(binary) << qint64(1) << 1.0 << "failed" << 1.0;
+        QTest::newRow("large values and unknown texts")
+            << OptText(QStringLiteral("Bogus")) << OptBytes(QByteArray("\x89PNG\r\n\x1a\n", 8)) << (qint64(1) << 40)
+            << 0.3333333333333333 << "paused" << 0.1 + 0.2;
+        QTest::newRow("not-a-number fractions")
+            << OptText() << OptBytes() << qint64(-5) << std::numeric_limits<double>::quiet_NaN() << "active"
+            << std::numeric_limits<double>::quiet_NaN();
+    }
+
+    void milestoneRoundTrip()
+    {
+        QFETCH(OptText, linkedCategoryRaw);
+        QFETCH(OptBytes, thumbnail);
+        QFETCH(qint64, requireDays);
+        QFETCH(double, requirePercent);
+        QFETCH(QString, statusRaw);
+        QFETCH(double, completionRate);
+
+        const QDateTime start = utc("2026-02-01T10:20:30.456Z");
+        const QDateTime day = utc("2026-02-03T23:00:00Z");
+        {
+            auto store = openStore();
+            QVERIFY(store);
+            auto milestone =
+                Milestone::create(QUuid::createUuid(), QStringLiteral("Week"), QStringLiteral("Cinema"), requireDays,
+                                  requirePercent, std::nullopt, start, MilestoneStatus::active);
+            milestone->setLinkedCategoryRaw(linkedCategoryRaw);
+            milestone->setThumbnailData(thumbnail);
+            milestone->setStatusRaw(statusRaw);
+            MilestoneLog::create(QUuid::createUuid(), milestone, day, completionRate, true);
+            store->mainContext()->insert(milestone);
+            QVERIFY(store->mainContext()->save());
+        }
+
+        auto store = openStore();
+        QVERIFY(store);
+        const auto milestones = store->mainContext()->fetch<Milestone>();
+        QCOMPARE(milestones.size(), 1);
+        const auto &m = *milestones.first();
+        QCOMPARE(m.name(), QStringLiteral("Week"));
+        QCOMPARE(m.reward(), QStringLiteral("Cinema"));
+        QCOMPARE(m.requireDays(), requireDays);
+        if (std::isnan(requirePercent))
+            QVERIFY(std::isnan(m.requirePercent()));
+        else
+            QCOMPARE(m.requirePercent(), requirePercent);
+        QCOMPARE(m.linkedCategoryRaw(), linkedCategoryRaw);
+        QCOMPARE(m.startDate(), start);
+        QCOMPARE(m.statusRaw(), statusRaw);
+        QCOMPARE(m.thumbnailData().has_value(), thumbnail.has_value());
+        if (thumbnail)
+            QCOMPARE(*m.thumbnailData(), *thumbnail);
+
+        QCOMPARE(m.dailyLogs().size(), 1);
+        const auto &log = *m.dailyLogs().first();
+        QCOMPARE(log.milestone().get(), &m);
+        QCOMPARE(log.date(), day);
+        QVERIFY(log.didMeetThreshold());
+        if (std::isnan(completionRate))
+            QVERIFY(std::isnan(log.completionRate()));
+        else
+            QCOMPARE(log.completionRate(), completionRate);
+    }
+
+    void rawValueFallbacksAfterReopen_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("category Water") << "category"
+                                        << "Water"
+                                        << "general";
+        QTest::newRow("category empty") << "category"
+                                        << ""
+                                        << "general";
+        QTest::newRow("category meditation") << "category"
+                                             << "meditation"
+                                             << "meditation";
+        QTest::newRow("schedule daily") << "scheduleType"
+                                        << "daily"
+                                        << "fixedTime";
+        QTest::newRow("schedule interval") << "scheduleType"
+                                           << "interval"
+                                           << "interval";
+        QTest::newRow("log status done") << "logStatus"
+                                         << "done"
+                                         << "missed";
+        QTest::newRow("log status Completed") << "logStatus"
+                                              << "Completed"
+                                              << "missed";
+        QTest::newRow("log status snoozed") << "logStatus"
+                                            << "snoozed"
+                                            << "snoozed";
+        QTest::newRow("reward status unknown") << "milestoneStatus"
+                                               << "paused"
+                                               << "active";
+        QTest::newRow("reward status achieved") << "milestoneStatus"
+                                                << "achieved"
+                                                << "achieved";
+        QTest::newRow("linked category bogus") << "linkedCategory"
+                                               << "Bogus"
+                                               << "";
+        QTest::newRow("linked category water") << "linkedCategory"
+                                               << "water"
+                                               << "water";
+    }
+
+    void rawValueFallbacksAfterReopen()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, raw);
+        QFETCH(QString, expected);
+        {
+            auto store = openStore();
+            auto reminder = makeReminder(QStringLiteral("R"));
+            auto log = makeLog(reminder, "2026-01-01T08:00:00Z");
+            auto milestone = makeMilestone(QStringLiteral("M"));
+            if (field == QLatin1String("category"))
+                reminder->setCategory(raw);
+            else if (field == QLatin1String("scheduleType"))
+                reminder->setScheduleType(raw);
+            else if (field == QLatin1String("logStatus"))
+                log->setStatusRaw(raw);
+            else if (field == QLatin1String("milestoneStatus"))
+                milestone->setStatusRaw(raw);
+            else
+                milestone->setLinkedCategoryRaw(raw);
+            store->mainContext()->insert(reminder);
+            store->mainContext()->insert(milestone);
+            QVERIFY(store->mainContext()->save());
+        }
+        auto store = openStore();
+        const auto reminder = store->mainContext()->fetch<Reminder>().first();
+        const auto log = store->mainContext()->fetch<ReminderLog>().first();
+        const auto milestone = store->mainContext()->fetch<Milestone>().first();
+        QString actual;
+        if (field == QLatin1String("category")) {
+            actual = rawValue(reminder->categoryValue());
+            QCOMPARE(reminder->category(), raw);
+        } else if (field == QLatin1String("scheduleType")) {
+            actual = rawValue(reminder->scheduleTypeValue());
+            QCOMPARE(reminder->scheduleType(), raw);
+        } else if (field == QLatin1String("logStatus")) {
+            actual = rawValue(log->status());
+            QCOMPARE(log->statusRaw(), raw);
+        } else if (field == QLatin1String("milestoneStatus")) {
+            actual = rawValue(milestone->status());
+            QCOMPARE(milestone->statusRaw(), raw);
+        } else {
+            actual = milestone->linkedCategory() ? rawValue(*milestone->linkedCategory()) : QString();
+            QCOMPARE(milestone->linkedCategoryRaw(), OptText(raw));
+        }
+        QCOMPARE(actual, expected);
+        // Reading never rewrites a stored value.
+        QVERIFY(!store->mainContext()->hasChanges());
+    }
+
+    void typedAccessors()
+    {
+        auto reminder = makeReminder(QStringLiteral("R"), {Weekday::monday, Weekday::monday});
+        QCOMPARE(reminder->activeDaysRaw(), (IntList{1, 1}));
+        reminder->setActiveDaysRaw({0, 3, 8, 3});
+        QCOMPARE(reminder->activeDays(), (QList<Weekday>{Weekday::wednesday, Weekday::wednesday}));
+        reminder->setActiveDays({Weekday::sunday, Weekday::monday});
+        QCOMPARE(reminder->activeDaysRaw(), (IntList{7, 1}));
+        reminder->setCategoryValue(ReminderCategory::meditation);
+        QCOMPARE(reminder->category(), QStringLiteral("meditation"));
+        QCOMPARE(reminder->logs().size(), 0);
+
+        auto none = Milestone::create(QUuid::createUuid(), QStringLiteral("A"), QStringLiteral("B"), 2, 0.5,
+                                      std::nullopt, utc("2026-01-01T00:00:00Z"), MilestoneStatus::failed);
+        QCOMPARE(none->linkedCategoryRaw(), OptText());
+        QCOMPARE(none->statusRaw(), QStringLiteral("failed"));
+        QCOMPARE(none->thumbnailData(), OptBytes());
+        QVERIFY(none->dailyLogs().isEmpty());
+        auto water = Milestone::create(QUuid::createUuid(), QStringLiteral("A"), QStringLiteral("B"), 2, 0.5,
+                                       ReminderCategory::water, utc("2026-01-01T00:00:00Z"), MilestoneStatus::active);
+        QCOMPARE(water->linkedCategoryRaw(), OptText(QStringLiteral("water")));
+        QCOMPARE(water->linkedCategory(), std::optional<ReminderCategory>(ReminderCategory::water));
+        water->setLinkedCategory(std::nullopt);
+        QCOMPARE(water->linkedCategoryRaw(), OptText());
+        water->setLinkedCategory(ReminderCategory::snack);
+        QCOMPARE(water->linkedCategoryRaw(), OptText(QStringLiteral("snack")));
+    }
+
+    void isScheduledToday_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<IntList>("days");
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<bool>("expected");
+
+        // 2026-03-02 is a Monday; Weekday raw values run 1 Monday .. 7 Sunday.
+        const QDate monday(2026, 3, 2);
+        const QStringList names{"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+        for (int i = 0; i < 7; ++i) {
+            const QDateTime noon(monday.addDays(i), QTime(12, 0), Qt::LocalTime);
+            const qint64 raw = i + 1;
+            const qint64 other = (i + 1) % 7 + 1;
+            QTest::newRow(qPrintable(names[i] + QStringLiteral(": its own day")))
+                << noon << IntList{other, raw} << true << true;
+            QTest::newRow(qPrintable(names[i] + QStringLiteral(": another day only")))
+                << noon << IntList{other} << true << false;
+            QTest::newRow(qPrintable(names[i] + QStringLiteral(": paused"))) << noon << IntList{raw} << false << false;
+        }
+        const QDateTime sunday(monday.addDays(6), QTime(12, 0), Qt::LocalTime);
+        QTest::newRow("no active days") << sunday << IntList{} << true << false;
+        QTest::newRow("only stray integers") << sunday << IntList{0, 8} << true << false;
+        QTest::newRow("Sunday just before midnight")
+            << QDateTime(monday.addDays(6), QTime(23, 59, 59, 999), Qt::LocalTime) << IntList{7} << true << true;
+        QTest::newRow("Monday at midnight is not Sunday")
+            << QDateTime(monday.addDays(7), QTime(0, 0), Qt::LocalTime) << IntList{7} << true << false;
+        QTest::newRow("Sunday of the spring clock change, late evening")
+            << QDateTime(QDate(2026, 3, 29), QTime(23, 30), Qt::LocalTime) << IntList{7} << true << true;
+    }
+
+    void isScheduledToday()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(IntList, days);
+        QFETCH(bool, active);
+        QFETCH(bool, expected);
+        ScopedFakeClock clock(now);
+        auto reminder = makeReminder(QStringLiteral("R"), {}, active);
+        reminder->setActiveDaysRaw(days);
+        QCOMPARE(reminder->isScheduledToday(), expected);
+    }
+
+    // --- Relationships ------------------------------------------------------------------------------
+
+    void relationshipEndsStayInStep()
+    {
+        auto a = makeReminder(QStringLiteral("A"));
+        auto b = makeReminder(QStringLiteral("B"));
+        auto log = makeLog(a, "2026-01-01T08:00:00Z");
+        QCOMPARE(log->reminder(), a);
+        QCOMPARE(a->logs(), QList<std::shared_ptr<ReminderLog>>{log});
+
+        // Appending again, or setting the same reminder again, never duplicates.
+        a->appendLog(log);
+        log->setReminder(a);
+        QCOMPARE(a->logs().size(), 1);
+
+        // Moving the log to another reminder takes it out of the first.
+        b->appendLog(log);
+        QCOMPARE(log->reminder(), b);
+        QVERIFY(a->logs().isEmpty());
+        QCOMPARE(b->logs().size(), 1);
+
+        b->removeLog(log);
+        QVERIFY(!log->reminder());
+        QVERIFY(b->logs().isEmpty());
+
+        auto second = makeLog(nullptr, "2026-01-02T08:00:00Z");
+        a->setLogs({log, second, log});
+        QCOMPARE(a->logs(), (QList<std::shared_ptr<ReminderLog>>{log, second}));
+        QCOMPARE(second->reminder(), a);
+        a->setLogs({second});
+        QVERIFY(!log->reminder());
+        QCOMPARE(a->logs(), QList<std::shared_ptr<ReminderLog>>{second});
+
+        auto milestone = makeMilestone(QStringLiteral("M"));
+        auto day = MilestoneLog::create(QUuid::createUuid(), milestone, utc("2026-01-01T00:00:00Z"), 1.0, true);
+        milestone->appendDailyLog(day);
+        QCOMPARE(milestone->dailyLogs().size(), 1);
+        QCOMPARE(day->milestone(), milestone);
+        auto orphan = MilestoneLog::create(QUuid::createUuid(), nullptr, utc("2026-01-02T00:00:00Z"), 0.5, false);
+        QVERIFY(!orphan->milestone());
+    }
+
+    void logsDoNotKeepTheirReminderAlive()
+    {
+        std::weak_ptr<Reminder> weak;
+        std::shared_ptr<ReminderLog> log;
+        {
+            auto reminder = makeReminder(QStringLiteral("R"));
+            weak = reminder;
+            log = makeLog(reminder, "2026-01-01T08:00:00Z");
+        }
+        QVERIFY(weak.expired());
+        QVERIFY(!log->reminder());
+    }
+
+    void linkingAStoredRecordBringsTheOtherAlong()
+    {
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        auto reminder = makeReminder(QStringLiteral("R"));
+        context->insert(reminder);
+        // The log is created pointing at a stored reminder: it joins the store with it.
+        auto log = makeLog(reminder, "2026-01-01T08:00:00Z");
+        QCOMPARE(log->context(), context);
+        context->insert(log);
+        QCOMPARE(context->fetchCount<ReminderLog>(), 1);
+
+        // A free reminder with free logs: inserting the reminder inserts its logs too.
+        auto other = makeReminder(QStringLiteral("Other"));
+        makeLog(other, "2026-01-02T08:00:00Z");
+        context->insert(other);
+        QCOMPARE(context->fetchCount<ReminderLog>(), 2);
+        QVERIFY(context->save());
+
+        store.reset();
+        store = openStore();
+        const auto reminders = store->mainContext()->fetch<Reminder>(
+            {}, [](const Reminder &a, const Reminder &b) { return a.title() < b.title(); });
+        QCOMPARE(titles(reminders), (QStringList{"Other", "R"}));
+        QCOMPARE(reminders[0]->logs().size(), 1);
+        QCOMPARE(reminders[1]->logs().size(), 1);
+    }
+
+    void cascadeAndNullifyAfterReopen()
+    {
+        QUuid keptLogId;
+        {
+            auto store = openStore();
+            StoreContext *context = store->mainContext();
+            for (const QString &title : {QStringLiteral("Keep"), QStringLiteral("Drop")}) {
+                auto reminder = makeReminder(title);
+                for (const char *at : {"2026-01-01T08:00:00Z", "2026-01-02T08:00:00Z", "2026-01-03T08:00:00Z"})
+                    makeLog(reminder, at);
+                context->insert(reminder);
+            }
+            for (const QString &name : {QStringLiteral("Keep"), QStringLiteral("Drop")}) {
+                auto milestone = makeMilestone(name);
+                for (int day = 1; day <= 3; ++day)
+                    MilestoneLog::create(QUuid::createUuid(), milestone, QDateTime(QDate(2026, 1, day), QTime()), 0.9,
+                                         true);
+                context->insert(milestone);
+            }
+            QVERIFY(context->save());
+        }
+        {
+            auto store = openStore();
+            StoreContext *context = store->mainContext();
+            QCOMPARE(context->fetchCount<ReminderLog>(), 6);
+            QCOMPARE(context->fetchCount<MilestoneLog>(), 6);
+            const auto keep = context->fetch<Reminder>([](const Reminder &r) { return r.title() == "Keep"; }).first();
+            const auto drop = context->fetch<Reminder>([](const Reminder &r) { return r.title() == "Drop"; }).first();
+            const auto keepM = context->fetch<Milestone>([](const Milestone &m) { return m.name() == "Keep"; }).first();
+            const auto dropM = context->fetch<Milestone>([](const Milestone &m) { return m.name() == "Drop"; }).first();
+
+            // Deleting a log only takes it out of its owner's list.
+            const auto gone = keep->logs().first();
+            keptLogId = keep->logs().last()->id();
+            context->remove(gone);
+            QCOMPARE(keep->logs().size(), 2);
+            QVERIFY(!keep->isDeleted());
+            context->remove(keepM->dailyLogs().first());
+            QCOMPARE(keepM->dailyLogs().size(), 2);
+
+            // Deleting an owner deletes its logs; whoever still holds them sees them flagged.
+            const auto droppedLogs = drop->logs();
+            context->remove(drop);
+            context->remove(dropM);
+            QVERIFY(drop->isDeleted());
+            for (const auto &log : droppedLogs) {
+                QVERIFY(log->isDeleted());
+                QCOMPARE(log->statusRaw(), QStringLiteral("completed")); // still readable
+            }
+            QVERIFY(gone->isDeleted());
+            QCOMPARE(context->fetchCount<Reminder>(), 1);
+            QCOMPARE(context->fetchCount<ReminderLog>(), 2);
+            QCOMPARE(context->fetchCount<Milestone>(), 1);
+            QCOMPARE(context->fetchCount<MilestoneLog>(), 2);
+            QVERIFY(context->save());
+            QVERIFY(!drop->context());
+        }
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        QCOMPARE(titles(context->fetch<Reminder>()), QStringList{"Keep"});
+        QCOMPARE(context->fetchCount<ReminderLog>(), 2);
+        QCOMPARE(context->fetch<Reminder>().first()->logs().size(), 2);
+        QCOMPARE(context->fetch<Reminder>().first()->logs().last()->id(), keptLogId);
+        QCOMPARE(context->fetchCount<Milestone>(), 1);
+        QCOMPARE(context->fetch<Milestone>().first()->dailyLogs().size(), 2);
+        QCOMPARE(context->fetchCount<MilestoneLog>(), 2);
+    }
+
+    void relationshipsToDeletedRecordsAreRefused()
+    {
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        auto reminder = makeReminder(QStringLiteral("R"));
+        context->insert(reminder);
+        QVERIFY(context->save());
+        context->remove(reminder);
+        auto log = makeLog(nullptr, "2026-01-01T08:00:00Z");
+        QTest::ignoreMessage(QtWarningMsg, "Ignored a relationship change that involves a deleted record");
+        log->setReminder(reminder);
+        QVERIFY(!log->reminder());
+        QVERIFY(!log->context());
+        QVERIFY(reminder->logs().isEmpty());
+    }
+
+    // --- Context behaviour --------------------------------------------------------------------------
+
+    void identityMap()
+    {
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        const QUuid shared = QUuid::createUuid();
+        auto first = makeReminder(QStringLiteral("First"));
+        auto second = makeReminder(QStringLiteral("Second"));
+        first->setId(shared);
+        second->setId(shared);
+        context->insert(first);
+        context->insert(second);
+        context->insert(first); // already there
+        QCOMPARE(context->fetchCount<Reminder>(), 2);
+        QVERIFY(first->persistentId() != second->persistentId());
+        QVERIFY(context->save());
+
+        store.reset();
+        store = openStore();
+        context = store->mainContext();
+        const auto a = context->fetch<Reminder>();
+        const auto b = context->fetch<Reminder>([](const Reminder &r) { return r.title() == "First"; });
+        // Two records with the same id are still two records.
+        QCOMPARE(a.size(), 2);
+        QCOMPARE(a[0]->id(), a[1]->id());
+        QVERIFY(a[0] != a[1]);
+        // Every fetch hands out the same object per row.
+        QCOMPARE(b.size(), 1);
+        QVERIFY(b.first() == a.first());
+        QCOMPARE(b.first().get(), a.first().get());
+        // Relationship ends are those same objects too.
+        makeLog(a.first(), "2026-01-01T08:00:00Z");
+        QVERIFY(context->fetch<ReminderLog>().first()->reminder() == b.first());
+    }
+
+    void fetchSeesPendingChanges()
+    {
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        auto saved = makeReminder(QStringLiteral("Saved"));
+        auto doomed = makeReminder(QStringLiteral("Doomed"));
+        context->insert(saved);
+        context->insert(doomed);
+        QVERIFY(context->save());
+        QVERIFY(!context->hasChanges());
+
+        auto fresh = makeReminder(QStringLiteral("Fresh"));
+        context->insert(fresh);
+        context->remove(doomed);
+        QVERIFY(context->hasChanges());
+        QVERIFY(doomed->isDeleted());
+        QVERIFY(fresh->hasChanges());
+        QCOMPARE(titles(context->fetch<Reminder>()), (QStringList{"Saved", "Fresh"}));
+        const auto sorted =
+            context->fetch<Reminder>({}, [](const Reminder &a, const Reminder &b) { return a.title() < b.title(); });
+        QCOMPARE(titles(sorted), (QStringList{"Fresh", "Saved"}));
+        QCOMPARE(titles(context->fetch<Reminder>([](const Reminder &r) { return r.title().startsWith('F'); })),
+                 QStringList{"Fresh"});
+
+        // A pending insert deleted before any save never reaches the file.
+        auto fleeting = makeReminder(QStringLiteral("Fleeting"));
+        context->insert(fleeting);
+        context->remove(fleeting);
+        QVERIFY(fleeting->isDeleted());
+        QCOMPARE(context->fetchCount<Reminder>(), 2);
+        QVERIFY(context->save());
+        QVERIFY(!context->hasChanges());
+
+        RawConnection raw(storePath());
+        QCOMPARE(raw.scalar(QStringLiteral("SELECT group_concat(title, ',') FROM Reminder ORDER BY pk")).toString(),
+                 QStringLiteral("Saved,Fresh"));
+    }
+
+    void revisionGrowsOnEveryChange()
+    {
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        quint64 last = context->revision();
+        const auto grew = [&] {
+            const bool result = context->revision() > last;
+            last = context->revision();
+            return result;
+        };
+        auto reminder = makeReminder(QStringLiteral("R"));
+        reminder->setTitle(QStringLiteral("free record: nobody to tell"));
+        QVERIFY(!grew());
+        context->insert(reminder);
+        QVERIFY(grew());
+        QVERIFY(context->save());
+        QVERIFY(grew());
+        reminder->setTitle(QStringLiteral("Renamed"));
+        QVERIFY(grew());
+        reminder->setTitle(QStringLiteral("Renamed"));
+        QVERIFY(!grew());
+        makeLog(reminder, "2026-01-01T08:00:00Z");
+        QVERIFY(grew());
+        context->remove(reminder);
+        QVERIFY(grew());
+        QVERIFY(context->save());
+        QVERIFY(grew());
+        QVERIFY(context->save()); // nothing to write
+        QVERIFY(!grew());
+    }
+
+    void saveWritesOnlyChangedRows()
+    {
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        auto a = makeReminder(QStringLiteral("A"));
+        auto b = makeReminder(QStringLiteral("B"));
+        context->insert(a);
+        context->insert(b);
+        QVERIFY(context->save());
+
+        RawConnection raw(storePath());
+        // Someone else changes B behind the store's back; a save of A alone must not overwrite it.
+        QVERIFY(raw.exec(QStringLiteral("UPDATE Reminder SET title = 'B outside' WHERE title = 'B'")));
+        a->setTitle(QStringLiteral("A2"));
+        QVERIFY(context->save());
+        QCOMPARE(raw.scalar(QStringLiteral("SELECT group_concat(title, ',') FROM Reminder ORDER BY pk")).toString(),
+                 QStringLiteral("A2,B outside"));
+    }
+
+    void failedSaveKeepsChanges_data()
+    {
+        QTest::addColumn<QString>("blocker");
+        QTest::newRow("statement fails inside the transaction") << "trigger";
+        QTest::newRow("another connection holds the write lock") << "lock";
+    }
+
+    void failedSaveKeepsChanges()
+    {
+        QFETCH(QString, blocker);
+        auto store = openStore(50);
+        StoreContext *context = store->mainContext();
+        auto reminder = makeReminder(QStringLiteral("Before"));
+        context->insert(reminder);
+        QVERIFY(context->save());
+
+        RawConnection raw(storePath());
+        const auto snapshot = [&raw] {
+            return raw
+                .scalar(QStringLiteral("SELECT (SELECT group_concat(title) FROM Reminder) || '|' || "
+                                       "(SELECT count(*) FROM ReminderLog)"))
+                .toString();
+        };
+        const QString before = snapshot();
+        QCOMPARE(before, QStringLiteral("Before|0"));
+
+        if (blocker == QLatin1String("trigger")) {
+            QVERIFY(raw.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON ReminderLog "
+                                            "BEGIN SELECT RAISE(ABORT, 'disk says no'); END")));
+        } else {
+            QVERIFY(raw.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        }
+
+        QSignalSpy saved(context, &StoreContext::didSave);
+        QCoreApplication::processEvents(); // the first save's notification
+        saved.clear();
+        // Written in this order: the new reminder, the log (refused by the trigger), the title change.
+        context->insert(makeReminder(QStringLiteral("Second")));
+        auto log = makeLog(reminder, "2026-01-01T08:00:00Z");
+        reminder->setTitle(QStringLiteral("After"));
+        QString error;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Save failed")));
+        QVERIFY(!context->save(&error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(context->hasChanges());
+        QVERIFY(reminder->hasChanges());
+        QVERIFY(log->hasChanges());
+        QCOMPARE(reminder->title(), QStringLiteral("After"));
+
+        if (blocker == QLatin1String("lock"))
+            QVERIFY(raw.exec(QStringLiteral("ROLLBACK")));
+        // Nothing of the failed save reached the file, not even the row written before the failure.
+        QCOMPARE(snapshot(), before);
+        QTest::qWait(1);
+        QCOMPARE(saved.count(), 0);
+
+        if (blocker == QLatin1String("trigger"))
+            QVERIFY(raw.exec(QStringLiteral("DROP TRIGGER refuse")));
+        QVERIFY(context->save(&error));
+        QVERIFY(!context->hasChanges());
+        QCOMPARE(snapshot(), QStringLiteral("After,Second|1"));
+        QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, 1000);
+    }
+
+    void notificationsAreQueuedAndCoalesced()
+    {
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        QSignalSpy changed(context, &StoreContext::objectsChanged);
+        QSignalSpy saved(context, &StoreContext::didSave);
+
+        // One action: two saves touching different record types.
+        auto reminder = makeReminder(QStringLiteral("R"));
+        context->insert(reminder);
+        QVERIFY(context->save());
+        auto milestone = makeMilestone(QStringLiteral("M"));
+        context->insert(milestone);
+        reminder->setTitle(QStringLiteral("R2"));
+        QVERIFY(context->save());
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(saved.count(), 0);
+
+        QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, 1000);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(saved.first().first().value<RecordTypes>(), RecordTypes(RecordType::reminder | RecordType::milestone));
+        QCOMPARE(changed.first().first().value<RecordTypes>(),
+                 RecordTypes(RecordType::reminder | RecordType::milestone));
+        QTest::qWait(20);
+        QCOMPARE(saved.count(), 1);
+        QCOMPARE(changed.count(), 1);
+
+        // A new log changes the logs and, through the relationship, the reminder.
+        makeLog(reminder, "2026-01-01T08:00:00Z");
+        QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 1000);
+        QCOMPARE(changed.last().first().value<RecordTypes>(),
+                 RecordTypes(RecordType::reminder | RecordType::reminderLog));
+        QCOMPARE(saved.count(), 1);
+
+        // The save announces every type changed since the last one; a save with nothing to write announces
+        // nothing.
+        QVERIFY(context->save());
+        QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 2, 1000);
+        QCOMPARE(saved.last().first().value<RecordTypes>(),
+                 RecordTypes(RecordType::reminder | RecordType::reminderLog));
+        QVERIFY(context->save());
+        QTest::qWait(20);
+        QCOMPARE(saved.count(), 2);
+    }
+
+    void liveQuerySignalsOnlyWhenResultChanges()
+    {
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        LiveQuery<Reminder> query(
+            context, [](const Reminder &r) { return r.isActive(); },
+            [](const Reminder &a, const Reminder &b) { return a.title() < b.title(); });
+        QSignalSpy spy(&query, &LiveQueryBase::resultChanged);
+        QVERIFY(query.result().isEmpty());
+
+        auto b = makeReminder(QStringLiteral("B"));
+        auto a = makeReminder(QStringLiteral("A"));
+        context->insert(b);
+        context->insert(a);
+        QCOMPARE(titles(query.result()), (QStringList{"A", "B"})); // current even before the signal
+        QCOMPARE(spy.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 1000);
+
+        // Same records, same order: no signal.
+        a->setDetail(QStringLiteral("note"));
+        QVERIFY(context->save());
+        QTest::qWait(20);
+        QCOMPARE(spy.count(), 0 + 1);
+
+        // A change of the sort key that reorders.
+        a->setTitle(QStringLiteral("C"));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 1000);
+        QCOMPARE(titles(query.result()), (QStringList{"B", "C"}));
+
+        // A record that does not match.
+        context->insert(makeReminder(QStringLiteral("Paused"), {Weekday::monday}, false));
+        QTest::qWait(20);
+        QCOMPARE(spy.count(), 2);
+
+        // Pausing one leaves the result.
+        b->setIsActive(false);
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 3, 1000);
+        QCOMPARE(titles(query.result()), QStringList{"C"});
+
+        query.setPredicate({});
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 4, 1000);
+        QCOMPARE(titles(query.result()), (QStringList{"B", "C", "Paused"}));
+    }
+
+    void recordsOutliveTheirStore()
+    {
+        std::shared_ptr<Reminder> kept;
+        {
+            auto store = openStore();
+            kept = makeReminder(QStringLiteral("Kept"));
+            makeLog(kept, "2026-01-01T08:00:00Z");
+            store->mainContext()->insert(kept);
+            QVERIFY(store->mainContext()->save());
+        }
+        QVERIFY(!kept->context());
+        QCOMPARE(kept->title(), QStringLiteral("Kept"));
+        kept->setTitle(QStringLiteral("Still usable"));
+        QCOMPARE(kept->logs().size(), 1);
+    }
+
+    void recordsFromAnotherStoreAreRefused()
+    {
+        auto first = openStore();
+        QString error;
+        auto second = StoreContainer::openInMemory(&error);
+        QVERIFY2(second, qPrintable(error));
+        auto reminder = makeReminder(QStringLiteral("R"));
+        first->mainContext()->insert(reminder);
+        QTest::ignoreMessage(QtWarningMsg, "Refused to insert a record that belongs to another store");
+        second->mainContext()->insert(reminder);
+        QCOMPARE(second->mainContext()->fetchCount<Reminder>(), 0);
+
+        auto foreignLog = makeLog(nullptr, "2026-01-01T08:00:00Z");
+        second->mainContext()->insert(foreignLog);
+        QTest::ignoreMessage(QtWarningMsg, "Ignored a relationship between records of two different stores");
+        foreignLog->setReminder(reminder);
+        QVERIFY(!foreignLog->reminder());
+    }
+
+    void inMemoryStore()
+    {
+        QString error;
+        auto store = StoreContainer::openInMemory(&error);
+        QVERIFY2(store, qPrintable(error));
+        QVERIFY(store->isInMemory());
+        QVERIFY(store->filePath().isEmpty());
+        auto reminder = makeReminder(QStringLiteral("R"));
+        makeLog(reminder, "2026-01-01T08:00:00Z");
+        store->mainContext()->insert(reminder);
+        QVERIFY(store->mainContext()->save());
+        store->mainContext()->remove(reminder);
+        QVERIFY(store->mainContext()->save());
+        QCOMPARE(store->mainContext()->fetchCount<ReminderLog>(), 0);
+
+        // Each memory store is its own.
+        auto other = StoreContainer::openInMemory(&error);
+        QVERIFY(other);
+        QCOMPARE(other->mainContext()->fetchCount<Reminder>(), 0);
+    }
+
+    // --- Opening files ------------------------------------------------------------------------------
+
+    void newStoreFile()
+    {
+        auto store = openStore();
+        QVERIFY(store);
+        QVERIFY(!store->isInMemory());
+        QCOMPARE(store->filePath(), storePath());
+        QCOMPARE(fileMode(storePath()), 0600);
+        RawConnection raw(storePath());
+        QCOMPARE(raw.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        QCOMPARE(raw.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+        QCOMPARE(raw.scalar(QStringLiteral("SELECT group_concat(name, ',') FROM (SELECT name FROM sqlite_master "
+                                           "WHERE type = 'table' ORDER BY rowid)"))
+                     .toString(),
+                 QStringLiteral("Reminder,ReminderLog,Milestone,MilestoneLog"));
+        QCOMPARE(fileMode(storePath() + QStringLiteral("-wal")), 0600);
+        QCOMPARE(fileMode(storePath() + QStringLiteral("-shm")), 0600);
+    }
+
+    void unusableFilesAreLeftUntouched_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("garbage bytes") << "garbage";
+        QTest::newRow("a few bytes") << "short";
+        QTest::newRow("a folder") << "folder";
+        QTest::newRow("another program's database") << "foreign";
+        QTest::newRow("a newer store") << "newer";
+        QTest::newRow("damaged table layout") << "columns";
+        QTest::newRow("header of a database, rest garbage") << "truncated";
+    }
+
+    void unusableFilesAreLeftUntouched()
+    {
+        QFETCH(QString, kind);
+        const QString path = storePath();
+        if (kind == QLatin1String("garbage")) {
+            writeFile(path, garbageBytes());
+        } else if (kind == QLatin1String("short")) {
+            writeFile(path, QByteArray("SQLite"));
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(path));
+            writeFile(path + QStringLiteral("/inside"), QByteArray("keep"));
+        } else if (kind == QLatin1String("truncated")) {
+            QByteArray bytes("SQLite format 3\0", 16);
+            bytes.append(garbageBytes());
+            writeFile(path, bytes);
+        } else {
+            RawConnection raw(path);
+            if (kind == QLatin1String("foreign")) {
+                QVERIFY(raw.exec(QStringLiteral("CREATE TABLE notes (body TEXT)")));
+                QVERIFY(raw.exec(QStringLiteral("INSERT INTO notes VALUES ('hello')")));
+            } else if (kind == QLatin1String("newer")) {
+                QVERIFY(raw.exec(QStringLiteral("CREATE TABLE Reminder (pk INTEGER PRIMARY KEY)")));
+                QVERIFY(raw.exec(QStringLiteral("PRAGMA user_version = 99")));
+            } else {
+                QVERIFY(raw.exec(QStringLiteral("CREATE TABLE Reminder (pk INTEGER PRIMARY KEY, id TEXT)")));
+                QVERIFY(raw.exec(QStringLiteral("PRAGMA user_version = 1")));
+            }
+        }
+        const QByteArray before = QFileInfo(path).isDir() ? QByteArray() : fileBytes(path);
+        const QStringList siblingsBefore = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+        QString error;
+        auto store = StoreContainer::open(path, &error);
+        QVERIFY(!store);
+        QVERIFY(!error.isEmpty());
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QFileInfo(path).isDir());
+            QCOMPARE(fileBytes(path + QStringLiteral("/inside")), QByteArray("keep"));
+        } else {
+            QCOMPARE(fileBytes(path), before);
+        }
+        // No journal, WAL or shared-memory file was left beside it.
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), siblingsBefore);
+    }
+
+    void emptyFileBecomesAStore()
+    {
+        writeFile(storePath(), QByteArray());
+        QVERIFY(QFileInfo::exists(storePath()));
+        auto store = openStore();
+        QVERIFY(store);
+        store->mainContext()->insert(makeReminder(QStringLiteral("R")));
+        QVERIFY(store->mainContext()->save());
+    }
+
+    void missingFolderFails()
+    {
+        QString error;
+        auto store = StoreContainer::open(m_dir->filePath(QStringLiteral("missing/Test.store")), &error);
+        QVERIFY(!store);
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("missing"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"

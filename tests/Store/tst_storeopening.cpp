@@ -1,0 +1,302 @@
+#include "Shell/AppDelegate.h"
+
+#include "Model/Reminder.h"
+#include "StoreTestSupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ovlin;
+using namespace storetest;
+
+namespace {
+
+QStringList g_lines;
+QtMessageHandler g_previous = nullptr;
+
+void collect(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.startsWith(QLatin1String("[AppDelegate]")))
+        g_lines.append(message);
+    else if (g_previous)
+        g_previous(type, context, message);
+}
+
+// Records the delegate's log lines while it lives.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        g_lines.clear();
+        g_previous = qInstallMessageHandler(collect);
+    }
+    ~LogCapture() { qInstallMessageHandler(g_previous); }
+    QStringList lines() const { return g_lines; }
+};
+
+// Leaves a store with one reminder titled `title` at `path`.
+void seedStore(const QString &path, const QString &title)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QString error;
+    auto store = StoreContainer::open(path, &error);
+    QVERIFY2(store, qPrintable(error));
+    store->mainContext()->insert(Reminder::create(
+        QUuid::createUuid(), title, ReminderCategory::meal, std::nullopt, ScheduleType::fixedTime, std::nullopt,
+        std::nullopt, std::nullopt, std::nullopt, {Weekday::monday}, true, QDateTime::fromSecsSinceEpoch(0)));
+    QVERIFY(store->mainContext()->save());
+}
+
+QString storedTitle(const StoreContainer &store)
+{
+    const auto reminders = store.mainContext()->fetch<Reminder>();
+    return reminders.isEmpty() ? QString() : reminders.first()->title();
+}
+
+} // namespace
+
+class TestStoreOpening : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void storeCandidates_data()
+    {
+        QTest::addColumn<QStringList>("locations");
+        QTest::addColumn<QStringList>("alreadySeen");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("no duplicates") << QStringList{"/a/Ovlin.store", "/a/Ovlin-Recovery.store"} << QStringList{}
+                                       << QStringList{"/a/Ovlin.store", "/a/Ovlin-Recovery.store"};
+        QTest::newRow("first occurrence wins")
+            << QStringList{"/a/Ovlin.store", "/b/Tamsi.store", "/a/Ovlin.store", "/a/Ovlin-Recovery.store"}
+            << QStringList{} << QStringList{"/a/Ovlin.store", "/b/Tamsi.store", "/a/Ovlin-Recovery.store"};
+        QTest::newRow("already seen paths are skipped")
+            << QStringList{"/a/Ovlin.store", "/a/Ovlin-Recovery.store"} << QStringList{"/a/Ovlin.store"}
+            << QStringList{"/a/Ovlin-Recovery.store"};
+        QTest::newRow("paths compare as text") << QStringList{"/a/Ovlin.store", "/a//Ovlin.store"} << QStringList{}
+                                               << QStringList{"/a/Ovlin.store", "/a//Ovlin.store"};
+        QTest::newRow("empty") << QStringList{} << QStringList{} << QStringList{};
+    }
+
+    void storeCandidates()
+    {
+        QFETCH(QStringList, locations);
+        QFETCH(QStringList, alreadySeen);
+        QFETCH(QStringList, expected);
+        QSet<QString> seen(alreadySeen.begin(), alreadySeen.end());
+        QCOMPARE(AppDelegate::storeCandidates(locations, seen), expected);
+        QSet<QString> all(alreadySeen.begin(), alreadySeen.end());
+        for (const QString &path : locations)
+            all.insert(path);
+        QCOMPARE(seen, all);
+    }
+
+    void makeContainer_data()
+    {
+        QTest::addColumn<QStringList>("setup");
+        QTest::addColumn<QString>("expectedStore"); // relative to Application Support; empty: memory
+        QTest::addColumn<QString>("expectedTitle");
+        QTest::addColumn<QStringList>("expectedFailures"); // relative paths, in order
+        QTest::addColumn<bool>("ovlinFolderAfter");
+
+        QTest::newRow("fresh profile") << QStringList{} << "Ovlin/Ovlin.store"
+                                       << "" << QStringList{} << true;
+        QTest::newRow("primary present") << QStringList{"primary"} << "Ovlin/Ovlin.store"
+                                         << "primary" << QStringList{} << true;
+        QTest::newRow("legacy only") << QStringList{"legacy"} << "Tamsi/Tamsi.store"
+                                     << "legacy" << QStringList{} << false;
+        QTest::newRow("both present") << QStringList{"primary", "legacy"} << "Ovlin/Ovlin.store"
+                                      << "primary" << QStringList{} << true;
+        QTest::newRow("garbage primary") << QStringList{"garbage primary"} << "Ovlin/Ovlin-Recovery.store"
+                                         << "" << QStringList{"Ovlin/Ovlin.store"} << true;
+        QTest::newRow("garbage primary, legacy present")
+            << QStringList{"garbage primary", "legacy"} << "Tamsi/Tamsi.store"
+            << "legacy" << QStringList{"Ovlin/Ovlin.store"} << true;
+        QTest::newRow("garbage legacy only") << QStringList{"garbage legacy"} << "Ovlin/Ovlin.store"
+                                             << "" << QStringList{"Tamsi/Tamsi.store"} << true;
+        QTest::newRow("folder in place of the primary") << QStringList{"folder primary"} << "Ovlin/Ovlin-Recovery.store"
+                                                        << "" << QStringList{"Ovlin/Ovlin.store"} << true;
+        QTest::newRow("recovery store from an earlier launch")
+            << QStringList{"garbage primary", "recovery"} << "Ovlin/Ovlin-Recovery.store"
+            << "recovery" << QStringList{"Ovlin/Ovlin.store"} << true;
+        QTest::newRow("everything failing")
+            << QStringList{"file at Ovlin", "file at Tamsi"} << ""
+            << "" << QStringList{"Ovlin/Ovlin.store", "Ovlin/Ovlin-Recovery.store"} << false;
+        QTest::newRow("application support is a file")
+            << QStringList{"support is a file"} << ""
+            << "" << QStringList{"Ovlin/Ovlin.store", "Ovlin/Ovlin-Recovery.store"} << false;
+    }
+
+    void makeContainer()
+    {
+        QFETCH(QStringList, setup);
+        QFETCH(QString, expectedStore);
+        QFETCH(QString, expectedTitle);
+        QFETCH(QStringList, expectedFailures);
+        QFETCH(bool, ovlinFolderAfter);
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString support = dir.filePath(QStringLiteral("Application Support"));
+        QVERIFY(QDir().mkpath(support));
+        const auto at = [&support](const QString &relative) { return QDir(support).filePath(relative); };
+
+        QMap<QString, QByteArray> untouched; // path -> bytes that must stay as they are
+        for (const QString &step : setup) {
+            if (step == QLatin1String("primary")) {
+                seedStore(at(QStringLiteral("Ovlin/Ovlin.store")), QStringLiteral("primary"));
+            } else if (step == QLatin1String("legacy")) {
+                seedStore(at(QStringLiteral("Tamsi/Tamsi.store")), QStringLiteral("legacy"));
+            } else if (step == QLatin1String("recovery")) {
+                seedStore(at(QStringLiteral("Ovlin/Ovlin-Recovery.store")), QStringLiteral("recovery"));
+            } else if (step == QLatin1String("garbage primary") || step == QLatin1String("garbage legacy")) {
+                const QString path = at(step.endsWith(QLatin1String("primary")) ? QStringLiteral("Ovlin/Ovlin.store")
+                                                                                : QStringLiteral("Tamsi/Tamsi.store"));
+                QDir().mkpath(QFileInfo(path).path());
+                writeFile(path, garbageBytes());
+                untouched.insert(path, garbageBytes());
+            } else if (step == QLatin1String("folder primary")) {
+                QVERIFY(QDir().mkpath(at(QStringLiteral("Ovlin/Ovlin.store"))));
+            } else if (step == QLatin1String("file at Ovlin")) {
+                writeFile(at(QStringLiteral("Ovlin")), QByteArray("not a folder"));
+                untouched.insert(at(QStringLiteral("Ovlin")), QByteArray("not a folder"));
+            } else if (step == QLatin1String("file at Tamsi")) {
+                writeFile(at(QStringLiteral("Tamsi")), QByteArray("not a folder either"));
+                untouched.insert(at(QStringLiteral("Tamsi")), QByteArray("not a folder either"));
+            } else if (step == QLatin1String("support is a file")) {
+                QVERIFY(QDir(support).removeRecursively());
+                writeFile(support, QByteArray("x"));
+                untouched.insert(support, QByteArray("x"));
+            }
+        }
+
+        std::unique_ptr<StoreContainer> store;
+        QStringList lines;
+        {
+            LogCapture capture;
+            store = AppDelegate::makeContainer(support);
+            lines = capture.lines();
+        }
+        QVERIFY(store);
+
+        QStringList expectedLines;
+        for (const QString &failed : expectedFailures) {
+            QVERIFY2(lines.size() > expectedLines.size(), qPrintable(lines.join('\n')));
+            const QString prefix = QStringLiteral("[AppDelegate] Failed to open store at %1: ").arg(at(failed));
+            QVERIFY2(lines[expectedLines.size()].startsWith(prefix), qPrintable(lines.join('\n')));
+            QVERIFY(lines[expectedLines.size()].size() > prefix.size()); // an error description follows
+            expectedLines.append(lines[expectedLines.size()]);
+        }
+        if (expectedStore.isEmpty()) {
+            expectedLines.append(
+                QStringLiteral("[AppDelegate] Falling back to in-memory store after persistent store setup failed."));
+            QVERIFY(store->isInMemory());
+        } else {
+            QCOMPARE(store->filePath(), at(expectedStore));
+            QCOMPARE(storedTitle(*store), expectedTitle);
+        }
+        QCOMPARE(lines, expectedLines);
+
+        QCOMPARE(QFileInfo(at(QStringLiteral("Ovlin"))).isDir(), ovlinFolderAfter);
+        for (auto it = untouched.cbegin(); it != untouched.cend(); ++it)
+            QCOMPARE(fileBytes(it.key()), it.value());
+        if (setup.contains(QStringLiteral("garbage primary"))) {
+            // Nothing was created beside the unreadable file either.
+            QVERIFY(!QFileInfo::exists(at(QStringLiteral("Ovlin/Ovlin.store-wal"))));
+            QVERIFY(!QFileInfo::exists(at(QStringLiteral("Ovlin/Ovlin.store-journal"))));
+        }
+        if (setup.contains(QStringLiteral("folder primary")))
+            QVERIFY(QFileInfo(at(QStringLiteral("Ovlin/Ovlin.store"))).isDir());
+    }
+
+    // Every launch with an unreadable primary logs it again and goes on with the recovery store's data.
+    void recoveryStoreKeepsDataAcrossLaunches()
+    {
+        QTemporaryDir dir;
+        const QString support = dir.path();
+        const QString primary = QDir(support).filePath(QStringLiteral("Ovlin/Ovlin.store"));
+        QDir().mkpath(QFileInfo(primary).path());
+        writeFile(primary, garbageBytes());
+
+        for (int launch = 0; launch < 2; ++launch) {
+            LogCapture capture;
+            auto store = AppDelegate::makeContainer(support);
+            QCOMPARE(capture.lines().size(), 1);
+            QVERIFY(
+                capture.lines().first().startsWith(QStringLiteral("[AppDelegate] Failed to open store at ") + primary));
+            QCOMPARE(store->filePath(), QDir(support).filePath(QStringLiteral("Ovlin/Ovlin-Recovery.store")));
+            if (launch == 0) {
+                store->mainContext()->insert(
+                    Reminder::create(QUuid::createUuid(), QStringLiteral("written since"), ReminderCategory::water,
+                                     std::nullopt, ScheduleType::fixedTime, std::nullopt, std::nullopt, std::nullopt,
+                                     std::nullopt, {}, true, QDateTime::fromSecsSinceEpoch(0)));
+                QVERIFY(store->mainContext()->save());
+            } else {
+                QCOMPARE(storedTitle(*store), QStringLiteral("written since"));
+            }
+        }
+        QCOMPARE(fileBytes(primary), garbageBytes());
+    }
+
+    void applicationSupportFolder()
+    {
+        QTemporaryDir dir;
+        const QByteArray previous = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
+        QCOMPARE(AppDelegate::applicationSupportFolder(), dir.path());
+        {
+            LogCapture capture;
+            AppDelegate delegate;
+            QVERIFY(delegate.sharedContainer());
+            QCOMPARE(delegate.sharedContainer()->filePath(), dir.filePath(QStringLiteral("Ovlin/Ovlin.store")));
+            QVERIFY(capture.lines().isEmpty());
+        }
+        qputenv("XDG_DATA_HOME", previous);
+    }
+
+    // When not even a memory-only store opens, the program stops with the fatal message. Run in a child
+    // process that cannot load the SQLite driver.
+    void fatalWhenNothingOpens()
+    {
+        QTemporaryDir dir;
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("OVLIN_STORE_DEATH_TEST"), dir.path());
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        const QString output = QString::fromUtf8(child.readAllStandardError());
+        const QString fatal = QStringLiteral("[AppDelegate] Failed to create even the in-memory ModelContainer: ");
+        QVERIFY2(output.contains(fatal), qPrintable(output));
+        QVERIFY2(output.indexOf(QStringLiteral("[AppDelegate] Falling back to in-memory store after persistent store "
+                                               "setup failed.")) < output.indexOf(fatal),
+                 qPrintable(output));
+        QVERIFY2(output.contains(QStringLiteral("[AppDelegate] Failed to open store at ") +
+                                 QDir(dir.path()).filePath(QStringLiteral("Ovlin/Ovlin.store"))),
+                 qPrintable(output));
+        // The fatal line carries the error's description after the prefix.
+        const QString rest = output.mid(output.indexOf(fatal) + fatal.size()).section(QLatin1Char('\n'), 0, 0);
+        QVERIFY2(!rest.trimmed().isEmpty(), qPrintable(output));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    const QByteArray deathTestFolder = qgetenv("OVLIN_STORE_DEATH_TEST");
+    if (!deathTestFolder.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        // No plugin folders: the SQLite driver cannot load, so every store fails.
+        QCoreApplication::setLibraryPaths({});
+        AppDelegate::makeContainer(QFile::decodeName(deathTestFolder));
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    TestStoreOpening test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_storeopening.moc"
