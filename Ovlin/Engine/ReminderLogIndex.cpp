@@ -1,0 +1,130 @@
+#include "Engine/ReminderLogIndex.h"
+
+#include "Engine/DayTable.h"
+#include "Model/Reminder.h"
+#include "Model/ReminderLog.h"
+#include "Platform/StoreContext.h"
+
+#include <algorithm>
+
+namespace ovlin {
+
+LogWeight logWeight(LogStatus status)
+{
+    switch (status) {
+    case LogStatus::completed: return LogWeight::completed;
+    case LogStatus::skipped: return LogWeight::skipped;
+    case LogStatus::missed: return LogWeight::missed;
+    case LogStatus::snoozed: return LogWeight::none;
+    }
+    return LogWeight::missed;
+}
+
+LogWeight ReminderLogIndex::Table::weightIn(qint64 startMs, qint64 endMs) const
+{
+    if (endMs <= startMs)
+        return LogWeight::none;
+    LogWeight best = LogWeight::none;
+    auto it = std::lower_bound(m_instants.begin(), m_instants.end(), startMs);
+    for (auto i = std::size_t(it - m_instants.begin()); i < m_instants.size() && m_instants[i] < endMs; ++i) {
+        best = std::max(best, m_weights[i]);
+        if (best == LogWeight::completed)
+            break;
+    }
+    return best;
+}
+
+LogWeight ReminderLogIndex::Table::weightAtMinute(qint64 minuteKey) const
+{
+    LogWeight best = LogWeight::none;
+    auto it = std::lower_bound(m_minuteKeys.begin(), m_minuteKeys.end(), minuteKey);
+    for (auto i = std::size_t(it - m_minuteKeys.begin()); i < m_minuteKeys.size() && m_minuteKeys[i] == minuteKey; ++i)
+        best = std::max(best, m_minuteWeights[i]);
+    return best;
+}
+
+ReminderLogIndex &ReminderLogIndex::shared()
+{
+    static ReminderLogIndex index;
+    return index;
+}
+
+std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Reminder &reminder)
+{
+    struct Row
+    {
+        qint64 instant;
+        qint64 minuteKey;
+        LogWeight weight;
+    };
+
+    DayTable &days = DayTable::shared();
+    const auto &logs = reminder.logs();
+    std::vector<Row> rows;
+    rows.reserve(std::size_t(logs.size()));
+    for (const auto &log : logs) {
+        if (!log)
+            continue;
+        const LogWeight weight = logWeight(log->status());
+        if (weight == LogWeight::none)
+            continue;
+        const QDateTime at = log->scheduledAt();
+        const auto instant = days.msecs(at);
+        const auto local = days.local(at);
+        if (!instant || !local)
+            continue; // an invalid date lies in no day and no minute
+        rows.push_back(Row{*instant, local->minuteKey(), weight});
+    }
+
+    auto table = std::make_shared<Table>();
+    const auto byInstant = [](const Row &a, const Row &b) { return a.instant < b.instant; };
+    if (!std::is_sorted(rows.begin(), rows.end(), byInstant))
+        std::stable_sort(rows.begin(), rows.end(), byInstant);
+    table->m_instants.reserve(rows.size());
+    table->m_weights.reserve(rows.size());
+    for (const Row &row : rows) {
+        table->m_instants.push_back(row.instant);
+        table->m_weights.push_back(row.weight);
+    }
+
+    // Minute keys follow the instants except around a clock change.
+    const auto byMinute = [](const Row &a, const Row &b) { return a.minuteKey < b.minuteKey; };
+    if (!std::is_sorted(rows.begin(), rows.end(), byMinute))
+        std::stable_sort(rows.begin(), rows.end(), byMinute);
+    table->m_minuteKeys.reserve(rows.size());
+    table->m_minuteWeights.reserve(rows.size());
+    for (const Row &row : rows) {
+        table->m_minuteKeys.push_back(row.minuteKey);
+        table->m_minuteWeights.push_back(row.weight);
+    }
+    return table;
+}
+
+std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::table(const Reminder &reminder)
+{
+    const StoreContext *context = reminder.context();
+    if (!context)
+        return build(reminder); // changes to a free record are not counted anywhere
+    const quint64 zone = DayTable::shared().zoneGeneration();
+    const auto it = m_entries.find(&reminder);
+    if (it != m_entries.end()) {
+        const Entry &entry = it->second;
+        if (entry.context == context && entry.revision == context->revision() && entry.zone == zone &&
+            !entry.owner.expired())
+            return entry.table;
+    }
+    auto table = build(reminder);
+    m_entries[&reminder] = Entry{reminder.weak_from_this(), context, context->revision(), zone, table};
+    purgeIfLarge();
+    return table;
+}
+
+void ReminderLogIndex::purgeIfLarge()
+{
+    if (m_entries.size() < m_purgeAt)
+        return;
+    std::erase_if(m_entries, [](const auto &item) { return item.second.owner.expired(); });
+    m_purgeAt = std::max<std::size_t>(256, m_entries.size() * 2);
+}
+
+} // namespace ovlin
