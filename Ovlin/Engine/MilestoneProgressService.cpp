@@ -97,15 +97,7 @@ void MilestoneProgressService::evaluate(const QList<std::shared_ptr<Milestone>> 
         const qint64 metDays = consecutiveDaysMet(*milestone, met, now);
         const qint64 requireDays = milestone->requireDays();
         const qint64 remaining = saturatingSubtract(requireDays, metDays);
-        // A stored requireDays below 1 must not divide by zero.
-        const qint64 divisor = std::max<qint64>(requireDays, 1);
-        const CopyContext announcement{
-            .rewardName = milestone->reward(),
-            .remaining = std::max<qint64>(remaining, 0),
-            .current = metDays,
-            .required = requireDays,
-            .progressPercent = qint64(double(metDays) / double(divisor) * 100.0),
-        };
+        const CopyContext announcement = announcementContext(*milestone, metDays);
 
         if (metDays >= requireDays) {
             milestone->setStatusRaw(rawValue(MilestoneStatus::achieved));
@@ -129,6 +121,20 @@ void MilestoneProgressService::evaluate(const QList<std::shared_ptr<Milestone>> 
     QString error;
     if (!context.save(&error))
         qCDebug(lcEngine) << "Saving the reward evaluation failed; the changes stay pending:" << error;
+}
+
+CopyContext MilestoneProgressService::announcementContext(const Milestone &milestone, qint64 metDays)
+{
+    const qint64 requireDays = milestone.requireDays();
+    // A stored requireDays below 1 must not divide by zero.
+    const double share = double(metDays) / double(std::max<qint64>(requireDays, 1));
+    return CopyContext{
+        .rewardName = milestone.reward(),
+        .remaining = std::max<qint64>(saturatingSubtract(requireDays, metDays), 0),
+        .current = metDays,
+        .required = requireDays,
+        .progressPercent = qint64(std::clamp(share * 100.0, -9.0e18, 9.0e18)),
+    };
 }
 
 double MilestoneProgressService::completionRate(const Milestone &milestone, const QDateTime &day,

@@ -59,6 +59,9 @@ public:
     // Yesterday's log missed the threshold (and, with the grace period on, the day before's as well).
     bool hasFailed(const Milestone &milestone, const QDateTime &today) const;
 
+    // What an announcement's phrase is filled from: the reward text, the days remaining (not below 0),
+    // the met and required days and the share done in percent (requireDays taken as at least 1).
+    static CopyContext announcementContext(const Milestone &milestone, qint64 metDays);
     // Adds "milestone-<UUID>" to the centre: the title, a phrase of the trigger, the default sound while
     // sound is on, one second from now.
     void postMilestoneNotification(CopyTrigger trigger, const CopyContext &context, const QString &title);
