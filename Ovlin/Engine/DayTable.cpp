@@ -139,6 +139,19 @@ std::optional<DayTable::Local> DayTable::local(const QDateTime &moment)
     return Local{inZone.date(), inZone.time().msecsSinceStartOfDay()};
 }
 
+std::optional<DayTable::Placed> DayTable::place(const QDateTime &moment)
+{
+    if (!moment.isValid())
+        return std::nullopt;
+    if (moment.timeSpec() == Qt::LocalTime) {
+        const Local local{moment.date(), moment.time().msecsSinceStartOfDay()};
+        const Day d = day(local.date);
+        return Placed{d.regular ? d.startMs + local.msOfDay : moment.toMSecsSinceEpoch(), local};
+    }
+    const auto local = this->local(moment);
+    return local ? std::optional<Placed>(Placed{moment.toMSecsSinceEpoch(), *local}) : std::nullopt;
+}
+
 DayTable::Local DayTable::localOfMSecs(qint64 ms)
 {
     if (const auto d = regularDayHolding(ms, QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).date()))

@@ -50,6 +50,13 @@ public:
         qint64 minuteKey() const { return date.toJulianDay() * 1440 + msOfDay / 60000; }
     };
 
+    // An instant with its wall-clock date and time.
+    struct Placed
+    {
+        qint64 instant = 0;
+        Local local;
+    };
+
     static DayTable &shared();
 
     // Forgets every remembered day when the system time zone changed; returns the zone generation.
@@ -62,6 +69,8 @@ public:
     // The wall-clock date and time of `moment` in the current zone; none for an invalid date-time.
     std::optional<Local> local(const QDateTime &moment);
     Local localOfMSecs(qint64 ms);
+    // Both of the above at once.
+    std::optional<Placed> place(const QDateTime &moment);
     // A date-time at `ms` that reads as local wall time.
     QDateTime dateTime(qint64 ms);
     // hour:minute:00 on `date` with the rules of Days::atTime (gap: next existing time; repeated: first).

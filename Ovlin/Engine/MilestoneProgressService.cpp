@@ -2,6 +2,7 @@
 
 #include "Copy/CopyEngine.h"
 #include "Engine/DayTable.h"
+#include "Engine/ReminderLogIndex.h"
 #include "Model/AppSettings.h"
 #include "Model/Milestone.h"
 #include "Model/MilestoneLog.h"
@@ -164,7 +165,7 @@ double MilestoneProgressService::completionRate(const Milestone &milestone, cons
         if (!owner || !counted.contains(owner->id()))
             continue;
         ++total; // every status counts against: skipped, missed and snoozed alike
-        if (log->status() == LogStatus::completed)
+        if (logWeight(*log) == LogWeight::completed)
             ++completed;
     }
     return total == 0 ? 0.0 : double(completed) / double(total);

@@ -196,8 +196,8 @@ void ReminderBehaviorService::refreshGraceState(StoreContext &context, const QDa
     // Every log of the store, of every reminder; no upper bound.
     std::optional<qint64> latest;
     context.fetch<ReminderLog>([&](const ReminderLog &log) {
-        const LogStatus status = log.status();
-        if (status != LogStatus::skipped && status != LogStatus::missed)
+        const LogWeight weight = logWeight(log);
+        if (weight != LogWeight::skipped && weight != LogWeight::missed)
             return false;
         const auto at = days.msecs(log.scheduledAt());
         if (at && *at >= *windowStartMs && (!latest || *at > *latest))

@@ -20,6 +20,22 @@ LogWeight logWeight(LogStatus status)
     return LogWeight::missed;
 }
 
+LogWeight logWeight(const ReminderLog &log)
+{
+    // Exact, case-sensitive names; any other text reads as missed, as ReminderLog::status() does.
+    static const QString completed = rawValue(LogStatus::completed);
+    static const QString skipped = rawValue(LogStatus::skipped);
+    static const QString snoozed = rawValue(LogStatus::snoozed);
+    const QString raw = log.statusRaw();
+    if (raw == completed)
+        return LogWeight::completed;
+    if (raw == skipped)
+        return LogWeight::skipped;
+    if (raw == snoozed)
+        return LogWeight::none;
+    return LogWeight::missed;
+}
+
 LogWeight ReminderLogIndex::Table::weightIn(qint64 startMs, qint64 endMs) const
 {
     if (endMs <= startMs)
@@ -65,15 +81,13 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
     for (const auto &log : logs) {
         if (!log)
             continue;
-        const LogWeight weight = logWeight(log->status());
+        const LogWeight weight = logWeight(*log);
         if (weight == LogWeight::none)
             continue;
-        const QDateTime at = log->scheduledAt();
-        const auto instant = days.msecs(at);
-        const auto local = days.local(at);
-        if (!instant || !local)
+        const auto placed = days.place(log->scheduledAt());
+        if (!placed)
             continue; // an invalid date lies in no day and no minute
-        rows.push_back(Row{*instant, local->minuteKey(), weight});
+        rows.push_back(Row{placed->instant, placed->local.minuteKey(), weight});
     }
 
     auto table = std::make_shared<Table>();

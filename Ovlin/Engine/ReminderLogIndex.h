@@ -11,6 +11,7 @@
 namespace ovlin {
 
 class Reminder;
+class ReminderLog;
 class StoreContext;
 class StoreRecord;
 
@@ -19,6 +20,8 @@ class StoreRecord;
 enum class LogWeight : quint8 { none = 0, missed = 1, skipped = 2, completed = 3 };
 
 LogWeight logWeight(LogStatus status);
+// The same as logWeight(log.status()), without building the status from its text.
+LogWeight logWeight(const ReminderLog &log);
 
 // A reminder's logs ordered by their scheduled instant and by their calendar minute, so a day or a
 // minute is found by binary search instead of a walk over the whole history. Built from the reminder's
