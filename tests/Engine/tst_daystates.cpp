@@ -227,6 +227,17 @@ private Q_SLOTS:
         QCOMPARE(AppSettings::shared().gracePeriodStart(), refreshesGrace ? today : sentinel);
     }
 
+    void completionAfterMidnightCountsForTheScheduledDay()
+    {
+        const auto reminder = makeReminder(context());
+        const QDate day(2026, 6, 9);
+        Clock::setNow(at(day.addDays(1), 0, 10));
+        service().logResolution(LogStatus::completed, reminder, at(day, 23, 50), *context());
+        QCOMPARE(reminder->logs().first()->completedAt(), std::optional<QDateTime>(at(day.addDays(1), 0, 10)));
+        QCOMPARE(service().resolution(*reminder, at(day, 8, 0)), Resolution::completed);
+        QCOMPARE(service().resolution(*reminder, Clock::now()), Resolution::pending);
+    }
+
     void answeringTwiceWritesTwoLogs()
     {
         const auto reminder = makeReminder(context());
