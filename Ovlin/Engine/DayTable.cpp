@@ -30,8 +30,9 @@ quint64 DayTable::revalidate()
     const QByteArray tzVariable = qgetenv("TZ");
     bool changed = !m_zoneKnown || tzVariable != m_tzVariable;
     const qint64 nowMs = Clock::nowMSecs();
-    if (!changed && (++m_callsSinceZoneCheck >= zoneCheckEveryCalls || nowMs - m_lastZoneCheckMs >= zoneCheckEveryMs ||
-                     nowMs < m_lastZoneCheckMs)) {
+    qint64 sinceCheck = 0;
+    const bool clockJumped = __builtin_sub_overflow(nowMs, m_lastZoneCheckMs, &sinceCheck) || sinceCheck < 0;
+    if (!changed && (++m_callsSinceZoneCheck >= zoneCheckEveryCalls || sinceCheck >= zoneCheckEveryMs || clockJumped)) {
         changed = QTimeZone::systemTimeZoneId() != m_zoneId;
         m_callsSinceZoneCheck = 0;
         m_lastZoneCheckMs = nowMs;

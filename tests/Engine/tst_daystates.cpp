@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <ctime>
+
 using namespace ovlin;
 using namespace enginetest;
 
@@ -144,6 +146,22 @@ private Q_SLOTS:
         QCOMPARE(service().resolution(*reminder, m_now), Resolution::pending);
         context()->remove(log);
         QCOMPARE(service().resolution(*reminder, at(QDate(2026, 6, 9), 9, 0)), Resolution::pending);
+    }
+
+    void followsAChangeOfTimeZone()
+    {
+        const auto reminder = makeReminder(context());
+        addLog(reminder, parseMoment(QStringLiteral("2026-06-10T03:00:00Z")), LogStatus::completed);
+        QCOMPARE(service().resolution(*reminder, at(QDate(2026, 6, 10), 12, 0)), Resolution::completed);
+
+        const QByteArray berlin = qgetenv("TZ");
+        qputenv("TZ", "America/New_York"); // 23:00 the evening before
+        tzset();
+        QCOMPARE(service().resolution(*reminder, at(QDate(2026, 6, 10), 12, 0)), Resolution::pending);
+        QCOMPARE(service().resolution(*reminder, at(QDate(2026, 6, 9), 12, 0)), Resolution::completed);
+        qputenv("TZ", berlin);
+        tzset();
+        QCOMPARE(service().resolution(*reminder, at(QDate(2026, 6, 10), 12, 0)), Resolution::completed);
     }
 
     void remindersScheduled_data()
