@@ -153,6 +153,7 @@ QList<QDateTime> ReminderPresentationService::intervalOccurrences(const Reminder
 
 QString ReminderPresentationService::occurrenceKey(const Reminder &reminder, const QDateTime &scheduledAt)
 {
+    OVLIN_ASSERT_MAIN_THREAD();
     DayTable &days = DayTable::shared();
     days.revalidate();
     // Truncated toward zero, so a minus sign for times before 1970.
