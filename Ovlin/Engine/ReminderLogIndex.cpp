@@ -67,17 +67,14 @@ ReminderLogIndex &ReminderLogIndex::shared()
 
 std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Reminder &reminder)
 {
-    struct Row
-    {
-        qint64 instant;
-        qint64 minuteKey;
-        LogWeight weight;
-    };
-
     DayTable &days = DayTable::shared();
     const auto &logs = reminder.logs();
-    std::vector<Row> rows;
-    rows.reserve(std::size_t(logs.size()));
+    auto table = std::make_shared<Table>();
+    table->m_instants.reserve(std::size_t(logs.size()));
+    table->m_weights.reserve(std::size_t(logs.size()));
+    table->m_minuteKeys.reserve(std::size_t(logs.size()));
+    bool instantsSorted = true;
+    bool minutesSorted = true;
     for (const auto &log : logs) {
         if (!log)
             continue;
@@ -87,30 +84,42 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
         const auto placed = days.place(log->scheduledAt());
         if (!placed)
             continue; // an invalid date lies in no day and no minute
-        rows.push_back(Row{placed->instant, placed->local.minuteKey(), weight});
+        const qint64 minuteKey = placed->local.minuteKey();
+        if (!table->m_instants.empty()) {
+            instantsSorted = instantsSorted && table->m_instants.back() <= placed->instant;
+            minutesSorted = minutesSorted && table->m_minuteKeys.back() <= minuteKey;
+        }
+        table->m_instants.push_back(placed->instant);
+        table->m_weights.push_back(weight);
+        table->m_minuteKeys.push_back(minuteKey);
+    }
+    if (instantsSorted && minutesSorted) {
+        table->m_minuteWeights = table->m_weights; // logs joined in time order, the usual case
+        return table;
     }
 
-    auto table = std::make_shared<Table>();
-    const auto byInstant = [](const Row &a, const Row &b) { return a.instant < b.instant; };
-    if (!std::is_sorted(rows.begin(), rows.end(), byInstant))
-        std::stable_sort(rows.begin(), rows.end(), byInstant);
-    table->m_instants.reserve(rows.size());
-    table->m_weights.reserve(rows.size());
-    for (const Row &row : rows) {
-        table->m_instants.push_back(row.instant);
-        table->m_weights.push_back(row.weight);
-    }
-
-    // Minute keys follow the instants except around a clock change.
-    const auto byMinute = [](const Row &a, const Row &b) { return a.minuteKey < b.minuteKey; };
-    if (!std::is_sorted(rows.begin(), rows.end(), byMinute))
-        std::stable_sort(rows.begin(), rows.end(), byMinute);
-    table->m_minuteKeys.reserve(rows.size());
-    table->m_minuteWeights.reserve(rows.size());
-    for (const Row &row : rows) {
-        table->m_minuteKeys.push_back(row.minuteKey);
-        table->m_minuteWeights.push_back(row.weight);
-    }
+    // Logs out of order, or minutes that go back at a clock change: sort each view on its own.
+    struct Row
+    {
+        qint64 instant;
+        qint64 minuteKey;
+        LogWeight weight;
+    };
+    std::vector<Row> rows;
+    rows.reserve(table->m_instants.size());
+    for (std::size_t i = 0; i < table->m_instants.size(); ++i)
+        rows.push_back(Row{table->m_instants[i], table->m_minuteKeys[i], table->m_weights[i]});
+    const auto fill = [&rows](std::vector<qint64> &keys, std::vector<LogWeight> &weights, auto keyOf) {
+        std::stable_sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) { return keyOf(a) < keyOf(b); });
+        keys.clear();
+        weights.clear();
+        for (const Row &row : rows) {
+            keys.push_back(keyOf(row));
+            weights.push_back(row.weight);
+        }
+    };
+    fill(table->m_instants, table->m_weights, [](const Row &row) { return row.instant; });
+    fill(table->m_minuteKeys, table->m_minuteWeights, [](const Row &row) { return row.minuteKey; });
     return table;
 }
 
