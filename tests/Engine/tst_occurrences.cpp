@@ -301,6 +301,14 @@ private Q_SLOTS:
         addLog(reminder, parseMoment(QStringLiteral("2026-10-25T01:30:20Z")), LogStatus::completed);
         QVERIFY(service().isResolved(*reminder, parseMoment(QStringLiteral("2026-10-25T00:30:00Z"))));
         QVERIFY(!service().isResolved(*reminder, parseMoment(QStringLiteral("2026-10-25T01:31:00Z"))));
+
+        // In time order 02:45 (summer time) comes before 02:15 (winter time): the minutes run backwards.
+        const auto other = makeReminder(context(), {.fixedTime = QTime(2, 15)});
+        addLog(other, parseMoment(QStringLiteral("2026-10-25T00:45:00Z")), LogStatus::skipped);
+        addLog(other, parseMoment(QStringLiteral("2026-10-25T01:15:00Z")), LogStatus::completed);
+        QVERIFY(service().isResolved(*other, parseMoment(QStringLiteral("2026-10-25T00:15:00Z"))));
+        QVERIFY(service().isResolved(*other, parseMoment(QStringLiteral("2026-10-25T01:45:00Z"))));
+        QVERIFY(!service().isResolved(*other, parseMoment(QStringLiteral("2026-10-25T00:30:00Z"))));
     }
 
     void attemptNumber_data()
