@@ -1,0 +1,153 @@
+#include "Engine/ReminderLogIndex.h"
+
+#include "Engine/DayTable.h"
+#include "Model/Reminder.h"
+#include "Model/ReminderLog.h"
+#include "Platform/StoreContext.h"
+
+#include <algorithm>
+
+namespace ovlin {
+
+LogWeight logWeight(LogStatus status)
+{
+    switch (status) {
+    case LogStatus::completed: return LogWeight::completed;
+    case LogStatus::skipped: return LogWeight::skipped;
+    case LogStatus::missed: return LogWeight::missed;
+    case LogStatus::snoozed: return LogWeight::none;
+    }
+    return LogWeight::missed;
+}
+
+LogWeight logWeight(const ReminderLog &log)
+{
+    // Exact, case-sensitive names; any other text reads as missed, as ReminderLog::status() does.
+    static const QString completed = rawValue(LogStatus::completed);
+    static const QString skipped = rawValue(LogStatus::skipped);
+    static const QString snoozed = rawValue(LogStatus::snoozed);
+    const QString raw = log.statusRaw();
+    if (raw == completed)
+        return LogWeight::completed;
+    if (raw == skipped)
+        return LogWeight::skipped;
+    if (raw == snoozed)
+        return LogWeight::none;
+    return LogWeight::missed;
+}
+
+LogWeight ReminderLogIndex::Table::weightIn(qint64 startMs, qint64 endMs) const
+{
+    if (endMs <= startMs)
+        return LogWeight::none;
+    LogWeight best = LogWeight::none;
+    auto it = std::lower_bound(m_instants.begin(), m_instants.end(), startMs);
+    for (auto i = std::size_t(it - m_instants.begin()); i < m_instants.size() && m_instants[i] < endMs; ++i) {
+        best = std::max(best, m_weights[i]);
+        if (best == LogWeight::completed)
+            break;
+    }
+    return best;
+}
+
+LogWeight ReminderLogIndex::Table::weightAtMinute(qint64 minuteKey) const
+{
+    LogWeight best = LogWeight::none;
+    auto it = std::lower_bound(m_minuteKeys.begin(), m_minuteKeys.end(), minuteKey);
+    for (auto i = std::size_t(it - m_minuteKeys.begin()); i < m_minuteKeys.size() && m_minuteKeys[i] == minuteKey; ++i)
+        best = std::max(best, m_minuteWeights[i]);
+    return best;
+}
+
+ReminderLogIndex &ReminderLogIndex::shared()
+{
+    static ReminderLogIndex index;
+    return index;
+}
+
+std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Reminder &reminder)
+{
+    DayTable &days = DayTable::shared();
+    const auto &logs = reminder.logs();
+    auto table = std::make_shared<Table>();
+    table->m_instants.reserve(std::size_t(logs.size()));
+    table->m_weights.reserve(std::size_t(logs.size()));
+    table->m_minuteKeys.reserve(std::size_t(logs.size()));
+    bool instantsSorted = true;
+    bool minutesSorted = true;
+    for (const auto &log : logs) {
+        if (!log)
+            continue;
+        const LogWeight weight = logWeight(*log);
+        if (weight == LogWeight::none)
+            continue;
+        const auto placed = days.place(log->scheduledAt());
+        if (!placed)
+            continue; // an invalid date lies in no day and no minute
+        const qint64 minuteKey = placed->local.minuteKey();
+        if (!table->m_instants.empty()) {
+            instantsSorted = instantsSorted && table->m_instants.back() <= placed->instant;
+            minutesSorted = minutesSorted && table->m_minuteKeys.back() <= minuteKey;
+        }
+        table->m_instants.push_back(placed->instant);
+        table->m_weights.push_back(weight);
+        table->m_minuteKeys.push_back(minuteKey);
+    }
+    if (instantsSorted && minutesSorted) {
+        table->m_minuteWeights = table->m_weights; // logs joined in time order, the usual case
+        return table;
+    }
+
+    // Logs out of order, or minutes that go back at a clock change: sort each view on its own.
+    struct Row
+    {
+        qint64 instant;
+        qint64 minuteKey;
+        LogWeight weight;
+    };
+    std::vector<Row> rows;
+    rows.reserve(table->m_instants.size());
+    for (std::size_t i = 0; i < table->m_instants.size(); ++i)
+        rows.push_back(Row{table->m_instants[i], table->m_minuteKeys[i], table->m_weights[i]});
+    const auto fill = [&rows](std::vector<qint64> &keys, std::vector<LogWeight> &weights, auto keyOf) {
+        std::stable_sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) { return keyOf(a) < keyOf(b); });
+        keys.clear();
+        weights.clear();
+        for (const Row &row : rows) {
+            keys.push_back(keyOf(row));
+            weights.push_back(row.weight);
+        }
+    };
+    fill(table->m_instants, table->m_weights, [](const Row &row) { return row.instant; });
+    fill(table->m_minuteKeys, table->m_minuteWeights, [](const Row &row) { return row.minuteKey; });
+    return table;
+}
+
+std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::table(const Reminder &reminder)
+{
+    const StoreContext *context = reminder.context();
+    if (!context)
+        return build(reminder); // changes to a free record are not counted anywhere
+    const quint64 zone = DayTable::shared().zoneGeneration();
+    const auto it = m_entries.find(&reminder);
+    if (it != m_entries.end()) {
+        const Entry &entry = it->second;
+        if (entry.context == context && entry.revision == context->revision() && entry.zone == zone &&
+            !entry.owner.expired())
+            return entry.table;
+    }
+    auto table = build(reminder);
+    m_entries[&reminder] = Entry{reminder.weak_from_this(), context, context->revision(), zone, table};
+    purgeIfLarge();
+    return table;
+}
+
+void ReminderLogIndex::purgeIfLarge()
+{
+    if (m_entries.size() < m_purgeAt)
+        return;
+    std::erase_if(m_entries, [](const auto &item) { return item.second.owner.expired(); });
+    m_purgeAt = std::max<std::size_t>(256, m_entries.size() * 2);
+}
+
+} // namespace ovlin

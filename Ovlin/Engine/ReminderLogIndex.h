@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Model/Enums.h"
+
+#include <QtGlobal>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace ovlin {
+
+class Reminder;
+class ReminderLog;
+class StoreContext;
+class StoreRecord;
+
+// What a set of logs decides for a day or an occurrence: the strongest status among them. A completed
+// log outweighs a skipped one, a skipped one a missed one; snoozed logs decide nothing.
+enum class LogWeight : quint8 { none = 0, missed = 1, skipped = 2, completed = 3 };
+
+LogWeight logWeight(LogStatus status);
+// The same as logWeight(log.status()), without building the status from its text.
+LogWeight logWeight(const ReminderLog &log);
+
+// A reminder's logs ordered by their scheduled instant and by their calendar minute, so a day or a
+// minute is found by binary search instead of a walk over the whole history. Built from the reminder's
+// `logs` in memory and reused while its store context's revision and the time zone stay the same (a
+// reminder outside any store is indexed afresh on every call). The answers are those of walking the
+// logs. Main thread only.
+class ReminderLogIndex
+{
+public:
+    class Table
+    {
+    public:
+        // The strongest status among the logs scheduled in [startMs, endMs).
+        LogWeight weightIn(qint64 startMs, qint64 endMs) const;
+        // The strongest status among the logs of one calendar minute (DayTable::Local::minuteKey()).
+        LogWeight weightAtMinute(qint64 minuteKey) const;
+
+        // Deciding logs (snoozed ones left out) by scheduled instant, ascending.
+        const std::vector<qint64> &instants() const { return m_instants; }
+        const std::vector<LogWeight> &weights() const { return m_weights; }
+
+    private:
+        friend class ReminderLogIndex;
+        std::vector<qint64> m_instants;
+        std::vector<LogWeight> m_weights;
+        std::vector<qint64> m_minuteKeys;
+        std::vector<LogWeight> m_minuteWeights;
+    };
+
+    static ReminderLogIndex &shared();
+
+    // Call DayTable::shared().revalidate() first (every engine entry does).
+    std::shared_ptr<const Table> table(const Reminder &reminder);
+
+private:
+    struct Entry
+    {
+        std::weak_ptr<const StoreRecord> owner;
+        const StoreContext *context = nullptr; // compared, never followed
+        quint64 revision = 0;
+        quint64 zone = 0;
+        std::shared_ptr<const Table> table;
+    };
+
+    static std::shared_ptr<const Table> build(const Reminder &reminder);
+    void purgeIfLarge();
+
+    std::unordered_map<const Reminder *, Entry> m_entries;
+    std::size_t m_purgeAt = 256;
+};
+
+} // namespace ovlin
