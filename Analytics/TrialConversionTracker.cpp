@@ -157,6 +157,8 @@ void TrialConversionTracker::startListening()
         if (const auto source = TransactionUpdateSource::registered())
             task->stream = source->updates();
         task->thread = std::thread([this, task] { updateLoop(task); });
+        // Named from here, so the thread carries its name from the moment listening has started.
+        pthread_setname_np(task->thread.native_handle(), "trialupdates");
         m_transactionUpdateTask = std::move(task);
         finished = takeRetiredLocked();
     }
@@ -192,7 +194,6 @@ std::vector<std::shared_ptr<TrialConversionTracker::Task>> TrialConversionTracke
 
 void TrialConversionTracker::updateLoop(const std::shared_ptr<Task> &task)
 {
-    pthread_setname_np(pthread_self(), "trialupdates");
     if (!task->stream)
         return;
     // The stream ends once the task is cancelled.
