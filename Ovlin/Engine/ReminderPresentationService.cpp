@@ -1,11 +1,15 @@
 #include "Engine/ReminderPresentationService.h"
 
 #include "Engine/DayTable.h"
+#include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderLogIndex.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
+#include "Platform/Clock.h"
 #include "Platform/Days.h"
+#include "Platform/Log.h"
 #include "Platform/MainThread.h"
+#include "Platform/StoreContext.h"
 #include "Platform/Uuid.h"
 
 #include <algorithm>
@@ -15,6 +19,9 @@ namespace ovlin {
 namespace {
 
 constexpr qint64 msPerMinute = 60000;
+constexpr qint64 secondsPerAttempt = 900;
+// A snooze longer than this is taken as this long: keeps `until` a valid date whatever a caller passes.
+constexpr qint64 maxSnoozeMinutes = qint64(100) * 366 * 24 * 60;
 
 // The quiet-hours test of the settings (start minute in, end minute out), on a minute of the day that is
 // already known, so a step of an interval needs no conversion to local time.
@@ -311,6 +318,55 @@ ReminderPresentationService::dueOccurrences(const QList<std::shared_ptr<Reminder
         }
     }
     return occurrences;
+}
+
+std::optional<QDateTime> ReminderPresentationService::answerableDueTime(const std::shared_ptr<Reminder> &reminder,
+                                                                        const std::optional<QDateTime> &given,
+                                                                        const QDateTime &now) const
+{
+    // A reminder deleted since a banner or a list captured it gets no log: it would point at nothing.
+    if (!reminder || reminder->isDeleted())
+        return std::nullopt;
+    if (given)
+        return given;
+    return dueOccurrenceTime(*reminder, now).value_or(now);
+}
+
+void ReminderPresentationService::resolveOccurrence(const std::shared_ptr<Reminder> &reminder, LogStatus status,
+                                                    StoreContext *context, std::optional<QDateTime> scheduledAt)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const std::optional<QDateTime> due = answerableDueTime(reminder, scheduledAt, Clock::now());
+    if (!due) {
+        qCDebug(lcEngine) << "Not resolving an occurrence of a reminder that no longer exists";
+        return;
+    }
+    if (context)
+        ReminderBehaviorService::shared().logResolution(status, reminder, *due, *context);
+    // Forgotten even when the save failed: the log is in the context and decides the occurrence.
+    clearOccurrenceBookkeeping(occurrenceKey(*reminder, *due));
+}
+
+void ReminderPresentationService::snooze(const std::shared_ptr<Reminder> &reminder, qint64 minutes,
+                                         std::optional<QDateTime> dueTime, StoreContext *context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const QDateTime now = Clock::now();
+    const std::optional<QDateTime> due = answerableDueTime(reminder, dueTime, now);
+    if (!due) {
+        qCDebug(lcEngine) << "Not snoozing an occurrence of a reminder that no longer exists";
+        return;
+    }
+    const QString key = occurrenceKey(*reminder, *due);
+    const qint64 attempt = attemptNumber(*reminder, *due, now).value_or(1);
+    const qint64 nextAttempt = std::min<qint64>(attempt + 1, 3);
+    const qint64 boundedMinutes = std::clamp(minutes, -maxSnoozeMinutes, maxSnoozeMinutes);
+    const QDateTime until = now.addSecs(boundedMinutes * 60);
+    // At `until` the occurrence stands 15 or 30 minutes past its base, so its attempt count carries on.
+    const QDateTime base = until.addSecs(-(nextAttempt - 1) * secondsPerAttempt);
+    setSnooze(key, SnoozeEntry{until, nextAttempt}, base);
+    if (context)
+        ReminderBehaviorService::shared().logResolution(LogStatus::snoozed, reminder, *due, *context);
 }
 
 void ReminderPresentationService::clearOccurrenceBookkeeping(const QString &occurrenceKey)

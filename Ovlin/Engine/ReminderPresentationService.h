@@ -6,12 +6,15 @@
 #include <QObject>
 #include <QString>
 
+#include "Model/Enums.h"
+
 #include <memory>
 #include <optional>
 
 namespace ovlin {
 
 class Reminder;
+class StoreContext;
 
 // Turns reminders into concrete occurrences (due times on a day), decides which attempt of an open
 // occurrence is due, and keeps the in-memory bookkeeping of presented attempts, snoozes and attempt
@@ -81,6 +84,16 @@ public:
     // order, its due times of today made into occurrences at `now`, dropping those without an attempt.
     QList<Occurrence> dueOccurrences(const QList<std::shared_ptr<Reminder>> &reminders, const QDateTime &now) const;
 
+    // Answers an occurrence (completed or skipped from a banner or a list): logs the status for the due time,
+    // or for the earliest open due time up to now, or for now, and forgets the occurrence's bookkeeping.
+    void resolveOccurrence(const std::shared_ptr<Reminder> &reminder, LogStatus status, StoreContext *context,
+                           std::optional<QDateTime> scheduledAt = std::nullopt);
+    // Silences an occurrence (chosen as above) for `minutes`; it comes back as the next attempt (at most 3),
+    // counted so that it is recorded as missed 35 minutes after its new base time. A snoozed log is written
+    // only when a context is given (a notification's snooze writes its own).
+    void snooze(const std::shared_ptr<Reminder> &reminder, qint64 minutes,
+                std::optional<QDateTime> dueTime = std::nullopt, StoreContext *context = nullptr);
+
     // Forgets one occurrence: its presented attempts, its snooze and its base time.
     void clearOccurrenceBookkeeping(const QString &occurrenceKey);
     // Forgets every occurrence of the reminder (the day keys of the evening notifications stay).
@@ -100,6 +113,11 @@ public:
 
 private:
     ReminderPresentationService();
+
+    // The due time an answer applies to: the given one, else the earliest open one up to now, else now;
+    // none for a reminder that is gone.
+    std::optional<QDateTime> answerableDueTime(const std::shared_ptr<Reminder> &reminder,
+                                               const std::optional<QDateTime> &given, const QDateTime &now) const;
 
     QHash<QString, QDateTime> m_presentedAttemptKeys;
     QHash<QString, SnoozeEntry> m_snoozedOccurrences;
