@@ -1,11 +1,13 @@
 #include "Editor/ReminderFormViewModel.h"
 
 #include "Copy/CopyEngine.h"
+#include "Engine/SchedulerService.h"
 #include "Model/Reminder.h"
 #include "Platform/Clock.h"
 #include "Platform/Days.h"
 #include "Platform/Log.h"
 #include "Platform/MainThread.h"
+#include "Platform/NotificationCenter.h"
 #include "Platform/StoreContext.h"
 
 #include <QList>
@@ -14,16 +16,6 @@
 #include <optional>
 
 namespace ovlin {
-
-namespace {
-
-ReminderFormViewModel::ScheduleReminder &defaultScheduler()
-{
-    static ReminderFormViewModel::ScheduleReminder schedule;
-    return schedule;
-}
-
-} // namespace
 
 ReminderFormViewModel::ReminderFormViewModel(std::shared_ptr<Reminder> existingReminder, StoreContext *modelContext,
                                              QObject *parent)
@@ -161,24 +153,12 @@ void ReminderFormViewModel::setScheduleReminder(ScheduleReminder schedule)
     m_scheduleReminder = std::move(schedule);
 }
 
-ReminderFormViewModel::ScheduleReminder ReminderFormViewModel::defaultScheduleReminder()
-{
-    return defaultScheduler();
-}
-
-void ReminderFormViewModel::setDefaultScheduleReminder(ScheduleReminder schedule)
-{
-    OVLIN_ASSERT_MAIN_THREAD();
-    defaultScheduler() = std::move(schedule);
-}
-
 void ReminderFormViewModel::scheduleSaved(const std::shared_ptr<Reminder> &reminder) const
 {
-    const ScheduleReminder &schedule = m_scheduleReminder ? m_scheduleReminder : defaultScheduler();
-    if (schedule)
-        schedule(reminder);
+    if (m_scheduleReminder)
+        m_scheduleReminder(reminder);
     else
-        qCWarning(lcUi) << "No notification scheduler set; notifications of the saved reminder were not replaced";
+        SchedulerService::shared().schedule(*reminder);
 }
 
 ReminderFormViewModel::SaveOutcome ReminderFormViewModel::save()

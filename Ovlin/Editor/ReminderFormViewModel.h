@@ -79,12 +79,9 @@ public:
     // Nothing to undo: edits are written to the reminder only by save().
     void cancel();
 
-    // How this view model schedules a saved reminder (tests inject one); null restores the default.
+    // How this view model schedules a saved reminder (tests inject one); null restores the default,
+    // SchedulerService::shared().schedule.
     void setScheduleReminder(ScheduleReminder schedule);
-    // The default for every view model that was given none; until one is set, saving schedules nothing
-    // (and logs that it did not).
-    static ScheduleReminder defaultScheduleReminder();
-    static void setDefaultScheduleReminder(ScheduleReminder schedule);
 
     // The date of the present moment at hh:00:00 in the local calendar; the present moment if that
     // cannot be formed.

@@ -2,7 +2,9 @@
 
 #include "Copy/CopyEngine.h"
 #include "Editor/ReminderFormViewModel.h"
+#include "Engine/SchedulerService.h"
 #include "Platform/Clock.h"
+#include "Platform/FakeNotificationCenter.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -63,7 +65,6 @@ private slots:
         m_store.reset();
         Clock::useSystemTime();
         CopyEngine::shared().setRandomSource(nullptr);
-        ReminderFormViewModel::setDefaultScheduleReminder(nullptr);
     }
 
     void newHabitStartsWithTheDefaults()
@@ -496,22 +497,45 @@ private slots:
         m_store = openStore();
     }
 
-    void theDefaultSchedulerIsUsedWhenNoneWasGiven()
+    void savingReplacesTheNotificationsThroughTheScheduler()
     {
-        ScheduleRecorder shared;
-        ReminderFormViewModel::setDefaultScheduleReminder(shared.function());
+        FakeNotificationCenter center;
+        NotificationCenter::setCurrent(&center);
+        SchedulerService::shared().setNotificationCenter(&center);
+        const auto pendingOf = [&center](const Reminder &reminder) {
+            const QString prefix = SchedulerService::notificationPrefix(reminder);
+            return SchedulerService::identifiersWithPrefix(
+                SchedulerService::notificationRequestIdentifiers(center.pendingRequests()), prefix);
+        };
+
+        // A new habit without an injected scheduler goes to the shared one.
         ReminderFormViewModel vm(nullptr, context());
         vm.setTitle(QStringLiteral("Walk"));
-        vm.save();
-        QCOMPARE(shared.scheduled.size(), 1);
+        vm.setSelectedDays(days({Weekday::monday, Weekday::friday}));
+        QCOMPARE(vm.save(), ReminderFormViewModel::SaveOutcome::inserted);
+        const auto reminder = context()->fetch<Reminder>().first();
+        const QString prefix = SchedulerService::notificationPrefix(*reminder);
+        QCOMPARE(pendingOf(*reminder),
+                 (QStringList{prefix + QStringLiteral("-fixed-1"), prefix + QStringLiteral("-fixed-5")}));
 
-        // Without any scheduler the reminder is still stored.
-        ReminderFormViewModel::setDefaultScheduleReminder(nullptr);
-        ReminderFormViewModel other(nullptr, context());
-        other.setTitle(QStringLiteral("Run"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("No notification scheduler")));
-        QCOMPARE(other.save(), ReminderFormViewModel::SaveOutcome::inserted);
-        QCOMPARE(context()->fetchCount<Reminder>(), qsizetype(2));
+        // Editing it to an interval replaces them.
+        ReminderFormViewModel edit(reminder, context());
+        edit.setScheduleType(ScheduleType::interval);
+        edit.save();
+        const QStringList interval = pendingOf(*reminder);
+        QVERIFY(!interval.isEmpty());
+        for (const QString &id : interval)
+            QVERIFY2(id.startsWith(prefix + QStringLiteral("-interval-")), qPrintable(id));
+
+        // A paused habit is left with none.
+        reminder->setIsActive(false);
+        context()->save();
+        ReminderFormViewModel paused(reminder, context());
+        paused.save();
+        QVERIFY(pendingOf(*reminder).isEmpty());
+
+        SchedulerService::shared().setNotificationCenter(nullptr);
+        NotificationCenter::setCurrent(nullptr);
     }
 
     void previewMessageIsALineOfTheCategory_data()
