@@ -215,7 +215,12 @@ ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, Q
     refreshChrome();
 }
 
-ReminderFormView::~ReminderFormView() = default;
+ReminderFormView::~ReminderFormView()
+{
+    // The steps hold the view model by pointer: they go first, the view model with the other children.
+    const auto children = findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    qDeleteAll(children);
+}
 
 void ReminderFormView::setModelContext(StoreContext *context)
 {

@@ -11,8 +11,8 @@
 #include <QList>
 #include <QUuid>
 
-#include <memory>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 

@@ -46,6 +46,12 @@ QString accessibleValue(QWidget *widget)
     return iface ? iface->text(QAccessible::Value) : QString();
 }
 
+QAccessible::State accessibleState(QWidget *widget)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
+    return iface ? iface->state() : QAccessible::State();
+}
+
 void click(QWidget *widget)
 {
     QVERIFY(widget);
@@ -272,14 +278,6 @@ private slots:
         QCOMPARE(sheet->contentColumn()->width(), columnWidth);
     }
 
-    void minimumSizeOfTheSheet()
-    {
-        ReminderFormView sheet;
-        QCOMPARE(sheet.minimumSize(), QSize(560, 480));
-        QCOMPARE(ReminderFormView::modalContentWidth, 560.0);
-        QCOMPARE(ReminderFormView::totalSteps, 4);
-    }
-
     void stepChangesAreAnimated()
     {
         auto sheet = makeSheet();
@@ -443,6 +441,8 @@ private slots:
         QCOMPARE(sheet->viewModel()->category(), ReminderCategory::water);
         QVERIFY(step->tile(ReminderCategory::water)->isSelected());
         QCOMPARE(step->tile(ReminderCategory::water)->accessibleName(), QStringLiteral("Water"));
+        QVERIFY(accessibleState(step->tile(ReminderCategory::water)).checked);
+        QVERIFY(!accessibleState(step->tile(ReminderCategory::general)).checked);
 
         // Coming back shows the choice.
         advance(*sheet, 2);
@@ -527,6 +527,8 @@ private slots:
         QCOMPARE(vm->intervalMinutes(), qint64(35));
         QCOMPARE(sheet->currentStep(), 2);
         QCOMPARE(interval->accessibleName(), QStringLiteral("Interval"));
+        QVERIFY(accessibleState(step->card(ScheduleType::fixedTime)).checked);
+        QVERIFY(!accessibleState(interval).checked);
     }
 
     void cardGeometry()

@@ -297,17 +297,6 @@ private slots:
         QCOMPARE(r->intervalMinutes(), std::optional<qint64>(0));
     }
 
-    void savingTwiceInsertsTwo()
-    {
-        // The view model does not remember a save; the sheet closes after one.
-        auto vm = makeViewModel();
-        vm->setTitle(QStringLiteral("Walk"));
-        vm->save();
-        vm->save();
-        QCOMPARE(context()->fetchCount<Reminder>(), qsizetype(2));
-        QCOMPARE(m_recorder.scheduled.size(), 2);
-    }
-
     void editingLoadsTheReminder()
     {
         auto stored = storedReminder(context(), ScheduleType::combined, QStringLiteral("after lunch"));
