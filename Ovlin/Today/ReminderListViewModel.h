@@ -1,7 +1,9 @@
 #pragma once
 
+#include "Banners/CelebrationManager.h"
 #include "Copy/CopyTrigger.h"
 #include "Model/Enums.h"
+#include "Platform/StoreContext.h"
 
 #include <QDateTime>
 #include <QList>
@@ -16,13 +18,11 @@
 
 namespace ovlin {
 
-class CelebrationManager;
 class CelebrationTimerSource;
 class CopyEngine;
 class Milestone;
 class Reminder;
 class ReminderLog;
-class StoreContext;
 
 // The view model of the today screen, the habits screen and the menu-bar popover: today's reminders in
 // the order they fall due, their completed / skipped / pending / overdue / upcoming subsets, progress,
