@@ -288,6 +288,7 @@ void HabitListView::showConfirmation(bool show)
     m_overlay->setGeometry(rect());
     m_overlay->show();
     m_overlay->raise();
+    today::fadeIn(m_overlay, 1, 0.18);
 }
 
 // ---- drawing

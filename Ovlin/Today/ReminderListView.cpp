@@ -443,10 +443,15 @@ void ReminderListView::rebuild()
     m_headerCard->refresh(tipOfTheDay(m_viewModel->currentDate()), pending + int(lists.skipped.size()),
                           int(lists.completed.size()), int(lists.overdue.size()));
 
-    if (lists.todays.isEmpty()) {
+    const bool showList = !lists.todays.isEmpty();
+    const bool switched = m_showedList && *m_showedList != showList;
+    m_showedList = showList;
+    if (!showList) {
         m_listCard->hide();
         rebuildEmptyState();
         m_emptyHolder->show();
+        if (switched)
+            today::fadeIn(m_emptyHolder, 1, 0.25);
     } else {
         m_emptyHolder->hide();
         today::clearLayout(m_emptyHolder->layout());
@@ -457,6 +462,8 @@ void ReminderListView::rebuild()
                 self->setShowAllCompleted(!self->m_showAllCompleted);
         });
         m_listCard->show();
+        if (switched)
+            today::fadeIn(m_listCard, 1, 0.25);
     }
 
     auto *row = static_cast<QBoxLayout *>(m_insightsRow->layout());

@@ -151,6 +151,7 @@ private:
 
     QTimer *m_refreshTimer = nullptr;
     bool m_rebuildQueued = false;
+    std::optional<bool> m_showedList; // what the previous build showed: the list (true) or the empty state
 
     QScrollArea *m_scrollArea = nullptr;
     QWidget *m_content = nullptr;

@@ -106,8 +106,13 @@ void TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
             if (!lists.overdue.isEmpty())
                 column->addWidget(divider());
             column->addWidget(sectionLabel(lists.overdue.isEmpty() ? tr("Up next") : tr("Still waiting")));
-            for (const auto &reminder : lists.upcoming)
-                column->addWidget(makeOpenRow(model, reminder));
+            for (const auto &reminder : lists.upcoming) {
+                QWidget *row = makeOpenRow(model, reminder);
+                if (QWidget *phrase = row->findChild<QWidget *>(QStringLiteral("completionCopy"));
+                    phrase && model && model->recentCompletionReminderID() != m_phraseFor)
+                    fadeIn(phrase->parentWidget(), 1, 0.2);
+                column->addWidget(row);
+            }
         }
         if (!lists.skipped.isEmpty()) {
             if (!lists.overdue.isEmpty() || !lists.upcoming.isEmpty())
@@ -121,8 +126,19 @@ void TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
 
     const int visible =
         showAllCompleted ? completedCount : std::min(completedCount, ReminderListView::collapsedCompletedLimit);
-    for (int i = 0; i < visible; ++i)
-        stack->addWidget(makeCompletedRow(lists.completed.at(i)));
+    for (int i = 0; i < visible; ++i) {
+        const auto &reminder = lists.completed.at(i);
+        QWidget *row = makeCompletedRow(reminder);
+        // A reminder that has just been completed fades in; expanding or collapsing does not animate.
+        if (m_refreshed && !m_completedIds.contains(reminder->id()))
+            fadeIn(row, 0.9, 0.25);
+        stack->addWidget(row);
+    }
+    m_completedIds.clear();
+    for (const auto &reminder : lists.completed)
+        m_completedIds.insert(reminder->id());
+    m_phraseFor = model ? model->recentCompletionReminderID() : std::nullopt;
+    m_refreshed = true;
 
     if (completedCount > ReminderListView::collapsedCompletedLimit) {
         LabelButton::Look look;

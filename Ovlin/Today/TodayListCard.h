@@ -4,9 +4,12 @@
 
 #include <QList>
 #include <QPointer>
+#include <QSet>
+#include <QUuid>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace ovlin {
 
@@ -54,6 +57,10 @@ private:
     QWidget *m_badge = nullptr;
     ProgressRing *m_ring = nullptr;
     QWidget *m_percent = nullptr;
+    // What the previous refresh showed, so only what is new fades in.
+    bool m_refreshed = false;
+    QSet<QUuid> m_completedIds;
+    std::optional<QUuid> m_phraseFor;
 };
 
 } // namespace today

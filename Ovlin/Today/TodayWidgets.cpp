@@ -1,6 +1,7 @@
 #include "Today/TodayWidgets.h"
 
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/TextBlock.h"
@@ -11,6 +12,8 @@
 #include <QLayoutItem>
 #include <QLocale>
 #include <QPainter>
+#include <QPointer>
+#include <QPropertyAnimation>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -283,6 +286,41 @@ void setOpacity(QWidget *widget, double opacity)
     auto *effect = new QGraphicsOpacityEffect(widget);
     effect->setOpacity(std::clamp(opacity, 0.0, 1.0));
     widget->setGraphicsEffect(effect);
+}
+
+void fadeIn(QWidget *widget, double opacity, double seconds)
+{
+    if (!widget)
+        return;
+    const double target = std::clamp(opacity, 0.0, 1.0);
+    const int ms = Motion::durationMs(MotionCurve::easeOut(seconds));
+    if (ms <= 0) {
+        setOpacity(widget, target);
+        return;
+    }
+    auto *effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(0);
+    widget->setGraphicsEffect(effect);
+    auto *animation = new QPropertyAnimation(effect, "opacity", effect);
+    animation->setStartValue(0.0);
+    animation->setEndValue(target);
+    animation->setDuration(ms);
+    animation->setEasingCurve(Motion::easeOutCurve());
+    if (target >= 1) {
+        // A fully opaque widget needs no effect; it goes once the animation has returned.
+        QPointer<QWidget> guard(widget);
+        QPointer<QGraphicsOpacityEffect> done(effect);
+        QObject::connect(animation, &QAbstractAnimation::finished, widget, [guard, done] {
+            QMetaObject::invokeMethod(
+                guard.data(),
+                [guard, done] {
+                    if (guard && done && guard->graphicsEffect() == done)
+                        guard->setGraphicsEffect(nullptr);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    animation->start();
 }
 
 double opacityOf(const QWidget *widget)

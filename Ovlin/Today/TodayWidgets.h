@@ -179,6 +179,10 @@ private:
 QWidget *wrappingText(const QString &text, const QFont &font, const QColor &color, QWidget *parent = nullptr);
 QWidget *singleLineText(const QString &text, const QFont &font, const QColor &color, QWidget *parent = nullptr);
 
+// Fades `widget` in from transparent to `opacity` over `seconds` (ease-out); at once while animations are
+// switched off.
+void fadeIn(QWidget *widget, double opacity, double seconds);
+
 // Draws `widget` (and its children) at `opacity`; 1 removes the effect.
 void setOpacity(QWidget *widget, double opacity);
 double opacityOf(const QWidget *widget);

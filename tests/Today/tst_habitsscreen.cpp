@@ -149,14 +149,14 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("fixed time") << "fixedTime" << std::optional<QTime>(QTime(7, 30)) << std::optional<qint64>()
                                     << "07:30";
-        QTest::newRow("fixed time without one") << "fixedTime" << std::optional<QTime>() << std::optional<qint64>()
-                                                << "Fixed time";
+        QTest::newRow("fixed time without one")
+            << "fixedTime" << std::optional<QTime>() << std::optional<qint64>() << "Fixed time";
         QTest::newRow("interval") << "interval" << std::optional<QTime>() << std::optional<qint64>(45)
                                   << "Every 45 min";
-        QTest::newRow("interval without minutes") << "interval" << std::optional<QTime>() << std::optional<qint64>()
-                                                  << "Interval";
-        QTest::newRow("combined shows neither") << "combined" << std::optional<QTime>(QTime(7, 30))
-                                                << std::optional<qint64>(30) << "Combined";
+        QTest::newRow("interval without minutes")
+            << "interval" << std::optional<QTime>() << std::optional<qint64>() << "Interval";
+        QTest::newRow("combined shows neither")
+            << "combined" << std::optional<QTime>(QTime(7, 30)) << std::optional<qint64>(30) << "Combined";
         QTest::newRow("unknown type reads as fixed time")
             << "hourly" << std::optional<QTime>(QTime(18, 5)) << std::optional<qint64>(30) << "18:05";
     }

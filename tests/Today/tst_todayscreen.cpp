@@ -22,6 +22,7 @@
 #include <QAbstractButton>
 #include <QBuffer>
 #include <QLayout>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -256,10 +257,14 @@ private slots:
         QTest::addColumn<bool>("showAll");
         QTest::addColumn<QString>("subtitle");
         QTest::addColumn<QString>("expand");
-        QTest::newRow("one") << 1 << false << "1 handled today" << "Show all 1";
-        QTest::newRow("two") << 2 << false << "2 handled today" << "Show all 2";
-        QTest::newRow("five collapsed") << 5 << false << "5 handled today. Keeping it compact." << "Show all 5";
-        QTest::newRow("three expanded") << 3 << true << "3 handled today" << "Show less";
+        QTest::newRow("one") << 1 << false << "1 handled today"
+                             << "Show all 1";
+        QTest::newRow("two") << 2 << false << "2 handled today"
+                             << "Show all 2";
+        QTest::newRow("five collapsed") << 5 << false << "5 handled today. Keeping it compact."
+                                        << "Show all 5";
+        QTest::newRow("three expanded") << 3 << true << "3 handled today"
+                                        << "Show less";
     }
 
     void subtitleAndExpandTitle()
@@ -304,8 +309,8 @@ private slots:
         QTest::newRow("all habits") << std::optional<QString>() << 0.8 << QStringLiteral("All habits \u00B7 80%");
         QTest::newRow("meditation") << std::optional<QString>("meditation") << 0.8
                                     << QStringLiteral("Meditation \u00B7 80%");
-        QTest::newRow("unknown category") << std::optional<QString>("dance") << 0.75
-                                          << QStringLiteral("All habits \u00B7 75%");
+        QTest::newRow("unknown category")
+            << std::optional<QString>("dance") << 0.75 << QStringLiteral("All habits \u00B7 75%");
         QTest::newRow("not a number") << std::optional<QString>("water") << std::nan("")
                                       << QStringLiteral("Water \u00B7 0%");
     }
@@ -407,8 +412,7 @@ private slots:
         }
         auto &view = show();
         QCOMPARE(pillTexts(view), pills);
-        QCOMPARE(static_cast<today::TodayHeaderCard *>(view.headerCard())->tip(),
-                 ReminderListView::headerTips().at(5));
+        QCOMPARE(static_cast<today::TodayHeaderCard *>(view.headerCard())->tip(), ReminderListView::headerTips().at(5));
     }
 
     void overduePillLeavesWhenTheLastOverdueIsDone()
@@ -428,17 +432,19 @@ private slots:
         QTest::addColumn<QList<int>>("states"); // per reminder: 0 overdue, 1 upcoming, 2 skipped, 3 completed, 4 missed
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("sections");
-        QTest::newRow("overdue and later")
-            << QList<int>{0, 1} << "Needs attention" << "overdueRow divider label:Still waiting openRow";
-        QTest::newRow("upcoming only") << QList<int>{1} << "Up next" << "label:Up next openRow";
+        QTest::newRow("overdue and later") << QList<int>{0, 1} << "Needs attention"
+                                           << "overdueRow divider label:Still waiting openRow";
+        QTest::newRow("upcoming only") << QList<int>{1} << "Up next"
+                                       << "label:Up next openRow";
         QTest::newRow("only skipped") << QList<int>{2} << "Recoverable"
                                       << "label:Skipped but recoverable skippedRow";
         QTest::newRow("skipped and upcoming")
             << QList<int>{2, 1} << "Up next"
             << "label:Up next openRow divider label:Skipped but recoverable skippedRow";
-        QTest::newRow("overdue and skipped")
-            << QList<int>{0, 2} << "Needs attention" << "overdueRow divider label:Skipped but recoverable skippedRow";
-        QTest::newRow("everything missed") << QList<int>{4, 4} << "Up next" << "";
+        QTest::newRow("overdue and skipped") << QList<int>{0, 2} << "Needs attention"
+                                             << "overdueRow divider label:Skipped but recoverable skippedRow";
+        QTest::newRow("everything missed") << QList<int>{4, 4} << "Up next"
+                                           << "";
     }
 
     void openSections()
@@ -613,6 +619,31 @@ private slots:
         settle(view);
         QVERIFY(rowOf(view, "completedRow", *reminder));
         QVERIFY(!rowOf(view, "openRow", *reminder));
+    }
+
+    void newlyCompletedRowsAndTheListFadeIn()
+    {
+        Motion::setAnimationsEnabled(true);
+        const auto restore = qScopeGuard([] { Motion::setAnimationsEnabled(false); });
+        auto &view = show();
+        auto first = makeReminder(context(), fixedAt("First", 18, 0));
+        auto second = makeReminder(context(), fixedAt("Second", 19, 0));
+        context()->save();
+        settle(view);
+        QVERIFY(view.todayListCard()->graphicsEffect()); // the list replaces the empty state
+        QTRY_VERIFY_WITH_TIMEOUT(!view.todayListCard()->graphicsEffect(), 2000);
+
+        view.viewModel()->complete(first, false);
+        settle(view);
+        QWidget *row = rowOf(view, "completedRow", *first);
+        QVERIFY(today::opacityOf(row) < 0.9);
+        QTRY_COMPARE_WITH_TIMEOUT(today::opacityOf(rowOf(view, "completedRow", *first)), 0.9, 2000);
+
+        // A redraw for another reason leaves rows already shown alone.
+        view.viewModel()->complete(second, false);
+        settle(view);
+        QCOMPARE(today::opacityOf(rowOf(view, "completedRow", *first)), 0.9);
+        QVERIFY(today::opacityOf(rowOf(view, "completedRow", *second)) < 0.9);
     }
 
     void completedReminderIgnoresTapAndCheckOff()
@@ -818,8 +849,9 @@ private slots:
         settle(view);
         card = static_cast<today::RewardsCard *>(view.rewardsCard());
         QVERIFY(card->chips()[1]->isSelected());
-        QCOMPARE(card->findChild<QWidget *>(QStringLiteral("featuredReward"))->findChildren<OvlinText *>().first()->text(),
-                 QStringLiteral("Old"));
+        QCOMPARE(
+            card->findChild<QWidget *>(QStringLiteral("featuredReward"))->findChildren<OvlinText *>().first()->text(),
+            QStringLiteral("Old"));
     }
 
     void featuredRewardTexts_data()
@@ -829,11 +861,13 @@ private slots:
         QTest::addColumn<QString>("daysLeft");
         QTest::addColumn<QString>("subtitle");
         QTest::addColumn<QString>("tileSymbol");
-        QTest::newRow("running") << 3 << "3/10" << "7 days left" << QStringLiteral("All habits \u00B7 80%") << "trophy";
-        QTest::newRow("nothing met") << 0 << "0/10" << "10 days left" << QStringLiteral("All habits \u00B7 80%")
-                                     << "trophy";
-        QTest::newRow("reached before its status turns") << 10 << "Done" << "" << QStringLiteral("Earned \u2014 go get it")
-                                                        << "star.fill";
+        QTest::newRow("running") << 3 << "3/10"
+                                 << "7 days left" << QStringLiteral("All habits \u00B7 80%") << "trophy";
+        QTest::newRow("nothing met") << 0 << "0/10"
+                                     << "10 days left" << QStringLiteral("All habits \u00B7 80%") << "trophy";
+        QTest::newRow("reached before its status turns")
+            << 10 << "Done"
+            << "" << QStringLiteral("Earned \u2014 go get it") << "star.fill";
     }
 
     void featuredRewardTexts()
@@ -920,10 +954,16 @@ private slots:
         QTest::addColumn<QString>("week");
         QTest::addColumn<QString>("streak");
         QTest::addColumn<QString>("encouragement");
-        QTest::newRow("first day") << 0 << "0%" << "0 day streak" << "Start one today.";
+        QTest::newRow("first day") << 0 << "0%"
+                                   << "0 day streak"
+                                   << "Start one today.";
         // The reminder counts on every day of the window, even before it existed.
-        QTest::newRow("one day") << 1 << "14%" << "1 day streak" << "Keep it going.";
-        QTest::newRow("six perfect days") << 6 << "86%" << "6 day streak" << "Keep it going.";
+        QTest::newRow("one day") << 1 << "14%"
+                                 << "1 day streak"
+                                 << "Keep it going.";
+        QTest::newRow("six perfect days") << 6 << "86%"
+                                          << "6 day streak"
+                                          << "Keep it going.";
     }
 
     void momentumCard()
