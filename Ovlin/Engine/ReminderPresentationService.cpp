@@ -167,7 +167,9 @@ void ReminderPresentationService::prune(const QDateTime &now)
     const std::optional<qint64> nowMs = days.msecs(now);
     if (!nowMs)
         return;
-    const qint64 cutoffMs = *nowMs - bookkeepingLifetimeSeconds * 1000;
+    qint64 cutoffMs = 0;
+    if (__builtin_sub_overflow(*nowMs, bookkeepingLifetimeSeconds * 1000, &cutoffMs))
+        return; // nothing can be older than the earliest time there is
     const auto date = [](const QDateTime &value) -> const QDateTime & { return value; };
     removeOlderThan(m_presentedAttemptKeys, cutoffMs, date);
     removeOlderThan(m_snoozedOccurrences, cutoffMs, [](const SnoozeEntry &entry) { return entry.until; });
