@@ -1,0 +1,7 @@
+#include "MenuBar/MenuBarListModel.h"
+
+namespace ovlin {
+
+MenuBarListModel::~MenuBarListModel() = default;
+
+} // namespace ovlin
