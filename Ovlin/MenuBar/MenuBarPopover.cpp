@@ -123,6 +123,14 @@ bool MenuBarPopover::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+bool MenuBarPopover::event(QEvent *event)
+{
+    // A content that changes its size hint asks its parent (this window) to lay out again.
+    if (event->type() == QEvent::LayoutRequest)
+        Q_EMIT contentLayoutChanged();
+    return QWidget::event(event);
+}
+
 void MenuBarPopover::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);

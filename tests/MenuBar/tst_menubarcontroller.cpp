@@ -156,6 +156,8 @@ private slots:
     void popoverClosedByItselfDropsTheMonitor();
     void openMainWindowClosesFirst();
     void popoverOpensUnderTheItem();
+    void popoverFollowsItsContentWhileOpen_data();
+    void popoverFollowsItsContentWhileOpen();
     void placement_data();
     void placement();
     void attachHostsThePopoverView();
@@ -621,6 +623,38 @@ void TestMenuBarController::popoverOpensUnderTheItem()
     const QRect popover = h.controller->popover()->geometry();
     QCOMPARE(popover.top(), item.bottom() + 1 + MenuBarPopover::anchorGap);
     QCOMPARE(popover.center().x(), item.center().x());
+}
+
+void TestMenuBarController::popoverFollowsItsContentWhileOpen_data()
+{
+    QTest::addColumn<bool>("bottomBar");
+    QTest::newRow("item in a top bar") << false;
+    QTest::newRow("item in a bottom bar") << true;
+}
+
+void TestMenuBarController::popoverFollowsItsContentWhileOpen()
+{
+    QFETCH(bool, bottomBar);
+    const QRect screen = MenuBarPopover::availableArea(QRect(10, 10, 1, 1));
+    QVERIFY(screen.height() > 400);
+    const QRect item = bottomBar ? QRect(screen.center().x(), screen.bottom() - 23, 24, 24)
+                                 : QRect(screen.center().x(), screen.top(), 24, 24);
+    auto statusItem = std::make_unique<FakeStatusItem>(true, item);
+    FakeStatusItem *fake = statusItem.get();
+    MenuBarController controller(std::move(statusItem));
+    controller.setup();
+    QWidget *content = contentOfHeight(200);
+    controller.popover()->setContent(content);
+    fake->click(MenuBarStatusItem::Click::left);
+    QCOMPARE(controller.popover()->contentSize(), QSize(320, 200));
+
+    content->setFixedHeight(350);
+    QTRY_COMPARE_WITH_TIMEOUT(controller.popover()->contentSize(), QSize(320, 350), 1000);
+    const QRect popover = controller.popover()->geometry();
+    if (bottomBar)
+        QCOMPARE(popover.bottom() + 1 + MenuBarPopover::anchorGap, item.top());
+    else
+        QCOMPARE(popover.top(), item.bottom() + 1 + MenuBarPopover::anchorGap);
 }
 
 void TestMenuBarController::placement_data()
