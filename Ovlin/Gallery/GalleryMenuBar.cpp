@@ -14,6 +14,7 @@
 #include "Platform/Days.h"
 #include "Platform/Store.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QUuid>
 #include <QVBoxLayout>
@@ -72,6 +73,8 @@ public:
             m_store = StoreContainer::openInMemory(&error);
             fill(m_store->mainContext());
             m_store->mainContext()->save();
+            // Let the store announce the save now, so the popover draws once (phrases are picked per drawing).
+            QCoreApplication::processEvents();
         }
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
