@@ -6,7 +6,6 @@
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/ImageAssets.h"
 #include "DesignSystem/LayoutTokens.h"
-#include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ProgressRing.h"
@@ -20,13 +19,13 @@
 #include "Platform/MainThread.h"
 #include "Platform/StoreContext.h"
 #include "Platform/Uuid.h"
+#include "Rewards/MilestoneCard.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QPixmap>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -361,109 +360,6 @@ public:
     }
 };
 
-// The reward's picture: its thumbnail filling the square, or the trophy symbol.
-class RewardThumbnail : public QWidget
-{
-public:
-    RewardThumbnail(const std::optional<QByteArray> &data, double side)
-    {
-        if (data)
-            m_picture.loadFromData(*data);
-        setFixedSize(int(std::ceil(side)), int(std::ceil(side)));
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        if (m_picture.isNull()) {
-            IconRegistry::paint(p, QRectF(rect()), QStringLiteral("trophy.fill"), ThemeColors::primaryDark());
-            return;
-        }
-        const QSize scaled = m_picture.size().scaled(size(), Qt::KeepAspectRatioByExpanding);
-        p.setClipRect(rect());
-        p.drawPixmap(QRect(QPoint((width() - scaled.width()) / 2, (height() - scaled.height()) / 2), scaled),
-                     m_picture);
-    }
-
-private:
-    QPixmap m_picture;
-};
-
-// The reward's status on a pale green rounded badge with a subtle border.
-class RewardStatusBadge : public QWidget
-{
-public:
-    explicit RewardStatusBadge(const QString &label) : m_label(label)
-    {
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
-
-    QSize sizeHint() const override
-    {
-        const QFontMetricsF fm(ThemeFonts::label());
-        return QSize(int(std::ceil(fm.horizontalAdvance(m_label) + 2 * LayoutTokens::spacingLG)),
-                     int(std::ceil(fm.height() + 2 * LayoutTokens::spacingSM)));
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::TextAntialiasing);
-        const QRectF r(rect());
-        Painting::fillRounded(p, r, LayoutTokens::radiusButton, ThemeColors::green200());
-        Painting::strokeInside(p, r, LayoutTokens::radiusButton, ThemeColors::borderSubtle(), 1);
-        p.setFont(ThemeFonts::label());
-        p.setPen(ThemeColors::primaryDark());
-        p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, m_label);
-    }
-
-private:
-    QString m_label;
-};
-
-// Stands in for the rewards screens' compact reward card until that is in the tree: the picture, the
-// name, the day goal and the status badge in one row on a card.
-QWidget *compactRewardCard(const std::shared_ptr<Milestone> &milestone)
-{
-    const MilestoneStatus status = milestone->status();
-    auto *row = new QWidget;
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(px(LayoutTokens::spacingLG));
-    layout->addWidget(new RewardThumbnail(milestone->thumbnailData(), IconRegistry::symbolSize(ThemeFonts::headline())),
-                      0, Qt::AlignVCenter);
-
-    auto *texts = new QWidget;
-    auto *textLayout = vstack(texts, LayoutTokens::spacingXS);
-    const QColor nameColor = status == MilestoneStatus::failed ? Painting::withOpacity(ThemeColors::textPrimary(), 0.5)
-                                                               : ThemeColors::textPrimary();
-    auto *name = text(milestone->name(), ThemeFonts::headline(), nameColor);
-    name->setSingleLine(true);
-    textLayout->addWidget(name);
-    auto *goal = text(QObject::tr("%1 day goal").arg(milestone->requireDays()), ThemeFonts::callout(),
-                      ThemeColors::textSecondary());
-    goal->setSingleLine(true);
-    textLayout->addWidget(goal);
-    layout->addWidget(texts, 1, Qt::AlignVCenter);
-
-    const QString badge = status == MilestoneStatus::achieved ? QStringLiteral("Earned")
-                          : status == MilestoneStatus::failed ? QStringLiteral("Ended")
-                                                              : QStringLiteral("Active");
-    layout->addWidget(new RewardStatusBadge(badge), 0, Qt::AlignVCenter);
-
-    auto *card = new OvlinCard(LayoutTokens::spacingXL,
-                               status == MilestoneStatus::achieved ? ThemeColors::green100() : ThemeColors::surface(),
-                               {}, false, true, row);
-    card->setObjectName(QStringLiteral("RewardCard"));
-    card->setAccessibleName(milestone->name());
-    return card;
-}
-
 } // namespace
 
 MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void()> onOpenMainWindow, QWidget *parent)
@@ -473,7 +369,7 @@ MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void
       m_milestones(std::make_unique<LiveQuery<Milestone>>(context)),
       m_listModelFactory(
           [](StoreContext *c) -> std::unique_ptr<MenuBarListModel> { return std::make_unique<TodayListModel>(c); }),
-      m_rewardCardFactory(compactRewardCard), m_layout(new QVBoxLayout(this))
+      m_layout(new QVBoxLayout(this))
 {
     OVLIN_ASSERT_MAIN_THREAD();
     setObjectName(QStringLiteral("MenuBarPopoverView"));
@@ -508,13 +404,6 @@ void MenuBarPopoverView::setListModelFactory(MenuBarListModelFactory factory)
     OVLIN_ASSERT_MAIN_THREAD();
     if (factory)
         m_listModelFactory = std::move(factory);
-}
-
-void MenuBarPopoverView::setRewardCardFactory(RewardCardFactory factory)
-{
-    OVLIN_ASSERT_MAIN_THREAD();
-    if (factory)
-        m_rewardCardFactory = std::move(factory);
 }
 
 // ---- model ----
@@ -931,8 +820,7 @@ QWidget *MenuBarPopoverView::buildRewardRow(const std::shared_ptr<Milestone> &mi
     row->setObjectName(QStringLiteral("MenuBarRewardRow"));
     auto *stack = vstack(row, LayoutTokens::spacingSM);
     stack->addWidget(new SectionHeader(tr("Reward"), std::nullopt));
-    if (QWidget *card = m_rewardCardFactory(milestone))
-        stack->addWidget(card);
+    stack->addWidget(new MilestoneCard(milestone, {}, {}, {}, MilestoneCardStyle::compact));
     return row;
 }
 

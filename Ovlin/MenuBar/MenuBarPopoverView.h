@@ -35,9 +35,6 @@ class MenuBarPopoverView : public QWidget
     Q_OBJECT
 
 public:
-    // Builds the widget that shows a reward in the popover (the compact reward card).
-    using RewardCardFactory = std::function<QWidget *(const std::shared_ptr<Milestone> &milestone)>;
-
     enum class MainArea { loading, nothingToday, allDone, list };
 
     MenuBarPopoverView(StoreContext *context, std::function<void()> onOpenMainWindow = {}, QWidget *parent = nullptr);
@@ -45,7 +42,6 @@ public:
 
     // Replace before the first appearance (tests; the shell never needs to).
     void setListModelFactory(MenuBarListModelFactory factory);
-    void setRewardCardFactory(RewardCardFactory factory);
     // The model behind the rows; null until the popover first comes on screen.
     MenuBarListModel *viewModel() const { return m_viewModel.get(); }
 
@@ -114,7 +110,6 @@ private:
     std::unique_ptr<LiveQuery<ReminderLog>> m_logs;
     std::unique_ptr<LiveQuery<Milestone>> m_milestones;
     MenuBarListModelFactory m_listModelFactory;
-    RewardCardFactory m_rewardCardFactory;
     std::unique_ptr<MenuBarListModel> m_viewModel;
 
     QString m_lastKey;

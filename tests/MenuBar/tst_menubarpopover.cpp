@@ -13,6 +13,7 @@
 #include "Model/MilestoneLog.h"
 #include "Platform/Clock.h"
 #include "Platform/Uuid.h"
+#include "Rewards/MilestoneCard.h"
 
 #include <QAbstractButton>
 #include <QGraphicsOpacityEffect>
@@ -520,20 +521,19 @@ void TestMenuBarPopover::firstRunningRewardShown()
     reward(p.context, QStringLiteral("Lost one"), QStringLiteral("failed"));
     reward(p.context, QStringLiteral("Odd status"), QStringLiteral("paused"));
     reward(p.context, QStringLiteral("Running"), QStringLiteral("active"));
-    QList<QString> shown;
-    p.view->setRewardCardFactory([&shown](const std::shared_ptr<Milestone> &m) {
-        shown << m->name();
-        return new QWidget;
-    });
     p.show();
     QStringList active;
     for (const auto &m : p.view->activeMilestones())
         active << m->name();
     QCOMPARE(active, (QStringList{"Odd status", "Running"}));
-    QVERIFY(!shown.isEmpty());
-    QCOMPARE(shown.last(), QStringLiteral("Odd status"));
     auto *row = p.view->findChild<QWidget *>(QStringLiteral("MenuBarRewardRow"));
     QVERIFY(row);
+    const QList<MilestoneCard *> cards = row->findChildren<MilestoneCard *>();
+    QCOMPARE(cards.size(), 1);
+    QCOMPARE(cards.first()->milestone()->name(), QStringLiteral("Odd status"));
+    QCOMPARE(cards.first()->style(), MilestoneCardStyle::compact);
+    QVERIFY(!cards.first()->hasTapAction());
+    QVERIFY(!cards.first()->showsActions());
 }
 
 void TestMenuBarPopover::doneChipCompletesTheOverdueOccurrence()
