@@ -212,7 +212,7 @@ private:
     QString m_name;
 };
 
-// The all-done badge: a full ring with a check mark over its centre.
+// The all-done badge: a full ring with a check mark over its centre. Decoration only.
 class AllDoneBadge : public QWidget
 {
 public:
@@ -220,25 +220,12 @@ public:
     {
         auto *ring = new ProgressRing(1.0, kBadgeRingSize, kBadgeRingLineWidth, ThemeColors::primary(),
                                       ThemeColors::surface(), true, this);
+        ring->setAccessibleName(QString());
         setFixedSize(ring->sizeHint());
-        ring->move(0, 0);
+        // A later sibling paints over an earlier one: the mark lies on the ring.
+        auto *mark = new CheckMark(this);
+        mark->setGeometry(rect());
         setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        // Drawn after the ring (a child paints over its parent, so the mark lives on a child).
-    }
-
-    void showEvent(QShowEvent *event) override
-    {
-        QWidget::showEvent(event);
-        if (!m_mark) {
-            m_mark = new CheckMark(this);
-            m_mark->setGeometry(rect());
-            m_mark->show();
-        }
     }
 
 private:
@@ -252,15 +239,13 @@ private:
         {
             QPainter p(this);
             p.setRenderHint(QPainter::Antialiasing);
-            QFont font = ThemeFonts::font(ThemeFonts::Face::semiBold, kBadgeCheckPixelSize);
+            const QFont font = ThemeFonts::font(ThemeFonts::Face::semiBold, kBadgeCheckPixelSize);
             const double side = IconRegistry::symbolSize(font);
             const QPointF c = QRectF(rect()).center();
             IconRegistry::paint(p, QRectF(c.x() - side / 2, c.y() - side / 2, side, side), QStringLiteral("checkmark"),
                                 ThemeColors::primary());
         }
     };
-
-    QWidget *m_mark = nullptr;
 };
 
 // "<done> of <total> done" with the digits in cells of equal width, so counts do not shift the line.
@@ -336,7 +321,6 @@ public:
         setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
         viewport()->setAutoFillBackground(false);
-        setStyleSheet(QString());
         QPalette pal = palette();
         pal.setColor(QPalette::Window, ThemeColors::background());
         pal.setColor(QPalette::Base, ThemeColors::background());
