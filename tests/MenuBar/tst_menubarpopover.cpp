@@ -257,8 +257,6 @@ private slots:
     void refreshKeyLayout();
     void secondsText_data();
     void secondsText();
-    void statusWords_data();
-    void statusWords();
     void noWarnings();
 };
 
@@ -855,27 +853,6 @@ void TestMenuBarPopover::secondsText()
     QFETCH(QString, text);
     QCOMPARE(MenuBarPopoverView::secondsText(seconds), text);
     QCOMPARE(text.toDouble(), seconds);
-}
-
-void TestMenuBarPopover::statusWords_data()
-{
-    QTest::addColumn<bool>("completed");
-    QTest::addColumn<bool>("overdue");
-    QTest::addColumn<bool>("skipped");
-    QTest::addColumn<QString>("word");
-    QTest::newRow("completed wins") << true << true << true << "completed";
-    QTest::newRow("overdue before skipped") << false << true << true << "overdue";
-    QTest::newRow("skipped") << false << false << true << "skipped";
-    QTest::newRow("pending") << false << false << false << "pending";
-}
-
-void TestMenuBarPopover::statusWords()
-{
-    QFETCH(bool, completed);
-    QFETCH(bool, overdue);
-    QFETCH(bool, skipped);
-    QFETCH(QString, word);
-    QCOMPARE(MenuBarPopoverView::statusWord(completed, overdue, skipped), word);
 }
 
 void TestMenuBarPopover::noWarnings()
