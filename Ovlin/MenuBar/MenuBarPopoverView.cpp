@@ -12,14 +12,16 @@
 #include "DesignSystem/SectionHeader.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "MenuBar/TodayListModel.h"
+#include "Engine/ReminderBehaviorService.h"
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
+#include "Platform/Clock.h"
 #include "Platform/MainThread.h"
 #include "Platform/StoreContext.h"
 #include "Platform/Uuid.h"
 #include "Rewards/MilestoneCard.h"
+#include "Today/ReminderListViewModel.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>
@@ -350,10 +352,7 @@ MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void
     : QWidget(parent), m_context(context), m_onOpenMainWindow(std::move(onOpenMainWindow)),
       m_reminders(std::make_unique<LiveQuery<Reminder>>(context)),
       m_logs(std::make_unique<LiveQuery<ReminderLog>>(context)),
-      m_milestones(std::make_unique<LiveQuery<Milestone>>(context)),
-      m_listModelFactory(
-          [](StoreContext *c) -> std::unique_ptr<MenuBarListModel> { return std::make_unique<TodayListModel>(c); }),
-      m_layout(new QVBoxLayout(this))
+      m_milestones(std::make_unique<LiveQuery<Milestone>>(context)), m_layout(new QVBoxLayout(this))
 {
     OVLIN_ASSERT_MAIN_THREAD();
     setObjectName(QStringLiteral("MenuBarPopoverView"));
@@ -383,20 +382,13 @@ MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void
 
 MenuBarPopoverView::~MenuBarPopoverView() = default;
 
-void MenuBarPopoverView::setListModelFactory(MenuBarListModelFactory factory)
-{
-    OVLIN_ASSERT_MAIN_THREAD();
-    if (factory)
-        m_listModelFactory = std::move(factory);
-}
-
 // ---- model ----
 
 void MenuBarPopoverView::ensureViewModel()
 {
     OVLIN_ASSERT_MAIN_THREAD();
     if (!m_viewModel && m_context)
-        m_viewModel = m_listModelFactory(m_context);
+        m_viewModel = std::make_unique<ReminderListViewModel>(m_context);
 }
 
 void MenuBarPopoverView::syncViewModel()
@@ -524,7 +516,7 @@ void MenuBarPopoverView::undoReminder(const std::shared_ptr<Reminder> &reminder)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     if (m_viewModel && reminder)
-        m_viewModel->undo(reminder);
+        m_viewModel->undoSkip(reminder);
 }
 
 void MenuBarPopoverView::openMainWindow()
@@ -791,7 +783,8 @@ QWidget *MenuBarPopoverView::buildTodaySection()
 
     for (const auto &reminder : m_viewModel->todaysReminders()) {
         const bool completed = m_viewModel->isCompleted(*reminder);
-        const bool skipped = m_viewModel->todayResolution(*reminder) == ReminderBehaviorService::Resolution::skipped;
+        const bool skipped = ReminderBehaviorService::shared().resolution(*reminder, Clock::now()) ==
+                             ReminderBehaviorService::Resolution::skipped;
         stack->addWidget(buildReminderRow(reminder, completed, overdueIds.contains(reminder->id()), skipped));
     }
     return section;

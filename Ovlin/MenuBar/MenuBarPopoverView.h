@@ -1,6 +1,5 @@
 #pragma once
 
-#include "MenuBar/MenuBarListModel.h"
 #include "Platform/LiveQuery.h"
 
 #include <QColor>
@@ -19,6 +18,7 @@ namespace ovlin {
 class Milestone;
 class ProgressRing;
 class Reminder;
+class ReminderListViewModel;
 class ReminderLog;
 class StoreContext;
 
@@ -27,9 +27,9 @@ class StoreContext;
 // the all-done section. 320 points wide; its height follows its content.
 //
 // It reads every reminder, log and reward of the store and redraws whenever the store changes,
-// whoever changed it. Its list model is created on its first appearance and fed the three lists
-// whenever their signature (refreshKey) changes; every action goes through that model into the store.
-// Main thread only.
+// whoever changed it. Its own ReminderListViewModel (never given a celebration manager, never asked for
+// a completion phrase) is created on its first appearance and fed the three lists whenever their
+// signature (refreshKey) changes; every action goes through that model into the store. Main thread only.
 class MenuBarPopoverView : public QWidget
 {
     Q_OBJECT
@@ -40,10 +40,8 @@ public:
     MenuBarPopoverView(StoreContext *context, std::function<void()> onOpenMainWindow = {}, QWidget *parent = nullptr);
     ~MenuBarPopoverView() override;
 
-    // Replace before the first appearance (tests; the shell never needs to).
-    void setListModelFactory(MenuBarListModelFactory factory);
     // The model behind the rows; null until the popover first comes on screen.
-    MenuBarListModel *viewModel() const { return m_viewModel.get(); }
+    ReminderListViewModel *viewModel() const { return m_viewModel.get(); }
 
     // What the popover shows right now.
     MainArea mainArea() const { return m_mainArea; }
@@ -109,8 +107,7 @@ private:
     std::unique_ptr<LiveQuery<Reminder>> m_reminders;
     std::unique_ptr<LiveQuery<ReminderLog>> m_logs;
     std::unique_ptr<LiveQuery<Milestone>> m_milestones;
-    MenuBarListModelFactory m_listModelFactory;
-    std::unique_ptr<MenuBarListModel> m_viewModel;
+    std::unique_ptr<ReminderListViewModel> m_viewModel;
 
     QString m_lastKey;
     bool m_redrawPending = false;

@@ -1,7 +1,0 @@
-#include "MenuBar/MenuBarListModel.h"
-
-namespace ovlin {
-
-MenuBarListModel::~MenuBarListModel() = default;
-
-} // namespace ovlin
