@@ -113,7 +113,6 @@ private Q_SLOTS:
         const qint64 none = std::numeric_limits<qint64>::min();
         const ScheduleType fixed = ScheduleType::fixedTime;
         const ScheduleType interval = ScheduleType::interval;
-        const ScheduleType combined = ScheduleType::combined;
         const QTime noTime;
         QTest::newRow("fixed time") << fixed << QTime(9, 0) << none << noTime << noTime << june10
                                     << QStringList{"09:00"};
@@ -127,9 +126,6 @@ private Q_SLOTS:
                                          << QStringList{};
         QTest::newRow("step beyond the window") << interval << noTime << std::numeric_limits<qint64>::max()
                                                 << QTime(8, 0) << QTime(20, 0) << june10 << QStringList{"08:00"};
-        QTest::newRow("combined, fixed first, not merged")
-            << combined << QTime(9, 0) << qint64(60) << QTime(8, 0) << QTime(10, 0) << june10
-            << QStringList{"09:00", "08:00", "09:00", "10:00"};
         QTest::newRow("fixed time in the spring gap") << fixed << QTime(2, 30) << none << noTime << noTime
                                                       << QDate(2026, 3, 29) << QStringList{"2026-03-29T01:00:00Z"};
         QTest::newRow("fixed time repeated in autumn") << fixed << QTime(2, 30) << none << noTime << noTime
@@ -192,7 +188,6 @@ private Q_SLOTS:
 
         QTest::newRow("no log") << QStringList{} << false;
         QTest::newRow("completed 40 s after") << QStringList{"40 completed"} << true;
-        QTest::newRow("a minute later") << QStringList{"60 completed"} << false;
         QTest::newRow("a second before") << QStringList{"-1 completed"} << false;
         QTest::newRow("snoozed only") << QStringList{"0 snoozed"} << false;
     }

@@ -140,8 +140,6 @@ private Q_SLOTS:
         QTest::newRow("skipped and missed count against")
             << QStringList{"water"} << QStringList{"0 completed", "0 skipped", "0 missed", "0 snoozed"} << QString()
             << 0.25;
-        QTest::newRow("no counted reminder")
-            << QStringList{"paused water"} << QStringList{"0 completed"} << QString() << 0.0;
         QTest::newRow("linked general counts unknown categories")
             << QStringList{"water", "general", "odd"} << QStringList{"0 skipped", "1 completed", "2 skipped"}
             << "general" << 0.5;
@@ -347,9 +345,6 @@ private Q_SLOTS:
                                  << RewardProgress{4, 6, MilestoneStatus::active, 0.4} << qint64(4);
         QTest::newRow("no day logs") << qint64(10) << QString() << QString() << false << true
                                      << RewardProgress{0, 10, MilestoneStatus::active, 0.0} << qint64(0);
-        QTest::newRow("requireDays 0") << qint64(0) << "yy"
-                                       << "y" << true << true << RewardProgress{3, 0, MilestoneStatus::achieved, 1.0}
-                                       << qint64(3);
         QTest::newRow("lowest requireDays")
             << std::numeric_limits<qint64>::min() << "y"
             << "y" << true << true << RewardProgress{2, 0, MilestoneStatus::achieved, 1.0} << qint64(2);

@@ -114,16 +114,10 @@ private Q_SLOTS:
         QTest::newRow("snoozed from a notification")
             << "09:00:00" << QStringList{"09:03:00 notification snooze"}
             << QStringList{"09:00:00 1 " + three, "09:13:00 2 " + three} << QStringList{"09:33:00 09:00 missed"};
-        QTest::newRow("done at attempt 2")
-            << "09:00:00" << QStringList{"09:16:00 press Done"}
-            << QStringList{"09:00:00 1 " + three, "09:15:00 2 " + three} << QStringList{"09:16:00 09:00 completed"};
         QTest::newRow("I failed at attempt 3")
             << "09:00:00" << QStringList{"09:31:00 press I failed"}
             << QStringList{"09:00:00 1 " + three, "09:15:00 2 " + three, "09:30:00 3 " + last}
             << QStringList{"09:31:00 09:00 skipped"};
-        QTest::newRow("completed from the list")
-            << "09:00:00" << QStringList{"09:10:00 list done"} << QStringList{"09:00:00 1 " + three}
-            << QStringList{"09:10:00 09:00 completed"};
         QTest::newRow("launched after the window") << "09:35:00" << QStringList{} << QStringList{} << QStringList{};
     }
 
