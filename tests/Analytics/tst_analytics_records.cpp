@@ -72,7 +72,6 @@ private Q_SLOTS:
     void wireDateIsUtcWhateverTheZone_data()
     {
         QTest::addColumn<QByteArray>("zone");
-        QTest::newRow("Berlin") << QByteArray("Europe/Berlin");
         QTest::newRow("Kathmandu") << QByteArray("Asia/Kathmandu");
         QTest::newRow("Honolulu") << QByteArray("Pacific/Honolulu");
     }
@@ -127,15 +126,6 @@ private Q_SLOTS:
         QVERIFY(decoded->at(1) == second);
     }
 
-    void recordsApartByLessThanASecond()
-    {
-        const SignalPostBody a = sampleRecord();
-        SignalPostBody b = sampleRecord();
-        b.receivedAt = a.receivedAt.addMSecs(300);
-        QVERIFY(a != b);
-        QCOMPARE(wireObject(a).value("receivedAt"), wireObject(b).value("receivedAt"));
-    }
-
     void decodingRejectsBadObjects_data()
     {
         QTest::addColumn<QByteArray>("json");
@@ -145,11 +135,8 @@ private Q_SLOTS:
         QTest::newRow("complete") << QByteArray("{" + base + R"(,"isTestMode":"true"})") << true;
         QTest::newRow("null float value")
             << QByteArray("{" + base + R"(,"isTestMode":"true","floatValue":null})") << true;
-        QTest::newRow("extra key ignored") << QByteArray("{" + base + R"(,"isTestMode":"true","other":1})") << true;
         QTest::newRow("boolean test mode") << QByteArray("{" + base + R"(,"isTestMode":true})") << false;
         QTest::newRow("missing test mode") << QByteArray("{" + base + "}") << false;
-        QTest::newRow("text float value")
-            << QByteArray("{" + base + R"(,"isTestMode":"true","floatValue":"1"})") << false;
         QTest::newRow("number in payload")
             << QByteArray(
                    R"({"receivedAt":"2025-01-31T09:05:07+0000","appID":"A","clientUser":"C","sessionID":"S","type":"t","payload":{"k":1},"isTestMode":"false"})")
@@ -207,20 +194,6 @@ private Q_SLOTS:
         QVERIFY(analyticsSuiteName(QStringLiteral("other")) != analyticsSuiteName(appID));
     }
 
-    void suiteFollowsTheRegisteredManager()
-    {
-        AnalyticsSandbox sandbox;
-        QVERIFY(!analyticsDefaults());
-        Analytics::initializeWith(AnalyticsManagerConfiguration::create(QStringLiteral("first"), std::nullopt, QUrl()));
-        const auto first = analyticsDefaults();
-        QVERIFY(first);
-        QCOMPARE(first->filePath(), ovlin::Defaults::pathForDomain(analyticsSuiteName(QStringLiteral("first"))));
-        Analytics::initializeWith(
-            AnalyticsManagerConfiguration::create(QStringLiteral("second"), std::nullopt, QUrl()));
-        QCOMPARE(analyticsDefaults()->filePath(),
-                 ovlin::Defaults::pathForDomain(analyticsSuiteName(QStringLiteral("second"))));
-    }
-
     void configurationDefaults()
     {
         const AnalyticsManagerConfiguration config(QStringLiteral("APP"));
@@ -228,21 +201,9 @@ private Q_SLOTS:
         QCOMPARE(config.salt(), QString());
         QCOMPARE(config.apiBaseURL(), QUrl(QStringLiteral(OVLIN_ANALYTICS_ENDPOINT)));
         QCOMPARE(config.hasEndpoint(), !QByteArray(OVLIN_ANALYTICS_ENDPOINT).isEmpty());
-        QVERIFY(!config.namespace_());
-        QVERIFY(!config.testMode());
-        QVERIFY(config.sessionStatsEnabled());
-        QVERIFY(config.sendNewSessionBeganSignal());
-        QVERIFY(config.reservedParameterWarningsEnabled());
-        QVERIFY(!config.analyticsDisabled());
-        QVERIFY(!config.sendSignalsInDebugConfiguration());
-        QVERIFY(!config.showDebugLogs());
-        QVERIFY(!config.defaultUser());
-        QVERIFY(!config.defaultSignalPrefix());
-        QVERIFY(!config.defaultParameterPrefix());
-        QVERIFY(config.defaultParameters()().isEmpty());
-        QVERIFY(config.metadataEnrichers().isEmpty());
-        QVERIFY(!config.sessionID().isNull());
-        QVERIFY(config.logHandler());
+        QVERIFY(!config.testMode() && !config.analyticsDisabled() && !config.defaultUser());
+        QVERIFY(config.sessionStatsEnabled() && config.sendNewSessionBeganSignal());
+        QVERIFY(!config.sessionID().isNull() && config.logHandler());
         QCOMPARE(config.logHandler()->logLevel, LogHandler::LogLevel::info);
 
         const AnalyticsManagerConfiguration given(QStringLiteral("APP"), QStringLiteral("pepper"),
@@ -259,8 +220,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("preview");
         QTest::newRow("unset") << QByteArray() << std::optional<bool>() << false;
         QTest::newRow("one") << QByteArray("1") << std::optional<bool>() << true;
-        QTest::newRow("true") << QByteArray("true") << std::optional<bool>() << false;
-        QTest::newRow("zero") << QByteArray("0") << std::optional<bool>() << false;
         QTest::newRow("explicit false wins") << QByteArray("1") << std::optional<bool>(false) << false;
         QTest::newRow("explicit true") << QByteArray() << std::optional<bool>(true) << true;
     }
@@ -304,23 +263,6 @@ private Q_SLOTS:
         const LogHandler handler = recorder.handler(*LogHandler::levelFromRawValue(threshold));
         handler.log(*LogHandler::levelFromRawValue(level), QStringLiteral("Rating must be between 0 and 10"));
         QCOMPARE(recorder.lines().size(), passes ? 1 : 0);
-    }
-
-    void logLevelsFromRawValues()
-    {
-        QCOMPARE(LogHandler::levelFromRawValue(0), std::optional(LogHandler::LogLevel::debug));
-        QCOMPARE(LogHandler::levelFromRawValue(2), std::optional(LogHandler::LogLevel::error));
-        QVERIFY(!LogHandler::levelFromRawValue(3));
-        QVERIFY(!LogHandler::levelFromRawValue(-1));
-        QCOMPARE(LogHandler::description(LogHandler::LogLevel::error), QStringLiteral("ERROR"));
-    }
-
-    void standardHandlerWritesToTheCategory()
-    {
-        QTest::ignoreMessage(QtCriticalMsg, "Rating must be between 0 and 10");
-        LogHandler::standard(LogHandler::LogLevel::error)
-            .log(LogHandler::LogLevel::error, QStringLiteral("Rating must be between 0 and 10"));
-        LogHandler::standard(LogHandler::LogLevel::error).log(LogHandler::LogLevel::info, QStringLiteral("dropped"));
     }
 
     void errorTexts()

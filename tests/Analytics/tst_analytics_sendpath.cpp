@@ -4,6 +4,7 @@
 #include "Analytics/Hashing.h"
 
 #include "AnalyticsTestSupport.h"
+#include "SignalRecording.h"
 #include "TestHttpServer.h"
 
 #include "Platform/Uuid.h"
@@ -16,31 +17,8 @@
 using namespace analytics;
 
 namespace {
-
 const QString kAppID = QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301");
-
-class FixedEnricher : public SignalEnricher
-{
-public:
-    explicit FixedEnricher(Parameters values) : m_values(std::move(values)) {}
-    Parameters enrich(const QString &, const std::optional<QString> &, std::optional<double>) override
-    {
-        return m_values;
-    }
-
-private:
-    Parameters m_values;
-};
-
-QStringList types(const QList<SignalPostBody> &records)
-{
-    QStringList result;
-    for (const SignalPostBody &record : records)
-        result.append(record.type);
-    return result;
 }
-
-} // namespace
 
 // The facade's send path: prefixes, warnings, default parameters, silencing, sessions, durations.
 class TestAnalyticsSendPath : public QObject
@@ -51,7 +29,6 @@ private:
     std::unique_ptr<AnalyticsSandbox> m_sandbox;
     std::unique_ptr<TestHttpServer> m_server;
     LogRecorder m_log;
-    int m_markers = 0;
     bool m_expectRequests = false;
 
     std::shared_ptr<AnalyticsManagerConfiguration> makeConfiguration(const QString &appID = kAppID,
@@ -69,28 +46,8 @@ private:
         return config;
     }
 
-    // Sends a marker through the internal path and returns the records cached before it, markers
-    // left out; signals are cached in the order they were sent.
-    QList<SignalPostBody> settle()
-    {
-        const QString marker = QStringLiteral("test.marker.%1").arg(++m_markers);
-        Analytics::sendInternal(marker);
-        const auto cache = AnalyticsSandbox::cache();
-        const bool arrived = QTest::qWaitFor(
-            [&] {
-                const auto waiting = cache->waitingRecords();
-                return !waiting.isEmpty() && waiting.last().type == marker;
-            },
-            5000);
-        if (!arrived)
-            return {};
-        QList<SignalPostBody> records;
-        for (const SignalPostBody &record : cache->waitingRecords()) {
-            if (!record.type.startsWith(QStringLiteral("test.marker.")))
-                records.append(record);
-        }
-        return records;
-    }
+    static QList<SignalPostBody> settle() { return SignalRecording::settle().records; }
+    static QStringList types(const QList<SignalPostBody> &records) { return SignalRecording::types(records); }
 
     QStringList errorLines() const { return m_log.lines().filter(QRegularExpression(QStringLiteral("^ERROR: "))); }
 
@@ -229,23 +186,6 @@ private Q_SLOTS:
         QCOMPARE(records[1].payload.value("App.shared"), QStringLiteral("default"));
     }
 
-    void payloadPrecedence()
-    {
-        const auto config = start();
-        config->setMetadataEnrichers(
-            {std::make_shared<FixedEnricher>(Parameters{{"Analytics.Device.platform", "enricher"}, {"e", "first"}}),
-             std::make_shared<FixedEnricher>(Parameters{{"e", "second"}})});
-        Analytics::sendInternal(QStringLiteral("a"));
-        Analytics::sendInternal(QStringLiteral("b"), {{"Analytics.Device.platform", "caller"}, {"e", "caller"}});
-        const QList<SignalPostBody> records = settle();
-        QCOMPARE(records.size(), 2);
-        QCOMPARE(records[0].payload.value("Analytics.Device.platform"), QStringLiteral("enricher"));
-        QCOMPARE(records[0].payload.value("e"), QStringLiteral("second"));
-        QCOMPARE(records[1].payload.value("Analytics.Device.platform"), QStringLiteral("caller"));
-        QCOMPARE(records[1].payload.value("e"), QStringLiteral("caller"));
-        QCOMPARE(records[0].payload.value("platform"), QStringLiteral("Linux"));
-    }
-
     void silenced_data()
     {
         QTest::addColumn<int>("reason");
@@ -308,18 +248,6 @@ private Q_SLOTS:
         QCOMPARE(config->sessionID(), same);
         QCOMPARE(types(settle()), expected);
         QCOMPARE(SessionManager::shared().isDurationTimerRunning(), stats);
-    }
-
-    void disabledClientStillCountsSessions()
-    {
-        const auto config = start();
-        config->setAnalyticsDisabled(true);
-        AnalyticsManager::generateNewSession();
-        QVERIFY(SessionManager::shared().isDurationTimerRunning());
-        SessionManager::shared().waitForPendingWrites();
-        QVERIFY(analyticsDefaults()->stringValue(QStringLiteral("firstSessionDate")));
-        config->setAnalyticsDisabled(false);
-        QCOMPARE(types(settle()), QStringList());
     }
 
     void useBeforeInitializationTouchesNothing()
@@ -438,52 +366,6 @@ private Q_SLOTS:
         QCOMPARE(records.first().payload.value("Analytics.Signal.durationInSeconds"), expected);
     }
 
-    void durationParametersAndRestarts()
-    {
-        ovlin::ScopedFakeClock clock(QDateTime(QDate(2026, 5, 4), QTime(10, 0)));
-        start();
-        const QString key = QStringLiteral("Analytics.Signal.durationInSeconds");
-        Analytics::startDurationSignal(QStringLiteral("A"), {{QStringLiteral("p"), QStringLiteral("start")}});
-        ovlin::Clock::advance(100);
-        Analytics::startDurationSignal(QStringLiteral("A"), {{QStringLiteral("p"), QStringLiteral("restart")},
-                                                             {QStringLiteral("q"), QStringLiteral("start")}});
-        ovlin::Clock::advanceMSecs(2000);
-        Analytics::startDurationSignal(QStringLiteral("B"), {{key, QStringLiteral("given")}});
-        Analytics::startDurationSignal(QStringLiteral("C"));
-        ovlin::Clock::advanceMSecs(0);
-        Analytics::stopAndSendDurationSignal(QStringLiteral("A"), {{QStringLiteral("q"), QStringLiteral("stop")}}, 4.5,
-                                             QStringLiteral("someone"));
-        Analytics::stopAndSendDurationSignal(QStringLiteral("A"));
-        Analytics::stopAndSendDurationSignal(QStringLiteral("B"));
-        Analytics::cancelDurationSignal(QStringLiteral("C"));
-        Analytics::stopAndSendDurationSignal(QStringLiteral("C"));
-        const QList<SignalPostBody> records = settle();
-        QCOMPARE(types(records), (QStringList{"A", "B"}));
-        QCOMPARE(records[0].payload.value(key), QStringLiteral("2.0"));
-        QCOMPARE(records[0].payload.value("p"), QStringLiteral("restart"));
-        QCOMPARE(records[0].payload.value("q"), QStringLiteral("stop"));
-        QCOMPARE(records[0].floatValue, std::optional<double>(4.5));
-        QCOMPARE(records[0].clientUser, sha256Hex(QStringLiteral("someone")));
-        QCOMPARE(records[1].payload.value(key), QStringLiteral("given"));
-    }
-
-    void sessionIdentifierOfEachRecord()
-    {
-        const auto config = start();
-        const QUuid initial = config->sessionID();
-        Analytics::send(QStringLiteral("app.launched"));
-        const QList<SignalPostBody> first = settle();
-        config->setSessionStatsEnabled(false);
-        config->setSendNewSessionBeganSignal(false);
-        AnalyticsManager::generateNewSession();
-        QVERIFY(config->sessionID() != initial);
-        Analytics::send(QStringLiteral("habit.created"));
-        const QList<SignalPostBody> all = settle();
-        QCOMPARE(first.first().sessionID, ovlin::uuidText(initial));
-        QCOMPARE(all.last().type, QStringLiteral("habit.created"));
-        QCOMPARE(all.last().sessionID, ovlin::uuidText(config->sessionID()));
-    }
-
     void secondInitializationReplacesTheManager()
     {
         m_expectRequests = true;
@@ -536,17 +418,6 @@ private Q_SLOTS:
         QCOMPARE(records[1].floatValue, std::optional<double>(2.5));
         QVERIFY(m_log.contains(QStringLiteral("ERROR: Dropping float value nan of signal nan: JSON cannot carry it")));
         QVERIFY(analyticsEncoder().encode(records));
-    }
-
-    void testModeAndRecordFields()
-    {
-        const auto config = start();
-        config->setTestMode(true);
-        Analytics::send(QStringLiteral("t"));
-        const SignalPostBody record = settle().value(0);
-        QCOMPARE(record.isTestMode, QStringLiteral("true"));
-        QCOMPARE(record.appID, kAppID);
-        QCOMPARE(record.clientUser.size(), 64);
     }
 };
 

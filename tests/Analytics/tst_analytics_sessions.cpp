@@ -245,19 +245,6 @@ private Q_SLOTS:
         QCOMPARE(suiteStringList(*m_suite, "distinctDaysUsed"), expected);
     }
 
-    void storedStartIsWholeSeconds()
-    {
-        ovlin::Clock::advanceMSecs(700);
-        SessionManager::shared().beginSession();
-        ovlin::Clock::advance(2);
-        SessionManager::shared().updateSessionDuration();
-        SessionManager::shared().waitForPendingWrites();
-        const QByteArray json = m_suite->bytesValue("recentSessions").value();
-        QCOMPARE(json, QByteArray("[{\"dn\":2,\"st\":") + QByteArray::number(kNow.toSecsSinceEpoch()) + "}]");
-        SessionManager::resetSharedForTesting();
-        QCOMPARE(SessionManager::shared().recentSessions().first().startedAt, kNow);
-    }
-
     void unreadableSessions_data()
     {
         QTest::addColumn<QByteArray>("data");

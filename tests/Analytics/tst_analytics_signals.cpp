@@ -214,12 +214,6 @@ private Q_SLOTS:
         QCOMPARE(m_log.lines().filter(QStringLiteral("Sending")), QStringList());
     }
 
-    void presetCustomUser()
-    {
-        Analytics::sendPaywallShown(QStringLiteral("limit"), {}, QStringLiteral("bob"));
-        QCOMPARE(onlySignal().first.clientUser, sha256Hex(QStringLiteral("bob")));
-    }
-
     void rating_data()
     {
         QTest::addColumn<qint64>("rating");
@@ -321,21 +315,6 @@ private Q_SLOTS:
         QCOMPARE(settled.records[0].payload.value("Analytics.Error.id"), QStringLiteral("save.failed"));
         QCOMPARE(settled.records[1].payload.value("Analytics.Error.id"), QStringLiteral("described"));
         QCOMPARE(settled.records[2].payload.value("Analytics.Error.id"), QStringLiteral("save.failed"));
-    }
-
-    void anyIdentifiableErrorDescribesTheWrappedError()
-    {
-        QCOMPARE(identified(std::runtime_error("disk full"), "a").localizedDescription(), QStringLiteral("disk full"));
-        QCOMPARE(identified(DescribedError(), "b").localizedDescription(), QStringLiteral("The disk is full."));
-        QCOMPARE(identified(42, "c").localizedDescription(), QStringLiteral("The operation couldn’t be completed. "
-                                                                            "(unknown error.)"));
-        try {
-            throw std::out_of_range("index 4");
-        } catch (...) {
-            const AnyIdentifiableError error = identified(std::current_exception(), QStringLiteral("range"));
-            QCOMPARE(error.id(), QStringLiteral("range"));
-            QCOMPARE(error.localizedDescription(), QStringLiteral("index 4"));
-        }
     }
 
     void errorCategories_data()

@@ -90,22 +90,6 @@ private Q_SLOTS:
         QVERIFY(!proxy->analyticsDisabled());
     }
 
-    void propertiesAreTheConfigurationsFields()
-    {
-        AnalyticsManagerConfigurationObjCProxy proxy(kAppID);
-        const auto config = proxy.analyticsConfiguration();
-        proxy.setSendNewSessionBeganSignal(false);
-        proxy.setTestMode(true);
-        proxy.setAnalyticsDisabled(true);
-        QVERIFY(!config->sendNewSessionBeganSignal());
-        QVERIFY(config->testMode());
-        QVERIFY(config->analyticsDisabled());
-        config->setTestMode(false);
-        config->setAnalyticsDisabled(false);
-        QVERIFY(!proxy.testMode());
-        QVERIFY(!proxy.analyticsDisabled());
-    }
-
     void initializeAndTerminate()
     {
         const AnalyticsManagerConfigurationObjCProxy proxy = start();
