@@ -4,9 +4,7 @@
 #include "TestNotificationServer.h"
 
 #include <QDBusConnectionInterface>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -51,61 +49,6 @@ void countingHandler(QtMsgType type, const QMessageLogContext &context, const QS
         ++g_notifyWarnings;
     g_previousHandler(type, context, message);
 }
-
-// A bus of its own with no service files, so nothing can be started by activation.
-class PrivateBus
-{
-public:
-    bool start()
-    {
-        if (!m_dir.isValid())
-            return false;
-        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        file.write(QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                                  " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                                  "<busconfig>\n"
-                                  "  <type>session</type>\n"
-                                  "  <listen>unix:dir=%1</listen>\n"
-                                  "  <policy context=\"default\">\n"
-                                  "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                                  "    <allow eavesdrop=\"true\"/>\n"
-                                  "    <allow own=\"*\"/>\n"
-                                  "  </policy>\n"
-                                  "</busconfig>\n")
-                       .arg(m_dir.path())
-                       .toUtf8());
-        file.close();
-        m_daemon.setProgram(QStringLiteral("dbus-daemon"));
-        m_daemon.setArguments(
-            {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-        m_daemon.start();
-        if (!m_daemon.waitForStarted(5000))
-            return false;
-        while (!m_daemon.canReadLine()) {
-            if (!m_daemon.waitForReadyRead(5000))
-                return false;
-        }
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        return !m_address.isEmpty();
-    }
-
-    ~PrivateBus()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("private"));
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-
-    QDBusConnection connect() const { return QDBusConnection::connectToBus(m_address, QStringLiteral("private")); }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_daemon;
-    QString m_address;
-};
 
 } // namespace
 
@@ -197,18 +140,14 @@ private Q_SLOTS:
         const QStringList reminderActions{QStringLiteral("default"),  QStringLiteral("Open"),
                                           QStringLiteral("COMPLETE"), QStringLiteral("Done!"),
                                           QStringLiteral("SNOOZE"),   QStringLiteral("Snooze 10 min")};
-        QTest::newRow("reminder") << allCapabilities << "TAMSI_REMINDER" << true << reminderActions
-                                  << "Tea &amp; &lt;biscuits&gt;";
-        QTest::newRow("silent reminder") << allCapabilities << "TAMSI_REMINDER" << false << reminderActions
-                                         << "Tea &amp; &lt;biscuits&gt;";
-        QTest::newRow("server without actions")
-            << QStringList{QStringLiteral("body"), QStringLiteral("body-markup")} << "TAMSI_REMINDER" << true
-            << QStringList() << "Tea &amp; &lt;biscuits&gt;";
-        QTest::newRow("server without markup") << QStringList{QStringLiteral("actions"), QStringLiteral("body")}
-                                               << "TAMSI_REMINDER" << true << reminderActions << "Tea & <biscuits>";
-        QTest::newRow("no category") << allCapabilities << "" << true << QStringList() << "Tea &amp; &lt;biscuits&gt;";
-        QTest::newRow("unknown category")
-            << allCapabilities << "OTHER" << true << QStringList() << "Tea &amp; &lt;biscuits&gt;";
+        const QString escaped = QStringLiteral("Tea &amp; &lt;biscuits&gt;");
+        QTest::newRow("reminder") << allCapabilities << "TAMSI_REMINDER" << true << reminderActions << escaped;
+        QTest::newRow("server without actions") << QStringList{QStringLiteral("body"), QStringLiteral("body-markup")}
+                                                << "TAMSI_REMINDER" << true << QStringList() << escaped;
+        QTest::newRow("silent, server without markup")
+            << QStringList{QStringLiteral("actions"), QStringLiteral("body")} << "TAMSI_REMINDER" << false
+            << reminderActions << "Tea & <biscuits>";
+        QTest::newRow("unknown category") << allCapabilities << "OTHER" << true << QStringList() << escaped;
     }
 
     void notifyCarriesActionsAndHints()
@@ -315,25 +254,27 @@ private Q_SLOTS:
         QCOMPARE(m_delegate.responses.first().actionIdentifier, QStringLiteral("SNOOZE"));
     }
 
+    // Once closed, or once the server restarts and reuses ids, a notification is no longer ours to answer.
+    void closedNotificationIsForgotten_data()
+    {
+        QTest::addColumn<bool>("restart");
+        QTest::newRow("closed") << false;
+        QTest::newRow("server restarted") << true;
+    }
+
     void closedNotificationIsForgotten()
     {
+        QFETCH(bool, restart);
         const uint id = deliver(reminderRequest());
         QVERIFY(id != 0);
         QCOMPARE(m_center->deliveredCount(), 1);
-        Q_EMIT m_server->NotificationClosed(id, 2);
+        if (restart)
+            m_server->stop();
+        else
+            Q_EMIT m_server->NotificationClosed(id, 2);
         QTRY_COMPARE_WITH_TIMEOUT(m_center->deliveredCount(), 0, 2000);
-        Q_EMIT m_server->ActionInvoked(id, QStringLiteral("COMPLETE"));
-        roundTrip();
-        QVERIFY(m_delegate.responses.isEmpty());
-    }
-
-    void restartedServerForgetsIds()
-    {
-        const uint id = deliver(reminderRequest());
-        QVERIFY(id != 0);
-        m_server->stop();
-        QTRY_COMPARE_WITH_TIMEOUT(m_center->deliveredCount(), 0, 2000);
-        QVERIFY(m_server->start());
+        if (restart)
+            QVERIFY(m_server->start());
         Q_EMIT m_server->ActionInvoked(id, QStringLiteral("COMPLETE"));
         roundTrip();
         QVERIFY(m_delegate.responses.isEmpty());
@@ -354,44 +295,8 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_delegate.responses.size(), 1, 2000);
     }
 
-    void willPresentDecides_data()
-    {
-        QTest::addColumn<PresentationOptions>("options");
-        QTest::addColumn<bool>("shown");
-        QTest::addColumn<bool>("sound");
-        QTest::newRow("a window is active") << PresentationOptions() << false << false;
-        QTest::newRow("banner, no sound") << PresentationOptions(PresentationOption::Banner) << true << false;
-        QTest::newRow("everything") << NotificationCenter::defaultPresentation << true << true;
-    }
-
-    void willPresentDecides()
-    {
-        QFETCH(PresentationOptions, options);
-        QFETCH(bool, shown);
-        QFETCH(bool, sound);
-
-        m_delegate.options = options;
-        const NotificationRequest r = reminderRequest();
-        m_center->add(r);
-        Clock::advance(1);
-        m_center->checkDueRequests();
-        QCOMPARE(m_delegate.asked.size(), 1);
-        QCOMPARE(m_delegate.asked.first(), r);
-
-        m_delegate.options = NotificationCenter::defaultPresentation;
-        roundTrip();
-        const QList<TestNotificationServer::Call> calls = m_server->calls();
-        QCOMPARE(calls.size(), shown ? 2 : 1);
-        if (shown) {
-            QCOMPARE(calls.first().summary, r.content.title);
-            QCOMPARE(calls.first().hints.contains(QStringLiteral("sound-name")), sound);
-        }
-        QVERIFY(m_center->pendingRequests().isEmpty());
-    }
-
     void timerFollowsTheWallClock()
     {
-        const QDateTime start = Clock::now();
         QCOMPARE(m_center->checkInterval(), -1);
 
         NotificationRequest soon = reminderRequest(QStringLiteral("soon"));
@@ -414,12 +319,6 @@ private Q_SLOTS:
         m_center->checkDueRequests();
         QCOMPARE(m_delegate.asked.size(), 1);
 
-        // Set back a week: the request follows the wall clock again.
-        Clock::setNow(start);
-        m_center->checkDueRequests();
-        QCOMPARE(m_center->nextFireDate(QStringLiteral("weekly")), QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
-        QCOMPARE(m_center->checkInterval(), DBusNotificationCenter::maxCheckIntervalMs);
-
         m_center->removeAllPendingRequests();
         QCOMPARE(m_center->checkInterval(), -1);
     }
@@ -441,21 +340,13 @@ private Q_SLOTS:
         QCOMPARE(m_center->authorizationStatus(), AuthorizationStatus::Denied);
     }
 
-    void currentIsTheSessionBusCentre()
-    {
-        NotificationCenter *center = NotificationCenter::current();
-        QVERIFY(qobject_cast<DBusNotificationCenter *>(center));
-        QCOMPARE(NotificationCenter::current(), center);
-    }
-
     void withoutServer()
     {
-        PrivateBus privateBus;
-        QVERIFY(privateBus.start());
-        QDBusConnection bus = privateBus.connect();
-        QVERIFY(bus.isConnected());
-        QVERIFY(!bus.interface()->isServiceRegistered(serviceName));
-        QVERIFY(!bus.interface()->activatableServiceNames().value().contains(serviceName));
+        m_server->stop();
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QTRY_VERIFY_WITH_TIMEOUT(!bus.interface()->isServiceRegistered(serviceName), 2000);
+        if (bus.interface()->activatableServiceNames().value().contains(serviceName))
+            QSKIP("a notification server can be started on this bus");
 
         DBusNotificationCenter center(bus);
         center.setCategories({reminderCategory()});
@@ -480,31 +371,6 @@ private Q_SLOTS:
         center.requestAuthorization([&](bool granted) { answer = granted; });
         QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 5000);
         QVERIFY(!*answer);
-    }
-
-    void withoutBus()
-    {
-        QDBusConnection bus =
-            QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/ovlin-bus"), QStringLiteral("none"));
-        QVERIFY(!bus.isConnected());
-        {
-            DBusNotificationCenter center(bus);
-            g_notifyWarnings = 0;
-            QVERIFY(center.add(reminderRequest(QStringLiteral("a"))));
-            QVERIFY(center.add(reminderRequest(QStringLiteral("b"))));
-            QCOMPARE(center.pendingRequests().size(), 2);
-            Clock::advance(1);
-            center.checkDueRequests();
-            QCOMPARE(g_notifyWarnings, 1);
-            QVERIFY(center.pendingRequests().isEmpty());
-
-            std::optional<bool> answer;
-            center.requestAuthorization([&](bool granted) { answer = granted; });
-            QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 2000);
-            QVERIFY(!*answer);
-            QCOMPARE(center.authorizationStatus(), AuthorizationStatus::Denied);
-        }
-        QDBusConnection::disconnectFromBus(QStringLiteral("none"));
     }
 };
 

@@ -84,46 +84,17 @@ private Q_SLOTS:
         QVERIFY(item.errorString().isEmpty());
     }
 
-    void entryContents()
-    {
-        LoginItem item(QStringLiteral("org.ovlin.Ovlin"), QStringLiteral("/opt/My Apps/ovlin"));
-        QVERIFY(item.register_());
-        const QMap<QString, QString> entry = keys(readAll(item.entryPath()));
-        QVERIFY(readAll(item.entryPath()).startsWith(QStringLiteral("[Desktop Entry]\n")));
-        QCOMPARE(entry.value(QStringLiteral("Type")), QStringLiteral("Application"));
-        QCOMPARE(entry.value(QStringLiteral("Name")), QStringLiteral("Ovlin"));
-        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral("\"/opt/My Apps/ovlin\""));
-        QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("org.ovlin.Ovlin"));
-        QCOMPARE(validate(item.entryPath()), QString());
-    }
-
-    void defaultsToTheRunningProgram()
-    {
-        const LoginItem item;
-        QCOMPARE(item.executable(), QCoreApplication::applicationFilePath());
-        QVERIFY(item.entryPath().endsWith(QStringLiteral("/autostart/org.ovlin.Ovlin.desktop")));
-    }
-
     void execQuoting_data()
     {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("plain") << "/usr/bin/ovlin"
-                               << "/usr/bin/ovlin";
-        QTest::newRow("space") << "/opt/My Apps/ovlin"
-                               << "\"/opt/My Apps/ovlin\"";
-        QTest::newRow("double quote") << "/opt/a\"b/ovlin"
-                                      << "\"/opt/a\\\\\"b/ovlin\"";
-        QTest::newRow("dollar and backtick") << "/opt/$x`y`/ovlin"
-                                             << "\"/opt/\\\\$x\\\\`y\\\\`/ovlin\"";
-        QTest::newRow("backslash") << "/opt/a\\b/ovlin"
-                                   << "\"/opt/a\\\\\\\\b/ovlin\"";
-        QTest::newRow("single quote") << "/home/o'neil/ovlin"
-                                      << "\"/home/o'neil/ovlin\"";
-        QTest::newRow("percent") << "/opt/100%/ovlin"
-                                 << "/opt/100%%/ovlin";
-        QTest::newRow("non-ASCII") << "/home/zoë/ovlin"
-                                   << "/home/zoë/ovlin";
+        QTest::newRow("plain") << QStringLiteral("/usr/bin/ovlin") << QStringLiteral("/usr/bin/ovlin");
+        QTest::newRow("space") << QStringLiteral("/opt/My Apps/ovlin") << QStringLiteral("\"/opt/My Apps/ovlin\"");
+        QTest::newRow("double quote") << QStringLiteral("/opt/a\"b/ovlin") << QStringLiteral("\"/opt/a\\\\\"b/ovlin\"");
+        QTest::newRow("dollar and backtick")
+            << QStringLiteral("/opt/$x`y`/ovlin") << QStringLiteral("\"/opt/\\\\$x\\\\`y\\\\`/ovlin\"");
+        QTest::newRow("backslash") << QStringLiteral("/opt/a\\b/ovlin") << QStringLiteral("\"/opt/a\\\\\\\\b/ovlin\"");
+        QTest::newRow("percent") << QStringLiteral("/opt/100%/ovlin") << QStringLiteral("/opt/100%%/ovlin");
     }
 
     void execQuoting()
@@ -134,7 +105,13 @@ private Q_SLOTS:
 
         LoginItem item(QStringLiteral("org.ovlin.Ovlin"), program);
         QVERIFY(item.register_());
-        QCOMPARE(keys(readAll(item.entryPath())).value(QStringLiteral("Exec")), exec);
+        const QString contents = readAll(item.entryPath());
+        QVERIFY(contents.startsWith(QStringLiteral("[Desktop Entry]\n")));
+        const QMap<QString, QString> entry = keys(contents);
+        QCOMPARE(entry.value(QStringLiteral("Exec")), exec);
+        QCOMPARE(entry.value(QStringLiteral("Type")), QStringLiteral("Application"));
+        QCOMPARE(entry.value(QStringLiteral("Name")), QStringLiteral("Ovlin"));
+        QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("org.ovlin.Ovlin"));
         QCOMPARE(validate(item.entryPath()), QString());
     }
 
@@ -180,11 +157,7 @@ private Q_SLOTS:
         const QString path = QStringLiteral(OVLIN_SOURCE_DIR "/Assets/org.ovlin.Ovlin.desktop");
         QVERIFY(QFileInfo::exists(path));
         QCOMPARE(validate(path), QString());
-        const QMap<QString, QString> entry = keys(readAll(path));
-        QCOMPARE(entry.value(QStringLiteral("Name")), QStringLiteral("Ovlin"));
-        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral("ovlin"));
-        QCOMPARE(entry.value(QStringLiteral("Icon")), QStringLiteral("org.ovlin.Ovlin"));
-        QVERIFY(entry.value(QStringLiteral("Categories")).split(u';').contains(QStringLiteral("Utility")));
+        QCOMPARE(keys(readAll(path)).value(QStringLiteral("Exec")), QStringLiteral("ovlin"));
     }
 };
 

@@ -3,7 +3,6 @@
 #include "Platform/NotificationSchedule.h"
 #include "RecordingDelegate.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <cmath>
@@ -45,13 +44,6 @@ QStringList identifiers(const QList<NotificationRequest> &requests)
     return result;
 }
 
-NotificationCategory reminderCategory()
-{
-    return NotificationCategory{QStringLiteral("TAMSI_REMINDER"),
-                                {NotificationAction{QStringLiteral("COMPLETE"), QStringLiteral("Done!"), true},
-                                 NotificationAction{QStringLiteral("SNOOZE"), QStringLiteral("Snooze 10 min"), false}}};
-}
-
 } // namespace
 
 class TestNotificationSchedule : public QObject
@@ -72,24 +64,17 @@ private Q_SLOTS:
         QTest::newRow("later today") << utc("2026-12-02T06:00:00Z") << 4 << 7 << 30 << utc("2026-12-02T06:30:00Z");
         QTest::newRow("week wrap Saturday to Monday")
             << utc("2026-12-05T09:00:00Z") << 2 << 7 << 30 << utc("2026-12-07T06:30:00Z");
-        QTest::newRow("Saturday night to Sunday")
-            << utc("2026-12-05T22:00:00Z") << 1 << 0 << 15 << utc("2026-12-05T23:15:00Z");
         QTest::newRow("passed today, next week")
             << utc("2026-12-07T07:00:00Z") << 2 << 7 << 30 << utc("2026-12-14T06:30:00Z");
         QTest::newRow("exactly now, next week")
             << utc("2026-12-07T06:30:00Z") << 2 << 7 << 30 << utc("2026-12-14T06:30:00Z");
         QTest::newRow("spring gap becomes 03:00")
             << utc("2026-03-28T11:00:00Z") << 1 << 2 << 30 << utc("2026-03-29T01:00:00Z");
-        QTest::newRow("across spring change")
-            << utc("2026-03-22T08:00:00Z") << 1 << 9 << 0 << utc("2026-03-29T07:00:00Z");
         QTest::newRow("autumn repeat takes first")
             << utc("2026-10-24T10:00:00Z") << 1 << 2 << 30 << utc("2026-10-25T00:30:00Z");
         QTest::newRow("autumn between repeats, no second firing")
             << utc("2026-10-25T01:00:00Z") << 1 << 2 << 30 << utc("2026-11-01T01:30:00Z");
-        QTest::newRow("across autumn change")
-            << utc("2026-10-18T07:00:00Z") << 1 << 9 << 0 << utc("2026-10-25T08:00:00Z");
         QTest::newRow("daily, tomorrow") << utc("2026-12-05T22:00:00Z") << 0 << 7 << 30 << utc("2026-12-06T06:30:00Z");
-        QTest::newRow("daily, today") << utc("2026-12-05T05:00:00Z") << 0 << 7 << 30 << utc("2026-12-05T06:30:00Z");
     }
 
     void calendarNextFire()
@@ -147,7 +132,6 @@ private Q_SLOTS:
     void intervalIsOneShot_data()
     {
         QTest::addColumn<double>("seconds");
-        QTest::newRow("one second") << 1.0;
         QTest::newRow("half a second") << 0.5;
         QTest::newRow("an hour") << 3600.0;
     }
@@ -176,14 +160,10 @@ private Q_SLOTS:
         QTest::addColumn<NotificationRequest>("invalid");
         QTest::newRow("empty identifier") << request({}, TimeIntervalTrigger{1.0}, QStringLiteral("t"));
         QTest::newRow("hour 24") << request(QStringLiteral("x"), CalendarTrigger{24, 0, std::nullopt, true});
-        QTest::newRow("minute 60") << request(QStringLiteral("x"), CalendarTrigger{8, 60, std::nullopt, true});
         QTest::newRow("weekday 0") << request(QStringLiteral("x"), CalendarTrigger{8, 0, 0, true});
-        QTest::newRow("weekday 8") << request(QStringLiteral("x"), CalendarTrigger{8, 0, 8, true});
         QTest::newRow("zero seconds") << request(QStringLiteral("x"), TimeIntervalTrigger{0});
-        QTest::newRow("negative seconds") << request(QStringLiteral("x"), TimeIntervalTrigger{-5});
         QTest::newRow("not a number") << request(QStringLiteral("x"),
                                                  TimeIntervalTrigger{std::numeric_limits<double>::quiet_NaN()});
-        QTest::newRow("infinite") << request(QStringLiteral("x"), TimeIntervalTrigger{HUGE_VAL});
         QTest::newRow("too far") << request(QStringLiteral("x"), TimeIntervalTrigger{1e300});
     }
 
@@ -260,7 +240,6 @@ private Q_SLOTS:
         QTest::addColumn<PresentationOptions>("options");
         QTest::addColumn<bool>("shown");
         QTest::newRow("nothing (a window is active)") << PresentationOptions() << false;
-        QTest::newRow("sound alone") << PresentationOptions(PresentationOption::Sound) << false;
         QTest::newRow("banner without sound") << PresentationOptions(PresentationOption::Banner) << true;
         QTest::newRow("everything") << NotificationCenter::defaultPresentation << true;
     }
@@ -310,87 +289,6 @@ private Q_SLOTS:
         Clock::setNow(utc("2026-12-07T07:30:00Z"));
         QVERIFY(center.fireDueRequests().isEmpty());
         QCOMPARE(center.nextFireDate(QStringLiteral("weekly")), utc("2026-12-07T08:00:00Z"));
-    }
-
-    void fireOnDemand()
-    {
-        ScopedFakeClock clock(utc("2026-12-02T10:00:00Z"));
-        FakeNotificationCenter center;
-        center.add(request(QStringLiteral("once"), TimeIntervalTrigger{600}));
-        center.add(request(QStringLiteral("weekly"), weekly(2, 9, 0)));
-        QVERIFY(center.fire(QStringLiteral("once")));
-        QVERIFY(center.fire(QStringLiteral("weekly")));
-        QVERIFY(!center.fire(QStringLiteral("once")));
-        QVERIFY(!center.fire(QStringLiteral("unknown")));
-        QCOMPARE(center.deliveries().size(), 2);
-        QCOMPARE(center.deliveries().first().deliveryDate, utc("2026-12-02T10:00:00Z"));
-        QCOMPARE(identifiers(center.pendingRequests()), QStringList{QStringLiteral("weekly")});
-    }
-
-    void responses_data()
-    {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<bool>("raisesWindow");
-        QTest::newRow("Done!") << QStringLiteral("COMPLETE") << true;
-        QTest::newRow("click") << NotificationResponse::defaultActionIdentifier << true;
-        QTest::newRow("Snooze 10 min") << QStringLiteral("SNOOZE") << false;
-        QTest::newRow("unknown") << QStringLiteral("OTHER") << false;
-    }
-
-    void responses()
-    {
-        QFETCH(QString, action);
-        QFETCH(bool, raisesWindow);
-        const QDateTime delivered = utc("2026-12-02T10:00:00Z");
-        ScopedFakeClock clock(delivered);
-        FakeNotificationCenter center;
-        center.setCategories({reminderCategory()});
-        RecordingDelegate delegate;
-        center.setDelegate(&delegate);
-        QSignalSpy raise(&center, &NotificationCenter::activationRequested);
-
-        NotificationRequest r = request(QStringLiteral("ovlin-A-fixed-1"), weekly(2, 9, 0));
-        r.content.categoryIdentifier = QStringLiteral("TAMSI_REMINDER");
-        r.content.userInfo.insert(QStringLiteral("reminderID"), QStringLiteral("A"));
-        center.add(r);
-        QVERIFY(!center.respond(r.identifier, action)); // not shown yet
-        center.fire(r.identifier);
-        Clock::advance(120);
-        QVERIFY(center.respond(r.identifier, action));
-
-        QCOMPARE(delegate.responses.size(), 1);
-        QCOMPARE(delegate.responses.first(), (NotificationResponse{action, r, delivered}));
-        QCOMPARE(raise.size(), raisesWindow ? 1 : 0);
-    }
-
-    void authorization_data()
-    {
-        QTest::addColumn<bool>("grant");
-        QTest::newRow("granted") << true;
-        QTest::newRow("denied") << false;
-    }
-
-    void authorization()
-    {
-        QFETCH(bool, grant);
-        FakeNotificationCenter center;
-        center.setAuthorizationGranted(grant);
-        QCOMPARE(center.authorizationStatus(), AuthorizationStatus::NotDetermined);
-        std::optional<bool> answer;
-        center.requestAuthorization([&](bool granted) { answer = granted; });
-        QVERIFY(!answer); // answered later, as by a server
-        QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 1000);
-        QCOMPARE(*answer, grant);
-        QCOMPARE(center.authorizationStatus(), grant ? AuthorizationStatus::Authorized : AuthorizationStatus::Denied);
-    }
-
-    void currentCenterCanBeReplaced()
-    {
-        auto *center = new FakeNotificationCenter;
-        NotificationCenter::setCurrent(center);
-        QCOMPARE(NotificationCenter::current(), center);
-        NotificationCenter::setCurrent(nullptr);
-        delete center;
     }
 };
 

@@ -17,14 +17,10 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<int>("storedType");
         QTest::newRow("bool") << QVariant(true) << int(QMetaType::Bool);
-        QTest::newRow("int widened") << QVariant(int(42)) << int(QMetaType::LongLong);
         QTest::newRow("large integer") << QVariant(qint64(1) << 40) << int(QMetaType::LongLong);
-        QTest::newRow("double") << QVariant(0.8) << int(QMetaType::Double);
         QTest::newRow("float widened") << QVariant(1.5f) << int(QMetaType::Double);
         QTest::newRow("text") << QVariant(QStringLiteral("dark")) << int(QMetaType::QString);
-        QTest::newRow("empty text") << QVariant(QString(u""_qs)) << int(QMetaType::QString);
         QTest::newRow("bytes") << QVariant(QByteArray("\x00\x01\xff", 3)) << int(QMetaType::QByteArray);
-        QTest::newRow("list") << QVariant(QVariantList{1, QStringLiteral("a"), true}) << int(QMetaType::QVariantList);
         QTest::newRow("map") << QVariant(QVariantMap{{QStringLiteral("k"), 2.5}}) << int(QMetaType::QVariantMap);
     }
 
@@ -42,7 +38,8 @@ private Q_SLOTS:
         const QVariant back = reread.object(QStringLiteral("key"));
         QCOMPARE(back.typeId(), storedType);
         QCOMPARE(back, Defaults::normalized(value));
-        QCOMPARE(QFile::permissions(path) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+        QCOMPARE(QFile::permissions(path) & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+                 QFileDevice::Permissions());
     }
 
     void typedReadsRefuseOtherTypes()

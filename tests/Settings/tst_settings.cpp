@@ -69,26 +69,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
 
         QTest::newRow("text for sound reads default true") << "soundEnabled" << QVariant(u"no"_qs) << "true";
-        QTest::newRow("text for login reads default false") << "launchAtLogin" << QVariant(u"yes"_qs) << "false";
-        QTest::newRow("number for bool reads default") << "soundEnabled" << QVariant(0) << "true";
         QTest::newRow("stored false") << "soundEnabled" << QVariant(false) << "false";
         QTest::newRow("quiet start zero") << "quietStart" << QVariant(0.0) << "22:00";
         QTest::newRow("quiet start negative") << "quietStart" << QVariant(-5.0) << "22:00";
-        QTest::newRow("quiet start text") << "quietStart" << QVariant(u"3600"_qs) << "22:00";
         QTest::newRow("quiet start positive") << "quietStart" << QVariant(3600.0) << "1970-01-01T01:00:00Z";
-        QTest::newRow("quiet start integer") << "quietStart" << QVariant(qint64(7200)) << "1970-01-01T02:00:00Z";
         QTest::newRow("quiet start infinite") << "quietStart" << QVariant(qInf()) << "22:00";
         QTest::newRow("grace used zero") << "graceUsedThisWeek" << QVariant(0.0) << "1970-01-01T00:00:00Z";
-        QTest::newRow("grace used negative") << "graceUsedThisWeek" << QVariant(-60.0) << "1969-12-31T23:59:00Z";
         QTest::newRow("grace used text") << "graceUsedThisWeek" << QVariant(u"0"_qs) << "absent";
         QTest::newRow("grace used NaN") << "graceUsedThisWeek" << QVariant(qQNaN()) << "absent";
         QTest::newRow("theme dark") << "theme" << QVariant(u"dark"_qs) << "dark";
-        QTest::newRow("theme light") << "theme" << QVariant(u"light"_qs) << "light";
         QTest::newRow("theme capital") << "theme" << QVariant(u"Dark"_qs) << "system";
         QTest::newRow("threshold integer") << "streakThreshold" << QVariant(1) << "1";
-        QTest::newRow("threshold text") << "streakThreshold" << QVariant(u"0.5"_qs) << "0.8";
         QTest::newRow("grace days double") << "graceDaysPerWeek" << QVariant(2.0) << "1";
-        QTest::newRow("grace days integer") << "graceDaysPerWeek" << QVariant(2) << "2";
         QTest::newRow("first launch zero") << "firstLaunchDate" << QVariant(0.0) << "now";
     }
 
@@ -105,8 +97,6 @@ private Q_SLOTS:
         QString actual;
         if (key == u"soundEnabled")
             actual = s.soundEnabled() ? u"true"_qs : u"false"_qs;
-        else if (key == u"launchAtLogin")
-            actual = s.launchAtLogin() ? u"true"_qs : u"false"_qs;
         else if (key == u"quietStart")
             actual = expected.size() == 5 ? timeOf(s.quietStart()).toString(u"HH:mm"_qs) : dateText(s.quietStart());
         else if (key == u"graceUsedThisWeek")
@@ -177,11 +167,8 @@ private Q_SLOTS:
         QTest::newRow("overnight 22:00") << s1 << e1 << true << QTime(22, 0) << true;
         QTest::newRow("overnight 06:59:59") << s1 << e1 << true << QTime(6, 59, 59) << true;
         QTest::newRow("overnight 07:00") << s1 << e1 << true << QTime(7, 0) << false;
-        QTest::newRow("overnight midnight") << s1 << e1 << true << QTime(0, 0) << true;
         const QTime s2(13, 0), e2(15, 0);
-        QTest::newRow("day 12:59") << s2 << e2 << true << QTime(12, 59) << false;
         QTest::newRow("day 13:00") << s2 << e2 << true << QTime(13, 0) << true;
-        QTest::newRow("day 14:59") << s2 << e2 << true << QTime(14, 59) << true;
         QTest::newRow("day 15:00") << s2 << e2 << true << QTime(15, 0) << false;
         QTest::newRow("equal start and end") << s1 << s1 << true << QTime(22, 0) << false;
         QTest::newRow("disabled") << s2 << e2 << false << QTime(14, 0) << false;

@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cmath>
 #include <limits>
 
 using namespace ovlin;
@@ -59,7 +58,7 @@ class TestStore : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir *m_dir = nullptr;
+    std::unique_ptr<QTemporaryDir> m_dir;
 
     QString storePath() const { return m_dir->filePath(QStringLiteral("Test.store")); }
 
@@ -73,17 +72,7 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = new QTemporaryDir;
-        QVERIFY(m_dir->isValid());
-    }
-
-    void cleanup()
-    {
-        delete m_dir;
-        m_dir = nullptr;
-    }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
 
     // --- Records through a file store and a reopen ---------------------------------------------------
 
@@ -104,29 +93,18 @@ private Q_SLOTS:
         QTest::newRow("optionals absent") << "Drink"
                                           << "water" << OptText() << "fixedTime" << OptDate() << OptInt() << OptDate()
                                           << IntList{1} << true << created;
-        QTest::newRow("empty texts stay empty, not absent") << ""
-                                                            << "" << OptText(QStringLiteral("")) << "" << OptDate()
-                                                            << OptInt() << OptDate() << IntList{} << false << created;
-        QTest::newRow("null detail text is still a present detail")
-            << "Walk"
-            << "movement" << OptText(QString()) << "interval" << OptDate() << OptInt(45)
-            << OptDate(utc("2026-03-02T08:00:00Z")) << IntList{2} << true << created;
-        QTest::newRow("sub-second dates")
+        QTest::newRow("empty texts stay empty") << ""
+                                                << "" << OptText(QStringLiteral("")) << "" << OptDate() << OptInt()
+                                                << OptDate() << IntList{} << false << created;
+        QTest::newRow("sub-second dates, before 1970")
             << "Stretch"
-            << "movement" << OptText(QStringLiteral("gently")) << "combined" << OptDate(utc("2026-03-02T07:30:15.999Z"))
+            << "movement" << OptText(QStringLiteral("gently")) << "combined" << OptDate(utc("1969-12-31T23:59:59.999Z"))
             << OptInt(90) << OptDate(utc("2026-03-02T06:00:00.001Z")) << IntList{3} << true
             << utc("2026-03-02T23:59:59.999Z");
-        QTest::newRow("dates before 1970")
-            << "Old"
-            << "meal" << OptText() << "fixedTime" << OptDate(utc("1969-12-31T23:59:59.999Z")) << OptInt() << OptDate()
-            << IntList{4} << true << utc("1901-06-01T12:00:00.500Z");
-        QTest::newRow("weekday order and duplicates") << "Order"
-                                                      << "snack" << OptText() << "fixedTime" << OptDate() << OptInt()
-                                                      << OptDate() << IntList{7, 1, 1, 3} << true << created;
-        QTest::newRow("stray weekday integers kept as stored")
-            << "Stray"
+        QTest::newRow("weekday order, duplicates, stray integers")
+            << "Order"
             << "snack" << OptText() << "fixedTime" << OptDate() << OptInt() << OptDate()
-            << IntList{0, 3, 8, 3, -1, std::numeric_limits<qint64>::max()} << true << created;
+            << IntList{7, 1, 1, 3, 0, 8, -1, std::numeric_limits<qint64>::max()} << true << created;
         QTest::newRow("unrecognised texts kept as stored")
             << "Odd"
             << "Water" << OptText(QStringLiteral("ünïcødé ✓ \"quotes\"")) << "daily" << OptDate()
@@ -177,9 +155,7 @@ private Q_SLOTS:
         QCOMPARE(r.id(), id);
         QCOMPARE(r.title(), title);
         QCOMPARE(r.category(), category);
-        QCOMPARE(r.detail().has_value(), detail.has_value());
-        if (detail)
-            QCOMPARE(*r.detail(), *detail);
+        QCOMPARE(r.detail(), detail);
         QCOMPARE(r.scheduleType(), scheduleType);
         QCOMPARE(r.fixedTime(), fixedTime);
         QCOMPARE(r.intervalMinutes(), intervalMinutes);
@@ -188,7 +164,6 @@ private Q_SLOTS:
         QCOMPARE(r.activeDaysRaw(), activeDaysRaw);
         QCOMPARE(r.isActive(), isActive);
         QCOMPARE(r.createdAt(), createdAt);
-        QCOMPARE(r.createdAt().toMSecsSinceEpoch(), createdAt.toMSecsSinceEpoch());
 
         QCOMPARE(r.logs().size(), 1);
         const auto &log = *r.logs().first();
@@ -213,16 +188,10 @@ private Q_SLOTS:
         binary.append(QByteArray(3, '\0'));
 
         QTest::newRow("no category, no thumbnail") << OptText() << OptBytes() << qint64(7) << 0.8 << "active" << 0.75;
-        QTest::newRow("empty category text and empty thumbnail")
+        QTest::newRow("empty category, empty thumbnail")
             << OptText(QStringLiteral("")) << OptBytes(QByteArray()) << qint64(1) << 0.0 << "achieved" << 0.0;
-        QTest::newRow("binary thumbnail")
-            << OptText(QStringLiteral("water")) << OptBytes(binary) << qint64(1) << 1.0 << "failed" << 1.0;
-        QTest::newRow("large values and unknown texts")
-            << OptText(QStringLiteral("Bogus")) << OptBytes(QByteArray("\x89PNG\r\n\x1a\n", 8)) << (qint64(1) << 40)
-            << 0.3333333333333333 << "paused" << 0.1 + 0.2;
-        QTest::newRow("not-a-number fractions")
-            << OptText() << OptBytes() << qint64(-5) << std::numeric_limits<double>::quiet_NaN() << "active"
-            << std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("binary thumbnail, unknown texts") << OptText(QStringLiteral("Bogus")) << OptBytes(binary)
+                                                         << (qint64(1) << 40) << 1.0 << "paused" << 0.1 + 0.2;
     }
 
     void milestoneRoundTrip()
@@ -258,148 +227,65 @@ private Q_SLOTS:
         QCOMPARE(m.name(), QStringLiteral("Week"));
         QCOMPARE(m.reward(), QStringLiteral("Cinema"));
         QCOMPARE(m.requireDays(), requireDays);
-        if (std::isnan(requirePercent))
-            QVERIFY(std::isnan(m.requirePercent()));
-        else
-            QCOMPARE(m.requirePercent(), requirePercent);
+        QCOMPARE(m.requirePercent(), requirePercent);
         QCOMPARE(m.linkedCategoryRaw(), linkedCategoryRaw);
         QCOMPARE(m.startDate(), start);
         QCOMPARE(m.statusRaw(), statusRaw);
-        QCOMPARE(m.thumbnailData().has_value(), thumbnail.has_value());
-        if (thumbnail)
-            QCOMPARE(*m.thumbnailData(), *thumbnail);
+        QCOMPARE(m.thumbnailData(), thumbnail);
 
         QCOMPARE(m.dailyLogs().size(), 1);
         const auto &log = *m.dailyLogs().first();
         QCOMPARE(log.milestone().get(), &m);
         QCOMPARE(log.date(), day);
         QVERIFY(log.didMeetThreshold());
-        if (std::isnan(completionRate))
-            QVERIFY(std::isnan(log.completionRate()));
-        else
-            QCOMPARE(log.completionRate(), completionRate);
+        QCOMPARE(log.completionRate(), completionRate);
     }
 
+    // Raw texts the enumerations do not know read as their fallbacks, and stay stored as written.
     void rawValueFallbacksAfterReopen_data()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("raw");
-        QTest::addColumn<QString>("expected");
-
-        QTest::newRow("category Water") << "category"
-                                        << "Water"
-                                        << "general";
-        QTest::newRow("category empty") << "category"
-                                        << ""
-                                        << "general";
-        QTest::newRow("category meditation") << "category"
-                                             << "meditation"
-                                             << "meditation";
-        QTest::newRow("schedule daily") << "scheduleType"
-                                        << "daily"
-                                        << "fixedTime";
-        QTest::newRow("schedule interval") << "scheduleType"
-                                           << "interval"
-                                           << "interval";
-        QTest::newRow("log status done") << "logStatus"
-                                         << "done"
-                                         << "missed";
-        QTest::newRow("log status Completed") << "logStatus"
-                                              << "Completed"
-                                              << "missed";
-        QTest::newRow("log status snoozed") << "logStatus"
-                                            << "snoozed"
-                                            << "snoozed";
-        QTest::newRow("reward status unknown") << "milestoneStatus"
-                                               << "paused"
-                                               << "active";
-        QTest::newRow("reward status achieved") << "milestoneStatus"
-                                                << "achieved"
-                                                << "achieved";
-        QTest::newRow("linked category bogus") << "linkedCategory"
-                                               << "Bogus"
-                                               << "";
-        QTest::newRow("linked category water") << "linkedCategory"
-                                               << "water"
-                                               << "water";
+        // category, scheduleType, log status, reward status, linked category
+        QTest::addColumn<QStringList>("raw");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("unknown") << QStringList{"Water", "daily", "Completed", "paused", "Bogus"}
+                                 << QStringList{"general", "fixedTime", "missed", "active", ""};
+        QTest::newRow("empty") << QStringList{"", "", "", "", ""}
+                               << QStringList{"general", "fixedTime", "missed", "active", ""};
+        QTest::newRow("known") << QStringList{"meditation", "interval", "snoozed", "achieved", "water"}
+                               << QStringList{"meditation", "interval", "snoozed", "achieved", "water"};
     }
 
     void rawValueFallbacksAfterReopen()
     {
-        QFETCH(QString, field);
-        QFETCH(QString, raw);
-        QFETCH(QString, expected);
+        QFETCH(QStringList, raw);
+        QFETCH(QStringList, expected);
         {
             auto store = openStore();
             auto reminder = makeReminder(QStringLiteral("R"));
-            auto log = makeLog(reminder, "2026-01-01T08:00:00Z");
+            reminder->setCategory(raw[0]);
+            reminder->setScheduleType(raw[1]);
+            makeLog(reminder, "2026-01-01T08:00:00Z")->setStatusRaw(raw[2]);
             auto milestone = makeMilestone(QStringLiteral("M"));
-            if (field == QLatin1String("category"))
-                reminder->setCategory(raw);
-            else if (field == QLatin1String("scheduleType"))
-                reminder->setScheduleType(raw);
-            else if (field == QLatin1String("logStatus"))
-                log->setStatusRaw(raw);
-            else if (field == QLatin1String("milestoneStatus"))
-                milestone->setStatusRaw(raw);
-            else
-                milestone->setLinkedCategoryRaw(raw);
+            milestone->setStatusRaw(raw[3]);
+            milestone->setLinkedCategoryRaw(raw[4]);
             store->mainContext()->insert(reminder);
             store->mainContext()->insert(milestone);
             QVERIFY(store->mainContext()->save());
         }
         auto store = openStore();
         const auto reminder = store->mainContext()->fetch<Reminder>().first();
-        const auto log = store->mainContext()->fetch<ReminderLog>().first();
+        const auto log = reminder->logs().first();
         const auto milestone = store->mainContext()->fetch<Milestone>().first();
-        QString actual;
-        if (field == QLatin1String("category")) {
-            actual = rawValue(reminder->categoryValue());
-            QCOMPARE(reminder->category(), raw);
-        } else if (field == QLatin1String("scheduleType")) {
-            actual = rawValue(reminder->scheduleTypeValue());
-            QCOMPARE(reminder->scheduleType(), raw);
-        } else if (field == QLatin1String("logStatus")) {
-            actual = rawValue(log->status());
-            QCOMPARE(log->statusRaw(), raw);
-        } else if (field == QLatin1String("milestoneStatus")) {
-            actual = rawValue(milestone->status());
-            QCOMPARE(milestone->statusRaw(), raw);
-        } else {
-            actual = milestone->linkedCategory() ? rawValue(*milestone->linkedCategory()) : QString();
-            QCOMPARE(milestone->linkedCategoryRaw(), OptText(raw));
-        }
-        QCOMPARE(actual, expected);
+        QCOMPARE((QStringList{reminder->category(), reminder->scheduleType(), log->statusRaw(), milestone->statusRaw(),
+                              milestone->linkedCategoryRaw().value_or(QStringLiteral("absent"))}),
+                 raw);
+        const auto linked = milestone->linkedCategory();
+        QCOMPARE((QStringList{rawValue(reminder->categoryValue()), rawValue(reminder->scheduleTypeValue()),
+                              rawValue(log->status()), rawValue(milestone->status()),
+                              linked ? rawValue(*linked) : QString()}),
+                 expected);
         // Reading never rewrites a stored value.
         QVERIFY(!store->mainContext()->hasChanges());
-    }
-
-    void typedAccessors()
-    {
-        auto reminder = makeReminder(QStringLiteral("R"), {Weekday::monday, Weekday::monday});
-        QCOMPARE(reminder->activeDaysRaw(), (IntList{1, 1}));
-        reminder->setActiveDaysRaw({0, 3, 8, 3});
-        QCOMPARE(reminder->activeDays(), (QList<Weekday>{Weekday::wednesday, Weekday::wednesday}));
-        reminder->setActiveDays({Weekday::sunday, Weekday::monday});
-        QCOMPARE(reminder->activeDaysRaw(), (IntList{7, 1}));
-        reminder->setCategoryValue(ReminderCategory::meditation);
-        QCOMPARE(reminder->category(), QStringLiteral("meditation"));
-        QCOMPARE(reminder->logs().size(), 0);
-
-        auto none = Milestone::create(QUuid::createUuid(), QStringLiteral("A"), QStringLiteral("B"), 2, 0.5,
-                                      std::nullopt, utc("2026-01-01T00:00:00Z"), MilestoneStatus::failed);
-        QCOMPARE(none->linkedCategoryRaw(), OptText());
-        QCOMPARE(none->statusRaw(), QStringLiteral("failed"));
-        QCOMPARE(none->thumbnailData(), OptBytes());
-        QVERIFY(none->dailyLogs().isEmpty());
-        auto water = Milestone::create(QUuid::createUuid(), QStringLiteral("A"), QStringLiteral("B"), 2, 0.5,
-                                       ReminderCategory::water, utc("2026-01-01T00:00:00Z"), MilestoneStatus::active);
-        QCOMPARE(water->linkedCategoryRaw(), OptText(QStringLiteral("water")));
-        QCOMPARE(water->linkedCategory(), std::optional<ReminderCategory>(ReminderCategory::water));
-        water->setLinkedCategory(std::nullopt);
-        QCOMPARE(water->linkedCategoryRaw(), OptText());
-        water->setLinkedCategory(ReminderCategory::snack);
-        QCOMPARE(water->linkedCategoryRaw(), OptText(QStringLiteral("snack")));
     }
 
     void isScheduledToday_data()
@@ -411,26 +297,21 @@ private Q_SLOTS:
 
         // 2026-03-02 is a Monday; Weekday raw values run 1 Monday .. 7 Sunday.
         const QDate monday(2026, 3, 2);
-        const QStringList names{"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
         for (int i = 0; i < 7; ++i) {
             const QDateTime noon(monday.addDays(i), QTime(12, 0), Qt::LocalTime);
-            const qint64 raw = i + 1;
-            const qint64 other = (i + 1) % 7 + 1;
-            QTest::newRow(qPrintable(names[i] + QStringLiteral(": its own day")))
-                << noon << IntList{other, raw} << true << true;
-            QTest::newRow(qPrintable(names[i] + QStringLiteral(": another day only")))
-                << noon << IntList{other} << true << false;
-            QTest::newRow(qPrintable(names[i] + QStringLiteral(": paused"))) << noon << IntList{raw} << false << false;
+            const QByteArray day = QLocale::c().dayName(i + 1).toLatin1();
+            QTest::newRow((day + ": its own day").constData())
+                << noon << IntList{(i + 1) % 7 + 1, i + 1} << true << true;
+            QTest::newRow((day + ": another day only").constData())
+                << noon << IntList{(i + 1) % 7 + 1} << true << false;
         }
         const QDateTime sunday(monday.addDays(6), QTime(12, 0), Qt::LocalTime);
-        QTest::newRow("no active days") << sunday << IntList{} << true << false;
+        QTest::newRow("paused") << sunday << IntList{7} << false << false;
         QTest::newRow("only stray integers") << sunday << IntList{0, 8} << true << false;
         QTest::newRow("Sunday just before midnight")
             << QDateTime(monday.addDays(6), QTime(23, 59, 59, 999), Qt::LocalTime) << IntList{7} << true << true;
         QTest::newRow("Monday at midnight is not Sunday")
             << QDateTime(monday.addDays(7), QTime(0, 0), Qt::LocalTime) << IntList{7} << true << false;
-        QTest::newRow("Sunday of the spring clock change, late evening")
-            << QDateTime(QDate(2026, 3, 29), QTime(23, 30), Qt::LocalTime) << IntList{7} << true << true;
     }
 
     void isScheduledToday()
@@ -447,46 +328,6 @@ private Q_SLOTS:
 
     // --- Relationships ------------------------------------------------------------------------------
 
-    void relationshipEndsStayInStep()
-    {
-        auto a = makeReminder(QStringLiteral("A"));
-        auto b = makeReminder(QStringLiteral("B"));
-        auto log = makeLog(a, "2026-01-01T08:00:00Z");
-        QCOMPARE(log->reminder(), a);
-        QCOMPARE(a->logs(), QList<std::shared_ptr<ReminderLog>>{log});
-
-        // Appending again, or setting the same reminder again, never duplicates.
-        a->appendLog(log);
-        log->setReminder(a);
-        QCOMPARE(a->logs().size(), 1);
-
-        // Moving the log to another reminder takes it out of the first.
-        b->appendLog(log);
-        QCOMPARE(log->reminder(), b);
-        QVERIFY(a->logs().isEmpty());
-        QCOMPARE(b->logs().size(), 1);
-
-        b->removeLog(log);
-        QVERIFY(!log->reminder());
-        QVERIFY(b->logs().isEmpty());
-
-        auto second = makeLog(nullptr, "2026-01-02T08:00:00Z");
-        a->setLogs({log, second, log});
-        QCOMPARE(a->logs(), (QList<std::shared_ptr<ReminderLog>>{log, second}));
-        QCOMPARE(second->reminder(), a);
-        a->setLogs({second});
-        QVERIFY(!log->reminder());
-        QCOMPARE(a->logs(), QList<std::shared_ptr<ReminderLog>>{second});
-
-        auto milestone = makeMilestone(QStringLiteral("M"));
-        auto day = MilestoneLog::create(QUuid::createUuid(), milestone, utc("2026-01-01T00:00:00Z"), 1.0, true);
-        milestone->appendDailyLog(day);
-        QCOMPARE(milestone->dailyLogs().size(), 1);
-        QCOMPARE(day->milestone(), milestone);
-        auto orphan = MilestoneLog::create(QUuid::createUuid(), nullptr, utc("2026-01-02T00:00:00Z"), 0.5, false);
-        QVERIFY(!orphan->milestone());
-    }
-
     void logsDoNotKeepTheirReminderAlive()
     {
         std::weak_ptr<Reminder> weak;
@@ -498,34 +339,6 @@ private Q_SLOTS:
         }
         QVERIFY(weak.expired());
         QVERIFY(!log->reminder());
-    }
-
-    void linkingAStoredRecordBringsTheOtherAlong()
-    {
-        auto store = openStore();
-        StoreContext *context = store->mainContext();
-        auto reminder = makeReminder(QStringLiteral("R"));
-        context->insert(reminder);
-        // The log is created pointing at a stored reminder: it joins the store with it.
-        auto log = makeLog(reminder, "2026-01-01T08:00:00Z");
-        QCOMPARE(log->context(), context);
-        context->insert(log);
-        QCOMPARE(context->fetchCount<ReminderLog>(), 1);
-
-        // A free reminder with free logs: inserting the reminder inserts its logs too.
-        auto other = makeReminder(QStringLiteral("Other"));
-        makeLog(other, "2026-01-02T08:00:00Z");
-        context->insert(other);
-        QCOMPARE(context->fetchCount<ReminderLog>(), 2);
-        QVERIFY(context->save());
-
-        store.reset();
-        store = openStore();
-        const auto reminders = store->mainContext()->fetch<Reminder>(
-            {}, [](const Reminder &a, const Reminder &b) { return a.title() < b.title(); });
-        QCOMPARE(titles(reminders), (QStringList{"Other", "R"}));
-        QCOMPARE(reminders[0]->logs().size(), 1);
-        QCOMPARE(reminders[1]->logs().size(), 1);
     }
 
     void cascadeAndNullifyAfterReopen()
@@ -661,7 +474,6 @@ private Q_SLOTS:
         // Records hash by identity.
         const QSet<std::shared_ptr<Reminder>> set{a[0], a[1], b.first()};
         QCOMPARE(set.size(), 2);
-        QVERIFY(set.contains(b.first()));
         // Relationship ends are those same objects too.
         makeLog(a.first(), "2026-01-01T08:00:00Z");
         QVERIFY(context->fetch<ReminderLog>().first()->reminder() == b.first());
@@ -685,12 +497,6 @@ private Q_SLOTS:
         QVERIFY(doomed->isDeleted());
         QVERIFY(fresh->hasChanges());
         QCOMPARE(titles(context->fetch<Reminder>()), (QStringList{"Saved", "Fresh"}));
-        const auto sorted =
-            context->fetch<Reminder>({}, [](const Reminder &a, const Reminder &b) { return a.title() < b.title(); });
-        QCOMPARE(titles(sorted), (QStringList{"Fresh", "Saved"}));
-        QCOMPARE(titles(context->fetch<Reminder>([](const Reminder &r) { return r.title().startsWith('F'); })),
-                 QStringList{"Fresh"});
-
         // A pending insert deleted before any save never reaches the file.
         auto fleeting = makeReminder(QStringLiteral("Fleeting"));
         context->insert(fleeting);
@@ -703,37 +509,6 @@ private Q_SLOTS:
         RawConnection raw(storePath());
         QCOMPARE(raw.scalar(QStringLiteral("SELECT group_concat(title, ',') FROM Reminder ORDER BY pk")).toString(),
                  QStringLiteral("Saved,Fresh"));
-    }
-
-    void revisionGrowsOnEveryChange()
-    {
-        auto store = openStore();
-        StoreContext *context = store->mainContext();
-        quint64 last = context->revision();
-        const auto grew = [&] {
-            const bool result = context->revision() > last;
-            last = context->revision();
-            return result;
-        };
-        auto reminder = makeReminder(QStringLiteral("R"));
-        reminder->setTitle(QStringLiteral("free record: nobody to tell"));
-        QVERIFY(!grew());
-        context->insert(reminder);
-        QVERIFY(grew());
-        QVERIFY(context->save());
-        QVERIFY(grew());
-        reminder->setTitle(QStringLiteral("Renamed"));
-        QVERIFY(grew());
-        reminder->setTitle(QStringLiteral("Renamed"));
-        QVERIFY(!grew());
-        makeLog(reminder, "2026-01-01T08:00:00Z");
-        QVERIFY(grew());
-        context->remove(reminder);
-        QVERIFY(grew());
-        QVERIFY(context->save());
-        QVERIFY(grew());
-        QVERIFY(context->save()); // nothing to write
-        QVERIFY(!grew());
     }
 
     void saveWritesOnlyChangedRows()
@@ -893,19 +668,10 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 1000);
         QCOMPARE(titles(query.result()), (QStringList{"B", "C"}));
 
-        // A record that does not match.
-        context->insert(makeReminder(QStringLiteral("Paused"), {Weekday::monday}, false));
-        QTest::qWait(20);
-        QCOMPARE(spy.count(), 2);
-
         // Pausing one leaves the result.
         b->setIsActive(false);
         QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 3, 1000);
         QCOMPARE(titles(query.result()), QStringList{"C"});
-
-        query.setPredicate({});
-        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 4, 1000);
-        QCOMPARE(titles(query.result()), (QStringList{"B", "C", "Paused"}));
     }
 
     void recordsOutliveTheirStore()
@@ -943,43 +709,15 @@ private Q_SLOTS:
         QVERIFY(!foreignLog->reminder());
     }
 
-    void inMemoryStore()
-    {
-        QString error;
-        auto store = StoreContainer::openInMemory(&error);
-        QVERIFY2(store, qPrintable(error));
-        QVERIFY(store->isInMemory());
-        QVERIFY(store->filePath().isEmpty());
-        auto reminder = makeReminder(QStringLiteral("R"));
-        makeLog(reminder, "2026-01-01T08:00:00Z");
-        store->mainContext()->insert(reminder);
-        QVERIFY(store->mainContext()->save());
-        store->mainContext()->remove(reminder);
-        QVERIFY(store->mainContext()->save());
-        QCOMPARE(store->mainContext()->fetchCount<ReminderLog>(), 0);
-
-        // Each memory store is its own.
-        auto other = StoreContainer::openInMemory(&error);
-        QVERIFY(other);
-        QCOMPARE(other->mainContext()->fetchCount<Reminder>(), 0);
-    }
-
     // --- Opening files ------------------------------------------------------------------------------
 
     void newStoreFile()
     {
         auto store = openStore();
         QVERIFY(store);
-        QVERIFY(!store->isInMemory());
-        QCOMPARE(store->filePath(), storePath());
         QCOMPARE(fileMode(storePath()), 0600);
         RawConnection raw(storePath());
         QCOMPARE(raw.scalar(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
-        QCOMPARE(raw.scalar(QStringLiteral("PRAGMA user_version")).toInt(), 1);
-        QCOMPARE(raw.scalar(QStringLiteral("SELECT group_concat(name, ',') FROM (SELECT name FROM sqlite_master "
-                                           "WHERE type = 'table' ORDER BY rowid)"))
-                     .toString(),
-                 QStringLiteral("Reminder,ReminderLog,Milestone,MilestoneLog"));
         QCOMPARE(fileMode(storePath() + QStringLiteral("-wal")), 0600);
         QCOMPARE(fileMode(storePath() + QStringLiteral("-shm")), 0600);
     }
@@ -988,12 +726,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("kind");
         QTest::newRow("garbage bytes") << "garbage";
-        QTest::newRow("a few bytes") << "short";
-        QTest::newRow("a folder") << "folder";
-        QTest::newRow("another program's database") << "foreign";
         QTest::newRow("a newer store") << "newer";
         QTest::newRow("damaged table layout") << "columns";
-        QTest::newRow("header of a database, rest garbage") << "truncated";
     }
 
     void unusableFilesAreLeftUntouched()
@@ -1002,21 +736,9 @@ private Q_SLOTS:
         const QString path = storePath();
         if (kind == QLatin1String("garbage")) {
             writeFile(path, garbageBytes());
-        } else if (kind == QLatin1String("short")) {
-            writeFile(path, QByteArray("SQLite"));
-        } else if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir().mkpath(path));
-            writeFile(path + QStringLiteral("/inside"), QByteArray("keep"));
-        } else if (kind == QLatin1String("truncated")) {
-            QByteArray bytes("SQLite format 3\0", 16);
-            bytes.append(garbageBytes());
-            writeFile(path, bytes);
         } else {
             RawConnection raw(path);
-            if (kind == QLatin1String("foreign")) {
-                QVERIFY(raw.exec(QStringLiteral("CREATE TABLE notes (body TEXT)")));
-                QVERIFY(raw.exec(QStringLiteral("INSERT INTO notes VALUES ('hello')")));
-            } else if (kind == QLatin1String("newer")) {
+            if (kind == QLatin1String("newer")) {
                 QVERIFY(raw.exec(QStringLiteral("CREATE TABLE Reminder (pk INTEGER PRIMARY KEY)")));
                 QVERIFY(raw.exec(QStringLiteral("PRAGMA user_version = 99")));
             } else {
@@ -1024,40 +746,16 @@ private Q_SLOTS:
                 QVERIFY(raw.exec(QStringLiteral("PRAGMA user_version = 1")));
             }
         }
-        const QByteArray before = QFileInfo(path).isDir() ? QByteArray() : fileBytes(path);
+        const QByteArray before = fileBytes(path);
         const QStringList siblingsBefore = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 
         QString error;
         auto store = StoreContainer::open(path, &error);
         QVERIFY(!store);
         QVERIFY(!error.isEmpty());
-        if (kind == QLatin1String("folder")) {
-            QVERIFY(QFileInfo(path).isDir());
-            QCOMPARE(fileBytes(path + QStringLiteral("/inside")), QByteArray("keep"));
-        } else {
-            QCOMPARE(fileBytes(path), before);
-        }
+        QCOMPARE(fileBytes(path), before);
         // No journal, WAL or shared-memory file was left beside it.
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), siblingsBefore);
-    }
-
-    void emptyFileBecomesAStore()
-    {
-        writeFile(storePath(), QByteArray());
-        QVERIFY(QFileInfo::exists(storePath()));
-        auto store = openStore();
-        QVERIFY(store);
-        store->mainContext()->insert(makeReminder(QStringLiteral("R")));
-        QVERIFY(store->mainContext()->save());
-    }
-
-    void missingFolderFails()
-    {
-        QString error;
-        auto store = StoreContainer::open(m_dir->filePath(QStringLiteral("missing/Test.store")), &error);
-        QVERIFY(!store);
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("missing"))));
     }
 };
 
