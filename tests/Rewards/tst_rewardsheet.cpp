@@ -89,32 +89,17 @@ private Q_SLOTS:
         QVERIFY(!view->isEditing());
         QCOMPARE(view->titleText(), QStringLiteral("New reward"));
         QCOMPARE(view->nameField()->text(), QString());
-        QCOMPARE(view->nameField()->placeholderText(), QStringLiteral("Burger run"));
-        QCOMPARE(view->nameField()->accessibleName(), QStringLiteral("Reward name"));
         QCOMPARE(view->daysStepper()->valueText(), QStringLiteral("10 days"));
-        QCOMPARE(view->daysStepper()->accessibleName(), QStringLiteral("Required days: 10"));
         QCOMPARE(view->thresholdSlider()->slider()->value(), 6);
         QCOMPARE(view->thresholdValueLabel(), QStringLiteral("80%"));
         QCOMPARE(view->thresholdSubtitleText()->text(), QStringLiteral("80% completion required"));
-        QCOMPARE(view->thresholdSlider()->accessibleName(), QStringLiteral("Completion threshold: 80 percent"));
         QCOMPARE(view->categoryMenu()->displayedTitle(), QStringLiteral("All habits"));
-        QCOMPARE(view->categoryMenu()->accessibleName(), QStringLiteral("Linked habit category"));
         QVERIFY(!view->previewShowsPicture());
         QCOMPARE(view->imageButton()->title(), QStringLiteral("Choose image"));
         QVERIFY(!view->removeButton()->isVisible());
         QCOMPARE(view->saveButton()->title(), QStringLiteral("Save reward"));
-        QCOMPARE(view->saveButton()->accessibleName(), QStringLiteral("Save reward"));
         QVERIFY(!view->saveButton()->isEnabled());
         QVERIFY(!view->saveButton()->isDisabled()); // blocked by the platform state, not its own look
-        QCOMPARE(view->cancelButton()->width(), 112);
-        QCOMPARE(view->saveButton()->width(), 160);
-        QCOMPARE(view->closeButton()->accessibleName(), QStringLiteral("Close"));
-        QVERIFY(view->width() >= 480 && view->height() >= 480);
-        QCOMPARE(MilestoneFormView::sectionTitles(),
-                 QList<QString>({QStringLiteral("Add a photo?"), QStringLiteral("What are you earning?"),
-                                 QStringLiteral("How many days in a row?"),
-                                 QStringLiteral("How much of your habits counts as a good day?"),
-                                 QStringLiteral("Tie it to a category?")}));
     }
 
     void editSheet()
@@ -203,20 +188,6 @@ private Q_SLOTS:
         }
     }
 
-    void thresholdSteps()
-    {
-        const auto view = sheet(nullptr);
-        QSlider *slider = view->thresholdSlider()->slider();
-        QCOMPARE(slider->maximum() - slider->minimum(), 10);
-        for (int step = 0; step <= 10; ++step) {
-            slider->setValue(slider->minimum() + step);
-            const int percent = 50 + 5 * step;
-            QVERIFY(std::abs(view->viewModel()->requirePercent() - percent / 100.0) < 1e-9);
-            QCOMPARE(view->thresholdValueLabel(), QStringLiteral("%1%").arg(percent));
-            QCOMPARE(view->thresholdSubtitleText()->text(), QStringLiteral("%1% completion required").arg(percent));
-        }
-    }
-
     void wholePercentCutsTowardZero_data()
     {
         QTest::addColumn<double>("fraction");
@@ -240,44 +211,6 @@ private Q_SLOTS:
         QCOMPARE(MilestoneFormView::wholePercent(fraction), percent);
     }
 
-    void categoryMenu_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<std::optional<QString>>("stored");
-        const QList<std::optional<QString>> raws = {std::nullopt,
-                                                    QStringLiteral("meal"),
-                                                    QStringLiteral("snack"),
-                                                    QStringLiteral("water"),
-                                                    QStringLiteral("movement"),
-                                                    QStringLiteral("meditation"),
-                                                    QStringLiteral("general")};
-        const auto titles = MilestoneFormView::categoryTitles();
-        for (int i = 0; i < titles.size(); ++i)
-            QTest::newRow(qPrintable(titles[i].second)) << i << titles[i].second << raws[i];
-    }
-
-    void categoryMenu()
-    {
-        QFETCH(int, index);
-        QFETCH(QString, title);
-        QFETCH(std::optional<QString>, stored);
-        // Start elsewhere so that every choice is a change.
-        const auto view =
-            sheet(storedReward({.linkedCategoryRaw = index == 3 ? QStringLiteral("meal") : QStringLiteral("water")}));
-        QMenu *menu = view->categoryMenu()->popupMenu();
-        const QList<QAction *> actions = menu->actions();
-        QCOMPARE(actions.size(), 7);
-        QCOMPARE(actions[index]->text(), title);
-        QCOMPARE(actions[index]->icon().isNull(), index == 0);
-        actions[index]->trigger();
-        menu->close();
-        QCOMPARE(view->categoryMenu()->displayedTitle(), title);
-        QTest::mouseClick(view->saveButton(), Qt::LeftButton);
-        m_store->reopen();
-        QCOMPARE(m_store->context()->fetch<Milestone>().first()->linkedCategoryRaw(), stored);
-    }
-
     void pickingAPicture_data()
     {
         QTest::addColumn<QString>("kind");
@@ -285,12 +218,9 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("storedSize"); // invalid: the bytes are not an image
         QTest::newRow("cancelled") << "cancel" << false << QSize();
         QTest::newRow("4000 x 3000 photo") << "photo" << true << QSize(512, 384);
-        QTest::newRow("small PNG") << "small" << true << QSize(40, 30);
         QTest::newRow("6,000,000 bytes") << "large" << false << QSize();
-        QTest::newRow("exactly 5,242,880 bytes of text") << "limit" << true << QSize();
         QTest::newRow("text file") << "text" << true << QSize();
         QTest::newRow("missing file") << "missing" << false << QSize();
-        QTest::newRow("folder") << "folder" << false << QSize();
     }
 
     void pickingAPicture()
@@ -302,12 +232,8 @@ private Q_SLOTS:
         QByteArray bytes;
         if (kind == QLatin1String("photo")) {
             bytes = encodedImage(QSize(4000, 3000), "JPEG");
-        } else if (kind == QLatin1String("small")) {
-            bytes = encodedImage(QSize(40, 30), "PNG");
         } else if (kind == QLatin1String("large")) {
             bytes = QByteArray(6000000, 'x');
-        } else if (kind == QLatin1String("limit")) {
-            bytes = QByteArray(RewardImage::maxFileBytes, 'x');
         } else if (kind == QLatin1String("text")) {
             bytes = "just some words";
         }
@@ -315,8 +241,6 @@ private Q_SLOTS:
             path = file(kind, bytes);
         else if (kind == QLatin1String("missing"))
             path = m_files.filePath(QStringLiteral("nowhere.jpg"));
-        else if (kind == QLatin1String("folder"))
-            path = m_files.path();
 
         const QByteArray before = encodedImage(QSize(30, 30), "JPEG");
         const auto chooser = std::make_shared<FakeChooser>(path);
@@ -427,15 +351,6 @@ private Q_SLOTS:
         QCOMPARE(saved.size(), editing || written ? 1 : 0);
         if (!saved.isEmpty())
             QCOMPARE(saved.first()->name(), written ? QStringLiteral("Cinema night") : QStringLiteral("Burger run"));
-    }
-
-    // The signal follows the save of a new reward even when that save wrote nothing.
-    void signalAlsoAfterAnEmptySave()
-    {
-        const auto view = sheet(nullptr);
-        view->saveAndDismiss();
-        QCOMPARE(m_signals, QStringList{QStringLiteral("milestone.created")});
-        QCOMPARE(m_store->context()->fetchCount<Milestone>(), 0);
     }
 
     // The chooser runs its own event loop; if the sheet goes away meanwhile nothing may touch it.

@@ -189,143 +189,6 @@ private slots:
 
     // ---- texts
 
-    void rewardFilterRawValues()
-    {
-        QCOMPARE(ReminderListView::rawValue(ReminderListView::RewardFilter::all), QStringLiteral("All"));
-        QCOMPARE(ReminderListView::rewardFilterFromRaw("Nearest"), ReminderListView::RewardFilter::nearest);
-        QCOMPARE(ReminderListView::rewardFilterFromRaw("all"), std::nullopt);
-        QCOMPARE(ReminderListView::rewardFilterFromRaw(""), std::nullopt);
-    }
-
-    void tipOfTheDay_data()
-    {
-        QTest::addColumn<QDate>("day");
-        QTest::addColumn<int>("tip");
-        QTest::newRow("1 January") << QDate(2026, 1, 1) << 1;
-        QTest::newRow("6 January") << QDate(2026, 1, 6) << 0;
-        QTest::newRow("7 January") << QDate(2026, 1, 7) << 1;
-        QTest::newRow("31 December of a leap year") << QDate(2028, 12, 31) << 0;
-        QTest::newRow("10 June") << QDate(2026, 6, 10) << 5;
-    }
-
-    void tipOfTheDay()
-    {
-        QFETCH(QDate, day);
-        QFETCH(int, tip);
-        QCOMPARE(ReminderListView::tipOfTheDay(at(day, 12, 0)), ReminderListView::headerTips().at(tip));
-    }
-
-    void dayKey_data()
-    {
-        QTest::addColumn<QDate>("day");
-        QTest::addColumn<QString>("key");
-        QTest::newRow("no leading zeros") << QDate(2026, 1, 5) << "2026-1-5";
-        QTest::newRow("two digits") << QDate(2026, 11, 15) << "2026-11-15";
-    }
-
-    void dayKey()
-    {
-        QFETCH(QDate, day);
-        QFETCH(QString, key);
-        QCOMPARE(ReminderListView::dayKey(at(day, 23, 59)), key);
-    }
-
-    void listTitle_data()
-    {
-        QTest::addColumn<int>("overdue");
-        QTest::addColumn<int>("skipped");
-        QTest::addColumn<int>("upcoming");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("overdue first") << 1 << 1 << 0 << "Needs attention";
-        QTest::newRow("only skipped left") << 0 << 2 << 0 << "Recoverable";
-        QTest::newRow("skipped and upcoming") << 0 << 1 << 1 << "Up next";
-        QTest::newRow("nothing open") << 0 << 0 << 0 << "Up next";
-    }
-
-    void listTitle()
-    {
-        QFETCH(int, overdue);
-        QFETCH(int, skipped);
-        QFETCH(int, upcoming);
-        QFETCH(QString, title);
-        QCOMPARE(ReminderListView::todayListTitle(overdue, skipped, upcoming), title);
-    }
-
-    void subtitleAndExpandTitle_data()
-    {
-        QTest::addColumn<int>("completed");
-        QTest::addColumn<bool>("showAll");
-        QTest::addColumn<QString>("subtitle");
-        QTest::addColumn<QString>("expand");
-        QTest::newRow("one") << 1 << false << "1 handled today"
-                             << "Show all 1";
-        QTest::newRow("two") << 2 << false << "2 handled today"
-                             << "Show all 2";
-        QTest::newRow("five collapsed") << 5 << false << "5 handled today. Keeping it compact."
-                                        << "Show all 5";
-        QTest::newRow("three expanded") << 3 << true << "3 handled today"
-                                        << "Show less";
-    }
-
-    void subtitleAndExpandTitle()
-    {
-        QFETCH(int, completed);
-        QFETCH(bool, showAll);
-        QFETCH(QString, subtitle);
-        QFETCH(QString, expand);
-        QCOMPARE(ReminderListView::todayListSubtitle(completed, showAll), subtitle);
-        QCOMPARE(ReminderListView::expandControlTitle(showAll, completed), expand);
-    }
-
-    void percentages_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("listPercent"); // truncated
-        QTest::addColumn<qint64>("momentum");     // rounded, halves away from zero
-        QTest::newRow("one third") << 1.0 / 3 << "33%" << qint64(33);
-        QTest::newRow("two thirds") << 2.0 / 3 << "66%" << qint64(67);
-        QTest::newRow("six sevenths") << 6.0 / 7 << "85%" << qint64(86);
-        QTest::newRow("half a step") << 0.125 << "12%" << qint64(13);
-        QTest::newRow("almost all") << 0.999 << "99%" << qint64(100);
-        QTest::newRow("all") << 1.0 << "100%" << qint64(100);
-        QTest::newRow("nothing") << 0.0 << "0%" << qint64(0);
-        QTest::newRow("not a number") << std::nan("") << "0%" << qint64(0);
-    }
-
-    void percentages()
-    {
-        QFETCH(double, value);
-        QFETCH(QString, listPercent);
-        QFETCH(qint64, momentum);
-        QCOMPARE(ReminderListView::progressPercentText(value), listPercent);
-        QCOMPARE(ReminderListView::momentumPercent(value), momentum);
-    }
-
-    void thresholdAndSubtitle_data()
-    {
-        QTest::addColumn<std::optional<QString>>("category");
-        QTest::addColumn<double>("percent");
-        QTest::addColumn<QString>("subtitle");
-        QTest::newRow("all habits") << std::optional<QString>() << 0.8 << QStringLiteral("All habits \u00B7 80%");
-        QTest::newRow("meditation") << std::optional<QString>("meditation") << 0.8
-                                    << QStringLiteral("Meditation \u00B7 80%");
-        QTest::newRow("unknown category")
-            << std::optional<QString>("dance") << 0.75 << QStringLiteral("All habits \u00B7 75%");
-        QTest::newRow("not a number") << std::optional<QString>("water") << std::nan("")
-                                      << QStringLiteral("Water \u00B7 0%");
-    }
-
-    void thresholdAndSubtitle()
-    {
-        QFETCH(std::optional<QString>, category);
-        QFETCH(double, percent);
-        QFETCH(QString, subtitle);
-        auto reward = makeMilestone(nullptr, "R", 5, MilestoneStatus::active, Clock::now(), percent);
-        reward->setLinkedCategoryRaw(category);
-        QCOMPARE(ReminderListView::rewardSubtitle(*reward, false), subtitle);
-        QCOMPARE(ReminderListView::rewardSubtitle(*reward, true), QStringLiteral("Earned \u2014 go get it"));
-    }
-
     // ---- sections
 
     void sections_data()
@@ -377,19 +240,6 @@ private slots:
         QCOMPARE(requested.count(), 1);
     }
 
-    void emptyStatePhraseChangesOnEveryRebuild()
-    {
-        auto &view = show();
-        QString previous = view.emptyState()->message();
-        for (int i = 0; i < 6; ++i) {
-            view.refreshTick();
-            settle(view);
-            QVERIFY(view.emptyState());
-            QVERIFY(view.emptyState()->message() != previous);
-            previous = view.emptyState()->message();
-        }
-    }
-
     void headerPills_data()
     {
         QTest::addColumn<bool>("withReminders");
@@ -413,16 +263,6 @@ private slots:
         auto &view = show();
         QCOMPARE(pillTexts(view), pills);
         QCOMPARE(static_cast<today::TodayHeaderCard *>(view.headerCard())->tip(), ReminderListView::headerTips().at(5));
-    }
-
-    void overduePillLeavesWhenTheLastOverdueIsDone()
-    {
-        auto late = makeReminder(context(), fixedAt("Late", 11, 0));
-        auto &view = show();
-        QCOMPARE(pillTexts(view).size(), 3);
-        view.viewModel()->skip(late);
-        settle(view);
-        QCOMPARE(pillTexts(view), (QStringList{"1 Left today", "0 Done"}));
     }
 
     // ---- today's list
@@ -621,31 +461,6 @@ private slots:
         QVERIFY(!rowOf(view, "openRow", *reminder));
     }
 
-    void newlyCompletedRowsAndTheListFadeIn()
-    {
-        Motion::setAnimationsEnabled(true);
-        const auto restore = qScopeGuard([] { Motion::setAnimationsEnabled(false); });
-        auto &view = show();
-        auto first = makeReminder(context(), fixedAt("First", 18, 0));
-        auto second = makeReminder(context(), fixedAt("Second", 19, 0));
-        context()->save();
-        settle(view);
-        QVERIFY(view.todayListCard()->graphicsEffect()); // the list replaces the empty state
-        QTRY_VERIFY_WITH_TIMEOUT(!view.todayListCard()->graphicsEffect(), 2000);
-
-        view.viewModel()->complete(first, false);
-        settle(view);
-        QWidget *row = rowOf(view, "completedRow", *first);
-        QVERIFY(today::opacityOf(row) < 0.9);
-        QTRY_COMPARE_WITH_TIMEOUT(today::opacityOf(rowOf(view, "completedRow", *first)), 0.9, 2000);
-
-        // A redraw for another reason leaves rows already shown alone.
-        view.viewModel()->complete(second, false);
-        settle(view);
-        QCOMPARE(today::opacityOf(rowOf(view, "completedRow", *first)), 0.9);
-        QVERIFY(today::opacityOf(rowOf(view, "completedRow", *second)) < 0.9);
-    }
-
     void completedReminderIgnoresTapAndCheckOff()
     {
         auto reminder = makeReminder(context(), fixedAt("Done", 18, 0));
@@ -658,36 +473,6 @@ private slots:
         row.tap();
         QTest::mouseClick(check, Qt::LeftButton);
         QCOMPARE(reminder->logs().size(), 1);
-    }
-
-    void completionPhraseStandsUnderItsOpenRow()
-    {
-        auto reminder = makeReminder(context(), fixedAt("Tea", 18, 0));
-        auto other = makeReminder(context(), fixedAt("Coffee", 19, 0));
-        auto &view = show();
-        auto timers = std::make_shared<VirtualTimerSource>();
-        view.viewModel()->setTimerSource(timers);
-        view.viewModel()->setRecentCompletion(reminder);
-        settle(view);
-        const QString phrase = childText(rowOf(view, "openRow", *reminder), "completionCopy");
-        QCOMPARE(phrase, *view.viewModel()->completionCopy(*reminder));
-        QVERIFY(childText(rowOf(view, "openRow", *other), "completionCopy").isEmpty());
-        timers->advance(2200);
-        settle(view);
-        QVERIFY(childText(rowOf(view, "openRow", *reminder), "completionCopy").isEmpty());
-    }
-
-    void intervalReminderShowsNoTime()
-    {
-        auto reminder = makeReminder(context(), intervalFrom("Sip", QTime(9, 0), QTime(20, 0), 60));
-        auto later = makeReminder(context(), intervalFrom("Stand", QTime(15, 0), QTime(20, 0), 60));
-        auto &view = show();
-        QWidget *overdue = rowOf(view, "overdueRow", *reminder);
-        QVERIFY(overdue);
-        QVERIFY(!overdue->findChild<Pill *>(QStringLiteral("timeCapsule")));
-        QWidget *open = rowOf(view, "openRow", *later);
-        QVERIFY(open);
-        QVERIFY(!open->findChild<QWidget *>(QStringLiteral("timeText")));
     }
 
     void unknownCategoryShowsGeneral()
@@ -743,16 +528,6 @@ private slots:
         QVERIFY(rowOf(view, "openRow", *reminder));
     }
 
-    void placeholderStoreUntilFirstShown()
-    {
-        makeReminder(context(), fixedAt("Walk", 18, 0));
-        context()->save();
-        ReminderListView view(context(), m_manager.get());
-        QVERIFY(view.viewModel()->modelContext() != context());
-        QVERIFY(view.viewModel()->reminders().isEmpty());
-        QVERIFY(view.emptyState());
-    }
-
     void pausingFromElsewhereRedrawsTheList()
     {
         auto reminder = makeReminder(context(), fixedAt("Walk", 18, 0));
@@ -803,19 +578,6 @@ private slots:
         QCOMPARE(names, expected);
     }
 
-    void nearestKeepsAllOrderForEqualProgress()
-    {
-        rewardWithProgress(context(), "Thirty", 10, 3, 3);
-        rewardWithProgress(context(), "Seventy old", 10, 7, 9);
-        rewardWithProgress(context(), "Seventy new", 10, 7, 8);
-        auto &view = show();
-        view.setRewardFilter(ReminderListView::RewardFilter::nearest);
-        QStringList names;
-        for (const auto &m : view.filteredRewardItems())
-            names << m->name();
-        QCOMPARE(names, (QStringList{"Seventy new", "Seventy old", "Thirty"}));
-    }
-
     void nearestWithOnlyEarnedRewardsShowsAll()
     {
         rewardWithProgress(context(), "Earned", 5, 5, 30, MilestoneStatus::achieved);
@@ -854,42 +616,6 @@ private slots:
             QStringLiteral("Old"));
     }
 
-    void featuredRewardTexts_data()
-    {
-        QTest::addColumn<int>("met");
-        QTest::addColumn<QString>("count");
-        QTest::addColumn<QString>("daysLeft");
-        QTest::addColumn<QString>("subtitle");
-        QTest::addColumn<QString>("tileSymbol");
-        QTest::newRow("running") << 3 << "3/10"
-                                 << "7 days left" << QStringLiteral("All habits \u00B7 80%") << "trophy";
-        QTest::newRow("nothing met") << 0 << "0/10"
-                                     << "10 days left" << QStringLiteral("All habits \u00B7 80%") << "trophy";
-        QTest::newRow("reached before its status turns")
-            << 10 << "Done"
-            << "" << QStringLiteral("Earned \u2014 go get it") << "star.fill";
-    }
-
-    void featuredRewardTexts()
-    {
-        QFETCH(int, met);
-        QFETCH(QString, count);
-        QFETCH(QString, daysLeft);
-        QFETCH(QString, subtitle);
-        QFETCH(QString, tileSymbol);
-        rewardWithProgress(context(), "Goal", 10, met, 12);
-        auto &view = show();
-        QWidget *featured = view.rewardsCard()->findChild<QWidget *>(QStringLiteral("featuredReward"));
-        QCOMPARE(childText(featured, "rewardCount"), count);
-        QCOMPARE(childText(featured, "daysLeft"), daysLeft);
-        QCOMPARE(childText(featured, "rewardSubtitle"), subtitle);
-        QCOMPARE(featured->findChild<today::IconTile *>(QStringLiteral("rewardTile"))->symbol(), tileSymbol);
-        auto *bar = featured->findChild<today::ProgressBar *>(QStringLiteral("rewardBar"));
-        QCOMPARE(bar->fraction(), met / 10.0);
-        QCOMPARE(bar->fillWidth(300), std::max(300 * met / 10.0, 10.0));
-        QVERIFY(featured->findChild<Pill *>(QStringLiteral("allHabitsPill")));
-    }
-
     void compactRewardReadsTruncatedPercent()
     {
         rewardWithProgress(context(), "First", 10, 9, 10);
@@ -905,45 +631,6 @@ private slots:
                             .last()
                             ->findChild<today::ProgressBar *>();
         QCOMPARE(zeroBar->fillWidth(200), 6.0);
-    }
-
-    void linkedCategoryShowsItsBadge()
-    {
-        auto reward = rewardWithProgress(context(), "Calm", 10, 1, 3);
-        reward->setLinkedCategoryRaw(QStringLiteral("meditation"));
-        auto &view = show();
-        QWidget *featured = view.rewardsCard()->findChild<QWidget *>(QStringLiteral("featuredReward"));
-        QCOMPARE(childText(featured, "rewardSubtitle"), QStringLiteral("Meditation \u00B7 80%"));
-        auto *badge = featured->findChild<CategoryBadge *>();
-        QVERIFY(badge);
-        QCOMPARE(badge->category(), ReminderCategory::meditation);
-        QVERIFY(badge->showLabel());
-    }
-
-    void thumbnails_data()
-    {
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("decodable") << true;
-        QTest::newRow("undecodable") << false;
-    }
-
-    void thumbnails()
-    {
-        QFETCH(bool, valid);
-        auto reward = rewardWithProgress(context(), "Pic", 10, 1, 3);
-        QByteArray bytes("not an image");
-        if (valid) {
-            QImage image(8, 8, QImage::Format_ARGB32);
-            image.fill(Qt::red);
-            QBuffer buffer(&bytes);
-            bytes.clear();
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "PNG");
-        }
-        reward->setThumbnailData(bytes);
-        auto &view = show();
-        auto *tile = view.rewardsCard()->findChild<today::IconTile *>(QStringLiteral("rewardTile"));
-        QCOMPARE(tile->showsImage(), valid);
     }
 
     // ---- momentum card

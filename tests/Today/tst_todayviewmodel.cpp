@@ -33,28 +33,6 @@ private slots:
         Clock::useSystemTime();
     }
 
-    void currentDateIsCreationTimeUntilRefreshed()
-    {
-        ReminderListViewModel model(context());
-        QCOMPARE(model.currentDate(), at(kWednesday, 10, 0));
-        Clock::advance(90);
-        QCOMPARE(model.currentDate(), at(kWednesday, 10, 0));
-        QSignalSpy changed(&model, &ReminderListViewModel::currentDateChanged);
-        model.refreshDate();
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(model.currentDate(), at(kWednesday, 10, 1, 30));
-        QCOMPARE(model.todayWeekday(), Weekday::wednesday);
-    }
-
-    void freshModelHasEmptyLists()
-    {
-        ReminderListViewModel model(context());
-        QVERIFY(model.todaysReminders().isEmpty());
-        QVERIFY(model.overdue().isEmpty());
-        QCOMPARE(model.todayProgress(), 0.0);
-        QCOMPARE(model.completionRate(7), 0.0);
-    }
-
     void order_data()
     {
         QTest::addColumn<QList<ReminderSpec>>("specs");
@@ -101,33 +79,6 @@ private slots:
         ReminderListViewModel model(context());
         pushAll(model, *context());
         QCOMPARE(titles(model.todaysReminders()), expected);
-    }
-
-    void equalTitlesKeepTheirPushedOrder()
-    {
-        auto first = makeReminder(context(), fixedAt("Water", 9, 0));
-        auto second = makeReminder(context(), fixedAt("water", 9, 0));
-        ReminderListViewModel model(context());
-        model.setReminders({second, first});
-        QCOMPARE(model.todaysReminders(), (QList<std::shared_ptr<Reminder>>{second, first}));
-        model.setReminders({first, second});
-        QCOMPARE(model.todaysReminders(), (QList<std::shared_ptr<Reminder>>{first, second}));
-    }
-
-    void nextDueTimeIsPlacedOnCurrentDate()
-    {
-        auto reminder = makeReminder(context(), fixedAt("Tea", 16, 45));
-        ReminderListViewModel model(context());
-        QCOMPARE(model.nextDueTime(*reminder), at(kWednesday, 16, 45));
-        auto untimed = makeReminder(context(), intervalFrom("Loose", QTime(8, 0), QTime(9, 0), 30));
-        untimed->setIntervalStart(std::nullopt);
-        QCOMPARE(model.nextDueTime(*untimed), std::nullopt);
-
-        // The hour skipped by the spring change moves to the next existing time.
-        Clock::setNow(at(QDate(2026, 3, 29), 1, 0));
-        auto night = makeReminder(context(), fixedAt("Night", 2, 30));
-        ReminderListViewModel spring(context());
-        QCOMPARE(spring.nextDueTime(*night), QDateTime(QDate(2026, 3, 29), QTime(3, 0)));
     }
 
     void lists_data()
@@ -386,54 +337,6 @@ private slots:
         QCOMPARE(kinds, expected);
     }
 
-    void completionPhraseFollowsTheCategory_data()
-    {
-        QTest::addColumn<QString>("categoryRaw");
-        QTest::addColumn<int>("trigger");
-        QTest::newRow("meal") << "meal" << int(CopyTrigger::mealCompleted);
-        QTest::newRow("snack") << "snack" << int(CopyTrigger::habitCompleted);
-        QTest::newRow("water") << "water" << int(CopyTrigger::waterCompleted);
-        QTest::newRow("movement") << "movement" << int(CopyTrigger::movementCompleted);
-        QTest::newRow("meditation") << "meditation" << int(CopyTrigger::meditationCompleted);
-        QTest::newRow("general") << "general" << int(CopyTrigger::habitCompleted);
-        QTest::newRow("unknown text") << "juggling" << int(CopyTrigger::habitCompleted);
-    }
-
-    void completionPhraseFollowsTheCategory()
-    {
-        QFETCH(QString, categoryRaw);
-        QFETCH(int, trigger);
-        auto reminder = makeReminder(context(), fixedAt("Water break", 11, 0));
-        reminder->setCategory(categoryRaw);
-        CopyEngine engine;
-        ReminderListViewModel model(context());
-        model.setCopyEngine(&engine);
-        model.setTimerSource(std::make_shared<VirtualTimerSource>());
-        model.complete(reminder, true);
-
-        const QStringList pool =
-            CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger(trigger)), CopyContext{.habitName = "Water break"});
-        QVERIFY(model.completionCopy(*reminder).has_value());
-        QVERIFY2(pool.contains(*model.completionCopy(*reminder)), qPrintable(*model.completionCopy(*reminder)));
-        QCOMPARE(engine.lastShown(CopyTrigger(trigger)), model.completionCopy(*reminder));
-        QCOMPARE(model.recentCompletionReminderID(), reminder->id());
-    }
-
-    void completionPhraseNeverRepeatsTheLastOne()
-    {
-        auto reminder = makeReminder(context(), fixedAt("Walk", 11, 0, ReminderCategory::movement));
-        CopyEngine engine;
-        ReminderListViewModel model(context());
-        model.setCopyEngine(&engine);
-        model.setTimerSource(std::make_shared<VirtualTimerSource>());
-        std::optional<QString> previous;
-        for (int i = 0; i < 12; ++i) {
-            model.setRecentCompletion(reminder);
-            QVERIFY(model.completionCopy(*reminder) != previous);
-            previous = model.completionCopy(*reminder);
-        }
-    }
-
     void completionPhraseTiming()
     {
         auto a = makeReminder(context(), fixedAt("A", 11, 0));
@@ -667,17 +570,6 @@ private slots:
         ReminderListViewModel model(context());
         pushAll(model, *context());
         QCOMPARE(model.dayRate(at(kWednesday.addDays(-1), 0, 0)), 0.5);
-    }
-
-    void ratesReadThePushedLogs()
-    {
-        auto reminder = makeReminder(context(), fixedAt("Walk", 9, 0));
-        ReminderListViewModel model(context());
-        pushAll(model, *context());
-        model.complete(reminder, false);
-        QCOMPARE(model.completionRate(1), 0.0); // not pushed yet
-        pushAll(model, *context());
-        QCOMPARE(model.completionRate(1), 1.0);
     }
 
     void streakCountsCompletedDays()
