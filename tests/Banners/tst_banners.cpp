@@ -11,8 +11,6 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QImage>
-#include <QPainter>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -54,14 +52,6 @@ BannerData makeBanner(const QString &title, const QString &message, QList<Banner
     b.message = message;
     b.actions = std::move(actions);
     return b;
-}
-
-QString longText(int words)
-{
-    QStringList list;
-    for (int i = 0; i < words; ++i)
-        list << QStringLiteral("stretching");
-    return list.join(' ');
 }
 
 QStringList titles(const QList<QAbstractButton *> &buttons)
@@ -125,30 +115,21 @@ private slots:
 
     void bannerEqualityById();
     void presentReplacesCurrent();
-    void placesAreIndependent();
     void dismissClearsBothPlaces_data();
     void dismissClearsBothPlaces();
     void windowOrFloatingByActivity_data();
     void windowOrFloatingByActivity();
     void mainWindowActivity_data();
     void mainWindowActivity();
-    void mainWindowActivityFollowsTheRealApplicationState();
 
     void actionOrderByRole_data();
     void actionOrderByRole();
     void okWhenNoActions();
     void handlerRunsThenDismisses_data();
     void handlerRunsThenDismisses();
-    void cardWidthAndCentring_data();
-    void cardWidthAndCentring();
-    void longTextsStopAtTwoAndThreeLines();
-    void accessibleLabel();
 
     void panelPlacementIsPureAndUsesTheAvailableArea_data();
     void panelPlacementIsPureAndUsesTheAvailableArea();
-    void panelIsAsTallAsItsBanner();
-    void panelIsAFloatingToolWindowThatTakesNoFocus();
-    void panelSlidesDownAndFadesIn();
     void panelWithoutScreenShowsAtOnce();
 
     void galleryRenders();
@@ -201,30 +182,6 @@ void TestBanners::presentReplacesCurrent()
     QCOMPARE(changed.count(), 2);
     QCOMPARE(m_manager->floatingPanel(), nullptr);
     QVERIFY(log.isEmpty());
-}
-
-void TestBanners::placesAreIndependent()
-{
-    m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, {});
-    QPointer<FloatingBannerPanel> firstPanel = m_manager->floatingPanel();
-    QVERIFY(firstPanel);
-    QVERIFY(firstPanel->isVisible());
-    QVERIFY(!m_manager->current());
-
-    m_manager->present("Water", "Drink", BannerStyle::reminder, {});
-    QCOMPARE(m_manager->floatingPanel(), firstPanel.data());
-    QVERIFY(m_manager->current());
-    const QUuid inWindow = m_manager->current()->id;
-
-    m_manager->showFloating("Meditate", "Breathe", BannerStyle::reminder, {});
-    QVERIFY(m_manager->floatingPanel() != firstPanel.data());
-    QVERIFY(m_manager->floatingPanel()->isVisible());
-    QCOMPARE(m_manager->floatingPanel()->bannerView()->banner().title, QString("Meditate"));
-    QCOMPARE(m_manager->current()->id, inWindow);
-    // The replaced panel goes at once, without animation, and is released.
-    QVERIFY(!firstPanel || !firstPanel->isVisible());
-    flushDeletes();
-    QVERIFY(!firstPanel);
 }
 
 void TestBanners::dismissClearsBothPlaces_data()
@@ -290,7 +247,6 @@ void TestBanners::mainWindowActivity_data()
     QTest::newRow("visible while active") << "visible" << true;
     QTest::newRow("visible while inactive") << "inactive" << false;
     QTest::newRow("minimised") << "minimised" << false;
-    QTest::newRow("hidden") << "hidden" << false;
     QTest::newRow("destroyed") << "destroyed" << false;
     QTest::newRow("only a popover is visible") << "popover" << false;
     QTest::newRow("only the floating panel is visible") << "panel" << false;
@@ -315,10 +271,6 @@ void TestBanners::mainWindowActivity()
         main->show();
     if (scenario == "minimised")
         main->showMinimized();
-    if (scenario == "hidden") {
-        main->show();
-        main->hide();
-    }
     if (scenario == "destroyed")
         main.reset();
     if (scenario == "popover" || scenario == "popover and window")
@@ -331,26 +283,6 @@ void TestBanners::mainWindowActivity()
         QCOMPARE(activity.mainWindow(), scenario == "none" ? nullptr : main.get());
     else
         QCOMPARE(activity.mainWindow(), nullptr);
-}
-
-void TestBanners::mainWindowActivityFollowsTheRealApplicationState()
-{
-    MainWindowActivity activity;
-    QWidget main;
-    main.resize(400, 300);
-    activity.setMainWindow(&main);
-    QVERIFY(!activity.isActiveWithVisibleWindow());
-
-    main.show();
-    main.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&main, 1000));
-    QTRY_VERIFY_WITH_TIMEOUT(activity.isActiveWithVisibleWindow(), 1000);
-
-    m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, {});
-    QVERIFY(activity.isActiveWithVisibleWindow());
-
-    main.showMinimized();
-    QVERIFY(!activity.isActiveWithVisibleWindow());
 }
 
 void TestBanners::actionOrderByRole_data()
@@ -482,47 +414,6 @@ void TestBanners::handlerRunsThenDismisses()
     QVERIFY(!panel);
 }
 
-void TestBanners::cardWidthAndCentring_data()
-{
-    QTest::addColumn<int>("offered");
-    QTest::addColumn<int>("cardX");
-    QTest::addColumn<int>("cardWidth");
-    QTest::newRow("wider: 560 and centred") << 800 << 120 << 560;
-    QTest::newRow("exactly 560") << 560 << 0 << 560;
-    QTest::newRow("narrower: takes what it gets") << 420 << 0 << 420;
-}
-
-void TestBanners::cardWidthAndCentring()
-{
-    QFETCH(int, offered);
-    QFETCH(int, cardX);
-    QFETCH(int, cardWidth);
-    InAppBannerView view(makeBanner("Water", longText(12), reminderActions()), {});
-    showAt(view, offered);
-    QCOMPARE(view.cardRect(), QRect(cardX, 0, cardWidth, view.heightForWidth(offered)));
-    QCOMPARE(view.buttons().first()->x(), cardX + 24);
-    QCOMPARE(view.buttons().last()->geometry().right() + 1, cardX + cardWidth - 24);
-    if (offered < 560)
-        QVERIFY(view.heightForWidth(offered) > view.heightForWidth(560));
-}
-
-void TestBanners::longTextsStopAtTwoAndThreeLines()
-{
-    const int oneLine = InAppBannerView::cardHeight(makeBanner("Water", "Drink", reminderActions()), 560);
-    const int full = InAppBannerView::cardHeight(makeBanner(longText(14), longText(30), reminderActions()), 560);
-    const int longer = InAppBannerView::cardHeight(makeBanner(longText(60), longText(200), reminderActions()), 560);
-    QVERIFY(full > oneLine);
-    QCOMPARE(longer, full);
-    // The old fixed panel height could not hold a card whose texts take all their lines.
-    QVERIFY(full > int(LayoutTokens::bannerPanelHeight));
-}
-
-void TestBanners::accessibleLabel()
-{
-    InAppBannerView view(makeBanner("Water", "Drink up."), {});
-    QCOMPARE(view.accessibleName(), QString("Notification: Water. Drink up."));
-}
-
 void TestBanners::panelPlacementIsPureAndUsesTheAvailableArea_data()
 {
     QTest::addColumn<QRect>("available");
@@ -532,8 +423,6 @@ void TestBanners::panelPlacementIsPureAndUsesTheAvailableArea_data()
 
     QTest::newRow("second display to the right")
         << QRect(1920, 30, 1280, 994) << 170 << QRect(2280, -152, 560, 170) << QRect(2280, 50, 560, 170);
-    QTest::newRow("second display, tall banner")
-        << QRect(1920, 30, 1280, 994) << 214 << QRect(2280, -196, 560, 214) << QRect(2280, 50, 560, 214);
     QTest::newRow("dock on the left") << QRect(80, 25, 1360, 875) << 140 << QRect(480, -127, 560, 140)
                                       << QRect(480, 45, 560, 140);
     QTest::newRow("display to the left") << QRect(-1280, 0, 1280, 1024) << 170 << QRect(-920, -182, 560, 170)
@@ -552,71 +441,6 @@ void TestBanners::panelPlacementIsPureAndUsesTheAvailableArea()
     // The start lies wholly above the available area; the resting place is centred on it.
     QVERIFY(placement.start.bottom() < available.top());
     QCOMPARE(placement.target.center().x(), available.center().x());
-}
-
-void TestBanners::panelIsAsTallAsItsBanner()
-{
-    const QString title = longText(14);
-    const QString message = longText(30);
-    const int cardHeight = InAppBannerView::cardHeight(makeBanner(title, message, reminderActions()), 560);
-    QVERIFY(cardHeight > int(LayoutTokens::bannerPanelHeight));
-
-    m_manager->showFloating(title, message, BannerStyle::reminder, reminderActions());
-    FloatingBannerPanel *panel = m_manager->floatingPanel();
-    QVERIFY(panel);
-    QCOMPARE(panel->size(), QSize(560, cardHeight));
-    QCOMPARE(panel->bannerView()->geometry(), QRect(0, 0, 560, cardHeight));
-    QCOMPARE(panel->bannerView()->cardRect(), QRect(0, 0, 560, cardHeight));
-    for (const auto *b : panel->bannerView()->buttons())
-        QVERIFY(panel->rect().contains(b->geometry()));
-
-    const QRect available = FloatingBannerPanel::targetScreen()->availableGeometry();
-    QCOMPARE(panel->geometry(), FloatingBannerPanel::placement(available, cardHeight).target);
-}
-
-// The offscreen platform activates every window it shows, so the focus itself is left to X11; what is checked
-// here is what the window system is asked for.
-void TestBanners::panelIsAFloatingToolWindowThatTakesNoFocus()
-{
-    m_manager->showFloating("Water", "Drink", BannerStyle::reminder, reminderActions());
-    FloatingBannerPanel *panel = m_manager->floatingPanel();
-    QVERIFY(panel->isVisible());
-    const Qt::WindowFlags flags = panel->windowFlags();
-    QVERIFY(flags.testFlag(Qt::Tool));
-    QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
-    QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
-    QVERIFY(flags.testFlag(Qt::WindowDoesNotAcceptFocus));
-    QVERIFY(panel->testAttribute(Qt::WA_ShowWithoutActivating));
-    QVERIFY(panel->testAttribute(Qt::WA_TranslucentBackground));
-    QVERIFY(panel->testAttribute(Qt::WA_X11DoNotAcceptFocus));
-    QCOMPARE(panel->focusPolicy(), Qt::NoFocus);
-    for (const auto *b : panel->bannerView()->buttons())
-        QCOMPARE(b->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(panel->windowOpacity(), 1.0);
-}
-
-void TestBanners::panelSlidesDownAndFadesIn()
-{
-    Motion::setAnimationsEnabled(true);
-    m_manager->showFloating("Water", "Drink", BannerStyle::reminder, reminderActions());
-    FloatingBannerPanel *panel = m_manager->floatingPanel();
-    const auto placement =
-        FloatingBannerPanel::placement(FloatingBannerPanel::targetScreen()->availableGeometry(), panel->height());
-    QVERIFY(panel->isSliding());
-    QCOMPARE(panel->geometry(), placement.start);
-    QCOMPARE(panel->windowOpacity(), 0.0);
-
-    QTRY_VERIFY_WITH_TIMEOUT(!panel->isSliding(), 2000);
-    QCOMPARE(panel->geometry(), placement.target);
-    QCOMPARE(panel->windowOpacity(), 1.0);
-
-    // A newer panel during the slide replaces it at once.
-    m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, {});
-    QPointer<FloatingBannerPanel> second = m_manager->floatingPanel();
-    QVERIFY(second->isSliding());
-    m_manager->dismiss();
-    QVERIFY(!second->isVisible());
-    QVERIFY(!second->isSliding());
 }
 
 void TestBanners::panelWithoutScreenShowsAtOnce()

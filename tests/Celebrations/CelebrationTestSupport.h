@@ -9,7 +9,6 @@
 #include <QUuid>
 
 #include <memory>
-#include <vector>
 
 // Repeatable 64-bit draws (SplitMix64) for a seeded run.
 class SeededRandom final : public ovlin::RandomSource
@@ -26,23 +25,6 @@ public:
 
 private:
     quint64 m_state;
-};
-
-// Hands out the given values in turn, starting over at the end.
-class ScriptedRandom final : public ovlin::RandomSource
-{
-public:
-    explicit ScriptedRandom(std::vector<quint64> values) : m_values(std::move(values)) {}
-    quint64 next64() override
-    {
-        const quint64 v = m_values.at(m_next);
-        m_next = (m_next + 1) % m_values.size();
-        return v;
-    }
-
-private:
-    std::vector<quint64> m_values;
-    size_t m_next = 0;
 };
 
 inline std::shared_ptr<ovlin::Milestone> makeReward(const QString &reward, qint64 days, const QString &statusRaw)

@@ -35,16 +35,6 @@ QStringList celebrated(const CelebrationManager &m)
     return out;
 }
 
-CopyTrigger triggerOf(const CelebrationEvent &e)
-{
-    switch (e.kind) {
-    case CelebrationEvent::Kind::milestoneUnlocked: return CopyTrigger::celebrationMilestoneUnlocked;
-    case CelebrationEvent::Kind::streakMilestone: return CopyTrigger::celebrationStreakMilestone;
-    case CelebrationEvent::Kind::allDailyDone: return CopyTrigger::celebrationAllDailyDone;
-    }
-    return CopyTrigger::celebrationAllDailyDone;
-}
-
 struct Shown
 {
     qint64 atMs;
@@ -64,19 +54,14 @@ private slots:
     void queueAfterCheckOff_data();
     void queueAfterCheckOff();
     void twoChecksWithoutRecordCelebrateNoReward();
-    void recordReplacesThePendingSet();
     void sameStreakQueuesAgainOnNextCheckOff();
-    void equality_data();
-    void equality();
 
     void threeEventsShownOneAfterAnother();
     void equalEventDismissedByPreviousTimer_data();
     void equalEventDismissedByPreviousTimer();
     void phraseNotRepeatedWithinOneTrigger_data();
     void phraseNotRepeatedWithinOneTrigger();
-    void phraseSetBeforeTheEventAppears();
     void checkOffDuringGapShowsAtOnce();
-    void dismissWithNothingOnScreen();
     void doubleDismissShowsNextOnce();
     void timersOfADestroyedManagerDoNothing();
     void clockTimerSourceWaitsForTheClock();
@@ -133,8 +118,6 @@ void TestCelebrationManager::queueAfterCheckOff_data()
     QTest::newRow("reward earned suppresses all-done, not the streak")
         << QStringList{"Shoes/7/active/achieved"} << 14 << 3 << 3 << false
         << QStringList{"reward:Shoes/7", "streak:14"};
-    QTest::newRow("reward earned alone") << QStringList{"Shoes/7/active/achieved"} << 0 << 3 << 3 << false
-                                         << QStringList{"reward:Shoes/7"};
     QTest::newRow("rewards in list order, then the streak")
         << QStringList{"Book/3/active/achieved", "Spa/30/active/active", "Shoes/7/active/achieved"} << 7 << 0 << 0
         << false << QStringList{"reward:Book/3", "reward:Shoes/7", "streak:7"};
@@ -148,15 +131,13 @@ void TestCelebrationManager::queueAfterCheckOff_data()
         << QStringList{"Shoes/7/active/Achieved", "Book/3/active/done"} << 0 << 0 << 0 << false << none;
     QTest::newRow("unknown status before counts as open")
         << QStringList{"Shoes/7/paused/achieved"} << 0 << 0 << 0 << false << QStringList{"reward:Shoes/7"};
-    QTest::newRow("still active after evaluation")
-        << QStringList{"Shoes/7/active/active"} << 0 << 0 << 0 << false << none;
     QTest::newRow("empty reward text and zero days")
         << QStringList{"/0/active/achieved"} << 0 << 0 << 0 << false << QStringList{"reward:/0"};
 
     for (int days : CelebrationManager::streakMilestones)
         QTest::addRow("streak %d", days) << none << days << 0 << 0 << false
                                          << QStringList{QStringLiteral("streak:%1").arg(days)};
-    for (int days : {0, 1, 2, 8, 15, 99, 101, -3})
+    for (int days : {0, 8})
         QTest::addRow("streak %d queues nothing", days) << none << days << 0 << 0 << false << none;
 
     QTest::newRow("3 of 3 done") << none << 0 << 3 << 3 << false << QStringList{"allDone"};
@@ -218,22 +199,6 @@ void TestCelebrationManager::twoChecksWithoutRecordCelebrateNoReward()
     QVERIFY(celebrated(*m_manager).isEmpty());
 }
 
-void TestCelebrationManager::recordReplacesThePendingSet()
-{
-    const auto a = makeReward(QStringLiteral("A"), 3, QStringLiteral("active"));
-    const auto b = makeReward(QStringLiteral("B"), 3, QStringLiteral("something else"));
-    const auto c = makeReward(QStringLiteral("C"), 3, QStringLiteral("achieved"));
-    m_manager->recordPendingMilestones({a, nullptr, c});
-    QCOMPARE(m_manager->pendingMilestoneIDs(), QSet<QUuid>{a->id()});
-    m_manager->recordPendingMilestones({b, c});
-    QCOMPARE(m_manager->pendingMilestoneIDs(), QSet<QUuid>{b->id()});
-
-    a->setStatusRaw(QStringLiteral("achieved"));
-    b->setStatusRaw(QStringLiteral("achieved"));
-    m_manager->checkForCelebrations({}, {}, {a, b, c}, 0);
-    QCOMPARE(celebrated(*m_manager), QStringList{"reward:B/3"});
-}
-
 void TestCelebrationManager::sameStreakQueuesAgainOnNextCheckOff()
 {
     m_manager->checkForCelebrations({}, {}, {}, 7);
@@ -242,37 +207,6 @@ void TestCelebrationManager::sameStreakQueuesAgainOnNextCheckOff()
     QCOMPARE(celebrated(*m_manager), (QStringList{"streak:7", "streak:7"}));
     m_manager->checkForCelebrations({}, {}, {}, 8);
     QCOMPARE(m_manager->queue().size(), 1);
-}
-
-void TestCelebrationManager::equality_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<bool>("equal");
-    QTest::newRow("same reward") << 0 << true;
-    QTest::newRow("reward text differs") << 1 << false;
-    QTest::newRow("required days differ") << 2 << false;
-    QTest::newRow("same streak") << 3 << true;
-    QTest::newRow("streak days differ") << 4 << false;
-    QTest::newRow("all done") << 5 << true;
-    QTest::newRow("different cases") << 6 << false;
-}
-
-void TestCelebrationManager::equality()
-{
-    QFETCH(int, row);
-    QFETCH(bool, equal);
-    using E = CelebrationEvent;
-    const std::pair<E, E> pairs[] = {
-        {E::milestoneUnlocked(QStringLiteral("Shoes"), 7), E::milestoneUnlocked(QStringLiteral("Shoes"), 7)},
-        {E::milestoneUnlocked(QStringLiteral("Shoes"), 7), E::milestoneUnlocked(QStringLiteral("shoes"), 7)},
-        {E::milestoneUnlocked(QStringLiteral("Shoes"), 7), E::milestoneUnlocked(QStringLiteral("Shoes"), 8)},
-        {E::streakMilestone(7), E::streakMilestone(7)},
-        {E::streakMilestone(7), E::streakMilestone(14)},
-        {E::allDailyDone(), E::allDailyDone()},
-        {E::streakMilestone(0), E::allDailyDone()},
-    };
-    QCOMPARE(pairs[row].first == pairs[row].second, equal);
-    QCOMPARE(pairs[row].second == pairs[row].first, equal);
 }
 
 void TestCelebrationManager::threeEventsShownOneAfterAnother()
@@ -344,7 +278,7 @@ void TestCelebrationManager::equalEventDismissedByPreviousTimer()
 void TestCelebrationManager::phraseNotRepeatedWithinOneTrigger_data()
 {
     QTest::addColumn<quint64>("seed");
-    for (quint64 seed : {1ull, 2ull, 3ull, 17ull, 99ull, 12345ull})
+    for (quint64 seed : {1ull, 17ull, 12345ull})
         QTest::addRow("seed %llu", seed) << seed;
 }
 
@@ -366,23 +300,6 @@ void TestCelebrationManager::phraseNotRepeatedWithinOneTrigger()
     QCOMPARE(m_copy->lastShown(CopyTrigger::celebrationAllDailyDone), std::optional<QString>(m_shown.last().copy));
 }
 
-void TestCelebrationManager::phraseSetBeforeTheEventAppears()
-{
-    QStringList mismatches;
-    connect(m_manager.get(), &CelebrationManager::activeEventChanged, this, [&] {
-        if (const auto &e = m_manager->activeEvent()) {
-            if (std::optional<QString>(m_manager->celebrationCopy()) != m_copy->lastShown(triggerOf(*e)))
-                mismatches << describe(*e);
-        }
-    });
-    const auto reminder = makeReminder(QStringLiteral("Water"), everyDay());
-    m_manager->checkForCelebrations({reminder}, {reminder}, {}, 3);
-    m_manager->checkForCelebrations({reminder}, {reminder}, {}, 3);
-    m_timers->advance(30000);
-    QCOMPARE(m_shown.size(), 4);
-    QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(", ")));
-}
-
 void TestCelebrationManager::checkOffDuringGapShowsAtOnce()
 {
     m_manager->checkForCelebrations({}, {}, {}, 3);
@@ -399,16 +316,6 @@ void TestCelebrationManager::checkOffDuringGapShowsAtOnce()
     QVERIFY(m_manager->activeEvent());
     m_timers->advance(5000);
     QCOMPARE(m_dismissed.last(), 7100);
-}
-
-void TestCelebrationManager::dismissWithNothingOnScreen()
-{
-    m_manager->dismiss();
-    QVERIFY(!m_manager->activeEvent());
-    QCOMPARE(m_timers->pendingCount(), 1);
-    m_timers->advance(1000);
-    QVERIFY(m_shown.isEmpty());
-    QVERIFY(m_manager->celebrationCopy().isEmpty());
 }
 
 void TestCelebrationManager::doubleDismissShowsNextOnce()

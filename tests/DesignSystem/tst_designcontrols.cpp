@@ -1,8 +1,5 @@
-#include "DesignSystem/ImageAssets.h"
-#include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
-#include "DesignSystem/OvlinButtonPressStyle.h"
 #include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
 #include "DesignSystem/OvlinInputModifier.h"
@@ -13,15 +10,13 @@
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/SectionHeader.h"
 #include "DesignSystem/ThemeColors.h"
-#include "DesignSystem/ThemeFonts.h"
 #include "WarningGuard.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
-#include <QHBoxLayout>
+#include <QBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
 #include <QtTest>
 
 #include <cmath>
@@ -76,18 +71,7 @@ private slots:
     void buttonRunsActionOnlyWhenAllowed();
     void onlyIsDisabledDims_data();
     void onlyIsDisabledDims();
-    void disabledButtonStillDarkensOnHover();
     void buttonAccessibility();
-    void buttonGeometry_data();
-    void buttonGeometry();
-
-    void buttonHitAreaIsRounded_data();
-    void buttonHitAreaIsRounded();
-    void pressShrinksWhileHeld();
-    void optionIdentity();
-    void textWrapsAndLimitsLines();
-    void dialogGrowsWithMessage();
-
     void segmentedWritesChosenValue();
     void stepperEnabling_data();
     void stepperEnabling();
@@ -95,19 +79,7 @@ private slots:
     void menuFieldTitle_data();
     void menuFieldTitle();
     void menuFieldMenuWritesChoice();
-    void menuFieldWidth();
-    void sliderSteps();
     void sliderGuardsBadRanges();
-    void inputTracksFocus();
-
-    void cardBorderShadowAndPadding_data();
-    void cardBorderShadowAndPadding();
-    void cardHoverAndBackground();
-    void dialogButtonsAndTile_data();
-    void dialogButtonsAndTile();
-    void sectionHeaderAction();
-
-    void imagesRender();
     void everyComponentRendersWithoutWarnings();
 };
 
@@ -177,20 +149,6 @@ void TestDesignControls::onlyIsDisabledDims()
     }
 }
 
-void TestDesignControls::disabledButtonStillDarkensOnHover()
-{
-    OvlinButton plain("Save", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, true, [] {});
-    OvlinButton hovered("Save", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, true, [] {});
-    plain.resize(160, 44);
-    hovered.resize(160, 44);
-    hover(&hovered);
-    QVERIFY(hovered.isHovered());
-    const QColor a = fillPixel(&plain);
-    const QColor b = fillPixel(&hovered);
-    // White fill: brightness -0.03, then 0.45 opacity over white.
-    QVERIFY2(b.red() < a.red() && a.red() - b.red() <= 5, qPrintable(a.name() + " " + b.name()));
-}
-
 void TestDesignControls::buttonAccessibility()
 {
     OvlinButton button("Save & close", OvlinButtonStyle::primary, OvlinButtonSize::large, false, false, [] {});
@@ -206,127 +164,6 @@ void TestDesignControls::buttonAccessibility()
 
     OvlinButton icon("trash", OvlinButtonStyle::destructive, OvlinButtonSize::icon, true, false, [] {});
     QCOMPARE(QAccessible::queryAccessibleInterface(&icon)->text(QAccessible::Name), QStringLiteral("trash"));
-}
-
-void TestDesignControls::buttonGeometry_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<bool>("fillsWidth");
-    QTest::newRow("small") << int(OvlinButtonSize::small) << 36 << true;
-    QTest::newRow("default") << int(OvlinButtonSize::default_) << 44 << true;
-    QTest::newRow("large") << int(OvlinButtonSize::large) << 52 << true;
-    QTest::newRow("icon") << int(OvlinButtonSize::icon) << 52 << false;
-}
-
-void TestDesignControls::buttonGeometry()
-{
-    QFETCH(int, size);
-    QFETCH(int, height);
-    QFETCH(bool, fillsWidth);
-    QWidget host;
-    auto *row = new QHBoxLayout(&host);
-    row->setContentsMargins(0, 0, 0, 0);
-    auto *button = new OvlinButton(size == int(OvlinButtonSize::icon) ? "plus" : "Next", OvlinButtonStyle::primary,
-                                   OvlinButtonSize(size), false, false, [] {});
-    row->addWidget(button);
-    host.resize(300, 80);
-    host.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&host));
-    QCOMPARE(button->height(), height);
-    QCOMPARE(button->width(), fillsWidth ? 300 : 52);
-}
-
-void TestDesignControls::buttonHitAreaIsRounded_data()
-{
-    QTest::addColumn<QPoint>("point");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("centre") << QPoint(80, 22) << 1;
-    QTest::newRow("edge middle") << QPoint(1, 22) << 1;
-    QTest::newRow("top-left corner") << QPoint(1, 1) << 0;
-    QTest::newRow("bottom-right corner") << QPoint(158, 42) << 0;
-}
-
-void TestDesignControls::buttonHitAreaIsRounded()
-{
-    QFETCH(QPoint, point);
-    QFETCH(int, expected);
-    int runs = 0;
-    OvlinButton button("Save", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, false, [&] { ++runs; });
-    button.resize(160, 44);
-    button.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&button));
-    QTest::mouseClick(&button, Qt::LeftButton, {}, point);
-    QCOMPARE(runs, expected);
-}
-
-void TestDesignControls::pressShrinksWhileHeld()
-{
-    OvlinButton button("Save", OvlinButtonStyle::primary, OvlinButtonSize::large, false, false, [] {});
-    button.resize(160, 52);
-    button.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&button));
-    auto *press = button.findChild<OvlinButtonPressStyle *>();
-    QVERIFY(press);
-    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(80, 26));
-    button.repaint();
-    QCOMPARE(press->scale(), OvlinButtonPressStyle::pressedScale);
-    QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(80, 26));
-    button.repaint();
-    QCOMPARE(press->scale(), 1.0);
-
-    // No press feedback while blocked.
-    button.setIsLoading(true);
-    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(80, 26));
-    button.repaint();
-    QCOMPARE(press->scale(), 1.0);
-    QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(80, 26));
-}
-
-void TestDesignControls::optionIdentity()
-{
-    QCOMPARE((OvlinSegmentedOption<int>{7, "Seven"}.id()), QStringLiteral("Seven-7"));
-    QCOMPARE((OvlinSegmentedOption<QString>{"soft", "Soft"}.id()), QStringLiteral("Soft-soft"));
-    QCOMPARE((OvlinMenuOption<Qt::AlignmentFlag>{Qt::AlignLeft, "Left", std::nullopt}.id()), QStringLiteral("Left-1"));
-}
-
-void TestDesignControls::textWrapsAndLimitsLines()
-{
-    OvlinText text("<b>Bold?</b> No, plain text that is long enough to wrap onto several lines", ThemeFonts::body(),
-                   ThemeColors::textPrimary());
-    QCOMPARE(text.text(), QStringLiteral("<b>Bold?</b> No, plain text that is long enough to wrap onto several lines"));
-    QVERIFY(text.hasHeightForWidth());
-    const int wide = text.heightForWidth(2000);
-    const int narrow = text.heightForWidth(120);
-    QVERIFY(narrow > 2 * wide);
-    text.setMaxLines(2);
-    QVERIFY(text.heightForWidth(120) < narrow);
-    const int twoLines = text.heightForWidth(120);
-    text.setLineSpacing(4);
-    QCOMPARE(text.heightForWidth(120), twoLines + 4);
-    text.setLineSpacing(std::nan(""));
-    QCOMPARE(text.heightForWidth(120), twoLines);
-}
-
-void TestDesignControls::dialogGrowsWithMessage()
-{
-    OvlinConfirmationDialog shortOne(
-        "trash", "Delete?", "Short.", "Delete", OvlinButtonStyle::destructive, "Cancel", [] {}, [] {});
-    const QString longMessage = QString("A message that keeps going. ").repeated(12);
-    OvlinConfirmationDialog longOne(
-        "trash", "Delete?", longMessage, "Delete", OvlinButtonStyle::destructive, "Cancel", [] {}, [] {});
-    shortOne.show();
-    longOne.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&longOne));
-    QCOMPARE(longOne.width(), 448);
-    QVERIFY(longOne.height() > shortOne.height() + 60);
-    OvlinText *message = nullptr;
-    for (auto *t : longOne.findChildren<OvlinText *>())
-        if (t->text() == longMessage)
-            message = t;
-    QVERIFY(message);
-    QVERIFY(message->width() <= 360);
-    QVERIFY(message->height() >= message->heightForWidth(message->width()));
 }
 
 void TestDesignControls::segmentedWritesChosenValue()
@@ -358,9 +195,7 @@ void TestDesignControls::stepperEnabling_data()
     QTest::newRow("at upper bound") << qint64(240) << qint64(5) << qint64(240) << qint64(5) << true << false;
     QTest::newRow("238 step 5 to 240") << qint64(238) << qint64(5) << qint64(240) << qint64(5) << true << false;
     QTest::newRow("7 step 5 from 5") << qint64(7) << qint64(5) << qint64(240) << qint64(5) << false << true;
-    QTest::newRow("days at 1") << qint64(1) << qint64(1) << qint64(365) << qint64(1) << false << true;
     QTest::newRow("above range") << qint64(400) << qint64(1) << qint64(365) << qint64(1) << true << false;
-    QTest::newRow("below range") << qint64(-3) << qint64(1) << qint64(365) << qint64(1) << false << true;
     QTest::newRow("overflow guarded") << std::numeric_limits<qint64>::max() << qint64(0)
                                       << std::numeric_limits<qint64>::max() << qint64(1) << true << false;
     QTest::newRow("underflow guarded") << std::numeric_limits<qint64>::min() << std::numeric_limits<qint64>::min()
@@ -400,8 +235,6 @@ void TestDesignControls::stepperWritesSteps()
     QCOMPARE(*v, 240);
     QTest::mouseClick(field.decrementButton(), Qt::LeftButton);
     QCOMPARE(*v, 235);
-    field.setSuffix(QString());
-    QCOMPARE(field.valueText(), QStringLiteral("235 "));
 }
 
 void TestDesignControls::menuFieldTitle_data()
@@ -410,8 +243,6 @@ void TestDesignControls::menuFieldTitle_data()
     QTest::addColumn<QString>("shown");
     QTest::newRow("first option") << "a"
                                   << "Alpha";
-    QTest::newRow("later option") << "c"
-                                  << "Gamma";
     QTest::newRow("shared value shows the first") << "b"
                                                   << "Beta";
     QTest::newRow("no match shows own title") << "z"
@@ -449,48 +280,11 @@ void TestDesignControls::menuFieldMenuWritesChoice()
     QCOMPARE(actions[1]->text(), QStringLiteral("Beta"));
     QVERIFY(actions[0]->isChecked());
     QVERIFY(!actions[1]->isChecked() && !actions[2]->isChecked());
-    QVERIFY(actions[0]->icon().isNull());
-    QVERIFY(!actions[1]->icon().isNull());
     actions[2]->trigger();
     QCOMPARE(*v, QStringLiteral("c"));
     QCOMPARE(field.displayedTitle(), QStringLiteral("Gamma"));
     menu->close();
     QTRY_VERIFY(!menu);
-}
-
-void TestDesignControls::menuFieldWidth()
-{
-    auto v = std::make_shared<int>(0);
-    QWidget host;
-    auto *row = new QHBoxLayout(&host);
-    row->setContentsMargins(0, 0, 0, 0);
-    auto *free = new OvlinMenuField<int>(bound(v), "Any", {{1, "One", std::nullopt}});
-    auto *fixed = new OvlinMenuField<int>(bound(v), "Any", {{1, "One", std::nullopt}}, 150.0);
-    row->addWidget(free);
-    row->addWidget(fixed);
-    host.resize(500, 60);
-    host.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&host));
-    QCOMPARE(fixed->width(), 150);
-    QCOMPARE(free->width(), 500 - 150 - row->spacing());
-    QCOMPARE(free->height(), 44);
-}
-
-void TestDesignControls::sliderSteps()
-{
-    auto v = std::make_shared<double>(0.8);
-    OvlinSliderControl slider(bound(v), 0.5, 1.0, 0.05, "50%", "100%", "80%");
-    QCOMPARE(slider.stepCount(), 10);
-    QCOMPARE(slider.slider()->value(), 6);
-    slider.slider()->setValue(0);
-    QCOMPARE(*v, 0.5);
-    slider.slider()->setValue(10);
-    QCOMPARE(*v, 1.0);
-    slider.slider()->setValue(3);
-    QVERIFY(std::abs(*v - 0.65) < 1e-9);
-    *v = 0.9;
-    slider.refresh();
-    QCOMPARE(slider.slider()->value(), 8);
 }
 
 void TestDesignControls::sliderGuardsBadRanges()
@@ -504,155 +298,6 @@ void TestDesignControls::sliderGuardsBadRanges()
     slider.setRange(0, 1, 0);
     QVERIFY(slider.stepCount() > 0);
     QCOMPARE(slider.valueAtPosition(slider.stepCount()), 1.0);
-}
-
-void TestDesignControls::inputTracksFocus()
-{
-    QWidget host;
-    auto *row = new QHBoxLayout(&host);
-    auto *first = new QLineEdit;
-    auto *second = new QLineEdit;
-    row->addWidget(first);
-    row->addWidget(second);
-    OvlinInputModifier *a = OvlinInputModifier::apply(first);
-    OvlinInputModifier *b = OvlinInputModifier::apply(second);
-    QCOMPARE(OvlinInputModifier::apply(first), a); // applied once
-    host.show();
-    QVERIFY(QTest::qWaitForWindowActive(&host));
-    QCOMPARE(first->height(), 44);
-    QVERIFY(!first->hasFrame());
-    first->setFocus();
-    QTRY_VERIFY(a->isFocused());
-    QVERIFY(!b->isFocused());
-    QCOMPARE(a->focusProgress(), 1.0);
-    second->setFocus();
-    QTRY_VERIFY(b->isFocused());
-    QVERIFY(!a->isFocused());
-    QCOMPARE(a->focusProgress(), 0.0);
-}
-
-void TestDesignControls::cardBorderShadowAndPadding_data()
-{
-    QTest::addColumn<bool>("hasBorder");
-    QTest::addColumn<bool>("hasShadow");
-    QTest::newRow("both") << true << true;
-    QTest::newRow("border only") << true << false;
-    QTest::newRow("shadow only") << false << true;
-    QTest::newRow("neither") << false << false;
-}
-
-void TestDesignControls::cardBorderShadowAndPadding()
-{
-    QFETCH(bool, hasBorder);
-    QFETCH(bool, hasShadow);
-    auto *content = new QWidget;
-    content->setFixedSize(100, 40);
-    OvlinCard card(24, ThemeColors::surface(), {}, hasBorder, hasShadow, content);
-    card.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&card));
-    QCOMPARE(content->geometry(), QRect(24, 24, 100, 40));
-    QCOMPARE(card.size(), QSize(148, 88));
-    QCOMPARE(card.borderColor(), hasBorder ? ThemeColors::border() : ThemeColors::borderSubtle());
-    QCOMPARE(card.shadowColor().alpha() > 0, hasShadow);
-    // The border is always drawn, inside the edge.
-    const QImage image = renderOnWhite(&card);
-    QVERIFY(near(image.pixelColor(74, 0), card.borderColor(), 3));
-}
-
-void TestDesignControls::cardHoverAndBackground()
-{
-    int painted = 0;
-    auto *content = new QWidget;
-    content->setFixedSize(60, 20);
-    OvlinCard card(
-        16, ThemeColors::surface(),
-        [&painted](QPainter &p, const QRectF &r) {
-            ++painted;
-            p.fillRect(r, Qt::red);
-        },
-        true, false, content);
-    card.resize(92, 52);
-    const QImage image = renderOnWhite(&card);
-    QVERIFY(painted > 0);
-    QCOMPARE(image.pixelColor(46, 26).rgb(), QColor(Qt::red).rgb());
-    QCOMPARE(image.pixelColor(0, 0).rgb(), QColor(Qt::white).rgb()); // clipped to the corners
-
-    QVERIFY(!card.isHovered());
-    hover(&card);
-    QVERIFY(card.isHovered());
-    QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(&card, &leave);
-    QVERIFY(!card.isHovered());
-}
-
-void TestDesignControls::dialogButtonsAndTile_data()
-{
-    QTest::addColumn<int>("style");
-    QTest::addColumn<bool>("red");
-    QTest::newRow("destructive") << int(OvlinButtonStyle::destructive) << true;
-    QTest::newRow("primary") << int(OvlinButtonStyle::primary) << false;
-    QTest::newRow("accent") << int(OvlinButtonStyle::accent) << false;
-}
-
-void TestDesignControls::dialogButtonsAndTile()
-{
-    QFETCH(int, style);
-    QFETCH(bool, red);
-    QStringList calls;
-    OvlinConfirmationDialog dialog(
-        "trash", "Delete reward?", "This reward gets removed completely. If you're sure, do your thing.", "Delete",
-        OvlinButtonStyle(style), "Cancel", [&] { calls << "cancel"; }, [&] { calls << "confirm"; });
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.width(), 448);
-    QVERIFY(dialog.cancelButton()->mapTo(&dialog, QPoint()).x() < dialog.confirmButton()->mapTo(&dialog, QPoint()).x());
-    QCOMPARE(dialog.cancelButton()->buttonStyle(), OvlinButtonStyle::secondary);
-    QCOMPARE(dialog.confirmButton()->buttonStyle(), OvlinButtonStyle(style));
-    QCOMPARE(dialog.cancelButton()->width() + dialog.confirmButton()->width() + 8, 380);
-    QTest::mouseClick(dialog.cancelButton(), Qt::LeftButton);
-    QTest::mouseClick(dialog.confirmButton(), Qt::LeftButton);
-    QCOMPARE(calls, QStringList({"cancel", "confirm"}));
-    QCOMPARE(dialog.iconColor(), red ? ThemeColors::destructive() : ThemeColors::primary());
-    QCOMPARE(dialog.iconTileColor().rgb(), red ? ThemeColors::destructive().rgb() : ThemeColors::green200().rgb());
-}
-
-void TestDesignControls::sectionHeaderAction()
-{
-    SectionHeader plain("Reward", std::nullopt);
-    QVERIFY(!plain.actionButton());
-    QVERIFY(plain.findChildren<QAbstractButton *>().isEmpty());
-
-    int runs = 0;
-    SectionHeader header("Notifications", SectionHeaderAction{"See all", [&runs] { ++runs; }});
-    header.resize(320, header.sizeHint().height());
-    header.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&header));
-    QAbstractButton *button = header.actionButton();
-    QVERIFY(button);
-    QCOMPARE(QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name), QStringLiteral("See all"));
-    QCOMPARE(button->geometry().right(), header.width() - 1); // at the trailing edge
-    QCOMPARE(header.height(), button->height() + 8);
-    QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(runs, 1);
-}
-
-void TestDesignControls::imagesRender()
-{
-    WarningGuard guard;
-    for (const QString &name : ImageAssets::names()) {
-        const QImage image = ImageAssets::pixmap(name, QSize(48, 48)).toImage();
-        int opaque = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                opaque += image.pixelColor(x, y).alpha() > 200;
-        QVERIFY2(opaque > 100, qPrintable(name));
-        QVERIFY(!ImageAssets::naturalSize(name).isEmpty());
-    }
-    QVERIFY(guard.messages().isEmpty());
-    QVERIFY(!ImageAssets::appIcon().isNull());
-    ImageAssets::pixmap("NoSuchImage", QSize(10, 10));
-    ImageAssets::pixmap("NoSuchImage", QSize(10, 10));
-    QCOMPARE(guard.messages().size(), 1);
 }
 
 void TestDesignControls::everyComponentRendersWithoutWarnings()

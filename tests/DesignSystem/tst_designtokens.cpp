@@ -1,9 +1,6 @@
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/IconRegistry.h"
-#include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
-#include "DesignSystem/Painting.h"
-#include "DesignSystem/TextBlock.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "WarningGuard.h"
@@ -25,8 +22,6 @@ private slots:
 
     void hexParsing_data();
     void hexParsing();
-    void roleTokens();
-    void layoutAliases();
     void fontsResolveLexend_data();
     void fontsResolveLexend();
     void everySymbolRendersTinted();
@@ -34,9 +29,6 @@ private slots:
     void springSettlesAtTarget_data();
     void springSettlesAtTarget();
     void animatedValueJumpsWhileAnimationsOff();
-    void textBlockLineLimitAndSpacing();
-    void insideStrokeStaysInside();
-    void capsuleFromRadiusFull();
 };
 
 void TestDesignTokens::hexParsing_data()
@@ -45,28 +37,21 @@ void TestDesignTokens::hexParsing_data()
     QTest::addColumn<QColor>("expected");
 
     QTest::newRow("three digits") << "F80" << QColor(0xFF, 0x88, 0x00, 255);
-    QTest::newRow("three digits lower case") << "f80" << QColor(0xFF, 0x88, 0x00, 255);
     QTest::newRow("six digits") << "9AEE70" << QColor(0x9A, 0xEE, 0x70, 255);
     QTest::newRow("number sign") << "#9AEE70" << QColor(0x9A, 0xEE, 0x70, 255);
     QTest::newRow("surrounding punctuation and spaces") << "  #9AEE70!! " << QColor(0x9A, 0xEE, 0x70, 255);
     QTest::newRow("eight digits") << "80FF0000" << QColor(0xFF, 0x00, 0x00, 128);
-    QTest::newRow("eight digits opaque") << "FF0F2B12" << QColor(0x0F, 0x2B, 0x12, 255);
     // The 0x prefix is scanned but counts towards the length.
     QTest::newRow("0x with six digits is eight characters") << "0x9AEE70" << QColor(0x9A, 0xEE, 0x70, 0);
-    QTest::newRow("0X with six digits") << "0X80FF00" << QColor(0x80, 0xFF, 0x00, 0);
     QTest::newRow("0x with one digit is three characters") << "0x1" << QColor(0, 0, 17, 255);
     QTest::newRow("0x with three digits is five characters") << "0xFFF" << QColor(0, 0, 0, 255);
     QTest::newRow("five digits") << "12345" << QColor(0, 0, 0, 255);
-    QTest::newRow("seven digits") << "1234567" << QColor(0, 0, 0, 255);
     QTest::newRow("empty") << "" << QColor(0, 0, 0, 255);
-    QTest::newRow("only a number sign") << "#" << QColor(0, 0, 0, 255);
     QTest::newRow("six non-hex letters") << "ZZZZZZ" << QColor(0, 0, 0, 255);
     QTest::newRow("hex then non-hex") << "ABCDEZ" << QColor(0x0A, 0xBC, 0xDE, 255);
-    QTest::newRow("very long number") << "FFFFFFFFFFFFFFFFFFFF" << QColor(0, 0, 0, 255);
     QTest::newRow("full-width digits") << QString::fromUtf8("ＦＦ８８００") << QColor(0, 0, 0, 255);
     QTest::newRow("non-ASCII letter first") << QString::fromUtf8("ÄBCDEF") << QColor(0, 0, 0, 255);
     QTest::newRow("non-ASCII letter last") << QString::fromUtf8("ABCDEÄ") << QColor(0x0A, 0xBC, 0xDE, 255);
-    QTest::newRow("non-ASCII letter makes seven") << QString::fromUtf8("ABCDEFÄ") << QColor(0, 0, 0, 255);
     // A combining accent joins its letter: six user-perceived characters.
     QTest::newRow("combining mark") << QString::fromUtf8("ABCDE\u0301F") << QColor(0x0A, 0xBC, 0xDE, 255);
     QTest::newRow("letters of another script are kept") << QString::fromUtf8("#F80ж") << QColor(0, 0, 0, 255);
@@ -82,27 +67,6 @@ void TestDesignTokens::hexParsing()
     QCOMPARE(c.green(), expected.green());
     QCOMPARE(c.blue(), expected.blue());
     QCOMPARE(c.alpha(), expected.alpha());
-}
-
-void TestDesignTokens::roleTokens()
-{
-    QCOMPARE(ThemeColors::textDisabled(), ThemeColors::neutral400());
-    QCOMPARE(ThemeColors::textPrimary(), colorFromHex(u"0F2B12"));
-    QCOMPARE(ThemeColors::primary(), colorFromHex(u"9AEE70"));
-    QCOMPARE(ThemeColors::surface(), QColor(Qt::white));
-    QCOMPARE(ThemeColors::shadow().rgb(), ThemeColors::neutral900().rgb());
-    QVERIFY(std::abs(ThemeColors::shadow().alphaF() - 0.05) < 0.001);
-    QCOMPARE(&ThemeColors::primary(), &ThemeColors::primary()); // built once
-}
-
-void TestDesignTokens::layoutAliases()
-{
-    QCOMPARE(LayoutTokens::cardShadow, (ShadowSpec{8, 0, 4}));
-    QCOMPARE(LayoutTokens::buttonShadow, LayoutTokens::shadowMedium);
-    QCOMPARE(LayoutTokens::overlayShadow, (ShadowSpec{24, 0, 16}));
-    QCOMPARE(LayoutTokens::radiusButton, LayoutTokens::radiusLG);
-    QCOMPARE(LayoutTokens::badgeIconLarge, LayoutTokens::badgeIconMedium);
-    QCOMPARE(LayoutTokens::stackLoose, LayoutTokens::spacingXXL);
 }
 
 void TestDesignTokens::fontsResolveLexend_data()
@@ -132,33 +96,12 @@ void TestDesignTokens::fontsResolveLexend()
 
 void TestDesignTokens::everySymbolRendersTinted()
 {
-    const QStringList required{"fork.knife.circle.fill",
-                               "carrot.fill",
-                               "drop.fill",
-                               "figure.run.circle.fill",
-                               "brain.head.profile.fill",
-                               "bell.fill",
-                               "bell.slash",
-                               "trophy",
-                               "trophy.fill",
-                               "star.fill",
-                               "flame.fill",
-                               "checkmark",
-                               "checkmark.seal.fill",
-                               "xmark",
-                               "trash",
-                               "clock",
-                               "arrow.clockwise",
-                               "clock.arrow.2.circlepath",
-                               "arrow.right",
-                               "chevron.up",
-                               "chevron.down",
-                               "chevron.up.chevron.down",
-                               "minus",
-                               "plus",
-                               "house.fill",
-                               "list.bullet",
-                               "gearshape.fill"};
+    const QStringList required =
+        QStringLiteral("fork.knife.circle.fill carrot.fill drop.fill figure.run.circle.fill brain.head.profile.fill "
+                       "bell.fill bell.slash trophy trophy.fill star.fill flame.fill checkmark checkmark.seal.fill "
+                       "xmark trash clock arrow.clockwise clock.arrow.2.circlepath arrow.right chevron.up chevron.down "
+                       "chevron.up.chevron.down minus plus house.fill list.bullet gearshape.fill")
+            .split(u' ');
     WarningGuard guard;
     const QColor tint = ThemeColors::red500();
     for (const QString &name : required) {
@@ -206,7 +149,6 @@ void TestDesignTokens::springSettlesAtTarget_data()
     QTest::addColumn<bool>("overshoots");
     QTest::newRow("bouncy") << 0.4 << 0.6 << true;
     QTest::newRow("critical") << 0.3 << 1.0 << false;
-    QTest::newRow("overdamped") << 0.3 << 1.8 << false;
     QTest::newRow("no damping is kept finite") << 0.5 << 0.0 << true;
     QTest::newRow("zero response is instant") << 0.0 << 0.8 << false;
     QTest::newRow("nan response is instant") << std::nan("") << 0.8 << false;
@@ -246,54 +188,6 @@ void TestDesignTokens::animatedValueJumpsWhileAnimationsOff()
     QCOMPARE(value.target(), 0.0);
     QTRY_COMPARE_WITH_TIMEOUT(value.value(), 0.0, 1000);
     Motion::setAnimationsEnabled(false);
-}
-
-void TestDesignTokens::textBlockLineLimitAndSpacing()
-{
-    TextBlock block;
-    block.text = QStringLiteral("one two three four five six seven eight nine ten eleven twelve");
-    block.font = ThemeFonts::body();
-    const double width = 80;
-    const int unlimited = block.lineCount(width);
-    QVERIFY(unlimited > 3);
-    const QSizeF free = block.sizeForWidth(width);
-    block.maxLines = 2;
-    QCOMPARE(block.lineCount(width), 2);
-    const QSizeF two = block.sizeForWidth(width);
-    QVERIFY(two.height() < free.height());
-    QVERIFY(two.width() <= width);
-    block.lineSpacing = 4;
-    QCOMPARE(block.sizeForWidth(width).height(), two.height() + 4);
-    block.text = QStringLiteral("<b>x</b>");
-    block.maxLines = 0;
-    QCOMPARE(block.naturalWidth(), std::ceil(QFontMetricsF(block.font).horizontalAdvance(block.text)));
-}
-
-void TestDesignTokens::insideStrokeStaysInside()
-{
-    QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter p(&image);
-        Painting::strokeInside(p, QRectF(10, 10, 20, 20), 6, Qt::black, 2);
-    }
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 40; ++x)
-            if (x < 10 || x >= 30 || y < 10 || y >= 30)
-                QCOMPARE(image.pixelColor(x, y).alpha(), 0);
-    QVERIFY(image.pixelColor(20, 10).alpha() > 200);
-}
-
-void TestDesignTokens::capsuleFromRadiusFull()
-{
-    const QRectF rect(0, 0, 100, 20);
-    const QPainterPath path = Painting::roundedRect(rect, LayoutTokens::radiusFull);
-    QVERIFY(!path.isEmpty());
-    QVERIFY(rect.adjusted(-0.01, -0.01, 0.01, 0.01).contains(path.boundingRect()));
-    QVERIFY(path.contains(QPointF(50, 10)));
-    QVERIFY(!path.contains(QPointF(0.5, 0.5))); // the ends are round
-    QVERIFY(Painting::roundedRect(QRectF(), 6).isEmpty());
-    QVERIFY(!Painting::roundedRect(rect, std::nan("")).isEmpty());
 }
 
 QTEST_MAIN(TestDesignTokens)
