@@ -1,10 +1,15 @@
 #include "Shell/AppDelegate.h"
 
+#include "Platform/Log.h"
 #include "Platform/MainThread.h"
+#include "Platform/Uuid.h"
+#include "Shell/ShellServices.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTimer>
+#include <QWidget>
 #include <QtGlobal>
 
 #include <filesystem>
@@ -27,14 +32,127 @@ bool createFolder(const QString &folder, QString *errorDescription)
     return false;
 }
 
+AppDelegate *g_current = nullptr;
+
 } // namespace
 
-AppDelegate::AppDelegate(QObject *parent) : QObject(parent), m_sharedContainer(makeContainer())
+AppDelegate::AppDelegate(QObject *parent) : AppDelegate(makeContainer(), ShellServices::live(), parent)
 {
-    OVLIN_ASSERT_MAIN_THREAD();
 }
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::AppDelegate(std::unique_ptr<StoreContainer> container, std::shared_ptr<ShellServices> services,
+                         QObject *parent)
+    : QObject(parent), m_sharedContainer(std::move(container)), m_services(std::move(services))
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    Q_ASSERT(m_sharedContainer);
+    Q_ASSERT(m_services);
+    if (!g_current)
+        g_current = this;
+}
+
+AppDelegate::~AppDelegate()
+{
+    if (m_notificationCenter && m_notificationCenter->delegate() == this)
+        m_notificationCenter->setDelegate(nullptr);
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+AppDelegate *AppDelegate::current()
+{
+    return g_current;
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_launched)
+        return;
+    m_launched = true;
+
+    // Linux has no activation policy: an application with a window is an ordinary one already.
+    if (m_services->applyLightAppearance)
+        m_services->applyLightAppearance();
+
+    if (m_services->initializeAnalytics)
+        m_services->initializeAnalytics();
+    if (m_services->sendSignal)
+        m_services->sendSignal(QStringLiteral("app.launched"));
+
+    if (NotificationCenter *center = m_services->notificationCenter ? m_services->notificationCenter() : nullptr) {
+        m_notificationCenter = center;
+        center->setDelegate(this);
+        // A click on a notification or a foreground action brings the window back.
+        connect(center, &NotificationCenter::activationRequested, this, [this] { showMainWindow(); });
+    }
+
+    if (m_services->makeMenuBarController)
+        m_menuBarController = m_services->makeMenuBarController();
+    if (m_menuBarController) {
+        m_menuBarController->setup();
+        m_menuBarController->attach(*m_sharedContainer);
+    }
+
+    if (m_services->startPresentation)
+        m_services->startPresentation(*m_sharedContainer);
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!hasVisibleWindows)
+        showMainWindow();
+    return true;
+}
+
+void AppDelegate::showMainWindow()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_scene)
+        return;
+    QList<QWidget *> windows = m_scene->windows();
+    // A closed window is gone for good; bring back a new one rather than nothing.
+    if (windows.isEmpty()) {
+        if (QWidget *opened = m_scene->openWindow())
+            windows.append(opened);
+    }
+    for (QWidget *window : std::as_const(windows)) {
+        if (window->isMinimized())
+            window->showNormal();
+        else
+            window->show();
+        window->raise();
+        window->activateWindow();
+    }
+}
+
+PresentationOptions AppDelegate::willPresent(const NotificationRequest &)
+{
+    return {};
+}
+
+void AppDelegate::didReceive(const NotificationResponse &response)
+{
+    const QVariantMap userInfo = response.request.content.userInfo;
+    const QString actionIdentifier = response.actionIdentifier;
+    const QDateTime deliveryDate = response.deliveryDate;
+
+    const QVariant value = userInfo.value(QStringLiteral("reminderID"));
+    if (value.typeId() != QMetaType::QString)
+        return;
+    const std::optional<QUuid> reminderID = parseUuid(value.toString());
+    if (!reminderID)
+        return;
+
+    // Answered after the current event, like every other store change the user causes.
+    QTimer::singleShot(0, this, [this, id = *reminderID, actionIdentifier, deliveryDate] {
+        OVLIN_ASSERT_MAIN_THREAD();
+        if (m_services->handleNotificationResponse)
+            m_services->handleNotificationResponse(id, actionIdentifier, deliveryDate,
+                                                   *m_sharedContainer->mainContext());
+    });
+}
 
 QString AppDelegate::applicationSupportFolder()
 {

@@ -1,0 +1,77 @@
+#include "Shell/ShellServices.h"
+
+#include "Analytics/Analytics.h"
+#include "Analytics/AnalyticsManagerConfiguration.h"
+#include "Analytics/DefaultSignalPayload.h"
+#include "Engine/MilestoneProgressService.h"
+#include "Engine/ReminderPresentationService.h"
+#include "Model/Reminder.h"
+#include "Platform/NotificationCenter.h"
+#include "Shell/ContentView.h"
+#include "Shell/OvlinApp.h"
+#include "Shell/SettingsView.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace ovlin {
+
+namespace {
+
+// What only the GUI knows, for the analytics client's default parameters.
+analytics::DefaultSignalPayload::HostFacts hostFacts()
+{
+    analytics::DefaultSignalPayload::HostFacts facts;
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QSize size = screen->size();
+        facts.screen = analytics::DefaultSignalPayload::ScreenFacts{double(size.width()), double(size.height()),
+                                                                    screen->devicePixelRatio()};
+    }
+    // Ovlin is always light.
+    facts.colorScheme = QStringLiteral("Light");
+    facts.layoutDirection = QGuiApplication::layoutDirection() == Qt::RightToLeft ? QStringLiteral("rightToLeft")
+                                                                                  : QStringLiteral("leftToRight");
+    return facts;
+}
+
+} // namespace
+
+std::shared_ptr<ShellServices> ShellServices::live()
+{
+    auto services = std::make_shared<ShellServices>();
+    services->applyLightAppearance = [] { OvlinApp::applyLightAppearance(); };
+    services->initializeAnalytics = [] {
+        analytics::DefaultSignalPayload::setHostFacts(hostFacts());
+        analytics::Analytics::initializeWith(
+            analytics::AnalyticsManagerConfiguration::create(QStringLiteral("3F7B9C21-6D4E-4A58-9E12-7C0D5B8A2F64")));
+    };
+    services->sendSignal = [](const QString &name) { analytics::Analytics::send(name); };
+    services->notificationCenter = [] { return NotificationCenter::current(); };
+    // TODO(menubar): MenuBarController.
+    services->makeMenuBarController = [] { return std::unique_ptr<StatusItemController>(); };
+    // TODO(loop): ReminderPresentationService::start.
+    services->startPresentation = [](StoreContainer &) {};
+    // TODO(scheduler): SchedulerService::handleNotificationResponse.
+    services->handleNotificationResponse = [](const QUuid &, const QString &, const QDateTime &, StoreContext &) {};
+    // TODO(scheduler): SchedulerService::rescheduleAll.
+    services->rescheduleAll = [](const Reminders &) {};
+    services->evaluateMilestones = [](const Milestones &milestones, const Reminders &reminders, const Logs &logs,
+                                      StoreContext &context, bool notify) {
+        MilestoneProgressService::shared().evaluate(milestones, reminders, logs, context, notify);
+    };
+    // TODO(menubar): MenuBarMirrorStore::update.
+    services->updateMenuBarMirror = [](const Reminders &, const Logs &, const Milestones &) {};
+    services->isOverdue = [](const Reminder &reminder, const QDateTime &moment) {
+        return ReminderPresentationService::shared().isOverdue(reminder, moment);
+    };
+    services->makeScreen = [](OvlinTab tab, const ScreenEnvironment &) -> QWidget * {
+        switch (tab) {
+        case OvlinTab::settings: return new SettingsView;
+        default: return nullptr; // TODO(today, rewards): the other screens.
+        }
+    };
+    services->makeReminderForm = nullptr; // TODO(editor): ReminderFormView.
+    return services;
+}
+
+} // namespace ovlin
