@@ -122,9 +122,22 @@ void AppDelegate::showMainWindow()
             window->showNormal();
         else
             window->show();
-        window->raise();
-        window->activateWindow();
+        bringToFront(window);
     }
+}
+
+void AppDelegate::bringToFront(QWidget *window)
+{
+    window->raise();
+    QWidget *active = window;
+    // A sheet stays above the window it belongs to.
+    for (QWidget *child : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() && child->isVisible()) {
+            child->raise();
+            active = child;
+        }
+    }
+    active->activateWindow();
 }
 
 PresentationOptions AppDelegate::willPresent(const NotificationRequest &)

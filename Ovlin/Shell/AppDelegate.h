@@ -67,6 +67,8 @@ public:
     bool applicationShouldTerminateAfterLastWindowClosed() const { return false; }
     // Brings every main window to the front, opening one when there is none.
     void showMainWindow();
+    // Raises `window` with the sheets over it and activates the topmost.
+    static void bringToFront(QWidget *window);
 
     // Nothing is shown while Ovlin is frontmost.
     PresentationOptions willPresent(const NotificationRequest &request) override;

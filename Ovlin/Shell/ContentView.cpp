@@ -23,6 +23,7 @@
 #include "Shell/SheetDialog.h"
 
 #include <QAbstractButton>
+#include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -70,6 +71,12 @@ const MotionCurve &bannerCurve()
     return curve;
 }
 
+// Focus rings show only for focus that came from the keyboard, not from activating the window.
+bool isKeyboardReason(Qt::FocusReason reason)
+{
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+}
+
 // The logo, fitted to a height of 20 and set on the leading edge.
 class SidebarLogo : public QWidget
 {
@@ -114,7 +121,7 @@ protected:
         const QRectF r(rect());
         Painting::fillRounded(p, r, LayoutTokens::radiusMD, ThemeColors::surface());
         Painting::strokeInside(p, r, LayoutTokens::radiusMD, ThemeColors::border());
-        if (hasFocus())
+        if (m_keyboardFocus && hasFocus())
             Painting::strokeInside(p, r, LayoutTokens::radiusMD, Painting::withOpacity(ThemeColors::primaryDark(), 0.5),
                                    2);
         // A plain button only dims its label while pressed.
@@ -135,6 +142,19 @@ protected:
     {
         return {int(LayoutTokens::sidebarWidth), int(LayoutTokens::controlHeightMedium)};
     }
+    void focusInEvent(QFocusEvent *event) override
+    {
+        m_keyboardFocus = isKeyboardReason(event->reason());
+        QAbstractButton::focusInEvent(event);
+    }
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        m_keyboardFocus = false;
+        QAbstractButton::focusOutEvent(event);
+    }
+
+private:
+    bool m_keyboardFocus = false;
 };
 
 // One tab row: symbol, title, highlight when selected. The whole row including its side margins reacts.
@@ -174,6 +194,17 @@ public:
 
 protected:
     void nextCheckState() override {}
+    void focusInEvent(QFocusEvent *event) override
+    {
+        m_keyboardFocus = isKeyboardReason(event->reason());
+        QAbstractButton::focusInEvent(event);
+    }
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        m_keyboardFocus = false;
+        QAbstractButton::focusOutEvent(event);
+    }
+
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
@@ -183,7 +214,7 @@ protected:
             Painting::fillRounded(p, r, LayoutTokens::radiusMD, ThemeColors::neutral100());
             Painting::strokeInside(p, r, LayoutTokens::radiusMD, ThemeColors::neutral200());
         }
-        if (hasFocus())
+        if (m_keyboardFocus && hasFocus())
             Painting::strokeInside(p, r, LayoutTokens::radiusMD, Painting::withOpacity(ThemeColors::primaryDark(), 0.5),
                                    2);
         if (isDown())
@@ -205,6 +236,7 @@ private:
 
     OvlinTab m_tab;
     bool m_selected = false;
+    bool m_keyboardFocus = false;
 };
 
 // The sidebar's white, rounded panel.

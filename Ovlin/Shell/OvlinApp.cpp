@@ -91,9 +91,7 @@ void OvlinApp::handleReopen()
     if (!m_delegate->applicationShouldHandleReopen(hasVisibleWindows))
         return;
     // What the desktop does with any reopened application: its window comes to the front.
-    QWidget *window = openWindow();
-    window->raise();
-    window->activateWindow();
+    AppDelegate::bringToFront(openWindow());
 }
 
 void OvlinApp::launchTask()

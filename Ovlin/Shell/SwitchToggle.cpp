@@ -4,6 +4,7 @@
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 
+#include <QFocusEvent>
 #include <QPainter>
 
 namespace ovlin {
@@ -51,6 +52,19 @@ void SwitchToggle::nextCheckState()
     m_position.animateTo(isChecked() ? 1.0 : 0.0, slideCurve());
 }
 
+void SwitchToggle::focusInEvent(QFocusEvent *event)
+{
+    const Qt::FocusReason reason = event->reason();
+    m_keyboardFocus = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(event);
+}
+
+void SwitchToggle::focusOutEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = false;
+    QAbstractButton::focusOutEvent(event);
+}
+
 void SwitchToggle::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -59,7 +73,7 @@ void SwitchToggle::paintEvent(QPaintEvent *)
         QRectF(0, 0, trackWidth, trackHeight).translated((width() - trackWidth) / 2.0, (height() - trackHeight) / 2.0);
     const double t = m_position.value();
     p.fillPath(Painting::capsule(track), mix(ThemeColors::neutral300(), ThemeColors::green500(), t));
-    if (hasFocus())
+    if (m_keyboardFocus && hasFocus())
         Painting::strokeInside(p, track.adjusted(-2, -2, 2, 2), LayoutTokens::radiusFull,
                                Painting::withOpacity(ThemeColors::primaryDark(), 0.5), 2);
 

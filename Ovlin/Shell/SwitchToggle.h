@@ -24,9 +24,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void checkStateSet() override;
     void nextCheckState() override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     AnimatedValue m_position{0.0};
+    bool m_keyboardFocus = false;
 };
 
 } // namespace ovlin
