@@ -1,12 +1,22 @@
 #include "Engine/ReminderPresentationService.h"
 
+#include "Banners/BannerPresenter.h"
+#include "Copy/CopyEngine.h"
 #include "Engine/DayTable.h"
+#include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderLogIndex.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
+#include "Platform/Clock.h"
 #include "Platform/Days.h"
+#include "Platform/Log.h"
 #include "Platform/MainThread.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/Store.h"
 #include "Platform/Uuid.h"
+
+#include <QLocale>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -15,6 +25,12 @@ namespace ovlin {
 namespace {
 
 constexpr qint64 msPerMinute = 60000;
+constexpr qint64 secondsPerAttempt = 900;
+constexpr qint64 bookkeepingLifetimeSeconds = 48 * 60 * 60;
+constexpr qint64 missedAfterMinutes = 35;
+constexpr qint64 bannerSnoozeMinutes = 15;
+// A snooze longer than this is taken as this long: keeps `until` a valid date whatever a caller passes.
+constexpr qint64 maxSnoozeMinutes = qint64(100) * 366 * 24 * 60;
 
 // The quiet-hours test of the settings (start minute in, end minute out), on a minute of the day that is
 // already known, so a step of an interval needs no conversion to local time.
@@ -53,6 +69,17 @@ std::optional<qint64> wholeMinutesBetween(qint64 fromMs, qint64 toMs)
     return diff / msPerMinute;
 }
 
+// Removes the entries whose date (as `dateOf` reads it) lies before the cutoff.
+template <class Hash, class DateOf> void removeOlderThan(Hash &hash, qint64 cutoffMs, DateOf dateOf)
+{
+    for (auto it = hash.begin(); it != hash.end();) {
+        if (dateOf(it.value()).toMSecsSinceEpoch() < cutoffMs)
+            it = hash.erase(it);
+        else
+            ++it;
+    }
+}
+
 template <class Hash> void removeKeysWithPrefix(Hash &hash, const QString &prefix)
 {
     for (auto it = hash.begin(); it != hash.end();) {
@@ -73,6 +100,308 @@ ReminderPresentationService &ReminderPresentationService::shared()
 
 ReminderPresentationService::ReminderPresentationService() = default;
 ReminderPresentationService::~ReminderPresentationService() = default;
+
+void ReminderPresentationService::setBannerPresenter(BannerPresenter *presenter, AppActivity *activity)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_bannerPresenter = presenter;
+    m_appActivity = activity;
+}
+
+void ReminderPresentationService::setNotificationCenter(NotificationCenter *center)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_notificationCenter = center;
+}
+
+void ReminderPresentationService::start(StoreContainer *container)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_container = container;
+    m_context = container ? container->mainContext() : nullptr;
+    tick();
+    if (m_timer)
+        return;
+    m_timer = new QTimer(this);
+    m_timer->setInterval(tickIntervalMs);
+    m_timer->setTimerType(Qt::CoarseTimer);
+    // The timer is the service's child: it cannot fire once the service is gone.
+    connect(m_timer, &QTimer::timeout, this, &ReminderPresentationService::tick);
+    m_timer->start();
+}
+
+void ReminderPresentationService::tick()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const QDateTime now = Clock::now();
+    prune(now);
+    // The container may have been closed since start(): then there is no store to read.
+    StoreContext *context = m_context.data();
+    if (!m_container || !context)
+        return;
+
+    QList<std::shared_ptr<Reminder>> active = context->fetch<Reminder>();
+    active.removeIf([](const std::shared_ptr<Reminder> &reminder) { return !reminder || !reminder->isActive(); });
+
+    for (const Occurrence &occurrence : dueOccurrences(active, now))
+        handleDue(occurrence, now, *context);
+
+    sendEveningWarningIfNeeded(active, now);
+    sendDailySummaryIfNeeded(active, now);
+}
+
+void ReminderPresentationService::pruneBookkeeping()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    prune(Clock::now());
+}
+
+void ReminderPresentationService::prune(const QDateTime &now)
+{
+    const qint64 cutoffMs = now.addSecs(-bookkeepingLifetimeSeconds).toMSecsSinceEpoch();
+    const auto date = [](const QDateTime &value) -> const QDateTime & { return value; };
+    removeOlderThan(m_presentedAttemptKeys, cutoffMs, date);
+    removeOlderThan(m_snoozedOccurrences, cutoffMs, [](const SnoozeEntry &entry) { return entry.until; });
+    removeOlderThan(m_attemptBaseDates, cutoffMs, date);
+    removeOlderThan(m_eveningWarningKeys, cutoffMs, date);
+    removeOlderThan(m_dailySummaryKeys, cutoffMs, date);
+}
+
+void ReminderPresentationService::handleDue(const Occurrence &occurrence, const QDateTime &now, StoreContext &context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!occurrence.reminder)
+        return;
+    const Reminder &reminder = *occurrence.reminder;
+    if (isResolved(reminder, occurrence.scheduledAt)) {
+        clearOccurrenceBookkeeping(occurrence.key);
+        return;
+    }
+    const QDateTime base = attemptBaseDate(occurrence.key, occurrence.scheduledAt);
+    const auto minutes = wholeMinutesBetween(base.toMSecsSinceEpoch(), now.toMSecsSinceEpoch());
+    if (minutes && *minutes >= missedAfterMinutes) {
+        // Only a snoozed occurrence is still due this late: nobody came back to it.
+        ReminderBehaviorService::shared().logResolution(LogStatus::missed, occurrence.reminder, occurrence.scheduledAt,
+                                                        context);
+        clearOccurrenceBookkeeping(occurrence.key);
+        return;
+    }
+    const QString key = attemptKey(occurrence.key, occurrence.attempt);
+    if (m_presentedAttemptKeys.contains(key))
+        return;
+    markAttemptPresented(key, now);
+    present(occurrence, context);
+}
+
+void ReminderPresentationService::present(const Occurrence &occurrence, StoreContext &context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!occurrence.reminder)
+        return;
+    if (!m_bannerPresenter || !m_appActivity) {
+        qCDebug(lcEngine) << "No banner presenter: attempt" << occurrence.attempt << "of" << occurrence.key
+                          << "is not shown";
+        return;
+    }
+    const QString message = bannerMessage(occurrence);
+    const QList<BannerAction> actions = makeActions(occurrence, context);
+    showBanner(*m_bannerPresenter, *m_appActivity, occurrence.reminder->title(), message, BannerStyle::reminder,
+               actions);
+}
+
+QString ReminderPresentationService::bannerMessage(const Occurrence &occurrence) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!occurrence.reminder)
+        return {};
+    const Reminder &reminder = *occurrence.reminder;
+    CopyEngine &copy = CopyEngine::shared();
+    if (occurrence.attempt == 1)
+        return copy.categoryText(reminder.categoryValue());
+
+    CopyContext context;
+    context.habitName = reminder.title();
+    context.duration = reminder.detail();
+    if (const std::optional<QDateTime> fixedTime = reminder.fixedTime(); fixedTime && fixedTime->isValid())
+        context.mealTime = QLocale().toString(fixedTime->toLocalTime().time(), QLocale::ShortFormat);
+    const CopyTrigger trigger =
+        occurrence.attempt == 2 ? CopyTrigger::notificationFollowUp : CopyTrigger::notificationFinal;
+    return copy.text(trigger, context);
+}
+
+QList<BannerAction> ReminderPresentationService::makeActions(const Occurrence &occurrence, StoreContext &context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    // Weak holds: a button pressed after the service or the store is gone only closes the banner.
+    const QPointer<ReminderPresentationService> service(this);
+    const QPointer<StoreContext> store(&context);
+    const auto resolving = [=](LogStatus status) { return [=] { bannerAction(service, occurrence, status, store); }; };
+
+    QList<BannerAction> actions;
+    if (occurrence.attempt < 3) {
+        actions.append({QUuid::createUuid(), QStringLiteral("Skip"), BannerAction::Role::destructive,
+                        resolving(LogStatus::skipped)});
+        actions.append({QUuid::createUuid(), QStringLiteral("In 15 min"), BannerAction::Role::secondary,
+                        [=] { snoozeAction(service, occurrence, store); }});
+    } else {
+        actions.append({QUuid::createUuid(), QStringLiteral("I failed"), BannerAction::Role::destructive,
+                        resolving(LogStatus::skipped)});
+    }
+    actions.append(
+        {QUuid::createUuid(), QStringLiteral("Done"), BannerAction::Role::primary, resolving(LogStatus::completed)});
+    return actions;
+}
+
+namespace {
+
+// The banner captured its reminder when it was shown; the habit may have been deleted since, or the
+// store closed. Then the button only closes the banner.
+bool canAnswer(const ReminderPresentationService::Occurrence &occurrence, StoreContext *context)
+{
+    if (!context || !occurrence.reminder || occurrence.reminder->isDeleted()) {
+        qCDebug(lcEngine) << "Banner answered for a habit that is gone; closing it only";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void ReminderPresentationService::bannerAction(const QPointer<ReminderPresentationService> &service,
+                                               const Occurrence &occurrence, LogStatus status,
+                                               const QPointer<StoreContext> &context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!service || !canAnswer(occurrence, context.data()))
+        return;
+    service->resolveOccurrence(occurrence.reminder, status, context.data(), occurrence.scheduledAt);
+}
+
+void ReminderPresentationService::snoozeAction(const QPointer<ReminderPresentationService> &service,
+                                               const Occurrence &occurrence, const QPointer<StoreContext> &context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!service || !canAnswer(occurrence, context.data()))
+        return;
+    service->snooze(occurrence.reminder, bannerSnoozeMinutes, occurrence.scheduledAt, context.data());
+}
+
+void ReminderPresentationService::sendEveningWarningIfNeeded(const QList<std::shared_ptr<Reminder>> &reminders,
+                                                             const QDateTime &now)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const AppSettings &settings = AppSettings::shared();
+    if (!settings.eveningReminderEnabled())
+        return;
+    const std::optional<QDateTime> target = timeToday(settings.eveningReminderTime(), now);
+    if (!target || now < *target)
+        return;
+    const QString day = dayKey(*target);
+    if (m_eveningWarningKeys.contains(day))
+        return;
+
+    const ReminderBehaviorService &behavior = ReminderBehaviorService::shared();
+    const auto scheduled = behavior.remindersScheduled(now, reminders);
+    const bool anyOpen = std::any_of(scheduled.begin(), scheduled.end(), [&](const auto &reminder) {
+        return behavior.resolution(*reminder, now) == ReminderBehaviorService::Resolution::pending;
+    });
+    // Stays armed: a reminder that opens later this evening still brings the warning.
+    if (!anyOpen)
+        return;
+
+    const CopyTrigger trigger =
+        behavior.useGraceIfAvailable(now, false) ? CopyTrigger::streakAtRiskSoft : CopyTrigger::streakAtRisk;
+    const QString text = CopyEngine::shared().text(trigger, CopyContext{});
+    postNotification(QStringLiteral("ovlin-evening-") + day, QStringLiteral("Still open."), text);
+    markEveningWarningPosted(day, now);
+}
+
+void ReminderPresentationService::sendDailySummaryIfNeeded(const QList<std::shared_ptr<Reminder>> &reminders,
+                                                           const QDateTime &now)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const AppSettings &settings = AppSettings::shared();
+    if (!settings.dailySummaryEnabled())
+        return;
+    const std::optional<QDateTime> target = timeToday(settings.dailySummaryTime(), now);
+    if (!target || now < *target)
+        return;
+    const QString day = dayKey(*target);
+    if (m_dailySummaryKeys.contains(day))
+        return;
+
+    const ReminderBehaviorService &behavior = ReminderBehaviorService::shared();
+    const auto scheduled = behavior.remindersScheduled(now, reminders);
+    if (scheduled.isEmpty())
+        return;
+    qint64 completed = 0;
+    qint64 resolved = 0;
+    for (const auto &reminder : scheduled) {
+        const ReminderBehaviorService::Resolution resolution = behavior.resolution(*reminder, now);
+        completed += resolution == ReminderBehaviorService::Resolution::completed;
+        resolved += resolution != ReminderBehaviorService::Resolution::pending;
+    }
+    const qint64 total = scheduled.size();
+    CopyTrigger trigger = CopyTrigger::dailySummaryFailed;
+    if (completed == total)
+        trigger = CopyTrigger::dailySummaryPerfect;
+    else if (completed > 0 || resolved > 0)
+        trigger = CopyTrigger::dailySummaryPartial;
+
+    CopyContext context;
+    context.current = completed;
+    context.required = total;
+    const QString text = CopyEngine::shared().text(trigger, context);
+    postNotification(QStringLiteral("ovlin-summary-") + day, QStringLiteral("Today, wrapped."), text);
+    markDailySummaryPosted(day, now);
+}
+
+std::optional<QDateTime> ReminderPresentationService::timeToday(const QDateTime &setting, const QDateTime &date)
+{
+    if (!setting.isValid() || !date.isValid())
+        return std::nullopt;
+    const QDateTime placed = Days::placeTimeOfDay(setting, date);
+    if (!placed.isValid())
+        return std::nullopt;
+    return placed;
+}
+
+QString ReminderPresentationService::dayKey(const QDateTime &date)
+{
+    return Days::dayKey(date);
+}
+
+void ReminderPresentationService::postNotification(const QString &identifier, const QString &title, const QString &body)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    NotificationRequest request;
+    request.identifier = identifier;
+    request.content.title = title;
+    request.content.body = body;
+    if (AppSettings::shared().soundEnabled())
+        request.content.sound = NotificationSound::defaultSound();
+    request.trigger = TimeIntervalTrigger{1.0};
+    NotificationCenter *center = m_notificationCenter ? m_notificationCenter.data() : NotificationCenter::current();
+    if (center)
+        center->add(request);
+}
+
+void ReminderPresentationService::resetForTesting()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    delete m_timer;
+    m_timer = nullptr;
+    m_container = nullptr;
+    m_context = nullptr;
+    m_bannerPresenter = nullptr;
+    m_appActivity = nullptr;
+    m_notificationCenter = nullptr;
+    m_presentedAttemptKeys.clear();
+    m_snoozedOccurrences.clear();
+    m_attemptBaseDates.clear();
+    m_eveningWarningKeys.clear();
+    m_dailySummaryKeys.clear();
+}
 
 QList<QDateTime> ReminderPresentationService::occurrenceTimes(const Reminder &reminder, const QDateTime &date) const
 {
@@ -311,6 +640,55 @@ ReminderPresentationService::dueOccurrences(const QList<std::shared_ptr<Reminder
         }
     }
     return occurrences;
+}
+
+std::optional<QDateTime> ReminderPresentationService::answerableDueTime(const std::shared_ptr<Reminder> &reminder,
+                                                                        const std::optional<QDateTime> &given,
+                                                                        const QDateTime &now) const
+{
+    // A reminder deleted since a banner or a list captured it gets no log: it would point at nothing.
+    if (!reminder || reminder->isDeleted())
+        return std::nullopt;
+    if (given)
+        return given;
+    return dueOccurrenceTime(*reminder, now).value_or(now);
+}
+
+void ReminderPresentationService::resolveOccurrence(const std::shared_ptr<Reminder> &reminder, LogStatus status,
+                                                    StoreContext *context, std::optional<QDateTime> scheduledAt)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const std::optional<QDateTime> due = answerableDueTime(reminder, scheduledAt, Clock::now());
+    if (!due) {
+        qCDebug(lcEngine) << "Not resolving an occurrence of a reminder that no longer exists";
+        return;
+    }
+    if (context)
+        ReminderBehaviorService::shared().logResolution(status, reminder, *due, *context);
+    // Forgotten even when the save failed: the log is in the context and decides the occurrence.
+    clearOccurrenceBookkeeping(occurrenceKey(*reminder, *due));
+}
+
+void ReminderPresentationService::snooze(const std::shared_ptr<Reminder> &reminder, qint64 minutes,
+                                         std::optional<QDateTime> dueTime, StoreContext *context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const QDateTime now = Clock::now();
+    const std::optional<QDateTime> due = answerableDueTime(reminder, dueTime, now);
+    if (!due) {
+        qCDebug(lcEngine) << "Not snoozing an occurrence of a reminder that no longer exists";
+        return;
+    }
+    const QString key = occurrenceKey(*reminder, *due);
+    const qint64 attempt = attemptNumber(*reminder, *due, now).value_or(1);
+    const qint64 nextAttempt = std::min<qint64>(attempt + 1, 3);
+    const qint64 boundedMinutes = std::clamp(minutes, -maxSnoozeMinutes, maxSnoozeMinutes);
+    const QDateTime until = now.addSecs(boundedMinutes * 60);
+    // At `until` the occurrence stands 15 or 30 minutes past its base, so its attempt count carries on.
+    const QDateTime base = until.addSecs(-(nextAttempt - 1) * secondsPerAttempt);
+    setSnooze(key, SnoozeEntry{until, nextAttempt}, base);
+    if (context)
+        ReminderBehaviorService::shared().logResolution(LogStatus::snoozed, reminder, *due, *context);
 }
 
 void ReminderPresentationService::clearOccurrenceBookkeeping(const QString &occurrenceKey)

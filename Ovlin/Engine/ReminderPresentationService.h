@@ -4,19 +4,31 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+
+#include "Banners/BannerData.h"
+#include "Model/Enums.h"
 
 #include <memory>
 #include <optional>
 
+class QTimer;
+
 namespace ovlin {
 
+class AppActivity;
+class BannerPresenter;
+class NotificationCenter;
 class Reminder;
+class StoreContainer;
+class StoreContext;
 
 // Turns reminders into concrete occurrences (due times on a day), decides which attempt of an open
 // occurrence is due, and keeps the in-memory bookkeeping of presented attempts, snoozes and attempt
-// base times. The presentation loop, its banners, snoozes and the evening notifications build on this
-// class. Main thread only; one shared instance for the run.
+// base times. Once started it runs the presentation loop: every 15 seconds it presents each attempt that
+// has fallen due as a banner, records unanswered snoozed occurrences as missed, and posts the evening
+// warning and the daily summary once a day. Main thread only; one shared instance for the run.
 //
 // Due times come back as date-times that read as local wall time (see DayTable): compare them, take
 // their instants, or do day arithmetic through Days.
@@ -45,6 +57,33 @@ public:
 
     static ReminderPresentationService &shared();
     ~ReminderPresentationService() override;
+
+    // Where banners go and whether the main window is in front of the user; not owned, null for none.
+    // The shell wires BannerManager::shared() and MainWindowActivity::shared().
+    void setBannerPresenter(BannerPresenter *presenter, AppActivity *activity);
+    // The centre the evening notifications are posted to; null means NotificationCenter::current().
+    void setNotificationCenter(NotificationCenter *center);
+
+    // Runs the loop on the container (not owned; once it is destroyed the loop finds no store): one pass
+    // at once, then one every 15 seconds. Starting again replaces the container and runs a pass, but
+    // keeps the one timer.
+    void start(StoreContainer *container);
+    // One pass of the loop; nothing before start().
+    void tick();
+    const QTimer *timer() const { return m_timer; }
+    static constexpr int tickIntervalMs = 15000;
+
+    // Drops bookkeeping older than 48 hours.
+    void pruneBookkeeping();
+    // One occurrence of a pass: forgotten when answered, recorded as missed 35 minutes after its base
+    // time (only a snoozed one gets that far), otherwise presented once per attempt.
+    void handleDue(const Occurrence &occurrence, const QDateTime &now, StoreContext &context);
+    // Shows the occurrence's banner, in the main window when it is in front of the user, else floating.
+    void present(const Occurrence &occurrence, StoreContext &context);
+    // A category line for attempt 1, a follow-up for attempt 2, a final phrase after that.
+    QString bannerMessage(const Occurrence &occurrence) const;
+    // Skip, "In 15 min", Done; from attempt 3 on "I failed" and Done.
+    QList<BannerAction> makeActions(const Occurrence &occurrence, StoreContext &context);
 
     // The reminder's due times on the date's calendar day, quiet hours left out: the fixed time, the
     // interval steps (window end included), or the fixed time followed by the steps. Not sorted or merged.
@@ -81,6 +120,30 @@ public:
     // order, its due times of today made into occurrences at `now`, dropping those without an attempt.
     QList<Occurrence> dueOccurrences(const QList<std::shared_ptr<Reminder>> &reminders, const QDateTime &now) const;
 
+    // Answers an occurrence (completed or skipped from a banner or a list): logs the status for the due time,
+    // or for the earliest open due time up to now, or for now, and forgets the occurrence's bookkeeping.
+    void resolveOccurrence(const std::shared_ptr<Reminder> &reminder, LogStatus status, StoreContext *context,
+                           std::optional<QDateTime> scheduledAt = std::nullopt);
+    // Silences an occurrence (chosen as above) for `minutes`; it comes back as the next attempt (at most 3),
+    // counted so that it is recorded as missed 35 minutes after its new base time. A snoozed log is written
+    // only when a context is given (a notification's snooze writes its own).
+    void snooze(const std::shared_ptr<Reminder> &reminder, qint64 minutes,
+                std::optional<QDateTime> dueTime = std::nullopt, StoreContext *context = nullptr);
+
+    // Once a day, at or after the set times: "Still open." while today's scheduled reminders are not all
+    // answered, and "Today, wrapped." with a verdict on the day.
+    void sendEveningWarningIfNeeded(const QList<std::shared_ptr<Reminder>> &reminders, const QDateTime &now);
+    void sendDailySummaryIfNeeded(const QList<std::shared_ptr<Reminder>> &reminders, const QDateTime &now);
+    // The setting's hour and minute on the date's day; none when the setting holds no time.
+    static std::optional<QDateTime> timeToday(const QDateTime &setting, const QDateTime &date);
+    // "yyyy-MM-dd" of the date's day.
+    static QString dayKey(const QDateTime &date);
+    // A one-second request with the default sound while sounds are on; its outcome is not observed.
+    void postNotification(const QString &identifier, const QString &title, const QString &body);
+
+    // Back to the state of a fresh launch: no store, no timer, no bookkeeping (tests).
+    void resetForTesting();
+
     // Forgets one occurrence: its presented attempts, its snooze and its base time.
     void clearOccurrenceBookkeeping(const QString &occurrenceKey);
     // Forgets every occurrence of the reminder (the day keys of the evening notifications stay).
@@ -100,6 +163,25 @@ public:
 
 private:
     ReminderPresentationService();
+
+    // The due time an answer applies to: the given one, else the earliest open one up to now, else now;
+    // none for a reminder that is gone.
+    std::optional<QDateTime> answerableDueTime(const std::shared_ptr<Reminder> &reminder,
+                                               const std::optional<QDateTime> &given, const QDateTime &now) const;
+    void prune(const QDateTime &now);
+    // The bodies of the banner buttons; they only close the banner once the habit or the store is gone.
+    static void bannerAction(const QPointer<ReminderPresentationService> &service, const Occurrence &occurrence,
+                             LogStatus status, const QPointer<StoreContext> &context);
+    static void snoozeAction(const QPointer<ReminderPresentationService> &service, const Occurrence &occurrence,
+                             const QPointer<StoreContext> &context);
+
+    StoreContainer *m_container = nullptr;
+    // Follows the container's lifetime: its context goes with it.
+    QPointer<StoreContext> m_context;
+    QTimer *m_timer = nullptr;
+    BannerPresenter *m_bannerPresenter = nullptr;
+    AppActivity *m_appActivity = nullptr;
+    QPointer<NotificationCenter> m_notificationCenter;
 
     QHash<QString, QDateTime> m_presentedAttemptKeys;
     QHash<QString, SnoozeEntry> m_snoozedOccurrences;

@@ -1,0 +1,431 @@
+#include "Editor/ReminderFormView.h"
+
+#include "Analytics/Analytics.h"
+#include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/Painting.h"
+#include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
+#include "Editor/ReminderFormCategoryStep.h"
+#include "Editor/ReminderFormFooter.h"
+#include "Editor/ReminderFormNameStep.h"
+#include "Editor/ReminderFormPreviewStep.h"
+#include "Editor/ReminderFormProgressBar.h"
+#include "Editor/ReminderFormScheduleStep.h"
+#include "Editor/ReminderFormViewModel.h"
+#include "Model/Reminder.h"
+#include "Platform/MainThread.h"
+#include "Platform/StoreContext.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QEvent>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+
+#include <algorithm>
+
+namespace ovlin {
+
+namespace {
+
+// The header's close button: an "xmark" on a muted 44-point square, without hover or press effects.
+class SheetCloseButton : public QAbstractButton
+{
+public:
+    explicit SheetCloseButton(QWidget *parent) : QAbstractButton(parent)
+    {
+        const int side = int(LayoutTokens::iconTileMedium);
+        setFixedSize(side, side);
+        setFocusPolicy(Qt::TabFocus);
+        setAccessibleName(QStringLiteral("Close"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r(rect());
+        Painting::fillRounded(p, r, LayoutTokens::radiusSM, ThemeColors::surfaceMuted());
+        const double side = IconRegistry::symbolSize(ThemeFonts::body());
+        IconRegistry::paint(p, QRectF(r.center().x() - side / 2, r.center().y() - side / 2, side, side),
+                            QStringLiteral("xmark"), ThemeColors::textSecondary());
+    }
+};
+
+// A 1-point line in the border colour between the fixed parts and the scrolling content.
+class Divider : public QWidget
+{
+public:
+    explicit Divider(QWidget *parent) : QWidget(parent)
+    {
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
+};
+
+QLabel *makeLabel(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+
+ReminderFormView *present(QWidget *parent, StoreContext *context, std::shared_ptr<Reminder> reminder)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    auto *dialog = new QDialog(parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    auto *layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto *view = new ReminderFormView(std::move(reminder), dialog);
+    layout->addWidget(view);
+    view->setModelContext(context);
+    const QPointer<QDialog> host(dialog);
+    view->setDismiss([host] {
+        if (host)
+            host->close();
+    });
+    dialog->setWindowTitle(view->titleText());
+    dialog->setMinimumSize(view->minimumSize());
+    dialog->resize(int(ReminderFormView::modalContentWidth), 640);
+    dialog->open();
+    return view;
+}
+
+} // namespace
+
+ReminderFormView *ReminderFormView::openNew(QWidget *parent, StoreContext *context)
+{
+    return present(parent, context, nullptr);
+}
+
+ReminderFormView *ReminderFormView::openEdit(QWidget *parent, StoreContext *context, std::shared_ptr<Reminder> reminder)
+{
+    return present(parent, context, std::move(reminder));
+}
+
+ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, QWidget *parent)
+    : QWidget(parent), m_existingReminder(std::move(existingReminder)),
+      m_viewModel(new ReminderFormViewModel(m_existingReminder, nullptr, this))
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    setMinimumSize(int(LayoutTokens::wideSheetWidth), int(LayoutTokens::sheetMinHeight));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, ThemeColors::background());
+    palette.setColor(QPalette::Base, ThemeColors::background());
+    setPalette(palette);
+
+    auto *stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+
+    // Header section
+    auto *header = new QWidget(this);
+    auto *headerStack = new QVBoxLayout(header);
+    headerStack->setContentsMargins(int(LayoutTokens::spacingXL), int(LayoutTokens::spacingLG),
+                                    int(LayoutTokens::spacingXL), int(LayoutTokens::spacingLG));
+    headerStack->setSpacing(int(LayoutTokens::spacingLG));
+    auto *headerRow = new QHBoxLayout;
+    headerRow->setContentsMargins(0, 0, 0, 0);
+    headerRow->setSpacing(int(LayoutTokens::spacingSM));
+    m_closeButton = new SheetCloseButton(header);
+    connect(m_closeButton, &QAbstractButton::clicked, this, &ReminderFormView::dismiss);
+    m_title = makeLabel(titleText(), ThemeFonts::sheetTitle(), ThemeColors::textPrimary(), header);
+    m_stepCounter = makeLabel(stepCounterText(), ThemeFonts::callout(), ThemeColors::textSecondary(), header);
+    headerRow->addWidget(m_closeButton, 0, Qt::AlignVCenter);
+    headerRow->addStretch(1);
+    headerRow->addWidget(m_title, 0, Qt::AlignVCenter);
+    headerRow->addStretch(1);
+    headerRow->addWidget(m_stepCounter, 0, Qt::AlignVCenter);
+    headerStack->addLayout(headerRow);
+    m_progressBar = new ReminderFormProgressBar(m_currentStep, totalSteps, header);
+    headerStack->addWidget(m_progressBar);
+    stack->addWidget(header);
+
+    stack->addWidget(new Divider(this));
+
+    // Content area: only this part scrolls.
+    m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setWidgetResizable(true);
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The area's own bar would take its width from the content; the visible bar lies over the right
+    // padding instead (see placeScrollIndicator), so the step keeps its full width.
+    m_scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrollArea->viewport()->setAutoFillBackground(false);
+    auto *scrollContent = new QWidget;
+    scrollContent->setAutoFillBackground(false);
+    auto *centring = new QHBoxLayout(scrollContent);
+    centring->setContentsMargins(int(LayoutTokens::spacingXL), int(LayoutTokens::spacingXL),
+                                 int(LayoutTokens::spacingXL), int(LayoutTokens::spacingLG));
+    centring->setSpacing(0);
+    m_column = new QWidget(scrollContent);
+    m_column->setMaximumWidth(int(modalContentWidth));
+    m_column->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_columnStack = new QVBoxLayout(m_column);
+    m_columnStack->setContentsMargins(0, 0, 0, 0);
+    m_columnStack->setSpacing(int(LayoutTokens::spacingXL));
+    m_columnStack->addStretch(1);
+    centring->addStretch(0);
+    centring->addWidget(m_column, 1);
+    centring->addStretch(0);
+    m_scrollArea->setWidget(scrollContent);
+    stack->addWidget(m_scrollArea, 1);
+    m_scrollIndicator = new QScrollBar(Qt::Vertical, m_scrollArea);
+    QScrollBar *inner = m_scrollArea->verticalScrollBar();
+    connect(inner, &QScrollBar::rangeChanged, m_scrollIndicator, [this, inner](int min, int max) {
+        m_scrollIndicator->setRange(min, max);
+        m_scrollIndicator->setPageStep(inner->pageStep());
+        m_scrollIndicator->setSingleStep(inner->singleStep());
+        m_scrollIndicator->setVisible(max > min);
+    });
+    connect(inner, &QScrollBar::valueChanged, m_scrollIndicator, &QScrollBar::setValue);
+    connect(m_scrollIndicator, &QScrollBar::valueChanged, inner, &QScrollBar::setValue);
+    m_scrollIndicator->setVisible(false);
+    m_scrollArea->installEventFilter(this);
+
+    stack->addWidget(new Divider(this));
+
+    m_footer = new ReminderFormFooter(this);
+    connect(m_footer, &ReminderFormFooter::cancelRequested, this, &ReminderFormView::cancel);
+    connect(m_footer, &ReminderFormFooter::backRequested, this, &ReminderFormView::goBack);
+    connect(m_footer, &ReminderFormFooter::nextRequested, this, &ReminderFormView::goNext);
+    connect(m_footer, &ReminderFormFooter::saveRequested, this, &ReminderFormView::saveAndDismiss);
+    stack->addWidget(m_footer);
+
+    connect(m_viewModel, &ReminderFormViewModel::changed, this, &ReminderFormView::refreshChrome);
+    showStep();
+    refreshChrome();
+}
+
+ReminderFormView::~ReminderFormView()
+{
+    // The steps hold the view model by pointer: they go first, the view model with the other children.
+    const auto children = findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    qDeleteAll(children);
+}
+
+void ReminderFormView::setModelContext(StoreContext *context)
+{
+    m_modelContext = context;
+}
+
+void ReminderFormView::setDismiss(Dismiss dismiss)
+{
+    m_dismiss = std::move(dismiss);
+}
+
+void ReminderFormView::setSignalSender(SignalSender sender)
+{
+    m_signalSender = std::move(sender);
+}
+
+void ReminderFormView::sendAnalyticsSignal(const QString &name)
+{
+    analytics::Analytics::send(name);
+}
+
+QString ReminderFormView::titleText() const
+{
+    return m_viewModel->isEditing() ? QStringLiteral("Edit reminder") : QStringLiteral("New reminder");
+}
+
+QString ReminderFormView::stepCounterText() const
+{
+    return QStringLiteral("Step %1 of %2").arg(m_currentStep).arg(totalSteps);
+}
+
+ReminderFormCategoryStep *ReminderFormView::categoryStep() const
+{
+    return qobject_cast<ReminderFormCategoryStep *>(m_stepView);
+}
+
+ReminderFormNameStep *ReminderFormView::nameStep() const
+{
+    return qobject_cast<ReminderFormNameStep *>(m_stepView);
+}
+
+ReminderFormScheduleStep *ReminderFormView::scheduleStep() const
+{
+    return qobject_cast<ReminderFormScheduleStep *>(m_stepView);
+}
+
+ReminderFormPreviewStep *ReminderFormView::previewStep() const
+{
+    return qobject_cast<ReminderFormPreviewStep *>(m_stepView);
+}
+
+bool ReminderFormView::canProceed() const
+{
+    switch (m_currentStep) {
+    case 2: return !ReminderFormViewModel::isBlank(m_viewModel->title());
+    case 3: return !m_viewModel->selectedDays().empty();
+    default: return true;
+    }
+}
+
+void ReminderFormView::goBack()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_currentStep > 1)
+        setCurrentStep(m_currentStep - 1);
+}
+
+void ReminderFormView::goNext()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_currentStep < totalSteps && canProceed())
+        setCurrentStep(m_currentStep + 1);
+}
+
+void ReminderFormView::cancel()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_viewModel->cancel();
+    dismiss();
+}
+
+void ReminderFormView::saveAndDismiss()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    // One save per sheet: a second click while it closes must not insert the habit twice.
+    if (m_saved)
+        return;
+    m_saved = true;
+    const auto outcome = m_viewModel->save();
+    // Only a habit that was really stored counts as created.
+    if (outcome == ReminderFormViewModel::SaveOutcome::inserted) {
+        const QString name = QStringLiteral("habit.created");
+        if (m_signalSender)
+            m_signalSender(name);
+        else
+            sendAnalyticsSignal(name);
+    }
+    dismiss();
+}
+
+void ReminderFormView::dismiss()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_dismiss) {
+        m_dismiss();
+        return;
+    }
+    if (auto *dialog = qobject_cast<QDialog *>(window()))
+        dialog->close();
+    else
+        hide();
+}
+
+void ReminderFormView::attachModelContext()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_viewModel->modelContext())
+        m_viewModel->setModelContext(m_modelContext.data());
+}
+
+void ReminderFormView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    attachModelContext();
+}
+
+bool ReminderFormView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_scrollArea && event->type() == QEvent::Resize)
+        placeScrollIndicator();
+    return QWidget::eventFilter(watched, event);
+}
+
+void ReminderFormView::placeScrollIndicator()
+{
+    const int extent = m_scrollIndicator->sizeHint().width();
+    const int inset = int(LayoutTokens::spacingXS);
+    m_scrollIndicator->setGeometry(m_scrollArea->width() - extent - inset, inset, extent,
+                                   std::max(0, m_scrollArea->height() - 2 * inset));
+    m_scrollIndicator->raise();
+}
+
+void ReminderFormView::paintEvent(QPaintEvent *)
+{
+    QPainter(this).fillRect(rect(), ThemeColors::background());
+}
+
+void ReminderFormView::setCurrentStep(int step)
+{
+    if (step == m_currentStep)
+        return;
+    m_currentStep = step;
+    showStep();
+    refreshChrome();
+    emit currentStepChanged(step);
+}
+
+void ReminderFormView::showStep()
+{
+    // The step that is left goes with its view state (focus, for one); the values live in the view model.
+    if (m_stepView) {
+        m_stepView->hide();
+        m_columnStack->removeWidget(m_stepView);
+        m_stepView->deleteLater();
+        m_stepView = nullptr;
+    }
+    switch (m_currentStep) {
+    case 1: m_stepView = new ReminderFormCategoryStep(m_viewModel, m_column); break;
+    case 2: m_stepView = new ReminderFormNameStep(m_viewModel, m_column); break;
+    case 3: m_stepView = new ReminderFormScheduleStep(m_viewModel, m_column); break;
+    case 4: m_stepView = new ReminderFormPreviewStep(m_viewModel, m_column); break;
+    default: break;
+    }
+    m_scrollArea->verticalScrollBar()->setValue(0);
+    if (!m_stepView)
+        return;
+    m_columnStack->insertWidget(0, m_stepView);
+    m_stepView->show();
+
+    // The entering step fades in with the step change's ease-out.
+    const int duration = Motion::durationMs(MotionCurve::easeOut(0.18));
+    if (duration <= 0 || !isVisible())
+        return;
+    auto *effect = new QGraphicsOpacityEffect(m_stepView);
+    effect->setOpacity(0);
+    m_stepView->setGraphicsEffect(effect);
+    auto *fade = new QVariantAnimation(m_stepView);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    fade->setDuration(duration);
+    fade->setEasingCurve(Motion::easeOutCurve());
+    QWidget *entering = m_stepView;
+    connect(fade, &QVariantAnimation::valueChanged, effect,
+            [effect](const QVariant &v) { effect->setOpacity(v.toDouble()); });
+    connect(fade, &QVariantAnimation::finished, entering, [entering] { entering->setGraphicsEffect(nullptr); });
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void ReminderFormView::refreshChrome()
+{
+    m_title->setText(titleText());
+    m_stepCounter->setText(stepCounterText());
+    m_progressBar->setStep(m_currentStep);
+    m_footer->apply(ReminderFormFooter::State{m_currentStep, totalSteps, m_viewModel->isEditing(), canProceed(),
+                                              m_viewModel->isValid()});
+}
+
+} // namespace ovlin

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "Engine/EngineTestSupport.h"
+
+#include "Banners/BannerPresenter.h"
+#include "Copy/CopyEngine.h"
+#include "Engine/ReminderPresentationService.h"
+#include "Model/ReminderLog.h"
+#include "Platform/Clock.h"
+
+#include <QLocale>
+#include <QStringList>
+
+// Helpers of the presentation-loop tests (TZ=Europe/Berlin, like the engine tests).
+namespace looptest {
+
+using namespace ovlin;
+using namespace enginetest;
+
+// "09:00 snoozed" for every log of the reminder, in the order they joined it.
+inline QStringList logLines(const Reminder &reminder)
+{
+    QStringList lines;
+    for (const auto &log : reminder.logs())
+        lines << log->scheduledAt().toLocalTime().toString(QStringLiteral("HH:mm")) + QLatin1Char(' ') +
+                     log->statusRaw();
+    return lines;
+}
+
+// Records the banners the loop shows, in both places, and plays the banner view's part when a button
+// is pressed: run the handler, then close.
+class FakeBannerPresenter : public BannerPresenter
+{
+public:
+    struct Shown
+    {
+        QDateTime at;
+        bool floating = false;
+        QString title;
+        QString message;
+        QList<BannerAction> actions;
+
+        QStringList actionTitles() const
+        {
+            QStringList titles;
+            for (const BannerAction &action : actions)
+                titles << action.title;
+            return titles;
+        }
+    };
+
+    void present(const QString &title, const QString &message, BannerStyle style,
+                 const QList<BannerAction> &actions) override
+    {
+        record(false, title, message, style, actions);
+    }
+    void showFloating(const QString &title, const QString &message, BannerStyle style,
+                      const QList<BannerAction> &actions) override
+    {
+        record(true, title, message, style, actions);
+    }
+    void dismiss() override { ++dismissals; }
+
+    // Presses the button titled `title` on the latest banner; false when it has none.
+    bool press(const QString &title)
+    {
+        if (shown.isEmpty())
+            return false;
+        for (const BannerAction &action : shown.last().actions) {
+            if (action.title == title) {
+                if (action.handler)
+                    action.handler();
+                dismiss();
+                return true;
+            }
+        }
+        return false;
+    }
+
+    QList<Shown> shown;
+    QList<BannerStyle> styles;
+    int dismissals = 0;
+
+private:
+    void record(bool floating, const QString &title, const QString &message, BannerStyle style,
+                const QList<BannerAction> &actions)
+    {
+        shown.append({Clock::now(), floating, title, message, actions});
+        styles.append(style);
+    }
+};
+
+class FakeAppActivity : public AppActivity
+{
+public:
+    bool isActiveWithVisibleWindow() const override { return activeWithWindow; }
+    bool activeWithWindow = true;
+};
+
+// Which attempt a banner message belongs to: 1 for a category line, 2 for a follow-up, 3 for a final
+// phrase (placeholders filled as the loop fills them); 0 when it is none of those.
+inline int attemptOfMessage(const Reminder &reminder, const QString &message)
+{
+    const auto category = int(reminder.categoryValue());
+    if (CopyEngine::categoryTexts().at(std::size_t(category)).contains(message))
+        return 1;
+    CopyContext context;
+    context.habitName = reminder.title();
+    context.duration = reminder.detail();
+    if (const auto fixed = reminder.fixedTime())
+        context.mealTime = QLocale().toString(fixed->toLocalTime().time(), QLocale::ShortFormat);
+    if (CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::notificationFollowUp), context).contains(message))
+        return 2;
+    if (CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::notificationFinal), context).contains(message))
+        return 3;
+    return 0;
+}
+
+} // namespace looptest

@@ -1,0 +1,269 @@
+#include "LoopTestSupport.h"
+
+#include "Engine/ReminderPresentationService.h"
+#include "Platform/Clock.h"
+
+#include <QtTest>
+
+#include <limits>
+
+using namespace looptest;
+
+using SnoozeEntry = ReminderPresentationService::SnoozeEntry;
+Q_DECLARE_METATYPE(ovlin::LogStatus)
+
+namespace {
+
+const QDate june10(2026, 6, 10);
+
+QDateTime hm(const QString &text)
+{
+    const QTime time = QTime::fromString(text, QStringLiteral("HH:mm"));
+    return at(june10, time.hour(), time.minute());
+}
+
+// Every 30 minutes from 09:00 to 11:00.
+ReminderSpec halfHourly()
+{
+    ReminderSpec spec;
+    spec.scheduleType = ScheduleType::interval;
+    spec.fixedTime = std::nullopt;
+    spec.intervalMinutes = 30;
+    spec.intervalStart = QTime(9, 0);
+    spec.intervalEnd = QTime(11, 0);
+    return spec;
+}
+
+} // namespace
+
+// Answering an occurrence from outside the loop: banners, lists and system notifications.
+class TestAnswers : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<StoreContainer> m_store;
+    StoreContext *context() const { return m_store->mainContext(); }
+    ReminderPresentationService &service() { return ReminderPresentationService::shared(); }
+
+private Q_SLOTS:
+    void init()
+    {
+        resetSettings();
+        Clock::setNow(hm("09:00"));
+        m_store = openStore();
+    }
+
+    void cleanup()
+    {
+        for (const auto &reminder : context()->fetch<Reminder>())
+            service().clearBookkeeping(*reminder);
+        m_store.reset();
+        Clock::useSystemTime();
+    }
+
+    void resolveChoosesTheOccurrence_data()
+    {
+        QTest::addColumn<QStringList>("earlierLogs");
+        QTest::addColumn<QString>("given"); // empty: no due time given
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<LogStatus>("status");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("given due time") << QStringList{} << "09:30"
+                                        << "10:10" << LogStatus::completed << "09:30 completed";
+        QTest::newRow("earliest open up to now") << QStringList{"09:00 completed"} << ""
+                                                 << "10:10" << LogStatus::skipped << "09:30 skipped";
+        QTest::newRow("a snoozed log leaves it open") << QStringList{"09:00 snoozed"} << ""
+                                                      << "10:10" << LogStatus::completed << "09:00 completed";
+        QTest::newRow("nothing open: now") << QStringList{"09:00 completed", "09:30 skipped", "10:00 missed"} << ""
+                                           << "10:10" << LogStatus::completed << "10:10 completed";
+        QTest::newRow("before the first due time: now") << QStringList{} << ""
+                                                        << "08:40" << LogStatus::skipped << "08:40 skipped";
+    }
+
+    void resolveChoosesTheOccurrence()
+    {
+        QFETCH(QStringList, earlierLogs);
+        QFETCH(QString, given);
+        QFETCH(QString, now);
+        QFETCH(LogStatus, status);
+        QFETCH(QString, expected);
+
+        const auto reminder = makeReminder(context(), halfHourly());
+        for (const QString &line : earlierLogs) {
+            const QStringList parts = line.split(QLatin1Char(' '));
+            context()->insert(addLog(reminder, hm(parts[0]), parts[1]));
+        }
+        QVERIFY(context()->save());
+        Clock::setNow(hm(now));
+
+        const std::optional<QDateTime> due = given.isEmpty() ? std::nullopt : std::optional(hm(given));
+        service().resolveOccurrence(reminder, status, context(), due);
+
+        const QStringList lines = logLines(*reminder);
+        QCOMPARE(lines.size(), earlierLogs.size() + 1);
+        QCOMPARE(lines.last(), expected);
+        QVERIFY(!context()->hasChanges()); // saved
+    }
+
+    void resolveForgetsOnlyThatOccurrence()
+    {
+        const auto reminder = makeReminder(context(), halfHourly());
+        const QString nine = ReminderPresentationService::occurrenceKey(*reminder, hm("09:00"));
+        const QString half = ReminderPresentationService::occurrenceKey(*reminder, hm("09:30"));
+        service().markAttemptPresented(ReminderPresentationService::attemptKey(nine, 1), hm("09:00"));
+        service().markAttemptPresented(ReminderPresentationService::attemptKey(nine, 2), hm("09:15"));
+        service().setSnooze(nine, SnoozeEntry{hm("09:40"), 3}, hm("09:10"));
+        service().markAttemptPresented(ReminderPresentationService::attemptKey(half, 1), hm("09:30"));
+        Clock::setNow(hm("09:32"));
+
+        service().resolveOccurrence(reminder, LogStatus::completed, context(), hm("09:00"));
+
+        QCOMPARE(service().presentedAttemptKeys().keys(),
+                 QStringList{ReminderPresentationService::attemptKey(half, 1)});
+        QVERIFY(service().snoozedOccurrences().isEmpty());
+        QVERIFY(service().attemptBaseDates().isEmpty());
+        QCOMPARE(logLines(*reminder), QStringList{"09:00 completed"});
+        QVERIFY(!service().attemptNumber(*reminder, hm("09:00"), Clock::now()));
+    }
+
+    void snooze_data()
+    {
+        QTest::addColumn<QString>("earlierSnoozeAt"); // empty: none
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<qint64>("minutes");
+        QTest::addColumn<qint64>("nextAttempt");
+        QTest::addColumn<QString>("until");
+        QTest::addColumn<QString>("base");
+
+        QTest::newRow("attempt 1") << ""
+                                   << "09:05" << qint64(15) << qint64(2) << "09:20"
+                                   << "09:05";
+        QTest::newRow("attempt 2") << ""
+                                   << "09:20" << qint64(15) << qint64(3) << "09:35"
+                                   << "09:05";
+        QTest::newRow("attempt 3 stays 3") << ""
+                                           << "09:31" << qint64(15) << qint64(3) << "09:46"
+                                           << "09:16";
+        QTest::newRow("expired counts as attempt 1") << ""
+                                                     << "09:50" << qint64(15) << qint64(2) << "10:05"
+                                                     << "09:50";
+        QTest::newRow("snoozed attempt 2 again") << "09:05"
+                                                 << "09:25" << qint64(15) << qint64(3) << "09:40"
+                                                 << "09:10";
+        QTest::newRow("notification's ten minutes") << ""
+                                                    << "09:02" << qint64(10) << qint64(2) << "09:12"
+                                                    << "08:57";
+    }
+
+    void snooze()
+    {
+        QFETCH(QString, earlierSnoozeAt);
+        QFETCH(QString, now);
+        QFETCH(qint64, minutes);
+        QFETCH(qint64, nextAttempt);
+        QFETCH(QString, until);
+        QFETCH(QString, base);
+
+        const auto reminder = makeReminder(context());
+        const QString key = ReminderPresentationService::occurrenceKey(*reminder, hm("09:00"));
+        if (!earlierSnoozeAt.isEmpty()) {
+            Clock::setNow(hm(earlierSnoozeAt));
+            service().snooze(reminder, 15, hm("09:00"), context());
+        }
+        Clock::setNow(hm(now));
+        service().snooze(reminder, minutes, hm("09:00"), context());
+
+        QCOMPARE(service().snoozedOccurrences().value(key), (SnoozeEntry{hm(until), nextAttempt}));
+        QCOMPARE(service().attemptBaseDates().value(key), hm(base));
+        QCOMPARE(service().snoozedOccurrences().size(), 1);
+        // Silent until then, due as the next attempt from then on.
+        QVERIFY(!service().attemptNumber(*reminder, hm("09:00"), hm(until).addSecs(-1)));
+        QCOMPARE(service().attemptNumber(*reminder, hm("09:00"), hm(until)), nextAttempt);
+        // Each snooze with a context leaves a snoozed log for the due time, which keeps the occurrence open.
+        const QStringList expectedLogs(earlierSnoozeAt.isEmpty() ? 1 : 2, QStringLiteral("09:00 snoozed"));
+        QCOMPARE(logLines(*reminder), expectedLogs);
+    }
+
+    void notificationSnoozeWritesNoLog_data()
+    {
+        QTest::addColumn<QStringList>("earlierLogs");
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<QString>("snoozedDue"); // the due time whose key is snoozed
+
+        QTest::newRow("earliest open occurrence") << QStringList{"09:00 completed"} << "09:45"
+                                                  << "09:30";
+        QTest::newRow("none open: the current minute") << QStringList{"09:00 completed", "09:30 completed"} << "09:45"
+                                                       << "09:45";
+        QTest::newRow("seconds dropped from the current minute") << QStringList{} << "08:59"
+                                                                 << "08:59";
+    }
+
+    void notificationSnoozeWritesNoLog()
+    {
+        QFETCH(QStringList, earlierLogs);
+        QFETCH(QString, now);
+        QFETCH(QString, snoozedDue);
+
+        const auto reminder = makeReminder(context(), halfHourly());
+        for (const QString &line : earlierLogs) {
+            const QStringList parts = line.split(QLatin1Char(' '));
+            context()->insert(addLog(reminder, hm(parts[0]), parts[1]));
+        }
+        QVERIFY(context()->save());
+        Clock::setNow(hm(now).addSecs(25));
+
+        service().snooze(reminder, 10);
+
+        QCOMPARE(service().snoozedOccurrences().keys(),
+                 QStringList{ReminderPresentationService::occurrenceKey(*reminder, hm(snoozedDue))});
+        QCOMPARE(service().snoozedOccurrences().cbegin().value().until, hm(now).addSecs(25 + 600));
+        QCOMPARE(reminder->logs().size(), earlierLogs.size());
+        QVERIFY(!context()->hasChanges());
+    }
+
+    void deletedReminderIsNotAnswered()
+    {
+        const auto reminder = makeReminder(context());
+        QVERIFY(context()->save());
+        context()->remove(reminder);
+        QVERIFY(context()->save());
+        Clock::setNow(hm("09:05"));
+
+        service().resolveOccurrence(reminder, LogStatus::completed, context(), hm("09:00"));
+        service().resolveOccurrence(reminder, LogStatus::skipped, context());
+        service().snooze(reminder, 15, hm("09:00"), context());
+        service().resolveOccurrence(nullptr, LogStatus::completed, context());
+        service().snooze(nullptr, 10);
+
+        QCOMPARE(context()->fetchCount<ReminderLog>(), 0);
+        QVERIFY(reminder->logs().isEmpty());
+        QVERIFY(service().snoozedOccurrences().isEmpty());
+        QVERIFY(!context()->hasChanges());
+    }
+
+    void outlandishSnoozeLengthsStayValid_data()
+    {
+        QTest::addColumn<qint64>("minutes");
+        QTest::newRow("largest") << std::numeric_limits<qint64>::max();
+        QTest::newRow("smallest") << std::numeric_limits<qint64>::min();
+        QTest::newRow("negative") << qint64(-5);
+    }
+
+    void outlandishSnoozeLengthsStayValid()
+    {
+        QFETCH(qint64, minutes);
+        const auto reminder = makeReminder(context());
+        Clock::setNow(hm("09:05"));
+        service().snooze(reminder, minutes, hm("09:00"));
+        const SnoozeEntry entry = service().snoozedOccurrences().cbegin().value();
+        QVERIFY(entry.until.isValid());
+        QVERIFY(service().attemptBaseDates().cbegin().value().isValid());
+        if (minutes < 0) // ran out already: due as the next attempt at once
+            QCOMPARE(service().attemptNumber(*reminder, hm("09:00"), Clock::now()), qint64(2));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAnswers)
+#include "tst_answers.moc"

@@ -1,0 +1,399 @@
+#include "Copy/CopyEngine.h"
+#include "Engine/NotificationResponder.h"
+#include "Engine/ReminderPresentationService.h"
+#include "Loop/LoopTestSupport.h"
+#include "SchedulerTestSupport.h"
+
+#include <QtTest>
+
+using namespace ovlin;
+using namespace schedulertest;
+
+class TestNotificationAnswers : public QObject
+{
+    Q_OBJECT
+
+private:
+    SchedulerFixture f;
+    std::unique_ptr<NotificationResponder> m_responder;
+    bool m_appActive = false;
+
+    QDateTime now() const { return at(wednesday, 9, 5); }
+    QDateTime delivered() const { return at(wednesday, 9, 0); }
+
+    // A reminder due at 09:00 every day, created long ago, completed on each of the `days` days before today.
+    std::shared_ptr<Reminder> reminderWithStreak(ReminderCategory category, int days, const QString &title = "Water")
+    {
+        const auto reminder = makeReminder(&f.context(), {.title = title, .category = category});
+        for (int d = 1; d <= days; ++d) {
+            const auto log = addLog(reminder, at(wednesday.addDays(-d), 9, 0), LogStatus::completed);
+            log->setCompletedAt(at(wednesday.addDays(-d), 9, 1));
+        }
+        if (!f.context().save())
+            qWarning("saving the test reminder failed");
+        return reminder;
+    }
+
+    // The request the scheduler would have shown for the reminder.
+    static NotificationRequest shownRequest(const Reminder &reminder)
+    {
+        NotificationRequest request;
+        request.identifier = SchedulerService::notificationPrefix(reminder) + "-fixed-3";
+        request.content.title = reminder.title();
+        request.content.categoryIdentifier = SchedulerService::categoryIdentifier;
+        request.content.userInfo = {{QStringLiteral("reminderID"), uuidText(reminder.id())},
+                                    {QStringLiteral("category"), reminder.category()}};
+        request.trigger = CalendarTrigger{9, 0, 4, true};
+        return request;
+    }
+
+    // The user answers through the centre; the answer is handled once the event loop has run.
+    void answer(const NotificationRequest &request, const QString &action)
+    {
+        f.center->respond(request, action, delivered());
+        QCoreApplication::sendPostedEvents();
+    }
+
+    QList<std::shared_ptr<ReminderLog>> logsSince(const std::shared_ptr<Reminder> &reminder)
+    {
+        return f.context().fetch<ReminderLog>([&](const ReminderLog &log) {
+            return log.reminder() == reminder && log.scheduledAt() >= Days::startOfDay(wednesday);
+        });
+    }
+
+    QList<NotificationRequest> followUps() const
+    {
+        QList<NotificationRequest> result;
+        for (const NotificationRequest &request : f.center->pendingRequests()) {
+            if (request.identifier.startsWith(QStringLiteral("followup-")))
+                result.append(request);
+        }
+        return result;
+    }
+
+    static void verifyFollowUp(const NotificationRequest &request, const QString &title, CopyTrigger trigger,
+                               const CopyContext &context, double delay)
+    {
+        QVERIFY(parseUuid(request.identifier.mid(QStringLiteral("followup-").size())).has_value());
+        QCOMPARE(request.content.title, title);
+        const QStringList phrases = CopyEngine::fillTexts(CopyEngine::pool(trigger), context);
+        QVERIFY2(phrases.contains(request.content.body), qPrintable(request.content.body));
+        QCOMPARE(CopyEngine::shared().lastShown(trigger), std::optional(request.content.body));
+        QVERIFY(request.content.categoryIdentifier.isEmpty());
+        QVERIFY(request.content.userInfo.isEmpty());
+        QCOMPARE(request.content.sound, std::optional(NotificationSound::defaultSound()));
+        QCOMPARE(request.trigger, NotificationTrigger(TimeIntervalTrigger{delay}));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        f.setUp(at(wednesday, 9, 5));
+        m_appActive = false;
+        m_responder = std::make_unique<NotificationResponder>(&f.context());
+        m_responder->setAppActiveQuery([this] { return m_appActive; });
+        m_responder->attach(f.center.get());
+    }
+
+    void cleanup()
+    {
+        m_responder.reset();
+        ReminderPresentationService &presentation = ReminderPresentationService::shared();
+        presentation.start(nullptr);
+        presentation.setBannerPresenter(nullptr, nullptr);
+        presentation.setNotificationCenter(nullptr);
+        for (const auto &reminder : f.context().fetch<Reminder>())
+            ReminderPresentationService::shared().clearBookkeeping(*reminder);
+        f.tearDown();
+    }
+
+    void doneAnswers_data()
+    {
+        QTest::addColumn<ReminderCategory>("category");
+        QTest::addColumn<int>("daysBefore");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<CopyTrigger>("completion");
+        QTest::addColumn<std::optional<CopyTrigger>>("streak");
+
+        const QString done = QStringLiteral("COMPLETE");
+        const QString click = NotificationResponse::defaultActionIdentifier;
+        using T = CopyTrigger;
+        QTest::newRow("water at 7 days") << ReminderCategory::water << 6 << done << T::waterCompleted
+                                         << std::optional(T::streakDay7);
+        QTest::newRow("water at 8 days") << ReminderCategory::water << 7 << done << T::waterCompleted
+                                         << std::optional<T>();
+        QTest::newRow("click at 7 days") << ReminderCategory::water << 6 << click << T::waterCompleted
+                                         << std::optional(T::streakDay7);
+        QTest::newRow("snack") << ReminderCategory::snack << 0 << done << T::habitCompleted << std::optional<T>();
+        QTest::newRow("general at 3 days")
+            << ReminderCategory::general << 2 << done << T::habitCompleted << std::optional(T::streakDay3);
+        QTest::newRow("meal at 14 days") << ReminderCategory::meal << 13 << done << T::mealCompleted
+                                         << std::optional(T::streakDay14);
+        QTest::newRow("movement at 21 days")
+            << ReminderCategory::movement << 20 << click << T::movementCompleted << std::optional(T::streakDay21);
+        QTest::newRow("meditation at 30 days")
+            << ReminderCategory::meditation << 29 << done << T::meditationCompleted << std::optional(T::streakDay30);
+        QTest::newRow("meditation at 31 days")
+            << ReminderCategory::meditation << 30 << done << T::meditationCompleted << std::optional<T>();
+    }
+
+    void doneAnswers()
+    {
+        QFETCH(ReminderCategory, category);
+        QFETCH(int, daysBefore);
+        QFETCH(QString, action);
+        QFETCH(CopyTrigger, completion);
+        QFETCH(std::optional<CopyTrigger>, streak);
+
+        const auto reminder = reminderWithStreak(category, daysBefore);
+        answer(shownRequest(*reminder), action);
+
+        const auto logs = logsSince(reminder);
+        QCOMPARE(logs.size(), 1);
+        QCOMPARE(logs.first()->status(), LogStatus::completed);
+        QCOMPARE(logs.first()->scheduledAt(), delivered());
+        QCOMPARE(logs.first()->completedAt(), std::optional(now()));
+        QVERIFY(!f.context().hasChanges());
+
+        const qint64 days = daysBefore + 1;
+        const CopyContext copy{.habitName = QStringLiteral("Water"), .streakCount = days};
+        const QList<NotificationRequest> posted = followUps();
+        QCOMPARE(posted.size(), streak ? 2 : 1);
+        verifyFollowUp(posted.at(0), QStringLiteral("Nice."), completion, copy, 1.0);
+        if (streak)
+            verifyFollowUp(posted.at(1), QString::number(days) + QStringLiteral(" days straight."), *streak, copy, 2.0);
+        QCOMPARE(f.center->nextFireDate(posted.at(0).identifier), std::optional(now().addSecs(1)));
+    }
+
+    void unknownCategoryTextUsesTheHabitPhrase()
+    {
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 0, QStringLiteral("Stretch"));
+        reminder->setCategory(QStringLiteral("yoga"));
+        answer(shownRequest(*reminder), QStringLiteral("COMPLETE"));
+        const QList<NotificationRequest> posted = followUps();
+        QCOMPARE(posted.size(), 1);
+        verifyFollowUp(posted.first(), QStringLiteral("Nice."), CopyTrigger::habitCompleted,
+                       CopyContext{.habitName = QStringLiteral("Stretch"), .streakCount = 1}, 1.0);
+    }
+
+    void followUpsAreSilentWithoutSound()
+    {
+        AppSettings::shared().setSoundEnabled(false);
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 2);
+        answer(shownRequest(*reminder), QStringLiteral("COMPLETE"));
+        const QList<NotificationRequest> posted = followUps();
+        QCOMPARE(posted.size(), 2);
+        for (const NotificationRequest &request : posted)
+            QVERIFY(!request.content.sound.has_value());
+    }
+
+    void twoDoneAnswersWriteTwoLogs()
+    {
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 6);
+        const NotificationRequest request = shownRequest(*reminder);
+        answer(request, QStringLiteral("COMPLETE"));
+        answer(request, QStringLiteral("COMPLETE"));
+
+        const auto logs = logsSince(reminder);
+        QCOMPARE(logs.size(), 2);
+        for (const auto &log : logs)
+            QCOMPARE(log->status(), LogStatus::completed);
+        QStringList titles;
+        for (const NotificationRequest &r : followUps())
+            titles.append(r.content.title);
+        QCOMPARE(titles, (QStringList{"Nice.", "7 days straight.", "Nice.", "7 days straight."}));
+        // The phrase shown last is never picked again at once.
+        QVERIFY(CopyEngine::pool(CopyTrigger::waterCompleted).size() > 1);
+        QVERIFY(followUps().at(0).content.body != followUps().at(2).content.body);
+    }
+
+    void pausedReminderIsStillRecorded()
+    {
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 0);
+        reminder->setIsActive(false);
+        answer(shownRequest(*reminder), QStringLiteral("COMPLETE"));
+        QCOMPARE(logsSince(reminder).size(), 1);
+        QCOMPARE(followUps().size(), 1);
+    }
+
+    void snoozeBringsTheBannerBack()
+    {
+        looptest::FakeBannerPresenter banners;
+        looptest::FakeAppActivity activity;
+        activity.activeWithWindow = false;
+        ReminderPresentationService &presentation = ReminderPresentationService::shared();
+        presentation.setBannerPresenter(&banners, &activity);
+        presentation.setNotificationCenter(f.center.get());
+
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 6);
+        presentation.start(f.store.get());
+        QCOMPARE(banners.shown.size(), 1); // attempt 1, due at 09:00
+
+        f.center->clearRecords();
+        answer(shownRequest(*reminder), QStringLiteral("SNOOZE"));
+
+        const auto logs = logsSince(reminder);
+        QCOMPARE(logs.size(), 1);
+        QCOMPARE(logs.first()->status(), LogStatus::snoozed);
+        QCOMPARE(logs.first()->scheduledAt(), delivered());
+        QVERIFY(!logs.first()->completedAt().has_value());
+        QVERIFY(!f.context().hasChanges());
+        // No follow-up and no other notification.
+        QVERIFY(f.center->operations().isEmpty());
+
+        Clock::setNow(now().addSecs(10 * 60 - 1));
+        presentation.tick();
+        QCOMPARE(banners.shown.size(), 1);
+        Clock::advance(1);
+        presentation.tick();
+        QCOMPARE(banners.shown.size(), 2);
+        QCOMPARE(banners.shown.last().at, at(wednesday, 9, 15));
+        QCOMPARE(banners.shown.last().title, QStringLiteral("Water"));
+        QCOMPARE(looptest::attemptOfMessage(*reminder, banners.shown.last().message), 2);
+        QVERIFY(f.center->operations().isEmpty());
+    }
+
+    void snoozeWithNothingOpenPresentsNothing()
+    {
+        looptest::FakeBannerPresenter banners;
+        looptest::FakeAppActivity activity;
+        ReminderPresentationService &presentation = ReminderPresentationService::shared();
+        presentation.setBannerPresenter(&banners, &activity);
+        presentation.setNotificationCenter(f.center.get());
+
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 0);
+        answer(shownRequest(*reminder), QStringLiteral("COMPLETE"));
+        presentation.start(f.store.get());
+        answer(shownRequest(*reminder), QStringLiteral("SNOOZE"));
+
+        QCOMPARE(logsSince(reminder).size(), 2);
+        for (int minute = 0; minute <= 40; minute += 5) {
+            Clock::setNow(now().addSecs(minute * 60));
+            presentation.tick();
+        }
+        QVERIFY(banners.shown.isEmpty());
+    }
+
+    void answersThatChangeNothing_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("deleteFirst");
+
+        QTest::newRow("deleted reminder, Done") << "COMPLETE" << true;
+        QTest::newRow("deleted reminder, Snooze") << "SNOOZE" << true;
+        QTest::newRow("unknown action") << "DISMISS" << false;
+        QTest::newRow("action in another case") << "complete" << false;
+    }
+
+    void answersThatChangeNothing()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, deleteFirst);
+
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 2);
+        const NotificationRequest request = shownRequest(*reminder);
+        const qsizetype logsBefore = f.context().fetchCount<ReminderLog>();
+        if (deleteFirst) {
+            f.context().remove(reminder);
+            QVERIFY(f.context().save());
+        }
+        const qsizetype logsAfterDelete = f.context().fetchCount<ReminderLog>();
+        f.center->clearRecords();
+
+        answer(request, action);
+
+        QCOMPARE(f.context().fetchCount<ReminderLog>(), logsAfterDelete);
+        QVERIFY(!f.context().hasChanges());
+        QVERIFY(f.center->operations().isEmpty());
+        QVERIFY(ReminderPresentationService::shared().snoozedOccurrences().isEmpty());
+        QVERIFY(deleteFirst || logsAfterDelete == logsBefore);
+    }
+
+    void unusableReminderIdentifiers_data()
+    {
+        QTest::addColumn<QVariantMap>("userInfo");
+        QTest::addColumn<bool>("handled");
+
+        const QString id = QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF");
+        QTest::newRow("missing") << QVariantMap{{QStringLiteral("category"), QStringLiteral("water")}} << false;
+        QTest::newRow("a number") << QVariantMap{{QStringLiteral("reminderID"), 42}} << false;
+        QTest::newRow("not a UUID") << QVariantMap{{QStringLiteral("reminderID"), QStringLiteral("water")}} << false;
+        QTest::newRow("braces") << QVariantMap{{QStringLiteral("reminderID"), "{" + id + "}"}} << false;
+        QTest::newRow("bytes") << QVariantMap{{QStringLiteral("reminderID"), id.toUtf8()}} << false;
+        QTest::newRow("upper case") << QVariantMap{{QStringLiteral("reminderID"), id}} << true;
+        QTest::newRow("lower case") << QVariantMap{{QStringLiteral("reminderID"), id.toLower()}} << true;
+    }
+
+    void unusableReminderIdentifiers()
+    {
+        QFETCH(QVariantMap, userInfo);
+        QFETCH(bool, handled);
+
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 0);
+        reminder->setId(QUuid(QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF")));
+        QVERIFY(f.context().save());
+        NotificationRequest request = shownRequest(*reminder);
+        request.content.userInfo = userInfo;
+
+        answer(request, QStringLiteral("COMPLETE"));
+        QCOMPARE(logsSince(reminder).size(), handled ? 1 : 0);
+        QCOMPARE(followUps().size(), handled ? 1 : 0);
+        QCOMPARE(NotificationResponder::reminderIdentifier(userInfo).has_value(), handled);
+    }
+
+    void answerIsHandledAfterTheCallbackReturns()
+    {
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 0);
+        f.center->respond(shownRequest(*reminder), QStringLiteral("COMPLETE"), delivered());
+        QCOMPARE(logsSince(reminder).size(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(logsSince(reminder).size(), 1, 1000);
+    }
+
+    void answerWithoutDeliveryDateCountsAsNow()
+    {
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 0);
+        f.center->respond(shownRequest(*reminder), QStringLiteral("SNOOZE"), QDateTime());
+        QCoreApplication::sendPostedEvents();
+        const auto logs = logsSince(reminder);
+        QCOMPARE(logs.size(), 1);
+        QCOMPARE(logs.first()->scheduledAt(), now());
+    }
+
+    void willPresentWhileActive_data()
+    {
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("Ovlin active") << true << false;
+        QTest::newRow("Ovlin in the background") << false << true;
+    }
+
+    void willPresentWhileActive()
+    {
+        QFETCH(bool, active);
+        QFETCH(bool, shown);
+
+        m_appActive = active;
+        const auto reminder = reminderWithStreak(ReminderCategory::water, 0);
+        SchedulerService::shared().schedule(*reminder);
+        QVERIFY(f.center->fire(SchedulerService::notificationPrefix(*reminder) + "-fixed-3"));
+        QCOMPARE(f.center->deliveries().size(), shown ? 1 : 0);
+        if (shown)
+            QCOMPARE(f.center->deliveries().first().options, NotificationCenter::defaultPresentation);
+    }
+
+    void responderWithoutQueryShows()
+    {
+        NotificationResponder responder(&f.context());
+        QCOMPARE(responder.willPresent(NotificationRequest{}), NotificationCenter::defaultPresentation);
+    }
+
+    void responderLeavesTheCentreWhenDestroyed()
+    {
+        QCOMPARE(f.center->delegate(), m_responder.get());
+        m_responder.reset();
+        QCOMPARE(f.center->delegate(), nullptr);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNotificationAnswers)
+#include "tst_notificationanswers.moc"
