@@ -2,13 +2,11 @@
 
 #include "Platform/Log.h"
 #include "Platform/MainThread.h"
-#include "Platform/Uuid.h"
 #include "Shell/ShellServices.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QWidget>
 #include <QtGlobal>
 
@@ -53,8 +51,6 @@ AppDelegate::AppDelegate(std::unique_ptr<StoreContainer> container, std::shared_
 
 AppDelegate::~AppDelegate()
 {
-    if (m_notificationCenter && m_notificationCenter->delegate() == this)
-        m_notificationCenter->setDelegate(nullptr);
     if (g_current == this)
         g_current = nullptr;
 }
@@ -81,8 +77,9 @@ void AppDelegate::applicationDidFinishLaunching()
         m_services->sendSignal(QStringLiteral("app.launched"));
 
     if (NotificationCenter *center = m_services->notificationCenter ? m_services->notificationCenter() : nullptr) {
-        m_notificationCenter = center;
-        center->setDelegate(this);
+        m_responder = new NotificationResponder(m_sharedContainer->mainContext(), this);
+        m_responder->setAppActiveQuery(m_services->isApplicationActive);
+        m_responder->attach(center);
         // A click on a notification or a foreground action brings the window back.
         connect(center, &NotificationCenter::activationRequested, this, [this] { showMainWindow(); });
     }
@@ -138,33 +135,6 @@ void AppDelegate::bringToFront(QWidget *window)
         }
     }
     active->activateWindow();
-}
-
-PresentationOptions AppDelegate::willPresent(const NotificationRequest &)
-{
-    return {};
-}
-
-void AppDelegate::didReceive(const NotificationResponse &response)
-{
-    const QVariantMap userInfo = response.request.content.userInfo;
-    const QString actionIdentifier = response.actionIdentifier;
-    const QDateTime deliveryDate = response.deliveryDate;
-
-    const QVariant value = userInfo.value(QStringLiteral("reminderID"));
-    if (value.typeId() != QMetaType::QString)
-        return;
-    const std::optional<QUuid> reminderID = parseUuid(value.toString());
-    if (!reminderID)
-        return;
-
-    // Answered after the current event, like every other store change the user causes.
-    QTimer::singleShot(0, this, [this, id = *reminderID, actionIdentifier, deliveryDate] {
-        OVLIN_ASSERT_MAIN_THREAD();
-        if (m_services->handleNotificationResponse)
-            m_services->handleNotificationResponse(id, actionIdentifier, deliveryDate,
-                                                   *m_sharedContainer->mainContext());
-    });
 }
 
 QString AppDelegate::applicationSupportFolder()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/NotificationCenter.h"
+#include "Engine/NotificationResponder.h"
 #include "Platform/Store.h"
 
 #include <QList>
@@ -29,10 +29,10 @@ public:
     virtual QWidget *openWindow() = 0;
 };
 
-// The application delegate and the notification centre's delegate. It opens the one store of the run
-// before any window exists, runs the launch sequence, routes answers to system notifications, and
-// brings the main window back. Main thread only.
-class AppDelegate : public QObject, public NotificationCenterDelegate
+// The application delegate. It opens the one store of the run before any window exists, runs the launch
+// sequence, makes its notification responder the centre's delegate (answers go to the scheduler, nothing
+// is shown while Ovlin is active), and brings the main window back. Main thread only.
+class AppDelegate : public QObject
 {
     Q_OBJECT
 
@@ -70,10 +70,8 @@ public:
     // Raises `window` with the sheets over it and activates the topmost.
     static void bringToFront(QWidget *window);
 
-    // Nothing is shown while Ovlin is frontmost.
-    PresentationOptions willPresent(const NotificationRequest &request) override;
-    // Hands a usable answer (its "reminderID" a UUID text) to the scheduler on a later turn of the event loop.
-    void didReceive(const NotificationResponse &response) override;
+    // The notification centre's delegate once launching has finished.
+    NotificationResponder *notificationResponder() const { return m_responder; }
 
     // Opens the store under applicationSupportFolder(): the first candidate that opens wins, every
     // failure is logged, and when all fail a memory-only store is used. Ends the program only when
@@ -94,7 +92,7 @@ private:
     // Declared after the store so that it goes first: its popover reads the store.
     std::unique_ptr<StatusItemController> m_menuBarController;
     std::shared_ptr<ShellServices> m_services;
-    QPointer<NotificationCenter> m_notificationCenter;
+    NotificationResponder *m_responder = nullptr;
     WindowScene *m_scene = nullptr;
     bool m_launched = false;
 };

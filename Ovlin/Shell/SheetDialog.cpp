@@ -25,8 +25,16 @@ SheetDialog::SheetDialog(QWidget *content, QWidget *parentWindow, bool dismissib
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetNoConstraint);
     if (content) {
+        if (!content->windowTitle().isEmpty())
+            setWindowTitle(content->windowTitle());
+        // A content that was given a size keeps it as the sheet's first size.
+        const QSize given = content->testAttribute(Qt::WA_Resized) ? content->size() : QSize();
         layout->addWidget(content);
         content->installEventFilter(this);
+        if (!hasFixedWidth()) {
+            setMinimumSize(content->minimumSize());
+            resize(given.isValid() ? given : content->sizeHint().expandedTo(content->minimumSize()));
+        }
     }
     fitToContent();
 }
@@ -55,14 +63,19 @@ void SheetDialog::closeSheet()
     deleteLater();
 }
 
+bool SheetDialog::hasFixedWidth() const
+{
+    return m_content && m_content->minimumWidth() == m_content->maximumWidth();
+}
+
 void SheetDialog::fitToContent()
 {
-    if (!m_content || m_closing)
+    // Only a content of fixed width sets the sheet's size; any other is resizable from its first size.
+    if (!m_content || m_closing || !hasFixedWidth())
         return;
-    const QSize hint = m_content->sizeHint();
-    const int width =
-        m_content->minimumWidth() == m_content->maximumWidth() ? m_content->minimumWidth() : std::max(hint.width(), 1);
-    const int height = m_content->hasHeightForWidth() ? m_content->heightForWidth(width) : hint.height();
+    const int width = m_content->minimumWidth();
+    const int height =
+        m_content->hasHeightForWidth() ? m_content->heightForWidth(width) : m_content->sizeHint().height();
     setFixedSize(width, std::max(height, 1));
 }
 

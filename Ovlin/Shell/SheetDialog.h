@@ -5,8 +5,9 @@
 
 namespace ovlin {
 
-// A sheet: a window-modal dialog over the main window that shows one content widget at the size the
-// content asks for (its width, and its height for that width). Only its owner closes it: Escape and the
+// A sheet: a window-modal dialog over the main window that shows one content widget. A content of fixed
+// width sets the sheet's size (its width, and its height for that width); any other starts at the size
+// it was given, or its preferred size, and can be resized down to its minimum. Only its owner closes it: Escape and the
 // window manager's close do nothing unless it is dismissible. Quitting the application closes it.
 class SheetDialog : public QDialog
 {
@@ -37,6 +38,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    bool hasFixedWidth() const;
+
     QPointer<QWidget> m_content;
     bool m_dismissible;
     bool m_closing = false;

@@ -3,8 +3,10 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsManagerConfiguration.h"
 #include "Analytics/DefaultSignalPayload.h"
+#include "Editor/ReminderFormView.h"
 #include "Engine/MilestoneProgressService.h"
 #include "Engine/ReminderPresentationService.h"
+#include "Engine/SchedulerService.h"
 #include "Model/Reminder.h"
 #include "Platform/NotificationCenter.h"
 #include "Shell/ContentView.h"
@@ -51,10 +53,8 @@ std::shared_ptr<ShellServices> ShellServices::live()
     services->makeMenuBarController = [] { return std::unique_ptr<StatusItemController>(); };
     // TODO(loop): ReminderPresentationService::start.
     services->startPresentation = [](StoreContainer &) {};
-    // TODO(scheduler): SchedulerService::handleNotificationResponse.
-    services->handleNotificationResponse = [](const QUuid &, const QString &, const QDateTime &, StoreContext &) {};
-    // TODO(scheduler): SchedulerService::rescheduleAll.
-    services->rescheduleAll = [](const Reminders &) {};
+    services->isApplicationActive = [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; };
+    services->rescheduleAll = [](const Reminders &reminders) { SchedulerService::shared().rescheduleAll(reminders); };
     services->evaluateMilestones = [](const Milestones &milestones, const Reminders &reminders, const Logs &logs,
                                       StoreContext &context, bool notify) {
         MilestoneProgressService::shared().evaluate(milestones, reminders, logs, context, notify);
@@ -70,7 +70,15 @@ std::shared_ptr<ShellServices> ShellServices::live()
         default: return nullptr; // TODO(today, rewards): the other screens.
         }
     };
-    services->makeReminderForm = nullptr; // TODO(editor): ReminderFormView.
+    services->makeReminderForm = [](const ScreenEnvironment &environment, const std::shared_ptr<Reminder> &existing,
+                                    std::function<void()> dismiss) -> QWidget * {
+        auto *form = new ReminderFormView(existing);
+        form->setModelContext(environment.modelContext);
+        form->setDismiss(std::move(dismiss));
+        form->setWindowTitle(form->titleText());
+        form->resize(int(ReminderFormView::modalContentWidth), 640);
+        return form;
+    };
     return services;
 }
 

@@ -58,10 +58,8 @@ struct ShellServices
     std::function<std::unique_ptr<StatusItemController>()> makeMenuBarController;
     std::function<void(StoreContainer &)> startPresentation;
 
-    // A user's answer to a system notification, with the notification's delivery date.
-    std::function<void(const QUuid &reminderID, const QString &actionIdentifier, const QDateTime &deliveryDate,
-                       StoreContext &context)>
-        handleNotificationResponse;
+    // Whether Ovlin is the active application (then the desktop shows none of its notifications).
+    std::function<bool()> isApplicationActive;
 
     // Launch task and the root view's store observers
     std::function<void(const Reminders &)> rescheduleAll;

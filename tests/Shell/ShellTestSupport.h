@@ -32,14 +32,7 @@ struct Journal
     QList<QStringList> evaluatedRewards;
     int mirrorUpdates = 0;
     QList<int> rescheduledCounts;
-    struct Response
-    {
-        QUuid reminderID;
-        QString action;
-        QDateTime deliveryDate;
-        StoreContext *context = nullptr;
-    };
-    QList<Response> responses;
+    bool appActive = false;
     QStringList signalsSent;
 
     void clear() { *this = Journal(); }
@@ -80,10 +73,7 @@ inline std::shared_ptr<ShellServices> fakeServices(const std::shared_ptr<Journal
         return std::unique_ptr<StatusItemController>(new FakeStatusItem(journal));
     };
     s->startPresentation = [journal](StoreContainer &) { journal->calls << QStringLiteral("presentation.start"); };
-    s->handleNotificationResponse = [journal](const QUuid &id, const QString &action, const QDateTime &date,
-                                              StoreContext &context) {
-        journal->responses.append({id, action, date, &context});
-    };
+    s->isApplicationActive = [journal] { return journal->appActive; };
     s->rescheduleAll = [journal](const ShellServices::Reminders &reminders) {
         journal->rescheduledCounts.append(int(reminders.size()));
     };

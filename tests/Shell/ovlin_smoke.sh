@@ -26,7 +26,7 @@ socket=$XDG_RUNTIME_DIR/org.ovlin.Ovlin.socket
 "$bin" >"$home/first.log" 2>&1 &
 first=$!
 for _ in $(seq 1 600); do
-    [ -e "$store" ] && [ -S "$socket" ] && break
+    [ -S "$socket" ] && grep -q "Using store" "$home/first.log" && break
     kill -0 "$first" 2>/dev/null || fail "the first instance ended early"
     sleep 0.1
 done

@@ -6,6 +6,7 @@
 #include "Banners/InAppBannerView.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
+#include "Editor/ReminderFormView.h"
 #include "Model/AppSettings.h"
 #include "Platform/Clock.h"
 #include "Platform/Defaults.h"
@@ -204,6 +205,24 @@ private slots:
         QVERIFY(!view->showNewHabitSheet());
         QTRY_VERIFY(!sheet);
         QCOMPARE(view->selectedTab(), OvlinTab::milestones);
+    }
+
+    void theRealEditor()
+    {
+        m_services->makeReminderForm = ShellServices::live()->makeReminderForm;
+        auto view = makeView();
+        view->newHabitButton()->click();
+        QPointer<SheetDialog> sheet = view->newHabitSheet();
+        QVERIFY(sheet);
+        auto *form = qobject_cast<ReminderFormView *>(sheet->content());
+        QVERIFY(form);
+        QCOMPARE(form->modelContext(), m_store->mainContext());
+        QCOMPARE(form->titleText(), QStringLiteral("New reminder"));
+        QVERIFY(sheet->width() >= form->minimumWidth());
+        form->cancel();
+        QVERIFY(!view->showNewHabitSheet());
+        QTRY_VERIFY(!sheet);
+        QVERIFY(m_store->mainContext()->fetch<Reminder>().isEmpty());
     }
 
     void editingAReminderUsesTheSameEditor()
