@@ -338,6 +338,44 @@ private slots:
         QCOMPARE(AppSettings::shared().launchAtLogin(), false);
     }
 
+    void desktopSoundsByName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("eventId");
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("Glass") << "Glass" << "complete" << true;
+        QTest::newRow("Basso") << "Basso" << "dialog-warning" << true;
+        QTest::newRow("Ping") << "Ping" << "message-new-instant" << false;
+        QTest::newRow("Pop") << "Pop" << "message" << true;
+        QTest::newRow("unknown") << "Sosumi" << "" << false;
+    }
+
+    void desktopSoundsByName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, eventId);
+        QFETCH(bool, installed);
+        QTemporaryDir data;
+        const QString stereo = data.filePath(QStringLiteral("sounds/freedesktop/stereo"));
+        QVERIFY(QDir().mkpath(stereo));
+        for (const char *file : {"complete.oga", "dialog-warning.ogg", "message.wav"}) {
+            QFile sound(stereo + QLatin1Char('/') + QLatin1String(file));
+            QVERIFY(sound.open(QIODevice::WriteOnly));
+        }
+        const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(data.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.filePath(QStringLiteral("home"))));
+        CanberraSoundLibrary library;
+        QCOMPARE(CanberraSoundLibrary::eventId(name), eventId);
+        const std::shared_ptr<SystemSound> sound = library.soundNamed(name);
+        QCOMPARE(bool(sound), installed);
+        if (sound)
+            QCOMPARE(sound->name(), name);
+        qputenv("XDG_DATA_DIRS", dataDirs);
+        qputenv("XDG_DATA_HOME", dataHome);
+    }
+
     void versionText_data()
     {
         QTest::addColumn<QVariantMap>("info");
