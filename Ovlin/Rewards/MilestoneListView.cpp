@@ -1,0 +1,842 @@
+#include "Rewards/MilestoneListView.h"
+
+#include "Copy/CopyEngine.h"
+#include "DesignSystem/AnimatedValue.h"
+#include "DesignSystem/EmptyState.h"
+#include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/OvlinButton.h"
+#include "DesignSystem/OvlinCard.h"
+#include "DesignSystem/OvlinConfirmationDialog.h"
+#include "DesignSystem/OvlinText.h"
+#include "DesignSystem/Painting.h"
+#include "DesignSystem/SectionHeader.h"
+#include "DesignSystem/TextBlock.h"
+#include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
+#include "Model/Milestone.h"
+#include "Platform/LiveQuery.h"
+#include "Platform/Log.h"
+#include "Platform/MainThread.h"
+#include "Platform/Store.h"
+#include "Rewards/MilestoneCard.h"
+#include "Rewards/MilestoneListViewModel.h"
+#include "Rewards/RewardImage.h"
+
+#include <QFontMetricsF>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovlin {
+
+namespace {
+
+constexpr double kScreenPadding = 16;
+constexpr double kEarnedThumbnail = 40;
+constexpr double kEarnedDividerInset = LayoutTokens::spacingLG + 56;
+
+double lineHeight(const QFont &font)
+{
+    const QFontMetricsF fm(font);
+    return std::ceil(fm.ascent() + fm.descent());
+}
+
+TextBlock oneLine(const QString &text, const QFont &font, const QColor &color)
+{
+    TextBlock block;
+    block.text = text;
+    block.font = font;
+    block.color = color;
+    block.maxLines = 1;
+    return block;
+}
+
+// One counter of the header: the value and its label in a capsule.
+class StatPill : public QWidget
+{
+public:
+    StatPill(const QString &label, bool highlighted, QWidget *parent)
+        : QWidget(parent), m_label(label), m_highlighted(highlighted)
+    {
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+
+    void setValue(int value)
+    {
+        if (value == m_value)
+            return;
+        m_value = value;
+        setAccessibleName(QStringLiteral("%1 %2").arg(value).arg(m_label));
+        updateGeometry();
+        update();
+    }
+    int value() const { return m_value; }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetricsF value(ThemeFonts::headline());
+        const QFontMetricsF label(ThemeFonts::callout());
+        const double width = value.horizontalAdvance(QString::number(m_value)) + LayoutTokens::spacingXS +
+                             label.horizontalAdvance(m_label) + 2 * 16;
+        const double height = std::max(lineHeight(ThemeFonts::headline()), lineHeight(ThemeFonts::callout())) + 2 * 8;
+        return QSize(int(std::ceil(width)), int(std::ceil(height)));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        const QRectF r(rect());
+        const double radius = r.height() / 2;
+        Painting::fillRounded(p, r, radius, m_highlighted ? ThemeColors::green200() : ThemeColors::surface());
+        Painting::strokeInside(p, r, radius, m_highlighted ? ThemeColors::green300() : ThemeColors::border(), 1);
+        // Both texts on one baseline, centred in the capsule.
+        const QFontMetricsF valueMetrics(ThemeFonts::headline());
+        const QFontMetricsF labelMetrics(ThemeFonts::callout());
+        const double ascent = std::max(valueMetrics.ascent(), labelMetrics.ascent());
+        const double descent = std::max(valueMetrics.descent(), labelMetrics.descent());
+        const double baseline = r.center().y() + (ascent - descent) / 2;
+        double x = 16;
+        const QString value = QString::number(m_value);
+        p.setFont(ThemeFonts::headline());
+        p.setPen(ThemeColors::textPrimary());
+        p.drawText(QPointF(x, baseline), value);
+        x += valueMetrics.horizontalAdvance(value) + LayoutTokens::spacingXS;
+        p.setFont(ThemeFonts::callout());
+        p.setPen(m_highlighted ? ThemeColors::textPrimary() : ThemeColors::textSecondary());
+        p.drawText(QPointF(x, baseline), m_label);
+    }
+
+private:
+    QString m_label;
+    bool m_highlighted;
+    int m_value = -1;
+};
+
+// The line under an earned row, inset on the leading side.
+class EarnedDivider : public QWidget
+{
+public:
+    explicit EarnedDivider(QWidget *parent) : QWidget(parent)
+    {
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(QRectF(kEarnedDividerInset, 0, std::max(0.0, width() - kEarnedDividerInset), 1),
+                   ThemeColors::borderSubtle());
+    }
+};
+
+} // namespace
+
+// One earned reward: picture or trophy, name and reward text, and the day goal with a seal.
+class MilestoneListView::EarnedRow : public QWidget
+{
+public:
+    EarnedRow(std::shared_ptr<Milestone> milestone, bool hasDivider, QWidget *parent)
+        : QWidget(parent), m_milestone(std::move(milestone)), m_hasDivider(hasDivider), m_picture(160)
+    {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        setAccessibleName(m_milestone->name());
+    }
+
+    std::shared_ptr<Milestone> milestone() const { return m_milestone; }
+    bool hasDivider() const { return m_hasDivider; }
+    bool showsPicture() { return !m_picture.imageFor(m_milestone->thumbnailData()).isNull(); }
+    QString daysText() const { return MilestoneListView::tr("%1d").arg(m_milestone->requireDays()); }
+
+    QSize sizeHint() const override
+    {
+        const double texts =
+            lineHeight(ThemeFonts::bodyEmphasis()) + LayoutTokens::spacingXXS + lineHeight(ThemeFonts::subheadline());
+        return QSize(320, int(std::ceil(std::max(kEarnedThumbnail, texts) + 2 * 16)));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        OVLIN_ASSERT_MAIN_THREAD();
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        const QRectF r = QRectF(rect()).adjusted(24, 16, -24, -16);
+        const double cy = r.center().y();
+
+        // Thumbnail
+        const QRectF thumb(r.left(), cy - kEarnedThumbnail / 2, kEarnedThumbnail, kEarnedThumbnail);
+        const QImage &image = m_picture.imageFor(m_milestone->thumbnailData());
+        Painting::fillPathWith(p, Painting::roundedRect(thumb, LayoutTokens::radiusSM), [&](QPainter &lp) {
+            lp.fillRect(thumb, ThemeColors::green200());
+            if (!image.isNull()) {
+                RewardImage::paintFilled(lp, thumb, image);
+                return;
+            }
+            const double side = IconRegistry::symbolSize(ThemeFonts::headline());
+            IconRegistry::paint(lp, QRectF(thumb.center().x() - side / 2, thumb.center().y() - side / 2, side, side),
+                                QStringLiteral("trophy.fill"), ThemeColors::green500());
+        });
+
+        // Trailing: seal and "<n>d"
+        const QString days = daysText();
+        const QFontMetricsF label(ThemeFonts::label());
+        const double daysWidth = std::ceil(label.horizontalAdvance(days));
+        const double seal = IconRegistry::symbolSize(ThemeFonts::subheadline());
+        const double trailingWidth = seal + LayoutTokens::spacingXS + daysWidth;
+        const double trailingLeft = r.right() - trailingWidth;
+        IconRegistry::paint(p, QRectF(trailingLeft, cy - seal / 2, seal, seal), QStringLiteral("checkmark.seal.fill"),
+                            ThemeColors::green500());
+        const double labelHeight = lineHeight(ThemeFonts::label());
+        oneLine(days, ThemeFonts::label(), ThemeColors::textSecondary())
+            .paint(p, QRectF(trailingLeft + seal + LayoutTokens::spacingXS, cy - labelHeight / 2, daysWidth + 1,
+                             labelHeight));
+
+        // Texts between, 16 from the thumbnail and at least 16 (a spacer's gap) before the trailing part.
+        const double textLeft = thumb.right() + 16;
+        const double textWidth = std::max(1.0, trailingLeft - 2 * 16 - textLeft);
+        const double nameHeight = lineHeight(ThemeFonts::bodyEmphasis());
+        const double rewardHeight = lineHeight(ThemeFonts::subheadline());
+        const double top = cy - (nameHeight + LayoutTokens::spacingXXS + rewardHeight) / 2;
+        oneLine(m_milestone->name(), ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary())
+            .paint(p, QRectF(textLeft, top, textWidth, nameHeight));
+        oneLine(m_milestone->reward(), ThemeFonts::subheadline(), ThemeColors::textSecondary())
+            .paint(p, QRectF(textLeft, top + nameHeight + LayoutTokens::spacingXXS, textWidth, rewardHeight));
+    }
+
+private:
+    std::shared_ptr<Milestone> m_milestone;
+    bool m_hasDivider;
+    DecodedRewardImage m_picture;
+};
+
+// The delete confirmation over a light scrim. It comes in and goes out with a fade (and the dialog with a
+// slight scale); while it moves, a picture of the dialog is drawn in its place.
+class MilestoneListView::DeleteOverlay : public QWidget
+{
+public:
+    explicit DeleteOverlay(MilestoneListView *screen) : QWidget(screen)
+    {
+        setAttribute(Qt::WA_NoSystemBackground);
+        m_dialog = new OvlinConfirmationDialog(
+            QStringLiteral("trash"), MilestoneListView::tr("Delete reward?"),
+            MilestoneListView::tr("This reward gets removed completely. If you're sure, do your thing."),
+            MilestoneListView::tr("Delete"), OvlinButtonStyle::destructive, MilestoneListView::tr("Cancel"),
+            [screen] { screen->cancelDelete(); }, [screen] { screen->confirmDelete(); }, this);
+        m_dialog->hide();
+        connect(&m_presence, &AnimatedValue::valueChanged, this, [this] { settle(); });
+        setGeometry(screen->rect());
+    }
+
+    OvlinConfirmationDialog *dialog() const { return m_dialog; }
+    double presence() const { return m_presence.value(); }
+    bool isLeaving() const { return m_leaving; }
+
+    void present()
+    {
+        m_leaving = false;
+        setAttribute(Qt::WA_TransparentForMouseEvents, false);
+        show();
+        raise();
+        placeDialog();
+        m_snapshot = m_dialog->grab();
+        m_presence.animateTo(1, MilestoneListView::deletionTransition());
+        settle();
+    }
+
+    void dismiss()
+    {
+        if (m_leaving)
+            return;
+        m_leaving = true;
+        // Clicks go through to the screen while it fades.
+        setAttribute(Qt::WA_TransparentForMouseEvents, true);
+        if (m_dialog->isVisible())
+            m_snapshot = m_dialog->grab();
+        m_dialog->hide();
+        m_presence.animateTo(0, MilestoneListView::deletionTransition());
+        settle();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QWidget::resizeEvent(event);
+        placeDialog();
+    }
+
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const double presence = std::clamp(m_presence.value(), 0.0, 1.0);
+        p.fillRect(rect(),
+                   Painting::withOpacity(ThemeColors::textPrimary(), MilestoneListView::scrimOpacity * presence));
+        if (m_snapshot.isNull() || m_dialog->isVisible())
+            return;
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF target(m_dialog->geometry());
+        const double scale = 0.96 + 0.04 * presence;
+        p.setOpacity(presence);
+        p.translate(target.center());
+        p.scale(scale, scale);
+        p.translate(-target.center());
+        p.drawPixmap(target, m_snapshot, QRectF(m_snapshot.rect()));
+    }
+
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
+    void wheelEvent(QWheelEvent *event) override { event->accept(); }
+
+private:
+    void placeDialog()
+    {
+        const QSize size = m_dialog->size();
+        m_dialog->move((width() - size.width()) / 2, (height() - size.height()) / 2);
+    }
+
+    void settle()
+    {
+        const double presence = m_presence.value();
+        if (!m_leaving && presence >= 1 && !m_dialog->isVisible()) {
+            m_dialog->show();
+            m_snapshot = QPixmap();
+        }
+        if (m_leaving && presence <= 0 && !m_gone) {
+            m_gone = true;
+            hide();
+            deleteLater();
+        }
+        update();
+    }
+
+    OvlinConfirmationDialog *m_dialog;
+    AnimatedValue m_presence{0.0};
+    QPixmap m_snapshot;
+    bool m_leaving = false;
+    bool m_gone = false;
+};
+
+MilestoneListView::MilestoneListView(QWidget *parent) : QWidget(parent)
+{
+    init(nullptr);
+}
+
+MilestoneListView::MilestoneListView(StoreContext *context, QWidget *parent) : QWidget(parent)
+{
+    init(context);
+}
+
+MilestoneListView::~MilestoneListView()
+{
+    disconnect(m_contextConnection);
+    if (m_editor)
+        delete m_editor.data();
+}
+
+void MilestoneListView::init(StoreContext *context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    // The view model starts on a private in-memory store until the screen is shown with the real one.
+    QString error;
+    m_placeholder = StoreContainer::openInMemory(&error);
+    if (!m_placeholder)
+        qCCritical(lcUi) << "rewards screen: no placeholder store:" << error;
+    m_viewModel = new MilestoneListViewModel(m_placeholder ? m_placeholder->mainContext() : nullptr, this);
+    connect(m_viewModel, &MilestoneListViewModel::milestonesChanged, this, &MilestoneListView::scheduleRebuild);
+
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, ThemeColors::background());
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scroll->setPalette(palette);
+    m_scroll->viewport()->setPalette(palette);
+    m_scroll->viewport()->setAutoFillBackground(true);
+    root->addWidget(m_scroll);
+
+    m_content = new QWidget;
+    m_content->setPalette(palette);
+    m_column = new QVBoxLayout(m_content);
+    m_column->setContentsMargins(0, 0, 0, 0);
+    m_column->setSpacing(int(LayoutTokens::spacingXL));
+
+    // Header card
+    auto *headerContent = new QWidget;
+    auto *grid = new QGridLayout(headerContent);
+    grid->setContentsMargins(0, 0, 0, 0);
+    auto *texts = new QWidget(headerContent);
+    auto *textColumn = new QVBoxLayout(texts);
+    textColumn->setContentsMargins(0, 0, 0, 0);
+    textColumn->setSpacing(24);
+    auto *titleColumn = new QVBoxLayout;
+    titleColumn->setSpacing(int(LayoutTokens::spacingSM));
+    auto *title = new OvlinText(tr("Rewards"), ThemeFonts::title(), ThemeColors::textPrimary(), texts);
+    titleColumn->addWidget(title);
+    auto *subtitle = new OvlinText(tr("Give consistency something tangible to earn."), ThemeFonts::callout(),
+                                   ThemeColors::textSecondary(), texts);
+    titleColumn->addWidget(subtitle);
+    textColumn->addLayout(titleColumn);
+    auto *counters = new QHBoxLayout;
+    counters->setSpacing(8);
+    const struct
+    {
+        const char *label;
+        bool highlighted;
+    } pills[] = {{"Active", false}, {"Earned", true}, {"Missed", false}};
+    for (const auto &pill : pills) {
+        auto *widget = new StatPill(QString::fromLatin1(pill.label), pill.highlighted, texts);
+        m_pills.append(widget);
+        counters->addWidget(widget, 0, Qt::AlignVCenter);
+    }
+    counters->addStretch(1);
+    textColumn->addLayout(counters);
+    grid->addWidget(texts, 0, 0);
+    m_newRewardButton = new OvlinButton(
+        tr("New reward"), OvlinButtonStyle::primary, OvlinButtonSize::large, false, false, [this] { showAddSheet(); },
+        headerContent);
+    m_newRewardButton->setAccessibleName(tr("Add reward"));
+    m_newRewardButton->setFixedWidth(int(LayoutTokens::addButtonWidth));
+    grid->addWidget(m_newRewardButton, 0, 0, Qt::AlignTop | Qt::AlignRight);
+    m_newRewardButton->raise();
+    auto *headerCard = new OvlinCard(LayoutTokens::spacingXXL, ThemeColors::surface(), {}, true, false, headerContent);
+    auto *headerRow = new QHBoxLayout;
+    headerRow->setContentsMargins(int(kScreenPadding), 0, int(kScreenPadding), 0);
+    headerRow->addWidget(headerCard);
+    m_column->addLayout(headerRow);
+
+    // Running rewards
+    m_activeSection = new QWidget(m_content);
+    m_activeLayout = new QVBoxLayout(m_activeSection);
+    m_activeLayout->setContentsMargins(0, 0, 0, 0);
+    m_activeLayout->setSpacing(int(LayoutTokens::spacingXL));
+    m_column->addWidget(m_activeSection);
+
+    // Earned rewards
+    m_earnedSection = new QWidget(m_content);
+    m_earnedLayout = new QVBoxLayout(m_earnedSection);
+    m_earnedLayout->setContentsMargins(int(kScreenPadding), 0, int(kScreenPadding), 0);
+    m_earnedLayout->setSpacing(8);
+    m_earnedSection->hide();
+    m_column->addWidget(m_earnedSection);
+
+    m_column->addSpacing(int(LayoutTokens::spacingXXXL));
+    m_column->addStretch(1);
+    m_scroll->setWidget(m_content);
+
+    setModelContext(context);
+    build(true);
+}
+
+void MilestoneListView::setModelContext(StoreContext *context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (context == m_environmentContext && (m_query || !context))
+        return;
+    disconnect(m_contextConnection);
+    m_environmentContext = context;
+    m_query.reset();
+    if (context) {
+        // All rewards, newest start first.
+        m_query = std::make_unique<LiveQuery<Milestone>>(
+            context, StoreContext::Predicate<Milestone>{},
+            [](const Milestone &a, const Milestone &b) { return a.startDate() > b.startDate(); });
+        connect(m_query.get(), &LiveQueryBase::resultChanged, this, &MilestoneListView::onMilestonesChange);
+        m_contextConnection = connect(context, &StoreContext::objectsChanged, this,
+                                      [this](RecordTypes types) { contextChanged(int(types)); });
+    }
+    if (isVisible())
+        configureViewModel();
+}
+
+void MilestoneListView::setImageChooser(std::shared_ptr<ImageFileChooser> chooser)
+{
+    m_imageChooser = std::move(chooser);
+}
+
+void MilestoneListView::setSignalSender(MilestoneFormView::SignalSender sender)
+{
+    m_sendSignal = std::move(sender);
+}
+
+void MilestoneListView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    configureViewModel();
+}
+
+void MilestoneListView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_overlay)
+        m_overlay->setGeometry(rect());
+}
+
+void MilestoneListView::configureViewModel()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_environmentContext)
+        m_viewModel->setModelContext(m_environmentContext.data());
+    m_viewModel->setMilestones(m_query ? m_query->result() : QList<std::shared_ptr<Milestone>>{});
+    build(true);
+}
+
+void MilestoneListView::onMilestonesChange()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_query)
+        m_viewModel->setMilestones(m_query->result());
+}
+
+void MilestoneListView::contextChanged(int types)
+{
+    // A status or a day log changed: the groups and the counters may differ although the list did not.
+    if (RecordTypes::fromInt(types) & (RecordType::milestone | RecordType::milestoneLog))
+        scheduleRebuild();
+}
+
+void MilestoneListView::scheduleRebuild()
+{
+    if (m_rebuildScheduled)
+        return;
+    m_rebuildScheduled = true;
+    QMetaObject::invokeMethod(this, &MilestoneListView::rebuildIfNeeded, Qt::QueuedConnection);
+}
+
+void MilestoneListView::rebuildIfNeeded()
+{
+    m_rebuildScheduled = false;
+    build(false);
+}
+
+void MilestoneListView::rebuild()
+{
+    build(true);
+}
+
+void MilestoneListView::build(bool force)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    refreshCounters();
+
+    const auto active = m_viewModel->activeMilestones();
+    const auto achieved = m_viewModel->achievedMilestones();
+    ActiveKind kind = ActiveKind::cards;
+    if (m_viewModel->milestones().isEmpty())
+        kind = ActiveKind::noRewards;
+    else if (active.isEmpty() && achieved.isEmpty())
+        kind = ActiveKind::nothingActive;
+    QList<Milestone *> activeShown;
+    for (const auto &milestone : active)
+        activeShown.append(milestone.get());
+    QList<Milestone *> earnedShown;
+    for (const auto &milestone : achieved)
+        earnedShown.append(milestone.get());
+
+    if (force || kind != m_activeKind || activeShown != m_activeShown) {
+        m_activeKind = kind;
+        m_activeShown = activeShown;
+        buildActiveSection();
+    } else {
+        for (const auto &card : std::as_const(m_cards)) {
+            if (card)
+                card->refresh();
+        }
+    }
+    if (force || earnedShown != m_earnedShown) {
+        m_earnedShown = earnedShown;
+        buildEarnedSection();
+    } else if (m_earnedBlock) {
+        for (const auto &row : std::as_const(m_earnedRows)) {
+            if (row)
+                row->update();
+        }
+    }
+}
+
+void MilestoneListView::refreshCounters()
+{
+    const QList<int> values = counterValues();
+    for (int i = 0; i < m_pills.size() && i < values.size(); ++i)
+        static_cast<StatPill *>(m_pills[i])->setValue(values[i]);
+}
+
+QList<int> MilestoneListView::counterValues() const
+{
+    return {int(m_viewModel->activeMilestones().size()), int(m_viewModel->achievedMilestones().size()),
+            int(m_viewModel->failedMilestones().size())};
+}
+
+void MilestoneListView::buildActiveSection()
+{
+    // Take everything out; cards of rewards still running are put back, the rest goes after this turn.
+    QHash<Milestone *, QPointer<MilestoneCard>> keep;
+    while (QLayoutItem *item = m_activeLayout->takeAt(0)) {
+        if (QWidget *widget = item->widget()) {
+            auto *card = qobject_cast<MilestoneCard *>(widget);
+            if (card && m_activeShown.contains(card->milestone().get()) && !keep.contains(card->milestone().get())) {
+                keep.insert(card->milestone().get(), card);
+            } else {
+                widget->hide();
+                widget->deleteLater();
+            }
+        }
+        delete item;
+    }
+    m_cards = keep;
+    m_emptyState.clear();
+
+    const std::function<void()> openAddSheet = [this] { showAddSheet(); };
+    switch (m_activeKind) {
+    case ActiveKind::none: break;
+    case ActiveKind::noRewards: {
+        CopyEngine &copy = CopyEngine::shared();
+        const QString phrase =
+            copy.pickText(CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::emptyMilestones), CopyContext{}),
+                          CopyTrigger::emptyMilestones);
+        copy.recordShown(CopyTrigger::emptyMilestones, phrase);
+        m_emptyState = new EmptyState(QStringLiteral("trophy"), std::nullopt, tr("No rewards yet"), phrase,
+                                      tr("Add your first reward"), openAddSheet, m_activeSection);
+        break;
+    }
+    case ActiveKind::nothingActive:
+        m_emptyState = new EmptyState(QStringLiteral("trophy"), std::nullopt, tr("Nothing active"),
+                                      tr("Set a reward when you're ready to earn something."), tr("New reward"),
+                                      openAddSheet, m_activeSection);
+        break;
+    case ActiveKind::cards: break;
+    }
+    if (m_emptyState) {
+        m_activeLayout->setContentsMargins(int(kScreenPadding), int(kScreenPadding), int(kScreenPadding), 0);
+        m_activeLayout->addWidget(m_emptyState);
+        m_activeSection->show();
+        return;
+    }
+    m_activeLayout->setContentsMargins(int(kScreenPadding), 0, int(kScreenPadding), 0);
+    const auto active = m_viewModel->activeMilestones();
+    for (const auto &milestone : active) {
+        QPointer<MilestoneCard> card = m_cards.value(milestone.get());
+        if (!card) {
+            const std::weak_ptr<Milestone> weak = milestone;
+            card = new MilestoneCard(
+                milestone, {},
+                [this, weak] {
+                    if (const auto m = weak.lock())
+                        editMilestone(m);
+                },
+                [this, weak] {
+                    if (const auto m = weak.lock())
+                        requestDelete(m);
+                },
+                MilestoneCardStyle::full, m_activeSection);
+            m_cards.insert(milestone.get(), card);
+        } else {
+            card->refresh();
+        }
+        m_activeLayout->addWidget(card);
+        card->show();
+    }
+    // Nothing running but something earned: the block shows nothing at all.
+    m_activeSection->setVisible(!active.isEmpty());
+}
+
+void MilestoneListView::buildEarnedSection()
+{
+    while (QLayoutItem *item = m_earnedLayout->takeAt(0)) {
+        if (QWidget *widget = item->widget()) {
+            widget->hide();
+            widget->deleteLater();
+        }
+        delete item;
+    }
+    m_earnedRows.clear();
+    m_earnedBlock = nullptr;
+    m_earnedTitle.clear();
+    const auto achieved = m_viewModel->achievedMilestones();
+    if (achieved.isEmpty()) {
+        m_earnedSection->hide();
+        return;
+    }
+    CopyEngine &copy = CopyEngine::shared();
+    m_earnedTitle = copy.pickText(CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::hallOfFame), CopyContext{}),
+                                  CopyTrigger::hallOfFame);
+    copy.recordShown(CopyTrigger::hallOfFame, m_earnedTitle);
+    m_earnedLayout->addWidget(new SectionHeader(m_earnedTitle, std::nullopt, m_earnedSection));
+
+    auto *rows = new QWidget;
+    auto *rowColumn = new QVBoxLayout(rows);
+    rowColumn->setContentsMargins(0, 8, 0, 8);
+    rowColumn->setSpacing(0);
+    for (int i = 0; i < achieved.size(); ++i) {
+        const bool divider = i < achieved.size() - 1;
+        auto *row = new EarnedRow(achieved[i], divider, rows);
+        m_earnedRows.append(row);
+        rowColumn->addWidget(row);
+        if (divider)
+            rowColumn->addWidget(new EarnedDivider(rows));
+    }
+    auto *card = new OvlinCard(0, ThemeColors::surface(), {}, false, true, rows, m_earnedSection);
+    m_earnedBlock = card;
+    m_earnedLayout->addWidget(card);
+    m_earnedSection->show();
+}
+
+EmptyState *MilestoneListView::emptyState() const
+{
+    return m_emptyState.data();
+}
+
+QList<MilestoneCard *> MilestoneListView::cards() const
+{
+    QList<MilestoneCard *> result;
+    if (m_activeKind != ActiveKind::cards)
+        return result;
+    for (int i = 0; i < m_activeLayout->count(); ++i) {
+        if (auto *card = qobject_cast<MilestoneCard *>(m_activeLayout->itemAt(i)->widget()))
+            result.append(card);
+    }
+    return result;
+}
+
+std::shared_ptr<Milestone> MilestoneListView::earnedRowMilestone(int index) const
+{
+    const auto row = m_earnedRows.value(index);
+    return row ? row->milestone() : nullptr;
+}
+
+bool MilestoneListView::earnedRowHasDivider(int index) const
+{
+    const auto row = m_earnedRows.value(index);
+    return row && row->hasDivider();
+}
+
+bool MilestoneListView::earnedRowShowsPicture(int index) const
+{
+    const auto row = m_earnedRows.value(index);
+    return row && row->showsPicture();
+}
+
+QString MilestoneListView::earnedRowDaysText(int index) const
+{
+    const auto row = m_earnedRows.value(index);
+    return row ? row->daysText() : QString();
+}
+
+void MilestoneListView::showAddSheet()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_editor)
+        return;
+    m_showingAddSheet = true;
+    presentEditor(nullptr);
+}
+
+void MilestoneListView::editMilestone(const std::shared_ptr<Milestone> &milestone)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!milestone || m_editor)
+        return;
+    m_editingMilestone = milestone;
+    presentEditor(milestone);
+}
+
+void MilestoneListView::presentEditor(const std::shared_ptr<Milestone> &milestone)
+{
+    auto *editor = new MilestoneFormView(milestone, this);
+    editor->setEnvironmentContext(m_environmentContext.data());
+    if (m_imageChooser)
+        editor->setImageChooser(m_imageChooser);
+    if (m_sendSignal)
+        editor->setSignalSender(m_sendSignal);
+    connect(editor, &QDialog::finished, this, &MilestoneListView::editorFinished);
+    m_editor = editor;
+    Q_EMIT editorPresented(editor);
+    editor->open();
+}
+
+void MilestoneListView::editorFinished()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_showingAddSheet = false;
+    m_editingMilestone.reset();
+    if (MilestoneFormView *editor = m_editor.data()) {
+        m_editor.clear();
+        // Finished from inside one of its own buttons: delete it after this turn.
+        editor->deleteLater();
+    }
+}
+
+void MilestoneListView::requestDelete(const std::shared_ptr<Milestone> &milestone)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (milestone)
+        setPendingDelete(milestone);
+}
+
+void MilestoneListView::cancelDelete()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    setPendingDelete(nullptr);
+}
+
+void MilestoneListView::confirmDelete()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (const auto milestone = m_milestonePendingDelete)
+        m_viewModel->delete_(milestone);
+    setPendingDelete(nullptr);
+}
+
+void MilestoneListView::setPendingDelete(const std::shared_ptr<Milestone> &milestone)
+{
+    const bool wasPending = m_milestonePendingDelete != nullptr;
+    m_milestonePendingDelete = milestone;
+    const bool pending = milestone != nullptr;
+    if (wasPending == pending)
+        return;
+    if (pending) {
+        if (m_overlay)
+            m_overlay->dismiss();
+        m_overlay = new DeleteOverlay(this);
+        m_overlay->present();
+    } else if (m_overlay) {
+        m_overlay->dismiss();
+    }
+}
+
+OvlinConfirmationDialog *MilestoneListView::deleteDialog() const
+{
+    return m_overlay && !m_overlay->isLeaving() ? m_overlay->dialog() : nullptr;
+}
+
+double MilestoneListView::deleteOverlayPresence() const
+{
+    return m_overlay ? m_overlay->presence() : 0.0;
+}
+
+bool MilestoneListView::deleteOverlayVisible() const
+{
+    return m_overlay && m_overlay->isVisible();
+}
+
+} // namespace ovlin
