@@ -81,6 +81,11 @@ QWidget *mainWindowHome()
     return mainWindow(OvlinTab::reminders);
 }
 
+QWidget *mainWindowRewards()
+{
+    return mainWindow(OvlinTab::milestones);
+}
+
 QWidget *mainWindowSettings()
 {
     return mainWindow(OvlinTab::settings);
@@ -134,6 +139,7 @@ QWidget *onboarding3()
 } // namespace
 
 OVLIN_GALLERY_PAGE(QStringLiteral("MainWindow"), mainWindowHome)
+OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowRewards"), mainWindowRewards)
 OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowSettings"), mainWindowSettings)
 OVLIN_GALLERY_PAGE(QStringLiteral("Settings"), settingsDefaults)
 OVLIN_GALLERY_PAGE(QStringLiteral("SettingsQuietHours"), settingsQuietHours)

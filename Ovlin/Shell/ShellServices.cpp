@@ -3,12 +3,15 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsManagerConfiguration.h"
 #include "Analytics/DefaultSignalPayload.h"
+#include "Banners/BannerManager.h"
+#include "Banners/MainWindowActivity.h"
 #include "Editor/ReminderFormView.h"
 #include "Engine/MilestoneProgressService.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Engine/SchedulerService.h"
 #include "Model/Reminder.h"
 #include "Platform/NotificationCenter.h"
+#include "Rewards/MilestoneListView.h"
 #include "Shell/ContentView.h"
 #include "Shell/OvlinApp.h"
 #include "Shell/SettingsView.h"
@@ -51,8 +54,11 @@ std::shared_ptr<ShellServices> ShellServices::live()
     services->notificationCenter = [] { return NotificationCenter::current(); };
     // TODO(menubar): MenuBarController.
     services->makeMenuBarController = [] { return std::unique_ptr<StatusItemController>(); };
-    // TODO(loop): ReminderPresentationService::start.
-    services->startPresentation = [](StoreContainer &) {};
+    services->startPresentation = [](StoreContainer &container) {
+        ReminderPresentationService &presentation = ReminderPresentationService::shared();
+        presentation.setBannerPresenter(&BannerManager::shared(), &MainWindowActivity::shared());
+        presentation.start(&container);
+    };
     services->isApplicationActive = [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; };
     services->rescheduleAll = [](const Reminders &reminders) { SchedulerService::shared().rescheduleAll(reminders); };
     services->evaluateMilestones = [](const Milestones &milestones, const Reminders &reminders, const Logs &logs,
@@ -64,10 +70,11 @@ std::shared_ptr<ShellServices> ShellServices::live()
     services->isOverdue = [](const Reminder &reminder, const QDateTime &moment) {
         return ReminderPresentationService::shared().isOverdue(reminder, moment);
     };
-    services->makeScreen = [](OvlinTab tab, const ScreenEnvironment &) -> QWidget * {
+    services->makeScreen = [](OvlinTab tab, const ScreenEnvironment &environment) -> QWidget * {
         switch (tab) {
+        case OvlinTab::milestones: return new MilestoneListView(environment.modelContext);
         case OvlinTab::settings: return new SettingsView;
-        default: return nullptr; // TODO(today, rewards): the other screens.
+        default: return nullptr; // TODO(today): the Home and Habits screens.
         }
     };
     services->makeReminderForm = [](const ScreenEnvironment &environment, const std::shared_ptr<Reminder> &existing,

@@ -1,5 +1,6 @@
 #include "Shell/ShellTestSupport.h"
 
+#include "Engine/ReminderPresentationService.h"
 #include "Engine/SchedulerService.h"
 #include "Model/ReminderLog.h"
 #include "Platform/Clock.h"
@@ -106,6 +107,23 @@ private slots:
 
         delegate->applicationDidFinishLaunching();
         QCOMPARE(m_journal->calls, expected);
+    }
+
+    void theRealPresentationLoopStarts()
+    {
+        ScopedFakeClock clock(QDateTime(QDate(2026, 5, 4), QTime(9, 3)));
+        ReminderPresentationService &presentation = ReminderPresentationService::shared();
+        presentation.setNotificationCenter(m_center.get());
+        auto services = fakeServices(m_journal, m_center.get());
+        services->startPresentation = ShellServices::live()->startPresentation;
+        AppDelegate delegate(enginetest::openStore(), services);
+        delegate.applicationDidFinishLaunching();
+        QVERIFY(presentation.timer());
+        QVERIFY(presentation.timer()->isActive());
+        QCOMPARE(presentation.timer()->interval(), 15000);
+        presentation.start(nullptr);
+        presentation.setBannerPresenter(nullptr, nullptr);
+        presentation.setNotificationCenter(nullptr);
     }
 
     void launchGoesOnWithoutMenuBarOrCentre()

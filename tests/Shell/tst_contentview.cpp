@@ -11,10 +11,12 @@
 #include "Platform/Clock.h"
 #include "Platform/Defaults.h"
 #include "Platform/FakeNotificationCenter.h"
+#include "Rewards/MilestoneListView.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/ContentView.h"
 #include "Shell/OnboardingView.h"
 #include "Shell/OvlinApp.h"
+#include "Shell/SettingsView.h"
 #include "Shell/SheetDialog.h"
 
 #include <QAbstractButton>
@@ -174,6 +176,18 @@ private slots:
         view->tabRow(OvlinTab::reminders)->click();
         QCOMPARE(view->currentScreen()->objectName(), QStringLiteral("Home"));
         QCOMPARE(m_screensBuilt.size(), 3);
+    }
+
+    void theRealScreens()
+    {
+        m_services->makeScreen = ShellServices::live()->makeScreen;
+        auto view = makeView();
+        view->selectTab(OvlinTab::milestones);
+        auto *rewards = qobject_cast<MilestoneListView *>(view->currentScreen());
+        QVERIFY(rewards);
+        QCOMPARE(rewards->modelContext(), m_store->mainContext());
+        view->selectTab(OvlinTab::settings);
+        QVERIFY(qobject_cast<SettingsView *>(view->currentScreen()));
     }
 
     void aMissingScreenShowsAPlaceholder()

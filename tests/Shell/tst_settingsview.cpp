@@ -343,11 +343,16 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("eventId");
         QTest::addColumn<bool>("installed");
-        QTest::newRow("Glass") << "Glass" << "complete" << true;
-        QTest::newRow("Basso") << "Basso" << "dialog-warning" << true;
-        QTest::newRow("Ping") << "Ping" << "message-new-instant" << false;
-        QTest::newRow("Pop") << "Pop" << "message" << true;
-        QTest::newRow("unknown") << "Sosumi" << "" << false;
+        QTest::newRow("Glass") << "Glass"
+                               << "complete" << true;
+        QTest::newRow("Basso") << "Basso"
+                               << "dialog-warning" << true;
+        QTest::newRow("Ping") << "Ping"
+                              << "message-new-instant" << false;
+        QTest::newRow("Pop") << "Pop"
+                             << "message" << true;
+        QTest::newRow("unknown") << "Sosumi"
+                                 << "" << false;
     }
 
     void desktopSoundsByName()
