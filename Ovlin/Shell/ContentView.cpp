@@ -29,6 +29,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -404,7 +405,22 @@ QWidget *ContentView::makeScreen(OvlinTab tab) const
 
 ScreenEnvironment ContentView::environment() const
 {
-    return {m_modelContext, m_celebrationManager};
+    // Asked from inside a screen's own handler: the sheet opens after it.
+    QPointer<ContentView> self(const_cast<ContentView *>(this));
+    ScreenEnvironment env{m_modelContext, m_celebrationManager, {}, {}};
+    env.requestNewHabit = [self] {
+        QTimer::singleShot(0, self, [self] {
+            if (self)
+                self->setShowNewHabitSheet(true);
+        });
+    };
+    env.requestEdit = [self](const std::shared_ptr<Reminder> &reminder) {
+        QTimer::singleShot(0, self, [self, reminder] {
+            if (self)
+                self->presentReminderEditor(reminder);
+        });
+    };
+    return env;
 }
 
 void ContentView::buildSidebar()

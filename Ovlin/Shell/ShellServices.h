@@ -34,11 +34,14 @@ public:
     virtual void updateIcon(bool hasOverdue, int overdueCount, double progress) = 0;
 };
 
-// What every screen under the root view gets from it.
+// What every screen under the root view gets from it: the store, the window's celebration manager, and
+// the window's reminder editor (a screen asks; the window opens the sheet).
 struct ScreenEnvironment
 {
     StoreContext *modelContext = nullptr;
     CelebrationManager *celebrationManager = nullptr;
+    std::function<void()> requestNewHabit;
+    std::function<void(const std::shared_ptr<Reminder> &)> requestEdit;
 };
 
 // The neighbours the shell drives. live() reaches the real services; tests replace single entries with

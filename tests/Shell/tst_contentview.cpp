@@ -239,6 +239,22 @@ private slots:
         QVERIFY(m_store->mainContext()->fetch<Reminder>().isEmpty());
     }
 
+    void screensAskForTheEditor()
+    {
+        auto view = makeView();
+        auto reminder = enginetest::makeReminder(m_store->mainContext());
+        const ScreenEnvironment env = m_screensBuilt.last().second;
+        env.requestEdit(reminder);
+        // Not inside the screen's handler.
+        QVERIFY(m_formsBuilt.isEmpty());
+        QTRY_COMPARE(m_formsBuilt, QList<std::shared_ptr<Reminder>>{reminder});
+        m_lastDismiss();
+        QTRY_VERIFY(!view->editorSheet());
+        env.requestNewHabit();
+        QTRY_VERIFY(view->showNewHabitSheet());
+        QCOMPARE(m_formsBuilt.last(), nullptr);
+    }
+
     void editingAReminderUsesTheSameEditor()
     {
         auto view = makeView();
