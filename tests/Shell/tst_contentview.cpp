@@ -1,5 +1,6 @@
 #include "Shell/ShellTestSupport.h"
 
+#include "Analytics/ApplicationEvents.h"
 #include "Banners/BannerManager.h"
 #include "Banners/CelebrationManager.h"
 #include "Banners/CelebrationOverlay.h"
@@ -20,7 +21,9 @@
 #include "Shell/SheetDialog.h"
 
 #include <QAbstractButton>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -491,6 +494,17 @@ private slots:
         enginetest::makeReminder(context);
         QTRY_COMPARE_WITH_TIMEOUT(m_journal->rescheduledCounts, QList<int>{3}, 2000);
         QCOMPARE(center.authorizationStatus(), granted ? AuthorizationStatus::Authorized : AuthorizationStatus::Denied);
+    }
+
+    void applicationActivityReachesAnalytics()
+    {
+        OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), m_services));
+        QSignalSpy resigned(analytics::ApplicationEvents::instance(), &analytics::ApplicationEvents::didResignActive);
+        QSignalSpy active(analytics::ApplicationEvents::instance(), &analytics::ApplicationEvents::willBecomeActive);
+        emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+        emit qApp->applicationStateChanged(Qt::ApplicationActive);
+        QCOMPARE(resigned.size(), 1);
+        QCOMPARE(active.size(), 1);
     }
 
     void closingAndReopeningTheWindow()
