@@ -1,0 +1,486 @@
+#include "Today/HabitListView.h"
+
+#include "Copy/CopyContext.h"
+#include "Copy/CopyEngine.h"
+#include "DesignSystem/CategoryBadge.h"
+#include "DesignSystem/EmptyState.h"
+#include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/OvlinButton.h"
+#include "DesignSystem/OvlinCard.h"
+#include "DesignSystem/OvlinConfirmationDialog.h"
+#include "DesignSystem/Painting.h"
+#include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
+#include "Model/Reminder.h"
+#include "Platform/LiveQuery.h"
+#include "Platform/Log.h"
+#include "Platform/MainThread.h"
+#include "Platform/Store.h"
+#include "Today/HabitSwitch.h"
+#include "Today/ReminderListViewModel.h"
+#include "Today/TodayWidgets.h"
+
+#include <QBoxLayout>
+#include <QGridLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QShowEvent>
+
+#include <algorithm>
+
+namespace ovlin {
+
+namespace {
+
+// Covers the window while the delete confirmation is up: a faint wash that swallows clicks.
+class DimmingLayer : public QWidget
+{
+public:
+    explicit DimmingLayer(QWidget *parent) : QWidget(parent) { setAttribute(Qt::WA_NoSystemBackground); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), Painting::withOpacity(ThemeColors::textPrimary(), 0.08));
+    }
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
+};
+
+today::Pill *counterPill(const QString &value, const QString &label, bool highlighted)
+{
+    const double h = LayoutTokens::spacingLG;
+    const double v = LayoutTokens::spacingSM;
+    auto *pill = new today::Pill(
+        {{value, ThemeFonts::headline(), ThemeColors::textPrimary()},
+         {label, ThemeFonts::callout(), highlighted ? ThemeColors::textPrimary() : ThemeColors::textSecondary()}},
+        LayoutTokens::spacingXS, QMarginsF(h, v, h, v), highlighted ? ThemeColors::green200() : ThemeColors::surface(),
+        highlighted ? ThemeColors::green300() : ThemeColors::border());
+    pill->setObjectName(QStringLiteral("counterPill"));
+    return pill;
+}
+
+today::Pill *smallCapsule(const QString &text, const QFont &font, const QColor &color, const QColor &fill)
+{
+    const double h = LayoutTokens::spacingSM;
+    const double v = LayoutTokens::spacingXS;
+    return new today::Pill({{text, font, color}}, 0, QMarginsF(h, v, h, v), fill, Qt::transparent);
+}
+
+} // namespace
+
+// ---- texts
+
+QString HabitListView::weekdayLetter(Weekday day)
+{
+    switch (day) {
+    case Weekday::monday: return QStringLiteral("M");
+    case Weekday::tuesday: return QStringLiteral("T");
+    case Weekday::wednesday: return QStringLiteral("W");
+    case Weekday::thursday: return QStringLiteral("T");
+    case Weekday::friday: return QStringLiteral("F");
+    case Weekday::saturday: return QStringLiteral("S");
+    case Weekday::sunday: return QStringLiteral("S");
+    }
+    return {};
+}
+
+QString HabitListView::scheduleSummary(const Reminder &reminder)
+{
+    switch (reminder.scheduleTypeValue()) {
+    case ScheduleType::fixedTime: {
+        const auto fixed = reminder.fixedTime();
+        return fixed && fixed->isValid() ? today::shortTime(*fixed) : tr("Fixed time");
+    }
+    case ScheduleType::interval: {
+        const auto minutes = reminder.intervalMinutes();
+        return minutes ? tr("Every %1 min").arg(*minutes) : tr("Interval");
+    }
+    case ScheduleType::combined: return tr("Combined");
+    }
+    return tr("Fixed time");
+}
+
+QString HabitListView::daysSummary(const QList<Weekday> &days)
+{
+    // Seven entries with a day repeated are not every day: count the days, not the entries.
+    const bool everyDay =
+        std::all_of(allWeekdays.cbegin(), allWeekdays.cend(), [&days](Weekday day) { return days.contains(day); });
+    if (everyDay)
+        return tr("Every day");
+    QStringList letters;
+    for (const Weekday day : allWeekdays) {
+        if (days.contains(day))
+            letters << weekdayLetter(day);
+    }
+    return letters.join(QLatin1Char(' '));
+}
+
+// ---- screen
+
+HabitListView::HabitListView(StoreContext *context, QWidget *parent) : QWidget(parent), m_context(context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    QString error;
+    m_placeholderStore = StoreContainer::openInMemory(&error);
+    if (!m_placeholderStore)
+        qCWarning(lcUi) << "No placeholder store for the habits screen:" << error;
+    m_viewModel = new ReminderListViewModel(m_placeholderStore ? m_placeholderStore->mainContext() : nullptr, this);
+
+    m_reminders = new LiveQuery<Reminder>(
+        context, {}, [](const Reminder &a, const Reminder &b) { return a.createdAt() < b.createdAt(); }, this);
+    connect(m_reminders, &LiveQueryBase::resultChanged, this, [this] {
+        m_viewModel->setReminders(m_reminders->result());
+        scheduleRebuild();
+    });
+    if (context)
+        connect(context, &StoreContext::objectsChanged, this, &HabitListView::scheduleRebuild);
+    connect(m_viewModel, &ReminderListViewModel::changed, this, &HabitListView::scheduleRebuild);
+
+    auto *outer = today::vbox(this, 0);
+    m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setObjectName(QStringLiteral("habitsScroll"));
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setWidgetResizable(true);
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette background = m_scrollArea->palette();
+    background.setColor(QPalette::Window, ThemeColors::background());
+    background.setColor(QPalette::Base, ThemeColors::background());
+    m_scrollArea->setPalette(background);
+    outer->addWidget(m_scrollArea);
+
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("habitsContent"));
+    m_content->setAutoFillBackground(true);
+    m_content->setPalette(background);
+    const double side = LayoutTokens::spacingLG;
+    auto *stack = today::vbox(m_content, LayoutTokens::spacingXXL, QMarginsF(side, 0, side, 0));
+    stack->addWidget(makeHeaderCard());
+    m_sections = new QWidget;
+    m_sections->setObjectName(QStringLiteral("habitSections"));
+    today::vbox(m_sections, LayoutTokens::spacingXXL);
+    stack->addWidget(m_sections);
+    today::addFlexibleSpace(stack, LayoutTokens::spacingXXXL);
+    m_scrollArea->setWidget(m_content);
+
+    rebuild();
+}
+
+HabitListView::~HabitListView() = default;
+
+QList<std::shared_ptr<Reminder>> HabitListView::queriedReminders() const
+{
+    return m_reminders->result();
+}
+
+QList<std::shared_ptr<Reminder>> HabitListView::activeReminders() const
+{
+    QList<std::shared_ptr<Reminder>> active;
+    for (const auto &reminder : queriedReminders()) {
+        if (reminder->isActive())
+            active.append(reminder);
+    }
+    return active;
+}
+
+QList<ReminderCategory> HabitListView::activeCategories() const
+{
+    const auto reminders = queriedReminders();
+    QList<ReminderCategory> categories;
+    for (const ReminderCategory category : allReminderCategories) {
+        if (std::any_of(reminders.cbegin(), reminders.cend(),
+                        [category](const auto &r) { return r->categoryValue() == category; }))
+            categories.append(category);
+    }
+    return categories;
+}
+
+QList<std::shared_ptr<Reminder>> HabitListView::habits(ReminderCategory category) const
+{
+    QList<std::shared_ptr<Reminder>> result;
+    for (const auto &reminder : queriedReminders()) {
+        if (reminder->categoryValue() == category)
+            result.append(reminder);
+    }
+    std::stable_sort(result.begin(), result.end(),
+                     [](const auto &a, const auto &b) { return a->createdAt() < b->createdAt(); });
+    return result;
+}
+
+void HabitListView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        appear();
+}
+
+void HabitListView::appear()
+{
+    m_viewModel->setModelContext(m_context);
+    m_viewModel->setReminders(queriedReminders());
+}
+
+void HabitListView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_overlay)
+        m_overlay->setGeometry(rect());
+}
+
+// ---- delete confirmation
+
+void HabitListView::requestDelete(const std::shared_ptr<Reminder> &reminder)
+{
+    if (!reminder)
+        return;
+    m_pendingDelete = reminder;
+    showConfirmation(true);
+}
+
+void HabitListView::cancelDelete()
+{
+    m_pendingDelete.reset();
+    showConfirmation(false);
+}
+
+void HabitListView::confirmDelete()
+{
+    if (const auto reminder = std::exchange(m_pendingDelete, nullptr))
+        m_viewModel->delete_(reminder);
+    showConfirmation(false);
+}
+
+void HabitListView::showConfirmation(bool show)
+{
+    if (!show) {
+        // Called from the dialog's own buttons: the layer goes after their handlers have returned.
+        if (m_overlay) {
+            m_overlay->hide();
+            m_overlay->deleteLater();
+        }
+        m_overlay = nullptr;
+        m_dialog = nullptr;
+        return;
+    }
+    if (m_overlay)
+        return;
+    m_overlay = new DimmingLayer(this);
+    m_overlay->setObjectName(QStringLiteral("deleteConfirmation"));
+    auto *center = new QVBoxLayout(m_overlay);
+    center->setAlignment(Qt::AlignCenter);
+    QPointer<HabitListView> self(this);
+    m_dialog = new OvlinConfirmationDialog(
+        QStringLiteral("trash"), tr("Delete habit?"),
+        tr("This habit will be removed completely. If that's the plan, fine."), tr("Delete"),
+        OvlinButtonStyle::destructive, tr("Cancel"),
+        [self] {
+            if (self)
+                self->cancelDelete();
+        },
+        [self] {
+            if (self)
+                self->confirmDelete();
+        });
+    center->addWidget(m_dialog, 0, Qt::AlignCenter);
+    m_overlay->setGeometry(rect());
+    m_overlay->show();
+    m_overlay->raise();
+    today::fadeIn(m_overlay, 1, 0.18);
+}
+
+// ---- drawing
+
+void HabitListView::scheduleRebuild()
+{
+    if (m_rebuildQueued)
+        return;
+    m_rebuildQueued = true;
+    QMetaObject::invokeMethod(this, &HabitListView::rebuild, Qt::QueuedConnection);
+}
+
+void HabitListView::flushPendingRebuild()
+{
+    if (m_rebuildQueued)
+        rebuild();
+}
+
+QWidget *HabitListView::makeHeaderCard()
+{
+    auto *content = new QWidget;
+    auto *grid = new QGridLayout(content);
+    grid->setContentsMargins(0, 0, 0, 0);
+
+    auto *column = new QWidget;
+    auto *stack = today::vbox(column, LayoutTokens::spacingXL);
+    auto *texts = new QWidget;
+    auto *textStack = today::vbox(texts, LayoutTokens::spacingSM);
+    textStack->addWidget(today::wrappingText(tr("Habits"), ThemeFonts::title(), ThemeColors::textPrimary()));
+    textStack->addWidget(today::wrappingText(tr("Add, edit, pause, or delete the stuff you're trying to get right."),
+                                             ThemeFonts::callout(), ThemeColors::textSecondary()));
+    stack->addWidget(texts);
+    m_counters = new QWidget;
+    m_counters->setObjectName(QStringLiteral("habitCounters"));
+    today::hbox(m_counters, LayoutTokens::spacingSM);
+    stack->addWidget(m_counters);
+    grid->addWidget(column, 0, 0);
+
+    QPointer<HabitListView> self(this);
+    m_newHabitButton =
+        new OvlinButton(tr("New habit"), OvlinButtonStyle::primary, OvlinButtonSize::large, false, false, [self] {
+            if (self)
+                emit self->newHabitRequested();
+        });
+    m_newHabitButton->setFixedWidth(int(LayoutTokens::addButtonWidth));
+    m_newHabitButton->setAccessibleName(tr("Add new habit"));
+    grid->addWidget(m_newHabitButton, 0, 0, Qt::AlignTop | Qt::AlignRight);
+
+    auto *card = new OvlinCard(LayoutTokens::spacingXXL, ThemeColors::surface(), {}, true, false, content);
+    card->setObjectName(QStringLiteral("habitsHeaderCard"));
+    return card;
+}
+
+QWidget *HabitListView::makeCategorySection(ReminderCategory category)
+{
+    const QList<std::shared_ptr<Reminder>> list = habits(category);
+    auto *content = new QWidget;
+    auto *stack = today::vbox(content, LayoutTokens::spacingLG);
+
+    auto *header = new QWidget;
+    auto *headerRow = today::hbox(header, LayoutTokens::spacingSM, QMarginsF(0, LayoutTokens::spacingXS, 0, 0));
+    const double glyph = IconRegistry::symbolSize(ThemeFonts::heading());
+    headerRow->addWidget(new today::IconTile(glyph, 0, Qt::transparent, CategoryBadge::iconName(category),
+                                             ThemeFonts::heading(), ThemeColors::textPrimary()),
+                         0, Qt::AlignVCenter);
+    headerRow->addWidget(today::singleLineText(CategoryBadge::displayName(category), ThemeFonts::cardTitle(),
+                                               ThemeColors::textPrimary()),
+                         0, Qt::AlignVCenter);
+    auto *count = smallCapsule(QString::number(list.size()), ThemeFonts::subheadline(), ThemeColors::textSecondary(),
+                               ThemeColors::surfaceMuted());
+    count->setObjectName(QStringLiteral("sectionCount"));
+    headerRow->addWidget(count, 0, Qt::AlignVCenter);
+    headerRow->addStretch(1);
+    stack->addWidget(header);
+
+    for (const auto &reminder : list)
+        stack->addWidget(makeHabitRow(reminder));
+
+    auto *card = new OvlinCard(LayoutTokens::spacingXL, ThemeColors::surface(), {}, true, true, content);
+    card->setObjectName(QStringLiteral("categorySection"));
+    card->setProperty("category", ovlin::rawValue(category));
+    return card;
+}
+
+QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
+{
+    const bool active = reminder->isActive();
+    auto *row = new today::RoundedPanel(ThemeColors::surface(), LayoutTokens::radiusLG);
+    row->setOutline(ThemeColors::borderSubtle(), 1);
+    row->setObjectName(QStringLiteral("habitRow"));
+    row->setProperty("reminderId", reminder->id().toString(QUuid::WithoutBraces));
+    row->setAccessibleName(reminder->title() + QStringLiteral(", ") + (active ? tr("active") : tr("inactive")));
+    const double h = LayoutTokens::spacingXL;
+    const double v = LayoutTokens::spacingLG;
+    auto *layout = today::hbox(row, LayoutTokens::spacingLG, QMarginsF(h, v, h, v));
+
+    QPointer<ReminderListViewModel> model(m_viewModel);
+    auto *toggle = new HabitSwitch(active, ThemeColors::primary(), 0.92);
+    toggle->setObjectName(QStringLiteral("activeSwitch"));
+    toggle->setAccessibleName(active ? tr("Active") : tr("Inactive"));
+    connect(toggle, &QAbstractButton::clicked, this, [model, reminder](bool on) {
+        if (model)
+            model->setActive(on, reminder);
+    });
+    layout->addWidget(toggle, 0, Qt::AlignVCenter);
+
+    auto *column = new QWidget;
+    column->setObjectName(QStringLiteral("habitTexts"));
+    today::setOpacity(column, active ? 1.0 : 0.68);
+    auto *texts = today::vbox(column, LayoutTokens::spacingXS);
+    texts->addWidget(today::singleLineText(reminder->title(), ThemeFonts::headline(),
+                                           active ? ThemeColors::textPrimary() : ThemeColors::textSecondary()));
+    auto *details = new QWidget;
+    auto *detailRow = today::hbox(details, LayoutTokens::spacingSM);
+    auto *schedule =
+        today::singleLineText(scheduleSummary(*reminder), ThemeFonts::subheadline(), ThemeColors::textSecondary());
+    schedule->setObjectName(QStringLiteral("scheduleText"));
+    detailRow->addWidget(schedule, 0, Qt::AlignVCenter);
+    auto *status = smallCapsule(active ? tr("Active") : tr("Paused"), ThemeFonts::label(),
+                                active ? ThemeColors::primaryDark() : ThemeColors::textTertiary(),
+                                active ? ThemeColors::neutral200() : ThemeColors::surfaceMuted());
+    status->setObjectName(QStringLiteral("statusPill"));
+    detailRow->addWidget(status, 0, Qt::AlignVCenter);
+    auto *days = today::singleLineText(daysSummary(reminder->activeDays()), ThemeFonts::subheadline(),
+                                       ThemeColors::textTertiary());
+    days->setObjectName(QStringLiteral("daysText"));
+    detailRow->addWidget(days, 0, Qt::AlignVCenter);
+    texts->addWidget(details);
+    layout->addWidget(column, 0, Qt::AlignVCenter);
+    layout->addStretch(1);
+
+    auto *buttons = new QWidget;
+    auto *buttonRow = today::hbox(buttons, LayoutTokens::spacingXS);
+    QPointer<HabitListView> self(this);
+    auto *remove = new OvlinButton(tr("Delete"), OvlinButtonStyle::destructive, OvlinButtonSize::small, false, false,
+                                   [self, reminder] {
+                                       if (self)
+                                           self->requestDelete(reminder);
+                                   });
+    remove->setFixedWidth(int(LayoutTokens::deleteActionWidth));
+    remove->setAccessibleName(tr("Delete %1").arg(reminder->title()));
+    remove->setObjectName(QStringLiteral("deleteButton"));
+    auto *edit = new OvlinButton(tr("Edit"), OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false,
+                                 [self, reminder] {
+                                     if (self)
+                                         emit self->editRequested(reminder);
+                                 });
+    edit->setFixedWidth(int(LayoutTokens::editActionWidth));
+    edit->setAccessibleName(tr("Edit %1").arg(reminder->title()));
+    edit->setObjectName(QStringLiteral("editButton"));
+    buttonRow->addWidget(remove);
+    buttonRow->addWidget(edit);
+    layout->addWidget(buttons, 0, Qt::AlignVCenter);
+    return row;
+}
+
+void HabitListView::rebuild()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_rebuildQueued = false;
+    const QList<std::shared_ptr<Reminder>> reminders = queriedReminders();
+
+    auto *counterRow = static_cast<QBoxLayout *>(m_counters->layout());
+    today::clearLayout(counterRow);
+    const auto total = reminders.size();
+    const auto live = activeReminders().size();
+    counterRow->addWidget(counterPill(QString::number(total), tr("Total"), false));
+    counterRow->addWidget(counterPill(QString::number(live), tr("Live"), true));
+    counterRow->addWidget(counterPill(QString::number(total - live), tr("Paused"), false));
+    counterRow->addStretch(1);
+
+    auto *sections = static_cast<QBoxLayout *>(m_sections->layout());
+    today::clearLayout(sections);
+    m_emptyState = nullptr;
+    if (reminders.isEmpty()) {
+        CopyEngine &engine = CopyEngine::shared();
+        const CopyTrigger trigger = CopyTrigger::emptyReminders;
+        const QString message =
+            engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
+        engine.recordShown(trigger, message);
+        QPointer<HabitListView> self(this);
+        m_emptyState = new EmptyState(QStringLiteral("list.bullet"), std::nullopt, tr("No habits yet"), message,
+                                      tr("Add your first habit"), [self] {
+                                          if (self)
+                                              emit self->newHabitRequested();
+                                      });
+        m_emptyState->setObjectName(QStringLiteral("emptyState"));
+        sections->addWidget(m_emptyState);
+    } else {
+        for (const ReminderCategory category : activeCategories())
+            sections->addWidget(makeCategorySection(category));
+    }
+}
+
+} // namespace ovlin

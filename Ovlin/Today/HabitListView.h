@@ -1,0 +1,104 @@
+#pragma once
+
+#include "Model/Enums.h"
+#include "Platform/StoreContext.h"
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class QScrollArea;
+
+namespace ovlin {
+
+class EmptyState;
+class OvlinButton;
+class OvlinConfirmationDialog;
+class Reminder;
+class ReminderListViewModel;
+class StoreContainer;
+template <class T> class LiveQuery;
+
+// The habits screen: every reminder by category, with counters, a switch to pause or resume each one,
+// and Delete (after a confirmation) and Edit buttons. It keeps a live query of the window's reminders and
+// pushes it into its own view model when shown and on every change.
+//
+// The editor is the window's: "New habit" and the empty state's action emit newHabitRequested(), a row's
+// Edit emits editRequested(reminder).
+class HabitListView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit HabitListView(StoreContext *context, QWidget *parent = nullptr);
+    ~HabitListView() override;
+
+    // "7:30 AM" (the user's short time format), "Every 45 min", "Combined", or the fallbacks
+    // "Fixed time" / "Interval".
+    static QString scheduleSummary(const Reminder &reminder);
+    // "Every day" when all seven days are there, else the letters Monday to Sunday ("M W F").
+    static QString daysSummary(const QList<Weekday> &days);
+    static QString weekdayLetter(Weekday day);
+
+    ReminderListViewModel *viewModel() const { return m_viewModel; }
+    StoreContext *modelContext() const { return m_context; }
+
+    QList<std::shared_ptr<Reminder>> queriedReminders() const;
+    QList<std::shared_ptr<Reminder>> activeReminders() const;
+    // The categories that hold at least one habit, in the fixed category order.
+    QList<ReminderCategory> activeCategories() const;
+    // A category's habits, oldest first.
+    QList<std::shared_ptr<Reminder>> habits(ReminderCategory category) const;
+
+    // The delete confirmation: on screen exactly while a reminder is pending.
+    std::shared_ptr<Reminder> reminderPendingDelete() const { return m_pendingDelete; }
+    void requestDelete(const std::shared_ptr<Reminder> &reminder);
+    void cancelDelete();
+    void confirmDelete();
+    OvlinConfirmationDialog *confirmationDialog() const { return m_dialog; }
+    QWidget *dimmingLayer() const { return m_overlay; }
+
+    // Draws a queued change at once (tests and previews).
+    void flushPendingRebuild();
+    QScrollArea *scrollArea() const { return m_scrollArea; }
+    EmptyState *emptyState() const { return m_emptyState; }
+    OvlinButton *newHabitButton() const { return m_newHabitButton; }
+
+signals:
+    void newHabitRequested();
+    void editRequested(std::shared_ptr<ovlin::Reminder> reminder);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void appear();
+    void scheduleRebuild();
+    void rebuild();
+    QWidget *makeHeaderCard();
+    QWidget *makeCategorySection(ReminderCategory category);
+    QWidget *makeHabitRow(const std::shared_ptr<Reminder> &reminder);
+    void showConfirmation(bool show);
+
+    QPointer<StoreContext> m_context;
+    std::unique_ptr<StoreContainer> m_placeholderStore;
+    LiveQuery<Reminder> *m_reminders = nullptr;
+    ReminderListViewModel *m_viewModel = nullptr;
+    std::shared_ptr<Reminder> m_pendingDelete;
+    bool m_rebuildQueued = false;
+
+    QScrollArea *m_scrollArea = nullptr;
+    QWidget *m_content = nullptr;
+    QWidget *m_counters = nullptr;
+    QWidget *m_sections = nullptr;
+    EmptyState *m_emptyState = nullptr;
+    OvlinButton *m_newHabitButton = nullptr;
+    QWidget *m_overlay = nullptr;
+    OvlinConfirmationDialog *m_dialog = nullptr;
+};
+
+} // namespace ovlin

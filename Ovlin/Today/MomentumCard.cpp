@@ -1,0 +1,85 @@
+#include "Today/MomentumCard.h"
+
+#include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/OvlinText.h"
+#include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
+#include "Today/ReminderListView.h"
+#include "Today/TodayWidgets.h"
+
+#include <QBoxLayout>
+#include <QCoreApplication>
+
+namespace ovlin::today {
+
+namespace {
+
+QWidget *momentumTile(const QString &caption, double rate, QWidget **value)
+{
+    auto *tile = new QWidget;
+    tile->setObjectName(QStringLiteral("momentumTile"));
+    auto *column = vbox(tile, LayoutTokens::spacingXS);
+    *value = singleLineText(QStringLiteral("%1%").arg(ReminderListView::momentumPercent(rate)),
+                            ThemeFonts::statNumber(), ThemeColors::textPrimary());
+    column->addWidget(*value);
+    column->addWidget(singleLineText(caption, ThemeFonts::subheadline(), ThemeColors::textSecondary()));
+    return tile;
+}
+
+} // namespace
+
+MomentumCard::MomentumCard(double weekRate, double monthRate, qint64 streak, QWidget *parent)
+    : OvlinCard(0, ThemeColors::surface(), {}, true, true, new QWidget, parent)
+{
+    setObjectName(QStringLiteral("momentumCard"));
+    const double pad = LayoutTokens::spacingXL;
+    auto *stack = vbox(content(), LayoutTokens::spacingLG, QMarginsF(pad, pad, pad, pad));
+    stack->addWidget(singleLineText(tr("Momentum"), ThemeFonts::heading(), ThemeColors::textPrimary()));
+
+    auto *rates = new QWidget;
+    auto *rateRow = hbox(rates, LayoutTokens::spacingXXL);
+    rateRow->addWidget(momentumTile(tr("This week"), weekRate, &m_week), 0, Qt::AlignBottom);
+    rateRow->addWidget(momentumTile(tr("This month"), monthRate, &m_month), 0, Qt::AlignBottom);
+    rateRow->addStretch(1);
+    stack->addWidget(rates);
+
+    auto *streakRow = new RoundedPanel(ThemeColors::surfaceSubtle(), LayoutTokens::radiusMD);
+    streakRow->setObjectName(QStringLiteral("streakRow"));
+    const double inner = LayoutTokens::spacingMD;
+    auto *row = hbox(streakRow, LayoutTokens::spacingSM, QMarginsF(inner, inner, inner, inner));
+    row->addWidget(new IconTile(LayoutTokens::iconTileSmall, LayoutTokens::radiusSM, ThemeColors::green200(),
+                                QStringLiteral("flame.fill"), ThemeFonts::headline(), ThemeColors::green500()));
+    auto *texts = new QWidget;
+    auto *column = vbox(texts, LayoutTokens::spacingXS);
+    m_streak =
+        singleLineText(ReminderListView::streakTitle(streak), ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary());
+    m_encouragement = singleLineText(ReminderListView::streakEncouragement(streak), ThemeFonts::subheadline(),
+                                     ThemeColors::textSecondary());
+    column->addWidget(m_streak);
+    column->addWidget(m_encouragement);
+    row->addWidget(texts, 1, Qt::AlignVCenter);
+    stack->addWidget(streakRow);
+    stack->addStretch(1);
+}
+
+QString MomentumCard::weekText() const
+{
+    return static_cast<OvlinText *>(m_week)->text();
+}
+
+QString MomentumCard::monthText() const
+{
+    return static_cast<OvlinText *>(m_month)->text();
+}
+
+QString MomentumCard::streakText() const
+{
+    return static_cast<OvlinText *>(m_streak)->text();
+}
+
+QString MomentumCard::encouragement() const
+{
+    return static_cast<OvlinText *>(m_encouragement)->text();
+}
+
+} // namespace ovlin::today

@@ -1,0 +1,492 @@
+#include "Today/ReminderListView.h"
+
+#include "Banners/CelebrationManager.h"
+#include "Copy/CopyContext.h"
+#include "Copy/CopyEngine.h"
+#include "DesignSystem/EmptyState.h"
+#include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/ProgressRing.h"
+#include "DesignSystem/ThemeColors.h"
+#include "Engine/MilestoneProgressService.h"
+#include "Model/Milestone.h"
+#include "Model/Reminder.h"
+#include "Model/ReminderLog.h"
+#include "Platform/LiveQuery.h"
+#include "Platform/Log.h"
+#include "Platform/MainThread.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/Store.h"
+#include "Today/MomentumCard.h"
+#include "Today/ReminderListViewModel.h"
+#include "Today/RewardsCard.h"
+#include "Today/TodayHeaderCard.h"
+#include "Today/TodayListCard.h"
+#include "Today/TodayWidgets.h"
+
+#include <QBoxLayout>
+#include <QHash>
+#include <QLocale>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovlin {
+
+using today::TodayLists;
+
+// ---- texts and numbers
+
+QString ReminderListView::rawValue(RewardFilter filter)
+{
+    switch (filter) {
+    case RewardFilter::all: return QStringLiteral("All");
+    case RewardFilter::nearest: return QStringLiteral("Nearest");
+    }
+    return QStringLiteral("All");
+}
+
+std::optional<ReminderListView::RewardFilter> ReminderListView::rewardFilterFromRaw(const QString &raw)
+{
+    for (const auto filter : allRewardFilters) {
+        if (rawValue(filter) == raw)
+            return filter;
+    }
+    return std::nullopt;
+}
+
+const QStringList &ReminderListView::headerTips()
+{
+    static const QStringList tips{
+        QStringLiteral("When a habit keeps slipping, make the first step smaller."),
+        QStringLiteral("The same trigger every day makes habits stick."),
+        QStringLiteral("Build for low-energy days, not ideal ones."),
+        QStringLiteral("Done badly beats not done at all."),
+        QStringLiteral("A visible reason outlasts vague motivation."),
+        QStringLiteral("Miss once, restart immediately. Don't make it a pattern."),
+    };
+    return tips;
+}
+
+QString ReminderListView::tipOfTheDay(const QDateTime &date)
+{
+    const QStringList &tips = headerTips();
+    const int ordinal = date.isValid() ? date.toLocalTime().date().dayOfYear() : 0;
+    if (ordinal <= 0)
+        return tips.first();
+    return tips.at(ordinal % tips.size());
+}
+
+QString ReminderListView::dayKey(const QDateTime &date)
+{
+    const QDate day = date.toLocalTime().date();
+    return QStringLiteral("%1-%2-%3").arg(day.year()).arg(day.month()).arg(day.day());
+}
+
+QString ReminderListView::todayListTitle(int overdueCount, int skippedCount, int upcomingCount)
+{
+    if (overdueCount > 0)
+        return tr("Needs attention");
+    if (skippedCount > 0 && upcomingCount == 0)
+        return tr("Recoverable");
+    return tr("Up next");
+}
+
+QString ReminderListView::todayListSubtitle(int completedCount, bool showAllCompleted)
+{
+    if (completedCount > collapsedCompletedLimit && !showAllCompleted)
+        return tr("%1 handled today. Keeping it compact.").arg(completedCount);
+    return tr("%1 handled today").arg(completedCount);
+}
+
+QString ReminderListView::progressPercentText(double progress)
+{
+    return tr("%1%").arg(ProgressRing::percent(progress));
+}
+
+QString ReminderListView::expandControlTitle(bool showAllCompleted, int completedCount)
+{
+    return showAllCompleted ? tr("Show less") : tr("Show all %1").arg(completedCount);
+}
+
+qint64 ReminderListView::momentumPercent(double rate)
+{
+    const double percent = rate * 100;
+    if (!std::isfinite(percent))
+        return 0;
+    // Within the range where llround is defined.
+    return std::llround(std::clamp(percent, -9.0e18, 9.0e18));
+}
+
+QString ReminderListView::streakTitle(qint64 streak)
+{
+    return tr("%1 day streak").arg(streak);
+}
+
+QString ReminderListView::streakEncouragement(qint64 streak)
+{
+    return streak < 1 ? tr("Start one today.") : tr("Keep it going.");
+}
+
+QString ReminderListView::rewardCategoryText(const Milestone &milestone)
+{
+    const auto category = milestone.linkedCategory();
+    if (!category)
+        return tr("All habits");
+    QString raw = ovlin::rawValue(*category);
+    if (!raw.isEmpty())
+        raw[0] = raw[0].toUpper();
+    return raw;
+}
+
+QString ReminderListView::thresholdText(double requirePercent)
+{
+    double percent = requirePercent * 100;
+    if (!std::isfinite(percent))
+        percent = 0;
+    // Whole percent, ties to even, as a number formatter without fraction digits does.
+    const qint64 whole = qint64(std::nearbyint(std::clamp(percent, -1.0e15, 1.0e15)));
+    const QLocale locale;
+    return locale.toString(whole) + locale.percent();
+}
+
+QString ReminderListView::rewardSubtitle(const Milestone &milestone, bool achievedLook)
+{
+    if (achievedLook)
+        return tr("Earned \u2014 go get it");
+    return rewardCategoryText(milestone) + QStringLiteral(" \u00B7 ") + thresholdText(milestone.requirePercent());
+}
+
+// ---- screen
+
+ReminderListView::ReminderListView(StoreContext *context, CelebrationManager *celebrationManager, QWidget *parent)
+    : QWidget(parent), m_context(context), m_celebrationManager(celebrationManager)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_celebrationManager)
+        qCWarning(lcUi) << "The today screen was made without a celebration manager; check-offs will not celebrate";
+
+    // Until the screen is first shown its view model works on a store of its own that holds nothing.
+    QString error;
+    m_placeholderStore = StoreContainer::openInMemory(&error);
+    if (!m_placeholderStore)
+        qCWarning(lcUi) << "No placeholder store for the today screen:" << error;
+    m_viewModel = new ReminderListViewModel(m_placeholderStore ? m_placeholderStore->mainContext() : nullptr, this);
+    m_dayKey = dayKey(m_viewModel->currentDate());
+
+    m_reminders = new LiveQuery<Reminder>(
+        context, {}, [](const Reminder &a, const Reminder &b) { return a.createdAt() < b.createdAt(); }, this);
+    m_logs = new LiveQuery<ReminderLog>(
+        context, {}, [](const ReminderLog &a, const ReminderLog &b) { return a.scheduledAt() > b.scheduledAt(); },
+        this);
+    m_milestones = new LiveQuery<Milestone>(
+        context, {}, [](const Milestone &a, const Milestone &b) { return a.startDate() > b.startDate(); }, this);
+    connect(m_reminders, &LiveQueryBase::resultChanged, this,
+            [this] { m_viewModel->setReminders(m_reminders->result()); });
+    connect(m_logs, &LiveQueryBase::resultChanged, this, [this] { m_viewModel->setAllLogs(m_logs->result()); });
+    connect(m_milestones, &LiveQueryBase::resultChanged, this,
+            [this] { m_viewModel->setMilestones(m_milestones->result()); });
+    // Field changes (a title, a pause, a reward's status) keep the queries' lists as they are but change
+    // what the screen shows.
+    if (context)
+        connect(context, &StoreContext::objectsChanged, this, &ReminderListView::scheduleRebuild);
+    connect(m_viewModel, &ReminderListViewModel::changed, this, &ReminderListView::scheduleRebuild);
+    connect(m_viewModel, &ReminderListViewModel::currentDateChanged, this, &ReminderListView::currentDateDidChange);
+
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setInterval(refreshIntervalMs);
+    m_refreshTimer->setTimerType(Qt::CoarseTimer);
+    connect(m_refreshTimer, &QTimer::timeout, this, &ReminderListView::refreshTick);
+
+    // Layout: one scroll view over the app background.
+    auto *outer = today::vbox(this, 0);
+    m_scrollArea = new QScrollArea(this);
+    m_scrollArea->setObjectName(QStringLiteral("todayScroll"));
+    m_scrollArea->setFrameShape(QFrame::NoFrame);
+    m_scrollArea->setWidgetResizable(true);
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette background = m_scrollArea->palette();
+    background.setColor(QPalette::Window, ThemeColors::background());
+    background.setColor(QPalette::Base, ThemeColors::background());
+    m_scrollArea->setPalette(background);
+    m_scrollArea->setBackgroundRole(QPalette::Window);
+    outer->addWidget(m_scrollArea);
+
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("todayContent"));
+    m_content->setAutoFillBackground(true);
+    m_content->setPalette(background);
+    const double side = LayoutTokens::spacingLG;
+    auto *stack = today::vbox(m_content, LayoutTokens::spacingXL, QMarginsF(side, 0, side, 0));
+
+    m_headerCard = new today::TodayHeaderCard;
+    stack->addWidget(m_headerCard);
+
+    m_listSlot = new QWidget;
+    auto *slot = today::vbox(m_listSlot, 0);
+    m_listCard = new today::TodayListCard;
+    slot->addWidget(m_listCard);
+    m_emptyHolder = new QWidget;
+    m_emptyHolder->setObjectName(QStringLiteral("emptyHolder"));
+    today::vbox(m_emptyHolder, 0, QMarginsF(0, LayoutTokens::spacingSM, 0, 0));
+    slot->addWidget(m_emptyHolder);
+    stack->addWidget(m_listSlot);
+
+    m_insightsRow = new QWidget;
+    m_insightsRow->setObjectName(QStringLiteral("insightsRow"));
+    today::hbox(m_insightsRow, LayoutTokens::spacingLG);
+    stack->addWidget(m_insightsRow);
+
+    today::addFlexibleSpace(stack, LayoutTokens::spacingXXXL);
+    m_scrollArea->setWidget(m_content);
+
+    rebuild();
+}
+
+ReminderListView::~ReminderListView() = default;
+
+void ReminderListView::setCelebrationManager(CelebrationManager *manager)
+{
+    m_celebrationManager = manager;
+    if (isVisible())
+        m_viewModel->setCelebrationManager(manager);
+}
+
+QList<std::shared_ptr<Reminder>> ReminderListView::queriedReminders() const
+{
+    return m_reminders->result();
+}
+
+QList<std::shared_ptr<ReminderLog>> ReminderListView::queriedLogs() const
+{
+    return m_logs->result();
+}
+
+QList<std::shared_ptr<Milestone>> ReminderListView::queriedMilestones() const
+{
+    return m_milestones->result();
+}
+
+void ReminderListView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        appear();
+}
+
+void ReminderListView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        m_refreshTimer->stop();
+}
+
+void ReminderListView::appear()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    // Each appearance hands over the queries' current results, so changes made while hidden show at once.
+    m_viewModel->setModelContext(m_context);
+    m_viewModel->setReminders(queriedReminders());
+    m_viewModel->setAllLogs(queriedLogs());
+    m_viewModel->setMilestones(queriedMilestones());
+    m_viewModel->setCelebrationManager(m_celebrationManager);
+    m_refreshTimer->start();
+}
+
+void ReminderListView::refreshTick()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_viewModel->refreshDate();
+}
+
+void ReminderListView::currentDateDidChange()
+{
+    const QString key = dayKey(m_viewModel->currentDate());
+    if (key == m_dayKey)
+        return;
+    m_dayKey = key;
+    // A new day starts with the completed block collapsed.
+    m_showAllCompleted = false;
+    scheduleRebuild();
+}
+
+void ReminderListView::setShowAllCompleted(bool show)
+{
+    if (show == m_showAllCompleted)
+        return;
+    m_showAllCompleted = show;
+    scheduleRebuild();
+}
+
+void ReminderListView::setRewardFilter(RewardFilter filter)
+{
+    if (filter == m_rewardFilter)
+        return;
+    m_rewardFilter = filter;
+    scheduleRebuild();
+}
+
+// ---- rewards
+
+RewardProgress ReminderListView::rewardProgress(const Milestone &milestone) const
+{
+    return MilestoneProgressService::shared().progressFraction(milestone, queriedReminders(), queriedLogs(),
+                                                               m_viewModel->currentDate());
+}
+
+QList<std::shared_ptr<Milestone>> ReminderListView::rewardItems() const
+{
+    QList<std::shared_ptr<Milestone>> items;
+    for (const auto &milestone : queriedMilestones()) {
+        if (milestone && milestone->status() != MilestoneStatus::failed)
+            items.append(milestone);
+    }
+    std::stable_sort(items.begin(), items.end(), [](const auto &a, const auto &b) {
+        const bool aEarned = a->status() == MilestoneStatus::achieved;
+        const bool bEarned = b->status() == MilestoneStatus::achieved;
+        if (aEarned != bEarned)
+            return aEarned;
+        return a->startDate() > b->startDate();
+    });
+    return items;
+}
+
+QList<std::shared_ptr<Milestone>> ReminderListView::filteredRewardItems() const
+{
+    const QList<std::shared_ptr<Milestone>> items = rewardItems();
+    if (m_rewardFilter == RewardFilter::all)
+        return items;
+    // Progress once per reward rather than at every comparison; the order is the same.
+    QList<std::pair<std::shared_ptr<Milestone>, double>> running;
+    for (const auto &milestone : items) {
+        if (milestone->status() == MilestoneStatus::active)
+            running.append({milestone, rewardProgress(*milestone).fraction});
+    }
+    std::stable_sort(running.begin(), running.end(), [](const auto &a, const auto &b) { return a.second > b.second; });
+    QList<std::shared_ptr<Milestone>> result;
+    for (const auto &entry : running)
+        result.append(entry.first);
+    return result;
+}
+
+QList<std::shared_ptr<Milestone>> ReminderListView::shownRewards() const
+{
+    QList<std::shared_ptr<Milestone>> list = filteredRewardItems();
+    if (list.isEmpty())
+        list = rewardItems();
+    return list.mid(0, maxShownRewards);
+}
+
+// ---- drawing
+
+QWidget *ReminderListView::headerCard() const
+{
+    return m_headerCard;
+}
+
+QWidget *ReminderListView::todayListCard() const
+{
+    return m_listCard->isVisibleTo(m_content) ? m_listCard : nullptr;
+}
+
+QWidget *ReminderListView::rewardsCard() const
+{
+    return m_rewardsCard;
+}
+
+QWidget *ReminderListView::momentumCard() const
+{
+    return m_momentumCard;
+}
+
+void ReminderListView::scheduleRebuild()
+{
+    if (m_rebuildQueued)
+        return;
+    m_rebuildQueued = true;
+    QMetaObject::invokeMethod(this, &ReminderListView::rebuild, Qt::QueuedConnection);
+}
+
+void ReminderListView::flushPendingRebuild()
+{
+    if (m_rebuildQueued)
+        rebuild();
+}
+
+void ReminderListView::rebuildEmptyState()
+{
+    today::clearLayout(m_emptyHolder->layout());
+    // A fresh phrase on every build, never the one shown last for the trigger.
+    CopyEngine &engine = CopyEngine::shared();
+    const CopyTrigger trigger = CopyTrigger::emptyReminders;
+    const QString message = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
+    engine.recordShown(trigger, message);
+    QPointer<ReminderListView> self(this);
+    m_emptyState = new EmptyState(QStringLiteral("bell.slash"), QStringLiteral("OvlinThumb"),
+                                  tr("Nothing lined up today"), message, tr("New habit"), [self] {
+                                      if (self)
+                                          emit self->newReminderRequested();
+                                  });
+    m_emptyState->setObjectName(QStringLiteral("emptyState"));
+    m_emptyHolder->layout()->addWidget(m_emptyState);
+}
+
+void ReminderListView::rebuild()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_rebuildQueued = false;
+    const TodayLists lists = TodayLists::read(*m_viewModel);
+
+    const int pending = int(lists.overdue.size() + lists.upcoming.size());
+    m_headerCard->refresh(tipOfTheDay(m_viewModel->currentDate()), pending + int(lists.skipped.size()),
+                          int(lists.completed.size()), int(lists.overdue.size()));
+
+    const bool showList = !lists.todays.isEmpty();
+    const bool switched = m_showedList && *m_showedList != showList;
+    m_showedList = showList;
+    if (!showList) {
+        m_listCard->hide();
+        rebuildEmptyState();
+        m_emptyHolder->show();
+        if (switched)
+            today::fadeIn(m_emptyHolder, 1, 0.25);
+    } else {
+        m_emptyHolder->hide();
+        today::clearLayout(m_emptyHolder->layout());
+        m_emptyState = nullptr;
+        QPointer<ReminderListView> self(this);
+        m_listCard->refresh(m_viewModel, lists, m_showAllCompleted, [self] {
+            if (self)
+                self->setShowAllCompleted(!self->m_showAllCompleted);
+        });
+        m_listCard->show();
+        if (switched)
+            today::fadeIn(m_listCard, 1, 0.25);
+    }
+
+    auto *row = static_cast<QBoxLayout *>(m_insightsRow->layout());
+    today::clearLayout(row);
+    m_rewardsCard = nullptr;
+    m_momentumCard = nullptr;
+    const QList<std::shared_ptr<Milestone>> rewards = shownRewards();
+    if (!rewards.isEmpty()) {
+        QPointer<ReminderListView> self(this);
+        m_rewardsCard = new today::RewardsCard(
+            rewards, [this](const Milestone &milestone) { return rewardProgress(milestone); }, m_rewardFilter,
+            [self](RewardFilter filter) {
+                if (self)
+                    self->setRewardFilter(filter);
+            });
+        row->addWidget(m_rewardsCard, 1);
+    }
+    if (!lists.todays.isEmpty()) {
+        m_momentumCard = new today::MomentumCard(m_viewModel->completionRate(7), m_viewModel->completionRate(30),
+                                                 m_viewModel->streak());
+        row->addWidget(m_momentumCard, 1);
+    }
+    m_insightsRow->setVisible(m_rewardsCard || m_momentumCard);
+}
+
+} // namespace ovlin

@@ -1,0 +1,573 @@
+#include "Today/ReminderListViewModel.h"
+
+#include "Banners/CelebrationManager.h"
+#include "Banners/CelebrationTimerSource.h"
+#include "Copy/CopyContext.h"
+#include "Copy/CopyEngine.h"
+#include "Engine/MilestoneProgressService.h"
+#include "Engine/ReminderBehaviorService.h"
+#include "Engine/ReminderPresentationService.h"
+#include "Model/Milestone.h"
+#include "Model/Reminder.h"
+#include "Model/ReminderLog.h"
+#include "Platform/Clock.h"
+#include "Platform/Days.h"
+#include "Platform/Log.h"
+#include "Platform/MainThread.h"
+#include "Platform/NotificationCenter.h"
+#include "Platform/StoreContext.h"
+
+#include <QCollator>
+#include <QHash>
+#include <QLocale>
+
+#include <algorithm>
+#include <limits>
+
+namespace ovlin {
+
+namespace {
+
+using Resolution = ReminderBehaviorService::Resolution;
+
+ReminderListViewModel::SchedulerHooks &installedHooks()
+{
+    static ReminderListViewModel::SchedulerHooks hooks = ReminderListViewModel::defaultSchedulerHooks();
+    return hooks;
+}
+
+// Completed logs of a window of days, as instants per reminder identifier: one pass over the logs
+// instead of one per reminder and day.
+using CompletedIndex = QHash<QUuid, QList<qint64>>;
+
+CompletedIndex indexCompleted(const QList<std::shared_ptr<ReminderLog>> &logs, qint64 fromMs, qint64 toMs)
+{
+    CompletedIndex index;
+    for (const auto &log : logs) {
+        if (!log || log->isDeleted() || log->status() != LogStatus::completed)
+            continue;
+        const QDateTime at = log->scheduledAt();
+        if (!at.isValid())
+            continue;
+        const qint64 ms = at.toMSecsSinceEpoch();
+        if (ms < fromMs || ms >= toMs)
+            continue;
+        if (const auto owner = log->reminder())
+            index[owner->id()].append(ms);
+    }
+    return index;
+}
+
+bool hasCompletedIn(const CompletedIndex &index, const Reminder &reminder, qint64 fromMs, qint64 toMs)
+{
+    const auto it = index.constFind(reminder.id());
+    if (it == index.cend())
+        return false;
+    return std::any_of(it->cbegin(), it->cend(), [&](qint64 ms) { return fromMs <= ms && ms < toMs; });
+}
+
+// The day's window [start, same time a calendar day later); empty when the calendar cannot give the end.
+std::pair<qint64, qint64> dayWindow(const QDateTime &dayStart)
+{
+    const qint64 start = dayStart.toMSecsSinceEpoch();
+    const QDateTime end = Days::addDays(dayStart, 1);
+    return {start, end.isValid() ? std::max(start, end.toMSecsSinceEpoch()) : start};
+}
+
+double rateOfDay(const QList<std::shared_ptr<Reminder>> &reminders, const QDateTime &dayStart,
+                 const CompletedIndex &completed)
+{
+    if (!dayStart.isValid())
+        return -1;
+    const Weekday weekday = weekdayFromCalendar(Days::calendarWeekday(dayStart));
+    QList<std::shared_ptr<Reminder>> scheduled;
+    for (const auto &reminder : reminders) {
+        if (reminder->isActive() && reminder->activeDays().contains(weekday))
+            scheduled.append(reminder);
+    }
+    if (scheduled.isEmpty())
+        return -1;
+    const auto [from, to] = dayWindow(dayStart);
+    const auto done = std::count_if(scheduled.cbegin(), scheduled.cend(), [&](const auto &reminder) {
+        return hasCompletedIn(completed, *reminder, from, to);
+    });
+    return double(done) / double(scheduled.size());
+}
+
+} // namespace
+
+void ReminderListViewModel::setSchedulerHooks(SchedulerHooks hooks)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const SchedulerHooks fallback = defaultSchedulerHooks();
+    if (!hooks.schedule)
+        hooks.schedule = fallback.schedule;
+    if (!hooks.cancel)
+        hooks.cancel = fallback.cancel;
+    installedHooks() = std::move(hooks);
+}
+
+ReminderListViewModel::SchedulerHooks ReminderListViewModel::defaultSchedulerHooks()
+{
+    return {[](const ReminderPtr &) {},
+            [](const ReminderPtr &reminder) {
+                if (reminder)
+                    ReminderPresentationService::shared().clearBookkeeping(*reminder);
+            }};
+}
+
+ReminderListViewModel::ReminderListViewModel(StoreContext *modelContext, QObject *parent)
+    : QObject(parent), m_modelContext(modelContext), m_currentDate(Clock::now())
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+}
+
+ReminderListViewModel::~ReminderListViewModel() = default;
+
+void ReminderListViewModel::setModelContext(StoreContext *context)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_modelContext = context;
+}
+
+void ReminderListViewModel::setCelebrationManager(CelebrationManager *manager)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_celebrationManager = manager;
+}
+
+void ReminderListViewModel::setTimerSource(std::shared_ptr<CelebrationTimerSource> timers)
+{
+    m_timers = std::move(timers);
+}
+
+void ReminderListViewModel::setCopyEngine(CopyEngine *engine)
+{
+    m_copyEngine = engine;
+}
+
+CopyEngine &ReminderListViewModel::copyEngine() const
+{
+    return m_copyEngine ? *m_copyEngine : CopyEngine::shared();
+}
+
+CelebrationTimerSource &ReminderListViewModel::timers() const
+{
+    return m_timers ? *m_timers : *ClockTimerSource::shared();
+}
+
+void ReminderListViewModel::refreshDate()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_currentDate = Clock::now();
+    emit currentDateChanged();
+    emit changed();
+}
+
+void ReminderListViewModel::setReminders(const ReminderList &reminders)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_reminders = reminders;
+    emit remindersChanged();
+    emit changed();
+}
+
+void ReminderListViewModel::setAllLogs(const QList<std::shared_ptr<ReminderLog>> &logs)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_allLogs = logs;
+    emit allLogsChanged();
+    emit changed();
+}
+
+void ReminderListViewModel::setMilestones(const QList<std::shared_ptr<Milestone>> &milestones)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_milestones = milestones;
+    emit milestonesChanged();
+    emit changed();
+}
+
+// ---- Today's lists
+
+ReminderListViewModel::ReminderList ReminderListViewModel::liveReminders() const
+{
+    // A reminder deleted since the last push is gone already, whatever the list still holds.
+    ReminderList live;
+    live.reserve(m_reminders.size());
+    for (const auto &reminder : m_reminders) {
+        if (reminder && !reminder->isDeleted())
+            live.append(reminder);
+    }
+    return live;
+}
+
+ReminderListViewModel::ReminderList ReminderListViewModel::activeReminders() const
+{
+    ReminderList active;
+    for (const auto &reminder : liveReminders()) {
+        if (reminder->isActive())
+            active.append(reminder);
+    }
+    return active;
+}
+
+std::optional<Weekday> ReminderListViewModel::todayWeekday() const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_currentDate.isValid())
+        return std::nullopt;
+    const int calendarDay = Days::calendarWeekday(m_currentDate);
+    for (const Weekday day : allWeekdays) {
+        if (calendarWeekday(day) == calendarDay)
+            return day;
+    }
+    return std::nullopt;
+}
+
+std::optional<QDateTime> ReminderListViewModel::nextDueTime(const Reminder &reminder) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    std::optional<QDateTime> source = reminder.fixedTime();
+    if (!source)
+        source = reminder.intervalStart();
+    if (!source || !source->isValid() || !m_currentDate.isValid())
+        return std::nullopt;
+    const QTime time = source->toLocalTime().time();
+    const QDateTime due = Days::atTime(m_currentDate, time.hour(), time.minute(), 0);
+    if (!due.isValid())
+        return std::nullopt;
+    return due;
+}
+
+ReminderListViewModel::ReminderList ReminderListViewModel::todaysReminders() const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!todayWeekday())
+        return {};
+    const ReminderList scheduled = ReminderBehaviorService::shared().remindersScheduled(Clock::now(), liveReminders());
+
+    struct Keyed
+    {
+        ReminderPtr reminder;
+        std::optional<qint64> key; // none sorts after every time
+    };
+    QList<Keyed> keyed;
+    keyed.reserve(scheduled.size());
+    for (const auto &reminder : scheduled) {
+        const auto due = nextDueTime(*reminder);
+        keyed.append({reminder, due ? std::optional<qint64>(due->toMSecsSinceEpoch()) : std::nullopt});
+    }
+    QCollator collator{QLocale()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(keyed.begin(), keyed.end(), [&collator](const Keyed &a, const Keyed &b) {
+        if (a.key == b.key)
+            return collator.compare(a.reminder->title(), b.reminder->title()) < 0;
+        if (!a.key)
+            return false;
+        if (!b.key)
+            return true;
+        return *a.key < *b.key;
+    });
+
+    ReminderList result;
+    result.reserve(keyed.size());
+    for (const auto &entry : keyed)
+        result.append(entry.reminder);
+    return result;
+}
+
+ReminderListViewModel::ReminderList ReminderListViewModel::withResolution(int resolution) const
+{
+    ReminderList result;
+    const auto &behavior = ReminderBehaviorService::shared();
+    for (const auto &reminder : todaysReminders()) {
+        if (int(behavior.resolution(*reminder, Clock::now())) == resolution)
+            result.append(reminder);
+    }
+    return result;
+}
+
+ReminderListViewModel::ReminderList ReminderListViewModel::completedToday() const
+{
+    return withResolution(int(Resolution::completed));
+}
+
+ReminderListViewModel::ReminderList ReminderListViewModel::skippedToday() const
+{
+    return withResolution(int(Resolution::skipped));
+}
+
+ReminderListViewModel::ReminderList ReminderListViewModel::pendingToday() const
+{
+    return withResolution(int(Resolution::pending));
+}
+
+ReminderListViewModel::ReminderList ReminderListViewModel::overdue() const
+{
+    ReminderList result;
+    auto &presentation = ReminderPresentationService::shared();
+    for (const auto &reminder : pendingToday()) {
+        if (presentation.isOverdue(*reminder, Clock::now()))
+            result.append(reminder);
+    }
+    return result;
+}
+
+ReminderListViewModel::ReminderList ReminderListViewModel::upcomingToday() const
+{
+    const ReminderList late = overdue();
+    ReminderList result;
+    for (const auto &reminder : pendingToday()) {
+        if (!containsReminder(late, *reminder))
+            result.append(reminder);
+    }
+    return result;
+}
+
+double ReminderListViewModel::todayProgress() const
+{
+    const ReminderList today = todaysReminders();
+    if (today.isEmpty())
+        return 0;
+    const auto &behavior = ReminderBehaviorService::shared();
+    const auto done = std::count_if(today.cbegin(), today.cend(), [&](const auto &reminder) {
+        return behavior.resolution(*reminder, Clock::now()) == Resolution::completed;
+    });
+    return double(done) / double(today.size());
+}
+
+bool ReminderListViewModel::isCompleted(const Reminder &reminder) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    return ReminderBehaviorService::shared().resolution(reminder, Clock::now()) == Resolution::completed;
+}
+
+bool ReminderListViewModel::containsReminder(const ReminderList &list, const Reminder &reminder)
+{
+    const QUuid id = reminder.id();
+    return std::any_of(list.cbegin(), list.cend(), [&id](const auto &other) { return other && other->id() == id; });
+}
+
+// ---- Actions
+
+StoreContext *ReminderListViewModel::contextFor(const Reminder &reminder) const
+{
+    if (StoreContext *own = reminder.context()) {
+        if (own != m_modelContext)
+            qCWarning(lcUi) << "A reminder of another store was answered; recording it in its own store";
+        return own;
+    }
+    return m_modelContext;
+}
+
+void ReminderListViewModel::complete(const ReminderPtr &reminder, bool showCopy)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!reminder || reminder->isDeleted())
+        return;
+    StoreContext *context = contextFor(*reminder);
+    auto &presentation = ReminderPresentationService::shared();
+    // Read before anything is recorded: the occurrence this check-off answers.
+    const std::optional<QDateTime> due = presentation.dueOccurrenceTime(*reminder, Clock::now());
+    presentation.resolveOccurrence(reminder, LogStatus::completed, context, due);
+
+    if (showCopy)
+        setRecentCompletion(reminder);
+    emit changed();
+
+    QPointer<CelebrationManager> celebrations = m_celebrationManager;
+    if (celebrations)
+        celebrations->recordPendingMilestones(m_milestones);
+
+    const QList<std::shared_ptr<ReminderLog>> logs = context ? context->fetch<ReminderLog>() : m_allLogs;
+    QList<std::shared_ptr<Milestone>> activeRewards;
+    for (const auto &milestone : m_milestones) {
+        if (milestone && !milestone->isDeleted() && milestone->status() == MilestoneStatus::active)
+            activeRewards.append(milestone);
+    }
+    if (!activeRewards.isEmpty() && context)
+        MilestoneProgressService::shared().evaluate(activeRewards, activeReminders(), logs, *context, false);
+
+    if (celebrations) {
+        const qint64 days = streak(std::nullopt);
+        const int streakDays = int(std::clamp<qint64>(days, 0, std::numeric_limits<int>::max()));
+        celebrations->checkForCelebrations(activeReminders(), completedToday(), m_milestones, streakDays);
+    }
+}
+
+void ReminderListViewModel::skip(const ReminderPtr &reminder)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!reminder || reminder->isDeleted())
+        return;
+    auto &presentation = ReminderPresentationService::shared();
+    const std::optional<QDateTime> due = presentation.dueOccurrenceTime(*reminder, Clock::now());
+    presentation.resolveOccurrence(reminder, LogStatus::skipped, contextFor(*reminder), due);
+    emit changed();
+}
+
+void ReminderListViewModel::undoSkip(const ReminderPtr &reminder)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (reminder && !reminder->isDeleted()) {
+        if (StoreContext *context = contextFor(*reminder))
+            ReminderBehaviorService::shared().clearResolution(reminder, Clock::now(), *context);
+    }
+    emit changed();
+}
+
+void ReminderListViewModel::setActive(bool active, const ReminderPtr &reminder)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!reminder || reminder->isDeleted())
+        return;
+    reminder->setIsActive(active);
+    const SchedulerHooks hooks = installedHooks();
+    if (active)
+        hooks.schedule(reminder);
+    else
+        hooks.cancel(reminder);
+    if (StoreContext *context = contextFor(*reminder)) {
+        QString error;
+        if (!context->save(&error))
+            qCWarning(lcUi) << "Could not save a paused or resumed habit:" << error;
+    }
+    emit changed();
+}
+
+void ReminderListViewModel::delete_(const ReminderPtr &reminder)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!reminder || reminder->isDeleted())
+        return;
+    const SchedulerHooks hooks = installedHooks();
+    hooks.cancel(reminder);
+    StoreContext *context = contextFor(*reminder);
+    if (!context)
+        return;
+    context->remove(reminder); // its logs go with it
+    QString error;
+    if (!context->save(&error))
+        qCWarning(lcUi) << "Could not save the deletion of a habit:" << error;
+}
+
+void ReminderListViewModel::save()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_modelContext)
+        return;
+    QString error;
+    if (!m_modelContext->save(&error))
+        qCWarning(lcUi) << "Could not save:" << error;
+}
+
+// ---- Completion phrase
+
+CopyTrigger ReminderListViewModel::completionTrigger(ReminderCategory category)
+{
+    switch (category) {
+    case ReminderCategory::meal: return CopyTrigger::mealCompleted;
+    case ReminderCategory::water: return CopyTrigger::waterCompleted;
+    case ReminderCategory::movement: return CopyTrigger::movementCompleted;
+    case ReminderCategory::meditation: return CopyTrigger::meditationCompleted;
+    case ReminderCategory::snack:
+    case ReminderCategory::general: return CopyTrigger::habitCompleted;
+    }
+    return CopyTrigger::habitCompleted;
+}
+
+void ReminderListViewModel::setRecentCompletion(const ReminderPtr &reminder)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!reminder)
+        return;
+    const CopyTrigger trigger = completionTrigger(reminder->categoryValue());
+    const QUuid id = reminder->id();
+    CopyContext context;
+    context.habitName = reminder->title();
+    CopyEngine &engine = copyEngine();
+    const QString phrase = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), context), trigger);
+    engine.recordShown(trigger, phrase);
+
+    m_recentCompletionReminderID = id;
+    m_recentCompletionCopy = phrase;
+    emit recentCompletionChanged();
+    emit changed();
+
+    // Not cancelled by later check-offs: it clears only while its own reminder is still the one showing.
+    timers().start(completionCopyMs, this, [this, id] {
+        if (m_recentCompletionReminderID != id)
+            return;
+        m_recentCompletionReminderID.reset();
+        m_recentCompletionCopy.reset();
+        emit recentCompletionChanged();
+        emit changed();
+    });
+}
+
+std::optional<QString> ReminderListViewModel::completionCopy(const Reminder &reminder) const
+{
+    if (m_recentCompletionReminderID && *m_recentCompletionReminderID == reminder.id())
+        return m_recentCompletionCopy;
+    return std::nullopt;
+}
+
+// ---- Streak and rates
+
+qint64 ReminderListViewModel::streak(std::optional<ReminderCategory> category) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    return ReminderBehaviorService::shared().currentStreak(liveReminders(), category, Clock::now());
+}
+
+double ReminderListViewModel::completionRate(int days) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (days <= 0 || !m_currentDate.isValid())
+        return 0;
+    const QDate today = m_currentDate.toLocalTime().date();
+    const QDateTime oldest = Days::startOfDay(today.addDays(-(days - 1)));
+    const QDateTime afterToday = Days::addDays(Days::startOfDay(today), 1);
+    if (!oldest.isValid() || !afterToday.isValid())
+        return 0;
+    const CompletedIndex completed =
+        indexCompleted(m_allLogs, oldest.toMSecsSinceEpoch(), afterToday.toMSecsSinceEpoch());
+    const ReminderList reminders = liveReminders();
+
+    double sum = 0;
+    int counted = 0;
+    for (int k = 0; k < days; ++k) {
+        const QDateTime dayStart = Days::startOfDay(today.addDays(-k));
+        if (!dayStart.isValid())
+            continue;
+        const double rate = rateOfDay(reminders, dayStart, completed);
+        if (rate >= 0) {
+            sum += rate;
+            ++counted;
+        }
+    }
+    return counted > 0 ? sum / counted : 0;
+}
+
+double ReminderListViewModel::dayRate(const QDateTime &dayStart) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!dayStart.isValid())
+        return -1;
+    const auto [from, to] = dayWindow(dayStart);
+    return rateOfDay(liveReminders(), dayStart, indexCompleted(m_allLogs, from, to));
+}
+
+bool ReminderListViewModel::hasCompletedLog(const Reminder &reminder, const QDateTime &start,
+                                            const QDateTime &end) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!start.isValid() || !end.isValid())
+        return false;
+    const qint64 from = start.toMSecsSinceEpoch();
+    const qint64 to = end.toMSecsSinceEpoch();
+    return hasCompletedIn(indexCompleted(m_allLogs, from, to), reminder, from, to);
+}
+
+} // namespace ovlin

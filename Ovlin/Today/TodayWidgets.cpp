@@ -1,0 +1,390 @@
+#include "Today/TodayWidgets.h"
+
+#include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/OvlinText.h"
+#include "DesignSystem/Painting.h"
+#include "DesignSystem/TextBlock.h"
+
+#include <QBoxLayout>
+#include <QFontMetricsF>
+#include <QGraphicsOpacityEffect>
+#include <QLayoutItem>
+#include <QLocale>
+#include <QPainter>
+#include <QPointer>
+#include <QPropertyAnimation>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovlin::today {
+
+namespace {
+
+int ceilPx(double v)
+{
+    return int(std::ceil(std::isfinite(v) ? std::max(0.0, v) : 0.0));
+}
+
+double finiteFraction(double v)
+{
+    return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 0.0;
+}
+
+QMargins roundedMargins(const QMarginsF &m)
+{
+    return QMargins(int(std::lround(m.left())), int(std::lround(m.top())), int(std::lround(m.right())),
+                    int(std::lround(m.bottom())));
+}
+
+} // namespace
+
+// ---- IconTile
+
+IconTile::IconTile(double side, double radius, const QColor &fill, const QString &symbol, const QFont &symbolFont,
+                   const QColor &symbolColor, QWidget *parent)
+    : QWidget(parent), m_side(side), m_radius(radius), m_fill(fill), m_symbol(symbol), m_symbolFont(symbolFont),
+      m_symbolColor(symbolColor)
+{
+    setFixedSize(ceilPx(side), ceilPx(side));
+}
+
+void IconTile::setImage(const QImage &image)
+{
+    m_image = image;
+    update();
+}
+
+void IconTile::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(0, 0, m_side, m_side);
+    if (!m_image.isNull()) {
+        Painting::fillPathWith(p, Painting::roundedRect(r, m_radius), [&](QPainter &lp) {
+            const QSizeF scaled = QSizeF(m_image.size()).scaled(r.size(), Qt::KeepAspectRatioByExpanding);
+            const QRectF target(r.center().x() - scaled.width() / 2, r.center().y() - scaled.height() / 2,
+                                scaled.width(), scaled.height());
+            lp.setRenderHint(QPainter::SmoothPixmapTransform);
+            lp.drawImage(target, m_image);
+        });
+        return;
+    }
+    Painting::fillRounded(p, r, m_radius, m_fill);
+    const double glyph = std::min(IconRegistry::symbolSize(m_symbolFont), m_side);
+    const QRectF box(r.center().x() - glyph / 2, r.center().y() - glyph / 2, glyph, glyph);
+    IconRegistry::paint(p, box, m_symbol, m_symbolColor);
+}
+
+// ---- Pill
+
+Pill::Pill(const QList<PillSegment> &segments, double spacing, const QMarginsF &padding, const QColor &fill,
+           const QColor &outline, QWidget *parent)
+    : QWidget(parent), m_segments(segments), m_spacing(spacing), m_padding(padding), m_fill(fill), m_outline(outline),
+      m_radius(9999)
+{
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAccessibleName(text());
+}
+
+void Pill::setRadius(double radius)
+{
+    m_radius = radius;
+    update();
+}
+
+QString Pill::text() const
+{
+    QStringList parts;
+    for (const auto &segment : m_segments)
+        parts << segment.text;
+    return parts.join(QLatin1Char(' '));
+}
+
+QSize Pill::sizeHint() const
+{
+    double width = 0;
+    double height = 0;
+    for (int i = 0; i < m_segments.size(); ++i) {
+        const QFontMetricsF metrics(m_segments[i].font);
+        width += metrics.horizontalAdvance(m_segments[i].text) + (i > 0 ? m_spacing : 0);
+        height = std::max(height, metrics.height());
+    }
+    return QSize(ceilPx(width + m_padding.left() + m_padding.right()),
+                 ceilPx(height + m_padding.top() + m_padding.bottom()));
+}
+
+void Pill::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(rect());
+    Painting::fillRounded(p, r, m_radius, m_fill);
+    if (m_outline.alpha() > 0)
+        Painting::strokeInside(p, r, m_radius, m_outline, 1);
+
+    // Segments share one baseline, centred as a group.
+    double ascent = 0;
+    double descent = 0;
+    double total = 0;
+    for (int i = 0; i < m_segments.size(); ++i) {
+        const QFontMetricsF metrics(m_segments[i].font);
+        ascent = std::max(ascent, metrics.ascent());
+        descent = std::max(descent, metrics.descent());
+        total += metrics.horizontalAdvance(m_segments[i].text) + (i > 0 ? m_spacing : 0);
+    }
+    const QRectF inner = r.marginsRemoved(m_padding);
+    double x = inner.left() + std::max(0.0, (inner.width() - total) / 2);
+    const double baseline = inner.center().y() + (ascent - descent) / 2;
+    for (int i = 0; i < m_segments.size(); ++i) {
+        const auto &segment = m_segments[i];
+        if (i > 0)
+            x += m_spacing;
+        p.setFont(segment.font);
+        p.setPen(segment.color);
+        p.drawText(QPointF(x, baseline), segment.text);
+        x += QFontMetricsF(segment.font).horizontalAdvance(segment.text);
+    }
+}
+
+// ---- LabelButton
+
+LabelButton::LabelButton(const QString &title, const Look &look, std::function<void()> action, QWidget *parent)
+    : QAbstractButton(parent), m_look(look), m_action(std::move(action))
+{
+    setText(title);
+    setFont(look.font);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::TabFocus);
+    connect(this, &QAbstractButton::clicked, this, [this] {
+        if (m_action)
+            m_action();
+    });
+}
+
+QSize LabelButton::sizeHint() const
+{
+    const double textWidth = QFontMetricsF(m_look.font).horizontalAdvance(text());
+    const double height = m_look.height > 0 ? m_look.height : QFontMetricsF(m_look.font).height();
+    return QSize(ceilPx(textWidth + 2 * m_look.horizontalPadding), ceilPx(height));
+}
+
+void LabelButton::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(rect());
+    if (isDown())
+        p.setOpacity(0.7);
+    if (m_look.fill.alpha() > 0)
+        Painting::fillRounded(p, r, m_look.radius, m_look.fill);
+    if (m_look.outline.alpha() > 0)
+        Painting::strokeInside(p, r, m_look.radius, m_look.outline, 1);
+    TextBlock label;
+    label.text = text();
+    label.font = m_look.font;
+    label.color = m_look.textColor;
+    label.maxLines = 1;
+    label.alignment = m_look.horizontalPadding > 0 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter);
+    label.paint(p, r.adjusted(m_look.horizontalPadding, 0, -m_look.horizontalPadding, 0));
+    if (hasFocus()) {
+        QPen focus(Painting::withOpacity(m_look.textColor, 0.5), 1.5);
+        p.setPen(focus);
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(Painting::roundedRect(r.adjusted(0.75, 0.75, -0.75, -0.75), m_look.radius));
+    }
+}
+
+// ---- ProgressBar
+
+ProgressBar::ProgressBar(double height, const QColor &track, const QColor &fill, double fraction, double minimumFill,
+                         QWidget *parent)
+    : QWidget(parent), m_height(height), m_track(track), m_fill(fill), m_fraction(finiteFraction(fraction)),
+      m_minimumFill(minimumFill)
+{
+    setFixedHeight(ceilPx(height));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+double ProgressBar::fillWidth(double width) const
+{
+    return std::min(width, std::max(width * m_fraction, m_minimumFill));
+}
+
+void ProgressBar::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF track(0, 0, width(), m_height);
+    Painting::fillRounded(p, track, 9999, m_track);
+    Painting::fillRounded(p, QRectF(0, 0, fillWidth(width()), m_height), 9999, m_fill);
+}
+
+// ---- Divider
+
+Divider::Divider(const QColor &color, double inset, QWidget *parent) : QWidget(parent), m_color(color), m_inset(inset)
+{
+    setFixedHeight(1);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void Divider::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(QRectF(m_inset, 0, std::max(0.0, width() - 2 * m_inset), 1), m_color);
+}
+
+// ---- RoundedPanel
+
+RoundedPanel::RoundedPanel(const QColor &fill, double radius, QWidget *parent)
+    : QWidget(parent), m_fill(fill), m_radius(radius)
+{
+}
+
+void RoundedPanel::setOutline(const QColor &color, double width)
+{
+    m_outline = color;
+    m_outlineWidth = width;
+    update();
+}
+
+void RoundedPanel::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    Painting::fillRounded(p, QRectF(rect()), m_radius, m_fill);
+    if (m_outline.alpha() > 0)
+        Painting::strokeInside(p, QRectF(rect()), m_radius, m_outline, m_outlineWidth);
+}
+
+// ---- helpers
+
+QWidget *wrappingText(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
+{
+    return new OvlinText(text, font, color, parent);
+}
+
+QWidget *singleLineText(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
+{
+    auto *label = new OvlinText(text, font, color, parent);
+    label->setSingleLine(true);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    return label;
+}
+
+void setOpacity(QWidget *widget, double opacity)
+{
+    if (!widget)
+        return;
+    if (opacity >= 1) {
+        widget->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto *effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(std::clamp(opacity, 0.0, 1.0));
+    widget->setGraphicsEffect(effect);
+}
+
+void fadeIn(QWidget *widget, double opacity, double seconds)
+{
+    if (!widget)
+        return;
+    const double target = std::clamp(opacity, 0.0, 1.0);
+    const int ms = Motion::durationMs(MotionCurve::easeOut(seconds));
+    if (ms <= 0) {
+        setOpacity(widget, target);
+        return;
+    }
+    auto *effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(0);
+    widget->setGraphicsEffect(effect);
+    auto *animation = new QPropertyAnimation(effect, "opacity", effect);
+    animation->setStartValue(0.0);
+    animation->setEndValue(target);
+    animation->setDuration(ms);
+    animation->setEasingCurve(Motion::easeOutCurve());
+    if (target >= 1) {
+        // A fully opaque widget needs no effect; it goes once the animation has returned.
+        QPointer<QWidget> guard(widget);
+        QPointer<QGraphicsOpacityEffect> done(effect);
+        QObject::connect(animation, &QAbstractAnimation::finished, widget, [guard, done] {
+            QMetaObject::invokeMethod(
+                guard.data(),
+                [guard, done] {
+                    if (guard && done && guard->graphicsEffect() == done)
+                        guard->setGraphicsEffect(nullptr);
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    animation->start();
+}
+
+double opacityOf(const QWidget *widget)
+{
+    if (!widget)
+        return 1;
+    if (const auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect()))
+        return effect->opacity();
+    return 1;
+}
+
+QVBoxLayout *vbox(QWidget *owner, double spacing, const QMarginsF &margins)
+{
+    auto *layout = new QVBoxLayout(owner);
+    layout->setSpacing(int(std::lround(spacing)));
+    layout->setContentsMargins(roundedMargins(margins));
+    return layout;
+}
+
+QHBoxLayout *hbox(QWidget *owner, double spacing, const QMarginsF &margins)
+{
+    auto *layout = new QHBoxLayout(owner);
+    layout->setSpacing(int(std::lround(spacing)));
+    layout->setContentsMargins(roundedMargins(margins));
+    return layout;
+}
+
+void addFlexibleSpace(QBoxLayout *layout, double minimum)
+{
+    const int min = int(std::lround(minimum));
+    const bool horizontal =
+        layout->direction() == QBoxLayout::LeftToRight || layout->direction() == QBoxLayout::RightToLeft;
+    if (horizontal)
+        layout->addSpacerItem(new QSpacerItem(min, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    else
+        layout->addSpacerItem(new QSpacerItem(0, min, QSizePolicy::Minimum, QSizePolicy::Expanding));
+}
+
+void clearLayout(QLayout *layout, int from)
+{
+    if (!layout)
+        return;
+    while (layout->count() > from) {
+        QLayoutItem *item = layout->takeAt(from);
+        if (QWidget *widget = item->widget()) {
+            widget->hide();
+            widget->deleteLater();
+        } else if (QLayout *child = item->layout()) {
+            clearLayout(child);
+        }
+        delete item;
+    }
+}
+
+QString shortTime(const QDateTime &moment)
+{
+    if (!moment.isValid())
+        return {};
+    // Some locales' short form carries seconds ("HH:mm:ss" in the C locale): hours and minutes only.
+    const QLocale locale;
+    static const QRegularExpression seconds(QStringLiteral("[:.]?s+"));
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    format.remove(seconds);
+    return locale.toString(moment.toLocalTime().time(), format.trimmed());
+}
+
+} // namespace ovlin::today

@@ -1,0 +1,201 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QDateTime>
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QMarginsF>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QBoxLayout;
+class QHBoxLayout;
+class QLayout;
+class QVBoxLayout;
+
+namespace ovlin::today {
+
+// Small painted pieces the today and habits screens are built from. Everything here draws plain text only.
+
+// A square tile: a symbol centred on a rounded fill, or an image filling it (cropped, aspect kept).
+class IconTile : public QWidget
+{
+    Q_OBJECT
+public:
+    IconTile(double side, double radius, const QColor &fill, const QString &symbol, const QFont &symbolFont,
+             const QColor &symbolColor, QWidget *parent = nullptr);
+
+    QString symbol() const { return m_symbol; }
+    QColor symbolColor() const { return m_symbolColor; }
+    void setImage(const QImage &image);
+    bool showsImage() const { return !m_image.isNull(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    double m_side;
+    double m_radius;
+    QColor m_fill;
+    QString m_symbol;
+    QFont m_symbolFont;
+    QColor m_symbolColor;
+    QImage m_image;
+};
+
+// One run of text inside a pill.
+struct PillSegment
+{
+    QString text;
+    QFont font;
+    QColor color;
+};
+
+// Texts side by side on a rounded fill (a capsule unless a radius is given), outlined inside its edge.
+class Pill : public QWidget
+{
+    Q_OBJECT
+public:
+    Pill(const QList<PillSegment> &segments, double spacing, const QMarginsF &padding, const QColor &fill,
+         const QColor &outline, QWidget *parent = nullptr);
+
+    void setRadius(double radius);
+    // The segments' texts joined by single spaces.
+    QString text() const;
+    QColor fill() const { return m_fill; }
+    QColor outline() const { return m_outline; }
+    const QList<PillSegment> &segments() const { return m_segments; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QList<PillSegment> m_segments;
+    double m_spacing;
+    QMarginsF m_padding;
+    QColor m_fill;
+    QColor m_outline;
+    double m_radius;
+};
+
+// A chrome-less button drawn as its label in a rounded rectangle (fill and inside outline optional). It
+// dims slightly while held down.
+class LabelButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    struct Look
+    {
+        QFont font;
+        QColor textColor;
+        QColor fill = Qt::transparent;
+        QColor outline = Qt::transparent;
+        double height = 32;
+        double horizontalPadding = 8;
+        double radius = 14;
+    };
+
+    LabelButton(const QString &title, const Look &look, std::function<void()> action, QWidget *parent = nullptr);
+
+    const Look &look() const { return m_look; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Look m_look;
+    std::function<void()> m_action;
+};
+
+// A thin bar: a full-width track and a fill `fraction` of the width (never narrower than `minimumFill`).
+class ProgressBar : public QWidget
+{
+    Q_OBJECT
+public:
+    ProgressBar(double height, const QColor &track, const QColor &fill, double fraction, double minimumFill,
+                QWidget *parent = nullptr);
+
+    double fraction() const { return m_fraction; }
+    QColor fillColor() const { return m_fill; }
+    // The fill's width for a bar `width` wide.
+    double fillWidth(double width) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    double m_height;
+    QColor m_track;
+    QColor m_fill;
+    double m_fraction;
+    double m_minimumFill;
+};
+
+// A one-point separator line, inset at both ends.
+class Divider : public QWidget
+{
+    Q_OBJECT
+public:
+    Divider(const QColor &color, double inset, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QColor m_color;
+    double m_inset;
+};
+
+// A plain container that paints a rounded fill (and an optional inside outline) behind its layout.
+class RoundedPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    RoundedPanel(const QColor &fill, double radius, QWidget *parent = nullptr);
+    void setOutline(const QColor &color, double width = 1);
+    QColor fill() const { return m_fill; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QColor m_fill;
+    double m_radius;
+    QColor m_outline = Qt::transparent;
+    double m_outlineWidth = 1;
+};
+
+// Text helpers: a wrapping label, and a one-line label elided at the width it gets.
+QWidget *wrappingText(const QString &text, const QFont &font, const QColor &color, QWidget *parent = nullptr);
+QWidget *singleLineText(const QString &text, const QFont &font, const QColor &color, QWidget *parent = nullptr);
+
+// Fades `widget` in from transparent to `opacity` over `seconds` (ease-out); at once while animations are
+// switched off.
+void fadeIn(QWidget *widget, double opacity, double seconds);
+
+// Draws `widget` (and its children) at `opacity`; 1 removes the effect.
+void setOpacity(QWidget *widget, double opacity);
+double opacityOf(const QWidget *widget);
+
+// Layout shorthands with spacing and margins in points.
+QVBoxLayout *vbox(QWidget *owner, double spacing, const QMarginsF &margins = {});
+QHBoxLayout *hbox(QWidget *owner, double spacing, const QMarginsF &margins = {});
+// A flexible space that never shrinks below `minimum` along the layout's direction.
+void addFlexibleSpace(QBoxLayout *layout, double minimum);
+// Removes every item from index `from` on; widgets are hidden and deleted later, never at once.
+void clearLayout(QLayout *layout, int from = 0);
+
+// A time of day as the user's locale writes it in its short form, hours and minutes only.
+QString shortTime(const QDateTime &moment);
+
+} // namespace ovlin::today

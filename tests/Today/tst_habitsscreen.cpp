@@ -1,0 +1,354 @@
+// The habits screen: texts, counters, sections, the pause switch, Edit, New habit and the delete
+// confirmation, through the screen's public face.
+#include "TodayTestSupport.h"
+
+#include "Copy/CopyEngine.h"
+#include "DesignSystem/EmptyState.h"
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/OvlinButton.h"
+#include "DesignSystem/OvlinConfirmationDialog.h"
+#include "DesignSystem/OvlinText.h"
+#include "DesignSystem/ThemeColors.h"
+#include "Today/HabitListView.h"
+#include "Today/HabitSwitch.h"
+#include "Today/TodayWidgets.h"
+
+#include <QAbstractButton>
+#include <QLayout>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace todaytest;
+
+namespace {
+
+void settle(HabitListView &view)
+{
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents();
+    view.flushPendingRebuild();
+    QCoreApplication::processEvents();
+}
+
+QList<QWidget *> layoutWidgets(const QWidget *owner)
+{
+    QList<QWidget *> widgets;
+    if (!owner || !owner->layout())
+        return widgets;
+    for (int i = 0; i < owner->layout()->count(); ++i) {
+        if (QWidget *w = owner->layout()->itemAt(i)->widget())
+            widgets.append(w);
+    }
+    return widgets;
+}
+
+QWidget *sectionsHolder(const HabitListView &view)
+{
+    return view.findChild<QWidget *>(QStringLiteral("habitSections"));
+}
+
+// "meal: Breakfast, Lunch | water: Sip"
+QString sections(const HabitListView &view)
+{
+    QStringList parts;
+    for (QWidget *section : layoutWidgets(sectionsHolder(view))) {
+        if (section->objectName() != QLatin1String("categorySection"))
+            continue;
+        QStringList titles;
+        for (auto *row : section->findChildren<QWidget *>(QStringLiteral("habitRow")))
+            titles << row->accessibleName().section(QStringLiteral(", "), 0, 0);
+        parts << section->property("category").toString() + QStringLiteral(": ") + titles.join(QStringLiteral(", "));
+    }
+    return parts.join(QStringLiteral(" | "));
+}
+
+QStringList counters(const HabitListView &view)
+{
+    QStringList texts;
+    for (QWidget *w : layoutWidgets(view.findChild<QWidget *>(QStringLiteral("habitCounters")))) {
+        if (auto *pill = qobject_cast<today::Pill *>(w))
+            texts << pill->text() + (pill->fill() == ThemeColors::green200() ? QStringLiteral(" *") : QString());
+    }
+    return texts;
+}
+
+QWidget *rowOf(const HabitListView &view, const Reminder &reminder)
+{
+    const QString id = reminder.id().toString(QUuid::WithoutBraces);
+    for (QWidget *section : layoutWidgets(sectionsHolder(view))) {
+        for (auto *row : section->findChildren<QWidget *>(QStringLiteral("habitRow"))) {
+            if (row->property("reminderId").toString() == id)
+                return row;
+        }
+    }
+    return nullptr;
+}
+
+QAbstractButton *buttonNamed(const QWidget *root, const QString &name)
+{
+    for (auto *button : root->findChildren<QAbstractButton *>()) {
+        if (button->accessibleName() == name)
+            return button;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestHabitsScreen : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<StoreContainer> m_store;
+    std::unique_ptr<HabitListView> m_view;
+
+    StoreContext *context() const { return m_store->mainContext(); }
+
+    HabitListView &show()
+    {
+        context()->save();
+        m_view = std::make_unique<HabitListView>(context());
+        m_view->resize(900, 1200);
+        m_view->show();
+        settle(*m_view);
+        return *m_view;
+    }
+
+    std::shared_ptr<Reminder> habit(const QString &title, ReminderCategory category, int createdMinute,
+                                    bool active = true)
+    {
+        ReminderSpec spec = fixedAt(title, 9, 0, category);
+        spec.createdAt = at(kWednesday.addDays(-10), 8, createdMinute);
+        spec.isActive = active;
+        return makeReminder(context(), spec);
+    }
+
+private slots:
+    void initTestCase() { Motion::setAnimationsEnabled(false); }
+
+    void init()
+    {
+        resetSettings();
+        Clock::setNow(at(kWednesday, 12, 0));
+        m_store = openStore();
+    }
+
+    void cleanup()
+    {
+        m_view.reset();
+        m_store.reset();
+        Clock::useSystemTime();
+    }
+
+    void scheduleSummary_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<std::optional<QTime>>("fixed");
+        QTest::addColumn<std::optional<qint64>>("minutes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("fixed time") << "fixedTime" << std::optional<QTime>(QTime(7, 30)) << std::optional<qint64>()
+                                    << "07:30";
+        QTest::newRow("fixed time without one")
+            << "fixedTime" << std::optional<QTime>() << std::optional<qint64>() << "Fixed time";
+        QTest::newRow("interval") << "interval" << std::optional<QTime>() << std::optional<qint64>(45)
+                                  << "Every 45 min";
+        QTest::newRow("interval without minutes")
+            << "interval" << std::optional<QTime>() << std::optional<qint64>() << "Interval";
+        QTest::newRow("combined shows neither")
+            << "combined" << std::optional<QTime>(QTime(7, 30)) << std::optional<qint64>(30) << "Combined";
+        QTest::newRow("unknown type reads as fixed time")
+            << "hourly" << std::optional<QTime>(QTime(18, 5)) << std::optional<qint64>(30) << "18:05";
+    }
+
+    void scheduleSummary()
+    {
+        QFETCH(QString, type);
+        QFETCH(std::optional<QTime>, fixed);
+        QFETCH(std::optional<qint64>, minutes);
+        QFETCH(QString, expected);
+        ReminderSpec spec;
+        spec.fixedTime = fixed;
+        spec.intervalMinutes = minutes;
+        auto reminder = makeReminder(nullptr, spec);
+        reminder->setScheduleType(type);
+        QCOMPARE(HabitListView::scheduleSummary(*reminder), expected);
+    }
+
+    void daysSummary_data()
+    {
+        QTest::addColumn<QList<qint64>>("raw");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("all seven") << QList<qint64>{7, 6, 5, 4, 3, 2, 1} << "Every day";
+        QTest::newRow("stored order does not matter") << QList<qint64>{5, 1, 3} << "M W F";
+        QTest::newRow("weekend") << QList<qint64>{6, 7} << "S S";
+        QTest::newRow("none") << QList<qint64>{} << "";
+        QTest::newRow("seven entries with a repeat are not every day")
+            << QList<qint64>{1, 1, 2, 3, 4, 5, 6} << "M T W T F S";
+        QTest::newRow("every day with a repeat") << QList<qint64>{1, 2, 3, 4, 5, 6, 7, 7} << "Every day";
+        QTest::newRow("stray numbers left out") << QList<qint64>{0, 2, 9} << "T";
+    }
+
+    void daysSummary()
+    {
+        QFETCH(QList<qint64>, raw);
+        QFETCH(QString, expected);
+        ReminderSpec spec;
+        spec.activeDaysRaw = raw;
+        auto reminder = makeReminder(nullptr, spec);
+        QCOMPARE(HabitListView::daysSummary(reminder->activeDays()), expected);
+    }
+
+    void emptyScreen()
+    {
+        auto &view = show();
+        QCOMPARE(counters(view), (QStringList{"0 Total", "0 Live *", "0 Paused"}));
+        QVERIFY(view.emptyState());
+        QCOMPARE(view.emptyState()->title(), QStringLiteral("No habits yet"));
+        QCOMPARE(view.emptyState()->icon(), QStringLiteral("list.bullet"));
+        QCOMPARE(view.emptyState()->imageAsset(), std::nullopt);
+        QVERIFY(CopyEngine::pool(CopyTrigger::emptyReminders).contains(view.emptyState()->message()));
+        QCOMPARE(CopyEngine::shared().lastShown(CopyTrigger::emptyReminders), view.emptyState()->message());
+        QCOMPARE(sections(view), QString());
+        QSignalSpy requested(&view, &HabitListView::newHabitRequested);
+        QCOMPARE(view.emptyState()->actionButton()->text(), QStringLiteral("Add your first habit"));
+        QTest::mouseClick(view.emptyState()->actionButton(), Qt::LeftButton);
+        QCOMPARE(requested.count(), 1);
+    }
+
+    void countersAndSections()
+    {
+        habit("Breathe", ReminderCategory::meditation, 0);
+        habit("Lunch", ReminderCategory::meal, 1, false);
+        habit("Sip", ReminderCategory::water, 2);
+        habit("Breakfast", ReminderCategory::meal, 3);
+        auto odd = habit("Odd", ReminderCategory::general, 4, false);
+        odd->setCategory(QStringLiteral("juggling"));
+        auto &view = show();
+        QCOMPARE(counters(view), (QStringList{"5 Total", "3 Live *", "2 Paused"}));
+        QCOMPARE(sections(view), QStringLiteral("meal: Lunch, Breakfast | water: Sip | meditation: Breathe | "
+                                                "general: Odd"));
+        QCOMPARE(view.activeCategories(),
+                 (QList<ReminderCategory>{ReminderCategory::meal, ReminderCategory::water, ReminderCategory::meditation,
+                                          ReminderCategory::general}));
+        QVERIFY(!view.emptyState());
+    }
+
+    void pausedRowLook()
+    {
+        auto paused = habit("Stretch", ReminderCategory::movement, 0, false);
+        auto live = habit("Walk", ReminderCategory::movement, 1);
+        auto &view = show();
+        QWidget *pausedRow = rowOf(view, *paused);
+        QWidget *liveRow = rowOf(view, *live);
+        QCOMPARE(pausedRow->accessibleName(), QStringLiteral("Stretch, inactive"));
+        QCOMPARE(liveRow->accessibleName(), QStringLiteral("Walk, active"));
+        QCOMPARE(today::opacityOf(pausedRow->findChild<QWidget *>(QStringLiteral("habitTexts"))), 0.68);
+        QCOMPARE(today::opacityOf(liveRow->findChild<QWidget *>(QStringLiteral("habitTexts"))), 1.0);
+        QCOMPARE(pausedRow->findChild<today::Pill *>(QStringLiteral("statusPill"))->text(), QStringLiteral("Paused"));
+        QCOMPARE(liveRow->findChild<today::Pill *>(QStringLiteral("statusPill"))->text(), QStringLiteral("Active"));
+        QCOMPARE(pausedRow->findChild<HabitSwitch *>()->accessibleName(), QStringLiteral("Inactive"));
+        QVERIFY(!pausedRow->findChild<HabitSwitch *>()->isChecked());
+        QVERIFY(buttonNamed(pausedRow, "Delete Stretch"));
+        QVERIFY(buttonNamed(pausedRow, "Edit Stretch"));
+    }
+
+    void switchPausesAndResumes()
+    {
+        RecordingHooks hooks;
+        auto reminder = habit("Walk", ReminderCategory::movement, 0);
+        auto &view = show();
+        QCOMPARE(view.viewModel()->modelContext(), context());
+        QTest::mouseClick(rowOf(view, *reminder)->findChild<HabitSwitch *>(), Qt::LeftButton);
+        QVERIFY(!reminder->isActive());
+        QVERIFY(!context()->hasChanges());
+        QCOMPARE(hooks.calls, QStringList{"cancel Walk present"});
+        settle(view);
+        QCOMPARE(counters(view), (QStringList{"1 Total", "0 Live *", "1 Paused"}));
+        QTest::mouseClick(rowOf(view, *reminder)->findChild<HabitSwitch *>(), Qt::LeftButton);
+        QVERIFY(reminder->isActive());
+        QCOMPARE(hooks.calls, (QStringList{"cancel Walk present", "schedule Walk active"}));
+    }
+
+    void editAndNewHabitAskTheWindow()
+    {
+        auto reminder = habit("Walk", ReminderCategory::movement, 0);
+        auto &view = show();
+        QSignalSpy edits(&view, &HabitListView::editRequested);
+        QSignalSpy news(&view, &HabitListView::newHabitRequested);
+        QTest::mouseClick(buttonNamed(rowOf(view, *reminder), "Edit Walk"), Qt::LeftButton);
+        QCOMPARE(edits.count(), 1);
+        QCOMPARE(edits.first().first().value<std::shared_ptr<Reminder>>(), reminder);
+        QCOMPARE(view.newHabitButton()->accessibleName(), QStringLiteral("Add new habit"));
+        QCOMPARE(view.newHabitButton()->width(), 140);
+        QTest::mouseClick(view.newHabitButton(), Qt::LeftButton);
+        QCOMPARE(news.count(), 1);
+    }
+
+    void deleteThenCancelKeepsTheHabit()
+    {
+        auto reminder = habit("Walk", ReminderCategory::movement, 0);
+        auto &view = show();
+        QTest::mouseClick(buttonNamed(rowOf(view, *reminder), "Delete Walk"), Qt::LeftButton);
+        QCOMPARE(view.reminderPendingDelete(), reminder);
+        QVERIFY(view.confirmationDialog());
+        QVERIFY(view.dimmingLayer()->isVisible());
+        QCOMPARE(view.dimmingLayer()->geometry(), view.rect());
+
+        // The wash swallows clicks and changes nothing.
+        QTest::mouseClick(view.dimmingLayer(), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(view.reminderPendingDelete(), reminder);
+
+        QTest::mouseClick(view.confirmationDialog()->cancelButton(), Qt::LeftButton);
+        QCOMPARE(view.reminderPendingDelete(), nullptr);
+        QVERIFY(!view.confirmationDialog());
+        settle(view);
+        QVERIFY(!reminder->isDeleted());
+        QVERIFY(rowOf(view, *reminder));
+    }
+
+    void deleteThenConfirmRemovesHabitAndSection()
+    {
+        RecordingHooks hooks;
+        auto walk = habit("Walk", ReminderCategory::movement, 0);
+        auto sip = habit("Sip", ReminderCategory::water, 1);
+        addLog(walk, at(kWednesday, 9, 0), LogStatus::completed);
+        auto &view = show();
+        QTest::mouseClick(buttonNamed(rowOf(view, *walk), "Delete Walk"), Qt::LeftButton);
+        QCOMPARE(view.confirmationDialog()->confirmButton()->text(), QStringLiteral("Delete"));
+        QTest::mouseClick(view.confirmationDialog()->confirmButton(), Qt::LeftButton);
+        QVERIFY(walk->isDeleted());
+        QCOMPARE(context()->fetchCount<ReminderLog>(), 0);
+        QVERIFY(!context()->hasChanges());
+        QCOMPARE(hooks.calls, QStringList{"cancel Walk present"});
+        QCOMPARE(view.reminderPendingDelete(), nullptr);
+        settle(view);
+        QCOMPARE(sections(view), QStringLiteral("water: Sip"));
+        QCOMPARE(counters(view), (QStringList{"1 Total", "1 Live *", "0 Paused"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!view.findChild<QWidget *>(QStringLiteral("deleteConfirmation")), 500);
+    }
+
+    void queryChangesReachTheViewModel()
+    {
+        auto &view = show();
+        QVERIFY(view.viewModel()->reminders().isEmpty());
+        auto reminder = habit("New", ReminderCategory::snack, 0);
+        context()->save();
+        settle(view);
+        QCOMPARE(view.viewModel()->reminders(), QList<std::shared_ptr<Reminder>>{reminder});
+        QCOMPARE(sections(view), QStringLiteral("snack: New"));
+    }
+
+    void placeholderStoreUntilFirstShown()
+    {
+        habit("Walk", ReminderCategory::movement, 0);
+        context()->save();
+        HabitListView view(context());
+        QVERIFY(view.viewModel()->modelContext() != context());
+        QVERIFY(view.viewModel()->reminders().isEmpty());
+        QCOMPARE(view.queriedReminders().size(), 1); // the screen's own query sees the store at once
+    }
+};
+
+QTEST_MAIN(TestHabitsScreen)
+#include "tst_habitsscreen.moc"

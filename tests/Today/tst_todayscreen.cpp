@@ -1,0 +1,990 @@
+// The today screen through its public face: which sections, rows and buttons appear, what they say,
+// what pressing them does, and the wiring of queries, appearance and the 60-second refresh.
+#include "TodayTestSupport.h"
+
+#include "Banners/CelebrationManager.h"
+#include "Banners/VirtualTimerSource.h"
+#include "Copy/CopyEngine.h"
+#include "DesignSystem/CategoryBadge.h"
+#include "DesignSystem/CheckOffButton.h"
+#include "DesignSystem/EmptyState.h"
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/OvlinText.h"
+#include "DesignSystem/ProgressRing.h"
+#include "Model/MilestoneLog.h"
+#include "Today/MomentumCard.h"
+#include "Today/ReminderListView.h"
+#include "Today/RewardsCard.h"
+#include "Today/TodayHeaderCard.h"
+#include "Today/TodayListCard.h"
+#include "Today/TodayRows.h"
+
+#include <QAbstractButton>
+#include <QBuffer>
+#include <QLayout>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace todaytest;
+using today::Pill;
+
+namespace {
+
+void settle(ReminderListView &view)
+{
+    // Store notifications, queued rebuilds and the showing of new rows all travel as posted events.
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents();
+    view.flushPendingRebuild();
+    QCoreApplication::processEvents();
+}
+
+// The widgets a layout holds now, in order (rows that were replaced are no longer in it).
+QList<QWidget *> layoutWidgets(const QWidget *owner)
+{
+    QList<QWidget *> widgets;
+    if (!owner || !owner->layout())
+        return widgets;
+    for (int i = 0; i < owner->layout()->count(); ++i) {
+        if (QWidget *w = owner->layout()->itemAt(i)->widget())
+            widgets.append(w);
+    }
+    return widgets;
+}
+
+QString describe(const QWidget *w)
+{
+    if (w->objectName() == QLatin1String("sectionLabel"))
+        return QStringLiteral("label:") + w->accessibleName();
+    return w->objectName();
+}
+
+// "overdueRow divider label:Still waiting openRow" for the open sections of today's card.
+QString openSectionItems(const ReminderListView &view)
+{
+    auto *card = qobject_cast<OvlinCard *>(view.todayListCard());
+    if (!card)
+        return QStringLiteral("<no card>");
+    QStringList parts;
+    for (QWidget *w : layoutWidgets(card->content())) {
+        if (w->objectName() != QLatin1String("openSections"))
+            continue;
+        for (QWidget *item : layoutWidgets(w))
+            parts << describe(item);
+    }
+    return parts.join(' ');
+}
+
+QStringList cardItems(const ReminderListView &view)
+{
+    QStringList parts;
+    if (auto *card = qobject_cast<OvlinCard *>(view.todayListCard())) {
+        for (QWidget *w : layoutWidgets(card->content()))
+            parts << describe(w);
+    }
+    return parts;
+}
+
+QWidget *rowOf(const ReminderListView &view, const char *form, const Reminder &reminder)
+{
+    const QString id = reminder.id().toString(QUuid::WithoutBraces);
+    auto *card = view.todayListCard();
+    if (!card)
+        return nullptr;
+    for (QWidget *w : card->findChildren<QWidget *>(QLatin1String(form))) {
+        if (w->property("reminderId").toString() == id && !w->isHidden() && w->parentWidget() &&
+            !w->parentWidget()->isHidden())
+            return w;
+    }
+    return nullptr;
+}
+
+QAbstractButton *buttonNamed(const QWidget *root, const QString &accessibleName)
+{
+    if (!root)
+        return nullptr;
+    for (auto *button : root->findChildren<QAbstractButton *>()) {
+        if (button->accessibleName() == accessibleName)
+            return button;
+    }
+    return nullptr;
+}
+
+QStringList pillTexts(const ReminderListView &view)
+{
+    QStringList texts;
+    for (const Pill *pill : static_cast<today::TodayHeaderCard *>(view.headerCard())->pills())
+        texts << pill->text();
+    return texts;
+}
+
+QString childText(const QWidget *root, const char *name)
+{
+    if (!root)
+        return {};
+    for (auto *text : root->findChildren<OvlinText *>(QLatin1String(name)))
+        return text->text();
+    for (auto *holder : root->findChildren<QWidget *>(QLatin1String(name))) {
+        if (auto *text = holder->findChild<OvlinText *>())
+            return text->text();
+    }
+    return {};
+}
+
+// A reward with `met` met days before today.
+std::shared_ptr<Milestone> rewardWithProgress(StoreContext *context, const QString &name, qint64 days, int met,
+                                              int startedDaysAgo, MilestoneStatus status = MilestoneStatus::active)
+{
+    auto reward = makeMilestone(context, name, days, status, at(kWednesday.addDays(-startedDaysAgo), 9, 0));
+    for (int ago = 1; ago <= met; ++ago)
+        MilestoneLog::create(QUuid::createUuid(), reward, Days::startOfDay(kWednesday.addDays(-ago)), 1.0, true);
+    return reward;
+}
+
+} // namespace
+
+class TestTodayScreen : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<StoreContainer> m_store;
+    std::unique_ptr<CelebrationManager> m_manager;
+    std::unique_ptr<ReminderListView> m_view;
+
+    StoreContext *context() const { return m_store->mainContext(); }
+
+    ReminderListView &show()
+    {
+        context()->save();
+        m_view = std::make_unique<ReminderListView>(context(), m_manager.get());
+        m_view->viewModel()->setTimerSource(std::make_shared<VirtualTimerSource>());
+        m_view->resize(900, 1400);
+        m_view->show();
+        settle(*m_view);
+        return *m_view;
+    }
+
+private slots:
+    void initTestCase() { Motion::setAnimationsEnabled(false); }
+
+    void init()
+    {
+        resetSettings();
+        Clock::setNow(at(kWednesday, 12, 0));
+        m_store = openStore();
+        m_manager = std::make_unique<CelebrationManager>();
+        m_manager->setTimerSource(std::make_shared<VirtualTimerSource>());
+    }
+
+    void cleanup()
+    {
+        m_view.reset();
+        m_manager.reset();
+        m_store.reset();
+        Clock::useSystemTime();
+    }
+
+    // ---- texts
+
+    void rewardFilterRawValues()
+    {
+        QCOMPARE(ReminderListView::rawValue(ReminderListView::RewardFilter::all), QStringLiteral("All"));
+        QCOMPARE(ReminderListView::rewardFilterFromRaw("Nearest"), ReminderListView::RewardFilter::nearest);
+        QCOMPARE(ReminderListView::rewardFilterFromRaw("all"), std::nullopt);
+        QCOMPARE(ReminderListView::rewardFilterFromRaw(""), std::nullopt);
+    }
+
+    void tipOfTheDay_data()
+    {
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<int>("tip");
+        QTest::newRow("1 January") << QDate(2026, 1, 1) << 1;
+        QTest::newRow("6 January") << QDate(2026, 1, 6) << 0;
+        QTest::newRow("7 January") << QDate(2026, 1, 7) << 1;
+        QTest::newRow("31 December of a leap year") << QDate(2028, 12, 31) << 0;
+        QTest::newRow("10 June") << QDate(2026, 6, 10) << 5;
+    }
+
+    void tipOfTheDay()
+    {
+        QFETCH(QDate, day);
+        QFETCH(int, tip);
+        QCOMPARE(ReminderListView::tipOfTheDay(at(day, 12, 0)), ReminderListView::headerTips().at(tip));
+    }
+
+    void dayKey_data()
+    {
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("no leading zeros") << QDate(2026, 1, 5) << "2026-1-5";
+        QTest::newRow("two digits") << QDate(2026, 11, 15) << "2026-11-15";
+    }
+
+    void dayKey()
+    {
+        QFETCH(QDate, day);
+        QFETCH(QString, key);
+        QCOMPARE(ReminderListView::dayKey(at(day, 23, 59)), key);
+    }
+
+    void listTitle_data()
+    {
+        QTest::addColumn<int>("overdue");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<int>("upcoming");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("overdue first") << 1 << 1 << 0 << "Needs attention";
+        QTest::newRow("only skipped left") << 0 << 2 << 0 << "Recoverable";
+        QTest::newRow("skipped and upcoming") << 0 << 1 << 1 << "Up next";
+        QTest::newRow("nothing open") << 0 << 0 << 0 << "Up next";
+    }
+
+    void listTitle()
+    {
+        QFETCH(int, overdue);
+        QFETCH(int, skipped);
+        QFETCH(int, upcoming);
+        QFETCH(QString, title);
+        QCOMPARE(ReminderListView::todayListTitle(overdue, skipped, upcoming), title);
+    }
+
+    void subtitleAndExpandTitle_data()
+    {
+        QTest::addColumn<int>("completed");
+        QTest::addColumn<bool>("showAll");
+        QTest::addColumn<QString>("subtitle");
+        QTest::addColumn<QString>("expand");
+        QTest::newRow("one") << 1 << false << "1 handled today"
+                             << "Show all 1";
+        QTest::newRow("two") << 2 << false << "2 handled today"
+                             << "Show all 2";
+        QTest::newRow("five collapsed") << 5 << false << "5 handled today. Keeping it compact."
+                                        << "Show all 5";
+        QTest::newRow("three expanded") << 3 << true << "3 handled today"
+                                        << "Show less";
+    }
+
+    void subtitleAndExpandTitle()
+    {
+        QFETCH(int, completed);
+        QFETCH(bool, showAll);
+        QFETCH(QString, subtitle);
+        QFETCH(QString, expand);
+        QCOMPARE(ReminderListView::todayListSubtitle(completed, showAll), subtitle);
+        QCOMPARE(ReminderListView::expandControlTitle(showAll, completed), expand);
+    }
+
+    void percentages_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("listPercent"); // truncated
+        QTest::addColumn<qint64>("momentum");     // rounded, halves away from zero
+        QTest::newRow("one third") << 1.0 / 3 << "33%" << qint64(33);
+        QTest::newRow("two thirds") << 2.0 / 3 << "66%" << qint64(67);
+        QTest::newRow("six sevenths") << 6.0 / 7 << "85%" << qint64(86);
+        QTest::newRow("half a step") << 0.125 << "12%" << qint64(13);
+        QTest::newRow("almost all") << 0.999 << "99%" << qint64(100);
+        QTest::newRow("all") << 1.0 << "100%" << qint64(100);
+        QTest::newRow("nothing") << 0.0 << "0%" << qint64(0);
+        QTest::newRow("not a number") << std::nan("") << "0%" << qint64(0);
+    }
+
+    void percentages()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, listPercent);
+        QFETCH(qint64, momentum);
+        QCOMPARE(ReminderListView::progressPercentText(value), listPercent);
+        QCOMPARE(ReminderListView::momentumPercent(value), momentum);
+    }
+
+    void thresholdAndSubtitle_data()
+    {
+        QTest::addColumn<std::optional<QString>>("category");
+        QTest::addColumn<double>("percent");
+        QTest::addColumn<QString>("subtitle");
+        QTest::newRow("all habits") << std::optional<QString>() << 0.8 << QStringLiteral("All habits \u00B7 80%");
+        QTest::newRow("meditation") << std::optional<QString>("meditation") << 0.8
+                                    << QStringLiteral("Meditation \u00B7 80%");
+        QTest::newRow("unknown category")
+            << std::optional<QString>("dance") << 0.75 << QStringLiteral("All habits \u00B7 75%");
+        QTest::newRow("not a number") << std::optional<QString>("water") << std::nan("")
+                                      << QStringLiteral("Water \u00B7 0%");
+    }
+
+    void thresholdAndSubtitle()
+    {
+        QFETCH(std::optional<QString>, category);
+        QFETCH(double, percent);
+        QFETCH(QString, subtitle);
+        auto reward = makeMilestone(nullptr, "R", 5, MilestoneStatus::active, Clock::now(), percent);
+        reward->setLinkedCategoryRaw(category);
+        QCOMPARE(ReminderListView::rewardSubtitle(*reward, false), subtitle);
+        QCOMPARE(ReminderListView::rewardSubtitle(*reward, true), QStringLiteral("Earned \u2014 go get it"));
+    }
+
+    // ---- sections
+
+    void sections_data()
+    {
+        QTest::addColumn<bool>("withReminder");
+        QTest::addColumn<QStringList>("rewardStatuses");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing") << false << QStringList{} << "empty";
+        QTest::newRow("a running reward only") << false << QStringList{"active"} << "empty rewards";
+        QTest::newRow("reminders and only failed rewards") << true << QStringList{"failed"} << "list momentum";
+        QTest::newRow("reminders and an earned reward") << true << QStringList{"achieved"} << "list rewards momentum";
+        QTest::newRow("unknown status counts as running") << false << QStringList{"paused?"} << "empty rewards";
+    }
+
+    void sections()
+    {
+        QFETCH(bool, withReminder);
+        QFETCH(QStringList, rewardStatuses);
+        QFETCH(QString, expected);
+        if (withReminder)
+            makeReminder(context(), fixedAt("Walk", 18, 0));
+        for (const QString &status : rewardStatuses)
+            makeMilestone(context(), status, 5, MilestoneStatus::active, at(kWednesday, 8, 0))->setStatusRaw(status);
+        auto &view = show();
+
+        QStringList parts;
+        if (view.emptyState())
+            parts << "empty";
+        if (view.todayListCard())
+            parts << "list";
+        if (view.rewardsCard())
+            parts << "rewards";
+        if (view.momentumCard())
+            parts << "momentum";
+        QCOMPARE(parts.join(' '), expected);
+        QCOMPARE(view.insightsRow()->isVisibleTo(&view), expected.contains("rewards") || expected.contains("momentum"));
+    }
+
+    void emptyStateOffersANewHabit()
+    {
+        auto &view = show();
+        QVERIFY(view.emptyState());
+        QCOMPARE(view.emptyState()->title(), QStringLiteral("Nothing lined up today"));
+        QCOMPARE(view.emptyState()->imageAsset(), QStringLiteral("OvlinThumb"));
+        QVERIFY(CopyEngine::pool(CopyTrigger::emptyReminders).contains(view.emptyState()->message()));
+        QCOMPARE(CopyEngine::shared().lastShown(CopyTrigger::emptyReminders), view.emptyState()->message());
+        QSignalSpy requested(&view, &ReminderListView::newReminderRequested);
+        QTest::mouseClick(view.emptyState()->actionButton(), Qt::LeftButton);
+        QCOMPARE(requested.count(), 1);
+    }
+
+    void emptyStatePhraseChangesOnEveryRebuild()
+    {
+        auto &view = show();
+        QString previous = view.emptyState()->message();
+        for (int i = 0; i < 6; ++i) {
+            view.refreshTick();
+            settle(view);
+            QVERIFY(view.emptyState());
+            QVERIFY(view.emptyState()->message() != previous);
+            previous = view.emptyState()->message();
+        }
+    }
+
+    void headerPills_data()
+    {
+        QTest::addColumn<bool>("withReminders");
+        QTest::addColumn<QStringList>("pills");
+        QTest::newRow("nothing today") << false << QStringList{"0 Left today", "0 Done"};
+        QTest::newRow("overdue counted twice") << true << QStringList{"3 Left today", "3 Done", "1 Overdue"};
+    }
+
+    void headerPills()
+    {
+        QFETCH(bool, withReminders);
+        QFETCH(QStringList, pills);
+        if (withReminders) {
+            makeReminder(context(), fixedAt("Late", 11, 0));  // overdue
+            makeReminder(context(), fixedAt("Later", 15, 0)); // upcoming
+            addLog(makeReminder(context(), fixedAt("Skipped", 9, 0)), at(kWednesday, 9, 0), LogStatus::skipped);
+            for (int i = 0; i < 3; ++i)
+                addLog(makeReminder(context(), fixedAt(QStringLiteral("Done %1").arg(i), 8, 0)), at(kWednesday, 8, 0),
+                       LogStatus::completed);
+        }
+        auto &view = show();
+        QCOMPARE(pillTexts(view), pills);
+        QCOMPARE(static_cast<today::TodayHeaderCard *>(view.headerCard())->tip(), ReminderListView::headerTips().at(5));
+    }
+
+    void overduePillLeavesWhenTheLastOverdueIsDone()
+    {
+        auto late = makeReminder(context(), fixedAt("Late", 11, 0));
+        auto &view = show();
+        QCOMPARE(pillTexts(view).size(), 3);
+        view.viewModel()->skip(late);
+        settle(view);
+        QCOMPARE(pillTexts(view), (QStringList{"1 Left today", "0 Done"}));
+    }
+
+    // ---- today's list
+
+    void openSections_data()
+    {
+        QTest::addColumn<QList<int>>("states"); // per reminder: 0 overdue, 1 upcoming, 2 skipped, 3 completed, 4 missed
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("sections");
+        QTest::newRow("overdue and later") << QList<int>{0, 1} << "Needs attention"
+                                           << "overdueRow divider label:Still waiting openRow";
+        QTest::newRow("upcoming only") << QList<int>{1} << "Up next"
+                                       << "label:Up next openRow";
+        QTest::newRow("only skipped") << QList<int>{2} << "Recoverable"
+                                      << "label:Skipped but recoverable skippedRow";
+        QTest::newRow("skipped and upcoming")
+            << QList<int>{2, 1} << "Up next"
+            << "label:Up next openRow divider label:Skipped but recoverable skippedRow";
+        QTest::newRow("overdue and skipped") << QList<int>{0, 2} << "Needs attention"
+                                             << "overdueRow divider label:Skipped but recoverable skippedRow";
+        QTest::newRow("everything missed") << QList<int>{4, 4} << "Up next"
+                                           << "";
+    }
+
+    void openSections()
+    {
+        QFETCH(QList<int>, states);
+        QFETCH(QString, title);
+        QFETCH(QString, sections);
+        for (int i = 0; i < states.size(); ++i) {
+            const int state = states[i];
+            auto reminder = makeReminder(context(), fixedAt(QStringLiteral("R%1").arg(i), state == 1 ? 15 : 10, i));
+            const QDateTime when = at(kWednesday, 10, i);
+            if (state == 2)
+                addLog(reminder, when, LogStatus::skipped);
+            else if (state == 3)
+                addLog(reminder, when, LogStatus::completed);
+            else if (state == 4)
+                addLog(reminder, when, LogStatus::missed);
+        }
+        auto &view = show();
+        auto *card = static_cast<today::TodayListCard *>(view.todayListCard());
+        QVERIFY(card);
+        QCOMPARE(card->title(), title);
+        QCOMPARE(openSectionItems(view), sections);
+        QCOMPARE(card->subtitle(), QString());
+        QVERIFY(!card->hasProgressBadge());
+    }
+
+    void completedBlockCollapsesAndExpands()
+    {
+        QList<std::shared_ptr<Reminder>> done;
+        for (int i = 0; i < 3; ++i) {
+            done << makeReminder(context(), fixedAt(QStringLiteral("Done %1").arg(i), 8, i));
+            addLog(done.last(), at(kWednesday, 8, i), LogStatus::completed);
+        }
+        auto &view = show();
+        auto *card = static_cast<today::TodayListCard *>(view.todayListCard());
+        QCOMPARE(card->title(), QStringLiteral("Up next"));
+        QCOMPARE(card->subtitle(), QStringLiteral("3 handled today. Keeping it compact."));
+        QVERIFY(card->hasProgressBadge());
+        QCOMPARE(card->percentText(), QStringLiteral("100%"));
+        QCOMPARE(card->progressRing()->progress(), 1.0);
+        QCOMPARE(cardItems(view), (QStringList{"todayListHeader", "completedRow", "completedRow", "expandControl"}));
+        QVERIFY(rowOf(view, "completedRow", *done[0]));
+        QVERIFY(rowOf(view, "completedRow", *done[1]));
+
+        auto *expand = card->findChild<QAbstractButton *>(QStringLiteral("expandControl"));
+        QCOMPARE(expand->text(), QStringLiteral("Show all 3"));
+        QTest::mouseClick(expand, Qt::LeftButton);
+        settle(view);
+        QVERIFY(view.showAllCompleted());
+        QCOMPARE(cardItems(view).count("completedRow"), 3);
+        QCOMPARE(card->subtitle(), QStringLiteral("3 handled today"));
+        QCOMPARE(card->findChild<QAbstractButton *>(QStringLiteral("expandControl"))->text(),
+                 QStringLiteral("Show less"));
+
+        // One taken back: two left, no control, the expanded state stays.
+        context()->remove(done[2]->logs().first());
+        context()->save();
+        settle(view);
+        QCOMPARE(cardItems(view), (QStringList{"todayListHeader", "openSections", "completedRow", "completedRow"}));
+        QVERIFY(view.showAllCompleted());
+    }
+
+    void newDayCollapsesTheCompletedBlock()
+    {
+        Clock::setNow(at(kWednesday, 23, 59, 30));
+        auto &view = show();
+        view.setShowAllCompleted(true);
+        view.refreshTick(); // same day
+        QVERIFY(view.showAllCompleted());
+        Clock::advance(60);
+        view.refreshTick();
+        QCOMPARE(ReminderListView::dayKey(view.viewModel()->currentDate()), QStringLiteral("2026-6-11"));
+        QVERIFY(!view.showAllCompleted());
+    }
+
+    void refreshRunsEveryMinuteWhileShown()
+    {
+        auto &view = show();
+        QVERIFY(view.refreshTimer()->isActive());
+        QCOMPARE(view.refreshTimer()->interval(), 60000);
+        Clock::advance(60);
+        QSignalSpy dated(view.viewModel(), &ReminderListViewModel::currentDateChanged);
+        QMetaObject::invokeMethod(view.refreshTimer(), "timeout", Qt::DirectConnection);
+        QCOMPARE(dated.count(), 1);
+        QCOMPARE(view.viewModel()->currentDate(), Clock::now());
+        view.hide();
+        QVERIFY(!view.refreshTimer()->isActive());
+    }
+
+    void openRowTurnsOverdueAtTheRefresh()
+    {
+        auto reminder = makeReminder(context(), fixedAt("Soon", 12, 0));
+        auto &view = show();
+        QVERIFY(rowOf(view, "openRow", *reminder));
+        Clock::advance(60);
+        view.refreshTick();
+        settle(view);
+        QVERIFY(rowOf(view, "overdueRow", *reminder));
+    }
+
+    // ---- rows and their buttons
+
+    void rowButtonsAnswerTheReminder()
+    {
+        auto reminder = makeReminder(context(), fixedAt("Water break", 11, 0, ReminderCategory::water));
+        auto &view = show();
+        QWidget *overdueRow = rowOf(view, "overdueRow", *reminder);
+        QVERIFY(overdueRow);
+        QVERIFY(overdueRow->findChild<Pill *>(QStringLiteral("timeCapsule")));
+
+        QTest::mouseClick(buttonNamed(overdueRow, "Skip Water break"), Qt::LeftButton);
+        settle(view);
+        QWidget *skippedRow = rowOf(view, "skippedRow", *reminder);
+        QVERIFY(skippedRow);
+        QCOMPARE(today::opacityOf(skippedRow->findChild<QWidget *>(QStringLiteral("skippedContent"))), 0.85);
+        QVERIFY(buttonNamed(skippedRow, "Mark Water break as done"));
+
+        QTest::mouseClick(buttonNamed(skippedRow, "Undo skip for Water break"), Qt::LeftButton);
+        settle(view);
+        QVERIFY(rowOf(view, "overdueRow", *reminder));
+        QCOMPARE(static_cast<today::TodayListCard *>(view.todayListCard())->title(), QStringLiteral("Needs attention"));
+
+        QTest::mouseClick(buttonNamed(rowOf(view, "overdueRow", *reminder), "Mark Water break as done"),
+                          Qt::LeftButton);
+        settle(view);
+        QWidget *completedRow = rowOf(view, "completedRow", *reminder);
+        QVERIFY(completedRow);
+        QCOMPARE(today::opacityOf(completedRow), 0.9);
+        QVERIFY(completedRow->findChildren<QAbstractButton *>().isEmpty());
+        QVERIFY(view.viewModel()->isCompleted(*reminder));
+    }
+
+    void doneOnASkippedReminderCompletesItNow()
+    {
+        auto reminder = makeReminder(context(), fixedAt("Pill", 11, 0));
+        addLog(reminder, at(kWednesday, 11, 0), LogStatus::skipped);
+        auto &view = show();
+        QTest::mouseClick(buttonNamed(rowOf(view, "skippedRow", *reminder), "Mark Pill as done"), Qt::LeftButton);
+        settle(view);
+        QVERIFY(rowOf(view, "completedRow", *reminder));
+        QVERIFY(std::any_of(reminder->logs().cbegin(), reminder->logs().cend(), [](const auto &log) {
+            return log->status() == LogStatus::completed && log->scheduledAt() == at(kWednesday, 12, 0);
+        }));
+    }
+
+    void checkOffAndTapCompleteAnOpenRow_data()
+    {
+        QTest::addColumn<bool>("byTap");
+        QTest::newRow("check-off control") << false;
+        QTest::newRow("tap on the row") << true;
+    }
+
+    void checkOffAndTapCompleteAnOpenRow()
+    {
+        QFETCH(bool, byTap);
+        auto reminder = makeReminder(context(), fixedAt("Later", 18, 0));
+        auto &view = show();
+        QWidget *row = rowOf(view, "openRow", *reminder);
+        QVERIFY(row);
+        auto *check = row->findChild<CheckOffButton *>();
+        QVERIFY(check->isEnabled());
+        QCOMPARE(check->accessibleName(), QStringLiteral("Mark as complete"));
+        if (byTap) {
+            auto *panel = row->findChild<today::OpenRow *>();
+            QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(panel->width() / 2, panel->height() / 2));
+        } else {
+            QTest::mouseClick(check, Qt::LeftButton);
+        }
+        QVERIFY(view.viewModel()->isCompleted(*reminder));
+        QVERIFY(view.viewModel()->completionCopy(*reminder).has_value());
+        settle(view);
+        QVERIFY(rowOf(view, "completedRow", *reminder));
+        QVERIFY(!rowOf(view, "openRow", *reminder));
+    }
+
+    void newlyCompletedRowsAndTheListFadeIn()
+    {
+        Motion::setAnimationsEnabled(true);
+        const auto restore = qScopeGuard([] { Motion::setAnimationsEnabled(false); });
+        auto &view = show();
+        auto first = makeReminder(context(), fixedAt("First", 18, 0));
+        auto second = makeReminder(context(), fixedAt("Second", 19, 0));
+        context()->save();
+        settle(view);
+        QVERIFY(view.todayListCard()->graphicsEffect()); // the list replaces the empty state
+        QTRY_VERIFY_WITH_TIMEOUT(!view.todayListCard()->graphicsEffect(), 2000);
+
+        view.viewModel()->complete(first, false);
+        settle(view);
+        QWidget *row = rowOf(view, "completedRow", *first);
+        QVERIFY(today::opacityOf(row) < 0.9);
+        QTRY_COMPARE_WITH_TIMEOUT(today::opacityOf(rowOf(view, "completedRow", *first)), 0.9, 2000);
+
+        // A redraw for another reason leaves rows already shown alone.
+        view.viewModel()->complete(second, false);
+        settle(view);
+        QCOMPARE(today::opacityOf(rowOf(view, "completedRow", *first)), 0.9);
+        QVERIFY(today::opacityOf(rowOf(view, "completedRow", *second)) < 0.9);
+    }
+
+    void completedReminderIgnoresTapAndCheckOff()
+    {
+        auto reminder = makeReminder(context(), fixedAt("Done", 18, 0));
+        addLog(reminder, at(kWednesday, 18, 0), LogStatus::completed);
+        ReminderListViewModel model(context());
+        today::OpenRow row(&model, reminder);
+        auto *check = row.findChild<CheckOffButton *>();
+        QVERIFY(!check->isEnabled());
+        QVERIFY(check->isCompleted());
+        row.tap();
+        QTest::mouseClick(check, Qt::LeftButton);
+        QCOMPARE(reminder->logs().size(), 1);
+    }
+
+    void completionPhraseStandsUnderItsOpenRow()
+    {
+        auto reminder = makeReminder(context(), fixedAt("Tea", 18, 0));
+        auto other = makeReminder(context(), fixedAt("Coffee", 19, 0));
+        auto &view = show();
+        auto timers = std::make_shared<VirtualTimerSource>();
+        view.viewModel()->setTimerSource(timers);
+        view.viewModel()->setRecentCompletion(reminder);
+        settle(view);
+        const QString phrase = childText(rowOf(view, "openRow", *reminder), "completionCopy");
+        QCOMPARE(phrase, *view.viewModel()->completionCopy(*reminder));
+        QVERIFY(childText(rowOf(view, "openRow", *other), "completionCopy").isEmpty());
+        timers->advance(2200);
+        settle(view);
+        QVERIFY(childText(rowOf(view, "openRow", *reminder), "completionCopy").isEmpty());
+    }
+
+    void intervalReminderShowsNoTime()
+    {
+        auto reminder = makeReminder(context(), intervalFrom("Sip", QTime(9, 0), QTime(20, 0), 60));
+        auto later = makeReminder(context(), intervalFrom("Stand", QTime(15, 0), QTime(20, 0), 60));
+        auto &view = show();
+        QWidget *overdue = rowOf(view, "overdueRow", *reminder);
+        QVERIFY(overdue);
+        QVERIFY(!overdue->findChild<Pill *>(QStringLiteral("timeCapsule")));
+        QWidget *open = rowOf(view, "openRow", *later);
+        QVERIFY(open);
+        QVERIFY(!open->findChild<QWidget *>(QStringLiteral("timeText")));
+    }
+
+    void unknownCategoryShowsGeneral()
+    {
+        auto reminder = makeReminder(context(), fixedAt("Odd", 18, 0));
+        reminder->setCategory("juggling");
+        auto skipped = makeReminder(context(), fixedAt("Odd skipped", 9, 0));
+        skipped->setCategory("juggling");
+        addLog(skipped, at(kWednesday, 9, 0), LogStatus::skipped);
+        auto &view = show();
+        QWidget *row = rowOf(view, "openRow", *reminder);
+        QCOMPARE(row->findChild<today::IconTile *>()->symbol(), QStringLiteral("bell.fill"));
+        QStringList texts;
+        for (auto *text : row->findChildren<OvlinText *>())
+            texts << text->text();
+        QVERIFY(texts.contains(QStringLiteral("General")));
+        QCOMPARE(rowOf(view, "skippedRow", *skipped)->findChild<CategoryBadge *>()->category(),
+                 ReminderCategory::general);
+    }
+
+    // ---- wiring
+
+    void newReminderShowsUpThroughTheQuery()
+    {
+        auto &view = show();
+        QVERIFY(view.emptyState());
+        auto reminder = makeReminder(context(), fixedAt("Fresh", 18, 0));
+        context()->save();
+        settle(view);
+        QVERIFY(rowOf(view, "openRow", *reminder));
+        QCOMPARE(view.viewModel()->reminders().size(), 1);
+
+        ReminderSpec notToday = fixedAt("Weekend", 18, 0);
+        notToday.activeDaysRaw = {6, 7};
+        makeReminder(context(), notToday);
+        context()->save();
+        settle(view);
+        QCOMPARE(view.viewModel()->reminders().size(), 2);
+        QCOMPARE(view.viewModel()->todaysReminders().size(), 1);
+    }
+
+    void eachAppearanceHandsOverTheStore()
+    {
+        auto &view = show();
+        QCOMPARE(view.viewModel()->modelContext(), context());
+        QCOMPARE(view.viewModel()->celebrationManager(), m_manager.get());
+        view.hide();
+        settle(view);
+        auto reminder = makeReminder(context(), fixedAt("While hidden", 18, 0));
+        context()->save();
+        view.show();
+        settle(view);
+        QVERIFY(rowOf(view, "openRow", *reminder));
+    }
+
+    void placeholderStoreUntilFirstShown()
+    {
+        makeReminder(context(), fixedAt("Walk", 18, 0));
+        context()->save();
+        ReminderListView view(context(), m_manager.get());
+        QVERIFY(view.viewModel()->modelContext() != context());
+        QVERIFY(view.viewModel()->reminders().isEmpty());
+        QVERIFY(view.emptyState());
+    }
+
+    void pausingFromElsewhereRedrawsTheList()
+    {
+        auto reminder = makeReminder(context(), fixedAt("Walk", 18, 0));
+        auto &view = show();
+        QVERIFY(view.todayListCard());
+        reminder->setIsActive(false);
+        context()->save();
+        settle(view);
+        QVERIFY(!view.todayListCard());
+        QVERIFY(view.emptyState());
+    }
+
+    void checkOffCelebratesWithTheWindowsManager()
+    {
+        ReminderSpec spec = fixedAt("Only", 18, 0);
+        spec.createdAt = at(kWednesday, 7, 0);
+        auto reminder = makeReminder(context(), spec);
+        auto &view = show();
+        QTest::mouseClick(rowOf(view, "openRow", *reminder)->findChild<CheckOffButton *>(), Qt::LeftButton);
+        QVERIFY(m_manager->activeEvent().has_value());
+        QCOMPARE(m_manager->activeEvent()->kind, CelebrationEvent::Kind::allDailyDone);
+    }
+
+    // ---- rewards card
+
+    void rewardOrder_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("All: earned first, then newest") << "All" << QStringList{"Earned", "New", "Old"};
+        QTest::newRow("Nearest: running, closest first") << "Nearest" << QStringList{"Old", "New"};
+    }
+
+    void rewardOrder()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, expected);
+        rewardWithProgress(context(), "Old", 10, 7, 20);
+        rewardWithProgress(context(), "New", 10, 3, 5);
+        rewardWithProgress(context(), "Earned", 5, 5, 30, MilestoneStatus::achieved);
+        rewardWithProgress(context(), "Failed", 5, 0, 2, MilestoneStatus::failed);
+        auto &view = show();
+        view.setRewardFilter(*ReminderListView::rewardFilterFromRaw(filter));
+        settle(view);
+        QStringList names;
+        for (const auto &m : view.shownRewards())
+            names << m->name();
+        QCOMPARE(names, expected);
+    }
+
+    void nearestKeepsAllOrderForEqualProgress()
+    {
+        rewardWithProgress(context(), "Thirty", 10, 3, 3);
+        rewardWithProgress(context(), "Seventy old", 10, 7, 9);
+        rewardWithProgress(context(), "Seventy new", 10, 7, 8);
+        auto &view = show();
+        view.setRewardFilter(ReminderListView::RewardFilter::nearest);
+        QStringList names;
+        for (const auto &m : view.filteredRewardItems())
+            names << m->name();
+        QCOMPARE(names, (QStringList{"Seventy new", "Seventy old", "Thirty"}));
+    }
+
+    void nearestWithOnlyEarnedRewardsShowsAll()
+    {
+        rewardWithProgress(context(), "Earned", 5, 5, 30, MilestoneStatus::achieved);
+        auto &view = show();
+        view.setRewardFilter(ReminderListView::RewardFilter::nearest);
+        QVERIFY(view.filteredRewardItems().isEmpty());
+        QCOMPARE(view.shownRewards().size(), 1);
+    }
+
+    void atMostFourRewardsShown()
+    {
+        for (int i = 0; i < 6; ++i)
+            rewardWithProgress(context(), QStringLiteral("R%1").arg(i), 10, 1, 10 - i);
+        auto &view = show();
+        QVERIFY(view.rewardsCard());
+        QCOMPARE(view.rewardsCard()->findChildren<QWidget *>(QStringLiteral("featuredReward")).size(), 1);
+        QCOMPARE(view.rewardsCard()->findChildren<QWidget *>(QStringLiteral("compactReward")).size(), 3);
+    }
+
+    void chipsSwitchTheFilter()
+    {
+        rewardWithProgress(context(), "Old", 10, 7, 20);
+        rewardWithProgress(context(), "Earned", 5, 5, 30, MilestoneStatus::achieved);
+        auto &view = show();
+        auto *card = static_cast<today::RewardsCard *>(view.rewardsCard());
+        QCOMPARE(card->chips().size(), 2);
+        QCOMPARE(card->chips()[0]->text(), QStringLiteral("All"));
+        QVERIFY(card->chips()[0]->isSelected());
+        QTest::mouseClick(card->chips()[1], Qt::LeftButton);
+        QCOMPARE(view.rewardFilter(), ReminderListView::RewardFilter::nearest);
+        settle(view);
+        card = static_cast<today::RewardsCard *>(view.rewardsCard());
+        QVERIFY(card->chips()[1]->isSelected());
+        QCOMPARE(
+            card->findChild<QWidget *>(QStringLiteral("featuredReward"))->findChildren<OvlinText *>().first()->text(),
+            QStringLiteral("Old"));
+    }
+
+    void featuredRewardTexts_data()
+    {
+        QTest::addColumn<int>("met");
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<QString>("daysLeft");
+        QTest::addColumn<QString>("subtitle");
+        QTest::addColumn<QString>("tileSymbol");
+        QTest::newRow("running") << 3 << "3/10"
+                                 << "7 days left" << QStringLiteral("All habits \u00B7 80%") << "trophy";
+        QTest::newRow("nothing met") << 0 << "0/10"
+                                     << "10 days left" << QStringLiteral("All habits \u00B7 80%") << "trophy";
+        QTest::newRow("reached before its status turns")
+            << 10 << "Done"
+            << "" << QStringLiteral("Earned \u2014 go get it") << "star.fill";
+    }
+
+    void featuredRewardTexts()
+    {
+        QFETCH(int, met);
+        QFETCH(QString, count);
+        QFETCH(QString, daysLeft);
+        QFETCH(QString, subtitle);
+        QFETCH(QString, tileSymbol);
+        rewardWithProgress(context(), "Goal", 10, met, 12);
+        auto &view = show();
+        QWidget *featured = view.rewardsCard()->findChild<QWidget *>(QStringLiteral("featuredReward"));
+        QCOMPARE(childText(featured, "rewardCount"), count);
+        QCOMPARE(childText(featured, "daysLeft"), daysLeft);
+        QCOMPARE(childText(featured, "rewardSubtitle"), subtitle);
+        QCOMPARE(featured->findChild<today::IconTile *>(QStringLiteral("rewardTile"))->symbol(), tileSymbol);
+        auto *bar = featured->findChild<today::ProgressBar *>(QStringLiteral("rewardBar"));
+        QCOMPARE(bar->fraction(), met / 10.0);
+        QCOMPARE(bar->fillWidth(300), std::max(300 * met / 10.0, 10.0));
+        QVERIFY(featured->findChild<Pill *>(QStringLiteral("allHabitsPill")));
+    }
+
+    void compactRewardReadsTruncatedPercent()
+    {
+        rewardWithProgress(context(), "First", 10, 9, 10);
+        rewardWithProgress(context(), "Second", 3, 2, 11); // 66.6 %
+        rewardWithProgress(context(), "Zero", 10, 0, 12);
+        auto &view = show();
+        QStringList percents;
+        for (auto *row : view.rewardsCard()->findChildren<QWidget *>(QStringLiteral("compactReward")))
+            percents << childText(row, "rewardPercent");
+        QCOMPARE(percents, (QStringList{"66%", "0%"}));
+        auto *zeroBar = view.rewardsCard()
+                            ->findChildren<QWidget *>(QStringLiteral("compactReward"))
+                            .last()
+                            ->findChild<today::ProgressBar *>();
+        QCOMPARE(zeroBar->fillWidth(200), 6.0);
+    }
+
+    void linkedCategoryShowsItsBadge()
+    {
+        auto reward = rewardWithProgress(context(), "Calm", 10, 1, 3);
+        reward->setLinkedCategoryRaw(QStringLiteral("meditation"));
+        auto &view = show();
+        QWidget *featured = view.rewardsCard()->findChild<QWidget *>(QStringLiteral("featuredReward"));
+        QCOMPARE(childText(featured, "rewardSubtitle"), QStringLiteral("Meditation \u00B7 80%"));
+        auto *badge = featured->findChild<CategoryBadge *>();
+        QVERIFY(badge);
+        QCOMPARE(badge->category(), ReminderCategory::meditation);
+        QVERIFY(badge->showLabel());
+    }
+
+    void thumbnails_data()
+    {
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("decodable") << true;
+        QTest::newRow("undecodable") << false;
+    }
+
+    void thumbnails()
+    {
+        QFETCH(bool, valid);
+        auto reward = rewardWithProgress(context(), "Pic", 10, 1, 3);
+        QByteArray bytes("not an image");
+        if (valid) {
+            QImage image(8, 8, QImage::Format_ARGB32);
+            image.fill(Qt::red);
+            QBuffer buffer(&bytes);
+            bytes.clear();
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+        }
+        reward->setThumbnailData(bytes);
+        auto &view = show();
+        auto *tile = view.rewardsCard()->findChild<today::IconTile *>(QStringLiteral("rewardTile"));
+        QCOMPARE(tile->showsImage(), valid);
+    }
+
+    // ---- momentum card
+
+    void momentumCard_data()
+    {
+        QTest::addColumn<int>("perfectDaysBefore");
+        QTest::addColumn<QString>("week");
+        QTest::addColumn<QString>("streak");
+        QTest::addColumn<QString>("encouragement");
+        QTest::newRow("first day") << 0 << "0%"
+                                   << "0 day streak"
+                                   << "Start one today.";
+        // The reminder counts on every day of the window, even before it existed.
+        QTest::newRow("one day") << 1 << "14%"
+                                 << "1 day streak"
+                                 << "Keep it going.";
+        QTest::newRow("six perfect days") << 6 << "86%"
+                                          << "6 day streak"
+                                          << "Keep it going.";
+    }
+
+    void momentumCard()
+    {
+        QFETCH(int, perfectDaysBefore);
+        QFETCH(QString, week);
+        QFETCH(QString, streak);
+        QFETCH(QString, encouragement);
+        ReminderSpec spec = fixedAt("Walk", 18, 0);
+        spec.createdAt = at(kWednesday.addDays(-perfectDaysBefore), 7, 0);
+        auto reminder = makeReminder(context(), spec);
+        for (int ago = 1; ago <= perfectDaysBefore; ++ago)
+            addLog(reminder, at(kWednesday.addDays(-ago), 18, 0), LogStatus::completed);
+        auto &view = show();
+        auto *card = static_cast<today::MomentumCard *>(view.momentumCard());
+        QVERIFY(card);
+        QCOMPARE(card->weekText(), week);
+        QCOMPARE(card->streakText(), streak);
+        QCOMPARE(card->encouragement(), encouragement);
+    }
+};
+
+QTEST_MAIN(TestTodayScreen)
+#include "tst_todayscreen.moc"
