@@ -15,6 +15,8 @@
 #include "Shell/ContentView.h"
 #include "Shell/OvlinApp.h"
 #include "Shell/SettingsView.h"
+#include "Today/HabitListView.h"
+#include "Today/ReminderListView.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -72,10 +74,24 @@ std::shared_ptr<ShellServices> ShellServices::live()
     };
     services->makeScreen = [](OvlinTab tab, const ScreenEnvironment &environment) -> QWidget * {
         switch (tab) {
+        case OvlinTab::reminders: {
+            auto *screen = new ReminderListView(environment.modelContext, environment.celebrationManager);
+            if (environment.requestNewHabit)
+                QObject::connect(screen, &ReminderListView::newReminderRequested, screen, environment.requestNewHabit);
+            return screen;
+        }
+        case OvlinTab::habits: {
+            auto *screen = new HabitListView(environment.modelContext);
+            if (environment.requestNewHabit)
+                QObject::connect(screen, &HabitListView::newHabitRequested, screen, environment.requestNewHabit);
+            if (environment.requestEdit)
+                QObject::connect(screen, &HabitListView::editRequested, screen, environment.requestEdit);
+            return screen;
+        }
         case OvlinTab::milestones: return new MilestoneListView(environment.modelContext);
         case OvlinTab::settings: return new SettingsView;
-        default: return nullptr; // TODO(today): the Home and Habits screens.
         }
+        return nullptr;
     };
     services->makeReminderForm = [](const ScreenEnvironment &environment, const std::shared_ptr<Reminder> &existing,
                                     std::function<void()> dismiss) -> QWidget * {

@@ -19,6 +19,8 @@
 #include "Shell/OvlinApp.h"
 #include "Shell/SettingsView.h"
 #include "Shell/SheetDialog.h"
+#include "Today/HabitListView.h"
+#include "Today/ReminderListView.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>
@@ -185,6 +187,29 @@ private slots:
     {
         m_services->makeScreen = ShellServices::live()->makeScreen;
         auto view = makeView();
+        auto *home = qobject_cast<ReminderListView *>(view->currentScreen());
+        QVERIFY(home);
+        QCOMPARE(home->modelContext(), m_store->mainContext());
+        QCOMPARE(home->celebrationManager(), view->celebrationManager());
+        emit home->newReminderRequested();
+        QTRY_VERIFY(view->newHabitSheet());
+        m_lastDismiss();
+        QTRY_VERIFY(!view->newHabitSheet());
+
+        view->selectTab(OvlinTab::habits);
+        auto *habits = qobject_cast<HabitListView *>(view->currentScreen());
+        QVERIFY(habits);
+        auto reminder = enginetest::makeReminder(m_store->mainContext());
+        emit habits->editRequested(reminder);
+        QTRY_VERIFY(view->editorSheet());
+        QCOMPARE(m_formsBuilt.last(), reminder);
+        m_lastDismiss();
+        QTRY_VERIFY(!view->editorSheet());
+        emit habits->newHabitRequested();
+        QTRY_VERIFY(view->newHabitSheet());
+        m_lastDismiss();
+        QTRY_VERIFY(!view->newHabitSheet());
+
         view->selectTab(OvlinTab::milestones);
         auto *rewards = qobject_cast<MilestoneListView *>(view->currentScreen());
         QVERIFY(rewards);
