@@ -69,11 +69,15 @@ std::optional<qint64> wholeMinutesBetween(qint64 fromMs, qint64 toMs)
     return diff / msPerMinute;
 }
 
-// Removes the entries whose date (as `dateOf` reads it) lies before the cutoff.
+// Removes the entries whose date (as `dateOf` reads it) lies before the cutoff. The dates are mostly
+// local date-times, so their instants come from the day table: the C library would cost a microsecond
+// or more for each of the day's entries on every pass.
 template <class Hash, class DateOf> void removeOlderThan(Hash &hash, qint64 cutoffMs, DateOf dateOf)
 {
+    DayTable &days = DayTable::shared();
     for (auto it = hash.begin(); it != hash.end();) {
-        if (dateOf(it.value()).toMSecsSinceEpoch() < cutoffMs)
+        const std::optional<qint64> ms = days.msecs(dateOf(it.value()));
+        if (ms && *ms < cutoffMs)
             it = hash.erase(it);
         else
             ++it;
@@ -158,7 +162,14 @@ void ReminderPresentationService::pruneBookkeeping()
 
 void ReminderPresentationService::prune(const QDateTime &now)
 {
-    const qint64 cutoffMs = now.addSecs(-bookkeepingLifetimeSeconds).toMSecsSinceEpoch();
+    DayTable &days = DayTable::shared();
+    days.revalidate();
+    const std::optional<qint64> nowMs = days.msecs(now);
+    if (!nowMs)
+        return;
+    qint64 cutoffMs = 0;
+    if (__builtin_sub_overflow(*nowMs, bookkeepingLifetimeSeconds * 1000, &cutoffMs))
+        return; // nothing can be older than the earliest time there is
     const auto date = [](const QDateTime &value) -> const QDateTime & { return value; };
     removeOlderThan(m_presentedAttemptKeys, cutoffMs, date);
     removeOlderThan(m_snoozedOccurrences, cutoffMs, [](const SnoozeEntry &entry) { return entry.until; });
@@ -177,8 +188,10 @@ void ReminderPresentationService::handleDue(const Occurrence &occurrence, const 
         clearOccurrenceBookkeeping(occurrence.key);
         return;
     }
-    const QDateTime base = attemptBaseDate(occurrence.key, occurrence.scheduledAt);
-    const auto minutes = wholeMinutesBetween(base.toMSecsSinceEpoch(), now.toMSecsSinceEpoch());
+    DayTable &days = DayTable::shared();
+    const auto baseMs = days.msecs(attemptBaseDate(occurrence.key, occurrence.scheduledAt));
+    const auto nowMs = days.msecs(now);
+    const auto minutes = baseMs && nowMs ? wholeMinutesBetween(*baseMs, *nowMs) : std::nullopt;
     if (minutes && *minutes >= missedAfterMinutes) {
         // Only a snoozed occurrence is still due this late: nobody came back to it.
         ReminderBehaviorService::shared().logResolution(LogStatus::missed, occurrence.reminder, occurrence.scheduledAt,

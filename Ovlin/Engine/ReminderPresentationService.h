@@ -1,14 +1,14 @@
 #pragma once
 
+#include "Banners/BannerData.h"
+#include "Model/Enums.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
-#include "Banners/BannerData.h"
-#include "Model/Enums.h"
 
 #include <memory>
 #include <optional>

@@ -1,5 +1,7 @@
 #include "Today/ReminderListViewModel.h"
 
+#include "Engine/SchedulerService.h"
+
 #include "Banners/CelebrationManager.h"
 #include "Banners/CelebrationTimerSource.h"
 #include "Copy/CopyContext.h"
@@ -109,10 +111,14 @@ void ReminderListViewModel::setSchedulerHooks(SchedulerHooks hooks)
 
 ReminderListViewModel::SchedulerHooks ReminderListViewModel::defaultSchedulerHooks()
 {
-    return {[](const ReminderPtr &) {},
+    // The scheduler's cancel also drops the reminder's presentation bookkeeping.
+    return {[](const ReminderPtr &reminder) {
+                if (reminder)
+                    SchedulerService::shared().schedule(*reminder);
+            },
             [](const ReminderPtr &reminder) {
                 if (reminder)
-                    ReminderPresentationService::shared().clearBookkeeping(*reminder);
+                    SchedulerService::shared().cancel(*reminder);
             }};
 }
 

@@ -41,9 +41,8 @@ public:
     using ReminderPtr = std::shared_ptr<Reminder>;
     using ReminderList = QList<ReminderPtr>;
 
-    // How a pause, resume or deletion reaches the reminder's notifications. The application installs its
-    // scheduler once; until then `schedule` does nothing and `cancel` drops the reminder's presentation
-    // bookkeeping so no banner follows a paused or deleted reminder.
+    // How a pause, resume or deletion reaches the reminder's notifications: by default the shared
+    // SchedulerService; tests install recording hooks.
     struct SchedulerHooks
     {
         std::function<void(const ReminderPtr &)> schedule;
