@@ -11,7 +11,6 @@
 using namespace ovlin;
 using namespace enginetest;
 
-using Occurrence = ReminderPresentationService::Occurrence;
 using SnoozeEntry = ReminderPresentationService::SnoozeEntry;
 Q_DECLARE_METATYPE(ovlin::ScheduleType)
 
@@ -82,16 +81,8 @@ private Q_SLOTS:
 
         QTest::newRow("on the minute") << "2025-11-24T16:00:00Z"
                                        << "29400000";
-        QTest::newRow("same minute, 30 seconds in") << "2025-11-24T16:00:30Z"
-                                                    << "29400000";
-        QTest::newRow("a second before") << "2025-11-24T15:59:59Z"
-                                         << "29399999";
-        QTest::newRow("the epoch") << "1970-01-01T00:00:00Z"
-                                   << "0";
         QTest::newRow("before 1970 truncates toward zero") << "1969-12-31T23:59:30Z"
                                                            << "0";
-        QTest::newRow("before 1970") << "1969-12-31T23:58:00Z"
-                                     << "-2";
     }
 
     void keyFormat()
@@ -122,40 +113,19 @@ private Q_SLOTS:
         const qint64 none = std::numeric_limits<qint64>::min();
         const ScheduleType fixed = ScheduleType::fixedTime;
         const ScheduleType interval = ScheduleType::interval;
-        const ScheduleType combined = ScheduleType::combined;
         const QTime noTime;
         QTest::newRow("fixed time") << fixed << QTime(9, 0) << none << noTime << noTime << june10
                                     << QStringList{"09:00"};
-        QTest::newRow("fixed time, seconds dropped")
-            << fixed << QTime(9, 0, 42) << none << noTime << noTime << june10 << QStringList{"09:00"};
-        QTest::newRow("fixed type without a time")
-            << fixed << noTime << qint64(30) << noTime << noTime << june10 << QStringList{};
-        QTest::newRow("hourly 08 to 20") << interval << noTime << qint64(60) << QTime(8, 0) << QTime(20, 0) << june10
-                                         << QStringList{"08:00", "09:00", "10:00", "11:00", "12:00", "13:00", "14:00",
-                                                        "15:00", "16:00", "17:00", "18:00", "19:00", "20:00"};
         QTest::newRow("45 minutes, end not reached") << interval << noTime << qint64(45) << QTime(8, 0) << QTime(9, 0)
                                                      << june10 << QStringList{"08:00", "08:45"};
         QTest::newRow("30 minutes, end included") << interval << noTime << qint64(30) << QTime(8, 0) << QTime(9, 0)
                                                   << june10 << QStringList{"08:00", "08:30", "09:00"};
-        QTest::newRow("window defaults to 08 to 20") << interval << noTime << qint64(240) << noTime << noTime << june10
-                                                     << QStringList{"08:00", "12:00", "16:00", "20:00"};
         QTest::newRow("zero interval") << interval << noTime << qint64(0) << QTime(8, 0) << QTime(9, 0) << june10
                                        << QStringList{};
-        QTest::newRow("negative interval")
-            << interval << noTime << qint64(-5) << QTime(8, 0) << QTime(9, 0) << june10 << QStringList{};
-        QTest::newRow("no interval") << interval << noTime << none << QTime(8, 0) << QTime(9, 0) << june10
-                                     << QStringList{};
         QTest::newRow("reversed window") << interval << noTime << qint64(60) << QTime(22, 0) << QTime(6, 0) << june10
                                          << QStringList{};
-        QTest::newRow("one-point window")
-            << interval << noTime << qint64(60) << QTime(7, 0) << QTime(7, 0) << june10 << QStringList{"07:00"};
         QTest::newRow("step beyond the window") << interval << noTime << std::numeric_limits<qint64>::max()
                                                 << QTime(8, 0) << QTime(20, 0) << june10 << QStringList{"08:00"};
-        QTest::newRow("combined, fixed first, not merged")
-            << combined << QTime(9, 0) << qint64(60) << QTime(8, 0) << QTime(10, 0) << june10
-            << QStringList{"09:00", "08:00", "09:00", "10:00"};
-        QTest::newRow("combined without interval")
-            << combined << QTime(9, 0) << qint64(0) << QTime(8, 0) << QTime(10, 0) << june10 << QStringList{"09:00"};
         QTest::newRow("fixed time in the spring gap") << fixed << QTime(2, 30) << none << noTime << noTime
                                                       << QDate(2026, 3, 29) << QStringList{"2026-03-29T01:00:00Z"};
         QTest::newRow("fixed time repeated in autumn") << fixed << QTime(2, 30) << none << noTime << noTime
@@ -167,8 +137,6 @@ private Q_SLOTS:
             << interval << noTime << qint64(60) << QTime(1, 0) << QTime(4, 0) << QDate(2026, 10, 25)
             << QStringList{"2026-10-24T23:00:00Z", "2026-10-25T00:00:00Z", "2026-10-25T01:00:00Z",
                            "2026-10-25T02:00:00Z", "2026-10-25T03:00:00Z"};
-        QTest::newRow("late day in autumn") << interval << noTime << qint64(90) << QTime(20, 0) << QTime(23, 59)
-                                            << QDate(2026, 10, 25) << QStringList{"20:00", "21:30", "23:00"};
     }
 
     void occurrenceTimes()
@@ -193,19 +161,6 @@ private Q_SLOTS:
         const QList<qint64> want = instants(moments(day, expected));
         for (const QTime &asked : {QTime(0, 0), QTime(13, 17), QTime(23, 59)})
             QCOMPARE(instants(service().occurrenceTimes(*reminder, at(day, asked.hour(), asked.minute()))), want);
-        // Each due time reads as the local wall time of its instant.
-        for (const QDateTime &due : service().occurrenceTimes(*reminder, at(day, 12, 0))) {
-            const QDateTime local = due.toLocalTime();
-            QCOMPARE(due.date(), local.date());
-            QCOMPARE(due.time(), local.time());
-        }
-    }
-
-    void unknownScheduleTypeReadsAsFixedTime()
-    {
-        const auto reminder = makeReminder(context(), {.intervalMinutes = 60});
-        reminder->setScheduleType(QStringLiteral("daily"));
-        QCOMPARE(service().occurrenceTimes(*reminder, at(june10, 12, 0)), QList<QDateTime>{at(june10, 9, 0)});
     }
 
     void quietHoursDropTimes_data()
@@ -213,10 +168,8 @@ private Q_SLOTS:
         QTest::addColumn<QTime>("fixed");
         QTest::addColumn<bool>("kept");
         QTest::newRow("06:30 inside 22-07") << QTime(6, 30) << false;
-        QTest::newRow("07:00 is the end, not quiet") << QTime(7, 0) << true;
         QTest::newRow("22:00 is the start, quiet") << QTime(22, 0) << false;
         QTest::newRow("21:59 before it") << QTime(21, 59) << true;
-        QTest::newRow("00:00 inside") << QTime(0, 0) << false;
     }
 
     void quietHoursDropTimes()
@@ -228,42 +181,6 @@ private Q_SLOTS:
         QCOMPARE(service().fixedTimeOccurrences(*reminder, at(june10, 12, 0)).size(), kept ? 1 : 0);
     }
 
-    // Every minute of a day: a time is kept exactly when the settings' own test says it is not quiet.
-    void quietHoursMatchTheSettings_data()
-    {
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QTime>("start");
-        QTest::addColumn<QTime>("end");
-        QTest::addColumn<QDate>("day");
-        QTest::newRow("across midnight") << true << QTime(22, 0) << QTime(7, 0) << june10;
-        QTest::newRow("within a day") << true << QTime(13, 0) << QTime(15, 0) << june10;
-        QTest::newRow("empty window") << true << QTime(22, 0) << QTime(22, 0) << june10;
-        QTest::newRow("off") << false << QTime(22, 0) << QTime(7, 0) << june10;
-        QTest::newRow("across midnight, 23-hour day") << true << QTime(1, 30) << QTime(3, 30) << QDate(2026, 3, 29);
-        QTest::newRow("across midnight, 25-hour day") << true << QTime(2, 15) << QTime(2, 45) << QDate(2026, 10, 25);
-    }
-
-    void quietHoursMatchTheSettings()
-    {
-        QFETCH(bool, enabled);
-        QFETCH(QTime, start);
-        QFETCH(QTime, end);
-        QFETCH(QDate, day);
-        setQuietHours(enabled, start, end);
-        const auto reminder = makeReminder(context(), {.scheduleType = ScheduleType::interval,
-                                                       .intervalMinutes = 1,
-                                                       .intervalStart = QTime(0, 0),
-                                                       .intervalEnd = QTime(23, 59)});
-        QList<qint64> expected;
-        const QDateTime first = at(day, 0, 0);
-        const QDateTime last = at(day, 23, 59);
-        for (QDateTime t = first; t <= last; t = t.addSecs(60)) {
-            if (!AppSettings::shared().isInQuietHours(t))
-                expected << t.toMSecsSinceEpoch();
-        }
-        QCOMPARE(instants(service().occurrenceTimes(*reminder, at(day, 12, 0))), expected);
-    }
-
     void isResolved_data()
     {
         QTest::addColumn<QStringList>("logs"); // "<offset seconds from 09:00> <status>"
@@ -271,12 +188,8 @@ private Q_SLOTS:
 
         QTest::newRow("no log") << QStringList{} << false;
         QTest::newRow("completed 40 s after") << QStringList{"40 completed"} << true;
-        QTest::newRow("skipped at 59 s") << QStringList{"59 skipped"} << true;
-        QTest::newRow("a minute later") << QStringList{"60 completed"} << false;
         QTest::newRow("a second before") << QStringList{"-1 completed"} << false;
-        QTest::newRow("completed and missed in the minute") << QStringList{"0 missed", "10 completed"} << true;
         QTest::newRow("snoozed only") << QStringList{"0 snoozed"} << false;
-        QTest::newRow("unknown status counts as missed") << QStringList{"5 later"} << true;
     }
 
     void isResolved()
@@ -316,18 +229,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("secondsAfterDue");
         QTest::addColumn<int>("expected"); // 0: none
 
-        QTest::newRow("a second early") << -1 << 0;
         QTest::newRow("at the due time") << 0 << 1;
         QTest::newRow("14 minutes") << 14 * 60 << 1;
-        QTest::newRow("14:59") << 15 * 60 - 1 << 1;
         QTest::newRow("15 minutes") << 15 * 60 << 2;
         QTest::newRow("29 minutes") << 29 * 60 << 2;
-        QTest::newRow("29:59") << 30 * 60 - 1 << 2;
         QTest::newRow("30 minutes") << 30 * 60 << 3;
         QTest::newRow("34 minutes") << 34 * 60 << 3;
-        QTest::newRow("34:59") << 35 * 60 - 1 << 3;
         QTest::newRow("35 minutes") << 35 * 60 << 0;
-        QTest::newRow("two hours") << 120 * 60 << 0;
     }
 
     void attemptNumber()
@@ -341,14 +249,7 @@ private Q_SLOTS:
         const std::optional<qint64> attempt = service().attemptNumber(*reminder, due, now);
         QCOMPARE(attempt.value_or(0), qint64(expected));
 
-        const std::optional<Occurrence> occurrence = service().makeOccurrence(reminder, due, now);
-        QCOMPARE(occurrence.has_value(), expected != 0);
-        if (occurrence) {
-            QCOMPARE(occurrence->reminder, reminder);
-            QCOMPARE(occurrence->scheduledAt, due);
-            QCOMPARE(occurrence->attempt, qint64(expected));
-            QCOMPARE(occurrence->key, ReminderPresentationService::occurrenceKey(*reminder, due));
-        }
+        QCOMPARE(service().makeOccurrence(reminder, due, now).has_value(), expected != 0);
 
         // Answered: no attempt at all.
         addLog(reminder, due.addSecs(20), LogStatus::skipped);
@@ -366,9 +267,7 @@ private Q_SLOTS:
         // Snoozed at 09:05 from attempt 1: until 09:20, base 09:05.
         QTest::newRow("waiting") << 5 << 2 << 19 << 0;
         QTest::newRow("due again at until") << 5 << 2 << 20 << 2;
-        QTest::newRow("long after until") << 5 << 2 << 140 << 2;
         // Snoozed at 09:25 from attempt 2: until 09:40, base 09:10.
-        QTest::newRow("second snooze waiting") << 25 << 3 << 39 << 0;
         QTest::newRow("second snooze due") << 25 << 3 << 40 << 3;
     }
 
@@ -403,11 +302,8 @@ private Q_SLOTS:
         QTest::newRow("earliest open") << QStringList{"09:00 completed"} << "10:00"
                                        << "09:30";
         QTest::newRow("all answered") << QStringList{"09:00 completed", "09:30 skipped"} << "10:00" << QString();
-        QTest::newRow("nothing due yet") << QStringList{} << "08:59" << QString();
         QTest::newRow("exactly at a due time") << QStringList{} << "09:00"
                                                << "09:00";
-        QTest::newRow("later one once due") << QStringList{"09:00 completed", "09:30 missed"} << "10:30"
-                                            << "10:30";
         QTest::newRow("snoozed log keeps it open") << QStringList{"09:00 snoozed"} << "10:00"
                                                    << "09:00";
     }
@@ -449,88 +345,6 @@ private Q_SLOTS:
         QVERIFY(service().isOverdue(*reminder, at(june10, 23, 59)));
         addLog(reminder, due, LogStatus::completed);
         QVERIFY(!service().isOverdue(*reminder, due.addSecs(1)));
-    }
-
-    void clearOccurrenceBookkeeping()
-    {
-        const auto reminder = makeReminder(context());
-        const auto other = makeReminder(context());
-        // Minute 2940000 (1975) and minute 29400001 (2025): one key is the start of the other.
-        const QDateTime early = QDateTime::fromSecsSinceEpoch(qint64(2940000) * 60);
-        const QDateTime late = QDateTime::fromSecsSinceEpoch(qint64(29400001) * 60);
-        const QString earlyKey = ReminderPresentationService::occurrenceKey(*reminder, early);
-        const QString lateKey = ReminderPresentationService::occurrenceKey(*reminder, late);
-        const QString otherKey = ReminderPresentationService::occurrenceKey(*other, early);
-        QVERIFY(lateKey.startsWith(earlyKey));
-        const QDateTime now = Clock::now();
-        for (const QString &key : {earlyKey, lateKey, otherKey}) {
-            service().markAttemptPresented(ReminderPresentationService::attemptKey(key, 1), now);
-            service().markAttemptPresented(ReminderPresentationService::attemptKey(key, 2), now);
-            service().setSnooze(key, SnoozeEntry{now, 2}, now);
-        }
-
-        service().clearOccurrenceBookkeeping(earlyKey);
-
-        for (const int attempt : {1, 2}) {
-            QVERIFY(
-                !service().presentedAttemptKeys().contains(ReminderPresentationService::attemptKey(earlyKey, attempt)));
-            QVERIFY(
-                service().presentedAttemptKeys().contains(ReminderPresentationService::attemptKey(lateKey, attempt)));
-            QVERIFY(
-                service().presentedAttemptKeys().contains(ReminderPresentationService::attemptKey(otherKey, attempt)));
-        }
-        QVERIFY(!service().snoozedOccurrences().contains(earlyKey));
-        QVERIFY(!service().attemptBaseDates().contains(earlyKey));
-        QVERIFY(service().snoozedOccurrences().contains(lateKey));
-        QVERIFY(service().attemptBaseDates().contains(otherKey));
-
-        service().markEveningWarningPosted(Days::dayKey(now), now);
-        service().markDailySummaryPosted(Days::dayKey(now), now);
-        service().clearBookkeeping(*reminder);
-
-        for (const QString &key : {earlyKey, lateKey}) {
-            QVERIFY(!service().snoozedOccurrences().contains(key));
-            QVERIFY(!service().attemptBaseDates().contains(key));
-            QVERIFY(!service().presentedAttemptKeys().contains(ReminderPresentationService::attemptKey(key, 1)));
-        }
-        QVERIFY(service().snoozedOccurrences().contains(otherKey));
-        QVERIFY(service().presentedAttemptKeys().contains(ReminderPresentationService::attemptKey(otherKey, 2)));
-        QVERIFY(service().eveningWarningKeys().contains(Days::dayKey(now)));
-        QVERIFY(service().dailySummaryKeys().contains(Days::dayKey(now)));
-        service().clearBookkeeping(*other);
-    }
-
-    void dueOccurrencesOfADay()
-    {
-        const QDate sunday(2026, 6, 7);
-        const auto everyDay = makeReminder(context(), {.title = QStringLiteral("every"), .activeDaysRaw = {}});
-        const auto sundays = makeReminder(context(), {.title = QStringLiteral("sundays"), .activeDaysRaw = {7}});
-        const auto mondays = makeReminder(context(), {.title = QStringLiteral("mondays"), .activeDaysRaw = {1}});
-        const auto invalidDays = makeReminder(context(), {.title = QStringLiteral("invalid"), .activeDaysRaw = {0, 8}});
-        const auto paused = makeReminder(context(), {.title = QStringLiteral("paused"), .isActive = false});
-        const auto interval = makeReminder(context(), {.title = QStringLiteral("interval"),
-                                                       .scheduleType = ScheduleType::interval,
-                                                       .intervalMinutes = 15,
-                                                       .intervalStart = QTime(8, 30),
-                                                       .intervalEnd = QTime(10, 0),
-                                                       .activeDaysRaw = {}});
-        addLog(interval, at(sunday, 8, 45), LogStatus::completed);
-
-        const QDateTime now = at(sunday, 9, 10);
-        QVERIFY(ReminderPresentationService::isDueOnWeekday(*everyDay, now));
-        QVERIFY(ReminderPresentationService::isDueOnWeekday(*invalidDays, now));
-        QVERIFY(ReminderPresentationService::isDueOnWeekday(*sundays, now));
-        QVERIFY(!ReminderPresentationService::isDueOnWeekday(*mondays, now));
-
-        QStringList seen;
-        for (const Occurrence &occurrence :
-             service().dueOccurrences({everyDay, sundays, mondays, invalidDays, paused, interval}, now))
-            seen << occurrence.reminder->title() + QLatin1Char(' ') +
-                        occurrence.scheduledAt.toString(QStringLiteral("HH:mm")) + QLatin1Char(' ') +
-                        QString::number(occurrence.attempt);
-        // 08:30 is 40 minutes old, 08:45 answered, 09:00 on attempt 1, 09:15 not yet due.
-        QCOMPARE(seen, (QStringList{"every 09:00 1", "sundays 09:00 1", "invalid 09:00 1", "interval 09:00 1"}));
-        QCOMPARE(service().dueOccurrences({everyDay}, at(sunday, 9, 31)).first().attempt, qint64(3));
     }
 };
 

@@ -37,18 +37,6 @@ private Q_SLOTS:
     void init() { f.setUp(at(wednesday, 9, 0)); }
     void cleanup() { f.tearDown(); }
 
-    void registersTheReminderCategory()
-    {
-        const QList<NotificationCategory> categories = f.center->categories();
-        QCOMPARE(categories.size(), 1);
-        const NotificationCategory &c = categories.first();
-        QCOMPARE(c.identifier, QStringLiteral("TAMSI_REMINDER"));
-        const QList<NotificationAction> actions{
-            NotificationAction{QStringLiteral("COMPLETE"), QStringLiteral("Done!"), true},
-            NotificationAction{QStringLiteral("SNOOZE"), QStringLiteral("Snooze 10 min"), false}};
-        QCOMPARE(c.actions, actions);
-    }
-
     void fixedTimeWeekdays_data()
     {
         QTest::addColumn<QList<qint64>>("days");
@@ -57,12 +45,6 @@ private Q_SLOTS:
 
         QTest::newRow("monday and friday")
             << QList<qint64>{1, 5} << QStringList{"-fixed-1", "-fixed-5"} << QList<int>{2, 6};
-        QTest::newRow("stored order") << QList<qint64>{7, 3} << QStringList{"-fixed-7", "-fixed-3"} << QList<int>{1, 4};
-        QTest::newRow("every day") << QList<qint64>{1, 2, 3, 4, 5, 6, 7}
-                                   << QStringList{"-fixed-1", "-fixed-2", "-fixed-3", "-fixed-4",
-                                                  "-fixed-5", "-fixed-6", "-fixed-7"}
-                                   << QList<int>{2, 3, 4, 5, 6, 7, 1};
-        QTest::newRow("stray values dropped") << QList<qint64>{0, 2, 9} << QStringList{"-fixed-2"} << QList<int>{3};
         QTest::newRow("no weekdays") << QList<qint64>{} << QStringList{} << QList<int>{};
     }
 
@@ -85,13 +67,6 @@ private Q_SLOTS:
         }
     }
 
-    void fixedTimeWithoutTime()
-    {
-        const auto reminder = makeReminder(&f.context(), {.fixedTime = std::nullopt});
-        SchedulerService::shared().schedule(*reminder);
-        QVERIFY(f.pendingIdentifiers().isEmpty());
-    }
-
     void requestContent_data()
     {
         QTest::addColumn<QString>("categoryRaw");
@@ -100,7 +75,6 @@ private Q_SLOTS:
 
         QTest::newRow("water with sound") << "water" << ReminderCategory::water << true;
         QTest::newRow("meal without sound") << "meal" << ReminderCategory::meal << false;
-        QTest::newRow("unknown category text") << "teatime" << ReminderCategory::general << true;
     }
 
     void requestContent()
@@ -142,8 +116,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("requests");
 
         QTest::newRow("06:45 inside") << QTime(6, 45) << 0;
-        QTest::newRow("07:00 at the end") << QTime(7, 0) << 7;
-        QTest::newRow("21:59 before the start") << QTime(21, 59) << 7;
         QTest::newRow("22:00 at the start") << QTime(22, 0) << 0;
     }
 
@@ -175,11 +147,6 @@ private Q_SLOTS:
         for (int hour = 8; hour <= 15; ++hour)
             expected.append(at(thursday, hour, 0));
         QCOMPARE(intervalFireDates(*reminder), expected);
-        for (const NotificationRequest &request : f.center->pendingRequests()) {
-            const auto *trigger = std::get_if<TimeIntervalTrigger>(&request.trigger);
-            QVERIFY(trigger);
-            QVERIFY(!request.repeats());
-        }
     }
 
     void intervalTimes_data()
@@ -189,7 +156,6 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<QTime>>("start");
         QTest::addColumn<std::optional<QTime>>("end");
         QTest::addColumn<QList<qint64>>("days");
-        QTest::addColumn<bool>("quietHours");
         QTest::addColumn<TimeList>("expected");
 
         const QList<qint64> everyDay{1, 2, 3, 4, 5, 6, 7};
@@ -205,50 +171,26 @@ private Q_SLOTS:
             sixMornings.append(at(wednesday.addDays(d), 8, 0));
         QTest::newRow("45-minute step in a half-hour window")
             << at(wednesday, 9, 0) << std::optional<qint64>(45) << std::optional(QTime(8, 0))
-            << std::optional(QTime(8, 30)) << everyDay << false << sixMornings;
+            << std::optional(QTime(8, 30)) << everyDay << sixMornings;
 
         QTest::newRow("window across midnight")
             << at(wednesday, 9, 0) << std::optional<qint64>(60) << std::optional(QTime(22, 0))
-            << std::optional(QTime(6, 0)) << everyDay << false << TimeList{};
+            << std::optional(QTime(6, 0)) << everyDay << TimeList{};
 
         QTest::newRow("empty weekdays mean every day")
             << at(wednesday, 9, 0) << std::optional<qint64>(240) << std::optional<QTime>() << std::optional<QTime>()
-            << QList<qint64>{} << false
+            << QList<qint64>{}
             << hours(wednesday, {12, 16, 20}) + hours(wednesday.addDays(1), {8, 12, 16, 20}) +
                    hours(wednesday.addDays(2), {8, 12, 16});
 
-        QTest::newRow("weekday filter") << at(wednesday, 9, 0) << std::optional<qint64>(360)
-                                        << std::optional(QTime(8, 0)) << std::optional(QTime(20, 0))
-                                        << QList<qint64>{5, 1} << false
-                                        << hours(wednesday.addDays(2), {8, 14, 20}) +
-                                               hours(wednesday.addDays(5), {8, 14, 20});
-
-        QTest::newRow("quiet hours left out")
-            << at(wednesday, 9, 0) << std::optional<qint64>(120) << std::optional(QTime(18, 0))
-            << std::optional(QTime(23, 59)) << QList<qint64>{3, 4} << true
-            << hours(wednesday, {18, 20}) + hours(wednesday.addDays(1), {18, 20});
-
-        QTest::newRow("now exactly on a step is left out")
-            << at(wednesday, 12, 0) << std::optional<qint64>(240) << std::optional(QTime(8, 0))
-            << std::optional(QTime(20, 0)) << QList<qint64>{3} << false << hours(wednesday, {16, 20});
-
-        QTest::newRow("a step longer than any window")
-            << at(wednesday, 9, 0) << std::optional<qint64>(std::numeric_limits<qint64>::max())
-            << std::optional(QTime(8, 0)) << std::optional(QTime(20, 0)) << everyDay << false << sixMornings;
-
-        QTest::newRow("no interval") << at(wednesday, 9, 0) << std::optional<qint64>() << std::optional(QTime(8, 0))
-                                     << std::optional(QTime(20, 0)) << everyDay << false << TimeList{};
         QTest::newRow("zero interval") << at(wednesday, 9, 0) << std::optional<qint64>(0) << std::optional(QTime(8, 0))
-                                       << std::optional(QTime(20, 0)) << everyDay << false << TimeList{};
-        QTest::newRow("negative interval")
-            << at(wednesday, 9, 0) << std::optional<qint64>(-30) << std::optional(QTime(8, 0))
-            << std::optional(QTime(20, 0)) << everyDay << false << TimeList{};
+                                       << std::optional(QTime(20, 0)) << everyDay << TimeList{};
 
         // Clocks go forward at 02:00 on 2026-03-29: one hour after 01:00 is 03:00.
         const QDate springForward(2026, 3, 29);
         QTest::newRow("clocks going forward")
             << at(springForward, 0, 30) << std::optional<qint64>(60) << std::optional(QTime(1, 0))
-            << std::optional(QTime(4, 0)) << QList<qint64>{7} << false << hours(springForward, {1, 3, 4});
+            << std::optional(QTime(4, 0)) << QList<qint64>{7} << hours(springForward, {1, 3, 4});
     }
 
     void intervalTimes()
@@ -258,16 +200,9 @@ private Q_SLOTS:
         QFETCH(std::optional<QTime>, start);
         QFETCH(std::optional<QTime>, end);
         QFETCH(QList<qint64>, days);
-        QFETCH(bool, quietHours);
         QFETCH(TimeList, expected);
 
         Clock::setNow(now);
-        if (quietHours) {
-            AppSettings &settings = AppSettings::shared();
-            settings.setQuietHoursEnabled(true);
-            settings.setQuietStart(QDateTime(QDate(2024, 1, 1), QTime(22, 0)));
-            settings.setQuietEnd(QDateTime(QDate(2024, 1, 1), QTime(7, 0)));
-        }
         const auto reminder = makeReminder(&f.context(), {.scheduleType = ScheduleType::interval,
                                                           .intervalMinutes = minutes,
                                                           .intervalStart = start,
@@ -292,17 +227,6 @@ private Q_SLOTS:
         for (int i = 0; i < 10; ++i)
             expected.append(prefix + "-interval-" + QString::number(i));
         QCOMPARE(f.center->addedIdentifiers(), expected);
-    }
-
-    void inactiveReminderIsLeftWithNothing()
-    {
-        const auto reminder = makeReminder(&f.context());
-        SchedulerService::shared().schedule(*reminder);
-        QCOMPARE(f.suffixes(*reminder).size(), 7);
-
-        reminder->setIsActive(false);
-        SchedulerService::shared().schedule(*reminder);
-        QVERIFY(f.pendingIdentifiers().isEmpty());
     }
 
     void schedulingTwiceKeepsTheIdentifiers()
@@ -391,26 +315,6 @@ private Q_SLOTS:
         // What was already shown stays shown.
         QCOMPARE(f.center->deliveries().size(), 1);
         presentation.clearBookkeeping(*other);
-    }
-
-    void identifiersWithPrefix_data()
-    {
-        QTest::addColumn<std::optional<QString>>("prefix");
-        QTest::addColumn<QStringList>("expected");
-
-        QTest::newRow("default prefix") << std::optional<QString>()
-                                        << QStringList{"ovlin-A-fixed-1", "ovlin-evening-2026-06-10", "ovlin-"};
-        QTest::newRow("one reminder") << std::optional<QString>("ovlin-A") << QStringList{"ovlin-A-fixed-1"};
-        QTest::newRow("case matters") << std::optional<QString>("OVLIN-") << QStringList{"OVLIN-B"};
-    }
-
-    void identifiersWithPrefix()
-    {
-        QFETCH(std::optional<QString>, prefix);
-        QFETCH(QStringList, expected);
-        const QStringList all{"followup-1",  "ovlin-A-fixed-1", "OVLIN-B", "ovlin-evening-2026-06-10",
-                              "milestone-2", "ovlin-"};
-        QCOMPARE(SchedulerService::identifiersWithPrefix(all, prefix), expected);
     }
 };
 

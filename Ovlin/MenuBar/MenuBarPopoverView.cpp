@@ -1,0 +1,895 @@
+#include "MenuBar/MenuBarPopoverView.h"
+
+#include "Copy/CopyEngine.h"
+#include "DesignSystem/CategoryBadge.h"
+#include "DesignSystem/CheckOffButton.h"
+#include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/ImageAssets.h"
+#include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/OvlinText.h"
+#include "DesignSystem/Painting.h"
+#include "DesignSystem/ProgressRing.h"
+#include "DesignSystem/SectionHeader.h"
+#include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
+#include "Engine/ReminderBehaviorService.h"
+#include "Model/Milestone.h"
+#include "Model/Reminder.h"
+#include "Model/ReminderLog.h"
+#include "Platform/Clock.h"
+#include "Platform/MainThread.h"
+#include "Platform/StoreContext.h"
+#include "Platform/Uuid.h"
+#include "Rewards/MilestoneCard.h"
+#include "Today/ReminderListViewModel.h"
+
+#include <QAbstractButton>
+#include <QFontMetricsF>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSet>
+#include <QShowEvent>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace ovlin {
+
+namespace {
+
+constexpr double kHeaderRingSize = 20;
+constexpr double kHeaderRingLineWidth = 2.5;
+constexpr double kIllustrationSide = 72;
+constexpr double kBadgeRingSize = 52;
+constexpr double kBadgeRingLineWidth = 4;
+constexpr int kBadgeCheckPixelSize = 16;
+constexpr double kCheckOffSize = 24;
+constexpr int kActionLineIndent = 34;
+constexpr double kCompletedRowOpacity = 0.55;
+constexpr double kSkippedRowOpacity = 0.82;
+constexpr double kSkippedCheckOpacity = 0.65;
+constexpr double kChipFillOpacity = 0.12;
+
+int px(double points)
+{
+    return int(std::lround(points));
+}
+
+void setOpacity(QWidget *widget, double opacity)
+{
+    if (opacity >= 1)
+        return;
+    auto *effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(opacity);
+    widget->setGraphicsEffect(effect);
+}
+
+QVBoxLayout *vstack(QWidget *owner, double spacing, int horizontal = 0, int vertical = 0)
+{
+    auto *layout = new QVBoxLayout(owner);
+    layout->setSpacing(px(spacing));
+    layout->setContentsMargins(horizontal, vertical, horizontal, vertical);
+    return layout;
+}
+
+OvlinText *text(const QString &content, const QFont &font, const QColor &color, Qt::Alignment alignment = Qt::AlignLeft)
+{
+    auto *label = new OvlinText(content, font, color);
+    label->setAlignment(alignment | Qt::AlignTop);
+    return label;
+}
+
+QString phrase(CopyTrigger trigger)
+{
+    return CopyEngine::shared().text(trigger, CopyContext{});
+}
+
+// A hairline across the width it is given.
+class Divider : public QWidget
+{
+public:
+    Divider()
+    {
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
+};
+
+// A text button without chrome that dims while held down.
+class PlainTextButton : public QAbstractButton
+{
+public:
+    PlainTextButton(const QString &title, const QFont &font, const QColor &color) : m_font(font), m_color(color)
+    {
+        setText(title);
+        setFocusPolicy(Qt::TabFocus);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        setCursor(Qt::PointingHandCursor);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetricsF fm(m_font);
+        return QSize(int(std::ceil(fm.horizontalAdvance(text()))), int(std::ceil(fm.height())));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setOpacity(isDown() ? 0.6 : 1.0);
+        p.setFont(m_font);
+        p.setPen(m_color);
+        p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
+    }
+
+private:
+    QFont m_font;
+    QColor m_color;
+};
+
+// A row action: its title in the caption font on a capsule of its own colour, 26 points high.
+class ActionChip : public QAbstractButton
+{
+public:
+    ActionChip(const QString &title, const QColor &textColor, const QColor &fill, std::function<void()> action)
+        : m_textColor(textColor), m_fill(fill)
+    {
+        setText(title);
+        setAccessibleName(title);
+        setFocusPolicy(Qt::TabFocus);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        setCursor(Qt::PointingHandCursor);
+        connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] {
+            if (action)
+                action();
+        });
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetricsF fm(ThemeFonts::caption());
+        const double width = fm.horizontalAdvance(text()) + 2 * LayoutTokens::spacingMD;
+        return QSize(int(std::ceil(width)), px(LayoutTokens::popoverChipHeight));
+    }
+
+    QColor textColor() const { return m_textColor; }
+    QColor fill() const { return m_fill; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setOpacity(isDown() ? 0.7 : 1.0);
+        const QRectF r(rect());
+        p.setPen(Qt::NoPen);
+        p.setBrush(m_fill);
+        p.drawPath(Painting::capsule(r));
+        p.setFont(ThemeFonts::caption());
+        p.setPen(m_textColor);
+        p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, text());
+        if (hasFocus())
+            Painting::strokeInside(p, r, r.height() / 2, ThemeColors::neutral700(), 1.5);
+    }
+
+private:
+    QColor m_textColor;
+    QColor m_fill;
+};
+
+// An image from the assets fitted into a fixed square; decoration only.
+class Illustration : public QWidget
+{
+public:
+    Illustration(const QString &name, double side) : m_name(name)
+    {
+        setFixedSize(px(side), px(side));
+        setAccessibleName(QString());
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        ImageAssets::paint(p, QRectF(rect()), m_name, Qt::KeepAspectRatio, Qt::AlignCenter);
+    }
+
+private:
+    QString m_name;
+};
+
+// The all-done badge: a full ring with a check mark over its centre. Decoration only.
+class AllDoneBadge : public QWidget
+{
+public:
+    AllDoneBadge()
+    {
+        auto *ring = new ProgressRing(1.0, kBadgeRingSize, kBadgeRingLineWidth, ThemeColors::primary(),
+                                      ThemeColors::surface(), true, this);
+        ring->setAccessibleName(QString());
+        setFixedSize(ring->sizeHint());
+        // A later sibling paints over an earlier one: the mark lies on the ring.
+        auto *mark = new CheckMark(this);
+        mark->setGeometry(rect());
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+private:
+    class CheckMark : public QWidget
+    {
+    public:
+        explicit CheckMark(QWidget *parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+
+    protected:
+        void paintEvent(QPaintEvent *) override
+        {
+            QPainter p(this);
+            p.setRenderHint(QPainter::Antialiasing);
+            const QFont font = ThemeFonts::font(ThemeFonts::Face::semiBold, kBadgeCheckPixelSize);
+            const double side = IconRegistry::symbolSize(font);
+            const QPointF c = QRectF(rect()).center();
+            IconRegistry::paint(p, QRectF(c.x() - side / 2, c.y() - side / 2, side, side), QStringLiteral("checkmark"),
+                                ThemeColors::primary());
+        }
+    };
+};
+
+// "<done> of <total> done" with the digits in cells of equal width, so counts do not shift the line.
+class CountLine : public QWidget
+{
+public:
+    explicit CountLine(const QString &content) : m_text(content)
+    {
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        setAccessibleName(content);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetricsF fm(ThemeFonts::subheadline());
+        return QSize(int(std::ceil(width(fm))), int(std::ceil(fm.height())));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setFont(ThemeFonts::subheadline());
+        p.setPen(ThemeColors::textSecondary());
+        const QFontMetricsF fm(ThemeFonts::subheadline());
+        double x = (QWidget::width() - width(fm)) / 2;
+        const double baseline = (height() - fm.height()) / 2 + fm.ascent();
+        const double cell = digitCell(fm);
+        for (const QChar ch : m_text) {
+            const QString glyph(ch);
+            if (ch.isDigit()) {
+                p.drawText(QPointF(x + (cell - fm.horizontalAdvance(glyph)) / 2, baseline), glyph);
+                x += cell;
+            } else {
+                p.drawText(QPointF(x, baseline), glyph);
+                x += fm.horizontalAdvance(glyph);
+            }
+        }
+    }
+
+private:
+    static double digitCell(const QFontMetricsF &fm)
+    {
+        double cell = 0;
+        for (char d = '0'; d <= '9'; ++d)
+            cell = std::max(cell, fm.horizontalAdvance(QChar::fromLatin1(d)));
+        return cell;
+    }
+
+    double width(const QFontMetricsF &fm) const
+    {
+        double w = 0;
+        for (const QChar ch : m_text)
+            w += ch.isDigit() ? digitCell(fm) : fm.horizontalAdvance(QString(ch));
+        return w;
+    }
+
+    QString m_text;
+};
+
+// A scroll area as tall as its content wants (for the popover's fitting height); the popover's window
+// may then give it less, and it scrolls.
+class FittingScrollArea : public QScrollArea
+{
+public:
+    FittingScrollArea()
+    {
+        setObjectName(QStringLiteral("MenuBarPopoverList"));
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+        viewport()->setAutoFillBackground(false);
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, ThemeColors::background());
+        pal.setColor(QPalette::Base, ThemeColors::background());
+        setPalette(pal);
+    }
+
+    QSize sizeHint() const override
+    {
+        const int w = int(LayoutTokens::popoverWidth);
+        return QSize(w, heightForWidth(w));
+    }
+    QSize minimumSizeHint() const override { return QSize(0, 0); }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        QWidget *content = widget();
+        if (!content)
+            return 0;
+        const int h = content->hasHeightForWidth() ? content->heightForWidth(width) : -1;
+        return h >= 0 ? h : content->sizeHint().height();
+    }
+};
+
+} // namespace
+
+MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void()> onOpenMainWindow, QWidget *parent)
+    : QWidget(parent), m_context(context), m_onOpenMainWindow(std::move(onOpenMainWindow)),
+      m_reminders(std::make_unique<LiveQuery<Reminder>>(context)),
+      m_logs(std::make_unique<LiveQuery<ReminderLog>>(context)),
+      m_milestones(std::make_unique<LiveQuery<Milestone>>(context)), m_layout(new QVBoxLayout(this))
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    setObjectName(QStringLiteral("MenuBarPopoverView"));
+    setFixedWidth(int(LayoutTokens::popoverWidth));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+
+    // Until the model exists: only a busy indicator, 320 x 120.
+    m_loading = new QWidget(this);
+    m_loading->setFixedSize(int(LayoutTokens::popoverWidth), int(LayoutTokens::popoverMinHeight));
+    auto *busyLayout = new QHBoxLayout(m_loading);
+    auto *busy = new QProgressBar(m_loading);
+    busy->setRange(0, 0);
+    busy->setTextVisible(false);
+    busy->setFixedWidth(int(LayoutTokens::popoverWidth / 2));
+    busyLayout->addWidget(busy, 0, Qt::AlignCenter);
+    m_layout->addWidget(m_loading);
+
+    if (m_context) {
+        connect(m_context, &StoreContext::objectsChanged, this, [this](RecordTypes) { scheduleRedraw(); });
+    }
+    for (LiveQueryBase *query :
+         std::initializer_list<LiveQueryBase *>{m_reminders.get(), m_logs.get(), m_milestones.get()})
+        connect(query, &LiveQueryBase::resultChanged, this, &MenuBarPopoverView::scheduleRedraw);
+}
+
+MenuBarPopoverView::~MenuBarPopoverView() = default;
+
+// ---- model ----
+
+void MenuBarPopoverView::ensureViewModel()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_viewModel && m_context)
+        m_viewModel = std::make_unique<ReminderListViewModel>(m_context);
+}
+
+void MenuBarPopoverView::syncViewModel()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    ensureViewModel();
+    if (!m_viewModel)
+        return;
+    m_viewModel->refreshDate();
+    m_viewModel->setReminders(m_reminders->result());
+    m_viewModel->setAllLogs(m_logs->result());
+    m_viewModel->setMilestones(m_milestones->result());
+    m_lastKey = refreshKey();
+    Q_EMIT viewModelSynced();
+}
+
+double MenuBarPopoverView::progress() const
+{
+    if (!m_viewModel)
+        return 0;
+    const qsizetype today = m_viewModel->todaysReminders().size();
+    if (today == 0)
+        return 0;
+    return double(m_viewModel->completedToday().size()) / double(today);
+}
+
+QColor MenuBarPopoverView::ringColor() const
+{
+    return m_viewModel && !m_viewModel->overdue().isEmpty() ? ThemeColors::destructive() : ThemeColors::primary();
+}
+
+QList<std::shared_ptr<Milestone>> MenuBarPopoverView::activeMilestones() const
+{
+    QList<std::shared_ptr<Milestone>> active;
+    for (const auto &milestone : m_milestones->result()) {
+        const QString status = milestone->statusRaw();
+        if (status != rawValue(MilestoneStatus::achieved) && status != rawValue(MilestoneStatus::failed))
+            active.append(milestone);
+    }
+    return active;
+}
+
+QString MenuBarPopoverView::progressAccessibilityLabel() const
+{
+    return tr("Today's completion: %1%").arg(ProgressRing::percent(progress()));
+}
+
+// ---- refresh key ----
+
+QString MenuBarPopoverView::secondsText(double seconds)
+{
+    if (!std::isfinite(seconds))
+        return QString::number(seconds);
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed);
+    if (result.ec != std::errc())
+        return QString::number(seconds, 'g', 17);
+    QString out = QString::fromLatin1(buffer, int(result.ptr - buffer));
+    if (!out.contains(QLatin1Char('.')))
+        out += QLatin1String(".0");
+    return out;
+}
+
+QString MenuBarPopoverView::reminderSignature(const Reminder &reminder)
+{
+    return uuidText(reminder.id()) + QLatin1Char('-') + reminder.title() + QLatin1Char('-') +
+           (reminder.isActive() ? QLatin1String("true") : QLatin1String("false")) + QLatin1Char('-') +
+           rawValue(reminder.categoryValue());
+}
+
+QString MenuBarPopoverView::logSignature(const ReminderLog &log)
+{
+    const QDateTime at = log.scheduledAt();
+    const double seconds = at.isValid() ? double(at.toMSecsSinceEpoch()) / 1000.0 : 0.0;
+    return uuidText(log.id()) + QLatin1Char('-') + rawValue(log.status()) + QLatin1Char('-') + secondsText(seconds);
+}
+
+QString MenuBarPopoverView::milestoneSignature(const Milestone &milestone)
+{
+    return uuidText(milestone.id()) + QLatin1Char('-') + milestone.name() + QLatin1Char('-') +
+           rawValue(milestone.status());
+}
+
+QString MenuBarPopoverView::refreshKey() const
+{
+    QStringList reminders;
+    for (const auto &reminder : m_reminders->result())
+        reminders.append(reminderSignature(*reminder));
+    QStringList logs;
+    for (const auto &log : m_logs->result())
+        logs.append(logSignature(*log));
+    QStringList milestones;
+    for (const auto &milestone : m_milestones->result())
+        milestones.append(milestoneSignature(*milestone));
+    return reminders.join(QLatin1Char('|')) + QLatin1String("::") + logs.join(QLatin1Char('|')) + QLatin1String("::") +
+           milestones.join(QLatin1Char('|'));
+}
+
+// ---- actions ----
+
+void MenuBarPopoverView::markDone(const std::shared_ptr<Reminder> &reminder, bool rowWasCompleted)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    // The popover offers no way to take a completion back.
+    if (rowWasCompleted)
+        return;
+    completeReminder(reminder);
+}
+
+void MenuBarPopoverView::completeReminder(const std::shared_ptr<Reminder> &reminder)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_viewModel && reminder)
+        m_viewModel->complete(reminder, false);
+}
+
+void MenuBarPopoverView::skipReminder(const std::shared_ptr<Reminder> &reminder)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_viewModel && reminder)
+        m_viewModel->skip(reminder);
+}
+
+void MenuBarPopoverView::undoReminder(const std::shared_ptr<Reminder> &reminder)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_viewModel && reminder)
+        m_viewModel->undoSkip(reminder);
+}
+
+void MenuBarPopoverView::openMainWindow()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_onOpenMainWindow)
+        m_onOpenMainWindow();
+}
+
+QString MenuBarPopoverView::statusWord(bool completed, bool overdue, bool skipped)
+{
+    if (completed)
+        return QStringLiteral("completed");
+    if (overdue)
+        return QStringLiteral("overdue");
+    if (skipped)
+        return QStringLiteral("skipped");
+    return QStringLiteral("pending");
+}
+
+// ---- drawing ----
+
+void MenuBarPopoverView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    ensureViewModel();
+    syncViewModel();
+    redraw();
+}
+
+void MenuBarPopoverView::paintEvent(QPaintEvent *)
+{
+    QPainter(this).fillRect(rect(), ThemeColors::background());
+}
+
+void MenuBarPopoverView::scheduleRedraw()
+{
+    if (!isVisible()) {
+        // Drawn afresh the next time it comes on screen.
+        m_dirty = true;
+        return;
+    }
+    if (m_redrawPending)
+        return;
+    m_redrawPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_redrawPending = false;
+            if (isVisible())
+                redraw();
+            else
+                m_dirty = true;
+        },
+        Qt::QueuedConnection);
+}
+
+void MenuBarPopoverView::redraw()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_dirty = false;
+    if (!m_viewModel) {
+        m_mainArea = MainArea::loading;
+        return;
+    }
+    // New arrays go into the model before anything is drawn from it.
+    if (refreshKey() != m_lastKey)
+        syncViewModel();
+    if (m_loading) {
+        m_layout->removeWidget(m_loading);
+        m_loading->hide();
+        m_loading->deleteLater();
+        m_loading = nullptr;
+    }
+    if (!m_header)
+        buildHeader();
+    updateHeader();
+    replaceMainArea(buildMainArea());
+    updateGeometry();
+    Q_EMIT redrawn();
+}
+
+void MenuBarPopoverView::buildHeader()
+{
+    m_header = new QWidget(this);
+    m_header->setObjectName(QStringLiteral("MenuBarPopoverHeader"));
+    auto *row = new QHBoxLayout(m_header);
+    row->setSpacing(px(LayoutTokens::spacingSM));
+    row->setContentsMargins(px(LayoutTokens::spacingXL), px(LayoutTokens::spacingLG), px(LayoutTokens::spacingXL),
+                            px(LayoutTokens::spacingLG));
+    auto *name = text(QStringLiteral("Ovlin"), ThemeFonts::dialogTitle(), ThemeColors::textPrimary());
+    name->setSingleLine(true);
+    row->addWidget(name, 0, Qt::AlignVCenter);
+    row->addStretch(1);
+    // The ring goes in front of the button (updateHeader).
+    auto *open = new PlainTextButton(tr("Open app"), ThemeFonts::label(), ThemeColors::primaryDark());
+    open->setObjectName(QStringLiteral("OpenAppButton"));
+    open->setAccessibleName(tr("Open Ovlin main window"));
+    connect(open, &QAbstractButton::clicked, this, &MenuBarPopoverView::openMainWindow);
+    row->addWidget(open, 0, Qt::AlignVCenter);
+    m_layout->insertWidget(0, m_header);
+    m_divider = new Divider;
+    m_layout->insertWidget(1, m_divider);
+    // Shown now, not after the layout's queued show: the fitting height must count them at once.
+    m_header->show();
+    m_divider->show();
+}
+
+void MenuBarPopoverView::updateHeader()
+{
+    const double shown = std::clamp(progress(), 0.0, 1.0);
+    const QColor color = ringColor();
+    auto *row = static_cast<QHBoxLayout *>(m_header->layout());
+    if (!m_ring || m_ringColor != color) {
+        // The ring's colour is fixed at creation; a new colour takes a new ring.
+        auto *ring =
+            new ProgressRing(shown, kHeaderRingSize, kHeaderRingLineWidth, color, ThemeColors::surface(), true);
+        ring->setObjectName(QStringLiteral("TodayProgressRing"));
+        if (m_ring) {
+            delete row->replaceWidget(m_ring, ring);
+            m_ring->hide();
+            m_ring->deleteLater();
+        } else {
+            row->insertWidget(row->count() - 1, ring, 0, Qt::AlignVCenter);
+        }
+        ring->show();
+        m_ring = ring;
+        m_ringColor = color;
+    } else {
+        m_ring->setProgress(shown);
+    }
+    m_ring->setAccessibleName(progressAccessibilityLabel());
+}
+
+void MenuBarPopoverView::replaceMainArea(QWidget *area)
+{
+    int scrolled = -1;
+    if (auto *old = qobject_cast<QScrollArea *>(m_mainAreaWidget))
+        scrolled = old->verticalScrollBar()->value();
+    if (m_mainAreaWidget) {
+        m_layout->removeWidget(m_mainAreaWidget);
+        m_mainAreaWidget->hide();
+        // Out of the tree at once (nothing finds its rows any more), deleted once control returns.
+        m_mainAreaWidget->setParent(nullptr);
+        m_mainAreaWidget->deleteLater();
+    }
+    m_mainAreaWidget = area;
+    m_layout->addWidget(area, 1);
+    area->show();
+    if (auto *list = qobject_cast<QScrollArea *>(area); list && scrolled > 0) {
+        // The range is known once the new list is laid out.
+        QPointer<QScrollArea> target(list);
+        QMetaObject::invokeMethod(
+            list,
+            [target, scrolled] {
+                if (target)
+                    target->verticalScrollBar()->setValue(scrolled);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+QWidget *MenuBarPopoverView::buildMainArea()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const qsizetype today = m_viewModel->todaysReminders().size();
+    const QList<std::shared_ptr<Milestone>> active = activeMilestones();
+    if (today == 0) {
+        m_mainArea = MainArea::nothingToday;
+        return buildNothingToday();
+    }
+    if (m_viewModel->completedToday().size() == today) {
+        m_mainArea = MainArea::allDone;
+        return buildAllDone(active);
+    }
+    m_mainArea = MainArea::list;
+    return buildList(active);
+}
+
+QWidget *MenuBarPopoverView::buildNothingToday()
+{
+    auto *area = new QWidget;
+    area->setObjectName(QStringLiteral("MenuBarNothingToday"));
+    auto *stack = vstack(area, LayoutTokens::spacingLG, px(LayoutTokens::spacingXL), px(LayoutTokens::spacingLG));
+    stack->addWidget(new Illustration(QStringLiteral("OvliIllu1"), kIllustrationSide), 0, Qt::AlignHCenter);
+    stack->addWidget(text(phrase(CopyTrigger::emptyReminders), ThemeFonts::subheadline(), ThemeColors::textSecondary(),
+                          Qt::AlignHCenter));
+    stack->addStretch(1);
+    return area;
+}
+
+QWidget *MenuBarPopoverView::buildAllDone(const QList<std::shared_ptr<Milestone>> &active)
+{
+    auto *area = new QWidget;
+    area->setObjectName(QStringLiteral("MenuBarAllDone"));
+    auto *outer = vstack(area, 0);
+
+    auto *top = new QWidget;
+    auto *stack = vstack(top, LayoutTokens::spacingLG, px(LayoutTokens::spacingXL), px(LayoutTokens::spacingLG));
+    stack->addWidget(new AllDoneBadge, 0, Qt::AlignHCenter);
+    auto *progressText = new QWidget;
+    auto *lines = vstack(progressText, LayoutTokens::spacingXS);
+    lines->addWidget(text(phrase(CopyTrigger::habitCompleted), ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary(),
+                          Qt::AlignHCenter));
+    const qsizetype done = m_viewModel->completedToday().size();
+    const qsizetype total = m_viewModel->todaysReminders().size();
+    lines->addWidget(new CountLine(tr("%1 of %2 done").arg(qlonglong(done)).arg(qlonglong(total))));
+    stack->addWidget(progressText);
+    outer->addWidget(top);
+
+    if (!active.isEmpty()) {
+        auto *divider = new QWidget;
+        auto *dividerRow = new QHBoxLayout(divider);
+        dividerRow->setContentsMargins(px(LayoutTokens::spacingXL), 0, px(LayoutTokens::spacingXL), 0);
+        dividerRow->addWidget(new Divider);
+        outer->addWidget(divider);
+        auto *reward = new QWidget;
+        auto *rewardStack =
+            vstack(reward, LayoutTokens::spacingSM, px(LayoutTokens::spacingXL), px(LayoutTokens::spacingLG));
+        rewardStack->addWidget(buildRewardRow(active.first()));
+        outer->addWidget(reward);
+    }
+    outer->addStretch(1);
+    return area;
+}
+
+QWidget *MenuBarPopoverView::buildList(const QList<std::shared_ptr<Milestone>> &active)
+{
+    auto *scroll = new FittingScrollArea;
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("MenuBarPopoverListContent"));
+    auto *stack = vstack(content, LayoutTokens::spacingLG, px(LayoutTokens::spacingXL), px(LayoutTokens::spacingLG));
+    stack->addWidget(buildTodaySection());
+    if (!active.isEmpty())
+        stack->addWidget(buildRewardRow(active.first()));
+    stack->addStretch(1);
+    scroll->setWidget(content);
+    return scroll;
+}
+
+QWidget *MenuBarPopoverView::buildTodaySection()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    auto *section = new QWidget;
+    section->setObjectName(QStringLiteral("MenuBarTodaySection"));
+    auto *stack = vstack(section, LayoutTokens::spacingSM);
+    stack->addWidget(new SectionHeader(tr("Today"), std::nullopt));
+
+    const QList<std::shared_ptr<Reminder>> overdue = m_viewModel->overdue();
+    if (!overdue.isEmpty()) {
+        auto *note = new QWidget;
+        note->setObjectName(QStringLiteral("MenuBarOverdueNote"));
+        auto *noteLayout = vstack(note, 0);
+        noteLayout->setContentsMargins(0, px(LayoutTokens::spacingXXS), 0, 0);
+        noteLayout->addWidget(
+            text(phrase(CopyTrigger::menuBarOverdue), ThemeFonts::label(), ThemeColors::textPrimary()));
+        stack->addWidget(note);
+    }
+    QSet<QUuid> overdueIds;
+    for (const auto &reminder : overdue)
+        overdueIds.insert(reminder->id());
+
+    for (const auto &reminder : m_viewModel->todaysReminders()) {
+        const bool completed = m_viewModel->isCompleted(*reminder);
+        const bool skipped = ReminderBehaviorService::shared().resolution(*reminder, Clock::now()) ==
+                             ReminderBehaviorService::Resolution::skipped;
+        stack->addWidget(buildReminderRow(reminder, completed, overdueIds.contains(reminder->id()), skipped));
+    }
+    return section;
+}
+
+QWidget *MenuBarPopoverView::buildRewardRow(const std::shared_ptr<Milestone> &milestone)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    auto *row = new QWidget;
+    row->setObjectName(QStringLiteral("MenuBarRewardRow"));
+    auto *stack = vstack(row, LayoutTokens::spacingSM);
+    stack->addWidget(new SectionHeader(tr("Reward"), std::nullopt));
+    stack->addWidget(new MilestoneCard(milestone, {}, {}, {}, MilestoneCardStyle::compact));
+    return row;
+}
+
+QWidget *MenuBarPopoverView::buildReminderRow(const std::shared_ptr<Reminder> &reminder, bool completed, bool overdue,
+                                              bool skipped)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    auto *row = new QWidget;
+    row->setObjectName(QStringLiteral("MenuBarReminderRow"));
+    row->setAccessibleName(reminder->title() + QStringLiteral(", ") + statusWord(completed, overdue, skipped));
+    auto *stack = vstack(row, LayoutTokens::spacingSM, 0, px(LayoutTokens::spacingXS));
+
+    auto *mainLine = new QWidget;
+    auto *line = new QHBoxLayout(mainLine);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(px(LayoutTokens::spacingSM));
+
+    auto *check = new CheckOffButton(
+        completed, [this, reminder, completed] { markDone(reminder, completed); }, kCheckOffSize);
+    // The row's state comes from the store alone: the button shows it and never flips it itself.
+    connect(check, &CheckOffButton::isCompletedChanged, check,
+            [check, completed](bool) { check->setIsCompleted(completed); });
+    if (skipped)
+        setOpacity(check, kSkippedCheckOpacity);
+    line->addWidget(check, 0, Qt::AlignVCenter);
+
+    auto *texts = new QWidget;
+    auto *textStack = vstack(texts, LayoutTokens::spacingXXS);
+    QFont titleFont = ThemeFonts::bodyEmphasis();
+    titleFont.setStrikeOut(completed);
+    auto *title =
+        text(reminder->title(), titleFont, completed ? ThemeColors::textSecondary() : ThemeColors::textPrimary());
+    title->setObjectName(QStringLiteral("ReminderTitle"));
+    title->setSingleLine(true);
+    textStack->addWidget(title);
+    const std::optional<QString> detail = reminder->detail();
+    if (detail && !detail->isEmpty()) {
+        auto *detailText = text(*detail, ThemeFonts::subheadline(), ThemeColors::textSecondary());
+        detailText->setObjectName(QStringLiteral("ReminderDetail"));
+        detailText->setSingleLine(true);
+        textStack->addWidget(detailText);
+    } else if (skipped) {
+        auto *skippedText =
+            text(phrase(CopyTrigger::menuBarSkipped), ThemeFonts::subheadline(), ThemeColors::textSecondary());
+        skippedText->setObjectName(QStringLiteral("ReminderSkippedNote"));
+        textStack->addWidget(skippedText);
+    }
+    line->addWidget(texts, 1, Qt::AlignVCenter);
+    line->addWidget(new CategoryBadge(reminder->categoryValue(), BadgeSize::small, false), 0, Qt::AlignVCenter);
+    stack->addWidget(mainLine);
+
+    QList<ActionChip *> chips;
+    if (overdue && !completed) {
+        chips << new ActionChip(tr("Skip"), ThemeColors::destructive(),
+                                Painting::withOpacity(ThemeColors::destructive(), kChipFillOpacity),
+                                [this, reminder] { skipReminder(reminder); });
+    } else if (skipped && !completed) {
+        chips << new ActionChip(tr("Undo"), ThemeColors::textPrimary(), ThemeColors::surfaceMuted(),
+                                [this, reminder] { undoReminder(reminder); });
+    }
+    if (!chips.isEmpty()) {
+        chips << new ActionChip(tr("Done"), ThemeColors::textOnPrimary(), ThemeColors::primary(),
+                                [this, reminder] { completeReminder(reminder); });
+        auto *actionLine = new QWidget;
+        actionLine->setObjectName(QStringLiteral("ReminderActions"));
+        auto *actions = new QHBoxLayout(actionLine);
+        actions->setContentsMargins(kActionLineIndent, 0, 0, 0);
+        actions->setSpacing(px(LayoutTokens::spacingSM));
+        for (ActionChip *chip : chips)
+            actions->addWidget(chip, 0, Qt::AlignVCenter);
+        actions->addStretch(1);
+        stack->addWidget(actionLine);
+    }
+
+    if (completed)
+        setOpacity(row, kCompletedRowOpacity);
+    else if (skipped)
+        setOpacity(row, kSkippedRowOpacity);
+    return row;
+}
+
+QSize MenuBarPopoverView::sizeHint() const
+{
+    const int width = int(LayoutTokens::popoverWidth);
+    return QSize(width, heightForWidth(width));
+}
+
+int MenuBarPopoverView::heightForWidth(int width) const
+{
+    if (m_layout->hasHeightForWidth())
+        return m_layout->totalHeightForWidth(width);
+    return m_layout->totalSizeHint().height();
+}
+
+} // namespace ovlin

@@ -1,0 +1,7 @@
+#include "MenuBar/MenuBarStatusItem.h"
+
+namespace ovlin {
+
+MenuBarStatusItem::~MenuBarStatusItem() = default;
+
+} // namespace ovlin
