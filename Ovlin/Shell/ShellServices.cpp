@@ -9,10 +9,12 @@
 #include "Engine/MilestoneProgressService.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Engine/SchedulerService.h"
+#include "MenuBar/MenuBarMirrorStore.h"
 #include "Model/Reminder.h"
 #include "Platform/NotificationCenter.h"
 #include "Rewards/MilestoneListView.h"
 #include "Shell/ContentView.h"
+#include "Shell/MenuBarItem.h"
 #include "Shell/OvlinApp.h"
 #include "Shell/SettingsView.h"
 #include "Today/HabitListView.h"
@@ -54,8 +56,7 @@ std::shared_ptr<ShellServices> ShellServices::live()
     };
     services->sendSignal = [](const QString &name) { analytics::Analytics::send(name); };
     services->notificationCenter = [] { return NotificationCenter::current(); };
-    // TODO(menubar): MenuBarController.
-    services->makeMenuBarController = [] { return std::unique_ptr<StatusItemController>(); };
+    services->makeMenuBarController = [] { return std::unique_ptr<StatusItemController>(new MenuBarItem); };
     services->startPresentation = [](StoreContainer &container) {
         ReminderPresentationService &presentation = ReminderPresentationService::shared();
         presentation.setBannerPresenter(&BannerManager::shared(), &MainWindowActivity::shared());
@@ -67,8 +68,9 @@ std::shared_ptr<ShellServices> ShellServices::live()
                                       StoreContext &context, bool notify) {
         MilestoneProgressService::shared().evaluate(milestones, reminders, logs, context, notify);
     };
-    // TODO(menubar): MenuBarMirrorStore::update.
-    services->updateMenuBarMirror = [](const Reminders &, const Logs &, const Milestones &) {};
+    services->updateMenuBarMirror = [](const Reminders &reminders, const Logs &logs, const Milestones &milestones) {
+        MenuBarMirrorStore::shared().update(reminders, logs, milestones);
+    };
     services->isOverdue = [](const Reminder &reminder, const QDateTime &moment) {
         return ReminderPresentationService::shared().isOverdue(reminder, moment);
     };

@@ -2,11 +2,14 @@
 
 #include "Engine/ReminderPresentationService.h"
 #include "Engine/SchedulerService.h"
+#include "MenuBar/MenuBarController.h"
+#include "MenuBar/MenuBarStatusItem.h"
 #include "Model/ReminderLog.h"
 #include "Platform/Clock.h"
 #include "Platform/FakeNotificationCenter.h"
 #include "Platform/Uuid.h"
 #include "Shell/AppDelegate.h"
+#include "Shell/MenuBarItem.h"
 
 #include <QWidget>
 #include <QtTest>
@@ -48,6 +51,25 @@ public:
 
 private:
     QList<QPointer<QWidget>> m_windows;
+};
+
+// A status area that shows nothing.
+class StubStatusItem : public MenuBarStatusItem
+{
+public:
+    bool hasButton() const override { return true; }
+    void setVisible(bool visible) override { m_visible = visible; }
+    bool isVisible() const override { return m_visible; }
+    void setIcon(const QIcon &icon) override { m_icon = icon; }
+    QIcon icon() const override { return m_icon; }
+    void setAccessibleName(const QString &name) override { m_name = name; }
+    QString accessibleName() const override { return m_name; }
+    QRect geometry() const override { return {}; }
+
+private:
+    bool m_visible = false;
+    QIcon m_icon;
+    QString m_name;
 };
 
 NotificationRequest requestWithInfo(const QVariantMap &info)
@@ -124,6 +146,27 @@ private slots:
         presentation.start(nullptr);
         presentation.setBannerPresenter(nullptr, nullptr);
         presentation.setNotificationCenter(nullptr);
+    }
+
+    void theMenuBarItemBringsTheWindowBack()
+    {
+        auto *status = new StubStatusItem;
+        auto services = fakeServices(m_journal, m_center.get());
+        services->makeMenuBarController = [status] {
+            return std::unique_ptr<StatusItemController>(
+                new MenuBarItem(std::make_unique<MenuBarController>(std::unique_ptr<MenuBarStatusItem>(status))));
+        };
+        AppDelegate delegate(enginetest::openStore(), services);
+        FakeScene scene;
+        delegate.setWindowScene(&scene);
+        delegate.applicationDidFinishLaunching();
+        auto *item = dynamic_cast<MenuBarItem *>(delegate.menuBarController());
+        QVERIFY(item);
+        item->controller()->showAppFromContextMenu();
+        QCOMPARE(scene.opened, 1);
+        QVERIFY(scene.windows().first()->isVisible());
+        delegate.menuBarController()->updateIcon(true, 2, 0.5);
+        QVERIFY(!status->icon().isNull());
     }
 
     void launchGoesOnWithoutMenuBarOrCentre()

@@ -8,6 +8,7 @@
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
 #include "Editor/ReminderFormView.h"
+#include "MenuBar/MenuBarMirrorStore.h"
 #include "Model/AppSettings.h"
 #include "Platform/Clock.h"
 #include "Platform/Defaults.h"
@@ -394,6 +395,17 @@ private slots:
         view->hide();
         view->show();
         QCOMPARE(m_journal->evaluations.size(), 1);
+    }
+
+    void theRealMenuBarMirror()
+    {
+        m_services->updateMenuBarMirror = ShellServices::live()->updateMenuBarMirror;
+        auto reminder = enginetest::makeReminder(m_store->mainContext());
+        QVERIFY(m_store->mainContext()->save());
+        const qint64 before = MenuBarMirrorStore::shared().version();
+        auto view = makeView();
+        QCOMPARE(MenuBarMirrorStore::shared().version(), before + 1);
+        QCOMPARE(MenuBarMirrorStore::shared().reminders(), QList<std::shared_ptr<Reminder>>{reminder});
     }
 
     void storeObservers_data()
