@@ -1,10 +1,13 @@
 #include "Shell/AppDelegate.h"
 
+#include "Platform/Log.h"
 #include "Platform/MainThread.h"
+#include "Shell/ShellServices.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QWidget>
 #include <QtGlobal>
 
 #include <filesystem>
@@ -27,14 +30,112 @@ bool createFolder(const QString &folder, QString *errorDescription)
     return false;
 }
 
+AppDelegate *g_current = nullptr;
+
 } // namespace
 
-AppDelegate::AppDelegate(QObject *parent) : QObject(parent), m_sharedContainer(makeContainer())
+AppDelegate::AppDelegate(QObject *parent) : AppDelegate(makeContainer(), ShellServices::live(), parent)
 {
-    OVLIN_ASSERT_MAIN_THREAD();
 }
 
-AppDelegate::~AppDelegate() = default;
+AppDelegate::AppDelegate(std::unique_ptr<StoreContainer> container, std::shared_ptr<ShellServices> services,
+                         QObject *parent)
+    : QObject(parent), m_sharedContainer(std::move(container)), m_services(std::move(services))
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    Q_ASSERT(m_sharedContainer);
+    Q_ASSERT(m_services);
+    if (!g_current)
+        g_current = this;
+}
+
+AppDelegate::~AppDelegate()
+{
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+AppDelegate *AppDelegate::current()
+{
+    return g_current;
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_launched)
+        return;
+    m_launched = true;
+
+    // Linux has no activation policy: an application with a window is an ordinary one already.
+    if (m_services->applyLightAppearance)
+        m_services->applyLightAppearance();
+
+    if (m_services->initializeAnalytics)
+        m_services->initializeAnalytics();
+    if (m_services->sendSignal)
+        m_services->sendSignal(QStringLiteral("app.launched"));
+
+    if (NotificationCenter *center = m_services->notificationCenter ? m_services->notificationCenter() : nullptr) {
+        m_responder = new NotificationResponder(m_sharedContainer->mainContext(), this);
+        m_responder->setAppActiveQuery(m_services->isApplicationActive);
+        m_responder->attach(center);
+        // A click on a notification or a foreground action brings the window back.
+        connect(center, &NotificationCenter::activationRequested, this, [this] { showMainWindow(); });
+    }
+
+    if (m_services->makeMenuBarController)
+        m_menuBarController = m_services->makeMenuBarController();
+    if (m_menuBarController) {
+        m_menuBarController->setup();
+        m_menuBarController->attach(*m_sharedContainer);
+    }
+
+    if (m_services->startPresentation)
+        m_services->startPresentation(*m_sharedContainer);
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!hasVisibleWindows)
+        showMainWindow();
+    return true;
+}
+
+void AppDelegate::showMainWindow()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_scene)
+        return;
+    QList<QWidget *> windows = m_scene->windows();
+    // A closed window is gone for good; bring back a new one rather than nothing.
+    if (windows.isEmpty()) {
+        if (QWidget *opened = m_scene->openWindow())
+            windows.append(opened);
+    }
+    for (QWidget *window : std::as_const(windows)) {
+        if (window->isMinimized())
+            window->showNormal();
+        else
+            window->show();
+        bringToFront(window);
+    }
+}
+
+void AppDelegate::bringToFront(QWidget *window)
+{
+    window->raise();
+    QWidget *active = window;
+    // A sheet stays above the window it belongs to.
+    for (QWidget *child : window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() && child->isVisible()) {
+            child->raise();
+            active = child;
+        }
+    }
+    active->activateWindow();
+}
 
 QString AppDelegate::applicationSupportFolder()
 {

@@ -1,28 +1,77 @@
 #pragma once
 
+#include "Engine/NotificationResponder.h"
 #include "Platform/Store.h"
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 
+class QWidget;
+
 namespace ovlin {
 
-// The application delegate. For now it only opens the one store of the run.
+class StatusItemController;
+struct ShellServices;
+
+// The windows of the application as the delegate sees them: the main windows that exist, and a way to
+// open one.
+class WindowScene
+{
+public:
+    virtual ~WindowScene() = default;
+    virtual QList<QWidget *> windows() const = 0;
+    virtual QWidget *openWindow() = 0;
+};
+
+// The application delegate. It opens the one store of the run before any window exists, runs the launch
+// sequence, makes its notification responder the centre's delegate (answers go to the scheduler, nothing
+// is shown while Ovlin is active), and brings the main window back. Main thread only.
 class AppDelegate : public QObject
 {
     Q_OBJECT
 
 public:
-    // Opens the store (makeContainer()) before anything else exists.
+    // Opens the store (makeContainer()) and uses the real services.
     explicit AppDelegate(QObject *parent = nullptr);
+    // Uses the given store and services (tests, previews).
+    AppDelegate(std::unique_ptr<StoreContainer> container, std::shared_ptr<ShellServices> services,
+                QObject *parent = nullptr);
     ~AppDelegate() override;
+
+    // The application's delegate: the first one created that still exists, or null.
+    static AppDelegate *current();
 
     // The store of the whole run; never null.
     StoreContainer *sharedContainer() const { return m_sharedContainer.get(); }
+    // The menu-bar item, once the launch sequence created it.
+    StatusItemController *menuBarController() const { return m_menuBarController.get(); }
+    std::shared_ptr<ShellServices> services() const { return m_services; }
+
+    // The scene whose windows showMainWindow() brings forward. Not owned.
+    void setWindowScene(WindowScene *scene) { m_scene = scene; }
+
+    // Launching has finished: appearance, analytics and "app.launched", the notification centre's
+    // delegate, the menu-bar item, the presentation loop. Runs once; later calls do nothing.
+    void applicationDidFinishLaunching();
+    bool hasFinishedLaunching() const { return m_launched; }
+    // Ovlin was launched again while running. Brings the main window back when none is visible;
+    // always answers true.
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    // Closing the last window leaves the application running with its menu-bar item.
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return false; }
+    // Brings every main window to the front, opening one when there is none.
+    void showMainWindow();
+    // Raises `window` with the sheets over it and activates the topmost.
+    static void bringToFront(QWidget *window);
+
+    // The notification centre's delegate once launching has finished.
+    NotificationResponder *notificationResponder() const { return m_responder; }
 
     // Opens the store under applicationSupportFolder(): the first candidate that opens wins, every
     // failure is logged, and when all fail a memory-only store is used. Ends the program only when
@@ -40,6 +89,12 @@ public:
 
 private:
     std::unique_ptr<StoreContainer> m_sharedContainer;
+    // Declared after the store so that it goes first: its popover reads the store.
+    std::unique_ptr<StatusItemController> m_menuBarController;
+    std::shared_ptr<ShellServices> m_services;
+    NotificationResponder *m_responder = nullptr;
+    WindowScene *m_scene = nullptr;
+    bool m_launched = false;
 };
 
 } // namespace ovlin

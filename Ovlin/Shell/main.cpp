@@ -1,23 +1,82 @@
+#include "DesignSystem/DesignResources.h"
+#include "DesignSystem/ImageAssets.h"
+#include "DesignSystem/ThemeFonts.h"
+#include "Platform/Log.h"
 #include "Platform/TimeZoneEnvironment.h"
-#include "Shell/AppDelegate.h"
+#include "Shell/OvlinApp.h"
+#include "Shell/SingleInstance.h"
 
-#include <QCoreApplication>
-#include <QtGlobal>
+#include <QApplication>
+#include <QSocketNotifier>
 
-// Until the application shell lands, the program opens its store the way the shell will and reports
-// which store it uses.
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[0], &byte, 1);
+}
+
+// SIGTERM (logout, shutdown) and SIGINT end the run like the quit command, so that what is kept at exit
+// (the analytics cache) is written.
+void quitOnTerminationSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(g_signalPipe[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     ovlin::pinSystemTimeZone();
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Ovlin"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(OVLIN_VERSION));
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ovlin"));
+    QApplication::setApplicationVersion(QStringLiteral(OVLIN_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(OVLIN_APP_ID));
+    // Closing the last window leaves Ovlin running with its menu-bar item.
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    const ovlin::AppDelegate delegate;
-    const ovlin::StoreContainer *store = delegate.sharedContainer();
+    // One instance per user: a second launch only brings the running one's window back.
+    ovlin::SingleInstance instance;
+    switch (instance.start()) {
+    case ovlin::SingleInstance::Role::primary: break;
+    case ovlin::SingleInstance::Role::secondary: return 0;
+    case ovlin::SingleInstance::Role::unreachable:
+        qCWarning(ovlin::lcApp) << "Ovlin is already running but does not answer; not starting a second one.";
+        return 1;
+    }
+    quitOnTerminationSignals();
+
+    ovlin::initDesignResources();
+    ovlin::ThemeFonts::ensureLoaded();
+    QApplication::setWindowIcon(ovlin::ImageAssets::appIcon());
+
+    ovlin::OvlinApp ovlinApp;
+    const ovlin::StoreContainer *store = ovlinApp.appDelegate()->sharedContainer();
     if (store->isInMemory())
-        qInfo("Using in-memory store");
+        qCInfo(ovlin::lcApp) << "Using in-memory store";
     else
-        qInfo("Using store at %s", qUtf8Printable(store->filePath()));
-    return 0;
+        qCInfo(ovlin::lcApp).noquote() << "Using store at" << store->filePath();
+    QObject::connect(&instance, &ovlin::SingleInstance::reopenRequested, &ovlinApp, &ovlin::OvlinApp::handleReopen);
+    ovlinApp.start();
+    return app.exec();
 }

@@ -1,0 +1,148 @@
+// Gallery pages of the application shell: the main window, the settings screen and the onboarding pages.
+#include "Gallery/GalleryRegistry.h"
+
+#include "DesignSystem/OvlinButton.h"
+#include "Model/AppSettings.h"
+#include "Model/Milestone.h"
+#include "Model/Reminder.h"
+#include "Platform/Defaults.h"
+#include "Platform/Store.h"
+#include "Shell/ContentView.h"
+#include "Shell/OnboardingView.h"
+#include "Shell/SettingsView.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+using namespace ovlin;
+
+// The pages show the settings' defaults, never the settings of whoever runs the gallery, and write
+// nothing there.
+void useSampleSettings()
+{
+    static QTemporaryDir *folder = nullptr;
+    if (!folder) {
+        folder = new QTemporaryDir;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder->path()));
+    }
+    const auto defaults = Defaults::suite(QStringLiteral(OVLIN_APP_ID));
+    for (const QString &key : defaults->keys())
+        defaults->remove(key);
+    defaults->setBool(QStringLiteral("hasCompletedOnboarding"), true);
+    AppSettings::resetSharedForTesting();
+}
+
+StoreContext *sampleStore()
+{
+    // Kept to the end: the database driver must not go before it.
+    static StoreContainer *store = nullptr;
+    if (!store) {
+        QString error;
+        store = StoreContainer::openInMemory(&error).release();
+        const QDateTime created(QDate(2026, 1, 5), QTime(8, 0));
+        const QList<Weekday> everyDay{Weekday::monday, Weekday::tuesday,  Weekday::wednesday, Weekday::thursday,
+                                      Weekday::friday, Weekday::saturday, Weekday::sunday};
+        store->mainContext()->insert(Reminder::create(QUuid::createUuid(), QStringLiteral("Drink water"),
+                                                      ReminderCategory::water, std::nullopt, ScheduleType::fixedTime,
+                                                      QDateTime(QDate(2026, 1, 5), QTime(10, 0)), std::nullopt,
+                                                      std::nullopt, std::nullopt, everyDay, true, created));
+        store->mainContext()->insert(Milestone::create(QUuid::createUuid(), QStringLiteral("Good week"),
+                                                       QStringLiteral("New running shoes"), 7, 0.8, std::nullopt,
+                                                       created, MilestoneStatus::active));
+    }
+    return store->mainContext();
+}
+
+// The live screens, with a store that is no one's and nothing evaluated or scheduled.
+std::shared_ptr<ShellServices> sampleServices()
+{
+    auto services = ShellServices::live();
+    services->evaluateMilestones = nullptr;
+    services->rescheduleAll = nullptr;
+    services->notificationCenter = nullptr;
+    return services;
+}
+
+QWidget *mainWindow(OvlinTab tab)
+{
+    useSampleSettings();
+    auto *view = new ContentView(sampleStore(), sampleServices());
+    view->setShowOnboarding(false);
+    view->selectTab(tab);
+    view->setFixedSize(860, 620);
+    return view;
+}
+
+QWidget *mainWindowHome()
+{
+    return mainWindow(OvlinTab::reminders);
+}
+
+QWidget *mainWindowRewards()
+{
+    return mainWindow(OvlinTab::milestones);
+}
+
+QWidget *mainWindowSettings()
+{
+    return mainWindow(OvlinTab::settings);
+}
+
+QWidget *settings(bool everythingOn)
+{
+    useSampleSettings();
+    if (everythingOn)
+        AppSettings::shared().setQuietHoursEnabled(true);
+    SettingsView::Environment environment;
+    environment.setLoginItem = [](bool) { return true; };
+    auto *view = new SettingsView(environment);
+    view->setFixedSize(640, everythingOn ? 1560 : 1380);
+    return view;
+}
+
+QWidget *settingsDefaults()
+{
+    return settings(false);
+}
+
+QWidget *settingsQuietHours()
+{
+    return settings(true);
+}
+
+QWidget *onboarding(int page)
+{
+    useSampleSettings();
+    static bool presented = true;
+    auto *view = new OnboardingView(Binding<bool>::of(&presented), [](const QString &) {});
+    for (int i = 0; i < page; ++i)
+        view->ctaButton()->click();
+    return view;
+}
+
+QWidget *onboarding1()
+{
+    return onboarding(0);
+}
+QWidget *onboarding2()
+{
+    return onboarding(1);
+}
+QWidget *onboarding3()
+{
+    return onboarding(2);
+}
+
+} // namespace
+
+OVLIN_GALLERY_PAGE(QStringLiteral("MainWindow"), mainWindowHome)
+OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowRewards"), mainWindowRewards)
+OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowSettings"), mainWindowSettings)
+OVLIN_GALLERY_PAGE(QStringLiteral("Settings"), settingsDefaults)
+OVLIN_GALLERY_PAGE(QStringLiteral("SettingsQuietHours"), settingsQuietHours)
+OVLIN_GALLERY_PAGE(QStringLiteral("Onboarding1"), onboarding1)
+OVLIN_GALLERY_PAGE(QStringLiteral("Onboarding2"), onboarding2)
+OVLIN_GALLERY_PAGE(QStringLiteral("Onboarding3"), onboarding3)

@@ -1,0 +1,165 @@
+#include "Shell/OvlinApp.h"
+
+#include "Analytics/ApplicationEvents.h"
+#include "Banners/MainWindowActivity.h"
+#include "DesignSystem/ImageAssets.h"
+#include "DesignSystem/ThemeColors.h"
+#include "Model/Reminder.h"
+#include "Platform/Log.h"
+#include "Platform/MainThread.h"
+#include "Platform/NotificationCenter.h"
+#include "Shell/ContentView.h"
+#include "Shell/ShellServices.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShortcut>
+#include <QStyleFactory>
+
+namespace ovlin {
+
+OvlinApp::OvlinApp(QObject *parent) : OvlinApp(std::make_unique<AppDelegate>(), parent)
+{
+}
+
+OvlinApp::OvlinApp(std::unique_ptr<AppDelegate> delegate, QObject *parent)
+    : QObject(parent), m_delegate(std::move(delegate))
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_delegate->setWindowScene(this);
+    // The analytics client has no GUI of its own: it learns about activity from here.
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                analytics::ApplicationEvents::notifyWillBecomeActive();
+            else
+                analytics::ApplicationEvents::notifyDidResignActive();
+        });
+    }
+}
+
+OvlinApp::~OvlinApp()
+{
+    delete m_window.data();
+    m_delegate->setWindowScene(nullptr);
+}
+
+void OvlinApp::start()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_delegate->applicationDidFinishLaunching();
+    openWindow();
+}
+
+QList<QWidget *> OvlinApp::windows() const
+{
+    QList<QWidget *> list;
+    if (m_window)
+        list.append(m_window.data());
+    return list;
+}
+
+QWidget *OvlinApp::openWindow()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_window)
+        return m_window.data();
+    auto *window = new ContentView(m_delegate->sharedContainer()->mainContext(), m_delegate->services());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(QStringLiteral("Ovlin"));
+    window->setWindowIcon(ImageAssets::appIcon());
+    window->setMinimumSize(minimumWidth, minimumHeight);
+    QSize size(idealWidth, idealHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize()).expandedTo(QSize(minimumWidth, minimumHeight));
+    window->resize(size);
+    // The platform's quit command; closing the window alone keeps Ovlin running.
+    auto *quit = new QShortcut(QKeySequence::Quit, window);
+    connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(window, &ContentView::appeared, this, &OvlinApp::launchTask);
+    m_window = window;
+    MainWindowActivity::shared().setMainWindow(window);
+    window->show();
+    return window;
+}
+
+void OvlinApp::handleReopen()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const bool hasVisibleWindows = m_window && m_window->isVisible() && !m_window->isMinimized();
+    if (!m_delegate->applicationShouldHandleReopen(hasVisibleWindows))
+        return;
+    // What the desktop does with any reopened application: its window comes to the front.
+    AppDelegate::bringToFront(openWindow());
+}
+
+void OvlinApp::launchTask()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const std::shared_ptr<ShellServices> services = m_delegate->services();
+    QPointer<OvlinApp> self(this);
+    auto reschedule = [self, services] {
+        OVLIN_ASSERT_MAIN_THREAD();
+        if (!self)
+            return;
+        // Read after the answer, so reminders saved meanwhile are included.
+        const QList<std::shared_ptr<Reminder>> reminders =
+            self->m_delegate->sharedContainer()->mainContext()->fetch<Reminder>();
+        if (services->rescheduleAll)
+            services->rescheduleAll(reminders);
+    };
+    NotificationCenter *center = services->notificationCenter ? services->notificationCenter() : nullptr;
+    if (!center) {
+        reschedule();
+        return;
+    }
+    // Whether permission was granted does not matter here.
+    center->requestAuthorization([reschedule](bool) { reschedule(); });
+}
+
+QPalette OvlinApp::lightPalette()
+{
+    QPalette p;
+    const auto set = [&p](QPalette::ColorRole role, const QColor &color) {
+        p.setColor(QPalette::Active, role, color);
+        p.setColor(QPalette::Inactive, role, color);
+        p.setColor(QPalette::Disabled, role, color);
+    };
+    set(QPalette::Window, ThemeColors::background());
+    set(QPalette::WindowText, ThemeColors::textPrimary());
+    set(QPalette::Base, ThemeColors::surface());
+    set(QPalette::AlternateBase, ThemeColors::surfaceSubtle());
+    set(QPalette::Text, ThemeColors::textPrimary());
+    set(QPalette::Button, ThemeColors::surface());
+    set(QPalette::ButtonText, ThemeColors::textPrimary());
+    set(QPalette::BrightText, ThemeColors::surface());
+    set(QPalette::ToolTipBase, ThemeColors::surface());
+    set(QPalette::ToolTipText, ThemeColors::textPrimary());
+    set(QPalette::PlaceholderText, ThemeColors::textTertiary());
+    set(QPalette::Highlight, ThemeColors::primary());
+    set(QPalette::HighlightedText, ThemeColors::textOnPrimary());
+    set(QPalette::Link, ThemeColors::primaryDark());
+    set(QPalette::LinkVisited, ThemeColors::primaryDark());
+    set(QPalette::Light, ThemeColors::surface());
+    set(QPalette::Midlight, ThemeColors::neutral100());
+    set(QPalette::Mid, ThemeColors::neutral300());
+    set(QPalette::Dark, ThemeColors::neutral500());
+    set(QPalette::Shadow, ThemeColors::neutral900());
+    p.setColor(QPalette::Disabled, QPalette::WindowText, ThemeColors::textDisabled());
+    p.setColor(QPalette::Disabled, QPalette::Text, ThemeColors::textDisabled());
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, ThemeColors::textDisabled());
+    return p;
+}
+
+void OvlinApp::applyLightAppearance()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(fusion);
+    QApplication::setPalette(lightPalette());
+}
+
+} // namespace ovlin

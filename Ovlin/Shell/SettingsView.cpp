@@ -1,0 +1,526 @@
+#include "Shell/SettingsView.h"
+
+#include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/OvlinCard.h"
+#include "DesignSystem/OvlinSegmentedControl.h"
+#include "DesignSystem/OvlinText.h"
+#include "DesignSystem/OvlinTimeField.h"
+#include "DesignSystem/SectionHeader.h"
+#include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
+#include "Model/AppSettings.h"
+#include "Platform/Defaults.h"
+#include "Platform/LoginItem.h"
+#include "Platform/MainThread.h"
+#include "Shell/SwitchToggle.h"
+#include "Shell/SystemSound.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include <vector>
+
+namespace ovlin {
+
+namespace {
+
+const QString kSoundKey = QStringLiteral("notificationSound");
+const QString kLaunchAtLoginKey = QStringLiteral("launchAtLogin");
+
+// A one-point line across the width offered.
+class Divider : public QWidget
+{
+public:
+    explicit Divider(QWidget *parent = nullptr) : QWidget(parent)
+    {
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
+};
+
+// The contact address: a tap opens it; no button look.
+class ContactLink : public OvlinText
+{
+public:
+    ContactLink(const QString &text, std::function<void()> onTap, QWidget *parent)
+        : OvlinText(text, ThemeFonts::subheadline(), ThemeColors::primaryDark(), parent), m_onTap(std::move(onTap))
+    {
+        setCursor(Qt::PointingHandCursor);
+        setSingleLine(true);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && m_onTap)
+            m_onTap();
+    }
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+
+private:
+    std::function<void()> m_onTap;
+};
+
+QVBoxLayout *column(QWidget *owner, double spacing)
+{
+    auto *layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(int(spacing));
+    return layout;
+}
+
+OvlinText *text(const QString &value, const QFont &font, const QColor &color)
+{
+    return new OvlinText(value, font, color);
+}
+
+} // namespace
+
+struct SettingsView::Rows
+{
+    struct Toggle
+    {
+        SwitchToggle *button;
+        std::function<bool()> get;
+    };
+    struct Field
+    {
+        OvlinTimeField *field;
+        std::function<QDateTime()> get;
+    };
+    std::vector<Toggle> toggles;
+    std::vector<Field> fields;
+    QWidget *soundChoice = nullptr; // divider and chooser under "Play sound"
+    QWidget *quietTimes = nullptr;  // divider and the two fields under "Mute reminders"
+    QWidget *warningTime = nullptr; // under the evening warning
+    QWidget *summaryTime = nullptr; // under the daily summary
+    OvlinText *version = nullptr;
+};
+
+QString SettingsView::rawValue(NotificationSound sound)
+{
+    switch (sound) {
+    case NotificationSound::chime: return QStringLiteral("chime");
+    case NotificationSound::knock: return QStringLiteral("knock");
+    case NotificationSound::ping: return QStringLiteral("ping");
+    case NotificationSound::default_: return QStringLiteral("default");
+    }
+    return QStringLiteral("default");
+}
+
+std::optional<SettingsView::NotificationSound> SettingsView::notificationSoundFromRaw(const QString &raw)
+{
+    for (NotificationSound sound : allNotificationSounds) {
+        if (rawValue(sound) == raw)
+            return sound;
+    }
+    return std::nullopt;
+}
+
+QString SettingsView::title(NotificationSound sound)
+{
+    switch (sound) {
+    case NotificationSound::chime: return QStringLiteral("Chime");
+    case NotificationSound::knock: return QStringLiteral("Knock");
+    case NotificationSound::ping: return QStringLiteral("Ping");
+    case NotificationSound::default_: return QStringLiteral("Default");
+    }
+    return QStringLiteral("Default");
+}
+
+QString SettingsView::systemSoundName(NotificationSound sound)
+{
+    switch (sound) {
+    case NotificationSound::chime: return QStringLiteral("Glass");
+    case NotificationSound::knock: return QStringLiteral("Basso");
+    case NotificationSound::ping: return QStringLiteral("Ping");
+    case NotificationSound::default_: return QStringLiteral("Pop");
+    }
+    return QStringLiteral("Pop");
+}
+
+SettingsView::SettingsView(QWidget *parent) : SettingsView(Environment{}, parent)
+{
+}
+
+SettingsView::SettingsView(Environment environment, QWidget *parent)
+    : QScrollArea(parent), m_environment(std::move(environment)), m_settings(AppSettings::shared()),
+      m_rows(std::make_unique<Rows>())
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_lastLaunchAtLogin = m_settings.launchAtLogin();
+    build();
+    connect(&m_settings, &AppSettings::changed, this, &SettingsView::onSettingChanged);
+}
+
+SettingsView::~SettingsView() = default;
+
+SoundLibrary &SettingsView::sounds() const
+{
+    return m_environment.sounds ? *m_environment.sounds : SoundLibrary::shared();
+}
+
+QString SettingsView::notificationSoundRaw() const
+{
+    return Defaults::standard().stringValue(kSoundKey).value_or(QStringLiteral("default"));
+}
+
+void SettingsView::setNotificationSoundRaw(const QString &raw)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const QString old = notificationSoundRaw();
+    Defaults::standard().setString(kSoundKey, raw);
+    if (m_soundChooser)
+        static_cast<OvlinSegmentedControlBase *>(m_soundChooser)->refresh();
+    if (raw != old)
+        onSoundChoiceChange(old, raw);
+}
+
+SettingsView::NotificationSound SettingsView::selectedSound() const
+{
+    return notificationSoundFromRaw(notificationSoundRaw()).value_or(NotificationSound::default_);
+}
+
+void SettingsView::setSelectedSound(NotificationSound sound)
+{
+    setNotificationSoundRaw(rawValue(sound));
+}
+
+void SettingsView::onSoundChoiceChange(const QString &, const QString &newValue)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_settings.soundEnabled())
+        return;
+    if (const auto sound = notificationSoundFromRaw(newValue))
+        playSoundPreview(*sound);
+}
+
+void SettingsView::playSoundPreview(NotificationSound sound)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_previewSound)
+        m_previewSound->stop();
+    if (std::shared_ptr<SystemSound> named = sounds().soundNamed(systemSoundName(sound))) {
+        named->play();
+        m_previewSound = std::move(named);
+    } else {
+        sounds().alertBeep();
+    }
+}
+
+void SettingsView::onSettingChanged(const QString &key)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    syncFromSettings();
+    if (key == kLaunchAtLoginKey) {
+        const bool old = m_lastLaunchAtLogin;
+        m_lastLaunchAtLogin = m_settings.launchAtLogin();
+        if (old != m_lastLaunchAtLogin)
+            onLaunchAtLoginChange(old, m_lastLaunchAtLogin);
+    }
+}
+
+void SettingsView::onLaunchAtLoginChange(bool, bool newValue)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_isUpdatingLaunchAtLogin)
+        return;
+    setLaunchAtLogin(newValue);
+}
+
+void SettingsView::setLaunchAtLogin(bool wanted)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    bool succeeded = false;
+    if (m_environment.setLoginItem) {
+        succeeded = m_environment.setLoginItem(wanted);
+    } else {
+        LoginItem item;
+        succeeded = wanted ? item.register_() : item.unregister();
+    }
+    if (succeeded)
+        return;
+    // The switch goes back to where it was; the revert itself must not register again.
+    m_isUpdatingLaunchAtLogin = true;
+    m_settings.setLaunchAtLogin(!wanted);
+    m_isUpdatingLaunchAtLogin = false;
+}
+
+QString SettingsView::contactAddress()
+{
+    return QStringLiteral("hello@kelvo.design");
+}
+
+void SettingsView::openContactLink()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const QUrl url(QStringLiteral("mailto:") + contactAddress(), QUrl::StrictMode);
+    if (!url.isValid())
+        return;
+    if (m_environment.openUrl)
+        m_environment.openUrl(url);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+QString SettingsView::versionText(const QVariantMap &infoDictionary)
+{
+    const QVariant shortVersion = infoDictionary.value(QStringLiteral("CFBundleShortVersionString"));
+    const QVariant build = infoDictionary.value(QStringLiteral("CFBundleVersion"));
+    if (shortVersion.typeId() == QMetaType::QString && build.typeId() == QMetaType::QString)
+        return QStringLiteral("Version %1 (%2)").arg(shortVersion.toString(), build.toString());
+    return QStringLiteral("Version 1.0");
+}
+
+QVariantMap SettingsView::programInfoDictionary()
+{
+    return {{QStringLiteral("CFBundleShortVersionString"), QStringLiteral(OVLIN_VERSION)},
+            {QStringLiteral("CFBundleVersion"), QStringLiteral(OVLIN_BUILD_NUMBER)}};
+}
+
+QString SettingsView::shownVersionText() const
+{
+    return m_rows->version ? m_rows->version->text() : QString();
+}
+
+SwitchToggle *SettingsView::toggle(const QString &accessibilityLabel) const
+{
+    for (const auto &row : m_rows->toggles) {
+        if (row.button->accessibleName() == accessibilityLabel)
+            return row.button;
+    }
+    return nullptr;
+}
+
+OvlinTimeField *SettingsView::timeField(const QString &accessibilityLabel) const
+{
+    for (const auto &row : m_rows->fields) {
+        if (row.field->accessibleName() == accessibilityLabel)
+            return row.field;
+    }
+    return nullptr;
+}
+
+void SettingsView::syncFromSettings()
+{
+    for (const auto &row : m_rows->toggles) {
+        const bool on = row.get();
+        if (row.button->isChecked() != on) {
+            const QSignalBlocker blocker(row.button);
+            row.button->setChecked(on);
+        }
+    }
+    for (const auto &row : m_rows->fields)
+        row.field->setSelection(row.get());
+    m_rows->soundChoice->setVisible(m_settings.soundEnabled());
+    m_rows->quietTimes->setVisible(m_settings.quietHoursEnabled());
+    m_rows->warningTime->setVisible(m_settings.eveningReminderEnabled());
+    m_rows->summaryTime->setVisible(m_settings.dailySummaryEnabled());
+}
+
+QWidget *SettingsView::toggleRow(const QString &title, const QString &subtitle, std::function<bool()> get,
+                                 std::function<void(bool)> set, const QString &accessibilityLabel)
+{
+    auto *row = new QWidget;
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(int(LayoutTokens::spacingXL));
+
+    auto *texts = new QWidget;
+    auto *textColumn = column(texts, LayoutTokens::spacingXXS);
+    textColumn->addWidget(text(title, ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary()));
+    textColumn->addWidget(text(subtitle, ThemeFonts::subheadline(), ThemeColors::textSecondary()));
+    texts->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    layout->addWidget(texts, 1, Qt::AlignVCenter);
+
+    auto *button = new SwitchToggle;
+    button->setAccessibleName(accessibilityLabel.isEmpty() ? title : accessibilityLabel);
+    button->setChecked(get());
+    connect(button, &QAbstractButton::toggled, this, [set](bool on) {
+        OVLIN_ASSERT_MAIN_THREAD();
+        set(on);
+    });
+    layout->addWidget(button, 0, Qt::AlignVCenter);
+    m_rows->toggles.push_back({button, get});
+    return row;
+}
+
+QWidget *SettingsView::timeFieldColumn(const QString &label, std::function<QDateTime()> get,
+                                       std::function<void(const QDateTime &)> set, const QString &accessibilityLabel)
+{
+    auto *box = new QWidget;
+    auto *layout = column(box, LayoutTokens::spacingXS);
+    layout->addWidget(text(label, ThemeFonts::subheadline(), ThemeColors::textSecondary()));
+    auto *field = new OvlinTimeField(get(), 5, 220);
+    field->setAccessibleName(accessibilityLabel);
+    connect(field, &OvlinTimeField::selectionChanged, this, [set](const QDateTime &moment) {
+        OVLIN_ASSERT_MAIN_THREAD();
+        set(moment);
+    });
+    layout->addWidget(field, 0, Qt::AlignLeft);
+    m_rows->fields.push_back({field, get});
+    box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    return box;
+}
+
+QWidget *SettingsView::section(const QString &title, QWidget *rows)
+{
+    auto *box = new QWidget;
+    auto *layout = column(box, LayoutTokens::spacingLG);
+    layout->addWidget(new SectionHeader(title, std::nullopt));
+    layout->addWidget(new OvlinCard(LayoutTokens::spacingXL, ThemeColors::surface(), {}, false, true, rows));
+    return box;
+}
+
+// The getter and the setter of one AppSettings property, as the rows take them.
+#define SETTING(getter, setter)                                                                                        \
+    [this] { return m_settings.getter(); }, [this](const auto &value) { m_settings.setter(value); }
+
+void SettingsView::build()
+{
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ThemeColors::background());
+    setPalette(pal);
+    setBackgroundRole(QPalette::Window);
+    setAutoFillBackground(true);
+
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("settingsContent"));
+    content->setAutoFillBackground(true);
+    content->setPalette(pal);
+    auto *sections = column(content, LayoutTokens::spacingXXL);
+    const int pad = int(LayoutTokens::spacingXXL);
+    sections->setContentsMargins(pad, pad, pad, pad);
+
+    // Sound
+    {
+        auto *rows = new QWidget;
+        auto *layout = column(rows, LayoutTokens::spacingLG);
+        layout->addWidget(toggleRow(QStringLiteral("Play sound"),
+                                    QStringLiteral("Plays a sound with every notification."),
+                                    SETTING(soundEnabled, setSoundEnabled), QStringLiteral("Sound alerts")));
+        m_rows->soundChoice = new QWidget;
+        auto *extra = column(m_rows->soundChoice, LayoutTokens::spacingLG);
+        extra->addWidget(new Divider);
+        auto *choice = new QWidget;
+        auto *choiceLayout = column(choice, LayoutTokens::spacingSM);
+        choiceLayout->addWidget(
+            text(QStringLiteral("Sound choice"), ThemeFonts::subheadline(), ThemeColors::textSecondary()));
+        QList<OvlinSegmentedOption<NotificationSound>> options;
+        for (NotificationSound sound : allNotificationSounds)
+            options.append({sound, title(sound)});
+        auto *chooser = new OvlinSegmentedControl<NotificationSound>(
+            Binding<NotificationSound>{[this] { return selectedSound(); },
+                                       [this](const NotificationSound &sound) { setSelectedSound(sound); }},
+            options);
+        chooser->setAccessibleName(QStringLiteral("Choose notification sound"));
+        m_soundChooser = chooser;
+        choiceLayout->addWidget(chooser);
+        extra->addWidget(choice);
+        layout->addWidget(m_rows->soundChoice);
+        sections->addWidget(section(QStringLiteral("Sound"), rows));
+    }
+
+    // Quiet hours
+    {
+        auto *rows = new QWidget;
+        auto *layout = column(rows, LayoutTokens::spacingLG);
+        layout->addWidget(toggleRow(QStringLiteral("Mute reminders"),
+                                    QStringLiteral("No notifications during this window."),
+                                    SETTING(quietHoursEnabled, setQuietHoursEnabled), QStringLiteral("Quiet hours")));
+        m_rows->quietTimes = new QWidget;
+        auto *extra = column(m_rows->quietTimes, LayoutTokens::spacingLG);
+        extra->addWidget(new Divider);
+        auto *fields = new QWidget;
+        auto *fieldRow = new QHBoxLayout(fields);
+        fieldRow->setContentsMargins(0, 0, 0, 0);
+        fieldRow->setSpacing(int(LayoutTokens::spacingXXL));
+        fieldRow->addWidget(timeFieldColumn(QStringLiteral("Start"), SETTING(quietStart, setQuietStart),
+                                            QStringLiteral("Quiet hours start")),
+                            0, Qt::AlignVCenter);
+        fieldRow->addWidget(
+            timeFieldColumn(QStringLiteral("End"), SETTING(quietEnd, setQuietEnd), QStringLiteral("Quiet hours end")),
+            0, Qt::AlignVCenter);
+        fieldRow->addStretch(1);
+        extra->addWidget(fields);
+        layout->addWidget(m_rows->quietTimes);
+        sections->addWidget(section(QStringLiteral("Quiet hours"), rows));
+    }
+
+    // Behavior
+    {
+        auto *rows = new QWidget;
+        auto *layout = column(rows, LayoutTokens::spacingLG);
+        layout->addWidget(toggleRow(QStringLiteral("Evening streak-risk warning"),
+                                    QStringLiteral("Warn me once if unresolved habits are about to cost the streak."),
+                                    SETTING(eveningReminderEnabled, setEveningReminderEnabled)));
+        m_rows->warningTime =
+            timeFieldColumn(QStringLiteral("Warning time"), SETTING(eveningReminderTime, setEveningReminderTime),
+                            QStringLiteral("Evening warning time"));
+        layout->addWidget(m_rows->warningTime);
+        layout->addWidget(new Divider);
+        layout->addWidget(toggleRow(QStringLiteral("End-of-day summary"),
+                                    QStringLiteral("Send one closing read on how the day actually went."),
+                                    SETTING(dailySummaryEnabled, setDailySummaryEnabled)));
+        m_rows->summaryTime =
+            timeFieldColumn(QStringLiteral("Summary time"), SETTING(dailySummaryTime, setDailySummaryTime),
+                            QStringLiteral("Daily summary time"));
+        layout->addWidget(m_rows->summaryTime);
+        sections->addWidget(section(QStringLiteral("Behavior"), rows));
+    }
+
+    // Startup: the card holds its one row directly.
+    sections->addWidget(
+        section(QStringLiteral("Startup"),
+                toggleRow(QStringLiteral("Launch at login"),
+                          QStringLiteral("Start with your Mac so you can't quietly avoid it."),
+                          SETTING(launchAtLogin, setLaunchAtLogin), QStringLiteral("Launch Ovlin at login"))));
+
+    // About
+    {
+        auto *rows = new QWidget;
+        auto *layout = column(rows, LayoutTokens::spacingLG);
+        auto *identity = new QWidget;
+        auto *identityColumn = column(identity, LayoutTokens::spacingXS);
+        auto *name = text(QStringLiteral("Ovlin"), ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary());
+        name->setSingleLine(true);
+        identityColumn->addWidget(name);
+        m_rows->version = text(versionText(m_environment.infoDictionary.value_or(programInfoDictionary())),
+                               ThemeFonts::caption(), ThemeColors::textSecondary());
+        m_rows->version->setSingleLine(true);
+        identityColumn->addWidget(m_rows->version);
+        auto *identityRow = new QHBoxLayout;
+        identityRow->addWidget(identity, 0, Qt::AlignVCenter);
+        identityRow->addStretch(1);
+        layout->addLayout(identityRow);
+        layout->addWidget(new Divider);
+        auto *maker = new QWidget;
+        auto *makerColumn = column(maker, LayoutTokens::spacingXS);
+        makerColumn->addWidget(
+            text(QStringLiteral("Built by Kelvo Design AB"), ThemeFonts::subheadline(), ThemeColors::textSecondary()));
+        auto *link = new ContactLink(
+            contactAddress(), [this] { openContactLink(); }, maker);
+        link->setAccessibleName(QStringLiteral("Email Kelvo Design AB"));
+        makerColumn->addWidget(link, 0, Qt::AlignLeft);
+        layout->addWidget(maker);
+        sections->addWidget(section(QStringLiteral("About"), rows));
+    }
+
+    sections->addStretch(1);
+    setWidget(content);
+    syncFromSettings();
+}
+
+#undef SETTING
+
+} // namespace ovlin

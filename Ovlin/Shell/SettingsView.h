@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QDateTime>
+#include <QPointer>
+#include <QScrollArea>
+#include <QString>
+#include <QUrl>
+#include <QVariantMap>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAbstractButton;
+
+namespace ovlin {
+
+class AppSettings;
+class OvlinTimeField;
+class SoundLibrary;
+class SwitchToggle;
+class SystemSound;
+
+// The Settings screen: sound, quiet hours, the evening warning and the daily summary with their times,
+// launch at login, and the About block. Every control writes straight through to AppSettings; the screen
+// itself only previews sounds, registers the login item (switching back when that fails) and shows the
+// version. Main thread only.
+class SettingsView : public QScrollArea
+{
+    Q_OBJECT
+
+public:
+    // The notification sound the user picks here. Only this screen reads the choice.
+    enum class NotificationSound { chime, knock, ping, default_ };
+    static constexpr std::array<NotificationSound, 4> allNotificationSounds{
+        NotificationSound::chime, NotificationSound::knock, NotificationSound::ping, NotificationSound::default_};
+    static QString rawValue(NotificationSound sound);
+    // Exactly the four raw values; anything else gives nothing.
+    static std::optional<NotificationSound> notificationSoundFromRaw(const QString &raw);
+    static QString title(NotificationSound sound);
+    // The desktop sound a preview plays.
+    static QString systemSoundName(NotificationSound sound);
+
+    // What the screen reaches outside the application.
+    struct Environment
+    {
+        // Null: SoundLibrary::shared().
+        SoundLibrary *sounds = nullptr;
+        // Registers (true) or unregisters (false) the login item; answers whether that worked.
+        // Null: Ovlin's XDG autostart entry.
+        std::function<bool(bool wanted)> setLoginItem;
+        // Null: the desktop's handler for the URL.
+        std::function<void(const QUrl &)> openUrl;
+        // Null: the version compiled into the program.
+        std::optional<QVariantMap> infoDictionary;
+    };
+
+    explicit SettingsView(QWidget *parent = nullptr);
+    explicit SettingsView(Environment environment, QWidget *parent = nullptr);
+    ~SettingsView() override;
+
+    // The stored choice, key "notificationSound", "default" when none is stored.
+    QString notificationSoundRaw() const;
+    // Stores the choice; a different value than before runs the sound-choice change handler.
+    void setNotificationSoundRaw(const QString &raw);
+    // The stored choice as a case, "Default" for text that names none.
+    NotificationSound selectedSound() const;
+    void setSelectedSound(NotificationSound sound);
+
+    // The sound the last preview started.
+    std::shared_ptr<SystemSound> previewSound() const { return m_previewSound; }
+    bool isUpdatingLaunchAtLogin() const { return m_isUpdatingLaunchAtLogin; }
+
+    // Stops the running preview and plays the case's sound (the alert sound when the desktop has none).
+    void playSoundPreview(NotificationSound sound);
+    // Registers or unregisters the login item; on failure the setting is switched back.
+    void setLaunchAtLogin(bool wanted);
+    // Opens "mailto:" and the contact address.
+    void openContactLink();
+
+    // "Version <short> (<build>)" when both are texts, else "Version 1.0".
+    static QString versionText(const QVariantMap &infoDictionary);
+    // The program's own version and build number under the keys versionText() reads.
+    static QVariantMap programInfoDictionary();
+    static QString contactAddress();
+    QString shownVersionText() const;
+
+    // The switch of a toggle row, by its accessibility label.
+    SwitchToggle *toggle(const QString &accessibilityLabel) const;
+    // A time field, by its accessibility label.
+    OvlinTimeField *timeField(const QString &accessibilityLabel) const;
+    QWidget *soundChooser() const { return m_soundChooser; }
+
+private:
+    struct Rows;
+
+    void build();
+    QWidget *section(const QString &title, QWidget *rows);
+    QWidget *toggleRow(const QString &title, const QString &subtitle, std::function<bool()> get,
+                       std::function<void(bool)> set, const QString &accessibilityLabel = {});
+    QWidget *timeFieldColumn(const QString &label, std::function<QDateTime()> get,
+                             std::function<void(const QDateTime &)> set, const QString &accessibilityLabel);
+    void onSettingChanged(const QString &key);
+    void onSoundChoiceChange(const QString &oldValue, const QString &newValue);
+    void onLaunchAtLoginChange(bool oldValue, bool newValue);
+    void syncFromSettings();
+    SoundLibrary &sounds() const;
+
+    Environment m_environment;
+    AppSettings &m_settings;
+    std::shared_ptr<SystemSound> m_previewSound;
+    bool m_isUpdatingLaunchAtLogin = false;
+    bool m_lastLaunchAtLogin = false;
+    std::unique_ptr<Rows> m_rows;
+    QWidget *m_soundChooser = nullptr;
+};
+
+} // namespace ovlin

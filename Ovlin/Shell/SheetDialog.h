@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+namespace ovlin {
+
+// A sheet: a window-modal dialog over the main window that shows one content widget. A content of fixed
+// width sets the sheet's size (its width, and its height for that width); any other starts at the size
+// it was given, or its preferred size, and can be resized down to its minimum. Only its owner closes it: Escape and the
+// window manager's close do nothing unless it is dismissible. Quitting the application closes it.
+class SheetDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    SheetDialog(QWidget *content, QWidget *parentWindow, bool dismissible = false);
+    ~SheetDialog() override;
+
+    QWidget *content() const { return m_content; }
+    bool isDismissible() const { return m_dismissible; }
+
+    // Shows the sheet without blocking.
+    void present();
+    // Closes it for good (it deletes itself later).
+    void closeSheet();
+    // Re-fits the dialog to its content.
+    void fitToContent();
+
+    void reject() override;
+
+Q_SIGNALS:
+    // The sheet went away, by closeSheet() or, when dismissible, by the user.
+    void dismissed();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    bool hasFixedWidth() const;
+
+    QPointer<QWidget> m_content;
+    bool m_dismissible;
+    bool m_closing = false;
+};
+
+} // namespace ovlin

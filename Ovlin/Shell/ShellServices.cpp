@@ -1,0 +1,110 @@
+#include "Shell/ShellServices.h"
+
+#include "Analytics/Analytics.h"
+#include "Analytics/AnalyticsManagerConfiguration.h"
+#include "Analytics/DefaultSignalPayload.h"
+#include "Banners/BannerManager.h"
+#include "Banners/MainWindowActivity.h"
+#include "Editor/ReminderFormView.h"
+#include "Engine/MilestoneProgressService.h"
+#include "Engine/ReminderPresentationService.h"
+#include "Engine/SchedulerService.h"
+#include "MenuBar/MenuBarMirrorStore.h"
+#include "Model/Reminder.h"
+#include "Platform/NotificationCenter.h"
+#include "Rewards/MilestoneListView.h"
+#include "Shell/ContentView.h"
+#include "Shell/MenuBarItem.h"
+#include "Shell/OvlinApp.h"
+#include "Shell/SettingsView.h"
+#include "Today/HabitListView.h"
+#include "Today/ReminderListView.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace ovlin {
+
+namespace {
+
+// What only the GUI knows, for the analytics client's default parameters.
+analytics::DefaultSignalPayload::HostFacts hostFacts()
+{
+    analytics::DefaultSignalPayload::HostFacts facts;
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QSize size = screen->size();
+        facts.screen = analytics::DefaultSignalPayload::ScreenFacts{double(size.width()), double(size.height()),
+                                                                    screen->devicePixelRatio()};
+    }
+    // Ovlin is always light.
+    facts.colorScheme = QStringLiteral("Light");
+    facts.layoutDirection = QGuiApplication::layoutDirection() == Qt::RightToLeft ? QStringLiteral("rightToLeft")
+                                                                                  : QStringLiteral("leftToRight");
+    return facts;
+}
+
+} // namespace
+
+std::shared_ptr<ShellServices> ShellServices::live()
+{
+    auto services = std::make_shared<ShellServices>();
+    services->applyLightAppearance = [] { OvlinApp::applyLightAppearance(); };
+    services->initializeAnalytics = [] {
+        analytics::DefaultSignalPayload::setHostFacts(hostFacts());
+        analytics::Analytics::initializeWith(
+            analytics::AnalyticsManagerConfiguration::create(QStringLiteral("3F7B9C21-6D4E-4A58-9E12-7C0D5B8A2F64")));
+    };
+    services->sendSignal = [](const QString &name) { analytics::Analytics::send(name); };
+    services->notificationCenter = [] { return NotificationCenter::current(); };
+    services->makeMenuBarController = [] { return std::unique_ptr<StatusItemController>(new MenuBarItem); };
+    services->startPresentation = [](StoreContainer &container) {
+        ReminderPresentationService &presentation = ReminderPresentationService::shared();
+        presentation.setBannerPresenter(&BannerManager::shared(), &MainWindowActivity::shared());
+        presentation.start(&container);
+    };
+    services->isApplicationActive = [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; };
+    services->rescheduleAll = [](const Reminders &reminders) { SchedulerService::shared().rescheduleAll(reminders); };
+    services->evaluateMilestones = [](const Milestones &milestones, const Reminders &reminders, const Logs &logs,
+                                      StoreContext &context, bool notify) {
+        MilestoneProgressService::shared().evaluate(milestones, reminders, logs, context, notify);
+    };
+    services->updateMenuBarMirror = [](const Reminders &reminders, const Logs &logs, const Milestones &milestones) {
+        MenuBarMirrorStore::shared().update(reminders, logs, milestones);
+    };
+    services->isOverdue = [](const Reminder &reminder, const QDateTime &moment) {
+        return ReminderPresentationService::shared().isOverdue(reminder, moment);
+    };
+    services->makeScreen = [](OvlinTab tab, const ScreenEnvironment &environment) -> QWidget * {
+        switch (tab) {
+        case OvlinTab::reminders: {
+            auto *screen = new ReminderListView(environment.modelContext, environment.celebrationManager);
+            if (environment.requestNewHabit)
+                QObject::connect(screen, &ReminderListView::newReminderRequested, screen, environment.requestNewHabit);
+            return screen;
+        }
+        case OvlinTab::habits: {
+            auto *screen = new HabitListView(environment.modelContext);
+            if (environment.requestNewHabit)
+                QObject::connect(screen, &HabitListView::newHabitRequested, screen, environment.requestNewHabit);
+            if (environment.requestEdit)
+                QObject::connect(screen, &HabitListView::editRequested, screen, environment.requestEdit);
+            return screen;
+        }
+        case OvlinTab::milestones: return new MilestoneListView(environment.modelContext);
+        case OvlinTab::settings: return new SettingsView;
+        }
+        return nullptr;
+    };
+    services->makeReminderForm = [](const ScreenEnvironment &environment, const std::shared_ptr<Reminder> &existing,
+                                    std::function<void()> dismiss) -> QWidget * {
+        auto *form = new ReminderFormView(existing);
+        form->setModelContext(environment.modelContext);
+        form->setDismiss(std::move(dismiss));
+        form->setWindowTitle(form->titleText());
+        form->resize(int(ReminderFormView::modalContentWidth), 640);
+        return form;
+    };
+    return services;
+}
+
+} // namespace ovlin

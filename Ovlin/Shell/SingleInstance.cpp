@@ -1,0 +1,133 @@
+#include "Shell/SingleInstance.h"
+
+#include "Platform/Log.h"
+#include "Platform/MainThread.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace ovlin {
+
+namespace {
+
+constexpr int kRetryPauseMs = 100;
+constexpr int kConnectAttemptMs = 2000;
+
+QString instanceFolder(const QString &given)
+{
+    if (!given.isEmpty())
+        return given;
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty())
+        return runtime;
+    return QDir::tempPath() + QStringLiteral("/ovlin-") + QString::number(::getuid());
+}
+
+QByteArray acknowledgement()
+{
+    return QByteArrayLiteral("ok\n");
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString &folder, QObject *parent) : QObject(parent)
+{
+    const QString dir = instanceFolder(folder);
+    QDir().mkpath(dir);
+    const QString base = QDir(dir).filePath(QStringLiteral(OVLIN_APP_ID));
+    m_socketPath = base + QStringLiteral(".socket");
+    m_lockPath = base + QStringLiteral(".lock");
+}
+
+SingleInstance::~SingleInstance()
+{
+    if (m_server)
+        m_server->close();
+}
+
+SingleInstance::Role SingleInstance::start(int waitMs)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_lock = std::make_unique<QLockFile>(m_lockPath);
+    // Held for the whole run: it must never turn stale by age, only when its holder has died.
+    m_lock->setStaleLockTime(0);
+    const QDeadlineTimer deadline(std::max(0, waitMs));
+    for (;;) {
+        if (m_lock->tryLock(0)) {
+            if (!listen())
+                qCWarning(lcApp) << "Cannot listen for later launches at" << m_socketPath << ":"
+                                 << (m_server ? m_server->errorString() : QString());
+            return Role::primary;
+        }
+        const int remaining = int(std::min<qint64>(deadline.remainingTime(), kConnectAttemptMs));
+        if (tellRunningInstance(std::max(remaining, 1)))
+            return Role::secondary;
+        if (deadline.hasExpired())
+            return Role::unreachable;
+        // The running instance may still be starting up and not yet listening.
+        QThread::msleep(kRetryPauseMs);
+    }
+}
+
+bool SingleInstance::tellRunningInstance(int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_socketPath);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(reopenMessage());
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    QByteArray answer;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!answer.contains('\n') && !deadline.hasExpired()) {
+        if (!socket.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1))))
+            break;
+        answer += socket.readAll();
+    }
+    return answer == acknowledgement();
+}
+
+bool SingleInstance::listen()
+{
+    // We hold the lock, so a socket left at the path belongs to an instance that is gone.
+    QLocalServer::removeServer(m_socketPath);
+    m_server = std::make_unique<QLocalServer>();
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server.get(), &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+    return m_server->listen(m_socketPath);
+}
+
+void SingleInstance::acceptConnections()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            // One short line per launch; anything longer is not ours.
+            if (socket->bytesAvailable() > 64 || socket->property("answered").toBool()) {
+                socket->abort();
+                return;
+            }
+            if (!socket->canReadLine())
+                return;
+            const QByteArray line = socket->readLine();
+            socket->setProperty("answered", true);
+            if (line != reopenMessage()) {
+                socket->abort();
+                return;
+            }
+            socket->write(acknowledgement());
+            socket->flush();
+            socket->disconnectFromServer();
+            qCInfo(lcApp) << "Launched again: reopening";
+            Q_EMIT reopenRequested();
+        });
+    }
+}
+
+} // namespace ovlin

@@ -1,0 +1,24 @@
+// A second Ovlin launch as the single-instance test sees it: tries to become the running instance in the
+// folder given and prints which role it got.
+//   shell_instance_child <folder> <wait ms>
+#include "Shell/SingleInstance.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 3)
+        return 2;
+    ovlin::SingleInstance instance(args.at(1));
+    const auto role = instance.start(args.at(2).toInt());
+    QTextStream out(stdout);
+    switch (role) {
+    case ovlin::SingleInstance::Role::primary: out << "primary\n"; break;
+    case ovlin::SingleInstance::Role::secondary: out << "secondary\n"; break;
+    case ovlin::SingleInstance::Role::unreachable: out << "unreachable\n"; break;
+    }
+    return 0;
+}

@@ -1,0 +1,367 @@
+#include "Shell/ShellTestSupport.h"
+
+#include "Engine/ReminderPresentationService.h"
+#include "Engine/SchedulerService.h"
+#include "MenuBar/MenuBarController.h"
+#include "MenuBar/MenuBarStatusItem.h"
+#include "Model/ReminderLog.h"
+#include "Platform/Clock.h"
+#include "Platform/FakeNotificationCenter.h"
+#include "Platform/Uuid.h"
+#include "Shell/AppDelegate.h"
+#include "Shell/MenuBarItem.h"
+
+#include <QWidget>
+#include <QtTest>
+
+using namespace ovlin;
+using namespace shelltest;
+
+namespace {
+
+// A scene of plain widgets: windows() lists the open ones, openWindow() opens one.
+class FakeScene : public WindowScene
+{
+public:
+    ~FakeScene() override { qDeleteAll(m_windows); }
+    QList<QWidget *> windows() const override
+    {
+        QList<QWidget *> list;
+        for (const auto &w : m_windows)
+            if (w)
+                list << w.data();
+        return list;
+    }
+    QWidget *openWindow() override
+    {
+        ++opened;
+        auto *w = new QWidget;
+        w->resize(300, 200);
+        m_windows << w;
+        return w;
+    }
+    QWidget *addHiddenWindow()
+    {
+        auto *w = new QWidget;
+        w->resize(300, 200);
+        m_windows << w;
+        return w;
+    }
+    int opened = 0;
+
+private:
+    QList<QPointer<QWidget>> m_windows;
+};
+
+// A status area that shows nothing.
+class StubStatusItem : public MenuBarStatusItem
+{
+public:
+    bool hasButton() const override { return true; }
+    void setVisible(bool visible) override { m_visible = visible; }
+    bool isVisible() const override { return m_visible; }
+    void setIcon(const QIcon &icon) override { m_icon = icon; }
+    QIcon icon() const override { return m_icon; }
+    void setAccessibleName(const QString &name) override { m_name = name; }
+    QString accessibleName() const override { return m_name; }
+    QRect geometry() const override { return {}; }
+
+private:
+    bool m_visible = false;
+    QIcon m_icon;
+    QString m_name;
+};
+
+NotificationRequest requestWithInfo(const QVariantMap &info)
+{
+    NotificationRequest request;
+    request.identifier = QStringLiteral("ovlin-test");
+    request.content.title = QStringLiteral("Water");
+    request.content.categoryIdentifier = QStringLiteral("TAMSI_REMINDER");
+    request.content.userInfo = info;
+    request.trigger = TimeIntervalTrigger{60};
+    return request;
+}
+
+} // namespace
+
+class TestAppDelegate : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::shared_ptr<Journal> m_journal;
+    std::unique_ptr<FakeNotificationCenter> m_center;
+
+    std::unique_ptr<AppDelegate> makeDelegate()
+    {
+        return std::make_unique<AppDelegate>(enginetest::openStore(), fakeServices(m_journal, m_center.get()));
+    }
+
+private slots:
+    void init()
+    {
+        m_journal = std::make_shared<Journal>();
+        m_center = std::make_unique<FakeNotificationCenter>();
+    }
+    void cleanup() { m_center.reset(); }
+
+    void launchSequenceRunsInOrderOnce()
+    {
+        auto delegate = makeDelegate();
+        QVERIFY(!delegate->menuBarController());
+        QVERIFY(m_journal->calls.isEmpty());
+
+        delegate->applicationDidFinishLaunching();
+        const QStringList expected{
+            QStringLiteral("appearance"),
+            QStringLiteral("analytics.initialize"),
+            QStringLiteral("analytics.send app.launched"),
+            QStringLiteral("notificationCenter"),
+            QStringLiteral("menuBar.create"),
+            QStringLiteral("menuBar.setup"),
+            QStringLiteral("menuBar.attach"),
+            QStringLiteral("presentation.start"),
+        };
+        QCOMPARE(m_journal->calls, expected);
+        QVERIFY(delegate->menuBarController());
+        QCOMPARE(m_center->delegate(), static_cast<NotificationCenterDelegate *>(delegate->notificationResponder()));
+
+        delegate->applicationDidFinishLaunching();
+        QCOMPARE(m_journal->calls, expected);
+    }
+
+    void theRealPresentationLoopStarts()
+    {
+        ScopedFakeClock clock(QDateTime(QDate(2026, 5, 4), QTime(9, 3)));
+        ReminderPresentationService &presentation = ReminderPresentationService::shared();
+        presentation.setNotificationCenter(m_center.get());
+        auto services = fakeServices(m_journal, m_center.get());
+        services->startPresentation = ShellServices::live()->startPresentation;
+        AppDelegate delegate(enginetest::openStore(), services);
+        delegate.applicationDidFinishLaunching();
+        QVERIFY(presentation.timer());
+        QVERIFY(presentation.timer()->isActive());
+        QCOMPARE(presentation.timer()->interval(), 15000);
+        presentation.start(nullptr);
+        presentation.setBannerPresenter(nullptr, nullptr);
+        presentation.setNotificationCenter(nullptr);
+    }
+
+    void theMenuBarItemBringsTheWindowBack()
+    {
+        auto *status = new StubStatusItem;
+        auto services = fakeServices(m_journal, m_center.get());
+        services->makeMenuBarController = [status] {
+            return std::unique_ptr<StatusItemController>(
+                new MenuBarItem(std::make_unique<MenuBarController>(std::unique_ptr<MenuBarStatusItem>(status))));
+        };
+        AppDelegate delegate(enginetest::openStore(), services);
+        FakeScene scene;
+        delegate.setWindowScene(&scene);
+        delegate.applicationDidFinishLaunching();
+        auto *item = dynamic_cast<MenuBarItem *>(delegate.menuBarController());
+        QVERIFY(item);
+        item->controller()->showAppFromContextMenu();
+        QCOMPARE(scene.opened, 1);
+        QVERIFY(scene.windows().first()->isVisible());
+        delegate.menuBarController()->updateIcon(true, 2, 0.5);
+        QVERIFY(!status->icon().isNull());
+    }
+
+    void launchGoesOnWithoutMenuBarOrCentre()
+    {
+        auto services = fakeServices(m_journal, nullptr);
+        services->makeMenuBarController = [] { return std::unique_ptr<StatusItemController>(); };
+        AppDelegate delegate(enginetest::openStore(), services);
+        delegate.applicationDidFinishLaunching();
+        QVERIFY(!delegate.menuBarController());
+        QCOMPARE(m_journal->calls.last(), QStringLiteral("presentation.start"));
+    }
+
+    void delegateIsTheCurrentOneWhileItLives()
+    {
+        {
+            auto first = makeDelegate();
+            auto second = makeDelegate();
+            QCOMPARE(AppDelegate::current(), first.get());
+        }
+        QCOMPARE(AppDelegate::current(), nullptr);
+    }
+
+    void releasesTheCentreWhenGone()
+    {
+        {
+            auto delegate = makeDelegate();
+            delegate->applicationDidFinishLaunching();
+            QVERIFY(m_center->delegate());
+        }
+        QCOMPARE(m_center->delegate(), nullptr);
+    }
+
+    void nothingIsShownWhileActive_data()
+    {
+        QTest::addColumn<bool>("active");
+        QTest::newRow("active") << true;
+        QTest::newRow("in the background") << false;
+    }
+
+    void nothingIsShownWhileActive()
+    {
+        QFETCH(bool, active);
+        auto delegate = makeDelegate();
+        QVERIFY(!delegate->notificationResponder());
+        delegate->applicationDidFinishLaunching();
+        m_journal->appActive = active;
+        QCOMPARE(m_center->delegate(), static_cast<NotificationCenterDelegate *>(delegate->notificationResponder()));
+        QCOMPARE(delegate->notificationResponder()->willPresent(requestWithInfo({})),
+                 active ? PresentationOptions() : NotificationCenter::defaultPresentation);
+        QVERIFY(!delegate->applicationShouldTerminateAfterLastWindowClosed());
+    }
+
+    void notificationAnswers_data()
+    {
+        QTest::addColumn<QString>("reminderID"); // "own": the stored reminder's
+        QTest::addColumn<QString>("asType");     // how the identifier is stored: text, number or absent
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("logged"); // the status of the log recorded, or nothing
+        QTest::newRow("done") << "own"
+                              << "text"
+                              << "COMPLETE"
+                              << "completed";
+        QTest::newRow("snooze") << "own"
+                                << "text"
+                                << "SNOOZE"
+                                << "snoozed";
+        QTest::newRow("click") << "own"
+                               << "text" << NotificationResponse::defaultActionIdentifier << "completed";
+        QTest::newRow("lower-case id") << "own lower"
+                                       << "text"
+                                       << "COMPLETE"
+                                       << "completed";
+        QTest::newRow("other action") << "own"
+                                      << "text"
+                                      << "LATER"
+                                      << "";
+        QTest::newRow("unknown reminder") << "5E0C8D34-1B7A-4C59-9F3E-2A6B7C8D9E01"
+                                          << "text"
+                                          << "COMPLETE"
+                                          << "";
+        QTest::newRow("no id") << ""
+                               << "absent"
+                               << "COMPLETE"
+                               << "";
+        QTest::newRow("a number") << "42"
+                                  << "number"
+                                  << "COMPLETE"
+                                  << "";
+        QTest::newRow("not a UUID") << "water"
+                                    << "text"
+                                    << "COMPLETE"
+                                    << "";
+        QTest::newRow("braced UUID") << "{own}"
+                                     << "text"
+                                     << "COMPLETE"
+                                     << "";
+    }
+
+    void notificationAnswers()
+    {
+        QFETCH(QString, reminderID);
+        QFETCH(QString, asType);
+        QFETCH(QString, action);
+        QFETCH(QString, logged);
+        ScopedFakeClock clock(QDateTime(QDate(2026, 5, 4), QTime(9, 3)));
+        SchedulerService::shared().setNotificationCenter(m_center.get());
+        auto delegate = makeDelegate();
+        delegate->applicationDidFinishLaunching();
+        StoreContext *context = delegate->sharedContainer()->mainContext();
+        auto reminder = enginetest::makeReminder(context);
+        QVERIFY(context->save());
+        const QString own = uuidText(reminder->id());
+        reminderID.replace(QStringLiteral("own lower"), own.toLower()).replace(QStringLiteral("own"), own);
+
+        QVariantMap info;
+        if (asType == QLatin1String("text"))
+            info.insert(QStringLiteral("reminderID"), reminderID);
+        else if (asType == QLatin1String("number"))
+            info.insert(QStringLiteral("reminderID"), reminderID.toInt());
+        const QDateTime delivered(QDate(2026, 5, 4), QTime(9, 0));
+        m_center->respond(requestWithInfo(info), action, delivered);
+        // Never inside the centre's call: the store work comes after.
+        QVERIFY(context->fetch<ReminderLog>().isEmpty());
+        QTest::qWait(20);
+        const auto logs = context->fetch<ReminderLog>();
+        if (logged.isEmpty()) {
+            QVERIFY(logs.isEmpty());
+        } else {
+            QCOMPARE(logs.size(), 1);
+            QCOMPARE(logs.first()->statusRaw(), logged);
+            QCOMPARE(logs.first()->scheduledAt(), delivered);
+            QCOMPARE(logs.first()->reminder(), reminder);
+        }
+        SchedulerService::shared().setNotificationCenter(nullptr);
+    }
+
+    void reopen_data()
+    {
+        QTest::addColumn<bool>("visible");
+        QTest::newRow("window visible") << true;
+        QTest::newRow("no window visible") << false;
+    }
+
+    void reopen()
+    {
+        QFETCH(bool, visible);
+        auto delegate = makeDelegate();
+        FakeScene scene;
+        delegate->setWindowScene(&scene);
+        QWidget *window = scene.addHiddenWindow();
+        if (visible)
+            window->show();
+        QVERIFY(delegate->applicationShouldHandleReopen(visible));
+        // Shown by the delegate only when nothing was visible; never a second window.
+        QVERIFY(window->isVisible());
+        QCOMPARE(scene.opened, 0);
+        QCOMPARE(scene.windows().size(), 1);
+    }
+
+    void showMainWindowOpensOneWhenNoneExists()
+    {
+        auto delegate = makeDelegate();
+        FakeScene scene;
+        delegate->setWindowScene(&scene);
+        delegate->showMainWindow();
+        QCOMPARE(scene.opened, 1);
+        QVERIFY(scene.windows().first()->isVisible());
+        delegate->showMainWindow();
+        QCOMPARE(scene.opened, 1);
+    }
+
+    void showMainWindowRestoresAMinimisedWindow()
+    {
+        auto delegate = makeDelegate();
+        FakeScene scene;
+        delegate->setWindowScene(&scene);
+        QWidget *window = scene.addHiddenWindow();
+        window->showMinimized();
+        delegate->showMainWindow();
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->isMinimized());
+    }
+
+    void notificationClickBringsTheWindowBack()
+    {
+        auto delegate = makeDelegate();
+        FakeScene scene;
+        delegate->setWindowScene(&scene);
+        delegate->applicationDidFinishLaunching();
+        const QString id = uuidText(QUuid::createUuid());
+        m_center->respond(requestWithInfo({{QStringLiteral("reminderID"), id}}),
+                          NotificationResponse::defaultActionIdentifier, QDateTime(QDate(2026, 5, 4), QTime(9, 0)));
+        QCOMPARE(scene.opened, 1);
+    }
+};
+
+QTEST_MAIN(TestAppDelegate)
+#include "tst_appdelegate.moc"
