@@ -141,21 +141,13 @@ HabitListView::HabitListView(StoreContext *context, QWidget *parent) : QWidget(p
     connect(m_viewModel, &ReminderListViewModel::changed, this, &HabitListView::scheduleRebuild);
 
     auto *outer = today::vbox(this, 0);
-    m_scrollArea = new QScrollArea(this);
-    m_scrollArea->setObjectName(QStringLiteral("habitsScroll"));
-    m_scrollArea->setFrameShape(QFrame::NoFrame);
-    m_scrollArea->setWidgetResizable(true);
-    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QPalette background = m_scrollArea->palette();
-    background.setColor(QPalette::Window, ThemeColors::background());
-    background.setColor(QPalette::Base, ThemeColors::background());
-    m_scrollArea->setPalette(background);
+    m_scrollArea = today::screenScrollArea(this, QStringLiteral("habitsScroll"));
     outer->addWidget(m_scrollArea);
 
     m_content = new QWidget;
     m_content->setObjectName(QStringLiteral("habitsContent"));
     m_content->setAutoFillBackground(true);
-    m_content->setPalette(background);
+    m_content->setPalette(m_scrollArea->palette());
     const double side = LayoutTokens::spacingLG;
     auto *stack = today::vbox(m_content, LayoutTokens::spacingXXL, QMarginsF(side, 0, side, 0));
     stack->addWidget(makeHeaderCard());

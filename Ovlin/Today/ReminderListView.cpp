@@ -202,22 +202,13 @@ ReminderListView::ReminderListView(StoreContext *context, CelebrationManager *ce
 
     // Layout: one scroll view over the app background.
     auto *outer = today::vbox(this, 0);
-    m_scrollArea = new QScrollArea(this);
-    m_scrollArea->setObjectName(QStringLiteral("todayScroll"));
-    m_scrollArea->setFrameShape(QFrame::NoFrame);
-    m_scrollArea->setWidgetResizable(true);
-    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QPalette background = m_scrollArea->palette();
-    background.setColor(QPalette::Window, ThemeColors::background());
-    background.setColor(QPalette::Base, ThemeColors::background());
-    m_scrollArea->setPalette(background);
-    m_scrollArea->setBackgroundRole(QPalette::Window);
+    m_scrollArea = today::screenScrollArea(this, QStringLiteral("todayScroll"));
     outer->addWidget(m_scrollArea);
 
     m_content = new QWidget;
     m_content->setObjectName(QStringLiteral("todayContent"));
     m_content->setAutoFillBackground(true);
-    m_content->setPalette(background);
+    m_content->setPalette(m_scrollArea->palette());
     const double side = LayoutTokens::spacingLG;
     auto *stack = today::vbox(m_content, LayoutTokens::spacingXL, QMarginsF(side, 0, side, 0));
 

@@ -5,6 +5,7 @@
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/TextBlock.h"
+#include "DesignSystem/ThemeColors.h"
 
 #include <QBoxLayout>
 #include <QFontMetricsF>
@@ -15,6 +16,7 @@
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QRegularExpression>
+#include <QScrollArea>
 
 #include <algorithm>
 #include <cmath>
@@ -330,6 +332,21 @@ double opacityOf(const QWidget *widget)
     if (const auto *effect = qobject_cast<QGraphicsOpacityEffect *>(widget->graphicsEffect()))
         return effect->opacity();
     return 1;
+}
+
+QScrollArea *screenScrollArea(QWidget *parent, const QString &objectName)
+{
+    auto *area = new QScrollArea(parent);
+    area->setObjectName(objectName);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette background = area->palette();
+    background.setColor(QPalette::Window, ThemeColors::background());
+    background.setColor(QPalette::Base, ThemeColors::background());
+    area->setPalette(background);
+    area->setBackgroundRole(QPalette::Window);
+    return area;
 }
 
 QVBoxLayout *vbox(QWidget *owner, double spacing, const QMarginsF &margins)

@@ -16,6 +16,7 @@
 class QBoxLayout;
 class QHBoxLayout;
 class QLayout;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace ovlin::today {
@@ -189,6 +190,8 @@ double opacityOf(const QWidget *widget);
 
 // Layout shorthands with spacing and margins in points.
 QVBoxLayout *vbox(QWidget *owner, double spacing, const QMarginsF &margins = {});
+// A frameless, vertically scrolling area over the app background, as the screens use.
+QScrollArea *screenScrollArea(QWidget *parent, const QString &objectName);
 QHBoxLayout *hbox(QWidget *owner, double spacing, const QMarginsF &margins = {});
 // A flexible space that never shrinks below `minimum` along the layout's direction.
 void addFlexibleSpace(QBoxLayout *layout, double minimum);
