@@ -1,3 +1,4 @@
+#include "BenchHabits.h"
 #include "Banners/BannerPresenter.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/AppSettings.h"
@@ -55,19 +56,7 @@ struct Fixture
         store = StoreContainer::openInMemory(&error);
         StoreContext *context = store->mainContext();
         const QDate first = today.addDays(-historyDays);
-        const QDateTime created = Days::atTime(first, 7, 0);
-        const QList<Weekday> everyDay(allWeekdays.begin(), allWeekdays.end());
-        for (int i = 0; i < 50; ++i) {
-            const bool interval = i % 2 == 1;
-            const QDateTime fixed(QDate(2024, 1, 1), QTime(7 + i % 14, (i * 7) % 60));
-            auto reminder = Reminder::create(
-                QUuid::createUuid(), QStringLiteral("Habit %1").arg(i), allReminderCategories[std::size_t(i % 6)],
-                std::nullopt, interval ? ScheduleType::interval : ScheduleType::fixedTime, fixed,
-                interval ? std::optional<qint64>(30) : std::nullopt, QDateTime(QDate(2024, 1, 1), QTime(8, 0)),
-                QDateTime(QDate(2024, 1, 1), QTime(20, 0)), everyDay, true, created);
-            context->insert(reminder);
-            reminders << reminder;
-        }
+        reminders = bench::makeFiftyHabits(context, first);
         // Past days answered (each fixed reminder completed or skipped, a share of the interval steps),
         // today up to 17:00, so the passes at 18:00 still find open occurrences.
         const QDateTime cutoff = Days::atTime(today, 17, 0);
