@@ -6,7 +6,10 @@
 #include "Platform/Clock.h"
 #include "Today/ReminderListViewModel.h"
 
+#include <QCoreApplication>
+#include <QLayout>
 #include <QStringList>
+#include <QWidget>
 
 // Shared helpers of the today-screen tests (TZ=Europe/Berlin). 2026-06-10 is a Wednesday.
 namespace todaytest {
@@ -84,5 +87,27 @@ struct RecordingHooks
     RecordingHooks(const RecordingHooks &) = delete;
     RecordingHooks &operator=(const RecordingHooks &) = delete;
 };
+
+// Store notifications, queued rebuilds and the showing of new rows all travel as posted events.
+template <class Screen> void settle(Screen &view)
+{
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents();
+    view.flushPendingRebuild();
+    QCoreApplication::processEvents();
+}
+
+// The widgets a layout holds now, in order (rows that were replaced are no longer in it).
+inline QList<QWidget *> layoutWidgets(const QWidget *owner)
+{
+    QList<QWidget *> widgets;
+    if (!owner || !owner->layout())
+        return widgets;
+    for (int i = 0; i < owner->layout()->count(); ++i) {
+        if (QWidget *w = owner->layout()->itemAt(i)->widget())
+            widgets.append(w);
+    }
+    return widgets;
+}
 
 } // namespace todaytest

@@ -22,26 +22,6 @@ using namespace todaytest;
 
 namespace {
 
-void settle(HabitListView &view)
-{
-    for (int i = 0; i < 4; ++i)
-        QCoreApplication::processEvents();
-    view.flushPendingRebuild();
-    QCoreApplication::processEvents();
-}
-
-QList<QWidget *> layoutWidgets(const QWidget *owner)
-{
-    QList<QWidget *> widgets;
-    if (!owner || !owner->layout())
-        return widgets;
-    for (int i = 0; i < owner->layout()->count(); ++i) {
-        if (QWidget *w = owner->layout()->itemAt(i)->widget())
-            widgets.append(w);
-    }
-    return widgets;
-}
-
 QWidget *sectionsHolder(const HabitListView &view)
 {
     return view.findChild<QWidget *>(QStringLiteral("habitSections"));

@@ -32,28 +32,6 @@ using today::Pill;
 
 namespace {
 
-void settle(ReminderListView &view)
-{
-    // Store notifications, queued rebuilds and the showing of new rows all travel as posted events.
-    for (int i = 0; i < 4; ++i)
-        QCoreApplication::processEvents();
-    view.flushPendingRebuild();
-    QCoreApplication::processEvents();
-}
-
-// The widgets a layout holds now, in order (rows that were replaced are no longer in it).
-QList<QWidget *> layoutWidgets(const QWidget *owner)
-{
-    QList<QWidget *> widgets;
-    if (!owner || !owner->layout())
-        return widgets;
-    for (int i = 0; i < owner->layout()->count(); ++i) {
-        if (QWidget *w = owner->layout()->itemAt(i)->widget())
-            widgets.append(w);
-    }
-    return widgets;
-}
-
 QString describe(const QWidget *w)
 {
     if (w->objectName() == QLatin1String("sectionLabel"))
