@@ -13,13 +13,17 @@
 #include "Platform/Clock.h"
 #include "Platform/Defaults.h"
 
+#include "TestHttpServer.h"
+
 #include <QDir>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 // Collects log lines from any thread.
@@ -45,6 +49,7 @@ public:
     bool contains(const QString &line) const { return lines().contains(line); }
     int count(const QString &line) const { return int(lines().count(line)); }
     QStringList linesWith(const QString &part) const { return lines().filter(part); }
+    QStringList errors() const { return lines().filter(QRegularExpression(QStringLiteral("^ERROR: "))); }
     void clear()
     {
         std::lock_guard lock(m_state->mutex);
@@ -124,4 +129,23 @@ private:
 
     QTemporaryDir m_dir;
     std::vector<std::weak_ptr<analytics::SignalCache>> m_watched;
+};
+
+// One case against the local server: the server, a log and a sandbox. The sandbox goes first on
+// destruction so sends still in flight can reach the server.
+struct ServerCase
+{
+    TestHttpServer server;
+    LogRecorder log;
+    std::optional<AnalyticsSandbox> sandbox{std::in_place};
+
+    // A configuration aimed at the local server that logs into `log`.
+    std::shared_ptr<analytics::AnalyticsManagerConfiguration>
+    configuration(const QString &appID, const std::optional<QString> &salt = {},
+                  analytics::LogHandler::LogLevel level = analytics::LogHandler::LogLevel::info)
+    {
+        auto config = analytics::AnalyticsManagerConfiguration::create(appID, salt, server.baseUrl());
+        config->setLogHandler(log.handler(level));
+        return config;
+    }
 };

@@ -49,14 +49,12 @@ class TestAnalyticsEndToEnd : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<AnalyticsSandbox> m_sandbox;
-    std::unique_ptr<TestHttpServer> m_server;
-    LogRecorder m_log;
+    std::unique_ptr<ServerCase> m_case;
 
     std::shared_ptr<AnalyticsManagerConfiguration> configuration(const QUrl &baseUrl)
     {
         auto config = AnalyticsManagerConfiguration::create(kAppID, std::nullopt, baseUrl);
-        config->setLogHandler(m_log.handler(LogHandler::LogLevel::info));
+        config->setLogHandler(m_case->log.handler(LogHandler::LogLevel::info));
         return config;
     }
 
@@ -71,59 +69,53 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_sandbox = std::make_unique<AnalyticsSandbox>();
-        m_server = std::make_unique<TestHttpServer>();
-        QVERIFY(m_server->listen());
-        m_log.clear();
+        m_case = std::make_unique<ServerCase>();
+        QVERIFY(m_case->server.listen());
     }
 
-    void cleanup()
-    {
-        m_server.reset();
-        m_sandbox.reset();
-    }
+    void cleanup() { m_case.reset(); }
 
     void launchSendsSessionAndInstallSignals()
     {
         setTimings(std::chrono::milliseconds(20), std::chrono::milliseconds(100));
-        Analytics::initializeWith(configuration(m_server->baseUrl()));
+        Analytics::initializeWith(configuration(m_case->server.baseUrl()));
         Analytics::send(QStringLiteral("app.launched"));
         const QSet<QString> expected{"app.launched", "Analytics.Session.started",
                                      "Analytics.Acquisition.newInstallDetected"};
         const auto sentTypes = [this] {
-            const QStringList types = typesOf(m_server->records());
+            const QStringList types = typesOf(m_case->server.records());
             return QSet<QString>(types.begin(), types.end());
         };
         QTRY_VERIFY_WITH_TIMEOUT(sentTypes().contains(expected), 10000);
         const auto stored = analyticsDefaults()->stringValue(QStringLiteral("defaultUserIdentifier"));
         QVERIFY(stored);
-        for (const QJsonObject &record : m_server->records()) {
+        for (const QJsonObject &record : m_case->server.records()) {
             QCOMPARE(record.value("clientUser").toString(), sha256Hex(*stored));
             QCOMPARE(record.value("appID").toString(), kAppID);
             QCOMPARE(record.value("payload").toObject().value("platform").toString(), QStringLiteral("Linux"));
         }
-        for (const TestHttpServer::Request &request : m_server->requests()) {
+        for (const TestHttpServer::Request &request : m_case->server.requests()) {
             QCOMPARE(request.method, QByteArray("POST"));
             QCOMPARE(request.path, QByteArray("/v2/"));
         }
-        QCOMPARE(typesOf(m_server->records()).count("Analytics.Session.started"), 1);
+        QCOMPARE(typesOf(m_case->server.records()).count("Analytics.Session.started"), 1);
     }
 
     void immediateSyncGivesOnePost()
     {
-        Analytics::initializeWith(configuration(m_server->baseUrl()));
+        Analytics::initializeWith(configuration(m_case->server.baseUrl()));
         for (const char *name : {"one", "two", "three"})
             Analytics::send(QString::fromLatin1(name));
         QTRY_COMPARE(AnalyticsSandbox::cache()->count(), 3);
         Analytics::requestImmediateSync();
         Analytics::requestImmediateSync();
-        QTRY_COMPARE(m_server->requests().size(), 1);
-        QCOMPARE(typesOf(m_server->requests().first().jsonArray()), (QStringList{"one", "two", "three"}));
+        QTRY_COMPARE(m_case->server.requests().size(), 1);
+        QCOMPARE(typesOf(m_case->server.requests().first().jsonArray()), (QStringList{"one", "two", "three"}));
         Analytics::send(QStringLiteral("four"));
         QTRY_COMPARE(AnalyticsSandbox::cache()->count(), 1);
         Analytics::requestImmediateSync();
         QTest::qWait(150);
-        QCOMPARE(m_server->requests().size(), 1);
+        QCOMPARE(m_case->server.requests().size(), 1);
     }
 
     void terminationKeepsUnsentRecordsForTheNextManager()
@@ -143,8 +135,9 @@ private Q_SLOTS:
 
         std::weak_ptr<SignalCache> oldCache = AnalyticsSandbox::cache();
         AnalyticsSandbox::signalManagerOf(AnalyticsManager::sharedManager())->appWillTerminate();
-        QCOMPARE(m_log.linesWith(QStringLiteral("INFO: Saved Analytics cache ")).size(), 1);
-        QVERIFY(m_log.linesWith(QStringLiteral("INFO: Saved Analytics cache ")).first().endsWith(" of 4 signals"));
+        QCOMPARE(m_case->log.linesWith(QStringLiteral("INFO: Saved Analytics cache ")).size(), 1);
+        QVERIFY(
+            m_case->log.linesWith(QStringLiteral("INFO: Saved Analytics cache ")).first().endsWith(" of 4 signals"));
         QList<SignalPostBody> saved = cacheFile().value_or(QList<SignalPostBody>());
         QStringList savedTypes;
         for (const SignalPostBody &record : saved)
@@ -158,23 +151,23 @@ private Q_SLOTS:
         QCOMPARE(cacheFile().value_or(QList<SignalPostBody>()).size(), 4);
 
         // The next start posts those records first.
-        Analytics::initializeWith(configuration(m_server->baseUrl()));
+        Analytics::initializeWith(configuration(m_case->server.baseUrl()));
         Analytics::send(QStringLiteral("after"));
-        QTRY_COMPARE(m_server->requests().size(), 1);
-        const QStringList first = typesOf(m_server->requests().first().jsonArray());
+        QTRY_COMPARE(m_case->server.requests().size(), 1);
+        const QStringList first = typesOf(m_case->server.requests().first().jsonArray());
         QCOMPARE(QSet<QString>(first.begin(), first.end()), (QSet<QString>{"a", "b", "c", "d"}));
         // The answer to the first POST can take a while to be handled on a busy machine.
         QTRY_COMPARE_WITH_TIMEOUT(AnalyticsSandbox::cache()->count(), 1, 20000);
         Analytics::requestImmediateSync();
-        QTRY_COMPARE(m_server->requests().size(), 2);
-        QCOMPARE(typesOf(m_server->requests()[1].jsonArray()), QStringList{"after"});
+        QTRY_COMPARE(m_case->server.requests().size(), 2);
+        QCOMPARE(typesOf(m_case->server.requests()[1].jsonArray()), QStringList{"after"});
     }
 
     void killedProcessLosesNothingOlderThanASecond()
     {
         QProcess child;
         child.setProgram(QStringLiteral(ANALYTICS_CACHE_CHILD));
-        child.setArguments({m_server->baseUrl().toString()});
+        child.setArguments({m_case->server.baseUrl().toString()});
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QElapsedTimer clock;
         clock.start();
@@ -206,10 +199,10 @@ private Q_SLOTS:
         QVERIFY2(mustSurvive.size() >= 10, qPrintable(QString::number(mustSurvive.size())));
 
         setTimings(std::chrono::hours(1), std::chrono::milliseconds(100));
-        Analytics::initializeWith(configuration(m_server->baseUrl()));
+        Analytics::initializeWith(configuration(m_case->server.baseUrl()));
         const auto received = [&] {
             QSet<QString> numbers;
-            for (const QJsonObject &record : m_server->records()) {
+            for (const QJsonObject &record : m_case->server.records()) {
                 if (record.value("type").toString() == QStringLiteral("tick"))
                     numbers.insert(record.value("payload").toObject().value("n").toString());
             }

@@ -72,19 +72,17 @@ class TestAnalyticsIngest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<AnalyticsSandbox> m_sandbox;
-    std::unique_ptr<TestHttpServer> m_server;
-    LogRecorder m_log;
+    std::unique_ptr<ServerCase> m_case;
 
     std::shared_ptr<SignalManager> makeManager(const QUrl &baseUrl, const std::optional<QString> &ns = {},
                                                std::shared_ptr<HttpTransport> transport = {})
     {
         auto config = AnalyticsManagerConfiguration::create(QStringLiteral("INGEST"), std::nullopt, baseUrl, ns);
-        config->setLogHandler(m_log.handler(LogHandler::LogLevel::debug));
+        config->setLogHandler(m_case->log.handler(LogHandler::LogLevel::debug));
         if (transport)
             config->setUrlSession(transport);
         auto manager = std::make_shared<SignalManager>(config);
-        m_sandbox->watch(manager->signalCache());
+        m_case->sandbox->watch(manager->signalCache());
         return manager;
     }
 
@@ -93,32 +91,24 @@ private:
         return manager->signalCache()->inFlightCount() == 0;
     }
 
-    QStringList errors() const { return m_log.lines().filter(QRegularExpression("^ERROR: ")); }
-
 private Q_SLOTS:
     void init()
     {
-        m_sandbox = std::make_unique<AnalyticsSandbox>();
-        m_server = std::make_unique<TestHttpServer>();
-        QVERIFY(m_server->listen());
-        m_log.clear();
+        m_case = std::make_unique<ServerCase>();
+        QVERIFY(m_case->server.listen());
     }
 
-    void cleanup()
-    {
-        m_server.reset();
-        m_sandbox.reset();
-    }
+    void cleanup() { m_case.reset(); }
 
     void requestShape()
     {
-        const auto manager = makeManager(m_server->baseUrl());
+        const auto manager = makeManager(m_case->server.baseUrl());
         SignalPostBody withValue = record(1);
         withValue.floatValue = 0.5;
         manager->signalCache()->push({record(0), withValue});
         manager->sendCachedSignals();
-        QTRY_COMPARE(m_server->requests().size(), 1);
-        const TestHttpServer::Request request = m_server->requests().first();
+        QTRY_COMPARE(m_case->server.requests().size(), 1);
+        const TestHttpServer::Request request = m_case->server.requests().first();
         QCOMPARE(request.method, QByteArray("POST"));
         QCOMPARE(request.path, QByteArray("/v2/"));
         QCOMPARE(request.headerValues("Content-Type"), QList<QByteArray>{"application/json"});
@@ -136,7 +126,7 @@ private Q_SLOTS:
         QCOMPARE(array[1].toObject().value("floatValue").toDouble(), 0.5);
         QTRY_VERIFY(settled(manager));
         QCOMPARE(manager->signalCache()->count(), 0);
-        QVERIFY(errors().isEmpty());
+        QVERIFY(m_case->log.errors().isEmpty());
     }
 
     void endpointPaths_data()
@@ -157,22 +147,22 @@ private Q_SLOTS:
         QFETCH(QString, basePath);
         QFETCH(std::optional<QString>, ns);
         QFETCH(QByteArray, path);
-        const auto manager = makeManager(m_server->baseUrl(basePath), ns);
+        const auto manager = makeManager(m_case->server.baseUrl(basePath), ns);
         manager->signalCache()->push(record(0));
         manager->sendCachedSignals();
-        QTRY_COMPARE(m_server->requests().size(), 1);
-        QCOMPARE(m_server->requests().first().path, path);
+        QTRY_COMPARE(m_case->server.requests().size(), 1);
+        QCOMPARE(m_case->server.requests().first().path, path);
     }
 
     void invalidNamespace()
     {
-        const auto manager = makeManager(m_server->baseUrl(), QStringLiteral("a b"));
+        const auto manager = makeManager(m_case->server.baseUrl(), QStringLiteral("a b"));
         manager->signalCache()->push({record(0), record(1)});
         for (int tick = 1; tick <= 2; ++tick) {
             manager->sendCachedSignals();
             QTRY_VERIFY(settled(manager));
             QCOMPARE(numbers(manager->signalCache()->waitingRecords()), range(0, 2));
-            QCOMPARE(errors(),
+            QCOMPARE(m_case->log.errors(),
                      QStringList(
                          {"ERROR: Unable to construct signal API URL for namespace a b", "ERROR: invalidEndpointUrl"}) +
                          (tick == 2 ? QStringList({"ERROR: Unable to construct signal API URL for namespace a b",
@@ -180,29 +170,29 @@ private Q_SLOTS:
                                     : QStringList()));
         }
         QTest::qWait(20);
-        QVERIFY(m_server->requests().isEmpty());
+        QVERIFY(m_case->server.requests().isEmpty());
     }
 
     void batchesOfAtMostHundred()
     {
-        const auto manager = makeManager(m_server->baseUrl());
+        const auto manager = makeManager(m_case->server.baseUrl());
         for (int n = 0; n < 150; ++n)
             manager->signalCache()->push(record(n));
         manager->sendCachedSignals();
-        QVERIFY(m_log.contains("DEBUG: Current signal cache count: 150"));
-        QVERIFY(m_log.contains("INFO: Sending 100 signals leaving a cache of 50 signals"));
-        QTRY_COMPARE(m_server->requests().size(), 1);
-        QCOMPARE(numbers(m_server->requests()[0].jsonArray()), range(0, 100));
+        QVERIFY(m_case->log.contains("DEBUG: Current signal cache count: 150"));
+        QVERIFY(m_case->log.contains("INFO: Sending 100 signals leaving a cache of 50 signals"));
+        QTRY_COMPARE(m_case->server.requests().size(), 1);
+        QCOMPARE(numbers(m_case->server.requests()[0].jsonArray()), range(0, 100));
         manager->sendCachedSignals();
-        QVERIFY(m_log.contains("INFO: Sending 50 signals leaving a cache of 0 signals"));
-        QTRY_COMPARE(m_server->requests().size(), 2);
-        QCOMPARE(numbers(m_server->requests()[1].jsonArray()), range(100, 50));
+        QVERIFY(m_case->log.contains("INFO: Sending 50 signals leaving a cache of 0 signals"));
+        QTRY_COMPARE(m_case->server.requests().size(), 2);
+        QCOMPARE(numbers(m_case->server.requests()[1].jsonArray()), range(100, 50));
         QTRY_VERIFY(settled(manager));
-        m_log.clear();
+        m_case->log.clear();
         manager->sendCachedSignals();
-        QCOMPARE(m_log.lines(), QStringList{"DEBUG: Current signal cache count: 0"});
+        QCOMPARE(m_case->log.lines(), QStringList{"DEBUG: Current signal cache count: 0"});
         QTest::qWait(20);
-        QCOMPARE(m_server->requests().size(), 2);
+        QCOMPARE(m_case->server.requests().size(), 2);
     }
 
     void statuses_data()
@@ -223,25 +213,25 @@ private Q_SLOTS:
     {
         QFETCH(int, status);
         QFETCH(QString, line);
-        m_server->enqueueReply({TestHttpServer::Mode::respond, status, status == 204 ? QByteArray() : "accepted"});
-        const auto manager = makeManager(m_server->baseUrl());
+        m_case->server.enqueueReply({TestHttpServer::Mode::respond, status, status == 204 ? QByteArray() : "accepted"});
+        const auto manager = makeManager(m_case->server.baseUrl());
         manager->signalCache()->push({record(0), record(1), record(2)});
         manager->sendCachedSignals();
         // The server answers from this thread, so these arrive while the batch is on its way.
         manager->signalCache()->push({record(3), record(4)});
         QTRY_VERIFY(settled(manager));
         if (line.isEmpty()) {
-            QVERIFY(errors().isEmpty());
-            QCOMPARE(m_log.contains("DEBUG: accepted"), status != 204);
+            QVERIFY(m_case->log.errors().isEmpty());
+            QCOMPARE(m_case->log.contains("DEBUG: accepted"), status != 204);
             QCOMPARE(numbers(manager->signalCache()->waitingRecords()), (QList<int>{3, 4}));
             return;
         }
-        QCOMPARE(errors(), QStringList{line});
+        QCOMPARE(m_case->log.errors(), QStringList{line});
         QCOMPARE(numbers(manager->signalCache()->waitingRecords()), (QList<int>{3, 4, 0, 1, 2}));
         // The next tick sends the newer records first.
         manager->sendCachedSignals();
-        QTRY_COMPARE(m_server->requests().size(), 2);
-        QCOMPARE(numbers(m_server->requests()[1].jsonArray()), (QList<int>{3, 4, 0, 1, 2}));
+        QTRY_COMPARE(m_case->server.requests().size(), 2);
+        QCOMPARE(numbers(m_case->server.requests()[1].jsonArray()), (QList<int>{3, 4, 0, 1, 2}));
         QTRY_VERIFY(settled(manager));
         QCOMPARE(manager->signalCache()->count(), 0);
     }
@@ -257,16 +247,16 @@ private Q_SLOTS:
     void transportFailures()
     {
         QFETCH(int, kind);
-        QUrl base = m_server->baseUrl();
+        QUrl base = m_case->server.baseUrl();
         if (kind == 0) {
             QTcpServer closed;
             QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
             base = QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort()));
         }
         if (kind == 1)
-            m_server->setDefaultReply({TestHttpServer::Mode::closeWithoutAnswer, 0, {}});
+            m_case->server.setDefaultReply({TestHttpServer::Mode::closeWithoutAnswer, 0, {}});
         if (kind == 2) {
-            m_server->setDefaultReply({TestHttpServer::Mode::stall, 0, {}});
+            m_case->server.setDefaultReply({TestHttpServer::Mode::stall, 0, {}});
             Timings timings = Timings::current();
             timings.requestTimeout = std::chrono::milliseconds(300);
             Timings::setCurrent(timings);
@@ -276,10 +266,10 @@ private Q_SLOTS:
         manager->sendCachedSignals();
         QTRY_VERIFY_WITH_TIMEOUT(settled(manager), 10000);
         QCOMPARE(numbers(manager->signalCache()->waitingRecords()), range(0, 2));
-        QCOMPARE(errors().size(), 1);
+        QCOMPARE(m_case->log.errors().size(), 1);
         // Qt may try a closed connection once more before it gives up.
         if (kind != 0)
-            QVERIFY(!m_server->requests().isEmpty());
+            QVERIFY(!m_case->server.requests().isEmpty());
     }
 
     void noAnswerIsNotDelivery_data()
@@ -295,12 +285,12 @@ private Q_SLOTS:
         HttpResult result;
         if (nonHttpResponse)
             result.response = HttpResponse{};
-        const auto manager = makeManager(m_server->baseUrl(), {}, std::make_shared<FixedTransport>(result));
+        const auto manager = makeManager(m_case->server.baseUrl(), {}, std::make_shared<FixedTransport>(result));
         manager->signalCache()->push(record(0));
         manager->sendCachedSignals();
         QTRY_VERIFY(settled(manager));
         QCOMPARE(numbers(manager->signalCache()->waitingRecords()), QList<int>{0});
-        QCOMPARE(errors(), QStringList{"ERROR: invalidStatusCode(statusCode: 0)"});
+        QCOMPARE(m_case->log.errors(), QStringList{"ERROR: invalidStatusCode(statusCode: 0)"});
     }
 
     void startSendsCachedRecordsThenEveryInterval()
@@ -313,14 +303,14 @@ private Q_SLOTS:
         Timings timings = Timings::current();
         timings.sendInterval = std::chrono::milliseconds(100);
         Timings::setCurrent(timings);
-        const auto manager = makeManager(m_server->baseUrl());
+        const auto manager = makeManager(m_case->server.baseUrl());
         // The first batch goes at once, before any tick.
         QCOMPARE(manager->signalCache()->inFlightCount(), 2);
-        QTRY_COMPARE(m_server->requests().size(), 1);
-        QCOMPARE(numbers(m_server->requests()[0].jsonArray()), range(0, 2));
+        QTRY_COMPARE(m_case->server.requests().size(), 1);
+        QCOMPARE(numbers(m_case->server.requests()[0].jsonArray()), range(0, 2));
         manager->signalCache()->push(record(2));
-        QTRY_COMPARE(m_server->requests().size(), 2);
-        QCOMPARE(numbers(m_server->requests()[1].jsonArray()), QList<int>{2});
+        QTRY_COMPARE(m_case->server.requests().size(), 2);
+        QCOMPARE(numbers(m_case->server.requests()[1].jsonArray()), QList<int>{2});
     }
 };
 

@@ -126,14 +126,14 @@ class TestAnalyticsPurchases : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<AnalyticsSandbox> m_sandbox;
-    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<ServerCase> m_case;
     std::shared_ptr<FakeTransactionSource> m_source;
     std::unique_ptr<ovlin::ScopedFakeClock> m_clock;
 
     void start()
     {
-        Analytics::initializeWith(AnalyticsManagerConfiguration::create(kAppID, std::nullopt, m_server->baseUrl()));
+        Analytics::initializeWith(
+            AnalyticsManagerConfiguration::create(kAppID, std::nullopt, m_case->server.baseUrl()));
     }
 
     // A tracker of its own that remembers the trial of originalID 1000 and listens.
@@ -149,9 +149,8 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_sandbox = std::make_unique<AnalyticsSandbox>();
-        m_server = std::make_unique<TestHttpServer>();
-        QVERIFY(m_server->listen());
+        m_case = std::make_unique<ServerCase>();
+        QVERIFY(m_case->server.listen());
         m_source = std::make_shared<FakeTransactionSource>();
         TransactionUpdateSource::setRegistered(m_source);
         m_clock = std::make_unique<ovlin::ScopedFakeClock>(kNow);
@@ -165,9 +164,9 @@ private Q_SLOTS:
         TransactionUpdateSource::setRegistered(nullptr);
         m_source.reset();
         m_clock.reset();
-        m_sandbox.reset();
-        QVERIFY(m_server->requests().isEmpty());
-        m_server.reset();
+        m_case->sandbox.reset();
+        QVERIFY(m_case->server.requests().isEmpty());
+        m_case.reset();
     }
 
     void currencyTable()

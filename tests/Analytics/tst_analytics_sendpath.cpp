@@ -26,22 +26,12 @@ class TestAnalyticsSendPath : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<AnalyticsSandbox> m_sandbox;
-    std::unique_ptr<TestHttpServer> m_server;
-    LogRecorder m_log;
+    std::unique_ptr<ServerCase> m_case;
     bool m_expectRequests = false;
-
-    std::shared_ptr<AnalyticsManagerConfiguration> makeConfiguration(const QString &appID = kAppID,
-                                                                     const std::optional<QString> &salt = {})
-    {
-        auto config = AnalyticsManagerConfiguration::create(appID, salt, m_server->baseUrl());
-        config->setLogHandler(m_log.handler(LogHandler::LogLevel::info));
-        return config;
-    }
 
     std::shared_ptr<AnalyticsManagerConfiguration> start()
     {
-        auto config = makeConfiguration();
+        auto config = m_case->configuration(kAppID);
         Analytics::initializeWith(config);
         return config;
     }
@@ -49,109 +39,95 @@ private:
     static QList<SignalPostBody> settle() { return SignalRecording::settle().records; }
     static QStringList types(const QList<SignalPostBody> &records) { return SignalRecording::types(records); }
 
-    QStringList errorLines() const { return m_log.lines().filter(QRegularExpression(QStringLiteral("^ERROR: "))); }
-
 private Q_SLOTS:
     void init()
     {
-        m_sandbox = std::make_unique<AnalyticsSandbox>();
-        m_server = std::make_unique<TestHttpServer>();
-        QVERIFY(m_server->listen());
-        m_log.clear();
+        m_case = std::make_unique<ServerCase>();
+        QVERIFY(m_case->server.listen());
         m_expectRequests = false;
     }
 
     void cleanup()
     {
-        m_sandbox.reset();
+        m_case->sandbox.reset();
         if (!m_expectRequests)
-            QVERIFY(m_server->requests().isEmpty());
-        m_server.reset();
+            QVERIFY(m_case->server.requests().isEmpty());
+        m_case.reset();
     }
 
-    void signalNames_data()
+    // Signal names (key false) and parameter keys (key true) under a default prefix and the reserved ones.
+    void reservedNames_data()
     {
+        QTest::addColumn<bool>("key");
         QTest::addColumn<std::optional<QString>>("prefix");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("sent");
         QTest::addColumn<QString>("warning");
+        const std::optional<QString> app("App."), none;
         const QString a =
             QStringLiteral("ERROR: Sending signal with reserved prefix 'Analytics.' will cause unexpected "
                            "behavior. Please use another prefix instead.");
-        QTest::newRow("prefixed") << std::optional<QString>("App.") << "habit.created"
-                                  << "App.habit.created"
-                                  << "";
-        QTest::newRow("prefix hides reserved prefix") << std::optional<QString>("App.") << "Analytics.Foo"
-                                                      << "App.Analytics.Foo"
-                                                      << "";
-        QTest::newRow("reserved prefix") << std::optional<QString>() << "analytics.x"
-                                         << "analytics.x" << a;
-        QTest::newRow("reserved prefix, exact case") << std::optional<QString>() << "Analytics.Foo"
-                                                     << "Analytics.Foo" << a;
+        const QString c = QStringLiteral("ERROR: Sending parameter with reserved key prefix 'Analytics.' will cause "
+                                         "unexpected behavior. Please use another prefix instead.");
+        QTest::newRow("name prefixed") << false << app << "habit.created"
+                                       << "App.habit.created"
+                                       << "";
+        QTest::newRow("name prefix hides reserved prefix") << false << app << "Analytics.Foo"
+                                                           << "App.Analytics.Foo"
+                                                           << "";
+        QTest::newRow("name reserved prefix") << false << none << "analytics.x"
+                                              << "analytics.x" << a;
+        QTest::newRow("name reserved prefix, exact case") << false << none << "Analytics.Foo"
+                                                          << "Analytics.Foo" << a;
         QTest::newRow("reserved name")
-            << std::optional<QString>() << "Platform"
+            << false << none << "Platform"
             << "Platform"
             << "ERROR: Sending signal with reserved name 'Platform' will cause unexpected behavior. Please use another "
                "name instead.";
-        QTest::newRow("plain") << std::optional<QString>() << "app.launched"
-                               << "app.launched"
-                               << "";
+        QTest::newRow("plain name") << false << none << "app.launched"
+                                    << "app.launched"
+                                    << "";
+        QTest::newRow("key prefixed") << true << app << "level"
+                                      << "App.level"
+                                      << "";
+        QTest::newRow("analytics key kept") << true << app << "Analytics.Custom"
+                                            << "Analytics.Custom" << c;
+        QTest::newRow("lower case analytics key prefixed") << true << app << "analytics.custom"
+                                                           << "App.analytics.custom"
+                                                           << "";
+        QTest::newRow("reserved key")
+            << true << none << "AppID"
+            << "AppID"
+            << "ERROR: Sending parameter with reserved key 'AppID' will cause unexpected behavior. Please use another "
+               "key instead.";
+        QTest::newRow("reserved key prefix") << true << none << "analytics.x"
+                                             << "analytics.x" << c;
     }
 
-    void signalNames()
+    void reservedNames()
     {
+        QFETCH(bool, key);
         QFETCH(std::optional<QString>, prefix);
         QFETCH(QString, name);
         QFETCH(QString, sent);
         QFETCH(QString, warning);
         const auto config = start();
-        config->setDefaultSignalPrefix(prefix);
-        Analytics::send(name);
-        const QList<SignalPostBody> records = settle();
-        QCOMPARE(types(records), QStringList{sent});
-        QCOMPARE(errorLines(), warning.isEmpty() ? QStringList() : QStringList{warning});
-    }
-
-    void parameterKeys_data()
-    {
-        QTest::addColumn<std::optional<QString>>("prefix");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("sentKey");
-        QTest::addColumn<QString>("warning");
-        const QString c = QStringLiteral("ERROR: Sending parameter with reserved key prefix 'Analytics.' will cause "
-                                         "unexpected behavior. Please use another prefix instead.");
-        QTest::newRow("prefixed") << std::optional<QString>("App.") << "level"
-                                  << "App.level"
-                                  << "";
-        QTest::newRow("analytics key kept") << std::optional<QString>("App.") << "Analytics.Custom"
-                                            << "Analytics.Custom" << c;
-        QTest::newRow("lower case analytics key prefixed") << std::optional<QString>("App.") << "analytics.custom"
-                                                           << "App.analytics.custom"
-                                                           << "";
-        QTest::newRow("reserved key")
-            << std::optional<QString>() << "AppID"
-            << "AppID"
-            << "ERROR: Sending parameter with reserved key 'AppID' will cause unexpected behavior. Please use another "
-               "key instead.";
-        QTest::newRow("reserved key prefix") << std::optional<QString>() << "analytics.x"
-                                             << "analytics.x" << c;
-    }
-
-    void parameterKeys()
-    {
-        QFETCH(std::optional<QString>, prefix);
-        QFETCH(QString, key);
-        QFETCH(QString, sentKey);
-        QFETCH(QString, warning);
-        const auto config = start();
-        config->setDefaultParameterPrefix(prefix);
-        Analytics::send(QStringLiteral("level.up"), {{key, QStringLiteral("7")}});
+        if (key) {
+            config->setDefaultParameterPrefix(prefix);
+            Analytics::send(QStringLiteral("level.up"), {{name, QStringLiteral("7")}});
+        } else {
+            config->setDefaultSignalPrefix(prefix);
+            Analytics::send(name);
+        }
         const QList<SignalPostBody> records = settle();
         QCOMPARE(records.size(), 1);
-        QCOMPARE(records.first().payload.value(sentKey), QStringLiteral("7"));
-        if (sentKey != key)
-            QVERIFY(!records.first().payload.contains(key));
-        QCOMPARE(errorLines(), warning.isEmpty() ? QStringList() : QStringList{warning});
+        if (!key)
+            QCOMPARE(records.first().type, sent);
+        else
+            QCOMPARE(records.first().payload.value(sent), QStringLiteral("7"));
+        if (key && sent != name)
+            QVERIFY(!records.first().payload.contains(name));
+        QCOMPARE(m_case->log.errors(), warning.isEmpty() ? QStringList() : QStringList{warning});
     }
 
     void warningsSwitchedOffStillReportDefaultParameters()
@@ -162,7 +138,7 @@ private Q_SLOTS:
         Analytics::send(QStringLiteral("Platform"), {{QStringLiteral("locale"), QStringLiteral("y")}});
         settle();
         // Once for the signal, once for the marker.
-        QCOMPARE(errorLines(),
+        QCOMPARE(m_case->log.errors(),
                  QStringList(2, QStringLiteral("ERROR: Sending parameter with reserved key 'appID' will cause "
                                                "unexpected behavior. Please use another key instead.")));
     }
@@ -198,9 +174,9 @@ private Q_SLOTS:
     void silenced()
     {
         QFETCH(int, reason);
-        auto config =
-            reason == 3 ? AnalyticsManagerConfiguration::create(kAppID, std::nullopt, QUrl()) : makeConfiguration();
-        config->setLogHandler(m_log.handler(LogHandler::LogLevel::debug));
+        auto config = reason == 3 ? AnalyticsManagerConfiguration::create(kAppID, std::nullopt, QUrl())
+                                  : m_case->configuration(kAppID);
+        config->setLogHandler(m_case->log.handler(LogHandler::LogLevel::debug));
         if (reason == 0)
             config->setAnalyticsDisabled(true);
         if (reason == 1)
@@ -215,8 +191,8 @@ private Q_SLOTS:
         if (const auto cache = AnalyticsSandbox::cache()) {
             QCOMPARE(cache->count(), 0);
         }
-        QCOMPARE(m_log.lines().filter(QStringLiteral("Sending")), QStringList());
-        QCOMPARE(m_log.lines().filter(QStringLiteral("Process signal")), QStringList());
+        QCOMPARE(m_case->log.lines().filter(QStringLiteral("Sending")), QStringList());
+        QCOMPARE(m_case->log.lines().filter(QStringLiteral("Process signal")), QStringList());
         // Nothing is cached on disk either, except for a switched-off client that still has its cache.
         if (reason != 0)
             QVERIFY(!QFile::exists(AnalyticsSandbox::cacheFilePath()));
@@ -372,21 +348,21 @@ private Q_SLOTS:
         start();
         Analytics::send(QStringLiteral("first"));
         settle();
-        Analytics::initializeWith(makeConfiguration(QStringLiteral("OTHER-APP")));
+        Analytics::initializeWith(m_case->configuration(QStringLiteral("OTHER-APP")));
         Analytics::send(QStringLiteral("second"));
         const QList<SignalPostBody> records = settle();
         QCOMPARE(types(records), QStringList{"second"});
         QCOMPARE(records.first().appID, QStringLiteral("OTHER-APP"));
         // One cache per file: the new manager sends the old one's records at once.
-        QTRY_COMPARE(m_server->requests().size(), 1);
-        const QJsonArray sent = m_server->requests().first().jsonArray();
+        QTRY_COMPARE(m_case->server.requests().size(), 1);
+        const QJsonArray sent = m_case->server.requests().first().jsonArray();
         QCOMPARE(sent.first().toObject().value("type").toString(), QStringLiteral("first"));
         QCOMPARE(sent.first().toObject().value("appID").toString(), kAppID);
     }
 
     void userIdentifiers()
     {
-        const auto config = makeConfiguration(kAppID, QStringLiteral("salt"));
+        const auto config = m_case->configuration(kAppID, QStringLiteral("salt"));
         Analytics::initializeWith(config);
         Analytics::send(QStringLiteral("custom"), {}, std::nullopt, QStringLiteral("alice"));
         Analytics::send(QStringLiteral("default"));
@@ -416,7 +392,8 @@ private Q_SLOTS:
         QCOMPARE(types(records), (QStringList{"nan", "fine"}));
         QVERIFY(!records[0].floatValue);
         QCOMPARE(records[1].floatValue, std::optional<double>(2.5));
-        QVERIFY(m_log.contains(QStringLiteral("ERROR: Dropping float value nan of signal nan: JSON cannot carry it")));
+        QVERIFY(m_case->log.contains(
+            QStringLiteral("ERROR: Dropping float value nan of signal nan: JSON cannot carry it")));
         QVERIFY(analyticsEncoder().encode(records));
     }
 };

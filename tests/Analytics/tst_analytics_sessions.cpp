@@ -32,8 +32,7 @@ class TestAnalyticsSessions : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<AnalyticsSandbox> m_sandbox;
-    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<ServerCase> m_case;
     std::unique_ptr<ovlin::ScopedFakeClock> m_clock;
     std::shared_ptr<ovlin::Defaults> m_suite;
 
@@ -58,12 +57,10 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_sandbox = std::make_unique<AnalyticsSandbox>();
-        m_server = std::make_unique<TestHttpServer>();
-        QVERIFY(m_server->listen());
+        m_case = std::make_unique<ServerCase>();
+        QVERIFY(m_case->server.listen());
         m_clock = std::make_unique<ovlin::ScopedFakeClock>(kNow);
-        auto config =
-            AnalyticsManagerConfiguration::create(QStringLiteral("SESSIONS"), std::nullopt, m_server->baseUrl());
+        auto config = m_case->configuration(QStringLiteral("SESSIONS"));
         config->setLogHandler(std::nullopt);
         config->setSendNewSessionBeganSignal(false);
         Analytics::initializeWith(config);
@@ -75,8 +72,7 @@ private Q_SLOTS:
     {
         m_suite.reset();
         m_clock.reset();
-        m_sandbox.reset();
-        m_server.reset();
+        m_case.reset();
     }
 
     void firstStartDetectsNewInstall()

@@ -48,16 +48,7 @@ class TestAnalyticsSignals : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<AnalyticsSandbox> m_sandbox;
-    std::unique_ptr<TestHttpServer> m_server;
-    LogRecorder m_log;
-
-    void start()
-    {
-        auto config = AnalyticsManagerConfiguration::create(kAppID, std::nullopt, m_server->baseUrl());
-        config->setLogHandler(m_log.handler(LogHandler::LogLevel::info));
-        Analytics::initializeWith(config);
-    }
+    std::unique_ptr<ServerCase> m_case;
 
     // The one signal sent since the start, with its own parameters.
     static std::pair<SignalPostBody, Parameters> onlySignal()
@@ -79,18 +70,16 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_sandbox = std::make_unique<AnalyticsSandbox>();
-        m_server = std::make_unique<TestHttpServer>();
-        QVERIFY(m_server->listen());
-        m_log.clear();
-        start();
+        m_case = std::make_unique<ServerCase>();
+        QVERIFY(m_case->server.listen());
+        Analytics::initializeWith(m_case->configuration(kAppID));
     }
 
     void cleanup()
     {
-        m_sandbox.reset();
-        QVERIFY(m_server->requests().isEmpty());
-        m_server.reset();
+        m_case->sandbox.reset();
+        QVERIFY(m_case->server.requests().isEmpty());
+        m_case.reset();
     }
 
     // Runs first: the previous path is process-wide and nothing has been reported yet.
@@ -115,7 +104,7 @@ private Q_SLOTS:
         QCOMPARE(SignalRecording::ownParameters(settled.records[1], settled.marker), navigation("b", "c"));
         QCOMPARE(settled.records[1].clientUser, settled.marker.clientUser);
         // Reserved names on the internal path draw no warning.
-        QCOMPARE(m_log.lines().filter(QStringLiteral("Sending")), QStringList());
+        QCOMPARE(m_case->log.lines().filter(QStringLiteral("Sending")), QStringList());
     }
 
     void modifierReportsEachAppearance()
@@ -211,7 +200,7 @@ private Q_SLOTS:
         QCOMPARE(record.type, name);
         QCOMPARE(own, sent);
         QVERIFY(!record.floatValue);
-        QCOMPARE(m_log.lines().filter(QStringLiteral("Sending")), QStringList());
+        QCOMPARE(m_case->log.lines().filter(QStringLiteral("Sending")), QStringList());
     }
 
     void rating_data()
@@ -233,7 +222,7 @@ private Q_SLOTS:
         const QString error = QStringLiteral("ERROR: Rating must be between 0 and 10");
         if (!sent) {
             QCOMPARE(settled.records.size(), 0);
-            QCOMPARE(m_log.count(error), 1);
+            QCOMPARE(m_case->log.count(error), 1);
             return;
         }
         QCOMPARE(settled.records.size(), 1);
@@ -242,7 +231,7 @@ private Q_SLOTS:
                  (Parameters{{"Analytics.Referral.ratingValue", QString::number(rating)},
                              {"Analytics.Referral.ratingComment", "Nice"},
                              {"screen", "settings"}}));
-        QCOMPARE(m_log.count(error), 0);
+        QCOMPARE(m_case->log.count(error), 0);
     }
 
     void ratingWithoutCommentOrLogHandler()
@@ -252,7 +241,7 @@ private Q_SLOTS:
         Analytics::sendUserRatingSubmitted(12);
         const auto [record, own] = onlySignal();
         QCOMPARE(own, (Parameters{{"Analytics.Referral.ratingValue", "7"}}));
-        QCOMPARE(m_log.linesWith(QStringLiteral("Rating")), QStringList());
+        QCOMPARE(m_case->log.linesWith(QStringLiteral("Rating")), QStringList());
     }
 
     void errors_data()
@@ -291,7 +280,7 @@ private Q_SLOTS:
         QCOMPARE(own, sent);
         QCOMPARE(record.floatValue, std::optional<double>(2.5));
         QCOMPARE(record.clientUser, sha256Hex(QStringLiteral("carol")));
-        QCOMPARE(m_log.lines().filter(QStringLiteral("Sending")), QStringList());
+        QCOMPARE(m_case->log.lines().filter(QStringLiteral("Sending")), QStringList());
     }
 
     void identifiableErrors()
@@ -347,7 +336,8 @@ private Q_SLOTS:
         QTest::qWait(20);
         QCOMPARE(AnalyticsSandbox::cache()->count(), 0);
         // The rating check still logs.
-        QCOMPARE(m_log.linesWith(QStringLiteral("Rating")), QStringList{"ERROR: Rating must be between 0 and 10"});
+        QCOMPARE(m_case->log.linesWith(QStringLiteral("Rating")),
+                 QStringList{"ERROR: Rating must be between 0 and 10"});
     }
 };
 

@@ -25,14 +25,12 @@ class TestAnalyticsWrappers : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<AnalyticsSandbox> m_sandbox;
-    std::unique_ptr<TestHttpServer> m_server;
-    LogRecorder m_log;
+    std::unique_ptr<ServerCase> m_case;
 
     AnalyticsManagerConfigurationObjCProxy start(const QString &salt = QStringLiteral("pepper"))
     {
-        AnalyticsManagerConfigurationObjCProxy proxy(kAppID, salt, m_server->baseUrl());
-        proxy.analyticsConfiguration()->setLogHandler(m_log.handler(LogHandler::LogLevel::info));
+        AnalyticsManagerConfigurationObjCProxy proxy(kAppID, salt, m_case->server.baseUrl());
+        proxy.analyticsConfiguration()->setLogHandler(m_case->log.handler(LogHandler::LogLevel::info));
         AnalyticsManagerObjCProxy::initializeWith(proxy);
         return proxy;
     }
@@ -40,17 +38,15 @@ private:
 private Q_SLOTS:
     void init()
     {
-        m_sandbox = std::make_unique<AnalyticsSandbox>();
-        m_server = std::make_unique<TestHttpServer>();
-        QVERIFY(m_server->listen());
-        m_log.clear();
+        m_case = std::make_unique<ServerCase>();
+        QVERIFY(m_case->server.listen());
     }
 
     void cleanup()
     {
-        m_sandbox.reset();
-        QVERIFY(m_server->requests().isEmpty());
-        m_server.reset();
+        m_case->sandbox.reset();
+        QVERIFY(m_case->server.requests().isEmpty());
+        m_case.reset();
     }
 
     void initialisers_data()
@@ -121,7 +117,7 @@ private Q_SLOTS:
         QCOMPARE(SignalRecording::ownParameters(settled.records[3], settled.marker), Parameters());
         for (const SignalPostBody &record : settled.records)
             QVERIFY(!record.floatValue);
-        QCOMPARE(m_log.linesWith(QStringLiteral("reserved key 'appID'")).size(), 1);
+        QCOMPARE(m_case->log.linesWith(QStringLiteral("reserved key 'appID'")).size(), 1);
     }
 
     void defaultUser()
