@@ -61,8 +61,6 @@ private Q_SLOTS:
         QTest::newRow("none") << std::optional<QString>() << std::optional<ReminderCategory>();
         QTest::newRow("water") << std::optional<QString>(QStringLiteral("water"))
                                << std::optional<ReminderCategory>(ReminderCategory::water);
-        QTest::newRow("meditation") << std::optional<QString>(QStringLiteral("meditation"))
-                                    << std::optional<ReminderCategory>(ReminderCategory::meditation);
         QTest::newRow("other letter case")
             << std::optional<QString>(QStringLiteral("Water")) << std::optional<ReminderCategory>();
         QTest::newRow("unknown text") << std::optional<QString>(QStringLiteral("sleep"))
