@@ -4,17 +4,22 @@
 #include "Model/Enums.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
+#include "Platform/Clock.h"
 #include "Platform/Days.h"
 #include "Platform/Store.h"
 
 #include <QDateTime>
 #include <QList>
+#include <QMetaType>
 #include <QUuid>
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <set>
+
+Q_DECLARE_METATYPE(ovlin::ScheduleType)
+Q_DECLARE_METATYPE(ovlin::ReminderCategory)
 
 // Shared helpers of the editor tests. They run under TZ=Europe/Berlin.
 namespace editortest {
@@ -95,5 +100,28 @@ inline std::set<Weekday> everyDay()
 {
     return std::set<Weekday>(allWeekdays.begin(), allWeekdays.end());
 }
+
+// The moment the editor is opened in every test.
+inline const QDateTime openedAt = QDateTime(QDate(2026, 6, 10), QTime(14, 23, 45));
+
+// A fresh in-memory store and scheduler record per test, with the clock pinned to `openedAt`.
+struct EditorFixture
+{
+    std::unique_ptr<StoreContainer> m_store;
+    ScheduleRecorder m_recorder;
+
+    StoreContext *context() const { return m_store->mainContext(); }
+    void begin()
+    {
+        Clock::setNow(openedAt);
+        m_store = openStore();
+        m_recorder = {};
+    }
+    void end()
+    {
+        m_store.reset();
+        Clock::useSystemTime();
+    }
+};
 
 } // namespace editortest

@@ -33,12 +33,7 @@
 using namespace ovlin;
 using namespace editortest;
 
-Q_DECLARE_METATYPE(ovlin::ScheduleType)
-Q_DECLARE_METATYPE(ovlin::ReminderCategory)
-
 namespace {
-
-const QDateTime openedAt = QDateTime(QDate(2026, 6, 10), QTime(14, 23, 45));
 
 QString accessibleValue(QWidget *widget)
 {
@@ -77,17 +72,13 @@ void quietPlatformNotes(QtMsgType type, const QMessageLogContext &context, const
 
 } // namespace
 
-class TestReminderFormView : public QObject
+class TestReminderFormView : public QObject, private EditorFixture
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<StoreContainer> m_store;
-    ScheduleRecorder m_recorder;
     QStringList m_signals;
     int m_dismissals = 0;
-
-    StoreContext *context() const { return m_store->mainContext(); }
 
     // A shown sheet on the test store with every outside effect recorded.
     std::unique_ptr<ReminderFormView> makeSheet(std::shared_ptr<Reminder> reminder = nullptr, int width = 560,
@@ -129,17 +120,14 @@ private slots:
 
     void init()
     {
-        Clock::setNow(openedAt);
-        m_store = openStore();
-        m_recorder = {};
+        begin();
         m_signals.clear();
         m_dismissals = 0;
     }
 
     void cleanup()
     {
-        m_store.reset();
-        Clock::useSystemTime();
+        end();
         Motion::setAnimationsEnabled(false);
     }
 
@@ -150,8 +138,9 @@ private slots:
         QTest::addColumn<bool>("editing");
         QTest::addColumn<QString>("title");
         QTest::addColumn<ReminderCategory>("selected");
-        QTest::newRow("new") << false << "New reminder" << ReminderCategory::general;
-        QTest::newRow("edit") << true << "Edit reminder" << ReminderCategory::movement;
+        QTest::addColumn<QString>("saveTitle");
+        QTest::newRow("new") << false << "New reminder" << ReminderCategory::general << "Save reminder";
+        QTest::newRow("edit") << true << "Edit reminder" << ReminderCategory::movement << "Save changes";
     }
 
     void opensAtStepOne()
@@ -159,6 +148,7 @@ private slots:
         QFETCH(bool, editing);
         QFETCH(QString, title);
         QFETCH(ReminderCategory, selected);
+        QFETCH(QString, saveTitle);
         auto sheet = makeSheet(editing ? storedReminder(context()) : nullptr);
         QCOMPARE(sheet->currentStep(), 1);
         QCOMPARE(sheet->titleText(), title);
@@ -167,6 +157,10 @@ private slots:
         QVERIFY(sheet->categoryStep());
         for (const ReminderCategory category : allReminderCategories)
             QCOMPARE(sheet->categoryStep()->tile(category)->isSelected(), category == selected);
+        // The save button names what it does.
+        advance(*sheet, 4);
+        QCOMPARE(sheet->footer()->saveButton()->title(), saveTitle);
+        QCOMPARE(sheet->footer()->saveButton()->accessibleName(), saveTitle);
     }
 
     // MARK: Footer
@@ -198,24 +192,6 @@ private slots:
         QCOMPARE(shows(footer->backButton()), back);
         QCOMPARE(shows(footer->nextButton()), next);
         QCOMPARE(shows(footer->saveButton()), save);
-    }
-
-    void saveTitleFollowsEditing_data()
-    {
-        QTest::addColumn<bool>("editing");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("new") << false << "Save reminder";
-        QTest::newRow("edit") << true << "Save changes";
-    }
-
-    void saveTitleFollowsEditing()
-    {
-        QFETCH(bool, editing);
-        QFETCH(QString, title);
-        auto sheet = makeSheet(editing ? storedReminder(context()) : nullptr);
-        advance(*sheet, 4);
-        QCOMPARE(sheet->footer()->saveButton()->title(), title);
-        QCOMPARE(sheet->footer()->saveButton()->accessibleName(), title);
     }
 
     void nextOnStepTwoNeedsAName()

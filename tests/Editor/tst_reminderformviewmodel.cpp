@@ -14,13 +14,9 @@ using namespace ovlin;
 using namespace editortest;
 
 using WeekdayList = QList<int>;
-Q_DECLARE_METATYPE(ovlin::ScheduleType)
-Q_DECLARE_METATYPE(ovlin::ReminderCategory)
 Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
-
-const QDateTime openedAt = QDateTime(QDate(2026, 6, 10), QTime(14, 23, 45));
 
 std::set<Weekday> toSet(const WeekdayList &raw)
 {
@@ -34,16 +30,11 @@ std::set<Weekday> toSet(const WeekdayList &raw)
 
 } // namespace
 
-class TestReminderFormViewModel : public QObject
+class TestReminderFormViewModel : public QObject, private EditorFixture
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<StoreContainer> m_store;
-    ScheduleRecorder m_recorder;
-
-    StoreContext *context() const { return m_store->mainContext(); }
-
     // A view model for a new habit (or for `reminder`) on the test store, scheduling into the recorder.
     std::unique_ptr<ReminderFormViewModel> makeViewModel(std::shared_ptr<Reminder> reminder = nullptr)
     {
@@ -53,17 +44,11 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        Clock::setNow(openedAt);
-        m_store = openStore();
-        m_recorder = {};
-    }
+    void init() { begin(); }
 
     void cleanup()
     {
-        m_store.reset();
-        Clock::useSystemTime();
+        end();
         CopyEngine::shared().setRandomSource(nullptr);
     }
 
@@ -365,14 +350,12 @@ private slots:
         QCOMPARE(stored->intervalMinutes(), std::optional<qint64>(60));
         QCOMPARE(stored->intervalStart(), std::optional<QDateTime>(QDateTime(openedAt.date(), QTime(8, 0))));
         QCOMPARE(stored->intervalEnd(), std::optional<QDateTime>(QDateTime(openedAt.date(), QTime(18, 0))));
-    }
 
-    void editingWithoutFixedTimeFallsBackToNine()
-    {
-        auto stored = storedReminder(context(), ScheduleType::interval);
-        auto vm = makeViewModel(stored);
-        QCOMPARE(vm->fixedTime(), QDateTime(openedAt.date(), QTime(9, 0)));
-        QCOMPARE(vm->intervalStart(), *stored->intervalStart());
+        // Without a fixed time it falls back to nine on the opening day.
+        auto intervalOnly = storedReminder(context(), ScheduleType::interval);
+        auto other = makeViewModel(intervalOnly);
+        QCOMPARE(other->fixedTime(), QDateTime(openedAt.date(), QTime(9, 0)));
+        QCOMPARE(other->intervalStart(), *intervalOnly->intervalStart());
     }
 
     void editingKeepsIdentityCreationAndLogs()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/ThemeFonts.h"
 #include "Model/Enums.h"
 #include "Model/Milestone.h"
 #include "Model/MilestoneLog.h"
@@ -27,6 +29,16 @@
 namespace rewardstest {
 
 using namespace ovlin;
+
+// The moment every rewards test pins the clock to.
+inline const QDateTime testNow = QDateTime(QDate(2026, 6, 10), QTime(14, 30));
+
+// Widget tests draw without animation and with the bundled fonts.
+inline void prepareWidgets()
+{
+    Motion::setAnimationsEnabled(false);
+    ThemeFonts::ensureLoaded();
+}
 
 // A store file in a temporary folder (a real SQLite file), reopened on demand to see what reached disk.
 class FileStore

@@ -7,7 +7,6 @@
 
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsManagerConfiguration.h"
-#include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
 #include "Rewards/MilestoneFormView.h"
 

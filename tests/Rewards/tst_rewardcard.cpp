@@ -2,10 +2,8 @@
 // thumbnail, clicks and hover, and redrawing when the reward changes in its store.
 #include "RewardsTestSupport.h"
 
-#include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/ThemeColors.h"
-#include "DesignSystem/ThemeFonts.h"
 #include "Rewards/MilestoneCard.h"
 
 #include <QAccessible>
@@ -21,7 +19,6 @@ class TestRewardCard : public QObject
     Q_OBJECT
 
 private:
-    const QDateTime m_now = QDateTime(QDate(2026, 6, 10), QTime(14, 30));
     std::unique_ptr<StoreContainer> m_store;
 
     StoreContext *context() const { return m_store->mainContext(); }
@@ -39,15 +36,11 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        Motion::setAnimationsEnabled(false);
-        ThemeFonts::ensureLoaded();
-    }
+    void initTestCase() { prepareWidgets(); }
 
     void init()
     {
-        Clock::setNow(m_now);
+        Clock::setNow(testNow);
         QString error;
         m_store = StoreContainer::openInMemory(&error);
         QVERIFY2(m_store, qPrintable(error));
@@ -108,7 +101,7 @@ private Q_SLOTS:
 
         const auto milestone = makeMilestone(
             context(), {.name = QStringLiteral("Burger run"), .requireDays = requireDays, .statusRaw = statusRaw});
-        addMetDays(milestone, metBefore, m_now, metToday);
+        addMetDays(milestone, metBefore, testNow, metToday);
         const auto widget = card(
             milestone, {}, [] {}, [] {});
         QCOMPARE(widget->daysMet(), daysMet);
@@ -244,7 +237,7 @@ private Q_SLOTS:
         QCOMPARE(widget->daysMet(), qint64(0));
 
         // The evaluation adds day logs and later earns the reward.
-        addMetDays(milestone, 3, m_now);
+        addMetDays(milestone, 3, testNow);
         QCoreApplication::processEvents();
         QCOMPARE(widget->progressFillRect().width(), widget->progressTrackRect().width() * 0.75);
         milestone->setStatusRaw(QStringLiteral("achieved"));

@@ -32,10 +32,8 @@ class TestRewardModels : public QObject
     Q_OBJECT
 
 private:
-    const QDateTime m_now = QDateTime(QDate(2026, 6, 10), QTime(14, 30));
-
 private Q_SLOTS:
-    void init() { Clock::setNow(m_now); }
+    void init() { Clock::setNow(testNow); }
     void cleanup() { Clock::useSystemTime(); }
 
     // ---- Editor model ----
@@ -48,7 +46,7 @@ private Q_SLOTS:
         QCOMPARE(model.requireDays(), qint64(10));
         QCOMPARE(model.requirePercent(), 0.8);
         QCOMPARE(model.linkedCategory(), std::nullopt);
-        QCOMPARE(model.startDate(), m_now);
+        QCOMPARE(model.startDate(), testNow);
         QCOMPARE(model.thumbnailData(), std::nullopt);
         QVERIFY(!model.isEditing());
         QCOMPARE(model.existingMilestone(), nullptr);
@@ -63,8 +61,6 @@ private Q_SLOTS:
         QTest::newRow("none") << std::optional<QString>() << std::optional<ReminderCategory>();
         QTest::newRow("water") << std::optional<QString>(QStringLiteral("water"))
                                << std::optional<ReminderCategory>(ReminderCategory::water);
-        QTest::newRow("meditation") << std::optional<QString>(QStringLiteral("meditation"))
-                                    << std::optional<ReminderCategory>(ReminderCategory::meditation);
         QTest::newRow("other letter case")
             << std::optional<QString>(QStringLiteral("Water")) << std::optional<ReminderCategory>();
         QTest::newRow("unknown text") << std::optional<QString>(QStringLiteral("sleep"))
@@ -155,7 +151,7 @@ private Q_SLOTS:
         QCOMPARE(milestone->requireDays(), qint64(14));
         QCOMPARE(milestone->requirePercent(), 0.95);
         QCOMPARE(milestone->linkedCategoryRaw(), std::optional<QString>(QStringLiteral("snack")));
-        QCOMPARE(milestone->startDate(), m_now);
+        QCOMPARE(milestone->startDate(), testNow);
         QCOMPARE(milestone->statusRaw(), QStringLiteral("active"));
         QCOMPARE(milestone->thumbnailData(), std::optional<QByteArray>(picture));
         QVERIFY(!milestone->id().isNull());
@@ -181,7 +177,7 @@ private Q_SLOTS:
         spec.thumbnailData = QByteArray("old picture");
         spec.linkedCategoryRaw = QStringLiteral("water");
         const auto milestone = makeMilestone(store.context(), spec);
-        addMetDays(milestone, 3, m_now);
+        addMetDays(milestone, 3, testNow);
         QVERIFY(store.context()->save());
         const QUuid id = milestone->id();
 
@@ -339,8 +335,8 @@ private Q_SLOTS:
         FileStore store;
         const auto kept = makeMilestone(store.context(), {.name = QStringLiteral("Kept")});
         const auto gone = makeMilestone(store.context(), {.name = QStringLiteral("Gone")});
-        addMetDays(gone, 4, m_now);
-        addMetDays(kept, 2, m_now);
+        addMetDays(gone, 4, testNow);
+        addMetDays(kept, 2, testNow);
         QVERIFY(store.context()->save());
         MilestoneListViewModel model(store.context());
         model.setMilestones({kept, gone});
