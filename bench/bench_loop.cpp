@@ -32,6 +32,7 @@ public:
     void present(const QString &, const QString &, BannerStyle, const QList<BannerAction> &) override { ++shown; }
     void showFloating(const QString &, const QString &, BannerStyle, const QList<BannerAction> &) override { ++shown; }
     void dismiss() override {}
+    void dismissBannerWithAction(const QUuid &) override {}
     int shown = 0;
 };
 

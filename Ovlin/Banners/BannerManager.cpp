@@ -1,7 +1,10 @@
 #include "Banners/BannerManager.h"
 
 #include "Banners/FloatingBannerPanel.h"
+#include "Banners/InAppBannerView.h"
 #include "Platform/MainThread.h"
+
+#include <algorithm>
 
 namespace ovlin {
 
@@ -17,6 +20,18 @@ BannerData makeBanner(const QString &title, const QString &message, BannerStyle 
     banner.style = style;
     banner.actions = actions;
     return banner;
+}
+
+bool carriesAction(const BannerData &banner, const QUuid &actionId)
+{
+    return std::any_of(banner.actions.cbegin(), banner.actions.cend(),
+                       [&actionId](const BannerAction &action) { return action.id == actionId; });
+}
+
+const MotionCurve &dismissTransition()
+{
+    static const MotionCurve curve = MotionCurve::easeOut(0.18);
+    return curve;
 }
 
 const MotionCurve &presentTransition()
@@ -73,8 +88,18 @@ void BannerManager::showFloating(const QString &title, const QString &message, B
 void BannerManager::dismiss()
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    assignCurrent(std::nullopt, MotionCurve::easeOut(0.18));
+    assignCurrent(std::nullopt, dismissTransition());
     retireFloatingPanel();
+}
+
+void BannerManager::dismissBannerWithAction(const QUuid &actionId)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_current && carriesAction(*m_current, actionId))
+        assignCurrent(std::nullopt, dismissTransition());
+    if (m_floatingPanel && m_floatingPanel->bannerView() &&
+        carriesAction(m_floatingPanel->bannerView()->banner(), actionId))
+        retireFloatingPanel();
 }
 
 void BannerManager::assignCurrent(std::optional<BannerData> banner, const MotionCurve &transition)

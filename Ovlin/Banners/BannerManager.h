@@ -39,6 +39,7 @@ public:
     void showFloating(const QString &title, const QString &message, BannerStyle style,
                       const QList<BannerAction> &actions) override;
     void dismiss() override;
+    void dismissBannerWithAction(const QUuid &actionId) override;
 
 signals:
     // Emitted on every assignment of `current`, including a dismissal with nothing shown.

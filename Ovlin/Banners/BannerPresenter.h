@@ -22,18 +22,24 @@ public:
                               const QList<BannerAction> &actions) = 0;
     // Empties both places.
     virtual void dismiss() = 0;
+    // Removes the banner that carries the action, wherever it is shown; the other place keeps its
+    // banner. Nothing happens when no banner on screen carries it (it was answered or replaced).
+    virtual void dismissBannerWithAction(const QUuid &actionId) = 0;
 };
 
 // Puts a banner where the user will see it: into the main window while it is in front of the user,
 // otherwise into the floating panel, which stays on top without taking focus. A popover or a panel
-// alone does not count as a window: a banner published there would reach nobody.
-inline void showBanner(BannerPresenter &presenter, const AppActivity &activity, const QString &title,
+// alone does not count as a window: a banner published there would reach nobody. True when it went into
+// the main window.
+inline bool showBanner(BannerPresenter &presenter, const AppActivity &activity, const QString &title,
                        const QString &message, BannerStyle style, const QList<BannerAction> &actions)
 {
-    if (activity.isActiveWithVisibleWindow())
+    if (activity.isActiveWithVisibleWindow()) {
         presenter.present(title, message, style, actions);
-    else
-        presenter.showFloating(title, message, style, actions);
+        return true;
+    }
+    presenter.showFloating(title, message, style, actions);
+    return false;
 }
 
 } // namespace ovlin

@@ -1,8 +1,10 @@
 #include "Banners/FloatingBannerPanel.h"
 
 #include "Banners/InAppBannerView.h"
+#include "DesignSystem/DesktopCompositing.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
+#include "DesignSystem/ThemeColors.h"
 #include "Platform/Log.h"
 #include "Platform/MainThread.h"
 
@@ -26,8 +28,17 @@ FloatingBannerPanel::FloatingBannerPanel(BannerData banner, std::function<void()
     OVLIN_ASSERT_MAIN_THREAD();
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_NoSystemBackground);
+    if (DesktopCompositing::isActive(targetScreen())) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_NoSystemBackground);
+    } else {
+        // Nothing would blend the corners: an opaque window in the card's colour, cut to the card's
+        // shape when it appears, so its edge pixels blend with white rather than black.
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, ThemeColors::surface());
+        setPalette(palette);
+        setAutoFillBackground(true);
+    }
     setFocusPolicy(Qt::NoFocus);
     setWindowTitle(QStringLiteral("Ovlin"));
 
@@ -65,6 +76,7 @@ void FloatingBannerPanel::appear(QScreen *screen)
     OVLIN_ASSERT_MAIN_THREAD();
     if (m_slide)
         m_slide->stop();
+    DesktopCompositing::applyRoundedShape(this, screen, m_view->cardRect(), LayoutTokens::radiusLG);
     if (!screen) {
         qCDebug(lcUi) << "No screen for the banner panel; showing it without animation";
         setWindowOpacity(1.0);

@@ -15,9 +15,10 @@ namespace ovlin {
 
 class InAppBannerView;
 
-// The window that shows a banner while Ovlin's main window is not in front: frameless, transparent,
-// always on top and never taking focus, 560 wide and as tall as its card. It slides down from above the
-// top of the screen's available area to 20 points below it while fading in.
+// The window that shows a banner while Ovlin's main window is not in front: frameless, transparent
+// (or, where nothing composites, cut to the card's rounded shape), always on top and never taking
+// focus, 560 wide and as tall as its card. It slides down from above the top of the screen's available
+// area to 20 points below it while fading in.
 class FloatingBannerPanel : public QWidget
 {
     Q_OBJECT

@@ -123,6 +123,13 @@ void ReminderPresentationService::start(StoreContainer *container)
     OVLIN_ASSERT_MAIN_THREAD();
     m_container = container;
     m_context = container ? container->mainContext() : nullptr;
+    disconnect(m_storeChanges);
+    if (m_context) {
+        m_storeChanges = connect(m_context, &StoreContext::objectsChanged, this, [this](RecordTypes types) {
+            if (types & RecordType::reminderLog)
+                dismissAnsweredBanners();
+        });
+    }
     tick();
     if (m_timer)
         return;
@@ -218,8 +225,36 @@ void ReminderPresentationService::present(const Occurrence &occurrence, StoreCon
     }
     const QString message = bannerMessage(occurrence);
     const QList<BannerAction> actions = makeActions(occurrence, context);
-    showBanner(*m_bannerPresenter, *m_appActivity, occurrence.reminder->title(), message, BannerStyle::reminder,
-               actions);
+    // Remembered per place, so the banner can be closed when the occurrence is answered elsewhere.
+    const bool inWindow = showBanner(*m_bannerPresenter, *m_appActivity, occurrence.reminder->title(), message,
+                                     BannerStyle::reminder, actions);
+    (inWindow ? m_bannerInWindow : m_floatingBanner) =
+        ShownBanner{occurrence.reminder, occurrence.scheduledAt, actions.first().id};
+}
+
+void ReminderPresentationService::dismissAnsweredBanners()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    for (std::optional<ShownBanner> *place : {&m_bannerInWindow, &m_floatingBanner}) {
+        if (!*place)
+            continue;
+        const std::shared_ptr<Reminder> reminder = (*place)->reminder.lock();
+        if (!reminder || reminder->isDeleted()) {
+            place->reset(); // its buttons only close it now
+            continue;
+        }
+        if (!isResolved(*reminder, (*place)->scheduledAt))
+            continue;
+        const QUuid actionId = (*place)->actionId;
+        place->reset();
+        if (m_bannerPresenter)
+            m_bannerPresenter->dismissBannerWithAction(actionId);
+    }
+}
+
+bool ReminderPresentationService::isAnsweredElsewhere(const Occurrence &occurrence) const
+{
+    return occurrence.reminder && isResolved(*occurrence.reminder, occurrence.scheduledAt);
 }
 
 QString ReminderPresentationService::bannerMessage(const Occurrence &occurrence) const
@@ -287,6 +322,13 @@ void ReminderPresentationService::bannerAction(const QPointer<ReminderPresentati
     OVLIN_ASSERT_MAIN_THREAD();
     if (!service || !canAnswer(occurrence, context.data()))
         return;
+    // A banner left over from before the occurrence was answered elsewhere (its close is queued behind
+    // the store change) must not write a second resolution for it.
+    if (service->isAnsweredElsewhere(occurrence)) {
+        qCDebug(lcEngine) << "Banner answered for an occurrence that is already resolved; closing it only";
+        service->clearOccurrenceBookkeeping(occurrence.key);
+        return;
+    }
     service->resolveOccurrence(occurrence.reminder, status, context.data(), occurrence.scheduledAt);
 }
 
@@ -294,7 +336,7 @@ void ReminderPresentationService::snoozeAction(const QPointer<ReminderPresentati
                                                const Occurrence &occurrence, const QPointer<StoreContext> &context)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (!service || !canAnswer(occurrence, context.data()))
+    if (!service || !canAnswer(occurrence, context.data()) || service->isAnsweredElsewhere(occurrence))
         return;
     service->snooze(occurrence.reminder, bannerSnoozeMinutes, occurrence.scheduledAt, context.data());
 }
@@ -409,6 +451,9 @@ void ReminderPresentationService::resetForTesting()
     m_bannerPresenter = nullptr;
     m_appActivity = nullptr;
     m_notificationCenter = nullptr;
+    disconnect(m_storeChanges);
+    m_bannerInWindow.reset();
+    m_floatingBanner.reset();
     m_presentedAttemptKeys.clear();
     m_snoozedOccurrences.clear();
     m_attemptBaseDates.clear();

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QUuid>
 
 #include <memory>
 #include <optional>
@@ -169,6 +170,18 @@ private:
     std::optional<QDateTime> answerableDueTime(const std::shared_ptr<Reminder> &reminder,
                                                const std::optional<QDateTime> &given, const QDateTime &now) const;
     void prune(const QDateTime &now);
+    // A banner on screen and the occurrence it answers; one per place.
+    struct ShownBanner
+    {
+        std::weak_ptr<Reminder> reminder;
+        QDateTime scheduledAt;
+        QUuid actionId; // any one of its buttons: tells the presenter which banner is meant
+    };
+    // Closes the banners whose occurrence has been answered elsewhere since they were shown (a
+    // notification, the today list, the popover).
+    void dismissAnsweredBanners();
+    // Whether the banner's occurrence is already answered, so its button must not answer it again.
+    bool isAnsweredElsewhere(const Occurrence &occurrence) const;
     // The bodies of the banner buttons; they only close the banner once the habit or the store is gone.
     static void bannerAction(const QPointer<ReminderPresentationService> &service, const Occurrence &occurrence,
                              LogStatus status, const QPointer<StoreContext> &context);
@@ -182,6 +195,9 @@ private:
     BannerPresenter *m_bannerPresenter = nullptr;
     AppActivity *m_appActivity = nullptr;
     QPointer<NotificationCenter> m_notificationCenter;
+    QMetaObject::Connection m_storeChanges;
+    std::optional<ShownBanner> m_bannerInWindow;
+    std::optional<ShownBanner> m_floatingBanner;
 
     QHash<QString, QDateTime> m_presentedAttemptKeys;
     QHash<QString, SnoozeEntry> m_snoozedOccurrences;

@@ -105,6 +105,7 @@ MenuBarController::MenuBarController(std::unique_ptr<MenuBarStatusItem> statusIt
         if (isPopoverShown())
             updatePopoverSize();
     });
+    connect(m_popover.get(), &MenuBarPopover::pressedOutside, this, &MenuBarController::popoverPressedOutside);
     connect(m_statusItem.get(), &MenuBarStatusItem::clicked, this,
             [this](MenuBarStatusItem::Click click) { togglePopover(click); });
 }
@@ -126,12 +127,13 @@ void MenuBarController::setup()
 
 void MenuBarController::configureStatusItem()
 {
-    if (!m_statusItem->hasButton())
-        return;
-    m_statusItem->setVisible(true);
+    // Set up whether or not a status area host runs yet: one that starts after the app (a panel still
+    // coming up at login) must find the item ready, or the app stays unreachable once its window is
+    // closed. The icon comes before showing, since an item shown without one has nothing to embed.
     applyIcon(false, 0, 0);
     m_statusItem->setAccessibleName(CopyEngine::shared().text(CopyTrigger::menuBarAccessibility, CopyContext{}));
     buildContextMenu();
+    m_statusItem->setVisible(true);
 }
 
 void MenuBarController::buildContextMenu()
@@ -210,6 +212,29 @@ void MenuBarController::showContextMenu()
     m_contextMenu->popup(QCursor::pos());
 }
 
+QRect MenuBarController::itemArea() const
+{
+    const QRect geometry = m_statusItem->geometry();
+    if (geometry.isValid() && !geometry.isEmpty())
+        return geometry;
+    // A host that keeps the item's place to itself: the item is where the click that opened the
+    // popover landed.
+    if (!m_popoverAnchor.isValid())
+        return {};
+    const int reach = int(statusIconSide);
+    return m_popoverAnchor.adjusted(-reach, -reach, reach, reach);
+}
+
+void MenuBarController::popoverPressedOutside(QPoint globalPos, Qt::MouseButton button)
+{
+    // The open popup took this press, so the item never saw it: a right click on the item still owes
+    // its menu. Once the press has been handled, so the menu is not opened inside the closing popup's
+    // own mouse handling. A left click there only closes, as the item's toggle would.
+    if (button != Qt::RightButton || !itemArea().contains(globalPos))
+        return;
+    QMetaObject::invokeMethod(this, &MenuBarController::showContextMenu, Qt::QueuedConnection);
+}
+
 void MenuBarController::showPopover()
 {
     if (!m_statusItem->hasButton())
@@ -218,6 +243,7 @@ void MenuBarController::showPopover()
     QRect anchor = m_statusItem->geometry();
     if (!anchor.isValid() || anchor.isEmpty())
         anchor = QRect(QCursor::pos(), QSize(1, 1));
+    m_popoverAnchor = anchor;
     m_popover->showRelativeTo(anchor);
     // The content draws itself afresh as it comes on screen; fit the popover to that at once.
     updatePopoverSize();
@@ -292,8 +318,7 @@ void MenuBarController::setQuitHandler(std::function<void()> handler)
 void MenuBarController::updateIcon(bool hasOverdue, qint64 overdueCount, double progress)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (!m_statusItem->hasButton())
-        return;
+    // Also without a host: one that appears later shows the current state.
     applyIcon(hasOverdue, overdueCount, progress);
 }
 

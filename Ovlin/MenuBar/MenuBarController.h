@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QSize>
 
 #include <functional>
@@ -26,8 +27,8 @@ class StoreContainer;
 // and closes, and the context menu ("Show App", "Quit") that a right click shows. Created once after
 // launch; call setup() and then attach() with the store. Main thread only.
 //
-// Without a status area host (no tray) the item stays hidden and every operation that needs it does
-// nothing; the rest of the application is unaffected.
+// The item is set up and shown whether or not a status area host (a tray) runs yet; until one appears
+// nothing can be clicked, and the rest of the application is unaffected.
 class MenuBarController : public QObject
 {
     Q_OBJECT
@@ -103,6 +104,9 @@ private:
     void closePopover();
     void updatePopoverSize();
     void closeOnOutsideClick();
+    void popoverPressedOutside(QPoint globalPos, Qt::MouseButton button);
+    // Where the item is on the screen, as far as anyone knows; empty when nobody does.
+    QRect itemArea() const;
     void removeEventMonitor();
     void applyIcon(bool hasOverdue, qint64 overdueCount, double progress);
     void showApp();
@@ -112,6 +116,7 @@ private:
     std::unique_ptr<MenuBarPopover> m_popover;
     std::unique_ptr<QMenu> m_contextMenu;
     OutsideClickMonitor *m_eventMonitor = nullptr;
+    QRect m_popoverAnchor;
     std::function<void()> m_quitHandler;
 };
 

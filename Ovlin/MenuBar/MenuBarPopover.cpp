@@ -1,12 +1,15 @@
 #include "MenuBar/MenuBarPopover.h"
 
+#include "DesignSystem/DesktopCompositing.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/ThemeColors.h"
 #include "Platform/MainThread.h"
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -15,12 +18,47 @@
 
 namespace ovlin {
 
+// Drawn over the content, which paints square to its edges: the outline, and on a translucent window
+// the corners cleared back to transparent.
+class MenuBarPopover::Outline : public QWidget
+{
+public:
+    explicit Outline(QWidget *parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        if (window()->testAttribute(Qt::WA_TranslucentBackground)) {
+            QPainterPath corners;
+            corners.addRect(QRectF(rect()));
+            QPainterPath shape;
+            shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+            p.setCompositionMode(QPainter::CompositionMode_Clear);
+            p.fillPath(corners.subtracted(shape), Qt::transparent);
+            p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        }
+        p.setPen(QPen(ThemeColors::border(), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius - 0.5, cornerRadius - 0.5);
+    }
+};
+
 MenuBarPopover::MenuBarPopover(QWidget *parent)
-    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), m_fade(new QVariantAnimation(this))
+    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), m_outline(new Outline(this)),
+      m_fade(new QVariantAnimation(this))
 {
     OVLIN_ASSERT_MAIN_THREAD();
     setObjectName(QStringLiteral("MenuBarPopover"));
+    // Decided once, as the window is made; should the desktop stop compositing later, the popover is
+    // cut to its shape when it opens.
+    if (DesktopCompositing::isActive(QGuiApplication::primaryScreen()))
+        setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // The press that closes the popup is not handed on by Qt (that would reopen the popover on a left
+    // click on the item); pressedOutside reports it instead.
+    setAttribute(Qt::WA_NoMouseReplay);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -52,6 +90,7 @@ void MenuBarPopover::setContent(QWidget *content)
         content->installEventFilter(this);
         content->show();
     }
+    m_outline->raise();
 }
 
 void MenuBarPopover::setContentSize(const QSize &size)
@@ -79,6 +118,7 @@ void MenuBarPopover::showRelativeTo(const QRect &anchor)
     OVLIN_ASSERT_MAIN_THREAD();
     m_anchor = anchor;
     move(placement(anchor, size(), availableArea(anchor)));
+    updateShape();
     const int ms = Motion::durationMs(MotionCurve::easeOut(0.15));
     if (ms > 0) {
         m_fade->stop();
@@ -138,10 +178,40 @@ void MenuBarPopover::hideEvent(QHideEvent *event)
     Q_EMIT closed();
 }
 
+void MenuBarPopover::mousePressEvent(QMouseEvent *event)
+{
+    const bool outside = !rect().contains(event->position().toPoint());
+    QWidget::mousePressEvent(event); // a popup closes on a press outside it
+    if (outside)
+        Q_EMIT pressedOutside(event->globalPosition().toPoint(), event->button());
+}
+
+void MenuBarPopover::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_outline->setGeometry(rect());
+    if (isVisible())
+        updateShape();
+}
+
+void MenuBarPopover::updateShape()
+{
+    QScreen *screen = QGuiApplication::screenAt(m_anchor.center());
+    DesktopCompositing::applyRoundedShape(this, screen ? screen : QGuiApplication::primaryScreen(), rect(),
+                                          cornerRadius);
+}
+
 void MenuBarPopover::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.fillRect(rect(), ThemeColors::background());
+    if (testAttribute(Qt::WA_TranslucentBackground)) {
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+        p.fillPath(shape, ThemeColors::background());
+    } else {
+        p.fillRect(rect(), ThemeColors::background());
+    }
 }
 
 } // namespace ovlin

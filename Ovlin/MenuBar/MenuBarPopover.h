@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesignSystem/LayoutTokens.h"
+
 #include <QPointer>
 #include <QRect>
 #include <QSize>
@@ -12,6 +14,9 @@ namespace ovlin {
 // The frameless popup window that opens under the status item and hosts one content widget (the
 // popover view, or a placeholder until the store is attached). Like any popup it closes when the user
 // clicks outside it; `closed` reports every close, whoever caused it.
+//
+// It has rounded corners and a 1 px outline, so it stands apart from a window of the same colour under
+// it. The corners are see-through on a compositing desktop; elsewhere the window is cut to its shape.
 class MenuBarPopover : public QWidget
 {
     Q_OBJECT
@@ -38,11 +43,15 @@ public:
     static QPoint placement(const QRect &anchor, const QSize &size, const QRect &available);
     // Space between the anchor and the popover.
     static constexpr int anchorGap = 6;
+    static constexpr double cornerRadius = LayoutTokens::radiusMD;
     // The available area of the screen under `anchor` (the primary screen when none is).
     static QRect availableArea(const QRect &anchor);
 
 Q_SIGNALS:
     void closed();
+    // A press outside the popover closed it (the popup takes every press while it is open, so the
+    // press reaches nothing else); `globalPos` is where it landed.
+    void pressedOutside(QPoint globalPos, Qt::MouseButton button);
     // The content's layout asks for another size.
     void contentLayoutChanged();
 
@@ -50,10 +59,18 @@ protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    class Outline;
+
+    // Cuts the window to its rounded shape where nothing composites it.
+    void updateShape();
+
     QPointer<QWidget> m_content;
+    Outline *m_outline;
     QSize m_contentSize;
     QRect m_anchor;
     QVariantAnimation *m_fade;

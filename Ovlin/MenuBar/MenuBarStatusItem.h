@@ -19,8 +19,9 @@ public:
     using QObject::QObject;
     ~MenuBarStatusItem() override;
 
-    // Whether something shows the item at all (a status area host). Without one nothing is clickable
-    // and the controller leaves the item alone.
+    // Whether a status area host shows the item right now. The item is set up and shown either way, so a
+    // host that starts later (a panel that comes up after the app at login) still picks it up; until
+    // then nothing is clickable.
     virtual bool hasButton() const = 0;
     virtual void setVisible(bool visible) = 0;
     virtual bool isVisible() const = 0;

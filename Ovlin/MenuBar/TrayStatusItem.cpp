@@ -2,6 +2,7 @@
 
 #include "Platform/MainThread.h"
 
+#include <QGuiApplication>
 #include <QSystemTrayIcon>
 
 namespace ovlin {
@@ -31,8 +32,10 @@ bool TrayStatusItem::hasButton() const
 
 void TrayStatusItem::setVisible(bool visible)
 {
-    // Showing an icon no host can take only produces warnings.
-    if (visible && !hasButton())
+    // On X11 the icon is shown even while no tray runs: Qt embeds it as soon as one appears (a panel
+    // that starts after the app). Elsewhere Qt only uses a tray that is there already, so an icon shown
+    // without one would wait for nothing.
+    if (visible && !hasButton() && QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
     m_tray->setVisible(visible);
 }

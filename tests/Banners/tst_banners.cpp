@@ -4,6 +4,7 @@
 #include "Banners/GalleryBanners.h"
 #include "Banners/InAppBannerView.h"
 #include "Banners/MainWindowActivity.h"
+#include "DesignSystem/DesktopCompositing.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/WarningGuard.h"
@@ -14,6 +15,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 #include <memory>
 
 using namespace ovlin;
@@ -102,6 +107,7 @@ public:
         calls << "showFloating " + title;
     }
     void dismiss() override { calls << "dismiss"; }
+    void dismissBannerWithAction(const QUuid &) override { calls << "dismissBannerWithAction"; }
 };
 
 } // namespace
@@ -117,6 +123,8 @@ private slots:
     void presentReplacesCurrent();
     void dismissClearsBothPlaces_data();
     void dismissClearsBothPlaces();
+    void dismissOneBannerByItsAction_data();
+    void dismissOneBannerByItsAction();
     void windowOrFloatingByActivity_data();
     void windowOrFloatingByActivity();
     void mainWindowActivity_data();
@@ -131,6 +139,9 @@ private slots:
     void panelPlacementIsPureAndUsesTheAvailableArea_data();
     void panelPlacementIsPureAndUsesTheAvailableArea();
     void panelWithoutScreenShowsAtOnce();
+    void panelShapeFollowsCompositing_data();
+    void panelShapeFollowsCompositing();
+    void compositingIsTheSelectionOwner();
 
     void galleryRenders();
 
@@ -146,6 +157,7 @@ void TestBanners::init()
 
 void TestBanners::cleanup()
 {
+    DesktopCompositing::setProbe({});
     m_manager.reset();
     flushDeletes();
 }
@@ -213,6 +225,38 @@ void TestBanners::dismissClearsBothPlaces()
     QVERIFY(!panel || !panel->isVisible());
     flushDeletes();
     QVERIFY(!panel);
+}
+
+void TestBanners::dismissOneBannerByItsAction_data()
+{
+    QTest::addColumn<QString>("whose"); // the action's banner
+    QTest::addColumn<bool>("windowKeeps");
+    QTest::addColumn<bool>("panelKeeps");
+    QTest::newRow("the window's banner") << "window" << false << true;
+    QTest::newRow("the panel's banner") << "panel" << true << false;
+    QTest::newRow("a banner no longer shown") << "replaced" << true << true;
+}
+
+void TestBanners::dismissOneBannerByItsAction()
+{
+    QFETCH(QString, whose);
+    QFETCH(bool, windowKeeps);
+    QFETCH(bool, panelKeeps);
+    const QList<BannerAction> replaced = reminderActions();
+    const QList<BannerAction> inWindow = reminderActions();
+    const QList<BannerAction> floating = reminderActions();
+    m_manager->present("Old", "Replaced", BannerStyle::reminder, replaced);
+    m_manager->present("Water", "Drink", BannerStyle::reminder, inWindow);
+    m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, floating);
+    QPointer<FloatingBannerPanel> panel = m_manager->floatingPanel();
+
+    const QList<BannerAction> &actions = whose == "window" ? inWindow : whose == "panel" ? floating : replaced;
+    m_manager->dismissBannerWithAction(actions.last().id);
+    QCOMPARE(m_manager->current().has_value(), windowKeeps);
+    if (windowKeeps)
+        QCOMPARE(m_manager->current()->title, QString("Water"));
+    QCOMPARE(m_manager->floatingPanel() == panel.data(), panelKeeps);
+    QCOMPARE(bool(panel) && panel->isVisible(), panelKeeps);
 }
 
 void TestBanners::windowOrFloatingByActivity_data()
@@ -455,6 +499,79 @@ void TestBanners::panelWithoutScreenShowsAtOnce()
     QCOMPARE(panel.pos(), before);
     panel.orderOut();
     QVERIFY(!panel.isVisible());
+}
+
+void TestBanners::panelShapeFollowsCompositing_data()
+{
+    QTest::addColumn<bool>("composited");
+    QTest::newRow("compositing manager: translucent, no cut") << true;
+    QTest::newRow("no compositing manager: cut to the card") << false;
+}
+
+void TestBanners::panelShapeFollowsCompositing()
+{
+    QFETCH(bool, composited);
+    DesktopCompositing::setProbe([composited](const QScreen *) { return composited; });
+    m_manager->showFloating("Water", "Drink", BannerStyle::reminder, reminderActions());
+    FloatingBannerPanel *panel = m_manager->floatingPanel();
+    QVERIFY(panel);
+    QCOMPARE(panel->testAttribute(Qt::WA_TranslucentBackground), composited);
+    const QRegion mask = panel->mask();
+    QCOMPARE(mask.isEmpty(), composited);
+    if (composited)
+        return;
+    const QRect card = panel->bannerView()->cardRect();
+    QCOMPARE(card, panel->rect());
+    const int r = int(LayoutTokens::radiusLG);
+    for (const QPoint corner : {card.topLeft(), card.topRight(), card.bottomLeft(), card.bottomRight()})
+        QVERIFY2(!mask.contains(corner), qPrintable(QStringLiteral("corner %1,%2").arg(corner.x()).arg(corner.y())));
+    for (const QPoint inside :
+         {card.center(), QPoint(card.left(), card.center().y()), QPoint(card.right(), card.center().y()),
+          QPoint(card.left() + r, card.top()), QPoint(card.right() - r, card.bottom())})
+        QVERIFY2(mask.contains(inside), qPrintable(QStringLiteral("inside %1,%2").arg(inside.x()).arg(inside.y())));
+}
+
+void TestBanners::compositingIsTheSelectionOwner()
+{
+    // The real desktop query; only an X11 display has the selection (run with QT_QPA_PLATFORM=xcb).
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("Needs an X11 display");
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11->connection();
+    QWidget owner;
+    owner.winId();
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype dot = display.indexOf('.', display.lastIndexOf(':'));
+    const QByteArray name = "_NET_WM_CM_S" + (dot < 0 ? QByteArray("0") : display.mid(dot + 1));
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, uint16_t(name.size()), name.constData()), nullptr);
+    QVERIFY(atom);
+    const xcb_atom_t selection = atom->atom;
+    std::free(atom);
+    xcb_get_selection_owner_reply_t *current =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const bool taken = current && current->owner != XCB_NONE;
+    std::free(current);
+    if (taken)
+        QSKIP("A compositing manager runs on this display; its selection is left alone");
+    const auto own = [&](xcb_window_t window) {
+        xcb_set_selection_owner(connection, window, selection, XCB_CURRENT_TIME);
+        xcb_flush(connection);
+    };
+    const auto shapeShown = [&](bool composited) {
+        m_manager->showFloating("Water", "Drink", BannerStyle::reminder, reminderActions());
+        const FloatingBannerPanel *panel = m_manager->floatingPanel();
+        return panel->testAttribute(Qt::WA_TranslucentBackground) == composited &&
+               panel->mask().isEmpty() == composited;
+    };
+
+    own(XCB_NONE);
+    QVERIFY(!DesktopCompositing::isActive(QGuiApplication::primaryScreen()));
+    QVERIFY(shapeShown(false));
+    own(xcb_window_t(owner.winId()));
+    QVERIFY(DesktopCompositing::isActive(QGuiApplication::primaryScreen()));
+    QVERIFY(shapeShown(true));
+    own(XCB_NONE);
 }
 
 void TestBanners::galleryRenders()

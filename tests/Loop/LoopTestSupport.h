@@ -11,6 +11,8 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <algorithm>
+
 // Helpers of the presentation-loop tests (TZ=Europe/Berlin, like the engine tests).
 namespace looptest {
 
@@ -60,6 +62,13 @@ public:
         record(true, title, message, style, actions);
     }
     void dismiss() override { ++dismissals; }
+    void dismissBannerWithAction(const QUuid &actionId) override { dismissedByAction.append(actionId); }
+    // Whether the shown banner was closed on its own (its occurrence answered elsewhere).
+    bool wasDismissedAlone(const Shown &banner) const
+    {
+        return std::any_of(banner.actions.cbegin(), banner.actions.cend(),
+                           [this](const BannerAction &action) { return dismissedByAction.contains(action.id); });
+    }
 
     // Presses the button titled `title` on the latest banner; false when it has none.
     bool press(const QString &title)
@@ -80,6 +89,7 @@ public:
     QList<Shown> shown;
     QList<BannerStyle> styles;
     int dismissals = 0;
+    QList<QUuid> dismissedByAction;
 
 private:
     void record(bool floating, const QString &title, const QString &message, BannerStyle style,

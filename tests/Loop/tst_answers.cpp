@@ -1,8 +1,11 @@
 #include "LoopTestSupport.h"
 
 #include "Engine/ReminderPresentationService.h"
+#include "Engine/SchedulerService.h"
 #include "Platform/Clock.h"
+#include "Platform/FakeNotificationCenter.h"
 
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <limits>
@@ -208,6 +211,74 @@ private Q_SLOTS:
         QVERIFY(reminder->logs().isEmpty());
         QVERIFY(service().snoozedOccurrences().isEmpty());
         QVERIFY(!context()->hasChanges());
+    }
+
+    void bannerOfAnOccurrenceAnsweredElsewhere_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("floating");
+        QTest::addColumn<QString>("pressed");
+        QTest::addColumn<bool>("dismissed");
+        QTest::addColumn<QStringList>("logs");
+
+        QTest::newRow("notification Done, floating banner's Done")
+            << "notification" << true << "Done" << true << QStringList{"09:00 completed"};
+        QTest::newRow("notification Done, in-window banner's snooze")
+            << "notification" << false << "In 15 min" << true << QStringList{"09:00 completed"};
+        QTest::newRow("list Done, banner's Done")
+            << "list done" << true << "Done" << true << QStringList{"09:00 completed"};
+        QTest::newRow("list Skip, banner's Skip")
+            << "list skip" << false << "Skip" << true << QStringList{"09:00 skipped"};
+        QTest::newRow("another occurrence answered")
+            << "other occurrence" << true << "Done" << false << QStringList{"09:30 completed", "09:00 completed"};
+    }
+
+    void bannerOfAnOccurrenceAnsweredElsewhere()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, floating);
+        QFETCH(QString, pressed);
+        QFETCH(bool, dismissed);
+        QFETCH(QStringList, logs);
+
+        FakeBannerPresenter banners;
+        FakeAppActivity activity;
+        activity.activeWithWindow = !floating;
+        FakeNotificationCenter center;
+        SchedulerService::shared().setNotificationCenter(&center);
+        service().setBannerPresenter(&banners, &activity);
+        service().setNotificationCenter(&center);
+        const auto restore = qScopeGuard([&] {
+            SchedulerService::shared().setNotificationCenter(nullptr);
+            service().resetForTesting();
+        });
+
+        const auto reminder = makeReminder(context(), halfHourly());
+        QVERIFY(context()->save());
+        Clock::setNow(hm("09:05"));
+        service().start(m_store.get());
+        QCOMPARE(banners.shown.size(), 1);
+        QCOMPARE(banners.shown.first().floating, floating);
+
+        if (answer == "notification")
+            SchedulerService::shared().handleNotificationResponse(reminder->id(), QStringLiteral("COMPLETE"),
+                                                                  hm("09:00"), *context());
+        else if (answer == "other occurrence")
+            service().resolveOccurrence(reminder, LogStatus::completed, context(), hm("09:30"));
+        else
+            service().resolveOccurrence(reminder, answer == "list skip" ? LogStatus::skipped : LogStatus::completed,
+                                        context());
+        QCoreApplication::processEvents(); // the store's change notification
+        QCOMPARE(banners.wasDismissedAlone(banners.shown.first()), dismissed);
+
+        // A press that was already on its way when the banner closed.
+        QVERIFY(banners.press(pressed));
+        QCOMPARE(logLines(*reminder), logs);
+        QVERIFY(service().snoozedOccurrences().isEmpty());
+        // Nothing shows the answered occurrence again.
+        Clock::setNow(hm("09:20"));
+        service().tick();
+        QCOMPARE(banners.shown.size(), 1);
     }
 
     void outlandishSnoozeLengthsStayValid_data()

@@ -6,8 +6,8 @@
 #include <QString>
 #include <QtGlobal>
 
-// A status item under the test's control: it has a button (a status area host) or not, and sits at a
-// chosen place on the screen. Clicks are sent with click().
+// A status item under the test's control: it has a button (a status area host) or not yet, and sits at
+// a chosen place on the screen. Clicks are sent with click().
 class FakeStatusItem final : public ovlin::MenuBarStatusItem
 {
 public:
@@ -17,7 +17,12 @@ public:
     }
 
     bool hasButton() const override { return m_hasButton; }
-    void setVisible(bool visible) override { m_visible = visible; }
+    void setVisible(bool visible) override
+    {
+        m_visible = visible;
+        if (visible)
+            shownWithIcon = !m_icon.isNull();
+    }
     bool isVisible() const override { return m_visible; }
     void setIcon(const QIcon &icon) override
     {
@@ -30,8 +35,12 @@ public:
     QRect geometry() const override { return m_geometry; }
 
     void click(Click which) { Q_EMIT clicked(which); }
+    // A status area host starts (or goes away).
+    void setHasButton(bool hasButton) { m_hasButton = hasButton; }
 
     int iconChanges = 0;
+    // Whether the item had its icon when it was last shown.
+    bool shownWithIcon = false;
 
 private:
     bool m_hasButton;

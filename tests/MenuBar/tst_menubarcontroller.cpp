@@ -1,5 +1,6 @@
 #include "MenuBar/MenuBarTestSupport.h"
 
+#include "DesignSystem/DesktopCompositing.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/ThemeColors.h"
@@ -124,7 +125,11 @@ private slots:
         Motion::setAnimationsEnabled(false);
         QGuiApplication::setWindowIcon(QIcon());
     }
-    void cleanup() { QGuiApplication::setWindowIcon(QIcon()); }
+    void cleanup()
+    {
+        QGuiApplication::setWindowIcon(QIcon());
+        DesktopCompositing::setProbe({});
+    }
 
     // The drawn icon
     void statusIconMarks_data();
@@ -143,6 +148,7 @@ private slots:
     void setupConfiguresTheItem_data();
     void setupConfiguresTheItem();
     void withoutTrayHostNothingOpens();
+    void hostStartingLaterFindsTheItemReady();
     void realTrayItemWithoutHost();
     void popoverHeightClamped_data();
     void popoverHeightClamped();
@@ -150,12 +156,16 @@ private slots:
     void popoverSizeFollowsContent();
     void leftClicksToggleThePopover();
     void rightClickClosesPopoverAndShowsMenu();
+    void pressThroughTheOpenPopover_data();
+    void pressThroughTheOpenPopover();
     void showAppAndQuitFromTheMenu();
     void outsideClickClosesAndRemovesTheMonitor();
     void clickInsidePopoverKeepsItOpen();
     void popoverClosedByItselfDropsTheMonitor();
     void openMainWindowClosesFirst();
     void popoverOpensUnderTheItem();
+    void popoverShapeAndOutline_data();
+    void popoverShapeAndOutline();
     void popoverFollowsItsContentWhileOpen_data();
     void popoverFollowsItsContentWhileOpen();
     void placement_data();
@@ -165,7 +175,6 @@ private slots:
     void updateIconDrawsWithoutAppIcon_data();
     void updateIconDrawsWithoutAppIcon();
     void updateIconUsesAppIconWhenThereIsOne();
-    void updateIconWithoutButtonDoesNothing();
 };
 
 // ---- drawn icon ----
@@ -383,7 +392,7 @@ void TestMenuBarController::setupConfiguresTheItem_data()
 {
     QTest::addColumn<bool>("hasButton");
     QTest::newRow("with a status area") << true;
-    QTest::newRow("without a status area") << false;
+    QTest::newRow("before any status area runs") << false;
 }
 
 void TestMenuBarController::setupConfiguresTheItem()
@@ -391,20 +400,14 @@ void TestMenuBarController::setupConfiguresTheItem()
     QFETCH(bool, hasButton);
     WarningCollector warnings;
     Harness h(hasButton);
-    if (hasButton) {
-        QVERIFY(h.statusItem->isVisible());
-        QCOMPARE(h.statusItem->accessibleName(), QStringLiteral("Ovlin — habit reminders"));
-        QVERIFY(!h.statusItem->icon().isNull());
-        // The bare track, as a template.
-        QVERIFY(h.statusItem->icon().isMask());
-        QCOMPARE(actionTexts(h.controller->contextMenu()), (QStringList{"Show App", "Quit"}));
-    } else {
-        // Nothing to configure, the menu included.
-        QVERIFY(!h.statusItem->isVisible());
-        QVERIFY(h.statusItem->icon().isNull());
-        QVERIFY(h.statusItem->accessibleName().isEmpty());
-        QVERIFY(h.controller->contextMenu()->actions().isEmpty());
-    }
+    // Set up and shown, with its icon already in place, whether or not a host runs yet.
+    QVERIFY(h.statusItem->isVisible());
+    QVERIFY(h.statusItem->shownWithIcon);
+    QCOMPARE(h.statusItem->accessibleName(), QStringLiteral("Ovlin — habit reminders"));
+    QVERIFY(!h.statusItem->icon().isNull());
+    // The bare track, as a template.
+    QVERIFY(h.statusItem->icon().isMask());
+    QCOMPARE(actionTexts(h.controller->contextMenu()), (QStringList{"Show App", "Quit"}));
     // The placeholder content until a store is attached, at the popover's smallest size.
     QVERIFY(h.controller->popover()->content());
     QCOMPARE(h.controller->popover()->contentSize(), QSize(320, 120));
@@ -419,8 +422,6 @@ void TestMenuBarController::withoutTrayHostNothingOpens()
     QString error;
     auto store = StoreContainer::openInMemory(&error);
     h.controller->attach(store.get());
-    h.controller->updateIcon(true, 2, 0.5);
-    QCOMPARE(h.statusItem->iconChanges, 0);
 
     h.statusItem->click(MenuBarStatusItem::Click::left);
     QVERIFY(!h.controller->isPopoverShown());
@@ -432,6 +433,23 @@ void TestMenuBarController::withoutTrayHostNothingOpens()
     h.controller->showAppFromContextMenu();
     QCOMPARE(showApp.count(), 1);
     QVERIFY(warnings.messages().isEmpty());
+}
+
+void TestMenuBarController::hostStartingLaterFindsTheItemReady()
+{
+    Harness h(false);
+    h.controller->updateIcon(true, 2, 0.5);
+    const QImage expected = MenuBarController::makeStatusIcon(true, 2, 0.5, 2).image;
+
+    h.statusItem->setHasButton(true);
+    QCOMPARE(h.statusItem->icon().pixmap(QSize(18, 18), 2.0).toImage().convertToFormat(QImage::Format_ARGB32),
+             expected.convertToFormat(QImage::Format_ARGB32));
+    h.statusItem->click(MenuBarStatusItem::Click::right);
+    QVERIFY(h.controller->contextMenu()->isVisible());
+    QCOMPARE(actionTexts(h.controller->contextMenu()), (QStringList{"Show App", "Quit"}));
+    h.controller->contextMenu()->hide();
+    h.statusItem->click(MenuBarStatusItem::Click::left);
+    QVERIFY(h.controller->isPopoverShown());
 }
 
 void TestMenuBarController::realTrayItemWithoutHost()
@@ -448,10 +466,13 @@ void TestMenuBarController::realTrayItemWithoutHost()
     QCOMPARE(controller.isPopoverShown(), QSystemTrayIcon::isSystemTrayAvailable());
     controller.togglePopover(MenuBarStatusItem::Click::left);
     QVERIFY(!controller.isPopoverShown());
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
         QVERIFY(!controller.statusItem()->hasButton());
-        QVERIFY(!controller.statusItem()->isVisible());
-    }
+    // Set up all the same (on X11 also shown), so a tray that starts later finds it; and no "No Icon set".
+    QVERIFY(!controller.statusItem()->icon().isNull());
+    QCOMPARE(controller.statusItem()->accessibleName(), QStringLiteral("Ovlin — habit reminders"));
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        QVERIFY(controller.statusItem()->isVisible());
     QVERIFY(warnings.messages().isEmpty());
 }
 
@@ -529,6 +550,36 @@ void TestMenuBarController::rightClickClosesPopoverAndShowsMenu()
     h.controller->contextMenu()->hide();
     h.statusItem->click(MenuBarStatusItem::Click::left);
     QVERIFY(h.controller->isPopoverShown());
+}
+
+void TestMenuBarController::pressThroughTheOpenPopover_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<QPoint>("where"); // global
+    QTest::addColumn<bool>("menuShown");
+    const QPoint onItem = QRect(600, 0, 24, 24).center();
+    QTest::newRow("right click on the item") << Qt::RightButton << onItem << true;
+    QTest::newRow("left click on the item") << Qt::LeftButton << onItem << false;
+    QTest::newRow("right click elsewhere") << Qt::RightButton << QPoint(100, 500) << false;
+}
+
+void TestMenuBarController::pressThroughTheOpenPopover()
+{
+    // While the popover is open the popup takes every press, the one on the item included.
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(QPoint, where);
+    QFETCH(bool, menuShown);
+    Harness h;
+    h.statusItem->click(MenuBarStatusItem::Click::left);
+    MenuBarPopover *popover = h.controller->popover();
+    QVERIFY(QTest::qWaitForWindowExposed(popover));
+
+    QTest::mousePress(popover, button, Qt::NoModifier, popover->mapFromGlobal(where));
+    QVERIFY(!h.controller->isPopoverShown());
+    QVERIFY(!h.controller->hasEventMonitor());
+    QCoreApplication::processEvents();
+    QCOMPARE(h.controller->contextMenu()->isVisible(), menuShown);
+    QVERIFY(!h.controller->isPopoverShown());
 }
 
 void TestMenuBarController::showAppAndQuitFromTheMenu()
@@ -623,6 +674,40 @@ void TestMenuBarController::popoverOpensUnderTheItem()
     const QRect popover = h.controller->popover()->geometry();
     QCOMPARE(popover.top(), item.bottom() + 1 + MenuBarPopover::anchorGap);
     QCOMPARE(popover.center().x(), item.center().x());
+}
+
+void TestMenuBarController::popoverShapeAndOutline_data()
+{
+    QTest::addColumn<bool>("composited");
+    QTest::newRow("compositing manager: translucent corners") << true;
+    QTest::newRow("no compositing manager: cut to its shape") << false;
+}
+
+void TestMenuBarController::popoverShapeAndOutline()
+{
+    QFETCH(bool, composited);
+    DesktopCompositing::setProbe([composited](const QScreen *) { return composited; });
+    Harness h;
+    h.statusItem->click(MenuBarStatusItem::Click::left);
+    MenuBarPopover *popover = h.controller->popover();
+    QCOMPARE(popover->testAttribute(Qt::WA_TranslucentBackground), composited);
+    const QRegion mask = popover->mask();
+    QCOMPARE(mask.isEmpty(), composited);
+    const QRect area = popover->rect();
+    if (!composited) {
+        QVERIFY(!mask.contains(area.topLeft()));
+        QVERIFY(!mask.contains(area.bottomRight()));
+        QVERIFY(mask.contains(area.center()));
+        QVERIFY(mask.contains(QPoint(area.center().x(), area.top())));
+    }
+    // The 1 px outline either way, over the content's own background.
+    const QImage image = popover->grab().toImage();
+    const int x = area.center().x();
+    for (const QPoint edge : {QPoint(x, 0), QPoint(x, area.bottom()), QPoint(0, area.center().y())})
+        QVERIFY(sameRgb(image.pixelColor(edge), ThemeColors::border(), 2));
+    QVERIFY(sameRgb(image.pixelColor(x, 4), ThemeColors::background(), 2));
+    if (composited)
+        QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
 }
 
 void TestMenuBarController::popoverFollowsItsContentWhileOpen_data()
@@ -769,14 +854,6 @@ void TestMenuBarController::updateIconUsesAppIconWhenThereIsOne()
     // The application's own icon is untouched.
     QCOMPARE(QGuiApplication::windowIcon().cacheKey(), appKey);
     QVERIFY(!QGuiApplication::windowIcon().isMask());
-}
-
-void TestMenuBarController::updateIconWithoutButtonDoesNothing()
-{
-    Harness h(false);
-    h.controller->updateIcon(true, 1, 0.5);
-    QVERIFY(h.statusItem->icon().isNull());
-    QCOMPARE(h.statusItem->iconChanges, 0);
 }
 
 QTEST_MAIN(TestMenuBarController)
