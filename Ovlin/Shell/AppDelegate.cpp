@@ -212,13 +212,12 @@ QString AppDelegate::storeNoticeFor(const StoreContainer &store, const QString &
     const QString usual =
         !QFileInfo::exists(paths.product) && QFileInfo::exists(paths.legacy) ? paths.legacy : paths.product;
     if (store.isInMemory())
-        return QStringLiteral("Ovlin could not open its data file %1, nor a recovery file. Nothing you enter now "
-                              "will be kept after Ovlin quits.")
+        return QStringLiteral("Ovlin could not open %1 or a recovery file: nothing you enter now will be kept after "
+                              "Ovlin quits.")
             .arg(QDir::toNativeSeparators(usual));
     if (store.filePath() == QFileInfo(paths.recovery).absoluteFilePath())
-        return QStringLiteral("Ovlin could not open its data file %1 and is using the recovery file %2 instead: "
-                              "your usual habits and history are not shown, and what you enter now is kept in the "
-                              "recovery file.")
+        return QStringLiteral("Ovlin could not open %1 and is using %2 instead: your usual habits and history are "
+                              "not shown.")
             .arg(QDir::toNativeSeparators(usual), QDir::toNativeSeparators(paths.recovery));
     return QString();
 }
