@@ -5,10 +5,9 @@
 #include "Analytics/ApplicationEvents.h"
 #include "Analytics/Timings.h"
 
-#include "Platform/Defaults.h"
-
 #include "Platform/Clock.h"
 #include "Platform/Days.h"
+#include "Platform/Defaults.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
