@@ -86,7 +86,8 @@ void AnalyticsManagerConfiguration::setSessionID(const QUuid &sessionID)
         std::lock_guard lock(m_mutex);
         m_sessionID = sessionID;
     }
-    if (sessionStatsEnabled())
+    // Without an endpoint (or switched off) nothing is ever sent, so no session is measured either.
+    if (sessionStatsEnabled() && hasEndpoint() && !analyticsDisabled())
         SessionManager::shared().beginSession();
     if (sendNewSessionBeganSignal())
         Analytics::sendInternal(QStringLiteral("Analytics.Session.started"));

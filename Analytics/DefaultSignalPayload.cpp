@@ -193,13 +193,12 @@ Parameters DefaultSignalPayload::parameters()
         if (day >= cutoff)
             ++daysLastMonth;
     }
-    const qint64 deleted = suite ? suite->integerValue(QStringLiteral("deletedSessionsCount")).value_or(0) : 0;
 
     put({"Analytics.Acquisition.firstSessionDate"}, firstSessionDate);
     put({"Analytics.Retention.averageSessionSeconds"}, QString::number(sessions.averageSessionSeconds()));
     put({"Analytics.Retention.distinctDaysUsed"}, QString::number(days.size()));
     put({"Analytics.Retention.distinctDaysUsedLastMonth"}, QString::number(daysLastMonth));
-    put({"Analytics.Retention.totalSessionsCount"}, QString::number(sessions.recentSessions().size() + deleted));
+    put({"Analytics.Retention.totalSessionsCount"}, QString::number(sessions.totalSessionsCount()));
     if (const auto previous = sessions.previousSessionSeconds())
         put({"Analytics.Retention.previousSessionSeconds"}, QString::number(*previous));
     return p;

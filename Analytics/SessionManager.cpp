@@ -7,6 +7,7 @@
 
 #include "Platform/Clock.h"
 #include "Platform/Days.h"
+#include "Platform/Defaults.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -28,6 +29,15 @@ const QString kFirstSessionDate = QStringLiteral("firstSessionDate");
 const QString kDistinctDaysUsed = QStringLiteral("distinctDaysUsed");
 
 constexpr qint64 kRetentionSeconds = 7776000; // 90 days
+
+// Additions of counts that may come from a damaged file stop at the largest value.
+qint64 saturatingAdd(qint64 a, qint64 b)
+{
+    qint64 sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+    return sum;
+}
 
 std::mutex g_sharedMutex;
 SessionManager *g_shared = nullptr;
@@ -54,12 +64,14 @@ SessionManager::SessionManager()
       m_persistenceQueue(std::string(kReverseDomainPrefix) + ".sessionmanager.persistence")
 {
     m_sessionDurationUpdater = new QTimer(this);
+    m_sessionDurationUpdater->setSingleShot(true);
     connect(m_sessionDurationUpdater, &QTimer::timeout, this, &SessionManager::onTimer);
     if (QCoreApplication *app = QCoreApplication::instance()) {
         // The timer belongs to the main thread's event loop.
         if (thread() != app->thread())
             moveToThread(app->thread());
-        connect(app, &QCoreApplication::aboutToQuit, this, &SessionManager::waitForPendingWrites, Qt::DirectConnection);
+        connect(app, &QCoreApplication::aboutToQuit, this, &SessionManager::applicationWillTerminate,
+                Qt::DirectConnection);
     }
 
     const std::shared_ptr<ovlin::Defaults> suite = analyticsDefaults();
@@ -73,7 +85,7 @@ SessionManager::SessionManager()
                         m_recentSessions.append(session);
                 }
                 const qint64 dropped = decoded->size() - m_recentSessions.size();
-                const qint64 deleted = suite->integerValue(kDeletedSessionsCount).value_or(0) + dropped;
+                const qint64 deleted = saturatingAdd(storedDeletedSessionsCount(*suite), dropped);
                 // The pruned list is stored with the count, so the next start does not count them again.
                 const QByteArray kept = encodeSessions(m_recentSessions);
                 m_persistenceQueue.async([suite, dropped, kept, deleted] {
@@ -124,12 +136,28 @@ void SessionManager::waitForPendingWrites()
     m_persistenceQueue.sync([] {});
 }
 
+void SessionManager::applicationWillTerminate()
+{
+    bool measuring = false;
+    {
+        std::lock_guard lock(m_mutex);
+        measuring = m_timerRunning;
+    }
+    if (measuring)
+        updateSessionDuration();
+    waitForPendingWrites();
+}
+
 void SessionManager::beginSession()
 {
     bool newInstall = false;
     QString date;
+    std::optional<QList<StoredSession>> previous;
     {
         std::lock_guard lock(m_mutex);
+        // The session that ends keeps its active time up to now (a ticking clock lost at most a tick).
+        if (m_timerRunning)
+            previous = advanceDurationLocked();
         setTimerRunningLocked(false);
         m_sessionDurationLastUpdatedAt.reset();
         if (m_recentSessions.isEmpty()) {
@@ -137,6 +165,7 @@ void SessionManager::beginSession()
             date = ovlin::Days::dayKey(ovlin::Clock::now());
         }
     }
+    queueSave(previous);
     if (newInstall) {
         queueWrite(kFirstSessionDate, date);
         Analytics::sendInternal(QStringLiteral("Analytics.Acquisition.newInstallDetected"),
@@ -161,27 +190,38 @@ std::optional<QList<SessionManager::StoredSession>> SessionManager::advanceDurat
     if (m_sessionDurationLastUpdatedAt)
         m_currentSessionDuration += double(m_sessionDurationLastUpdatedAt->msecsTo(now)) / 1000.0;
     m_sessionDurationLastUpdatedAt = now;
-    return recordCurrentSessionLocked();
+    if (!recordSession(m_recentSessions, m_currentSessionDuration))
+        return std::nullopt;
+    return m_recentSessions;
 }
 
-std::optional<QList<SessionManager::StoredSession>> SessionManager::recordCurrentSessionLocked()
+bool SessionManager::recordSession(QList<StoredSession> &sessions, double duration) const
 {
     // Time counted before the first session began belongs to no session.
-    if (!m_sessionBegun || m_currentSessionDuration < 1.0)
-        return std::nullopt;
-    const double clamped = std::min(m_currentSessionDuration, double(std::numeric_limits<qint32>::max()));
+    if (!m_sessionBegun || duration < 1.0)
+        return false;
+    const double clamped = std::min(duration, double(maximumSessionSeconds));
     const qint64 seconds = qint64(std::trunc(clamped));
-    bool found = false;
-    for (qsizetype i = m_recentSessions.size() - 1; i >= 0; --i) {
-        if (m_recentSessions[i].startedAt == m_currentSessionStartedAt) {
-            m_recentSessions[i].durationInSeconds = seconds;
-            found = true;
-            break;
+    for (qsizetype i = sessions.size() - 1; i >= 0; --i) {
+        if (sessions[i].startedAt == m_currentSessionStartedAt) {
+            if (sessions[i].durationInSeconds == seconds)
+                return false;
+            sessions[i].durationInSeconds = seconds;
+            return true;
         }
     }
-    if (!found)
-        m_recentSessions.append({m_currentSessionStartedAt, seconds});
-    return m_recentSessions;
+    sessions.append({m_currentSessionStartedAt, seconds});
+    return true;
+}
+
+QList<SessionManager::StoredSession> SessionManager::liveSessionsLocked() const
+{
+    QList<StoredSession> sessions = m_recentSessions;
+    double duration = m_currentSessionDuration;
+    if (m_sessionDurationLastUpdatedAt)
+        duration += double(m_sessionDurationLastUpdatedAt->msecsTo(ovlin::Clock::now())) / 1000.0;
+    recordSession(sessions, duration);
+    return sessions;
 }
 
 void SessionManager::updateSessionDuration()
@@ -202,6 +242,7 @@ void SessionManager::onTimer()
             return;
     }
     updateSessionDuration();
+    applyTimerState();
 }
 
 void SessionManager::handleDidEnterBackgroundNotification()
@@ -222,6 +263,9 @@ void SessionManager::handleWillEnterForegroundNotification()
     std::optional<QList<StoredSession>> toSave;
     {
         std::lock_guard lock(m_mutex);
+        // Before the first session (and always while analytics is off) there is nothing to count.
+        if (!m_sessionBegun)
+            return;
         toSave = advanceDurationLocked();
         setTimerRunningLocked(true);
     }
@@ -252,6 +296,7 @@ void SessionManager::applyTimerState()
         std::lock_guard lock(m_mutex);
         running = m_timerRunning;
     }
+    // The next save of a long active spell; the durations themselves come from the instants.
     if (running)
         m_sessionDurationUpdater->start(timerMSecs(Timings::current().sessionTimerInterval));
     else
@@ -261,29 +306,43 @@ void SessionManager::applyTimerState()
 QList<SessionManager::StoredSession> SessionManager::recentSessions() const
 {
     std::lock_guard lock(m_mutex);
-    return m_recentSessions;
+    return liveSessionsLocked();
 }
 
 qint64 SessionManager::averageSessionSeconds() const
 {
     std::lock_guard lock(m_mutex);
-    const qsizetype count = m_recentSessions.size();
+    const QList<StoredSession> sessions = liveSessionsLocked();
+    const qsizetype count = sessions.size();
     if (count == 0)
         return -1;
     if (count == 1)
-        return m_recentSessions.first().durationInSeconds;
+        return sessions.first().durationInSeconds;
     qint64 sum = 0;
     for (qsizetype i = 0; i < count - 1; ++i)
-        sum += m_recentSessions[i].durationInSeconds;
+        sum = saturatingAdd(sum, sessions[i].durationInSeconds);
     return sum / qint64(count - 1);
 }
 
 std::optional<qint64> SessionManager::previousSessionSeconds() const
 {
     std::lock_guard lock(m_mutex);
-    if (m_recentSessions.size() < 2)
+    const QList<StoredSession> sessions = liveSessionsLocked();
+    if (sessions.size() < 2)
         return std::nullopt;
-    return m_recentSessions[m_recentSessions.size() - 2].durationInSeconds;
+    return sessions[sessions.size() - 2].durationInSeconds;
+}
+
+qint64 SessionManager::totalSessionsCount() const
+{
+    const std::shared_ptr<ovlin::Defaults> suite = analyticsDefaults();
+    const qint64 deleted = suite ? storedDeletedSessionsCount(*suite) : 0;
+    return saturatingAdd(qint64(recentSessions().size()), deleted);
+}
+
+qint64 SessionManager::storedDeletedSessionsCount(const ovlin::Defaults &suite)
+{
+    return std::max<qint64>(0, suite.integerValue(kDeletedSessionsCount).value_or(0));
 }
 
 QByteArray SessionManager::encodeSessions(const QList<StoredSession> &sessions)
@@ -316,9 +375,10 @@ std::optional<QList<SessionManager::StoredSession>> SessionManager::decodeSessio
             return std::nullopt;
         const double seconds = st.toDouble();
         const double duration = dn.toDouble();
-        // Beyond what a date or a duration can be: rather no statistics than nonsense.
-        if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11 || std::trunc(duration) != duration ||
-            std::fabs(duration) > 9e15)
+        // Beyond what a date or a duration can be: rather no statistics than nonsense. Sums over the
+        // list then stay far from the integer range.
+        if (!std::isfinite(seconds) || std::fabs(seconds) > 1e11 || std::trunc(duration) != duration || duration < 0 ||
+            duration > double(maximumSessionSeconds))
             return std::nullopt;
         sessions.append({QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0)), qint64(duration)});
     }

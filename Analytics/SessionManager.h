@@ -13,12 +13,19 @@
 
 class QTimer;
 
+namespace ovlin {
+class Defaults;
+}
+
 namespace analytics {
 
 // Usage statistics carried by every signal: recent sessions with their active durations (90 days),
 // the count of sessions dropped by that retention, the first session's date and the days of use.
 // Kept in the analytics defaults suite; writes go through a serial background queue in order.
-// The duration timer runs on the main thread; everything else may be called from any thread.
+// Active time is kept from the instants the application became and stopped being active, so nothing
+// wakes up to count it: the list is written when the application loses focus or quits, and at most
+// once per save interval while it stays active. Nothing runs before a session has begun.
+// The save timer runs on the main thread; everything else may be called from any thread.
 class SessionManager : public QObject
 {
     Q_OBJECT
@@ -47,27 +54,39 @@ public:
     qint64 averageSessionSeconds() const;
     // The duration of the second-to-last session, when there are two or more.
     std::optional<qint64> previousSessionSeconds() const;
+    // Recent sessions plus the stored count of dropped ones, saturated.
+    qint64 totalSessionsCount() const;
 
-    // Timer tick: adds the time since the last update and records the session.
+    // Adds the active time up to now to the current session and saves the list if it changed.
     void updateSessionDuration();
     void handleDidEnterBackgroundNotification();
     void handleWillEnterForegroundNotification();
+    // The application quits: the last active time is saved and every write waits to be stored.
+    void applicationWillTerminate();
 
+    // Whether active time is being counted (a session has begun and the application is active).
     bool isDurationTimerRunning() const;
     // Blocks until every queued write is stored.
     void waitForPendingWrites();
 
     // [{"st": whole seconds since 1970, "dn": whole seconds}, ...]
     static QByteArray encodeSessions(const QList<StoredSession> &sessions);
-    // Nothing unless every entry has a numeric "st" and an integer "dn".
+    // Nothing unless every entry has a numeric "st" and an integer "dn" of 0 to maximumSessionSeconds.
     static std::optional<QList<StoredSession>> decodeSessions(const QByteArray &data);
+    // The longest duration stored for one session.
+    static constexpr qint64 maximumSessionSeconds = 2147483647;
+    // The stored count of dropped sessions, never below 0.
+    static qint64 storedDeletedSessionsCount(const ovlin::Defaults &suite);
 
 private:
     SessionManager();
 
     // Called with m_mutex held; return what to save, if anything.
     std::optional<QList<StoredSession>> advanceDurationLocked();
-    std::optional<QList<StoredSession>> recordCurrentSessionLocked();
+    // Puts the current session with `duration` into `sessions`; answers whether anything changed.
+    bool recordSession(QList<StoredSession> &sessions, double duration) const;
+    // The stored list with the current session's active time up to now.
+    QList<StoredSession> liveSessionsLocked() const;
     void setTimerRunningLocked(bool running);
     void applyTimerState();
     void onTimer();

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -260,10 +259,9 @@ bool SignalCache::writeFile(LogHandler::LogLevel successLevel)
     bool written = false;
     if (data) {
         const QFileInfo info(m_filePath);
-        QSaveFile file(m_filePath);
-        written = QDir().mkpath(info.absolutePath()) && file.open(QIODevice::WriteOnly) &&
-                  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                  file.write(*data) == data->size() && file.commit();
+        written =
+            QDir().mkpath(info.absolutePath()) &&
+            ovlin::saveFileAtomically(m_filePath, *data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, nullptr);
     }
     {
         std::lock_guard lock(m_mutex);

@@ -18,8 +18,8 @@ struct Timings
     std::chrono::milliseconds immediateSyncDelay{50};
     // An immediate sync is granted only when more than this has passed since the last one.
     std::chrono::milliseconds immediateSyncMinimumInterval{10000};
-    // Period of the session-duration timer.
-    std::chrono::milliseconds sessionTimerInterval{1000};
+    // While the application stays active, the session list is saved at most this often.
+    std::chrono::milliseconds sessionTimerInterval{60000};
     // Background time after which entering the foreground starts a new session.
     std::chrono::seconds backgroundSessionTimeout{300};
     // Time-out of one ingest request.

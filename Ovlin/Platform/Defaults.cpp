@@ -2,6 +2,7 @@
 
 #include "Platform/Log.h"
 
+#include <QBuffer>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,11 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
+
+#include <unistd.h>
 
 namespace ovlin {
 
@@ -21,6 +26,235 @@ constexpr quint32 kVersion = 1;
 
 QMutex g_sharedMutex;
 QHash<QString, std::shared_ptr<Defaults>> g_shared;
+
+// What a defaults file may hold: a map of plain values, lists and maps of them a few levels deep.
+constexpr qint64 kMaximumFileSize = 8 * 1024 * 1024;
+constexpr int kMaximumDepth = 8;
+
+// Reads the stream form of a QVariantMap without QDataStream's recursive loader, accepting only the
+// types a defaults file holds and failing on anything else, on truncation and on trailing bytes.
+class ValueReader
+{
+public:
+    explicit ValueReader(const QByteArray &data)
+        : m_data(reinterpret_cast<const uchar *>(data.constData())), m_left(data.size())
+    {
+    }
+
+    bool atEnd() const { return m_left == 0; }
+
+    bool u32(quint32 *value)
+    {
+        if (m_left < 4)
+            return false;
+        *value = quint32(m_data[0]) << 24 | quint32(m_data[1]) << 16 | quint32(m_data[2]) << 8 | quint32(m_data[3]);
+        skip(4);
+        return true;
+    }
+
+    bool u64(quint64 *value)
+    {
+        quint32 high = 0;
+        quint32 low = 0;
+        if (!u32(&high) || !u32(&low))
+            return false;
+        *value = quint64(high) << 32 | low;
+        return true;
+    }
+
+    bool u8(quint8 *value)
+    {
+        if (m_left < 1)
+            return false;
+        *value = m_data[0];
+        skip(1);
+        return true;
+    }
+
+    bool string(QString *value)
+    {
+        quint32 length = 0;
+        if (!u32(&length))
+            return false;
+        if (length == 0xffffffffu) {
+            *value = QString();
+            return true;
+        }
+        if (length % 2 != 0 || length > quint64(m_left))
+            return false;
+        QString text(qsizetype(length / 2), Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i)
+            text[i] = QChar(char16_t(m_data[2 * i] << 8 | m_data[2 * i + 1]));
+        skip(length);
+        *value = text;
+        return true;
+    }
+
+    bool bytes(QByteArray *value)
+    {
+        quint32 length = 0;
+        if (!u32(&length))
+            return false;
+        if (length == 0xffffffffu) {
+            *value = QByteArray();
+            return true;
+        }
+        if (length > quint64(m_left))
+            return false;
+        *value = QByteArray(reinterpret_cast<const char *>(m_data), qsizetype(length));
+        skip(length);
+        return true;
+    }
+
+    bool map(QVariantMap *value, int depth)
+    {
+        quint32 count = 0;
+        if (depth > kMaximumDepth || !u32(&count))
+            return false;
+        for (quint32 i = 0; i < count; ++i) {
+            QString key;
+            QVariant item;
+            if (!string(&key) || !variant(&item, depth + 1))
+                return false;
+            value->insert(key, item);
+        }
+        return true;
+    }
+
+    bool list(QVariantList *value, int depth)
+    {
+        quint32 count = 0;
+        if (depth > kMaximumDepth || !u32(&count))
+            return false;
+        for (quint32 i = 0; i < count; ++i) {
+            QVariant item;
+            if (!variant(&item, depth + 1))
+                return false;
+            value->append(item);
+        }
+        return true;
+    }
+
+private:
+    bool variant(QVariant *value, int depth)
+    {
+        quint32 type = 0;
+        quint8 isNull = 0;
+        if (!u32(&type) || !u8(&isNull))
+            return false;
+        switch (type) {
+        case QMetaType::Bool: {
+            quint8 b = 0;
+            if (!u8(&b))
+                return false;
+            *value = QVariant(b != 0);
+            return true;
+        }
+        case QMetaType::Int:
+        case QMetaType::UInt: {
+            quint32 v = 0;
+            if (!u32(&v))
+                return false;
+            *value = type == QMetaType::Int ? QVariant(qint64(qint32(v))) : QVariant(qint64(v));
+            return true;
+        }
+        case QMetaType::LongLong: {
+            quint64 v = 0;
+            if (!u64(&v))
+                return false;
+            *value = QVariant(qint64(v));
+            return true;
+        }
+        case QMetaType::ULongLong: {
+            quint64 v = 0;
+            if (!u64(&v))
+                return false;
+            *value = v > quint64(std::numeric_limits<qint64>::max()) ? QVariant(double(v)) : QVariant(qint64(v));
+            return true;
+        }
+        case QMetaType::Double: {
+            quint64 bits = 0;
+            if (!u64(&bits))
+                return false;
+            double d = 0;
+            static_assert(sizeof d == sizeof bits);
+            std::memcpy(&d, &bits, sizeof d);
+            *value = QVariant(d);
+            return true;
+        }
+        case QMetaType::QString: {
+            QString text;
+            if (!string(&text))
+                return false;
+            *value = QVariant(text);
+            return true;
+        }
+        case QMetaType::QByteArray: {
+            QByteArray data;
+            if (!bytes(&data))
+                return false;
+            *value = QVariant(data);
+            return true;
+        }
+        case QMetaType::QStringList: {
+            quint32 count = 0;
+            if (!u32(&count))
+                return false;
+            QVariantList items;
+            for (quint32 i = 0; i < count; ++i) {
+                QString text;
+                if (!string(&text))
+                    return false;
+                items.append(text);
+            }
+            *value = QVariant(items);
+            return true;
+        }
+        case QMetaType::QVariantList: {
+            QVariantList items;
+            if (!list(&items, depth))
+                return false;
+            *value = QVariant(items);
+            return true;
+        }
+        case QMetaType::QVariantMap: {
+            QVariantMap items;
+            if (!map(&items, depth))
+                return false;
+            *value = QVariant(items);
+            return true;
+        }
+        default: return false;
+        }
+    }
+
+    void skip(quint64 n)
+    {
+        m_data += n;
+        m_left -= qsizetype(n);
+    }
+
+    const uchar *m_data;
+    qsizetype m_left;
+};
+
+// The values of a defaults file, or nothing when it is not one.
+std::optional<QVariantMap> parseDefaults(const QByteArray &data)
+{
+    ValueReader reader(data);
+    quint32 magic = 0;
+    quint32 version = 0;
+    QVariantMap values;
+    if (!reader.u32(&magic) || !reader.u32(&version) || magic != kMagic || version != kVersion ||
+        !reader.map(&values, 0) || !reader.atEnd())
+        return std::nullopt;
+    return values;
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 QString safeFileName(QString name)
 {
@@ -60,8 +294,7 @@ void Defaults::resetSharedForTesting()
     g_shared.clear();
 }
 
-Defaults::Defaults(QString filePath)
-    : m_path(std::move(filePath))
+Defaults::Defaults(QString filePath) : m_path(std::move(filePath))
 {
     load();
 }
@@ -76,49 +309,92 @@ void Defaults::load()
         m_unreadableFile = true;
         return;
     }
-    QDataStream in(&file);
-    in.setVersion(QDataStream::Qt_6_4);
-    quint32 magic = 0;
-    quint32 version = 0;
-    QVariantMap values;
-    in >> magic >> version;
-    if (magic == kMagic && version == kVersion)
-        in >> values;
-    if (magic != kMagic || version != kVersion || in.status() != QDataStream::Ok) {
+    // A file far larger than any settings could be is not read at all.
+    std::optional<QVariantMap> values;
+    if (file.size() <= kMaximumFileSize)
+        values = parseDefaults(file.read(kMaximumFileSize + 1));
+    if (!values) {
         qCWarning(lcDefaults) << "Ignoring unreadable defaults file" << m_path;
         m_unreadableFile = true;
         return;
     }
-    m_values = values;
+    m_values = *values;
+}
+
+// Keeps the unreadable file for the user instead of overwriting it: in the first free numbered place,
+// or the last one when all are taken, so the earliest copies survive.
+void Defaults::setAsideUnreadableFile()
+{
+    const QString base = m_path + QStringLiteral(".unreadable");
+    QString aside;
+    for (int i = 1; i <= maximumSetAsideFiles; ++i) {
+        aside = i == 1 ? base : base + QLatin1Char('.') + QString::number(i);
+        if (!QFileInfo::exists(aside) && !QFileInfo(aside).isSymLink())
+            break;
+        if (i == maximumSetAsideFiles)
+            QFile::remove(aside);
+    }
+    if (!QFile::rename(m_path, aside))
+        qCWarning(lcDefaults) << "Cannot set the unreadable file" << m_path << "aside";
 }
 
 bool Defaults::writeLocked()
 {
+    QByteArray data;
+    {
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        QDataStream out(&buffer);
+        out.setVersion(QDataStream::Qt_6_4);
+        out << kMagic << kVersion << m_values;
+        if (out.status() != QDataStream::Ok) {
+            qCWarning(lcDefaults) << "Cannot encode the values of" << m_path;
+            return false;
+        }
+    }
+    QString error;
     const QFileInfo info(m_path);
-    if (!QDir().mkpath(info.absolutePath())) {
-        qCWarning(lcDefaults) << "Cannot create" << info.absolutePath();
+    bool written = QDir().mkpath(info.absolutePath());
+    if (!written) {
+        error = QStringLiteral("Cannot create the folder %1").arg(info.absolutePath());
+    } else {
+        if (m_unreadableFile) {
+            setAsideUnreadableFile();
+            m_unreadableFile = false;
+        }
+        written = saveFileAtomically(m_path, data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, &error);
+    }
+    // The values stay in memory; every later change writes them all again. One line per failing spell.
+    if (!written && !m_writeFailing)
+        qCWarning(lcDefaults).noquote() << "Cannot write" << m_path << error;
+    else if (written && m_writeFailing)
+        qCInfo(lcDefaults).noquote() << "Written again:" << m_path;
+    m_writeFailing = !written;
+    return written;
+}
+
+bool saveFileAtomically(const QString &path, const QByteArray &data, QFileDevice::Permissions permissions,
+                        QString *errorDescription)
+{
+    QSaveFile file(path);
+    const auto fail = [&](const QString &error) {
+        if (errorDescription)
+            *errorDescription = error;
+        file.cancelWriting();
         return false;
-    }
-    if (m_unreadableFile) {
-        // Keep the unreadable file for the user instead of overwriting it.
-        const QString aside = m_path + QStringLiteral(".unreadable");
-        QFile::remove(aside);
-        QFile::rename(m_path, aside);
-        m_unreadableFile = false;
-    }
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcDefaults) << "Cannot write" << m_path << file.errorString();
-        return false;
-    }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QDataStream out(&file);
-    out.setVersion(QDataStream::Qt_6_4);
-    out << kMagic << kVersion << m_values;
-    if (out.status() != QDataStream::Ok || !file.commit()) {
-        qCWarning(lcDefaults) << "Cannot write" << m_path << file.errorString();
-        return false;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    if (!file.setPermissions(permissions))
+        return fail(file.errorString());
+    // QSaveFile would rename a short file into place when the last buffered bytes fail to reach the
+    // disk, so every byte is checked written, flushed and synced before the commit.
+    if (file.write(data) != data.size() || !file.flush() || file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    if (::fsync(file.handle()) != 0)
+        return fail(systemError(errno));
+    if (!file.commit())
+        return fail(file.errorString());
     return true;
 }
 
@@ -189,8 +465,7 @@ QVariant Defaults::normalized(const QVariant &value)
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::LongLong:
-    case QMetaType::SChar:
-        return QVariant(value.toLongLong());
+    case QMetaType::SChar: return QVariant(value.toLongLong());
     case QMetaType::ULong:
     case QMetaType::ULongLong: {
         const qulonglong u = value.toULongLong();
@@ -200,8 +475,7 @@ QVariant Defaults::normalized(const QVariant &value)
         return QVariant(qint64(u));
     }
     case QMetaType::Float:
-    case QMetaType::Double:
-        return QVariant(value.toDouble());
+    case QMetaType::Double: return QVariant(value.toDouble());
     case QMetaType::QStringList: {
         QVariantList list;
         for (const QString &s : value.toStringList())
@@ -221,8 +495,7 @@ QVariant Defaults::normalized(const QVariant &value)
             map.insert(it.key(), normalized(it.value()));
         return map;
     }
-    default:
-        return value;
+    default: return value;
     }
 }
 

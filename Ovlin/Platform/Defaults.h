@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -12,10 +13,17 @@
 
 namespace ovlin {
 
+// Replaces `path` with `data` only once every byte is written and on disk: on any failure (a full disk,
+// a file size limit) the old file stays as it was and `errorDescription` says why.
+bool saveFileAtomically(const QString &path, const QByteArray &data, QFileDevice::Permissions permissions,
+                        QString *errorDescription);
+
 // A typed key-value store, one file per domain under $XDG_CONFIG_HOME/Ovlin/.
 // Values keep their types (boolean, integer, double, text, bytes, lists and maps), so a text
 // stored where a boolean is expected reads back as a text. Every change is written at once,
-// atomically. Thread-safe.
+// atomically. A file that is not such a map of plain values is set aside (a few are kept) at the
+// next write. A write that fails keeps the old file and the values in memory, so the next change
+// writes them all again. Thread-safe.
 class Defaults
 {
 public:
@@ -54,17 +62,22 @@ public:
     bool setBytes(const QString &key, const QByteArray &value) { return setObject(key, QVariant(value)); }
     bool remove(const QString &key);
 
+    // Most set-aside unreadable files kept beside a domain's file.
+    static constexpr int maximumSetAsideFiles = 5;
+
     // Normalises a value to the stored types (integers as 64-bit, floats as double), recursively.
     static QVariant normalized(const QVariant &value);
 
 private:
     void load();
     bool writeLocked();
+    void setAsideUnreadableFile();
 
     QString m_path;
     mutable QMutex m_mutex;
     QVariantMap m_values;
     bool m_unreadableFile = false;
+    bool m_writeFailing = false;
 };
 
 } // namespace ovlin

@@ -1,12 +1,12 @@
 #include "Platform/LoginItem.h"
 
+#include "Platform/Defaults.h"
 #include "Platform/Log.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace ovlin {
@@ -99,9 +99,9 @@ bool LoginItem::register_()
         qCWarning(lcApp).noquote() << "Login item not registered:" << m_error;
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entryContents().toUtf8()) < 0 || !file.commit()) {
-        m_error = file.errorString();
+    const QFileDevice::Permissions mode =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    if (!saveFileAtomically(path, entryContents().toUtf8(), mode, &m_error)) {
         qCWarning(lcApp).noquote() << "Login item not registered:" << path << m_error;
         return false;
     }

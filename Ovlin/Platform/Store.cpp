@@ -118,6 +118,22 @@ std::unique_ptr<StoreContainer> StoreContainer::open(const QString &filePath, QS
     return container;
 }
 
+bool StoreContainer::isLockedError(const QString &errorDescription)
+{
+    return errorDescription.contains(QLatin1String("database is locked")) ||
+           errorDescription.contains(QLatin1String("database table is locked")) ||
+           errorDescription.contains(QLatin1String("database schema is locked"));
+}
+
+void StoreContainer::setBusyTimeout(int ms)
+{
+    if (isInMemory())
+        return;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(qMax(0, ms))))
+        qCWarning(lcStore) << "Cannot set the busy timeout of" << m_filePath;
+}
+
 std::unique_ptr<StoreContainer> StoreContainer::openInMemory(QString *errorDescription)
 {
     OVLIN_ASSERT_MAIN_THREAD();

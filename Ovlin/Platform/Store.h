@@ -26,6 +26,11 @@ public:
     static std::unique_ptr<StoreContainer> open(const QString &filePath, QString *errorDescription,
                                                 int busyTimeoutMs = defaultBusyTimeoutMs);
     static std::unique_ptr<StoreContainer> openInMemory(QString *errorDescription);
+    // Whether a failure of open() came from another connection's lock, so that trying again later may
+    // succeed (SQLite's own texts for its busy and locked results).
+    static bool isLockedError(const QString &errorDescription);
+    // How long a file store's statements wait for another connection's lock from now on.
+    void setBusyTimeout(int ms);
 
     ~StoreContainer();
     StoreContainer(const StoreContainer &) = delete;

@@ -4,12 +4,15 @@
 #include "Platform/MainThread.h"
 #include "Shell/ShellServices.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QThread>
 #include <QWidget>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -36,6 +39,7 @@ AppDelegate *g_current = nullptr;
 
 AppDelegate::AppDelegate(QObject *parent) : AppDelegate(makeContainer(), ShellServices::live(), parent)
 {
+    m_storeNotice = storeNoticeFor(*m_sharedContainer, applicationSupportFolder());
 }
 
 AppDelegate::AppDelegate(std::unique_ptr<StoreContainer> container, std::shared_ptr<ShellServices> services,
@@ -162,7 +166,64 @@ std::unique_ptr<StoreContainer> AppDelegate::makeContainer()
     return makeContainer(applicationSupportFolder());
 }
 
-std::unique_ptr<StoreContainer> AppDelegate::makeContainer(const QString &applicationSupport)
+namespace {
+
+struct StorePaths
+{
+    QString product;
+    QString recovery;
+    QString legacy;
+};
+
+StorePaths storePaths(const QString &applicationSupport)
+{
+    const QDir support(applicationSupport);
+    const QDir product(support.filePath(QStringLiteral("Ovlin")));
+    return {product.filePath(QStringLiteral("Ovlin.store")), product.filePath(QStringLiteral("Ovlin-Recovery.store")),
+            QDir(support.filePath(QStringLiteral("Tamsi"))).filePath(QStringLiteral("Tamsi.store"))};
+}
+
+// Opens `candidate`, trying again while another program holds it locked (a backup, a second copy
+// during an upgrade) until `budget` has passed; any other failure is final at once.
+std::unique_ptr<StoreContainer> openCandidate(const QString &candidate, std::chrono::milliseconds budget,
+                                              QString *error)
+{
+    const QDeadlineTimer deadline(budget);
+    for (;;) {
+        // SQLite itself waits for the lock within the time left.
+        const qint64 left = std::clamp<qint64>(deadline.remainingTime(), 0, budget.count());
+        if (auto container = StoreContainer::open(candidate, error, int(left))) {
+            container->setBusyTimeout(StoreContainer::defaultBusyTimeoutMs);
+            return container;
+        }
+        if (!StoreContainer::isLockedError(*error) || deadline.hasExpired())
+            return nullptr;
+        // Some locks are reported without waiting; look again shortly.
+        QThread::msleep(50);
+    }
+}
+
+} // namespace
+
+QString AppDelegate::storeNoticeFor(const StoreContainer &store, const QString &applicationSupport)
+{
+    const StorePaths paths = storePaths(applicationSupport);
+    // The file the user's data lives in: the legacy store while no product store was ever made.
+    const QString usual =
+        !QFileInfo::exists(paths.product) && QFileInfo::exists(paths.legacy) ? paths.legacy : paths.product;
+    if (store.isInMemory())
+        return QStringLiteral("Ovlin could not open %1 or a recovery file: nothing you enter now will be kept after "
+                              "Ovlin quits.")
+            .arg(QDir::toNativeSeparators(usual));
+    if (store.filePath() == QFileInfo(paths.recovery).absoluteFilePath())
+        return QStringLiteral("Ovlin could not open %1 and is using %2 instead: your usual habits and history are "
+                              "not shown.")
+            .arg(QDir::toNativeSeparators(usual), QDir::toNativeSeparators(paths.recovery));
+    return QString();
+}
+
+std::unique_ptr<StoreContainer> AppDelegate::makeContainer(const QString &applicationSupport,
+                                                           std::chrono::milliseconds lockedRetryBudget)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     const QDir support(applicationSupport);
@@ -193,15 +254,20 @@ std::unique_ptr<StoreContainer> AppDelegate::makeContainer(const QString &applic
             qWarning("[AppDelegate] Failed to open store at %s: %s", qUtf8Printable(candidate), qUtf8Printable(error));
             continue;
         }
-        if (auto container = StoreContainer::open(candidate, &error))
+        if (auto container = openCandidate(candidate, lockedRetryBudget, &error)) {
+            if (const QString notice = storeNoticeFor(*container, applicationSupport); !notice.isEmpty())
+                qCWarning(lcStore).noquote() << notice;
             return container;
+        }
         qWarning("[AppDelegate] Failed to open store at %s: %s", qUtf8Printable(candidate), qUtf8Printable(error));
     }
 
     qWarning("[AppDelegate] Falling back to in-memory store after persistent store setup failed.");
     QString error;
-    if (auto container = StoreContainer::openInMemory(&error))
+    if (auto container = StoreContainer::openInMemory(&error)) {
+        qCWarning(lcStore).noquote() << storeNoticeFor(*container, applicationSupport);
         return container;
+    }
     qFatal("[AppDelegate] Failed to create even the in-memory ModelContainer: %s", qUtf8Printable(error));
 }
 

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 
 class QWidget;
@@ -70,6 +71,16 @@ public:
     // Raises `window` with the sheets over it and activates the topmost.
     static void bringToFront(QWidget *window);
 
+    // What the main window must tell the user about the store: set when Ovlin runs on the recovery
+    // store or in memory, empty otherwise.
+    QString storeNotice() const { return m_storeNotice; }
+    void setStoreNotice(const QString &notice) { m_storeNotice = notice; }
+    // The notice for `store` as opened by makeContainer(applicationSupport).
+    static QString storeNoticeFor(const StoreContainer &store, const QString &applicationSupport);
+
+    // How long a store that another program holds locked is tried again before the next candidate.
+    static constexpr std::chrono::milliseconds lockedStoreRetryBudget{10000};
+
     // The notification centre's delegate once launching has finished.
     NotificationResponder *notificationResponder() const { return m_responder; }
 
@@ -77,8 +88,11 @@ public:
     // failure is logged, and when all fail a memory-only store is used. Ends the program only when
     // even that fails. Never copies, moves, truncates or deletes a store file.
     static std::unique_ptr<StoreContainer> makeContainer();
-    // The same under a given Application Support folder.
-    static std::unique_ptr<StoreContainer> makeContainer(const QString &applicationSupport);
+    // The same under a given Application Support folder; a locked candidate is tried again for up to
+    // `lockedRetryBudget`.
+    static std::unique_ptr<StoreContainer>
+    makeContainer(const QString &applicationSupport,
+                  std::chrono::milliseconds lockedRetryBudget = lockedStoreRetryBudget);
 
     // `locations` (store file paths) without those already in `seenPaths`, in order; each path kept
     // is added to `seenPaths` before the next is looked at.
@@ -94,6 +108,7 @@ private:
     std::shared_ptr<ShellServices> m_services;
     NotificationResponder *m_responder = nullptr;
     WindowScene *m_scene = nullptr;
+    QString m_storeNotice;
     bool m_launched = false;
 };
 

@@ -27,6 +27,7 @@
 #include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QShowEvent>
 #include <QTimer>
@@ -388,6 +389,29 @@ ContentView::ContentView(StoreContext *modelContext, std::shared_ptr<ShellServic
     connect(&BannerManager::shared(), &BannerManager::currentChanged, this, &ContentView::updateBanner);
     updateBanner();
     placeOverlays();
+}
+
+void ContentView::setStoreNotice(const QString &text)
+{
+    if (!m_storeNotice) {
+        m_storeNotice = new QLabel(m_tabContent);
+        m_storeNotice->setObjectName(QStringLiteral("storeNotice"));
+        m_storeNotice->setTextFormat(Qt::PlainText);
+        m_storeNotice->setWordWrap(true);
+        m_storeNotice->setFont(ThemeFonts::caption());
+        QColor tint = ThemeColors::amber500();
+        tint.setAlphaF(0.14);
+        m_storeNotice->setStyleSheet(
+            QStringLiteral("QLabel { background: %1; color: %2; border: 1px solid %3; "
+                           "border-radius: %4px; padding: %5px %6px; }")
+                .arg(tint.name(QColor::HexArgb), ThemeColors::textPrimary().name(), ThemeColors::amber500().name())
+                .arg(LayoutTokens::radiusSM)
+                .arg(LayoutTokens::spacingXS)
+                .arg(LayoutTokens::spacingSM));
+        m_tabLayout->insertWidget(0, m_storeNotice);
+    }
+    m_storeNotice->setText(text);
+    m_storeNotice->setVisible(!text.isEmpty());
 }
 
 ContentView::~ContentView()

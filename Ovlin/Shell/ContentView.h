@@ -12,6 +12,7 @@
 #include <memory>
 
 class QAbstractButton;
+class QLabel;
 class QVBoxLayout;
 
 namespace ovlin {
@@ -52,6 +53,10 @@ public:
     // Shows the tab's screen, built afresh; choosing the selected tab again changes nothing.
     void selectTab(OvlinTab tab);
     QWidget *currentScreen() const { return m_screen; }
+
+    // A lasting line above the screen, for a store that is not the usual one; empty hides it.
+    void setStoreNotice(const QString &text);
+    QLabel *storeNotice() const { return m_storeNotice; }
 
     bool showOnboarding() const { return m_showOnboarding; }
     void setShowOnboarding(bool show);
@@ -119,6 +124,7 @@ private:
     QWidget *m_tabContent = nullptr;
     QVBoxLayout *m_tabLayout = nullptr;
     QPointer<QWidget> m_screen;
+    QLabel *m_storeNotice = nullptr;
     QPointer<BannerSlot> m_bannerSlot;
     // Every banner on screen, those leaving included.
     QList<QPointer<BannerSlot>> m_bannerSlots;

@@ -66,6 +66,8 @@ QWidget *OvlinApp::openWindow()
     if (m_window)
         return m_window.data();
     auto *window = new ContentView(m_delegate->sharedContainer()->mainContext(), m_delegate->services());
+    if (!m_delegate->storeNotice().isEmpty())
+        window->setStoreNotice(m_delegate->storeNotice());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(QStringLiteral("Ovlin"));
     window->setWindowIcon(ImageAssets::appIcon());

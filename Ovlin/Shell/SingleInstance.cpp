@@ -5,10 +5,16 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ovlin {
@@ -38,7 +44,8 @@ QByteArray acknowledgement()
 SingleInstance::SingleInstance(const QString &folder, QObject *parent) : QObject(parent)
 {
     const QString dir = instanceFolder(folder);
-    QDir().mkpath(dir);
+    // Whoever controls the folder controls the lock and the socket that later launches talk to.
+    ensurePrivateFolder(dir, ::getuid(), &m_error);
     const QString base = QDir(dir).filePath(QStringLiteral(OVLIN_APP_ID));
     m_socketPath = base + QStringLiteral(".socket");
     m_lockPath = base + QStringLiteral(".lock");
@@ -48,11 +55,45 @@ SingleInstance::~SingleInstance()
 {
     if (m_server)
         m_server->close();
+    m_server.reset(); // its connections report their end while this object is whole
+}
+
+bool SingleInstance::ensurePrivateFolder(const QString &path, uint owner, QString *errorDescription)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const QString parent = QFileInfo(path).path();
+    if (!QDir().mkpath(parent)) {
+        *errorDescription = QStringLiteral("Cannot create the folder %1.").arg(parent);
+        return false;
+    }
+    if (::mkdir(native.constData(), 0700) == 0) {
+        ::chmod(native.constData(), 0700); // whatever the umask
+    } else if (errno != EEXIST) {
+        *errorDescription =
+            QStringLiteral("Cannot create the folder %1: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    struct stat info = {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        *errorDescription = QStringLiteral("%1 is not a folder.").arg(path);
+        return false;
+    }
+    if (info.st_uid != owner || (info.st_mode & 07777) != 0700) {
+        *errorDescription = QStringLiteral("The folder %1 is not private to this user (owner %2, mode %3); "
+                                           "another user could take Ovlin's place in it.")
+                                .arg(path)
+                                .arg(info.st_uid)
+                                .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
+        return false;
+    }
+    return true;
 }
 
 SingleInstance::Role SingleInstance::start(int waitMs)
 {
     OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_error.isEmpty())
+        return Role::refused;
     m_lock = std::make_unique<QLockFile>(m_lockPath);
     // Held for the whole run: it must never turn stale by age, only when its holder has died.
     m_lock->setStaleLockTime(0);
@@ -63,6 +104,13 @@ SingleInstance::Role SingleInstance::start(int waitMs)
                 qCWarning(lcApp) << "Cannot listen for later launches at" << m_socketPath << ":"
                                  << (m_server ? m_server->errorString() : QString());
             return Role::primary;
+        }
+        // Only a lock another process holds is worth waiting for.
+        struct stat info = {};
+        const bool lockIsFile = ::lstat(QFile::encodeName(m_lockPath).constData(), &info) == 0 && S_ISREG(info.st_mode);
+        if (m_lock->error() != QLockFile::LockFailedError || !lockIsFile) {
+            m_error = QStringLiteral("Cannot create the lock file %1.").arg(m_lockPath);
+            return Role::refused;
         }
         const int remaining = int(std::min<qint64>(deadline.remainingTime(), kConnectAttemptMs));
         if (tellRunningInstance(std::max(remaining, 1)))
@@ -106,7 +154,21 @@ bool SingleInstance::listen()
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        // Launches only ever need a moment; many idle connections are someone else's.
+        if (m_connections >= maximumConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_connections;
+        connect(socket, &QObject::destroyed, this, [this] { --m_connections; });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(m_idleTimeoutMs, socket, [socket] {
+            if (!socket->property("answered").toBool()) {
+                socket->abort();
+                socket->deleteLater();
+            }
+        });
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             // One short line per launch; anything longer is not ours.
             if (socket->bytesAvailable() > 64 || socket->property("answered").toBool()) {

@@ -11,7 +11,8 @@ namespace ovlin {
 
 // Keeps Ovlin to one running instance per user. The first instance holds a lock file and listens on a
 // local socket, both in the user's runtime folder; a later launch finds the lock taken, tells the running
-// instance to reopen and stops without opening the store or starting anything else.
+// instance to reopen and stops without opening the store or starting anything else. The folder must be
+// this user's own (mode 0700): a folder another user could have prepared is refused.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -24,6 +25,8 @@ public:
         secondary,
         // Another instance holds the lock but could not be reached: this process must not run either.
         unreachable,
+        // The folder is not private to this user or the lock file cannot be made: see errorString().
+        refused,
     };
 
     // `folder`: where the lock and the socket live; by default the user's runtime folder.
@@ -33,6 +36,19 @@ public:
     // Takes the lock or hands the launch to the running instance. `waitMs` bounds how long a second
     // launch waits for a first one that is still starting.
     Role start(int waitMs = 10000);
+
+    // Why start() refused.
+    QString errorString() const { return m_error; }
+
+    // Creates `path` (mode 0700) when missing and answers whether it is a real folder, not a link,
+    // owned by `owner` with mode 0700; otherwise `errorDescription` says what is wrong.
+    static bool ensurePrivateFolder(const QString &path, uint owner, QString *errorDescription);
+
+    // Later launches served at once; a connection beyond them is closed.
+    static constexpr int maximumConnections = 8;
+    // A connection that has sent no full line by then is closed.
+    void setIdleTimeoutMs(int ms) { m_idleTimeoutMs = ms; }
+    int connectionCount() const { return m_connections; }
 
     QString socketPath() const { return m_socketPath; }
     QString lockPath() const { return m_lockPath; }
@@ -52,6 +68,9 @@ private:
 
     QString m_socketPath;
     QString m_lockPath;
+    QString m_error;
+    int m_idleTimeoutMs = 2000;
+    int m_connections = 0;
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<QLocalServer> m_server;
 };

@@ -63,6 +63,9 @@ int main(int argc, char *argv[])
     case ovlin::SingleInstance::Role::unreachable:
         qCWarning(ovlin::lcApp) << "Ovlin is already running but does not answer; not starting a second one.";
         return 1;
+    case ovlin::SingleInstance::Role::refused:
+        qCCritical(ovlin::lcApp).noquote() << instance.errorString() << "Not starting.";
+        return 1;
     }
     quitOnTerminationSignals();
 

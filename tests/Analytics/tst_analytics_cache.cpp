@@ -1,5 +1,6 @@
 #include "Analytics/SignalCache.h"
 
+#include "../FileSizeLimit.h"
 #include "AnalyticsTestSupport.h"
 
 #include <QFile>
@@ -43,6 +44,12 @@ std::optional<QList<SignalPostBody>> fileContent(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     return SignalEncoder(SignalPostBody::DateForm::cache).decode(file.readAll());
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -206,6 +213,27 @@ private Q_SLOTS:
         QCOMPARE(second->count(), 1);
         const auto other = SignalCache::open(std::nullopt, m_path + QStringLiteral(".other"));
         QVERIFY(other.get() != first.get());
+    }
+
+    // A copy that cannot reach the disk leaves the earlier file as it was.
+    void failedBackupKeepsTheEarlierFile()
+    {
+        setWriteInterval(std::chrono::hours(1));
+        LogRecorder log;
+        const auto cache = SignalCache::open(log.handler(), m_path);
+        cache->push(records(0, 2));
+        cache->backupCache();
+        const QByteArray before = fileBytes(m_path);
+        cache->push(records(2, 40));
+        {
+            FileSizeLimit limit(before.size() + 16);
+            cache->backupCache();
+        }
+        QVERIFY(log.contains(QStringLiteral("ERROR: Error saving Analytics cache")));
+        QCOMPARE(fileBytes(m_path), before);
+        QCOMPARE(cache->count(), 42);
+        cache->backupCache();
+        QCOMPARE(fileContent(m_path).value(), records(0, 42));
     }
 
     void nonFiniteValueIsDroppedNotTheCache()

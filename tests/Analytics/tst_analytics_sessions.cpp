@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 using namespace analytics;
 using Sessions = QList<SessionManager::StoredSession>;
 
@@ -239,6 +241,85 @@ private Q_SLOTS:
             m_suite->setObject("distinctDaysUsed", stored);
         SessionManager::shared().waitForPendingWrites();
         QCOMPARE(suiteStringList(*m_suite, "distinctDaysUsed"), expected);
+    }
+
+    // Without an endpoint nothing is sent, so no session is begun and no clock runs.
+    void noSessionClockWhileAnalyticsIsOff()
+    {
+        const auto off = AnalyticsManagerConfiguration::create(QStringLiteral("OFF"), std::nullopt, QUrl());
+        off->setSessionID(QUuid::createUuid());
+        ApplicationEvents::notifyWillBecomeActive();
+        QVERIFY(!SessionManager::shared().isDurationTimerRunning());
+        QVERIFY(SessionManager::shared().recentSessions().isEmpty());
+    }
+
+    // Active time comes from the instants of becoming and stopping being active; the list is stored
+    // when the application loses focus or quits.
+    void activeTimeComesFromInstants()
+    {
+        SessionManager &sessions = SessionManager::shared();
+        sessions.beginSession();
+        ovlin::Clock::advance(90);
+        QCOMPARE(durations(sessions.recentSessions()), QList<qint64>{90});
+        QCOMPARE(sessions.averageSessionSeconds(), qint64(90));
+        QVERIFY(storedSessions().isEmpty());
+        ApplicationEvents::notifyDidResignActive();
+        QCOMPARE(durations(storedSessions()), QList<qint64>{90});
+        ovlin::Clock::advance(600);
+        ApplicationEvents::notifyWillBecomeActive();
+        ovlin::Clock::advanceMSecs(30500);
+        QCOMPARE(durations(sessions.recentSessions()), QList<qint64>{120});
+        sessions.applicationWillTerminate();
+        QCOMPARE(durations(storedSessions()), QList<qint64>{120});
+        // The next session starts after the last one's full time.
+        ovlin::Clock::advance(5);
+        sessions.beginSession();
+        ovlin::Clock::advance(7);
+        QCOMPARE(durations(sessions.recentSessions()), (QList<qint64>{125, 7}));
+        QCOMPARE(sessions.previousSessionSeconds(), std::optional<qint64>(125));
+    }
+
+    // Damaged statistics are refused or saturated, never summed past the integer range.
+    void damagedStatisticsAreBounded_data()
+    {
+        QTest::addColumn<QList<qint64>>("stored");
+        QTest::addColumn<int>("expired");
+        QTest::addColumn<qint64>("storedDeleted");
+        QTest::addColumn<qint64>("average");
+        QTest::addColumn<qint64>("deleted");
+        QTest::addColumn<qint64>("total");
+        constexpr qint64 top = std::numeric_limits<qint64>::max();
+        QTest::newRow("durations longer than any session")
+            << QList<qint64>(1100, qint64(9e15)) << 0 << qint64(0) << qint64(-1) << qint64(0) << qint64(0);
+        QTest::newRow("negative duration")
+            << QList<qint64>{-5, 10} << 0 << qint64(0) << qint64(-1) << qint64(0) << qint64(0);
+        QTest::newRow("longest durations") << QList<qint64>(3, SessionManager::maximumSessionSeconds) << 0 << qint64(0)
+                                           << SessionManager::maximumSessionSeconds << qint64(0) << qint64(3);
+        QTest::newRow("deleted count at the top") << QList<qint64>{10, 20} << 2 << top << qint64(10) << top << top;
+        QTest::newRow("negative deleted count")
+            << QList<qint64>{10, 20} << 1 << qint64(-7) << qint64(10) << qint64(1) << qint64(3);
+    }
+
+    void damagedStatisticsAreBounded()
+    {
+        QFETCH(QList<qint64>, stored);
+        QFETCH(int, expired);
+        QFETCH(qint64, storedDeleted);
+        QFETCH(qint64, average);
+        QFETCH(qint64, deleted);
+        QFETCH(qint64, total);
+        Sessions sessions;
+        for (int i = 0; i < expired; ++i)
+            sessions.append({kNow.addDays(-100 - i), 60});
+        for (int i = 0; i < stored.size(); ++i)
+            sessions.append({kNow.addSecs(-3600 - i), stored[i]});
+        storeSessions(sessions);
+        m_suite->setInteger("deletedSessionsCount", storedDeleted);
+        SessionManager &manager = SessionManager::shared();
+        QCOMPARE(manager.averageSessionSeconds(), average);
+        manager.waitForPendingWrites();
+        QCOMPARE(SessionManager::storedDeletedSessionsCount(*m_suite), deleted);
+        QCOMPARE(manager.totalSessionsCount(), total);
     }
 
     void unreadableSessions_data()

@@ -6,6 +6,10 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include "../FileSizeLimit.h"
+
+#include <optional>
+
 using namespace ovlin;
 
 namespace {
@@ -119,14 +123,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("program");
         QTest::addColumn<bool>("blockFolder");
-        QTest::newRow("file where the folder should be") << "/usr/bin/ovlin" << true;
-        QTest::newRow("relative program") << "ovlin" << false;
+        QTest::addColumn<int>("fileSizeLimit"); // 0: none
+        QTest::newRow("file where the folder should be") << "/usr/bin/ovlin" << true << 0;
+        QTest::newRow("relative program") << "ovlin" << false << 0;
+        QTest::newRow("disk full") << "/usr/bin/ovlin" << false << 16;
     }
 
     void cannotWrite()
     {
         QFETCH(QString, program);
         QFETCH(bool, blockFolder);
+        QFETCH(int, fileSizeLimit);
         if (blockFolder) {
             QVERIFY(QDir().mkpath(QFileInfo(autostartFolder()).absolutePath()));
             QFile blocker(autostartFolder());
@@ -134,7 +141,12 @@ private Q_SLOTS:
         }
         LoginItem item(QStringLiteral("org.ovlin.Ovlin"), program);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Login item not registered")));
-        QVERIFY(!item.register_());
+        {
+            std::optional<FileSizeLimit> limit;
+            if (fileSizeLimit > 0)
+                limit.emplace(rlim_t(fileSizeLimit));
+            QVERIFY(!item.register_());
+        }
         QVERIFY(!item.errorString().isEmpty());
         QVERIFY(!item.isRegistered());
         // Nothing to remove: unregistering still succeeds.

@@ -1,11 +1,69 @@
 #include "Platform/Defaults.h"
 #include "Platform/Uuid.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "../FileSizeLimit.h"
+
 using namespace ovlin;
+
+namespace {
+
+QByteArray u32(quint32 v)
+{
+    QByteArray b;
+    QDataStream(&b, QIODevice::WriteOnly) << v;
+    return b;
+}
+
+// A file as the first release wrote it: magic, version, then the map through QDataStream.
+QByteArray streamedFile(const QVariantMap &values, quint32 magic = 0x4F564446)
+{
+    QByteArray b;
+    QDataStream out(&b, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_4);
+    out << magic << quint32(1) << values;
+    return b;
+}
+
+// One key holding a list nested `depth` deep.
+QByteArray nestedListFile(int depth)
+{
+    QByteArray b = u32(0x4F564446) + u32(1) + u32(1) + u32(2) + QByteArray("\0k", 2);
+    const QByteArray level = u32(QMetaType::QVariantList) + QByteArray(1, '\0') + u32(1);
+    b.reserve(b.size() + level.size() * (depth + 1));
+    for (int i = 0; i < depth; ++i)
+        b += level;
+    return b + u32(QMetaType::QVariantList) + QByteArray(1, '\0') + u32(0);
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int g_defaultsWarnings = 0;
+QtMessageHandler g_previousHandler = nullptr;
+
+void countWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && QByteArray(context.category).contains("defaults"))
+        ++g_defaultsWarnings;
+    g_previousHandler(type, context, message);
+}
+
+} // namespace
 
 class TestDefaults : public QObject
 {
@@ -82,6 +140,106 @@ private Q_SLOTS:
         QVERIFY(aside.open(QIODevice::ReadOnly));
         QCOMPARE(aside.readAll(), QByteArray("not a defaults file"));
         QCOMPARE(Defaults(path).boolValue(QStringLiteral("x")), true);
+    }
+
+    // Files written by the first release keep every value and its type.
+    void earlierFilesLoadUnchanged()
+    {
+        const QVariantMap values{
+            {"flag", true},
+            {"count", qint64(-7)},
+            {"seconds", 1.75e9},
+            {"text", QStringLiteral("dark \u00e9")},
+            {"empty text", QString()},
+            {"bytes", QByteArray("[{\"st\":1,\"dn\":2}]")},
+            {"days", QVariantList{QStringLiteral("2026-05-01"), QStringLiteral("2026-05-04")}},
+            {"map", QVariantMap{{"inner", QVariantList{qint64(1), 2.5, QVariantMap{{"x", false}}}}}},
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        writeFile(path, streamedFile(values));
+        Defaults d(path);
+        QCOMPARE(d.keys(), values.keys());
+        for (auto it = values.cbegin(); it != values.cend(); ++it) {
+            QCOMPARE(d.object(it.key()).typeId(), it.value().typeId());
+            QCOMPARE(d.object(it.key()), it.value());
+        }
+        // Written back, the file is byte for byte what the first release wrote.
+        QVERIFY(d.setBool(QStringLiteral("flag"), true));
+        QCOMPARE(fileBytes(path), streamedFile(values));
+    }
+
+    void unreadableFilesAreSetAside_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("text") << QByteArray("not a defaults file");
+        QTest::newRow("list nested 50,000 deep") << nestedListFile(50000);
+        QTest::newRow("nested deeper than settings go") << nestedListFile(12);
+        QTest::newRow("truncated") << streamedFile({{"k", QStringLiteral("long enough text")}}).chopped(3);
+        QTest::newRow("trailing bytes") << streamedFile({{"k", 1}}) + "x";
+        QTest::newRow("other magic") << streamedFile({{"k", 1}}, 0x12345678);
+        QTest::newRow("a type settings never hold") << streamedFile({{"k", QDateTime::fromSecsSinceEpoch(0)}});
+        QTest::newRow("text longer than the file") << u32(0x4F564446) + u32(1) + u32(1) + u32(0x7ffffffe);
+    }
+
+    void unreadableFilesAreSetAside()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        const QString aside = path + QStringLiteral(".unreadable");
+        // A second unreadable file joins the first instead of replacing it.
+        const QByteArray earlier("an earlier unreadable file");
+        writeFile(aside, earlier);
+        writeFile(path, bytes);
+        Defaults broken(path);
+        QVERIFY(broken.keys().isEmpty());
+        QVERIFY(broken.setBool(QStringLiteral("x"), true));
+        QCOMPARE(fileBytes(aside), earlier);
+        QCOMPARE(fileBytes(aside + QStringLiteral(".2")), bytes);
+        QCOMPARE(Defaults(path).keys(), QStringList{QStringLiteral("x")});
+    }
+
+    void onlyAFewFilesAreSetAside()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        for (int i = 1; i <= Defaults::maximumSetAsideFiles + 2; ++i) {
+            writeFile(path, "bad " + QByteArray::number(i));
+            QVERIFY(Defaults(path).setBool(QStringLiteral("x"), true));
+        }
+        QCOMPARE(fileBytes(path + QStringLiteral(".unreadable")), QByteArray("bad 1"));
+        QCOMPARE(fileBytes(path + QStringLiteral(".unreadable.4")), QByteArray("bad 4"));
+        QCOMPARE(fileBytes(path + QStringLiteral(".unreadable.5")), QByteArray("bad 7"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), Defaults::maximumSetAsideFiles + 1);
+    }
+
+    // A write that cannot reach the disk leaves the last good file, says so once, and the values it
+    // carried are written with the next change that can be stored.
+    void failedWriteKeepsTheOldFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        Defaults d(path);
+        QVERIFY(d.setString(QStringLiteral("kept"), QStringLiteral("old")));
+        const QByteArray before = fileBytes(path);
+        g_defaultsWarnings = 0;
+        g_previousHandler = qInstallMessageHandler(countWarnings);
+        {
+            FileSizeLimit limit(before.size() + 64);
+            QVERIFY(!d.setString(QStringLiteral("big"), QString(4000, QLatin1Char('b'))));
+            QVERIFY(!d.setBool(QStringLiteral("flag"), true));
+        }
+        qInstallMessageHandler(g_previousHandler);
+        QCOMPARE(g_defaultsWarnings, 1);
+        QCOMPARE(fileBytes(path), before);
+        QCOMPARE(Defaults(path).keys(), QStringList{QStringLiteral("kept")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("d.defaults")});
+
+        QVERIFY(d.setInteger(QStringLiteral("later"), 3));
+        const Defaults reread(path);
+        QCOMPARE(reread.keys(), (QStringList{"big", "flag", "kept", "later"}));
+        QCOMPARE(reread.stringValue(QStringLiteral("big"))->size(), 4000);
     }
 
     void sharedDomainsLiveUnderConfigHome()

@@ -19,6 +19,7 @@ int main(int argc, char *argv[])
     case ovlin::SingleInstance::Role::primary: out << "primary\n"; break;
     case ovlin::SingleInstance::Role::secondary: out << "secondary\n"; break;
     case ovlin::SingleInstance::Role::unreachable: out << "unreachable\n"; break;
+    case ovlin::SingleInstance::Role::refused: out << "refused\n"; break;
     }
     return 0;
 }

@@ -544,6 +544,30 @@ private slots:
         QCOMPARE(active.size(), 1);
     }
 
+    // A run on the recovery store or in memory says so in the main window from the start.
+    void storeNoticeIsShownAtOnce_data()
+    {
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("usual store") << QString();
+        QTest::newRow("recovery store") << QStringLiteral("Ovlin could not open its data file /x/Ovlin.store");
+    }
+
+    void storeNoticeIsShownAtOnce()
+    {
+        QFETCH(QString, notice);
+        auto delegate = std::make_unique<AppDelegate>(enginetest::openStore(), m_services);
+        delegate->setStoreNotice(notice);
+        OvlinApp app(std::move(delegate));
+        app.start();
+        QLabel *shown = app.mainWindow()->findChild<QLabel *>(QStringLiteral("storeNotice"));
+        QCOMPARE(shown && shown->isVisible(), !notice.isEmpty());
+        if (shown)
+            QCOMPARE(shown->text(), notice);
+        // It stays whichever tab is chosen.
+        app.mainWindow()->selectTab(OvlinTab::settings);
+        QCOMPARE(shown && shown->isVisible(), !notice.isEmpty());
+    }
+
     void closingAndReopeningTheWindow()
     {
         auto delegate = std::make_unique<AppDelegate>(enginetest::openStore(), m_services);

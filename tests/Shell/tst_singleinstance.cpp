@@ -10,6 +10,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ovlin;
 
 namespace {
@@ -97,6 +103,99 @@ private slots:
         QLockFile lock(probe.lockPath());
         QVERIFY(lock.tryLock(0));
         QCOMPARE(runChild(dir.path(), 300), QStringLiteral("unreachable"));
+    }
+
+    // The lock and the socket only ever live in a folder of this user's own.
+    void unsafeFoldersAreRefused_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("otherOwner");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("missing: created private") << "" << false << true;
+        QTest::newRow("private") << "private" << false << true;
+        QTest::newRow("open to everyone") << "open" << false << false;
+        QTest::newRow("link to a private folder") << "link" << false << false;
+        QTest::newRow("file in its place") << "file" << false << false;
+        QTest::newRow("another user's") << "private" << true << false;
+    }
+
+    void unsafeFoldersAreRefused()
+    {
+        QFETCH(QString, setup);
+        QFETCH(bool, otherOwner);
+        QFETCH(bool, accepted);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("ovlin-%1").arg(::getuid()));
+        const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkdir(elsewhere));
+        QFile::setPermissions(elsewhere, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        if (setup == QLatin1String("private") || setup == QLatin1String("open")) {
+            QVERIFY(QDir().mkdir(folder));
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), setup == QLatin1String("open") ? 0777 : 0700) == 0);
+        } else if (setup == QLatin1String("link")) {
+            QVERIFY(QFile::link(elsewhere, folder));
+        } else if (setup == QLatin1String("file")) {
+            QFile file(folder);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QString error;
+        const uint owner = otherOwner ? ::getuid() + 1 : ::getuid();
+        QCOMPARE(SingleInstance::ensurePrivateFolder(folder, owner, &error), accepted);
+        QCOMPARE(error.isEmpty(), accepted);
+        if (accepted) {
+            struct stat info = {};
+            QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+            QCOMPARE(info.st_mode & 07777, mode_t(0700));
+        }
+        if (otherOwner)
+            return;
+        SingleInstance instance(folder);
+        QCOMPARE(instance.start(0), accepted ? SingleInstance::Role::primary : SingleInstance::Role::refused);
+        QCOMPARE(instance.errorString().contains(folder), !accepted);
+        QCOMPARE(instance.isListening(), accepted);
+    }
+
+    // A lock file that cannot be made is said so at once, not taken for a silent running instance.
+    void aLockFileThatCannotBeMadeIsItsOwnError()
+    {
+        QTemporaryDir dir;
+        SingleInstance instance(dir.path());
+        QVERIFY(QDir().mkdir(instance.lockPath()));
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(instance.start(20000), SingleInstance::Role::refused);
+        QVERIFY(timer.elapsed() < 10000);
+        QVERIFY(instance.errorString().contains(instance.lockPath()));
+        QVERIFY(!instance.isListening());
+    }
+
+    // Connections beyond a few at a time, and those that stay silent, are closed.
+    void idleAndSurplusConnectionsAreClosed()
+    {
+        QTemporaryDir dir;
+        SingleInstance instance(dir.path());
+        instance.setIdleTimeoutMs(3600 * 1000);
+        QCOMPARE(instance.start(0), SingleInstance::Role::primary);
+        std::vector<std::unique_ptr<QLocalSocket>> idle;
+        for (int i = 0; i < SingleInstance::maximumConnections; ++i) {
+            idle.push_back(std::make_unique<QLocalSocket>());
+            idle.back()->connectToServer(instance.socketPath());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(instance.connectionCount(), SingleInstance::maximumConnections, 5000);
+        QLocalSocket surplus;
+        surplus.connectToServer(instance.socketPath());
+        QTRY_VERIFY_WITH_TIMEOUT(surplus.state() == QLocalSocket::UnconnectedState, 5000);
+        for (const auto &socket : idle)
+            QCOMPARE(socket->state(), QLocalSocket::ConnectedState);
+        idle.clear();
+        QTRY_COMPARE_WITH_TIMEOUT(instance.connectionCount(), 0, 5000);
+
+        instance.setIdleTimeoutMs(50);
+        QLocalSocket silent;
+        silent.connectToServer(instance.socketPath());
+        QVERIFY(silent.waitForConnected(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(silent.state() == QLocalSocket::UnconnectedState, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(instance.connectionCount(), 0, 5000);
     }
 
     void strangersAreIgnored()

@@ -5,10 +5,16 @@
 #include "Model/Reminder.h"
 #include "StoreTestSupport.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
 #include <ctime>
 
 using namespace ovlin;
@@ -17,12 +23,15 @@ using namespace storetest;
 namespace {
 
 QStringList g_lines;
+QStringList g_storeWarnings;
 QtMessageHandler g_previous = nullptr;
 
 void collect(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (message.startsWith(QLatin1String("[AppDelegate]")))
         g_lines.append(message);
+    else if (type == QtWarningMsg && QByteArray(context.category) == "ovlin.store")
+        g_storeWarnings.append(message);
     else if (g_previous)
         g_previous(type, context, message);
 }
@@ -34,10 +43,60 @@ public:
     LogCapture()
     {
         g_lines.clear();
+        g_storeWarnings.clear();
         g_previous = qInstallMessageHandler(collect);
     }
     ~LogCapture() { qInstallMessageHandler(g_previous); }
     QStringList lines() const { return g_lines; }
+    QStringList storeWarnings() const { return g_storeWarnings; }
+};
+
+// Another program's connection holding an exclusive lock on a store in rollback-journal mode, as a
+// backup tool would, from its own thread until released or for `holdMs`.
+class LockHolder : public QThread
+{
+public:
+    LockHolder(const QString &path, int holdMs) : m_path(path), m_holdMs(holdMs) {}
+    ~LockHolder() override
+    {
+        m_release = true;
+        wait();
+    }
+    bool waitUntilLocked()
+    {
+        QDeadlineTimer deadline(10000);
+        while (!m_locked && !isFinished() && !deadline.hasExpired())
+            QThread::msleep(5);
+        return m_locked;
+    }
+
+protected:
+    void run() override
+    {
+        const QString name = QStringLiteral("lock-holder");
+        {
+            QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            database.setDatabaseName(m_path);
+            if (database.open()) {
+                QSqlQuery query(database);
+                if (query.exec(QStringLiteral("PRAGMA journal_mode=DELETE")) &&
+                    query.exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
+                    m_locked = true;
+                    const QDeadlineTimer deadline(m_holdMs);
+                    while (!m_release && !deadline.hasExpired())
+                        QThread::msleep(10);
+                    query.exec(QStringLiteral("COMMIT"));
+                }
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+private:
+    QString m_path;
+    int m_holdMs;
+    std::atomic<bool> m_locked{false};
+    std::atomic<bool> m_release{false};
 };
 
 // Leaves a store with one reminder titled `title` at `path`.
@@ -154,6 +213,18 @@ private Q_SLOTS:
         }
         QCOMPARE(lines, expectedLines);
 
+        // On the recovery store or in memory the user is told at once, and the log says it as a warning.
+        const QString notice = AppDelegate::storeNoticeFor(*store, support);
+        if (expectedStore.isEmpty() || expectedStore.endsWith(QLatin1String("Recovery.store"))) {
+            QVERIFY(notice.contains(at(QStringLiteral("Ovlin/Ovlin.store"))));
+            QCOMPARE(notice.contains(QStringLiteral("nothing you enter now will be kept")), expectedStore.isEmpty());
+            QCOMPARE(notice.contains(at(QStringLiteral("Ovlin/Ovlin-Recovery.store"))), !expectedStore.isEmpty());
+            QCOMPARE(g_storeWarnings, QStringList{notice});
+        } else {
+            QCOMPARE(notice, QString());
+            QCOMPARE(g_storeWarnings, QStringList());
+        }
+
         QCOMPARE(QFileInfo(at(QStringLiteral("Ovlin"))).isDir(), ovlinFolderAfter);
         for (auto it = untouched.cbegin(); it != untouched.cend(); ++it)
             QCOMPARE(fileBytes(it.key()), it.value());
@@ -191,6 +262,46 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(fileBytes(primary), garbageBytes());
+    }
+
+    // A store another program holds locked is waited for; only a lock that outlasts the wait sends Ovlin
+    // to the next candidate.
+    void lockedPrimary_data()
+    {
+        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<int>("budgetMs");
+        QTest::addColumn<bool>("opensPrimary");
+        QTest::newRow("released after a moment") << 1000 << 10000 << true;
+        QTest::newRow("held longer than SQLite's own wait") << 7000 << 10000 << true;
+        QTest::newRow("held past the wait") << 60000 << 300 << false;
+    }
+
+    void lockedPrimary()
+    {
+        QFETCH(int, holdMs);
+        QFETCH(int, budgetMs);
+        QFETCH(bool, opensPrimary);
+        QTemporaryDir dir;
+        const QString primary = QDir(dir.path()).filePath(QStringLiteral("Ovlin/Ovlin.store"));
+        seedStore(primary, QStringLiteral("primary"));
+        LockHolder holder(primary, holdMs);
+        holder.start();
+        QVERIFY(holder.waitUntilLocked());
+
+        LogCapture capture;
+        auto store = AppDelegate::makeContainer(dir.path(), std::chrono::milliseconds(budgetMs));
+        QVERIFY(store);
+        if (opensPrimary) {
+            QCOMPARE(store->filePath(), primary);
+            QCOMPARE(storedTitle(*store), QStringLiteral("primary"));
+            QCOMPARE(capture.lines(), QStringList());
+        } else {
+            QCOMPARE(store->filePath(), QDir(dir.path()).filePath(QStringLiteral("Ovlin/Ovlin-Recovery.store")));
+            QCOMPARE(capture.lines(),
+                     QStringList{
+                         QStringLiteral("[AppDelegate] Failed to open store at %1: database is locked").arg(primary)});
+            QCOMPARE(capture.storeWarnings().size(), 1);
+        }
     }
 
     void pinSystemTimeZone()
