@@ -389,11 +389,15 @@ QSize ReminderFormView::sizeHint() const
 {
     const int width = int(LayoutTokens::wideSheetWidth);
     int height = int(LayoutTokens::sheetMinHeight);
-    if (const QLayout *content = m_scrollArea->widget() ? m_scrollArea->widget()->layout() : nullptr) {
-        const int contentHeight =
-            content->hasHeightForWidth() ? content->totalHeightForWidth(width) : content->totalSizeHint().height();
+    if (m_stepView) {
+        // Measured from the step itself: the scroll area's own layouts are not laid out before the sheet
+        // is first shown.
+        const int column = width - 2 * int(LayoutTokens::spacingXL);
+        const int step =
+            m_stepView->hasHeightForWidth() ? m_stepView->heightForWidth(column) : m_stepView->sizeHint().height();
+        const int content = int(LayoutTokens::spacingXL + LayoutTokens::spacingLG) + step;
         const int chrome = layout()->totalSizeHint().height() - m_scrollArea->sizeHint().height();
-        height = std::max(height, chrome + contentHeight);
+        height = std::max(height, chrome + content);
     }
     if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
         // The whole screen height less room for the window manager's title bar.
@@ -411,8 +415,6 @@ void ReminderFormView::growWindowToStep()
     QWidget *host = window();
     if (host == this || !host->isVisible())
         return;
-    if (QLayout *content = m_scrollArea->widget() ? m_scrollArea->widget()->layout() : nullptr)
-        content->activate();
     const int wanted = sizeHint().height() + (host->height() - height());
     if (wanted <= host->height())
         return;
