@@ -46,6 +46,8 @@ CheckOffButton::CheckOffButton(bool isCompleted, std::function<void()> action, d
     m_completion.setImmediately(isCompleted ? 1 : 0);
     const int side = int(std::ceil(m_size));
     setFixedSize(side, side);
+    // Like the other controls: reachable by Tab, but a click leaves focus where it was.
+    setFocusPolicy(Qt::TabFocus);
     setAccessibleName(accessibilityLabel(m_isCompleted));
     connect(this, &QAbstractButton::clicked, this, &CheckOffButton::handleClick);
     connect(&m_scale, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));

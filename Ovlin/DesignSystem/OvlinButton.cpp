@@ -1,6 +1,7 @@
 #include "DesignSystem/OvlinButton.h"
 
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButtonPressStyle.h"
 #include "DesignSystem/Painting.h"
@@ -254,15 +255,12 @@ void OvlinButton::keyPressEvent(QKeyEvent *event)
 
 void OvlinButton::focusInEvent(QFocusEvent *event)
 {
-    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason ||
-                      event->reason() == Qt::ShortcutFocusReason;
     QAbstractButton::focusInEvent(event);
     update();
 }
 
 void OvlinButton::focusOutEvent(QFocusEvent *event)
 {
-    m_keyboardFocus = false;
     QAbstractButton::focusOutEvent(event);
     update();
 }
@@ -320,16 +318,27 @@ void OvlinButton::paintEvent(QPaintEvent *)
     m_press->apply(p, r);
 
     const double brightness = hoverBrightness * m_hover.value();
-    const QColor bg = Painting::brightened(backgroundColor(m_style), brightness);
-    const QColor fg = Painting::brightened(foregroundColor(m_style), brightness);
-    const QColor border = Painting::brightened(borderColor(m_style), brightness);
-    const QColor shadow = shadowColor(m_style);
+    QColor bg = Painting::brightened(backgroundColor(m_style), brightness);
+    QColor fg = Painting::brightened(foregroundColor(m_style), brightness);
+    QColor border = Painting::brightened(borderColor(m_style), brightness);
+    QColor shadow = shadowColor(m_style);
+    bool bordered = hasBorder(m_style);
+    if (showsMutedLook()) {
+        // Our painting has no platform disabled look to fall back on, so a button switched off from
+        // outside would stay bright green while ignoring clicks: draw the design system's disabled look.
+        const bool ghost = m_style == OvlinButtonStyle::ghost;
+        bg = ghost ? QColor(Qt::transparent) : ThemeColors::surfaceMuted();
+        fg = ThemeColors::textDisabled();
+        border = ThemeColors::border();
+        bordered = !ghost;
+        shadow = Qt::transparent;
+    }
     const double radius = LayoutTokens::radiusButton;
 
     Painting::drawLayer(p, r.adjusted(-40, -40, 40, 40), m_isDisabled ? disabledOpacity : 1.0, [&](QPainter &lp) {
         Painting::drawShadow(lp, r, radius, LayoutTokens::buttonShadow, shadow);
         Painting::fillRounded(lp, r, radius, bg);
-        if (hasBorder(m_style))
+        if (bordered)
             Painting::strokeInside(lp, r, radius, border, 1);
 
         // One centred row: spinner, then the glyph (icon size) or the title (empty while loading).
@@ -360,7 +369,7 @@ void OvlinButton::paintEvent(QPaintEvent *)
             const double baseline = r.center().y() + (fm.ascent() - fm.descent()) / 2;
             lp.drawText(QPointF(x, baseline), text);
         }
-        if (m_keyboardFocus)
+        if (KeyboardFocus::hasRing(this))
             Painting::strokeInside(lp, r, radius, ThemeColors::neutral700(), 2);
     });
 }

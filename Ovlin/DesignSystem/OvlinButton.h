@@ -19,7 +19,8 @@ enum class OvlinButtonSize { small, default_, large, icon };
 // The design system's push button: five looks, four sizes, a spinner while loading, a dimmed look while
 // `isDisabled`, a slight darkening under the pointer and a small shrink while pressed. It fills the
 // width it is offered (screens size it from outside); the icon size is a 52 x 52 square showing the
-// symbol named by `title`. Disabling it with setEnabled(false) blocks presses without dimming.
+// symbol named by `title`. Disabling it with setEnabled(false) blocks presses and, instead of the
+// dimming, draws the muted look every disabled control has (grey fill, border and text, no shadow).
 class OvlinButton : public QAbstractButton
 {
     Q_OBJECT
@@ -39,6 +40,8 @@ public:
     void setIsDisabled(bool disabled);
     void setAction(std::function<void()> action);
     bool isHovered() const { return m_isHovered; }
+    // Disabled from outside (itself or an ancestor) rather than through `isDisabled`.
+    bool showsMutedLook() const { return !isEnabled() && !m_isDisabled; }
 
     // Runs the action unless the button is disabled or loading.
     void performAction();
@@ -83,7 +86,6 @@ private:
     bool m_isDisabled;
     std::function<void()> m_action;
     bool m_isHovered = false;
-    bool m_keyboardFocus = false;
     AnimatedValue m_hover{0.0};
     OvlinButtonPressStyle *m_press = nullptr;
     QVariantAnimation *m_spin = nullptr;

@@ -48,13 +48,16 @@ OvlinInputModifier::OvlinInputModifier(QLineEdit *field) : QObject(field), m_fie
 
 bool OvlinInputModifier::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_field) {
+    // A focused field being destroyed loses its focus from ~QWidget, when it is no longer a line edit:
+    // compare plain pointers and leave it alone then.
+    auto *field = qobject_cast<QLineEdit *>(watched);
+    if (field && watched == parent()) {
         switch (event->type()) {
         case QEvent::FocusIn:
         case QEvent::FocusOut:
             m_isFocused = event->type() == QEvent::FocusIn;
             m_focus.animateTo(m_isFocused ? 1 : 0, MotionCurve::easeOut(0.12));
-            m_field->update();
+            field->update();
             break;
         case QEvent::Paint:
             // Drawn under the field's own text, which follows.

@@ -1,7 +1,9 @@
 #include "DesignSystem/OvlinMenuField.h"
 
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/OvlinStyle.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
@@ -13,78 +15,11 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
-#include <QProxyStyle>
-#include <QStyleFactory>
-#include <QStyleOptionMenuItem>
+#include <QScreen>
 
 #include <cmath>
 
 namespace ovlin {
-
-namespace {
-
-constexpr double kItemHeight = 28;
-constexpr double kItemIcon = 16;
-
-// Menu items drawn as a row: optional symbol, title, flexible gap, check mark on the selected option.
-class MenuItemStyle : public QProxyStyle
-{
-public:
-    MenuItemStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
-
-    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
-                           const QWidget *widget) const override
-    {
-        if (type == CT_MenuItem) {
-            if (const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option)) {
-                const QFontMetricsF fm(ThemeFonts::body());
-                const double gap = LayoutTokens::spacingSM;
-                double w = 2 * gap + fm.horizontalAdvance(item->text) + gap + kItemIcon;
-                if (!item->icon.isNull())
-                    w += kItemIcon + gap;
-                return QSize(int(std::ceil(w)), int(kItemHeight));
-            }
-        }
-        return QProxyStyle::sizeFromContents(type, option, size, widget);
-    }
-
-    void drawControl(ControlElement element, const QStyleOption *option, QPainter *p,
-                     const QWidget *widget) const override
-    {
-        const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
-        if (element != CE_MenuItem || !item || item->menuItemType != QStyleOptionMenuItem::Normal) {
-            QProxyStyle::drawControl(element, option, p, widget);
-            return;
-        }
-        p->save();
-        p->setRenderHint(QPainter::Antialiasing);
-        const QRectF r(option->rect);
-        const bool active = option->state & State_Selected;
-        if (active)
-            Painting::fillRounded(*p, r.adjusted(4, 1, -4, -1), LayoutTokens::radiusSM, ThemeColors::green200());
-        const double gap = LayoutTokens::spacingSM;
-        double x = r.left() + gap + 4;
-        const QColor ink = ThemeColors::textPrimary();
-        if (!item->icon.isNull()) {
-            const QPixmap pm =
-                item->icon.pixmap(QSize(int(kItemIcon), int(kItemIcon)), p->device()->devicePixelRatioF());
-            p->drawPixmap(QRectF(x, r.center().y() - kItemIcon / 2, kItemIcon, kItemIcon), pm, QRectF(pm.rect()));
-            x += kItemIcon + gap;
-        }
-        const QFontMetricsF fm(ThemeFonts::body());
-        const double checkX = r.right() - gap - 4 - kItemIcon;
-        p->setFont(ThemeFonts::body());
-        p->setPen(ink);
-        p->drawText(QPointF(x, r.center().y() + (fm.ascent() - fm.descent()) / 2),
-                    fm.elidedText(item->text, Qt::ElideRight, std::max(0.0, checkX - gap - x)));
-        if (item->checked)
-            IconRegistry::paint(*p, QRectF(checkX, r.center().y() - kItemIcon / 2, kItemIcon, kItemIcon),
-                                QStringLiteral("checkmark"), ink);
-        p->restore();
-    }
-};
-
-} // namespace
 
 OvlinMenuFieldBase::OvlinMenuFieldBase(const QString &title, std::optional<double> width, QWidget *parent)
     : QWidget(parent), m_title(title)
@@ -145,17 +80,15 @@ QMenu *OvlinMenuFieldBase::popupMenu()
     // under its own signal; it deletes itself when it closes.
     auto *menu = new QMenu;
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    auto *style = new MenuItemStyle;
-    style->setParent(menu);
-    menu->setStyle(style);
-    menu->setFont(ThemeFonts::body());
+    OvlinStyle::styleMenu(menu);
     menu->setMinimumWidth(width());
     const QPointer<OvlinMenuFieldBase> self(this);
+    const double icon = OvlinStyle::menuIcon;
     for (int i = 0; i < optionCount(); ++i) {
         QAction *action = menu->addAction(optionTitle(i));
         if (const auto image = optionImage(i); image && !image->isEmpty()) {
             const double dpr = devicePixelRatioF();
-            action->setIcon(QIcon(IconRegistry::pixmap(*image, kItemIcon, ThemeColors::textPrimary(), dpr)));
+            action->setIcon(QIcon(IconRegistry::pixmap(*image, icon, ThemeColors::textPrimary(), dpr)));
         }
         action->setCheckable(true);
         action->setChecked(isOptionSelected(i));
@@ -167,7 +100,17 @@ QMenu *OvlinMenuFieldBase::popupMenu()
                 self->refresh();
         });
     }
-    menu->popup(mapToGlobal(QPoint(0, height() + 4)));
+    // Below the field; above it only when the screen has no room below (never over the field itself).
+    const int gap = int(LayoutTokens::spacingXS);
+    QPoint at = mapToGlobal(QPoint(0, height() + gap));
+    const QSize wanted = menu->sizeHint();
+    if (const QScreen *s = screen()) {
+        const QRect avail = s->availableGeometry();
+        if (at.y() + wanted.height() > avail.bottom() &&
+            mapToGlobal(QPoint(0, 0)).y() - gap - wanted.height() >= avail.top())
+            at.setY(mapToGlobal(QPoint(0, 0)).y() - gap - wanted.height());
+    }
+    menu->popup(at);
     return menu;
 }
 
@@ -192,14 +135,12 @@ void OvlinMenuFieldBase::keyPressEvent(QKeyEvent *event)
 
 void OvlinMenuFieldBase::focusInEvent(QFocusEvent *event)
 {
-    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     update();
     QWidget::focusInEvent(event);
 }
 
 void OvlinMenuFieldBase::focusOutEvent(QFocusEvent *event)
 {
-    m_keyboardFocus = false;
     update();
     QWidget::focusOutEvent(event);
 }
@@ -230,7 +171,7 @@ void OvlinMenuFieldBase::paintEvent(QPaintEvent *)
     p.setFont(font);
     p.setPen(ThemeColors::textPrimary());
     p.drawText(QPointF(r.left() + pad, r.center().y() + (fm.ascent() - fm.descent()) / 2), text);
-    if (m_keyboardFocus)
+    if (KeyboardFocus::hasRing(this))
         Painting::strokeInside(p, r, radius, ThemeColors::neutral700(), 2);
 }
 

@@ -56,7 +56,6 @@ protected:
 private:
     QString m_title;
     std::optional<double> m_width;
-    bool m_keyboardFocus = false;
 };
 
 // One choice out of a list, shown as a field that opens a pop-up menu; choosing an item writes its

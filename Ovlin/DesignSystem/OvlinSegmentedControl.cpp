@@ -1,5 +1,6 @@
 #include "DesignSystem/OvlinSegmentedControl.h"
 
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
@@ -63,19 +64,13 @@ protected:
         p.setPen(on ? ThemeColors::textPrimary() : ThemeColors::textSecondary());
         const double w = fm.horizontalAdvance(shown);
         p.drawText(QPointF(r.center().x() - w / 2, r.center().y() + (fm.ascent() - fm.descent()) / 2), shown);
-        if (hasFocus() && m_keyboardFocus)
+        if (KeyboardFocus::hasRing(this))
             Painting::strokeInside(p, r, radius, ThemeColors::neutral700(), 2);
-    }
-    void focusInEvent(QFocusEvent *e) override
-    {
-        m_keyboardFocus = e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason;
-        QAbstractButton::focusInEvent(e);
     }
 
 private:
     QPointer<OvlinSegmentedControlBase> m_control;
     int m_index;
-    bool m_keyboardFocus = false;
 };
 
 OvlinSegmentedControlBase::OvlinSegmentedControlBase(QWidget *parent) : QWidget(parent)

@@ -1,5 +1,6 @@
 #include "DesignSystem/OvlinSliderControl.h"
 
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
@@ -63,7 +64,7 @@ protected:
         p.setBrush(Qt::white);
         p.setPen(QPen(Painting::withOpacity(ThemeColors::neutral900(), 0.10), 0.75));
         p.drawEllipse(knob.adjusted(0.375, 0.375, -0.375, -0.375));
-        if (hasFocus()) {
+        if (KeyboardFocus::hasRing(this)) {
             p.setBrush(Qt::NoBrush);
             p.setPen(QPen(ThemeColors::neutral700(), 2));
             p.drawEllipse(knob.adjusted(1, 1, -1, -1));

@@ -1,6 +1,7 @@
 #include "DesignSystem/OvlinStepperField.h"
 
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
@@ -84,18 +85,12 @@ protected:
         const double side = IconRegistry::symbolSize(ThemeFonts::bodyEmphasis());
         IconRegistry::paint(p, QRectF(r.center().x() - side / 2, r.center().y() - side / 2, side, side), m_symbol,
                             on ? ThemeColors::textPrimary() : ThemeColors::textDisabled());
-        if (hasFocus() && m_keyboardFocus)
+        if (KeyboardFocus::hasRing(this))
             Painting::strokeInside(p, r, radius, ThemeColors::neutral700(), 2);
-    }
-    void focusInEvent(QFocusEvent *e) override
-    {
-        m_keyboardFocus = e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason;
-        QAbstractButton::focusInEvent(e);
     }
 
 private:
     QString m_symbol;
-    bool m_keyboardFocus = false;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "DesignSystem/SectionHeader.h"
 
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
@@ -61,7 +62,7 @@ protected:
         x += fm.horizontalAdvance(text()) + kLabelArrowGap;
         IconRegistry::paint(p, QRectF(x, r.center().y() - arrow / 2, arrow, arrow), QStringLiteral("arrow.right"),
                             ThemeColors::primaryDark());
-        if (hasFocus())
+        if (KeyboardFocus::hasRing(this))
             Painting::strokeInside(p, r, r.height() / 2, ThemeColors::neutral700(), 1.5);
     }
 };

@@ -21,9 +21,12 @@
 #include <QDialog>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -104,7 +107,7 @@ ReminderFormView *present(QWidget *parent, StoreContext *context, std::shared_pt
     });
     dialog->setWindowTitle(view->titleText());
     dialog->setMinimumSize(view->minimumSize());
-    dialog->resize(int(ReminderFormView::modalContentWidth), 640);
+    dialog->resize(view->sizeHint());
     dialog->open();
     return view;
 }
@@ -375,7 +378,55 @@ void ReminderFormView::setCurrentStep(int step)
     m_currentStep = step;
     showStep();
     refreshChrome();
+    growWindowToStep();
+    // The name is what step 2 is for: typing can start at once.
+    if (ReminderFormNameStep *name = nameStep(); name && name->nameField())
+        name->nameField()->setFocus(Qt::OtherFocusReason);
     emit currentStepChanged(step);
+}
+
+QSize ReminderFormView::sizeHint() const
+{
+    const int width = int(LayoutTokens::wideSheetWidth);
+    int height = int(LayoutTokens::sheetMinHeight);
+    if (m_stepView) {
+        // Measured from the step itself: the scroll area's own layouts are not laid out before the sheet
+        // is first shown.
+        const int column = width - 2 * int(LayoutTokens::spacingXL);
+        const int step =
+            m_stepView->hasHeightForWidth() ? m_stepView->heightForWidth(column) : m_stepView->sizeHint().height();
+        const int content = int(LayoutTokens::spacingXL + LayoutTokens::spacingLG) + step;
+        const int chrome = layout()->totalSizeHint().height() - m_scrollArea->sizeHint().height();
+        height = std::max(height, chrome + content);
+    }
+    if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        // The whole screen height less room for the window manager's title bar.
+        const int available = screen->availableGeometry().height() - sheetFrameAllowance;
+        if (available >= int(LayoutTokens::sheetMinHeight))
+            height = std::min(height, available);
+    }
+    return {width, height};
+}
+
+void ReminderFormView::growWindowToStep()
+{
+    // A taller step grows the sheet (within the screen); a shorter one keeps its size, so the footer
+    // does not jump while the user steps back and forth.
+    QWidget *host = window();
+    if (host == this || !host->isVisible())
+        return;
+    const int wanted = sizeHint().height() + (host->height() - height());
+    if (wanted <= host->height())
+        return;
+    host->resize(host->width(), wanted);
+    // Grown past the bottom of the screen: move up so the footer stays in sight.
+    if (const QScreen *screen = host->screen()) {
+        const QRect available = screen->availableGeometry();
+        const int overflow = host->frameGeometry().top() + (host->frameGeometry().height() - host->height()) + wanted -
+                             1 - available.bottom();
+        if (overflow > 0)
+            host->move(host->x(), std::max(available.top(), host->y() - overflow));
+    }
 }
 
 void ReminderFormView::showStep()

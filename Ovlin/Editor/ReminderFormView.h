@@ -40,6 +40,8 @@ class ReminderFormView : public QWidget
 public:
     static constexpr int totalSteps = 4;
     static constexpr double modalContentWidth = LayoutTokens::wideSheetWidth;
+    // Room kept free above a screen-high sheet for the window manager's title bar.
+    static constexpr int sheetFrameAllowance = 40;
 
     using Dismiss = std::function<void()>;
     // Sends an analytics signal by name (no parameters, value or user identifier).
@@ -99,6 +101,9 @@ public:
 
     static void sendAnalyticsSignal(const QString &name);
 
+    // 560 wide and as tall as the header, the current step and the footer, within the screen.
+    QSize sizeHint() const override;
+
 signals:
     void currentStepChanged(int step);
 
@@ -112,6 +117,7 @@ private:
     void showStep();
     void refreshChrome();
     void placeScrollIndicator();
+    void growWindowToStep();
 
     std::shared_ptr<Reminder> m_existingReminder;
     QPointer<StoreContext> m_modelContext;

@@ -20,6 +20,7 @@
 #include "DesignSystem/ThemeFonts.h"
 
 #include <QEvent>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,6 +33,26 @@ using namespace ovlin;
 using namespace ovlin::gallery;
 
 namespace {
+
+// One palette colour: a rounded tile with a hairline outline.
+class Swatch : public QWidget
+{
+public:
+    explicit Swatch(const QColor &color) : m_color(color) { setFixedSize(64, 40); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r(rect());
+        Painting::fillRounded(p, r, LayoutTokens::radiusSM, m_color);
+        Painting::strokeInside(p, r, LayoutTokens::radiusSM, ThemeColors::neutral300(), 1);
+    }
+
+private:
+    QColor m_color;
+};
 
 QString styleName(OvlinButtonStyle s)
 {
@@ -338,17 +359,25 @@ QWidget *tokensPage()
                   {"neutral500", ThemeColors::neutral500()}, {"neutral400", ThemeColors::neutral400()},
                   {"neutral300", ThemeColors::neutral300()}, {"neutral200", ThemeColors::neutral200()},
                   {"neutral100", ThemeColors::neutral100()}, {"neutral50", ThemeColors::neutral50()}};
+    // Eight swatches to a row, in a strip of their own so they do not take the type samples' column width.
+    QGridLayout *strip = nullptr;
     int i = 0;
     for (const auto &c : colors) {
-        if (i++ % 8 == 0)
+        if (i % 8 == 0) {
             page->addRow(QStringLiteral("palette"));
-        auto *swatch = new QWidget;
-        swatch->setFixedSize(64, 40);
-        swatch->setAutoFillBackground(true);
-        QPalette pal = swatch->palette();
-        pal.setColor(QPalette::Window, c.color);
-        swatch->setPalette(pal);
-        page->addCell(swatch, QString::fromLatin1(c.name));
+            auto *holder = new QWidget;
+            strip = new QGridLayout(holder);
+            strip->setContentsMargins(0, 0, 0, 0);
+            strip->setHorizontalSpacing(16);
+            strip->setVerticalSpacing(6);
+            page->addCell(holder);
+        }
+        // Outlined, so the palest colours still show against the page.
+        strip->addWidget(new Swatch(c.color), 0, i % 8, Qt::AlignHCenter);
+        auto *name = new OvlinText(QString::fromLatin1(c.name), ThemeFonts::caption(), ThemeColors::textSecondary());
+        name->setSingleLine(true);
+        strip->addWidget(name, 1, i % 8, Qt::AlignHCenter);
+        ++i;
     }
     return page;
 }

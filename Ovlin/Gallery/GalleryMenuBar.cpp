@@ -143,6 +143,11 @@ QWidget *popoverPage()
 
     page->addRow(QStringLiteral("other states"));
     page->addCell(new PopoverSample([](StoreContext *c) {
+                      addReminder(c, QStringLiteral("Water"), ReminderCategory::water, QTime(17, 0));
+                      addReward(c, QStringLiteral("Burger run"), 1);
+                  }),
+                  QStringLiteral("one habit, one reward: no scroll bar"));
+    page->addCell(new PopoverSample([](StoreContext *c) {
                       for (const auto &[title, time] : {std::pair{QStringLiteral("Water"), QTime(9, 0)},
                                                         std::pair{QStringLiteral("Lunch"), QTime(12, 0)},
                                                         std::pair{QStringLiteral("Walk"), QTime(13, 0)}}) {

@@ -1,5 +1,6 @@
 #include "GalleryPage.h"
 
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 
@@ -105,6 +106,8 @@ void applyPendingFocus(QWidget *page)
         if (!reason.isValid())
             continue;
         QApplication::setActiveWindow(page);
+        // Focus rings follow keyboard use: the gallery stands in for the key press.
+        KeyboardFocus::noteKeyboardInput();
         w->setFocus(Qt::FocusReason(reason.toInt()));
         return;
     }

@@ -5,6 +5,7 @@
 #include "GalleryRegistry.h"
 
 #include "DesignSystem/Motion.h"
+#include "DesignSystem/OvlinStyle.h"
 #include "DesignSystem/ThemeFonts.h"
 
 #include <QApplication>
@@ -30,6 +31,14 @@ void countWarnings(QtMsgType type, const QMessageLogContext &context, const QStr
     if (g_previousHandler)
         g_previousHandler(type, context, message);
 }
+void settle()
+{
+    for (int turn = 0; turn < 6; ++turn) {
+        QApplication::sendPostedEvents();
+        QApplication::processEvents();
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -63,6 +72,7 @@ int main(int argc, char *argv[])
     g_previousHandler = qInstallMessageHandler(countWarnings);
     ovlin::Motion::setAnimationsEnabled(false);
     ovlin::ThemeFonts::ensureLoaded();
+    ovlin::OvlinStyle::applyToApplication();
 
     int written = 0;
     for (const auto &page : ovlin::gallery::pages()) {
@@ -76,9 +86,11 @@ int main(int argc, char *argv[])
         if (widget->hasHeightForWidth())
             wanted.setHeight(std::max(wanted.height(), widget->heightForWidth(wanted.width())));
         widget->resize(wanted);
-        QApplication::processEvents();
+        // Queued rebuilds, the showing of new rows and the layouts they start each take a turn of the
+        // event loop: let them all settle, or a page is drawn half laid out.
+        settle();
         ovlin::gallery::applyPendingFocus(widget.get());
-        QApplication::processEvents();
+        settle();
         const QSize size = widget->size();
         QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(scale);

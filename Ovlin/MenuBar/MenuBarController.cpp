@@ -1,7 +1,9 @@
 #include "MenuBar/MenuBarController.h"
 
 #include "Copy/CopyEngine.h"
+#include "DesignSystem/ActivitySpinner.h"
 #include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/OvlinStyle.h"
 #include "DesignSystem/ThemeColors.h"
 #include "MenuBar/MenuBarPopover.h"
 #include "MenuBar/MenuBarPopoverView.h"
@@ -19,7 +21,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
-#include <QProgressBar>
 
 #include <algorithm>
 #include <cmath>
@@ -41,11 +42,7 @@ public:
     {
         setFixedSize(int(LayoutTokens::popoverWidth), int(LayoutTokens::popoverMinHeight));
         auto *layout = new QHBoxLayout(this);
-        auto *busy = new QProgressBar(this);
-        busy->setRange(0, 0);
-        busy->setTextVisible(false);
-        busy->setFixedWidth(int(LayoutTokens::popoverWidth / 2));
-        layout->addWidget(busy, 0, Qt::AlignCenter);
+        layout->addWidget(new ActivitySpinner, 0, Qt::AlignCenter);
     }
 
 protected:
@@ -99,6 +96,7 @@ MenuBarController::MenuBarController(std::unique_ptr<MenuBarStatusItem> statusIt
     if (!m_statusItem)
         m_statusItem = std::make_unique<TrayStatusItem>();
     m_contextMenu->setObjectName(QStringLiteral("MenuBarContextMenu"));
+    OvlinStyle::styleMenu(m_contextMenu.get());
     // However the popover closes (a click on the item, elsewhere, Escape), the watcher goes with it.
     connect(m_popover.get(), &MenuBarPopover::closed, this, &MenuBarController::removeEventMonitor);
     connect(m_popover.get(), &MenuBarPopover::contentLayoutChanged, this, [this] {

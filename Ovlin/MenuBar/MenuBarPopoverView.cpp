@@ -1,10 +1,12 @@
 #include "MenuBar/MenuBarPopoverView.h"
 
 #include "Copy/CopyEngine.h"
+#include "DesignSystem/ActivitySpinner.h"
 #include "DesignSystem/CategoryBadge.h"
 #include "DesignSystem/CheckOffButton.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/ImageAssets.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
@@ -28,7 +30,6 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
@@ -182,7 +183,7 @@ protected:
         p.setFont(ThemeFonts::caption());
         p.setPen(m_textColor);
         p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, text());
-        if (hasFocus())
+        if (KeyboardFocus::hasRing(this))
             Painting::strokeInside(p, r, r.height() / 2, ThemeColors::neutral700(), 1.5);
     }
 
@@ -346,6 +347,15 @@ public:
     }
 };
 
+// The list inside the scroll area. Its layout's minimum counts every wrapped text at its narrowest, far
+// taller than the list ever is at the popover's width; the scroll area would then make the list that
+// tall (a scroll bar and empty space under the last row). The height for the real width is the measure.
+class ListContent : public QWidget
+{
+public:
+    QSize minimumSizeHint() const override { return {0, 0}; }
+};
+
 } // namespace
 
 MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void()> onOpenMainWindow, QWidget *parent)
@@ -365,10 +375,8 @@ MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void
     m_loading = new QWidget(this);
     m_loading->setFixedSize(int(LayoutTokens::popoverWidth), int(LayoutTokens::popoverMinHeight));
     auto *busyLayout = new QHBoxLayout(m_loading);
-    auto *busy = new QProgressBar(m_loading);
-    busy->setRange(0, 0);
-    busy->setTextVisible(false);
-    busy->setFixedWidth(int(LayoutTokens::popoverWidth / 2));
+    auto *busy = new ActivitySpinner(ActivitySpinner::regularSide, m_loading);
+    busy->setObjectName(QStringLiteral("MenuBarPopoverSpinner"));
     busyLayout->addWidget(busy, 0, Qt::AlignCenter);
     m_layout->addWidget(m_loading);
 
@@ -748,7 +756,7 @@ QWidget *MenuBarPopoverView::buildAllDone(const QList<std::shared_ptr<Milestone>
 QWidget *MenuBarPopoverView::buildList(const QList<std::shared_ptr<Milestone>> &active)
 {
     auto *scroll = new FittingScrollArea;
-    auto *content = new QWidget;
+    auto *content = new ListContent;
     content->setObjectName(QStringLiteral("MenuBarPopoverListContent"));
     auto *stack = vstack(content, LayoutTokens::spacingLG, px(LayoutTokens::spacingXL), px(LayoutTokens::spacingLG));
     stack->addWidget(buildTodaySection());

@@ -313,8 +313,9 @@ private:
         const QSizeF badge = badgeSize(m_card->statusLabel());
         const double thumb = compactThumbnailSide();
         const double textLeft = thumb + kStackSpacing;
-        // Texts, then a spacer (at least 8) and the badge, 16 apart.
-        const double textWidth = std::max(1.0, width - textLeft - 2 * kStackSpacing - badge.width());
+        // Texts, then the spacer and the badge. In the popover's narrow card the spacer gives way first, so
+        // the name and the goal keep their room: at least 16 stays between the texts and the badge.
+        const double textWidth = std::max(1.0, width - textLeft - kStackSpacing - badge.width());
         const QSizeF nameSize = nameBlock(false).sizeForWidth(textWidth);
         const QSizeF goalSize = goalBlock().sizeForWidth(textWidth);
         const double textHeight = nameSize.height() + LayoutTokens::spacingXS + goalSize.height();

@@ -2,6 +2,7 @@
 
 #include "Analytics/Analytics.h"
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinInputModifier.h"
@@ -88,7 +89,7 @@ protected:
         const double side = IconRegistry::symbolSize(ThemeFonts::bodyEmphasis());
         IconRegistry::paint(p, QRectF(r.center().x() - side / 2, r.center().y() - side / 2, side, side),
                             QStringLiteral("xmark"), ThemeColors::textSecondary());
-        if (hasFocus())
+        if (KeyboardFocus::hasRing(this))
             Painting::strokeInside(p, r, LayoutTokens::radiusSM, ThemeColors::neutral700(), 1.5);
     }
 };
@@ -122,7 +123,7 @@ protected:
         p.setPen(isDown() ? Painting::withOpacity(m_color, 0.6) : m_color);
         const QFontMetricsF fm(m_font);
         p.drawText(QPointF(0, fm.ascent()), text());
-        if (hasFocus()) {
+        if (KeyboardFocus::hasRing(this)) {
             p.setRenderHint(QPainter::Antialiasing);
             Painting::strokeInside(p, QRectF(rect()), LayoutTokens::radiusSM, ThemeColors::neutral700(), 1);
         }
@@ -577,7 +578,8 @@ QSize MilestoneFormView::sizeHint() const
     // As tall as the whole form, within the screen.
     int height = naturalHeight();
     if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const int available = int(screen->availableGeometry().height() * 0.9);
+        // The whole screen height less room for the window manager's title bar.
+        const int available = screen->availableGeometry().height() - 40;
         if (available >= int(LayoutTokens::sheetMinHeight))
             height = std::min(height, available);
     }

@@ -7,6 +7,7 @@
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/ImageAssets.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
@@ -73,12 +74,6 @@ const MotionCurve &bannerCurve()
     return curve;
 }
 
-// Focus rings show only for focus that came from the keyboard, not from activating the window.
-bool isKeyboardReason(Qt::FocusReason reason)
-{
-    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-}
-
 // The logo, fitted to a height of 20 and set on the leading edge.
 class SidebarLogo : public QWidget
 {
@@ -123,7 +118,7 @@ protected:
         const QRectF r(rect());
         Painting::fillRounded(p, r, LayoutTokens::radiusMD, ThemeColors::surface());
         Painting::strokeInside(p, r, LayoutTokens::radiusMD, ThemeColors::border());
-        if (m_keyboardFocus && hasFocus())
+        if (KeyboardFocus::hasRing(this))
             Painting::strokeInside(p, r, LayoutTokens::radiusMD, Painting::withOpacity(ThemeColors::primaryDark(), 0.5),
                                    2);
         // A plain button only dims its label while pressed.
@@ -144,19 +139,6 @@ protected:
     {
         return {int(LayoutTokens::sidebarWidth), int(LayoutTokens::controlHeightMedium)};
     }
-    void focusInEvent(QFocusEvent *event) override
-    {
-        m_keyboardFocus = isKeyboardReason(event->reason());
-        QAbstractButton::focusInEvent(event);
-    }
-    void focusOutEvent(QFocusEvent *event) override
-    {
-        m_keyboardFocus = false;
-        QAbstractButton::focusOutEvent(event);
-    }
-
-private:
-    bool m_keyboardFocus = false;
 };
 
 // One tab row: symbol, title, highlight when selected. The whole row including its side margins reacts.
@@ -196,16 +178,6 @@ public:
 
 protected:
     void nextCheckState() override {}
-    void focusInEvent(QFocusEvent *event) override
-    {
-        m_keyboardFocus = isKeyboardReason(event->reason());
-        QAbstractButton::focusInEvent(event);
-    }
-    void focusOutEvent(QFocusEvent *event) override
-    {
-        m_keyboardFocus = false;
-        QAbstractButton::focusOutEvent(event);
-    }
 
     void paintEvent(QPaintEvent *) override
     {
@@ -216,7 +188,7 @@ protected:
             Painting::fillRounded(p, r, LayoutTokens::radiusMD, ThemeColors::neutral100());
             Painting::strokeInside(p, r, LayoutTokens::radiusMD, ThemeColors::neutral200());
         }
-        if (m_keyboardFocus && hasFocus())
+        if (KeyboardFocus::hasRing(this))
             Painting::strokeInside(p, r, LayoutTokens::radiusMD, Painting::withOpacity(ThemeColors::primaryDark(), 0.5),
                                    2);
         if (isDown())
@@ -238,7 +210,6 @@ private:
 
     OvlinTab m_tab;
     bool m_selected = false;
-    bool m_keyboardFocus = false;
 };
 
 // The sidebar's white, rounded panel.

@@ -3,6 +3,7 @@
 #include "Analytics/ApplicationEvents.h"
 #include "Banners/MainWindowActivity.h"
 #include "DesignSystem/ImageAssets.h"
+#include "DesignSystem/OvlinStyle.h"
 #include "DesignSystem/ThemeColors.h"
 #include "Model/Reminder.h"
 #include "Platform/Log.h"
@@ -15,7 +16,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShortcut>
-#include <QStyleFactory>
 
 namespace ovlin {
 
@@ -122,36 +122,7 @@ void OvlinApp::launchTask()
 
 QPalette OvlinApp::lightPalette()
 {
-    QPalette p;
-    const auto set = [&p](QPalette::ColorRole role, const QColor &color) {
-        p.setColor(QPalette::Active, role, color);
-        p.setColor(QPalette::Inactive, role, color);
-        p.setColor(QPalette::Disabled, role, color);
-    };
-    set(QPalette::Window, ThemeColors::background());
-    set(QPalette::WindowText, ThemeColors::textPrimary());
-    set(QPalette::Base, ThemeColors::surface());
-    set(QPalette::AlternateBase, ThemeColors::surfaceSubtle());
-    set(QPalette::Text, ThemeColors::textPrimary());
-    set(QPalette::Button, ThemeColors::surface());
-    set(QPalette::ButtonText, ThemeColors::textPrimary());
-    set(QPalette::BrightText, ThemeColors::surface());
-    set(QPalette::ToolTipBase, ThemeColors::surface());
-    set(QPalette::ToolTipText, ThemeColors::textPrimary());
-    set(QPalette::PlaceholderText, ThemeColors::textTertiary());
-    set(QPalette::Highlight, ThemeColors::primary());
-    set(QPalette::HighlightedText, ThemeColors::textOnPrimary());
-    set(QPalette::Link, ThemeColors::primaryDark());
-    set(QPalette::LinkVisited, ThemeColors::primaryDark());
-    set(QPalette::Light, ThemeColors::surface());
-    set(QPalette::Midlight, ThemeColors::neutral100());
-    set(QPalette::Mid, ThemeColors::neutral300());
-    set(QPalette::Dark, ThemeColors::neutral500());
-    set(QPalette::Shadow, ThemeColors::neutral900());
-    p.setColor(QPalette::Disabled, QPalette::WindowText, ThemeColors::textDisabled());
-    p.setColor(QPalette::Disabled, QPalette::Text, ThemeColors::textDisabled());
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, ThemeColors::textDisabled());
-    return p;
+    return OvlinStyle::lightPalette();
 }
 
 void OvlinApp::applyLightAppearance()
@@ -159,9 +130,7 @@ void OvlinApp::applyLightAppearance()
     OVLIN_ASSERT_MAIN_THREAD();
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
-    if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
-    QApplication::setPalette(lightPalette());
+    OvlinStyle::applyToApplication();
 }
 
 } // namespace ovlin

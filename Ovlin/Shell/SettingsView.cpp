@@ -483,7 +483,7 @@ void SettingsView::build()
     sections->addWidget(
         section(QStringLiteral("Startup"),
                 toggleRow(QStringLiteral("Launch at login"),
-                          QStringLiteral("Start with your Mac so you can't quietly avoid it."),
+                          QStringLiteral("Start when you log in so you can't quietly avoid it."),
                           SETTING(launchAtLogin, setLaunchAtLogin), QStringLiteral("Launch Ovlin at login"))));
 
     // About

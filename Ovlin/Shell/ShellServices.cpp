@@ -101,7 +101,6 @@ std::shared_ptr<ShellServices> ShellServices::live()
         form->setModelContext(environment.modelContext);
         form->setDismiss(std::move(dismiss));
         form->setWindowTitle(form->titleText());
-        form->resize(int(ReminderFormView::modalContentWidth), 640);
         return form;
     };
     return services;

@@ -1,5 +1,6 @@
 #include "Shell/SwitchToggle.h"
 
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
@@ -54,14 +55,11 @@ void SwitchToggle::nextCheckState()
 
 void SwitchToggle::focusInEvent(QFocusEvent *event)
 {
-    const Qt::FocusReason reason = event->reason();
-    m_keyboardFocus = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason;
     QAbstractButton::focusInEvent(event);
 }
 
 void SwitchToggle::focusOutEvent(QFocusEvent *event)
 {
-    m_keyboardFocus = false;
     QAbstractButton::focusOutEvent(event);
 }
 
@@ -73,7 +71,7 @@ void SwitchToggle::paintEvent(QPaintEvent *)
         QRectF(0, 0, trackWidth, trackHeight).translated((width() - trackWidth) / 2.0, (height() - trackHeight) / 2.0);
     const double t = m_position.value();
     p.fillPath(Painting::capsule(track), mix(ThemeColors::neutral300(), ThemeColors::green500(), t));
-    if (m_keyboardFocus && hasFocus())
+    if (KeyboardFocus::hasRing(this))
         Painting::strokeInside(p, track.adjusted(-2, -2, 2, 2), LayoutTokens::radiusFull,
                                Painting::withOpacity(ThemeColors::primaryDark(), 0.5), 2);
 

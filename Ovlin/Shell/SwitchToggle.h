@@ -29,7 +29,6 @@ protected:
 
 private:
     AnimatedValue m_position{0.0};
-    bool m_keyboardFocus = false;
 };
 
 } // namespace ovlin

@@ -408,6 +408,8 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
                                        ThemeColors::textTertiary());
     days->setObjectName(QStringLiteral("daysText"));
     detailRow->addWidget(days, 0, Qt::AlignVCenter);
+    // A long title widens the column: the detail line stays packed at the leading edge.
+    detailRow->addStretch(1);
     texts->addWidget(details);
     layout->addWidget(column, 0, Qt::AlignVCenter);
     layout->addStretch(1);

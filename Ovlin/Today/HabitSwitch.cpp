@@ -1,5 +1,6 @@
 #include "Today/HabitSwitch.h"
 
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
@@ -63,7 +64,7 @@ void HabitSwitch::paintEvent(QPaintEvent *)
     const QRectF knobRect(x, track.top() + inset, knob, knob);
     Painting::drawShadow(p, knobRect, knob / 2, ShadowSpec{2, 0, 1}, QColor::fromRgbF(0, 0, 0, 0.25f));
     Painting::fillRounded(p, knobRect, knob / 2, ThemeColors::surface());
-    if (hasFocus()) {
+    if (KeyboardFocus::hasRing(this)) {
         p.setPen(QPen(Painting::withOpacity(ThemeColors::neutral700(), 0.5), 1.5));
         p.setBrush(Qt::NoBrush);
         p.drawPath(Painting::capsule(track.adjusted(-1.5, -1.5, 1.5, 1.5)));

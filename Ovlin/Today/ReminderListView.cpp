@@ -478,6 +478,8 @@ void ReminderListView::rebuild()
         row->addWidget(m_momentumCard, 1);
     }
     m_insightsRow->setVisible(m_rewardsCard || m_momentumCard);
+    today::showAddedWidgets(m_listCard->content()->layout());
+    today::showAddedWidgets(row);
 }
 
 } // namespace ovlin

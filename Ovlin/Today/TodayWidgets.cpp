@@ -1,12 +1,14 @@
 #include "Today/TodayWidgets.h"
 
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/TextBlock.h"
 #include "DesignSystem/ThemeColors.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QFontMetricsF>
 #include <QGraphicsOpacityEffect>
@@ -192,7 +194,7 @@ void LabelButton::paintEvent(QPaintEvent *)
     label.maxLines = 1;
     label.alignment = m_look.horizontalPadding > 0 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter);
     label.paint(p, r.adjusted(m_look.horizontalPadding, 0, -m_look.horizontalPadding, 0));
-    if (hasFocus()) {
+    if (KeyboardFocus::hasRing(this)) {
         QPen focus(Painting::withOpacity(m_look.textColor, 0.5), 1.5);
         p.setPen(focus);
         p.setBrush(Qt::NoBrush);
@@ -383,12 +385,28 @@ void clearLayout(QLayout *layout, int from)
     while (layout->count() > from) {
         QLayoutItem *item = layout->takeAt(from);
         if (QWidget *widget = item->widget()) {
+            // Hiding a focused widget hands focus on as if Tab were pressed: the scroll area would jump to
+            // the next control and that control would show its keyboard ring. Keep focus on the holder.
+            if (QWidget *focus = QApplication::focusWidget(); focus && (focus == widget || widget->isAncestorOf(focus)))
+                if (QWidget *holder = layout->parentWidget())
+                    holder->setFocus(Qt::OtherFocusReason);
             widget->hide();
             widget->deleteLater();
         } else if (QLayout *child = item->layout()) {
             clearLayout(child);
         }
         delete item;
+    }
+}
+
+void showAddedWidgets(QLayout *layout)
+{
+    if (!layout || !layout->parentWidget() || !layout->parentWidget()->isVisible())
+        return;
+    for (int i = 0; i < layout->count(); ++i) {
+        QWidget *widget = layout->itemAt(i)->widget();
+        if (widget && !widget->testAttribute(Qt::WA_WState_ExplicitShowHide))
+            widget->show();
     }
 }
 

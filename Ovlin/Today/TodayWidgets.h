@@ -197,6 +197,9 @@ QHBoxLayout *hbox(QWidget *owner, double spacing, const QMarginsF &margins = {})
 void addFlexibleSpace(QBoxLayout *layout, double minimum);
 // Removes every item from index `from` on; widgets are hidden and deleted later, never at once.
 void clearLayout(QLayout *layout, int from = 0);
+// Shows the widgets just added to `layout` now rather than once control returns, so a rebuilt page keeps
+// its height throughout and its scroll area keeps its position.
+void showAddedWidgets(QLayout *layout);
 
 // A time of day as the user's locale writes it in its short form, hours and minutes only.
 QString shortTime(const QDateTime &moment);

@@ -1,3 +1,4 @@
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinCard.h"
@@ -71,6 +72,8 @@ private slots:
     void buttonRunsActionOnlyWhenAllowed();
     void onlyIsDisabledDims_data();
     void onlyIsDisabledDims();
+    void focusRingOnlyFromTheKeyboard_data();
+    void focusRingOnlyFromTheKeyboard();
     void buttonAccessibility();
     void segmentedWritesChosenValue();
     void stepperEnabling_data();
@@ -122,31 +125,75 @@ void TestDesignControls::onlyIsDisabledDims_data()
     QTest::addColumn<bool>("loading");
     QTest::addColumn<bool>("disabled");
     QTest::addColumn<bool>("platformEnabled");
-    QTest::addColumn<bool>("dimmed");
-    QTest::newRow("normal") << false << false << true << false;
-    QTest::newRow("loading") << true << false << true << false;
-    QTest::newRow("setEnabled(false)") << false << false << false << false;
-    QTest::newRow("isDisabled") << false << true << true << true;
+    QTest::addColumn<QString>("look");
+    QTest::newRow("normal") << false << false << true << "bright";
+    QTest::newRow("loading") << true << false << true << "bright";
+    QTest::newRow("setEnabled(false)") << false << false << false << "muted";
+    QTest::newRow("isDisabled") << false << true << true << "dimmed";
 }
 
+// Only `isDisabled` dims; a button switched off from outside (or inside a disabled parent) is muted.
 void TestDesignControls::onlyIsDisabledDims()
 {
     QFETCH(bool, loading);
     QFETCH(bool, disabled);
     QFETCH(bool, platformEnabled);
-    QFETCH(bool, dimmed);
-    OvlinButton button("Save", OvlinButtonStyle::primary, OvlinButtonSize::default_, loading, disabled, [] {});
-    button.resize(160, 44);
-    button.setEnabled(platformEnabled);
+    QFETCH(QString, look);
+    QWidget parent;
+    auto *button = new OvlinButton(
+        "Save", OvlinButtonStyle::primary, OvlinButtonSize::default_, loading, disabled, [] {}, &parent);
+    button->resize(160, 44);
+    parent.setEnabled(platformEnabled);
+    QCOMPARE(button->showsMutedLook(), look == "muted");
     const QColor fill = ThemeColors::primary();
-    const QColor px = fillPixel(&button);
-    if (dimmed) {
+    const QColor px = fillPixel(button);
+    if (look == "dimmed") {
         const QColor expected =
             QColor::fromRgbF(0.45f * fill.redF() + 0.55f, 0.45f * fill.greenF() + 0.55f, 0.45f * fill.blueF() + 0.55f);
         QVERIFY2(near(px, expected), qPrintable(px.name() + " vs " + expected.name()));
     } else {
-        QVERIFY2(near(px, fill), qPrintable(px.name()));
+        const QColor expected = look == "muted" ? ThemeColors::surfaceMuted() : fill;
+        QVERIFY2(near(px, expected), qPrintable(px.name() + " vs " + expected.name()));
     }
+}
+
+void TestDesignControls::focusRingOnlyFromTheKeyboard_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("ring");
+    QTest::newRow("Tab key") << "tab" << true;
+    // Qt hands focus on with a Tab reason when a focused row is hidden or a dialog opens after a click.
+    QTest::newRow("Tab reason after a click") << "click" << false;
+    QTest::newRow("window activation") << "activate" << false;
+}
+
+void TestDesignControls::focusRingOnlyFromTheKeyboard()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, ring);
+    KeyboardFocus::install();
+    QWidget window;
+    auto *first = new OvlinButton("One", OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false, [] {});
+    auto *second = new OvlinButton("Two", OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false, [] {});
+    auto *row = new QHBoxLayout(&window);
+    row->addWidget(first);
+    row->addWidget(second);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    first->setFocus(Qt::OtherFocusReason);
+    if (how == "tab") {
+        QTest::keyClick(first, Qt::Key_Tab);
+    } else if (how == "click") {
+        QTest::mousePress(&window, Qt::LeftButton);
+        QTest::mouseRelease(&window, Qt::LeftButton);
+        second->setFocus(Qt::TabFocusReason);
+    } else {
+        second->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    QVERIFY(second->hasFocus());
+    QCOMPARE(KeyboardFocus::hasRing(second), ring);
+    QVERIFY(!KeyboardFocus::hasRing(first));
 }
 
 void TestDesignControls::buttonAccessibility()

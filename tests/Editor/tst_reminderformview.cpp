@@ -199,6 +199,8 @@ private slots:
         auto sheet = makeSheet();
         click(sheet->footer()->nextButton());
         QCOMPARE(sheet->currentStep(), 2);
+        // Step 2 is for typing the name: its field takes focus as the step appears.
+        QCOMPARE(sheet->focusWidget(), sheet->nameStep()->nameField());
         QVERIFY(!sheet->canProceed());
         QVERIFY(!sheet->footer()->nextButton()->isEnabled());
         click(sheet->footer()->nextButton());

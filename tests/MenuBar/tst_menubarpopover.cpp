@@ -1,8 +1,10 @@
+#include "DesignSystem/ActivitySpinner.h"
 #include "Engine/EngineTestSupport.h"
 #include "MenuBar/MenuBarTestSupport.h"
 
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/CheckOffButton.h"
+#include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/ProgressRing.h"
@@ -18,6 +20,9 @@
 
 #include <QAbstractButton>
 #include <QGraphicsOpacityEffect>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -170,6 +175,7 @@ private slots:
 
     void loadingUntilFirstShown();
     void withoutStoreStaysLoading();
+    void fittingHeightShowsTheWholeList();
     void mainArea_data();
     void mainArea();
     void headerRing_data();
@@ -219,11 +225,31 @@ void TestMenuBarPopover::withoutStoreStaysLoading()
     settle();
     QVERIFY(!view.viewModel());
     QCOMPARE(view.mainArea(), MenuBarPopoverView::MainArea::loading);
+    // The design system's spinner, not the platform's progress bar.
+    QVERIFY(view.findChild<ActivitySpinner *>());
+    QVERIFY(!view.findChild<QProgressBar *>());
     QCOMPARE(view.refreshKey(), QStringLiteral("::::"));
     // Actions without a model do nothing.
     view.markDone(nullptr, false);
     view.skipReminder(nullptr);
     view.undoReminder(nullptr);
+}
+
+// At the height it asks for, the list shows everything: no scroll range, no empty space below.
+void TestMenuBarPopover::fittingHeightShowsTheWholeList()
+{
+    Popover p;
+    reminderAt(p.context, QStringLiteral("Water"), QTime(17, 0));
+    reward(p.context, QStringLiteral("Burger run"));
+    p.show();
+    const int fitting = p.view->heightForWidth(int(LayoutTokens::popoverWidth));
+    QVERIFY(fitting < int(LayoutTokens::popoverMaxHeight));
+    p.view->resize(int(LayoutTokens::popoverWidth), fitting);
+    settle();
+    auto *list = p.view->findChild<QScrollArea *>(QStringLiteral("MenuBarPopoverList"));
+    QVERIFY(list);
+    QCOMPARE(list->verticalScrollBar()->maximum(), 0);
+    QCOMPARE(list->widget()->height(), list->viewport()->height());
 }
 
 void TestMenuBarPopover::mainArea_data()

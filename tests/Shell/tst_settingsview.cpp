@@ -2,6 +2,7 @@
 
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinSegmentedControl.h"
+#include "DesignSystem/OvlinText.h"
 #include "DesignSystem/OvlinTimeField.h"
 #include "Model/AppSettings.h"
 #include "Platform/Clock.h"
@@ -129,6 +130,10 @@ private slots:
         QCOMPARE(fieldText(view.timeField(QStringLiteral("Evening warning time"))), QStringLiteral("20:00"));
         QCOMPARE(fieldText(view.timeField(QStringLiteral("Daily summary time"))), QStringLiteral("21:30"));
         QVERIFY(!view.toggle(QStringLiteral("Launch Ovlin at login"))->isChecked());
+        QStringList texts;
+        for (const OvlinText *t : view.findChildren<OvlinText *>())
+            texts << t->text();
+        QVERIFY(texts.contains(QStringLiteral("Start when you log in so you can't quietly avoid it.")));
         QVERIFY(m_sounds.log.isEmpty());
     }
 

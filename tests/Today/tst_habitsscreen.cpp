@@ -4,6 +4,7 @@
 
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/EmptyState.h"
+#include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
@@ -212,6 +213,20 @@ private slots:
                  (QList<ReminderCategory>{ReminderCategory::meal, ReminderCategory::water, ReminderCategory::meditation,
                                           ReminderCategory::general}));
         QVERIFY(!view.emptyState());
+    }
+
+    void detailLineStaysPackedUnderALongTitle()
+    {
+        auto reminder = habit(QStringLiteral("Walk around the block twice before the evening news starts"),
+                              ReminderCategory::movement, 0);
+        auto &view = show();
+        QWidget *row = rowOf(view, *reminder);
+        QVERIFY(row);
+        const auto *schedule = row->findChild<QWidget *>(QStringLiteral("scheduleText"));
+        const auto *pill = row->findChild<QWidget *>(QStringLiteral("statusPill"));
+        const auto *days = row->findChild<QWidget *>(QStringLiteral("daysText"));
+        QCOMPARE(pill->x() - (schedule->x() + schedule->width()), int(LayoutTokens::spacingSM));
+        QCOMPARE(days->x() - (pill->x() + pill->width()), int(LayoutTokens::spacingSM));
     }
 
     void switchPausesAndResumes()

@@ -20,9 +20,12 @@
 #include "Today/TodayRows.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QBuffer>
 #include <QLayout>
 #include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -437,6 +440,29 @@ private slots:
         settle(view);
         QVERIFY(rowOf(view, "completedRow", *reminder));
         QVERIFY(!rowOf(view, "openRow", *reminder));
+    }
+
+    void checkOffKeepsTheScrollPosition()
+    {
+        QList<std::shared_ptr<Reminder>> reminders;
+        for (int i = 0; i < 12; ++i)
+            reminders << makeReminder(context(), fixedAt(QStringLiteral("Later %1").arg(i), 13 + i / 2, 0));
+        auto &view = show();
+        view.resize(900, 500);
+        QApplication::setActiveWindow(&view);
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        settle(view);
+        QScrollBar *bar = view.scrollArea()->verticalScrollBar();
+        QVERIFY(bar->maximum() > 400);
+        bar->setValue(400);
+        auto *check = rowOf(view, "openRow", *reminders[6])->findChild<CheckOffButton *>();
+        const QWidget *focused = QApplication::focusWidget();
+        QTest::mouseClick(check, Qt::LeftButton);
+        settle(view);
+        QVERIFY(view.viewModel()->isCompleted(*reminders[6]));
+        // The page stays where it was and the click moved no focus (nothing scrolls to a ring elsewhere).
+        QCOMPARE(bar->value(), 400);
+        QCOMPARE(QApplication::focusWidget(), focused);
     }
 
     void completedReminderIgnoresTapAndCheckOff()

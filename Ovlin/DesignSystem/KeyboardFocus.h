@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+namespace ovlin {
+
+// Decides which widget shows a keyboard focus ring: only one that the user reached with the keyboard
+// (Tab, Backtab or a shortcut). Qt also reports a Tab reason when it hands focus on by itself (a focused
+// widget was hidden, a dialog opened), so the reason alone is not enough: the last user input must have
+// been a key press too. A ring hidden while a pop-up or another window had focus comes back with it.
+class KeyboardFocus : public QObject
+{
+    Q_OBJECT
+public:
+    // Watches the application's input; idempotent. The app and the gallery install it at start-up.
+    static void install();
+    // Whether `widget` has focus and should draw its keyboard ring.
+    static bool hasRing(const QWidget *widget);
+    // As if the user had just pressed a key (the gallery shows rings this way).
+    static void noteKeyboardInput();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    KeyboardFocus() = default;
+    static KeyboardFocus *instance();
+
+    bool m_keyboard = false;
+    QPointer<QWidget> m_ring;
+    QPointer<QWidget> m_suspended;
+};
+
+} // namespace ovlin
