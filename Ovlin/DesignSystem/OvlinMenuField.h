@@ -83,7 +83,11 @@ public:
 
 protected:
     int optionCount() const override { return int(m_options.size()); }
-    QString optionTitle(int index) const override { return m_options.value(index).title; }
+    // Read in place like the others: QList::value() would build a default option to fall back on.
+    QString optionTitle(int index) const override
+    {
+        return index >= 0 && index < m_options.size() ? m_options[index].title : QString();
+    }
     std::optional<QString> optionImage(int index) const override
     {
         return index >= 0 && index < m_options.size() ? m_options[index].systemImage : std::nullopt;
