@@ -11,8 +11,6 @@
 #include "Shell/OnboardingView.h"
 #include "Shell/SettingsView.h"
 
-#include <QTemporaryDir>
-
 #include <memory>
 
 namespace {
@@ -23,11 +21,7 @@ using namespace ovlin;
 // nothing there.
 void useSampleSettings()
 {
-    static QTemporaryDir *folder = nullptr;
-    if (!folder) {
-        folder = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder->path()));
-    }
+    // The gallery's main points every XDG folder at a private one, so this never clears real settings.
     const auto defaults = Defaults::suite(QStringLiteral(OVLIN_APP_ID));
     for (const QString &key : defaults->keys())
         defaults->remove(key);

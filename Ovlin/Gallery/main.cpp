@@ -10,9 +10,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -43,6 +45,13 @@ void settle()
 
 int main(int argc, char *argv[])
 {
+    // Pages build real screens that read and write settings: keep them away from the user's own files,
+    // before anything can cache a path.
+    const QTemporaryDir sandbox;
+    if (!sandbox.isValid())
+        return 1;
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
+        qputenv(name, QFile::encodeName(sandbox.path() + QLatin1Char('/') + QLatin1String(name)));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
