@@ -5,6 +5,7 @@
 #include "Platform/Days.h"
 #include "Platform/FakeNotificationCenter.h"
 #include "Platform/Store.h"
+#include "Platform/TimeZoneEnvironment.h"
 
 #include <QCoreApplication>
 #include <QUuid>
@@ -114,6 +115,8 @@ BENCHMARK(BM_ScheduleOne)->Arg(50)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
+    // As the program does: the zone is read once, not on every local-time conversion.
+    pinSystemTimeZone();
     int appArgc = 1;
     QCoreApplication app(appArgc, argv);
     benchmark::Initialize(&argc, argv);
