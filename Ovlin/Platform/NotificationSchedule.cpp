@@ -27,9 +27,17 @@ bool NotificationSchedule::add(const NotificationRequest &request, const QDateTi
     if (!fireDate.isValid())
         return false;
     remove({request.identifier});
-    // Occurrences up to the moment of adding count as passed, so a clock set back does not bring them.
     insert(m_nextSequence++, Entry{request, fireDate, now});
     return true;
+}
+
+bool NotificationSchedule::hasPassed(const Entry &entry, const CalendarTrigger &trigger, const QDateTime &occurrence)
+{
+    if (!entry.passedUntil.isValid() || occurrence > entry.passedUntil)
+        return false;
+    // Two hours short of the period, so that a daylight-saving change never makes the previous occurrence count.
+    const qint64 period = (trigger.weekday ? 7 : 1) * 24 * 3600 - 2 * 3600;
+    return occurrence.secsTo(entry.passedUntil) < period;
 }
 
 void NotificationSchedule::insert(Sequence sequence, Entry entry)
@@ -138,13 +146,12 @@ QList<NotificationSchedule::Due> NotificationSchedule::takeDue(const QDateTime &
         if (entry.request.repeats()) {
             const CalendarTrigger &trigger = std::get<CalendarTrigger>(entry.request.trigger);
             // After a long sleep the latest occurrence stands for the missed ones; only today's is delivered,
-            // and never one that was delivered before the clock went back.
+            // and never one that had its turn before the clock went back.
             const QDateTime latest = trigger.previousFireDate(now);
-            if (latest.isValid() && latest != entry.lastOccurrence) {
-                if (Days::isSameDay(latest, now))
-                    delivered.push_back(Candidate{Due{entry.request, latest}, sequence});
-                entry.lastOccurrence = latest;
-            }
+            if (latest.isValid() && Days::isSameDay(latest, now) && !hasPassed(entry, trigger, latest))
+                delivered.push_back(Candidate{Due{entry.request, latest}, sequence});
+            if (now > entry.passedUntil)
+                entry.passedUntil = now;
             reschedule(it, trigger.nextFireDate(now));
             continue;
         }
@@ -190,9 +197,9 @@ void NotificationSchedule::recomputeCalendarTriggers(const QDateTime &now)
         const auto it = m_entries.find(sequence);
         const CalendarTrigger &trigger = std::get<CalendarTrigger>(it->second.request.trigger);
         QDateTime next = trigger.nextFireDate(now);
-        // The clock went back over an occurrence that has had its turn: the following one is next.
-        if (next.isValid() && next == it->second.lastOccurrence)
-            next = trigger.nextFireDate(next);
+        // The clock went back over an occurrence that has had its turn: the one after is next.
+        if (next.isValid() && hasPassed(it->second, trigger, next))
+            next = trigger.nextFireDate(it->second.passedUntil);
         reschedule(it, next);
     }
 }

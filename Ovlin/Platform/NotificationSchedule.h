@@ -61,12 +61,15 @@ private:
     {
         NotificationRequest request;
         QDateTime fireDate;
-        // The latest occurrence of a repeating request that was delivered or dropped.
-        QDateTime lastOccurrence;
+        // Occurrences up to here have had their turn (delivered, dropped, or before the request was added).
+        QDateTime passedUntil;
     };
     using Sequence = quint64;
     using FireKey = std::pair<qint64, Sequence>;
 
+    // Whether the clock has passed `occurrence` already: it lies at or less than one period of the trigger
+    // before passedUntil. A clock set back further brings the earlier occurrences again.
+    static bool hasPassed(const Entry &entry, const CalendarTrigger &trigger, const QDateTime &occurrence);
     void insert(Sequence sequence, Entry entry);
     void erase(std::map<Sequence, Entry>::iterator it);
     // Moves an entry to a new fire date, or drops it when there is none.

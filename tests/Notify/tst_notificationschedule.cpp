@@ -318,34 +318,39 @@ private Q_SLOTS:
         }
     }
 
-    // The clock is set back after a delivery: the same occurrence is not delivered again, the next one is.
+    // The clock is set back after a delivery (or after adding a request whose time had passed): the same
+    // occurrence is not delivered again, the next one is.
     void clockSetBack_data()
     {
+        QTest::addColumn<bool>("addedLate");
         QTest::addColumn<QDateTime>("setBackTo");
         QTest::addColumn<QDateTime>("next");
-        QTest::newRow("two hours, same day") << utc("2026-12-07T08:00:00Z") << utc("2026-12-14T10:00:00Z");
-        QTest::newRow("a day") << utc("2026-12-06T10:05:00Z") << utc("2026-12-14T10:00:00Z");
+        QTest::newRow("two hours, same day") << false << utc("2026-12-07T08:00:00Z") << utc("2026-12-14T10:00:00Z");
+        QTest::newRow("a day") << false << utc("2026-12-06T10:05:00Z") << utc("2026-12-14T10:00:00Z");
         QTest::newRow("eight days: last week's occurrence")
-            << utc("2026-11-29T10:05:00Z") << utc("2026-11-30T10:00:00Z");
+            << false << utc("2026-11-29T10:05:00Z") << utc("2026-11-30T10:00:00Z");
+        QTest::newRow("added after its time") << true << utc("2026-12-07T08:00:00Z") << utc("2026-12-14T10:00:00Z");
     }
 
     void clockSetBack()
     {
+        QFETCH(bool, addedLate);
         QFETCH(QDateTime, setBackTo);
         QFETCH(QDateTime, next);
 
-        ScopedFakeClock clock(utc("2026-12-07T09:00:00Z"));
+        ScopedFakeClock clock(utc(addedLate ? "2026-12-07T10:05:00Z" : "2026-12-07T09:00:00Z"));
         FakeNotificationCenter center;
         center.add(request(QStringLiteral("weekly"), weekly(2, 11, 0)));
         center.add(request(QStringLiteral("later"), TimeIntervalTrigger{3600 * 24 * 2}));
         Clock::setNow(utc("2026-12-07T10:05:00Z"));
-        QCOMPARE(center.fireDueRequests().size(), 1);
+        QCOMPARE(center.fireDueRequests().size(), addedLate ? 0 : 1);
 
         Clock::setNow(setBackTo);
         QVERIFY(center.fireDueRequests().isEmpty());
         QCOMPARE(center.nextFireDate(QStringLiteral("weekly")), next);
         // A one-shot request keeps its instant.
-        QCOMPARE(center.nextFireDate(QStringLiteral("later")), utc("2026-12-09T09:00:00Z"));
+        QCOMPARE(center.nextFireDate(QStringLiteral("later")),
+                 utc(addedLate ? "2026-12-09T10:05:00Z" : "2026-12-09T09:00:00Z"));
         Clock::setNow(utc("2026-12-07T10:00:00Z"));
         QVERIFY(center.fireDueRequests().isEmpty());
     }
