@@ -13,6 +13,7 @@
 #include "Platform/MainThread.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/Store.h"
+#include "Platform/SystemClockEvents.h"
 #include "Platform/Uuid.h"
 
 #include <QLocale>
@@ -139,6 +140,10 @@ void ReminderPresentationService::start(StoreContainer *container)
     // The timer is the service's child: it cannot fire once the service is gone.
     connect(m_timer, &QTimer::timeout, this, &ReminderPresentationService::tick);
     m_timer->start();
+    // After a resume or a clock change, what is due now is presented at once, not at the next tick.
+    SystemClockEvents &events = SystemClockEvents::shared();
+    connect(&events, &SystemClockEvents::resumed, this, &ReminderPresentationService::tick, Qt::UniqueConnection);
+    connect(&events, &SystemClockEvents::clockChanged, this, &ReminderPresentationService::tick, Qt::UniqueConnection);
 }
 
 void ReminderPresentationService::tick()

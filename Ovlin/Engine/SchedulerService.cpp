@@ -104,10 +104,13 @@ void SchedulerService::registerCategories()
     OVLIN_ASSERT_MAIN_THREAD();
     if (!m_center)
         return;
+    const QString done = QStringLiteral("Done!");
+    // A click on the notification records a completion, so it is labelled like the action that does.
     const NotificationCategory category{
         categoryIdentifier,
-        {NotificationAction{completeActionIdentifier, QStringLiteral("Done!"), true},
-         NotificationAction{snoozeActionIdentifier, QStringLiteral("Snooze 10 min"), false}}};
+        {NotificationAction{completeActionIdentifier, done, true},
+         NotificationAction{snoozeActionIdentifier, QStringLiteral("Snooze 10 min"), false}},
+        done};
     m_center->setCategories({category});
 }
 
@@ -208,18 +211,20 @@ void SchedulerService::scheduleInterval(const Reminder &reminder)
     OVLIN_ASSERT_MAIN_THREAD();
     const QList<QDateTime> times = intervalTimes(reminder, Clock::now());
     const QString prefix = notificationPrefix(reminder);
+    // Missed together (asleep), a reminder's interval firings come down to the latest one.
+    const QString group = prefix + QStringLiteral("-interval");
     for (qsizetype position = 0; position < times.size(); ++position) {
         const qint64 delayMs = Clock::now().msecsTo(times.at(position));
         // A time that has passed meanwhile is left out; its position is not reused.
         if (delayMs <= 0)
             continue;
-        addRequest(prefix + QStringLiteral("-interval-") + QString::number(position), reminder,
-                   TimeIntervalTrigger{double(delayMs) / 1000.0});
+        addRequest(group + QStringLiteral("-") + QString::number(position), reminder,
+                   TimeIntervalTrigger{double(delayMs) / 1000.0}, group);
     }
 }
 
 void SchedulerService::addRequest(const QString &identifier, const Reminder &reminder,
-                                  const NotificationTrigger &trigger)
+                                  const NotificationTrigger &trigger, const QString &collapseGroup)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     NotificationContent content;
@@ -229,6 +234,7 @@ void SchedulerService::addRequest(const QString &identifier, const Reminder &rem
     content.categoryIdentifier = categoryIdentifier;
     content.userInfo = {{QStringLiteral("reminderID"), uuidText(reminder.id())},
                         {QStringLiteral("category"), reminder.category()}};
+    content.collapseGroup = collapseGroup;
     addToCenter(NotificationRequest{identifier, content, trigger});
 }
 
@@ -242,8 +248,9 @@ void SchedulerService::removePendingRequests(const std::optional<QString> &prefi
     OVLIN_ASSERT_MAIN_THREAD();
     if (!m_center)
         return;
-    const QStringList identifiers =
-        identifiersWithPrefix(notificationRequestIdentifiers(m_center->pendingRequests()), prefix);
+    // The centre's index finds a reminder's requests without listing them all, which keeps rescheduling every
+    // reminder linear in their number.
+    const QStringList identifiers = m_center->pendingRequestIdentifiers(prefix.value_or(requestPrefix));
     if (!identifiers.isEmpty())
         m_center->removePendingRequests(identifiers);
 }
@@ -294,7 +301,7 @@ void SchedulerService::handleNotificationResponse(const QUuid &reminderId, const
         // No due time and no context: the presentation service picks the open occurrence and writes no log.
         ReminderPresentationService::shared().snooze(reminder, snoozeDurationMinutes);
     } else {
-        qCDebug(lcEngine) << "Ignored the notification action" << actionIdentifier;
+        qCDebug(lcEngine) << "Ignored the notification action" << actionIdentifier.left(80);
     }
 }
 
@@ -302,6 +309,12 @@ void SchedulerService::completeFromNotification(const std::shared_ptr<Reminder> 
                                                 const QDateTime &deliveryDate, StoreContext &context)
 {
     OVLIN_ASSERT_MAIN_THREAD();
+    // The delivery date is the firing's own instant, so it names the occurrence. One answered already (on a
+    // banner, in the Today list, or by this notification before) keeps its one log.
+    if (ReminderPresentationService::shared().isResolved(*reminder, deliveryDate)) {
+        qCDebug(lcEngine) << "Done on an occurrence that is answered already; nothing recorded";
+        return;
+    }
     const QDateTime now = Clock::now();
     const auto log = ReminderLog::create(QUuid::createUuid(), reminder, deliveryDate, now, LogStatus::completed);
     context.insert(log);

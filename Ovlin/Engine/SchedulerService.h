@@ -65,17 +65,21 @@ public:
     // active reminders of the list and forgets the presentation bookkeeping of the inactive ones.
     void rescheduleAll(const QList<std::shared_ptr<Reminder>> &reminders) override;
 
-    // One answer to a reminder notification. "COMPLETE" or a click on the notification records a completed
-    // log dated by the delivery date and posts "Nice." after 1 s (and the streak notification after 2 s at
-    // 3, 7, 14, 21 or 30 days); "SNOOZE" records a snoozed log and snoozes the reminder's in-app presentation
-    // for 10 minutes. An unknown reminder or action changes nothing.
+    // One answer to a reminder notification; the delivery date is the firing's own instant. "COMPLETE" or a
+    // click on the notification records a completed log dated by it and posts "Nice." after 1 s (and the streak
+    // notification after 2 s at 3, 7, 14, 21 or 30 days), unless that occurrence is answered already; "SNOOZE"
+    // records a snoozed log and snoozes the reminder's in-app presentation for 10 minutes. An unknown reminder
+    // or action changes nothing.
     void handleNotificationResponse(const QUuid &reminderId, const QString &actionIdentifier,
                                     const QDateTime &deliveryDate, StoreContext &context) override;
 
     void registerCategories() override;
     void scheduleFixedTime(const Reminder &reminder);
     void scheduleInterval(const Reminder &reminder);
-    void addRequest(const QString &identifier, const Reminder &reminder, const NotificationTrigger &trigger);
+    // A request of one reminder; one-shot requests of one `collapseGroup` that are missed together are shown as
+    // the latest one only.
+    void addRequest(const QString &identifier, const Reminder &reminder, const NotificationTrigger &trigger,
+                    const QString &collapseGroup = {});
     // "ovlin-" and the reminder's upper-case UUID.
     static QString notificationPrefix(const Reminder &reminder);
     // Removes the pending requests whose identifiers begin with `prefix` (none: "ovlin-").
@@ -84,7 +88,8 @@ public:
                                              const std::optional<QString> &prefix = std::nullopt);
     static QStringList notificationRequestIdentifiers(const QList<NotificationRequest> &requests);
 
-    // The Done road of an answer.
+    // The Done road of an answer: nothing when the occurrence at the delivery date has a completed, skipped or
+    // missed log already.
     void completeFromNotification(const std::shared_ptr<Reminder> &reminder, const QDateTime &deliveryDate,
                                   StoreContext &context);
     // The streak notification, for 3, 7, 14, 21 and 30 days only.

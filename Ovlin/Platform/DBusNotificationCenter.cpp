@@ -3,6 +3,8 @@
 #include "Platform/Clock.h"
 #include "Platform/Log.h"
 #include "Platform/MainThread.h"
+#include "Platform/SystemClockEvents.h"
+#include "Platform/WallClockTimer.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -18,6 +20,7 @@ namespace {
 const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
+// A category without its own label for a click.
 const QString defaultActionTitle = QStringLiteral("Open");
 
 QDBusMessage methodCall(const QString &method)
@@ -25,14 +28,58 @@ QDBusMessage methodCall(const QString &method)
     return QDBusMessage::createMethodCall(service, path, interface, method);
 }
 
+// Text for the server without control characters: a NUL ends the summary there, and the others garble it.
+// A body keeps its line breaks (the protocol allows several lines), a summary is one line; tabs and line breaks
+// become spaces where they cannot stay.
+QString displayText(const QString &text, bool multiLine)
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.category() != QChar::Other_Control) {
+            result.append(c);
+        } else if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                continue; // CR LF is one break
+            result.append(multiLine ? QChar(u'\n') : QChar(u' '));
+        } else if (c == u'\t' || c == u'\v' || c == u'\f') {
+            result.append(u' ');
+        }
+    }
+    return result;
+}
+
+// An action key from another process, cut to a length and to printable characters for the log.
+QString loggableActionKey(const QString &key)
+{
+    QString shown = displayText(key, false);
+    qsizetype length = std::min<qsizetype>(shown.size(), DBusNotificationCenter::maxLoggedActionKeyLength);
+    // Never split a surrogate pair.
+    if (length > 0 && length < shown.size() && shown.at(length - 1).isHighSurrogate())
+        --length;
+    return shown.left(length);
+}
+
 } // namespace
 
 DBusNotificationCenter::DBusNotificationCenter(const QDBusConnection &bus, QObject *parent)
-    : NotificationCenter(parent), m_bus(bus)
+    : DBusNotificationCenter(bus, WallClockTimer::create(), &SystemClockEvents::shared(), parent)
 {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &DBusNotificationCenter::checkDueRequests);
+}
+
+DBusNotificationCenter::DBusNotificationCenter(const QDBusConnection &bus, std::unique_ptr<WallClockTimer> timer,
+                                               SystemClockEvents *events, QObject *parent)
+    : NotificationCenter(parent), m_bus(bus), m_timer(std::move(timer))
+{
+    if (!m_timer)
+        m_timer = WallClockTimer::create();
+    connect(m_timer.get(), &WallClockTimer::timeout, this, &DBusNotificationCenter::checkDueRequests);
+    connect(m_timer.get(), &WallClockTimer::clockChanged, this, &DBusNotificationCenter::onTimeMoved);
+    if (events) {
+        connect(events, &SystemClockEvents::clockChanged, this, &DBusNotificationCenter::onTimeMoved);
+        connect(events, &SystemClockEvents::resumed, this, &DBusNotificationCenter::onTimeMoved);
+    }
 
     if (!m_bus.isConnected())
         return;
@@ -65,6 +112,12 @@ QList<NotificationRequest> DBusNotificationCenter::pendingRequests() const
 {
     OVLIN_ASSERT_MAIN_THREAD();
     return m_schedule.requests();
+}
+
+QStringList DBusNotificationCenter::pendingRequestIdentifiers(const QString &prefix) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    return m_schedule.identifiers(prefix);
 }
 
 std::optional<QDateTime> DBusNotificationCenter::nextFireDate(const QString &identifier) const
@@ -110,36 +163,43 @@ void DBusNotificationCenter::requestAuthorization(std::function<void(bool grante
 void DBusNotificationCenter::checkDueRequests()
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    const QDateTime now = Clock::now();
-    const QList<NotificationRequest> due = m_schedule.takeDue(now);
-    // The wall clock may have jumped or the time zone changed since the triggers were computed.
-    m_schedule.recomputeCalendarTriggers(now);
-    arm();
-    for (const NotificationRequest &request : due) {
-        const PresentationOptions options = presentationOptions(request);
-        if (isShown(options))
-            deliver(request, options, now);
-    }
+    deliverDue(m_schedule.takeDue(Clock::now()));
 }
 
-int DBusNotificationCenter::checkInterval() const
+void DBusNotificationCenter::onTimeMoved()
 {
-    return m_timer.isActive() ? m_timer.interval() : -1;
+    OVLIN_ASSERT_MAIN_THREAD();
+    const QDateTime now = Clock::now();
+    const QList<NotificationSchedule::Due> due = m_schedule.takeDue(now);
+    m_schedule.recomputeCalendarTriggers(now);
+    deliverDue(due);
+}
+
+void DBusNotificationCenter::deliverDue(const QList<NotificationSchedule::Due> &due)
+{
+    arm();
+    for (const NotificationSchedule::Due &d : due) {
+        const PresentationOptions options = presentationOptions(d.request);
+        if (isShown(options))
+            deliver(d.request, options, d.fireDate);
+    }
 }
 
 void DBusNotificationCenter::arm()
 {
     const std::optional<QDateTime> earliest = m_schedule.earliestFireDate();
     if (!earliest) {
-        m_timer.stop();
+        if (m_timer->isActive())
+            m_timer->stop();
         return;
     }
-    const qint64 wait = std::clamp<qint64>(earliest->toMSecsSinceEpoch() - Clock::nowMSecs(), 0, maxCheckIntervalMs);
-    m_timer.start(int(wait));
+    // Most adds and removals leave the earliest request alone: the timer is then left as it is.
+    if (m_timer->deadline() != earliest)
+        m_timer->start(*earliest);
 }
 
 void DBusNotificationCenter::deliver(const NotificationRequest &request, PresentationOptions options,
-                                     const QDateTime &deliveredAt)
+                                     const QDateTime &firedAt)
 {
     if (!m_bus.isConnected()) {
         deliveryFailed(QStringLiteral("no session bus"));
@@ -148,29 +208,30 @@ void DBusNotificationCenter::deliver(const NotificationRequest &request, Present
     // The server's capabilities decide about actions and markup; asking each time follows a server that changed.
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(methodCall(QStringLiteral("GetCapabilities"))), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, request, options, deliveredAt](QDBusPendingCallWatcher *w) {
+            [this, request, options, firedAt](QDBusPendingCallWatcher *w) {
                 w->deleteLater();
                 const QDBusPendingReply<QStringList> reply = *w;
                 if (reply.isError()) {
                     deliveryFailed(reply.error().message());
                     return;
                 }
-                notify(request, options, deliveredAt, reply.value());
+                notify(request, options, firedAt, reply.value());
             });
 }
 
 void DBusNotificationCenter::notify(const NotificationRequest &request, PresentationOptions options,
-                                    const QDateTime &deliveredAt, const QStringList &capabilities)
+                                    const QDateTime &firedAt, const QStringList &capabilities)
 {
     const NotificationContent &content = request.content;
-    const QString body =
-        capabilities.contains(QStringLiteral("body-markup")) ? content.body.toHtmlEscaped() : content.body;
+    const QString plainBody = displayText(content.body, true);
+    const QString body = capabilities.contains(QStringLiteral("body-markup")) ? plainBody.toHtmlEscaped() : plainBody;
 
     QStringList actions; // key, title, key, title ...
     QStringList actionKeys;
     const std::optional<NotificationCategory> c = category(content.categoryIdentifier);
     if (c && capabilities.contains(QStringLiteral("actions"))) {
-        actions << NotificationResponse::defaultActionIdentifier << defaultActionTitle;
+        actions << NotificationResponse::defaultActionIdentifier
+                << (c->defaultActionTitle.isEmpty() ? defaultActionTitle : c->defaultActionTitle);
         actionKeys << NotificationResponse::defaultActionIdentifier;
         for (const NotificationAction &action : c->actions) {
             actions << action.identifier << action.title;
@@ -186,11 +247,11 @@ void DBusNotificationCenter::notify(const NotificationRequest &request, Presenta
         hints.insert(QStringLiteral("suppress-sound"), true);
 
     QDBusMessage call = methodCall(QStringLiteral("Notify"));
-    call << QStringLiteral("Ovlin") << uint(0) << QStringLiteral(OVLIN_APP_ID) << content.title << body << actions
-         << hints << int(-1);
+    call << QStringLiteral("Ovlin") << uint(0) << QStringLiteral(OVLIN_APP_ID) << displayText(content.title, false)
+         << body << actions << hints << int(-1);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, request, deliveredAt, actionKeys](QDBusPendingCallWatcher *w) {
+            [this, request, firedAt, actionKeys](QDBusPendingCallWatcher *w) {
                 w->deleteLater();
                 const QDBusPendingReply<uint> reply = *w;
                 if (reply.isError()) {
@@ -198,7 +259,8 @@ void DBusNotificationCenter::notify(const NotificationRequest &request, Presenta
                     return;
                 }
                 m_failureLogged = false;
-                m_delivered.insert(reply.value(), Delivered{request, deliveredAt, actionKeys, {}});
+                // Answers are dated by the firing itself, however late it was shown.
+                m_delivered.insert(reply.value(), Delivered{request, firedAt, actionKeys, {}});
             });
 }
 
@@ -218,7 +280,7 @@ void DBusNotificationCenter::onActionInvoked(uint id, const QString &actionKey)
     if (it == m_delivered.constEnd())
         return;
     if (!it->actionKeys.contains(actionKey)) {
-        qCDebug(lcNotify) << "Ignored an action that was not offered:" << actionKey;
+        qCDebug(lcNotify) << "Ignored an action that was not offered:" << loggableActionKey(actionKey);
         return;
     }
     // One answer per notification.

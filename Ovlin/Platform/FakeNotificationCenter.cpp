@@ -25,6 +25,11 @@ QList<NotificationRequest> FakeNotificationCenter::pendingRequests() const
     return m_schedule.requests();
 }
 
+QStringList FakeNotificationCenter::pendingRequestIdentifiers(const QString &prefix) const
+{
+    return m_schedule.identifiers(prefix);
+}
+
 std::optional<QDateTime> FakeNotificationCenter::nextFireDate(const QString &identifier) const
 {
     return m_schedule.nextFireDate(identifier);
@@ -88,11 +93,11 @@ QList<FakeNotificationCenter::Delivery> FakeNotificationCenter::fireDueRequests(
 {
     OVLIN_ASSERT_MAIN_THREAD();
     const QDateTime now = Clock::now();
-    const QList<NotificationRequest> due = m_schedule.takeDue(now);
+    const QList<NotificationSchedule::Due> due = m_schedule.takeDue(now);
     m_schedule.recomputeCalendarTriggers(now);
     const qsizetype before = m_deliveries.size();
-    for (const NotificationRequest &request : due)
-        present(request, now);
+    for (const NotificationSchedule::Due &d : due)
+        present(d.request, d.fireDate);
     return m_deliveries.mid(before);
 }
 
@@ -108,12 +113,12 @@ bool FakeNotificationCenter::fire(const QString &identifier)
     return true;
 }
 
-bool FakeNotificationCenter::present(const NotificationRequest &request, const QDateTime &now)
+bool FakeNotificationCenter::present(const NotificationRequest &request, const QDateTime &fireDate)
 {
     const PresentationOptions options = presentationOptions(request);
     if (!isShown(options))
         return false;
-    m_deliveries.append(Delivery{request, now, options});
+    m_deliveries.append(Delivery{request, fireDate, options});
     return true;
 }
 

@@ -24,7 +24,7 @@ public:
     struct Delivery
     {
         NotificationRequest request;
-        QDateTime deliveryDate;
+        QDateTime deliveryDate; // the trigger's fire instant
         PresentationOptions options;
     };
 
@@ -33,6 +33,7 @@ public:
 
     bool add(const NotificationRequest &request) override;
     QList<NotificationRequest> pendingRequests() const override;
+    QStringList pendingRequestIdentifiers(const QString &prefix) const override;
     std::optional<QDateTime> nextFireDate(const QString &identifier) const override;
     void removePendingRequests(const QStringList &identifiers) override;
     void removeAllPendingRequests() override;
@@ -48,7 +49,8 @@ public:
     QStringList removedIdentifiers() const;
     void clearRecords();
 
-    // Fires what is due at Clock::now(), asking the delegate as the real centre does; returns what was shown.
+    // Fires what is due at Clock::now() by the real centre's rules (the clock may have jumped), asking the
+    // delegate as it does; returns what was shown.
     QList<Delivery> fireDueRequests();
     // Fires one pending request now, whatever its trigger; false when none is pending under that identifier.
     bool fire(const QString &identifier);
@@ -61,7 +63,7 @@ public:
     bool respond(const QString &identifier, const QString &actionIdentifier);
 
 private:
-    bool present(const NotificationRequest &request, const QDateTime &now);
+    bool present(const NotificationRequest &request, const QDateTime &fireDate);
 
     NotificationSchedule m_schedule;
     QList<Operation> m_operations;

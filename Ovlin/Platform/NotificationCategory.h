@@ -21,6 +21,8 @@ struct NotificationCategory
 {
     QString identifier;
     QList<NotificationAction> actions;
+    // The label of a click on the notification itself; empty: "Open".
+    QString defaultActionTitle;
 
     // The action with `identifier`, or null.
     const NotificationAction *action(const QString &actionIdentifier) const

@@ -87,6 +87,9 @@ public:
     virtual bool add(const NotificationRequest &request) = 0;
     // Pending requests in the order they were added.
     virtual QList<NotificationRequest> pendingRequests() const = 0;
+    // Identifiers of the pending requests that begin with `prefix`, in identifier order; found through an index,
+    // without listing every pending request.
+    virtual QStringList pendingRequestIdentifiers(const QString &prefix) const = 0;
     virtual std::optional<QDateTime> nextFireDate(const QString &identifier) const = 0;
     virtual void removePendingRequests(const QStringList &identifiers) = 0;
     virtual void removeAllPendingRequests() = 0;

@@ -40,6 +40,22 @@ QDateTime CalendarTrigger::nextFireDate(const QDateTime &after) const
     return {};
 }
 
+QDateTime CalendarTrigger::previousFireDate(const QDateTime &atOrBefore) const
+{
+    if (!isValid() || !atOrBefore.isValid())
+        return {};
+    const QDate today = atOrBefore.toLocalTime().date();
+    for (int offset = 0; offset <= 7; ++offset) {
+        const QDate day = today.addDays(-offset);
+        if (weekday && Days::calendarWeekday(day) != *weekday)
+            continue;
+        const QDateTime candidate = Days::atTime(day, hour, minute);
+        if (candidate.isValid() && candidate <= atOrBefore)
+            return candidate;
+    }
+    return {};
+}
+
 bool TimeIntervalTrigger::isValid() const
 {
     return std::isfinite(seconds) && seconds > 0 && seconds <= maxIntervalSeconds;

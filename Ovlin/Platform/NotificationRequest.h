@@ -27,6 +27,9 @@ struct NotificationContent
     std::optional<NotificationSound> sound; // none: the notification is silent
     QString categoryIdentifier;             // empty: no category, so no actions
     QVariantMap userInfo;
+    // One-shot requests of one group that are missed together (asleep, clock set forward) are delivered as the
+    // latest of them only. Empty: no group.
+    QString collapseGroup;
 
     friend bool operator==(const NotificationContent &, const NotificationContent &) = default;
 };
@@ -44,6 +47,8 @@ struct CalendarTrigger
     bool isValid() const;
     // The first moment strictly after `after` that matches, or an invalid date-time when the trigger is invalid.
     QDateTime nextFireDate(const QDateTime &after) const;
+    // The last moment at or before `atOrBefore` that matches, or an invalid date-time when the trigger is invalid.
+    QDateTime previousFireDate(const QDateTime &atOrBefore) const;
 
     friend bool operator==(const CalendarTrigger &, const CalendarTrigger &) = default;
 };

@@ -1,5 +1,7 @@
 #include "Platform/Clock.h"
 #include "Platform/DBusNotificationCenter.h"
+#include "Platform/FakeWallClockTimer.h"
+#include "Platform/SystemClockEvents.h"
 #include "RecordingDelegate.h"
 #include "TestNotificationServer.h"
 
@@ -22,7 +24,13 @@ NotificationCategory reminderCategory()
 {
     return NotificationCategory{QStringLiteral("TAMSI_REMINDER"),
                                 {NotificationAction{QStringLiteral("COMPLETE"), QStringLiteral("Done!"), true},
-                                 NotificationAction{QStringLiteral("SNOOZE"), QStringLiteral("Snooze 10 min"), false}}};
+                                 NotificationAction{QStringLiteral("SNOOZE"), QStringLiteral("Snooze 10 min"), false}},
+                                QStringLiteral("Done!")};
+}
+
+NotificationCategory unlabelledCategory()
+{
+    return NotificationCategory{QStringLiteral("PLAIN"), {NotificationAction{QStringLiteral("OK"), "OK", false}}, {}};
 }
 
 NotificationRequest reminderRequest(const QString &identifier = QStringLiteral("ovlin-A-interval-0"))
@@ -39,16 +47,30 @@ NotificationRequest reminderRequest(const QString &identifier = QStringLiteral("
     return r;
 }
 
-// Counts the warnings of the notification centre.
+// Counts the warnings of the notification centre and keeps its messages.
 int g_notifyWarnings = 0;
+QStringList g_notifyMessages;
 QtMessageHandler g_previousHandler = nullptr;
 
 void countingHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (type == QtWarningMsg && context.category && qstrcmp(context.category, "ovlin.notify") == 0)
+    const bool notify = context.category && qstrcmp(context.category, "ovlin.notify") == 0;
+    if (notify)
+        g_notifyMessages.append(message);
+    if (type == QtWarningMsg && notify)
         ++g_notifyWarnings;
     g_previousHandler(type, context, message);
 }
+
+// logind's manager as far as sleeping goes.
+class FakeLogin1 : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+
+Q_SIGNALS:
+    void PrepareForSleep(bool start);
+};
 
 } // namespace
 
@@ -58,8 +80,19 @@ class TestDBusNotificationCenter : public QObject
 
 private:
     std::unique_ptr<TestNotificationServer> m_server;
+    SystemClockEvents m_events;
+    FakeWallClockTimer *m_timer = nullptr; // owned by the centre
     std::unique_ptr<DBusNotificationCenter> m_center;
     RecordingDelegate m_delegate;
+
+    void makeCenter()
+    {
+        auto timer = std::make_unique<FakeWallClockTimer>();
+        m_timer = timer.get();
+        m_center = std::make_unique<DBusNotificationCenter>(QDBusConnection::sessionBus(), std::move(timer), &m_events);
+        m_center->setCategories({reminderCategory(), unlabelledCategory()});
+        m_center->setDelegate(&m_delegate);
+    }
 
     QDBusConnection serverBus() const
     {
@@ -114,10 +147,8 @@ private Q_SLOTS:
         Clock::setNow(QDateTime(QDate(2026, 12, 2), QTime(10, 0)));
         m_server = std::make_unique<TestNotificationServer>(serverBus(), allCapabilities);
         QVERIFY(m_server->start());
-        m_center = std::make_unique<DBusNotificationCenter>(QDBusConnection::sessionBus());
-        m_center->setCategories({reminderCategory()});
         m_delegate = RecordingDelegate{};
-        m_center->setDelegate(&m_delegate);
+        makeCenter();
         QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(serviceName), 2000);
     }
 
@@ -137,7 +168,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("actions");
         QTest::addColumn<QString>("body");
 
-        const QStringList reminderActions{QStringLiteral("default"),  QStringLiteral("Open"),
+        // A click records a completion: it is labelled like Done.
+        const QStringList reminderActions{QStringLiteral("default"),  QStringLiteral("Done!"),
                                           QStringLiteral("COMPLETE"), QStringLiteral("Done!"),
                                           QStringLiteral("SNOOZE"),   QStringLiteral("Snooze 10 min")};
         const QString escaped = QStringLiteral("Tea &amp; &lt;biscuits&gt;");
@@ -148,6 +180,8 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("actions"), QStringLiteral("body")} << "TAMSI_REMINDER" << false
             << reminderActions << "Tea & <biscuits>";
         QTest::newRow("unknown category") << allCapabilities << "OTHER" << true << QStringList() << escaped;
+        QTest::newRow("category without a click label")
+            << allCapabilities << "PLAIN" << true << QStringList{"default", "Open", "OK", "OK"} << escaped;
     }
 
     void notifyCarriesActionsAndHints()
@@ -284,9 +318,7 @@ private Q_SLOTS:
     void serverStartedLater()
     {
         m_server->stop();
-        m_center = std::make_unique<DBusNotificationCenter>(QDBusConnection::sessionBus());
-        m_center->setCategories({reminderCategory()});
-        m_center->setDelegate(&m_delegate);
+        makeCenter();
         QVERIFY(m_server->start());
 
         const uint id = deliver(reminderRequest());
@@ -295,32 +327,141 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_delegate.responses.size(), 1, 2000);
     }
 
+    // The timer is armed for the earliest request, never polls, and a clock set or a resume brings at once
+    // what fell due, dated by the firing itself.
     void timerFollowsTheWallClock()
     {
-        QCOMPARE(m_center->checkInterval(), -1);
-
+        QVERIFY(!m_timer->isActive());
         NotificationRequest soon = reminderRequest(QStringLiteral("soon"));
         soon.trigger = TimeIntervalTrigger{5};
         m_center->add(soon);
-        QCOMPARE(m_center->checkInterval(), 5000);
+        QCOMPARE(m_timer->deadline(), std::optional(Clock::now().addSecs(5)));
 
-        // Far away: the timer still looks at the clock every 30 seconds.
         NotificationRequest weekly = reminderRequest(QStringLiteral("weekly"));
         weekly.trigger = CalendarTrigger{9, 0, 2, true}; // Mondays 09:00
         m_center->removePendingRequests({QStringLiteral("soon")});
+        const int starts = m_timer->startCount();
         m_center->add(weekly);
-        QCOMPARE(m_center->checkInterval(), DBusNotificationCenter::maxCheckIntervalMs);
+        const QDateTime monday(QDate(2026, 12, 7), QTime(9, 0));
+        QCOMPARE(m_timer->deadline(), std::optional(monday));
+        // A later request leaves the timer alone.
+        NotificationRequest later = reminderRequest(QStringLiteral("later"));
+        later.trigger = TimeIntervalTrigger{30 * 24 * 3600};
+        m_center->add(later);
+        QCOMPARE(m_timer->startCount(), starts + 1);
 
-        // The clock jumps (a suspend over the weekend): the next check fires what fell due, once.
+        // Asleep over the weekend, awake Monday 11:00: the resume delivers Monday's firing at once.
         Clock::setNow(QDateTime(QDate(2026, 12, 7), QTime(11, 0)));
-        m_center->checkDueRequests();
+        m_events.reportResumed();
         QTRY_COMPARE_WITH_TIMEOUT(m_server->calls().size(), 1, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_center->deliveredCount(), 1, 2000);
         QCOMPARE(m_center->nextFireDate(QStringLiteral("weekly")), QDateTime(QDate(2026, 12, 14), QTime(9, 0)));
-        m_center->checkDueRequests();
+        QCOMPARE(m_timer->deadline(), QDateTime(QDate(2026, 12, 14), QTime(9, 0)));
+        Q_EMIT m_server->ActionInvoked(m_server->calls().first().id, QStringLiteral("COMPLETE"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_delegate.responses.size(), 1, 2000);
+        QCOMPARE(m_delegate.responses.first().deliveryDate, monday);
+
+        // The clock is set back to 08:00: the same firing is not delivered again.
+        Clock::setNow(QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+        m_timer->reportClockChanged();
+        QCOMPARE(m_center->nextFireDate(QStringLiteral("weekly")), QDateTime(QDate(2026, 12, 14), QTime(9, 0)));
+        Clock::setNow(monday);
+        QVERIFY(!m_timer->fireIfDue());
         QCOMPARE(m_delegate.asked.size(), 1);
 
         m_center->removeAllPendingRequests();
-        QCOMPARE(m_center->checkInterval(), -1);
+        QVERIFY(!m_timer->isActive());
+    }
+
+    // Control characters never reach the server (a NUL would cut the summary there); a body keeps its lines.
+    void controlCharactersAreRemoved_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QString>("shownBody");
+        const QChar nul(u'\0');
+        QTest::newRow("NUL and bell") << QString(QStringLiteral("Wa") + nul + QStringLiteral("ter\a"))
+                                      << QString(QStringLiteral("Drink") + nul + QStringLiteral(" now\x1b[31m"))
+                                      << "Water"
+                                      << "Drink now[31m";
+        QTest::newRow("line breaks") << "Two\nlines\ttab"
+                                     << "One\r\nTwo\rThree\tand\u0085C1"
+                                     << "Two lines tab"
+                                     << "One\nTwo\nThree andC1";
+    }
+
+    void controlCharactersAreRemoved()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, body);
+        QFETCH(QString, summary);
+        QFETCH(QString, shownBody);
+        m_server->setCapabilities({QStringLiteral("actions"), QStringLiteral("body")});
+        NotificationRequest r = reminderRequest();
+        r.content.title = title;
+        r.content.body = body;
+        QVERIFY(deliver(r) != 0);
+        QCOMPARE(m_server->calls().last().summary, summary);
+        QCOMPARE(m_server->calls().last().body, shownBody);
+    }
+
+    // An action key comes from another process: the log shows at most 80 characters of it.
+    void foreignActionKeyIsLoggedShort()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("ovlin.notify.debug=true"));
+        auto restore = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+        const uint id = deliver(reminderRequest());
+        QVERIFY(id != 0);
+        g_notifyMessages.clear();
+        const QString key = QString(10'000, u'x') + QStringLiteral("TAIL");
+        Q_EMIT m_server->ActionInvoked(id, key);
+        roundTrip();
+        QVERIFY(m_delegate.responses.isEmpty());
+        const QStringList logged = g_notifyMessages.filter(QStringLiteral("not offered"));
+        QCOMPARE(logged.size(), 1);
+        QVERIFY(logged.first().contains(QString(80, u'x')));
+        QVERIFY2(!logged.first().contains(QString(81, u'x')), qPrintable(logged.first().left(200)));
+    }
+
+    // The program's timer: an instant already passed wakes it at once, with a pinned clock and with the real one.
+    void realTimerWakes()
+    {
+        const std::unique_ptr<WallClockTimer> timer = WallClockTimer::create();
+        QSignalSpy woke(timer.get(), &WallClockTimer::timeout);
+        timer->start(Clock::now().addSecs(-60));
+        QTRY_COMPARE_WITH_TIMEOUT(woke.size(), 1, 2000);
+        QVERIFY(!timer->isActive());
+        Clock::useSystemTime();
+        timer->start(Clock::now().addSecs(-1));
+        QTRY_COMPARE_WITH_TIMEOUT(woke.size(), 2, 2000);
+        timer->start(Clock::now().addDays(1));
+        QVERIFY(timer->isActive());
+        timer->stop();
+        QVERIFY(!timer->isActive());
+    }
+
+    // logind announces the end of a sleep with PrepareForSleep(false) (here on the private bus).
+    void resumeFromLogind()
+    {
+        QDBusConnection bus = serverBus();
+        FakeLogin1 login1;
+        QVERIFY(
+            bus.registerObject(QStringLiteral("/org/freedesktop/login1"), &login1, QDBusConnection::ExportAllSignals));
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.login1")));
+        auto unregister = qScopeGuard([&] {
+            bus.unregisterService(QStringLiteral("org.freedesktop.login1"));
+            bus.unregisterObject(QStringLiteral("/org/freedesktop/login1"));
+        });
+        SystemClockEvents events;
+        QSignalSpy resumed(&events, &SystemClockEvents::resumed);
+        QVERIFY(events.watchSleep(QDBusConnection::sessionBus()));
+        Q_EMIT login1.PrepareForSleep(true);
+        Q_EMIT login1.PrepareForSleep(false);
+        QTRY_COMPARE_WITH_TIMEOUT(resumed.size(), 1, 2000);
+        Q_EMIT login1.PrepareForSleep(true);
+        Q_EMIT login1.PrepareForSleep(false);
+        QTRY_COMPARE_WITH_TIMEOUT(resumed.size(), 2, 2000);
     }
 
     void authorizationFollowsTheServer()
@@ -348,7 +489,7 @@ private Q_SLOTS:
         if (bus.interface()->activatableServiceNames().value().contains(serviceName))
             QSKIP("a notification server can be started on this bus");
 
-        DBusNotificationCenter center(bus);
+        DBusNotificationCenter center(bus, std::make_unique<FakeWallClockTimer>(), &m_events);
         center.setCategories({reminderCategory()});
         RecordingDelegate delegate;
         center.setDelegate(&delegate);

@@ -267,28 +267,142 @@ private Q_SLOTS:
         QCOMPARE(center.nextFireDate(QStringLiteral("weekly")), utc("2026-12-14T06:30:00Z"));
     }
 
-    void clockJumps()
+    // Monday 2026-12-07 and Tuesday 2026-12-08 (UTC+1). Weekly Lunch at 11:00 on both days; the machine sleeps
+    // from `asleep` to `resume`. A firing is delivered at most once, on its own day, dated by its own instant.
+    void missedWeeklyFirings_data()
     {
-        ScopedFakeClock clock(utc("2026-12-07T07:00:00Z")); // Monday 08:00
+        QTest::addColumn<QDateTime>("resume");
+        QTest::addColumn<QStringList>("delivered");
+        QTest::addColumn<QList<QDateTime>>("dates");
+
+        QTest::newRow("over midnight: Monday's is dropped")
+            << utc("2026-12-08T07:30:00Z") << QStringList() << QList<QDateTime>();
+        QTest::newRow("same day, late") << utc("2026-12-07T12:30:00Z") << QStringList{QStringLiteral("monday")}
+                                        << QList<QDateTime>{utc("2026-12-07T10:00:00Z")};
+        QTest::newRow("a week later: only today's")
+            << utc("2026-12-15T12:00:00Z") << QStringList{QStringLiteral("tuesday")}
+            << QList<QDateTime>{utc("2026-12-15T10:00:00Z")};
+    }
+
+    void missedWeeklyFirings()
+    {
+        QFETCH(QDateTime, resume);
+        QFETCH(QStringList, delivered);
+        QFETCH(QList<QDateTime>, dates);
+
+        ScopedFakeClock clock(utc("2026-12-07T09:00:00Z")); // Monday 10:00
         FakeNotificationCenter center;
-        center.add(request(QStringLiteral("weekly"), weekly(2, 9, 0)));
-        center.add(request(QStringLiteral("later"), TimeIntervalTrigger{3600 * 24 * 2}));
-        QCOMPARE(center.nextFireDate(QStringLiteral("weekly")), utc("2026-12-07T08:00:00Z"));
+        center.add(request(QStringLiteral("monday"), weekly(2, 11, 0)));
+        center.add(request(QStringLiteral("tuesday"), weekly(3, 11, 0)));
 
-        // Asleep from Monday morning until Thursday: what was missed fires once.
-        Clock::setNow(utc("2026-12-10T12:00:00Z"));
-        QCOMPARE(identifiers(center.pendingRequests()),
-                 (QStringList{QStringLiteral("weekly"), QStringLiteral("later")}));
+        Clock::setNow(resume);
         const auto shown = center.fireDueRequests();
-        QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown.at(0).request.identifier, QStringLiteral("weekly"));
-        QCOMPARE(shown.at(1).request.identifier, QStringLiteral("later"));
-        QCOMPARE(center.nextFireDate(QStringLiteral("weekly")), utc("2026-12-14T08:00:00Z"));
-
-        // The clock is set back to Monday morning: the weekly request follows the wall clock.
-        Clock::setNow(utc("2026-12-07T07:30:00Z"));
+        QStringList ids;
+        QList<QDateTime> firedAt;
+        for (const auto &d : shown) {
+            ids << d.request.identifier;
+            firedAt << d.deliveryDate;
+        }
+        QCOMPARE(ids, delivered);
+        QCOMPARE(firedAt, dates);
         QVERIFY(center.fireDueRequests().isEmpty());
-        QCOMPARE(center.nextFireDate(QStringLiteral("weekly")), utc("2026-12-07T08:00:00Z"));
+        // Both stay for their next day: Tuesday's own firing stands.
+        QCOMPARE(center.pendingRequests().size(), 2);
+        QVERIFY(*center.nextFireDate(QStringLiteral("tuesday")) > resume);
+        QVERIFY(*center.nextFireDate(QStringLiteral("monday")) > resume);
+        if (resume < utc("2026-12-08T10:00:00Z")) {
+            Clock::setNow(utc("2026-12-08T10:00:00Z"));
+            const auto tuesday = center.fireDueRequests();
+            QCOMPARE(tuesday.size(), 1);
+            QCOMPARE(tuesday.first().deliveryDate, utc("2026-12-08T10:00:00Z"));
+        }
+    }
+
+    // The clock is set back after a delivery (or after adding a request whose time had passed): the same
+    // occurrence is not delivered again, the next one is.
+    void clockSetBack_data()
+    {
+        QTest::addColumn<bool>("addedLate");
+        QTest::addColumn<QDateTime>("setBackTo");
+        QTest::addColumn<QDateTime>("next");
+        QTest::newRow("two hours, same day") << false << utc("2026-12-07T08:00:00Z") << utc("2026-12-14T10:00:00Z");
+        QTest::newRow("a day") << false << utc("2026-12-06T10:05:00Z") << utc("2026-12-14T10:00:00Z");
+        QTest::newRow("eight days: last week's occurrence")
+            << false << utc("2026-11-29T10:05:00Z") << utc("2026-11-30T10:00:00Z");
+        QTest::newRow("added after its time") << true << utc("2026-12-07T08:00:00Z") << utc("2026-12-14T10:00:00Z");
+    }
+
+    void clockSetBack()
+    {
+        QFETCH(bool, addedLate);
+        QFETCH(QDateTime, setBackTo);
+        QFETCH(QDateTime, next);
+
+        ScopedFakeClock clock(utc(addedLate ? "2026-12-07T10:05:00Z" : "2026-12-07T09:00:00Z"));
+        FakeNotificationCenter center;
+        center.add(request(QStringLiteral("weekly"), weekly(2, 11, 0)));
+        center.add(request(QStringLiteral("later"), TimeIntervalTrigger{3600 * 24 * 2}));
+        Clock::setNow(utc("2026-12-07T10:05:00Z"));
+        QCOMPARE(center.fireDueRequests().size(), addedLate ? 0 : 1);
+
+        Clock::setNow(setBackTo);
+        QVERIFY(center.fireDueRequests().isEmpty());
+        QCOMPARE(center.nextFireDate(QStringLiteral("weekly")), next);
+        // A one-shot request keeps its instant.
+        QCOMPARE(center.nextFireDate(QStringLiteral("later")),
+                 utc(addedLate ? "2026-12-09T10:05:00Z" : "2026-12-09T09:00:00Z"));
+        Clock::setNow(utc("2026-12-07T10:00:00Z"));
+        QVERIFY(center.fireDueRequests().isEmpty());
+    }
+
+    // One-shot requests of one group missed together come down to the latest one of today; other days' go.
+    void missedOneShotsCollapse_data()
+    {
+        QTest::addColumn<QDateTime>("resume");
+        QTest::addColumn<QStringList>("delivered");
+        QTest::newRow("on time") << utc("2026-12-07T08:00:00Z") << QStringList{QStringLiteral("g-0")};
+        QTest::newRow("asleep for three")
+            << utc("2026-12-07T10:30:00Z") << QStringList{QStringLiteral("other"), QStringLiteral("g-2")};
+        QTest::newRow("over midnight") << utc("2026-12-08T07:30:00Z") << QStringList();
+    }
+
+    void missedOneShotsCollapse()
+    {
+        QFETCH(QDateTime, resume);
+        QFETCH(QStringList, delivered);
+
+        ScopedFakeClock clock(utc("2026-12-07T07:00:00Z"));
+        FakeNotificationCenter center;
+        for (int i = 0; i < 3; ++i) {
+            NotificationRequest r = request(QStringLiteral("g-%1").arg(i), TimeIntervalTrigger{3600.0 * (i + 1)});
+            r.content.collapseGroup = QStringLiteral("g");
+            center.add(r);
+        }
+        center.add(request(QStringLiteral("other"), TimeIntervalTrigger{5400}));
+        Clock::setNow(resume);
+        const auto shown = center.fireDueRequests();
+        const QHash<QString, QDateTime> firesAt{{QStringLiteral("g-0"), utc("2026-12-07T08:00:00Z")},
+                                                {QStringLiteral("g-2"), utc("2026-12-07T10:00:00Z")},
+                                                {QStringLiteral("other"), utc("2026-12-07T08:30:00Z")}};
+        QStringList ids;
+        for (const auto &d : shown) {
+            ids << d.request.identifier;
+            QCOMPARE(d.deliveryDate, firesAt.value(d.request.identifier));
+        }
+        QCOMPARE(ids, delivered);
+        QVERIFY(center.pendingRequests().isEmpty() || resume < utc("2026-12-07T10:00:00Z"));
+    }
+
+    void identifiersByPrefix()
+    {
+        ScopedFakeClock clock(utc("2026-12-07T07:00:00Z"));
+        FakeNotificationCenter center;
+        for (const char *id : {"ovlin-B-fixed-1", "ovlin-A-interval-0", "followup-1", "ovlin-A-fixed-2", "ovlin-"})
+            center.add(request(QString::fromLatin1(id), TimeIntervalTrigger{60}));
+        QCOMPARE(center.pendingRequestIdentifiers(QStringLiteral("ovlin-A")),
+                 (QStringList{QStringLiteral("ovlin-A-fixed-2"), QStringLiteral("ovlin-A-interval-0")}));
+        QCOMPARE(center.pendingRequestIdentifiers(QStringLiteral("ovlin-")).size(), 4);
+        QVERIFY(center.pendingRequestIdentifiers(QStringLiteral("ovlin-C")).isEmpty());
     }
 };
 

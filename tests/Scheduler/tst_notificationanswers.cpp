@@ -2,6 +2,7 @@
 #include "Engine/NotificationResponder.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Loop/LoopTestSupport.h"
+#include "Platform/SystemClockEvents.h"
 #include "SchedulerTestSupport.h"
 
 #include <QtTest>
@@ -158,21 +159,75 @@ private Q_SLOTS:
         QCOMPARE(f.center->nextFireDate(posted.at(0).identifier), std::optional(now().addSecs(1)));
     }
 
-    void twoDoneAnswersWriteTwoLogs()
+    // An occurrence answered already (on a banner, in the Today list, or by a first Done) keeps its one log: a
+    // Done from the notification records nothing more and posts nothing.
+    void doneOnAnAnsweredOccurrence_data()
     {
+        QTest::addColumn<QString>("earlier"); // the log already there for 09:00, or a first Done
+        QTest::addColumn<bool>("recorded");
+        QTest::newRow("Done twice") << "Done" << false;
+        QTest::newRow("completed on the banner") << "completed" << false;
+        QTest::newRow("skipped in the list") << "skipped" << false;
+        QTest::newRow("missed") << "missed" << false;
+        QTest::newRow("snoozed only") << "snoozed" << true;
+    }
+
+    void doneOnAnAnsweredOccurrence()
+    {
+        QFETCH(QString, earlier);
+        QFETCH(bool, recorded);
+
         const auto reminder = reminderWithStreak(ReminderCategory::water, 6);
         const NotificationRequest request = shownRequest(*reminder);
-        answer(request, QStringLiteral("COMPLETE"));
-        answer(request, QStringLiteral("COMPLETE"));
+        if (earlier == QStringLiteral("Done")) {
+            answer(request, QStringLiteral("COMPLETE"));
+        } else {
+            addLog(reminder, delivered().addSecs(20), earlier);
+            QVERIFY(f.context().save());
+        }
+        const qsizetype before = logsSince(reminder).size();
+        const qsizetype followUpsBefore = followUps().size();
 
-        const auto logs = logsSince(reminder);
-        QCOMPARE(logs.size(), 2);
-        for (const auto &log : logs)
-            QCOMPARE(log->status(), LogStatus::completed);
-        QStringList titles;
-        for (const NotificationRequest &r : followUps())
-            titles.append(r.content.title);
-        QCOMPARE(titles, (QStringList{"Nice.", "7 days straight.", "Nice.", "7 days straight."}));
+        answer(request, QStringLiteral("COMPLETE"));
+        QCOMPARE(logsSince(reminder).size(), before + (recorded ? 1 : 0));
+        QCOMPARE(followUps().size() > followUpsBefore, recorded);
+        qsizetype completed = 0;
+        for (const auto &log : logsSince(reminder))
+            completed += log->status() == LogStatus::completed ? 1 : 0;
+        QCOMPARE(completed, earlier == QStringLiteral("completed") || earlier == QStringLiteral("Done") || recorded
+                                ? qsizetype(1)
+                                : qsizetype(0));
+    }
+
+    // After a resume or a clock change, the loop presents what is due at once, not at its next tick.
+    void presentationFollowsResume_data()
+    {
+        QTest::addColumn<bool>("resume");
+        QTest::newRow("resume") << true;
+        QTest::newRow("clock set") << false;
+    }
+
+    void presentationFollowsResume()
+    {
+        QFETCH(bool, resume);
+        looptest::FakeBannerPresenter banners;
+        looptest::FakeAppActivity activity;
+        activity.activeWithWindow = false;
+        ReminderPresentationService &presentation = ReminderPresentationService::shared();
+        presentation.setBannerPresenter(&banners, &activity);
+        presentation.setNotificationCenter(f.center.get());
+        reminderWithStreak(ReminderCategory::water, 0);
+        Clock::setNow(at(wednesday, 8, 50));
+        presentation.start(f.store.get());
+        QVERIFY(banners.shown.isEmpty());
+
+        Clock::setNow(at(wednesday, 9, 3));
+        if (resume)
+            SystemClockEvents::shared().reportResumed();
+        else
+            SystemClockEvents::shared().reportClockChanged();
+        QCOMPARE(banners.shown.size(), 1);
+        QCOMPARE(banners.shown.first().at, at(wednesday, 9, 3));
     }
 
     void snoozeBringsTheBannerBack()

@@ -2,6 +2,8 @@
 #include "Engine/NotificationResponder.h"
 #include "Notify/TestNotificationServer.h"
 #include "Platform/DBusNotificationCenter.h"
+#include "Platform/FakeWallClockTimer.h"
+#include "Platform/SystemClockEvents.h"
 #include "SchedulerTestSupport.h"
 
 #include <QDBusConnectionInterface>
@@ -43,7 +45,8 @@ private Q_SLOTS:
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server")),
             {QStringLiteral("actions"), QStringLiteral("body"), QStringLiteral("sound")});
         QVERIFY(server.start());
-        DBusNotificationCenter center(QDBusConnection::sessionBus());
+        SystemClockEvents events;
+        DBusNotificationCenter center(QDBusConnection::sessionBus(), std::make_unique<FakeWallClockTimer>(), &events);
         NotificationCenter::setCurrent(&center);
         SchedulerService::shared().setNotificationCenter(&center);
         auto restore = qScopeGuard([] {
@@ -72,7 +75,7 @@ private Q_SLOTS:
         const TestNotificationServer::Call shown = server.calls().first();
         QCOMPARE(shown.summary, QStringLiteral("Water"));
         QVERIFY(CopyEngine::categoryTexts()[std::size_t(ReminderCategory::water)].contains(shown.body));
-        const QStringList actions{QStringLiteral("default"), QStringLiteral("Open"),   QStringLiteral("COMPLETE"),
+        const QStringList actions{QStringLiteral("default"), QStringLiteral("Done!"),  QStringLiteral("COMPLETE"),
                                   QStringLiteral("Done!"),   QStringLiteral("SNOOZE"), QStringLiteral("Snooze 10 min")};
         QCOMPARE(shown.actions, actions);
         QTRY_COMPARE_WITH_TIMEOUT(center.deliveredCount(), 1, 2000);
@@ -119,6 +122,84 @@ private Q_SLOTS:
         QCOMPARE(logs.first()->reminder()->id(), reminder->id());
 
         server.stop();
+    }
+
+    // Lunch at 11:00 every day. Asleep from Monday 10:00 to Tuesday 08:30: nothing of Monday is delivered,
+    // Tuesday's 11:00 stands and Done dates its log 11:00. The clock set back after that brings nothing again,
+    // and a resume after Wednesday's 11:00 delivers it at once, dated 11:00.
+    void sleepAcrossMidnight()
+    {
+        const QString serviceName = QStringLiteral("org.freedesktop.Notifications");
+        const QDate monday = wednesday.addDays(-2);
+        const QDate tuesday = wednesday.addDays(-1);
+        ScopedFakeClock clock(at(monday, 10, 0));
+        resetSettings();
+        std::unique_ptr<StoreContainer> store = openStore();
+        TestNotificationServer server(
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server")),
+            {QStringLiteral("actions"), QStringLiteral("body")});
+        QVERIFY(server.start());
+        auto stopServer = qScopeGuard([&] { server.stop(); });
+        SystemClockEvents events;
+        auto owned = std::make_unique<FakeWallClockTimer>();
+        FakeWallClockTimer *timer = owned.get();
+        DBusNotificationCenter center(QDBusConnection::sessionBus(), std::move(owned), &events);
+        NotificationCenter::setCurrent(&center);
+        SchedulerService::shared().setNotificationCenter(&center);
+        auto restore = qScopeGuard([] {
+            SchedulerService::shared().setNotificationCenter(nullptr);
+            NotificationCenter::setCurrent(nullptr);
+        });
+        NotificationResponder responder(store->mainContext());
+        responder.setAppActiveQuery([] { return false; });
+        responder.attach(&center);
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(serviceName), 2000);
+
+        StoreContext &context = *store->mainContext();
+        const auto lunch = makeReminder(&context, {.title = QStringLiteral("Lunch"), .fixedTime = QTime(11, 0)});
+        QVERIFY(context.save());
+        SchedulerService::shared().rescheduleAll({lunch});
+        QCOMPARE(timer->deadline(), std::optional(at(monday, 11, 0)));
+
+        const auto answerLast = [&] {
+            const qsizetype logs = context.fetchCount<ReminderLog>();
+            Q_EMIT server.ActionInvoked(server.calls().last().id, QStringLiteral("COMPLETE"));
+            return QTest::qWaitFor([&] { return context.fetchCount<ReminderLog>() == logs + 1; }, 2000);
+        };
+        const auto completedAt = [&](const QDateTime &scheduledAt) {
+            return context.fetchCount<ReminderLog>([&](const ReminderLog &log) {
+                return log.status() == LogStatus::completed && log.scheduledAt() == scheduledAt;
+            });
+        };
+
+        Clock::setNow(at(tuesday, 8, 30));
+        events.reportResumed();
+        QCOMPARE(timer->deadline(), std::optional(at(tuesday, 11, 0)));
+        Clock::setNow(at(tuesday, 11, 0));
+        QVERIFY(timer->fireIfDue());
+        QTRY_COMPARE_WITH_TIMEOUT(center.deliveredCount(), 1, 2000);
+        QCOMPARE(server.calls().size(), 1); // Monday's would have come first
+        Clock::setNow(at(tuesday, 11, 4));
+        QVERIFY(answerLast());
+        QCOMPARE(completedAt(at(tuesday, 11, 0)), qsizetype(1));
+        QCOMPARE(completedAt(at(tuesday, 8, 30)) + completedAt(at(tuesday, 11, 4)), qsizetype(0));
+
+        // Set back to 09:00: Tuesday's 11:00 has had its turn.
+        Clock::setNow(at(tuesday, 9, 0));
+        timer->reportClockChanged();
+        const QString tuesdayRequest = SchedulerService::notificationPrefix(*lunch) + QStringLiteral("-fixed-2");
+        QCOMPARE(center.nextFireDate(tuesdayRequest), std::optional(at(tuesday.addDays(7), 11, 0)));
+        Clock::setNow(at(tuesday, 11, 0));
+        QVERIFY(!timer->fireIfDue());
+
+        // Asleep over Wednesday's 11:00: the resume delivers it at once, and Done dates it by its own time.
+        Clock::setNow(at(wednesday, 11, 20));
+        events.reportResumed();
+        QTRY_COMPARE_WITH_TIMEOUT(server.calls().size(), 2, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(center.deliveredCount(), 1, 2000);
+        QVERIFY(answerLast());
+        QCOMPARE(completedAt(at(wednesday, 11, 0)), qsizetype(1));
+        responder.detach();
     }
 };
 

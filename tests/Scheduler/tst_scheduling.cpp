@@ -149,6 +149,42 @@ private Q_SLOTS:
         QCOMPARE(intervalFireDates(*reminder), expected);
     }
 
+    // Asleep from 07:00: an interval habit's missed firings come down to the latest one of today, dated by its
+    // own time; a fixed time delivers only on its own day.
+    void missedWhileAsleep_data()
+    {
+        QTest::addColumn<QDateTime>("resume");
+        QTest::addColumn<TimeList>("delivered"); // fixed time, then interval
+        QTest::newRow("three interval firings missed")
+            << at(wednesday, 10, 30) << TimeList{at(wednesday, 9, 0), at(wednesday, 10, 0)};
+        QTest::newRow("over midnight") << at(wednesday.addDays(1), 8, 30) << TimeList{};
+    }
+
+    void missedWhileAsleep()
+    {
+        QFETCH(QDateTime, resume);
+        QFETCH(TimeList, delivered);
+        Clock::setNow(at(wednesday, 7, 0));
+        const auto fixed = makeReminder(&f.context(), {.title = QStringLiteral("Lunch"), .fixedTime = QTime(9, 0)});
+        const auto interval = makeReminder(&f.context(), {.scheduleType = ScheduleType::interval,
+                                                          .intervalMinutes = 60,
+                                                          .intervalStart = QTime(8, 0),
+                                                          .intervalEnd = QTime(20, 0)});
+        SchedulerService::shared().rescheduleAll({fixed, interval});
+
+        Clock::setNow(resume);
+        TimeList dates;
+        QStringList titles;
+        for (const FakeNotificationCenter::Delivery &d : f.center->fireDueRequests()) {
+            dates << d.deliveryDate;
+            titles << d.request.content.title;
+        }
+        QCOMPARE(dates, delivered);
+        const QStringList expectedTitles = delivered.isEmpty() ? QStringList() : QStringList{"Lunch", "Water"};
+        QCOMPARE(titles, expectedTitles);
+        QVERIFY(f.center->fireDueRequests().isEmpty());
+    }
+
     void intervalTimes_data()
     {
         QTest::addColumn<QDateTime>("now");
