@@ -6,16 +6,10 @@
 // at <home>/.local/share and <home>/.config). An existing store there is replaced.
 #include "BenchHabits.h"
 #include "Platform/Defaults.h"
-#include "Platform/Store.h"
-#include "Platform/StoreTables.h"
-#include "Platform/Uuid.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <cstdio>
 
@@ -67,63 +61,15 @@ int main(int argc, char **argv)
     const QString folder = home + QStringLiteral("/.local/share/Ovlin");
     const QString path = folder + QStringLiteral("/Ovlin.store");
     QDir().mkpath(folder);
-    for (const char *suffix : {"", "-wal", "-shm"})
-        QFile::remove(path + QLatin1String(suffix));
 
-    const QDate lastDay = QDate::currentDate();
-    const QDate firstDay = lastDay.addDays(-(days - 1));
-    QList<qint64> habitKeys;
-    {
-        QString error;
-        auto store = StoreContainer::open(path, &error);
-        if (!store) {
-            std::fprintf(stderr, "cannot create %s: %s\n", qPrintable(path), qPrintable(error));
-            return 1;
-        }
-        const auto reminders = bench::makeHabits(store->mainContext(), habits, firstDay);
-        if (!store->mainContext()->save(&error)) {
-            std::fprintf(stderr, "cannot save the habits: %s\n", qPrintable(error));
-            return 1;
-        }
-        for (const auto &reminder : reminders)
-            habitKeys << reminder->persistentId();
+    QString error;
+    const qint64 written =
+        bench::writeProfileStore(path, habits, logs, days, QDate::currentDate(), QTime::currentTime(), &error);
+    if (written < 0) {
+        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(error));
+        return 1;
     }
-
-    // The logs go in with plain SQL: a million records through the object layer would take minutes.
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("genprofile"));
-        db.setDatabaseName(path);
-        if (!db.open()) {
-            std::fprintf(stderr, "cannot reopen %s\n", qPrintable(path));
-            return 1;
-        }
-        QSqlQuery query(db);
-        query.exec(QStringLiteral("BEGIN"));
-        query.prepare(detail::StoreTables::insertSql(RecordType::reminderLog));
-        qint64 pk = 0;
-        bool ok = true;
-        const QTime now = QTime::currentTime();
-        bench::forEachLog(habits, logs, firstDay, lastDay, now, [&](int habit, const QDateTime &at, LogStatus status) {
-            if (!ok)
-                return;
-            const qint64 micros = at.toMSecsSinceEpoch() * 1000;
-            query.bindValue(0, ++pk);
-            query.bindValue(1, uuidText(QUuid::createUuid()));
-            query.bindValue(2, micros);
-            query.bindValue(3, status == LogStatus::completed ? QVariant(micros + 40000000) : QVariant());
-            query.bindValue(4, rawValue(status));
-            query.bindValue(5, habitKeys.at(habit));
-            ok = query.exec();
-        });
-        if (!ok) {
-            std::fprintf(stderr, "cannot write the logs: %s\n", qPrintable(query.lastError().text()));
-            return 1;
-        }
-        query.exec(QStringLiteral("COMMIT"));
-        query.finish();
-        std::printf("%s: %d habits, %lld logs, %d days\n", qPrintable(path), habits, pk, days);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("genprofile"));
+    std::printf("%s: %d habits, %lld logs, %d days\n", qPrintable(path), habits, written, days);
 
     if (!Defaults::standard().setBool(QStringLiteral("hasCompletedOnboarding"), true)) {
         std::fprintf(stderr, "cannot write the settings\n");

@@ -59,6 +59,21 @@ LogWeight ReminderLogIndex::Table::weightAtMinute(qint64 minuteKey) const
     return best;
 }
 
+ReminderLogIndex::Table::DayCount ReminderLogIndex::Table::countOnDay(const QDate &day) const
+{
+    DayCount count;
+    if (!day.isValid())
+        return count;
+    const qint64 key = day.toJulianDay();
+    const auto range = std::equal_range(m_days.begin(), m_days.end(), key);
+    for (auto it = range.first; it != range.second; ++it) {
+        ++count.total;
+        if (m_dayCompleted[std::size_t(it - m_days.begin())])
+            ++count.completed;
+    }
+    return count;
+}
+
 ReminderLogIndex &ReminderLogIndex::shared()
 {
     static ReminderLogIndex index;
@@ -75,15 +90,22 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
     table->m_minuteKeys.reserve(std::size_t(logs.size()));
     bool instantsSorted = true;
     bool minutesSorted = true;
+    table->m_days.reserve(std::size_t(logs.size()));
+    table->m_dayCompleted.reserve(std::size_t(logs.size()));
+    bool daysSorted = true;
     for (const auto &log : logs) {
         if (!log)
             continue;
         const LogWeight weight = logWeight(*log);
-        if (weight == LogWeight::none)
-            continue;
         const auto placed = days.place(log->scheduledAt());
         if (!placed)
             continue; // an invalid date lies in no day and no minute
+        const qint64 dayKey = placed->local.date.toJulianDay();
+        daysSorted = daysSorted && (table->m_days.empty() || table->m_days.back() <= dayKey);
+        table->m_days.push_back(dayKey);
+        table->m_dayCompleted.push_back(weight == LogWeight::completed);
+        if (weight == LogWeight::none)
+            continue;
         const qint64 minuteKey = placed->local.minuteKey();
         if (!table->m_instants.empty()) {
             instantsSorted = instantsSorted && table->m_instants.back() <= placed->instant;
@@ -92,6 +114,17 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
         table->m_instants.push_back(placed->instant);
         table->m_weights.push_back(weight);
         table->m_minuteKeys.push_back(minuteKey);
+    }
+    if (!daysSorted) {
+        std::vector<std::pair<qint64, bool>> pairs;
+        pairs.reserve(table->m_days.size());
+        for (std::size_t i = 0; i < table->m_days.size(); ++i)
+            pairs.emplace_back(table->m_days[i], table->m_dayCompleted[i]);
+        std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            table->m_days[i] = pairs[i].first;
+            table->m_dayCompleted[i] = pairs[i].second;
+        }
     }
     if (instantsSorted && minutesSorted) {
         table->m_minuteWeights = table->m_weights; // logs joined in time order, the usual case
@@ -132,12 +165,12 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::table(const Rem
     const auto it = m_entries.find(&reminder);
     if (it != m_entries.end()) {
         const Entry &entry = it->second;
-        if (entry.context == context && entry.revision == context->revision() && entry.zone == zone &&
+        if (entry.context == context && entry.changeStamp == reminder.changeStamp() && entry.zone == zone &&
             !entry.owner.expired())
             return entry.table;
     }
     auto table = build(reminder);
-    m_entries[&reminder] = Entry{reminder.weak_from_this(), context, context->revision(), zone, table};
+    m_entries[&reminder] = Entry{reminder.weak_from_this(), context, reminder.changeStamp(), zone, table};
     purgeIfLarge();
     return table;
 }
