@@ -74,6 +74,24 @@ ReminderLogIndex::Table::DayCount ReminderLogIndex::Table::countOnDay(const QDat
     return count;
 }
 
+void ReminderLogIndex::Table::add(const ReminderLog &log)
+{
+    const auto placed = DayTable::shared().place(log.scheduledAt());
+    if (!placed)
+        return;
+    const LogWeight weight = logWeight(log);
+    const auto insertAfterEquals = [](auto &keys, auto &values, qint64 key, auto value) {
+        const auto at = std::upper_bound(keys.begin(), keys.end(), key);
+        values.insert(values.begin() + (at - keys.begin()), value);
+        keys.insert(at, key);
+    };
+    insertAfterEquals(m_days, m_dayCompleted, placed->local.date.toJulianDay(), weight == LogWeight::completed);
+    if (weight == LogWeight::none)
+        return;
+    insertAfterEquals(m_instants, m_weights, placed->instant, weight);
+    insertAfterEquals(m_minuteKeys, m_minuteWeights, placed->local.minuteKey(), weight);
+}
+
 ReminderLogIndex &ReminderLogIndex::shared()
 {
     static ReminderLogIndex index;
@@ -156,6 +174,40 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
     return table;
 }
 
+ReminderLogIndex::Entry ReminderLogIndex::makeEntry(const Reminder &reminder, const StoreContext *context, quint64 zone,
+                                                    std::shared_ptr<const Table> table)
+{
+    const auto logs = reminder.logs();
+    return Entry{reminder.weak_from_this(),
+                 context,
+                 reminder.changeStamp(),
+                 zone,
+                 std::move(table),
+                 logs.size(),
+                 logs.isEmpty() ? nullptr : logs.last().get()};
+}
+
+std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::extend(const Entry &entry, const Reminder &reminder)
+{
+    // The usual change is a new log at the end of the list (a check-off): add it instead of reading every
+    // log again. That holds when the indexed logs are still the list's first ones and none of them changed
+    // since (a log that changes, joins or leaves again gets a newer stamp than its owner had then).
+    const auto logs = reminder.logs();
+    const qsizetype count = entry.logCount;
+    if (count == 0 || logs.size() < count || logs.at(count - 1).get() != entry.lastLog)
+        return nullptr;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (logs.at(i) && logs.at(i)->changeStamp() > entry.changeStamp)
+            return nullptr;
+    }
+    auto table = std::make_shared<Table>(*entry.table);
+    for (qsizetype i = count; i < logs.size(); ++i) {
+        if (logs.at(i))
+            table->add(*logs.at(i));
+    }
+    return table;
+}
+
 std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::table(const Reminder &reminder)
 {
     const StoreContext *context = reminder.context();
@@ -165,12 +217,17 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::table(const Rem
     const auto it = m_entries.find(&reminder);
     if (it != m_entries.end()) {
         const Entry &entry = it->second;
-        if (entry.context == context && entry.changeStamp == reminder.changeStamp() && entry.zone == zone &&
-            !entry.owner.expired())
-            return entry.table;
+        if (entry.context == context && entry.zone == zone && !entry.owner.expired()) {
+            if (entry.changeStamp == reminder.changeStamp())
+                return entry.table;
+            if (auto extended = extend(entry, reminder)) {
+                it->second = makeEntry(reminder, context, zone, extended);
+                return extended;
+            }
+        }
     }
     auto table = build(reminder);
-    m_entries[&reminder] = Entry{reminder.weak_from_this(), context, reminder.changeStamp(), zone, table};
+    m_entries[&reminder] = makeEntry(reminder, context, zone, table);
     purgeIfLarge();
     return table;
 }

@@ -54,6 +54,9 @@ public:
 
     private:
         friend class ReminderLogIndex;
+        // Adds one log after those with the same keys, as a rebuild with the log last would place it.
+        void add(const ReminderLog &log);
+
         std::vector<qint64> m_instants;
         std::vector<LogWeight> m_weights;
         std::vector<qint64> m_minuteKeys;
@@ -77,9 +80,16 @@ private:
         quint64 changeStamp = 0;
         quint64 zone = 0;
         std::shared_ptr<const Table> table;
+        // The logs list as indexed: its length and its last log (compared, never followed).
+        qsizetype logCount = 0;
+        const ReminderLog *lastLog = nullptr;
     };
 
     static std::shared_ptr<const Table> build(const Reminder &reminder);
+    static Entry makeEntry(const Reminder &reminder, const StoreContext *context, quint64 zone,
+                           std::shared_ptr<const Table> table);
+    // The entry's table with the logs appended since, when nothing else changed; null otherwise.
+    static std::shared_ptr<const Table> extend(const Entry &entry, const Reminder &reminder);
     void purgeIfLarge();
 
     std::unordered_map<const Reminder *, Entry> m_entries;

@@ -24,6 +24,7 @@
 #include <QCollator>
 #include <QHash>
 #include <QLocale>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -325,10 +326,13 @@ ReminderListViewModel::ReminderList ReminderListViewModel::overdue() const
 
 ReminderListViewModel::ReminderList ReminderListViewModel::upcomingToday() const
 {
-    const ReminderList late = overdue();
+    // By identifier, as containsReminder does, without a walk of the overdue list per reminder.
+    QSet<QUuid> late;
+    for (const auto &reminder : overdue())
+        late.insert(reminder->id());
     ReminderList result;
     for (const auto &reminder : pendingToday()) {
-        if (!containsReminder(late, *reminder))
+        if (!late.contains(reminder->id()))
             result.append(reminder);
     }
     return result;
