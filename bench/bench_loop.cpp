@@ -1,5 +1,5 @@
-#include "BenchHabits.h"
 #include "Banners/BannerPresenter.h"
+#include "BenchHabits.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
@@ -58,36 +58,10 @@ struct Fixture
         StoreContext *context = store->mainContext();
         const QDate first = today.addDays(-historyDays);
         reminders = bench::makeFiftyHabits(context, first);
-        // Past days answered (each fixed reminder completed or skipped, a share of the interval steps),
-        // today up to 17:00, so the passes at 18:00 still find open occurrences.
-        const QDateTime cutoff = Days::atTime(today, 17, 0);
-        for (QDate day = first; day <= today; day = day.addDays(1)) {
-            for (int i = 0; i < reminders.size(); ++i) {
-                const auto &reminder = reminders.at(i);
-                if (i % 2 == 0) {
-                    const QDateTime due = Days::placeTimeOfDay(*reminder->fixedTime(), Days::startOfDay(day));
-                    if (due < cutoff)
-                        addLog(reminder, due, int(day.toJulianDay()));
-                    continue;
-                }
-                for (int step = 0; step < 25; ++step) {
-                    const QDateTime due = Days::atTime(day, 8 + step / 2, step % 2 * 30);
-                    if ((step + i + int(day.toJulianDay())) % 6 == 0 && due < cutoff)
-                        addLog(reminder, due, step);
-                }
-            }
-        }
+        // About three logs per habit-day; today up to 17:00, so the passes at 18:00 still find open
+        // occurrences.
+        logCount = bench::addHistory(reminders, qint64(historyDays + 1) * 50 * 3, first, today, QTime(17, 0));
         context->save();
-    }
-
-    void addLog(const std::shared_ptr<Reminder> &reminder, const QDateTime &at, int salt)
-    {
-        const LogStatus status = salt % 10 == 3   ? LogStatus::skipped
-                                 : salt % 10 == 7 ? LogStatus::snoozed
-                                                  : LogStatus::completed;
-        ReminderLog::create(QUuid::createUuid(), reminder, at,
-                            status == LogStatus::completed ? std::optional<QDateTime>(at) : std::nullopt, status);
-        ++logCount;
     }
 };
 

@@ -1,3 +1,4 @@
+#include "BenchHabits.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
 #include "Platform/Store.h"
@@ -15,35 +16,16 @@ namespace {
 constexpr int reminderCount = 100;
 constexpr int logCount = 200000;
 
-// A store file with 100 reminders and 200,000 logs, made once for all benchmarks.
+// A store file with 100 habits and 200,000 logs over two years, made once for all benchmarks.
 const QString &populatedStore()
 {
     static QTemporaryDir dir;
     static const QString path = [] {
         const QString file = dir.filePath(QStringLiteral("Bench.store"));
         QString error;
-        auto store = StoreContainer::open(file, &error);
-        if (!store)
+        if (bench::writeProfileStore(file, reminderCount, logCount, 730, QDate(2026, 6, 10), QTime(23, 59), &error) !=
+            logCount)
             qFatal("cannot create the benchmark store: %s", qPrintable(error));
-        const QDateTime start = QDateTime::fromString(QStringLiteral("2024-01-01T08:00:00Z"), Qt::ISODate);
-        QList<std::shared_ptr<Reminder>> reminders;
-        for (int i = 0; i < reminderCount; ++i) {
-            auto reminder = Reminder::create(QUuid::createUuid(), QStringLiteral("Habit %1").arg(i),
-                                             ReminderCategory::water, std::nullopt, ScheduleType::interval,
-                                             std::nullopt, 60, start, start.addSecs(12 * 3600),
-                                             {Weekday::monday, Weekday::wednesday, Weekday::friday}, true, start);
-            store->mainContext()->insert(reminder);
-            reminders.append(reminder);
-        }
-        for (int i = 0; i < logCount; ++i) {
-            const QDateTime at = start.addSecs(qint64(i) * 600);
-            const bool done = i % 3 != 0;
-            ReminderLog::create(QUuid::createUuid(), reminders[i % reminderCount], at,
-                                done ? std::optional<QDateTime>(at.addSecs(30)) : std::nullopt,
-                                done ? LogStatus::completed : LogStatus::skipped);
-        }
-        if (!store->mainContext()->save(&error))
-            qFatal("cannot fill the benchmark store: %s", qPrintable(error));
         return file;
     }();
     return path;

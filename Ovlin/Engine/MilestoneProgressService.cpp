@@ -70,7 +70,13 @@ void MilestoneProgressService::setNotificationCenter(NotificationCenter *center)
 
 void MilestoneProgressService::evaluate(const QList<std::shared_ptr<Milestone>> &milestones,
                                         const QList<std::shared_ptr<Reminder>> &reminders,
-                                        const QList<std::shared_ptr<ReminderLog>> &logs, StoreContext &context,
+                                        const QList<std::shared_ptr<ReminderLog>> &, StoreContext &context, bool notify)
+{
+    evaluate(milestones, reminders, context, notify);
+}
+
+void MilestoneProgressService::evaluate(const QList<std::shared_ptr<Milestone>> &milestones,
+                                        const QList<std::shared_ptr<Reminder>> &reminders, StoreContext &context,
                                         bool notify)
 {
     DayTable::shared().revalidate();
@@ -84,7 +90,7 @@ void MilestoneProgressService::evaluate(const QList<std::shared_ptr<Milestone>> 
         if (status == MilestoneStatus::achieved || status == MilestoneStatus::failed)
             continue;
 
-        const double rate = completionRate(*milestone, today, reminders, logs);
+        const double rate = completionRate(*milestone, today, reminders);
         const bool met = milestone->requirePercent() <= rate;
         if (const auto todays = firstLogOn(*milestone, localDate(today).value_or(QDate()))) {
             todays->setCompletionRate(rate);
@@ -140,7 +146,13 @@ CopyContext MilestoneProgressService::announcementContext(const Milestone &miles
 
 double MilestoneProgressService::completionRate(const Milestone &milestone, const QDateTime &day,
                                                 const QList<std::shared_ptr<Reminder>> &reminders,
-                                                const QList<std::shared_ptr<ReminderLog>> &logs) const
+                                                const QList<std::shared_ptr<ReminderLog>> &) const
+{
+    return completionRate(milestone, day, reminders);
+}
+
+double MilestoneProgressService::completionRate(const Milestone &milestone, const QDateTime &day,
+                                                const QList<std::shared_ptr<Reminder>> &reminders) const
 {
     DayTable::shared().revalidate();
     const std::optional<QDate> onDay = localDate(day);
@@ -156,17 +168,18 @@ double MilestoneProgressService::completionRate(const Milestone &milestone, cons
     if (counted.isEmpty())
         return 0;
 
+    // Every status counts against: skipped, missed and snoozed alike. A reminder listed twice counts once.
+    ReminderLogIndex &index = ReminderLogIndex::shared();
+    QSet<const Reminder *> seen;
     qint64 total = 0;
     qint64 completed = 0;
-    for (const auto &log : logs) {
-        if (!log || localDate(log->scheduledAt()) != onDay)
+    for (const auto &reminder : reminders) {
+        if (!reminder || !counted.contains(reminder->id()) || seen.contains(reminder.get()))
             continue;
-        const auto owner = log->reminder();
-        if (!owner || !counted.contains(owner->id()))
-            continue;
-        ++total; // every status counts against: skipped, missed and snoozed alike
-        if (logWeight(*log) == LogWeight::completed)
-            ++completed;
+        seen.insert(reminder.get());
+        const auto count = index.table(*reminder)->countOnDay(*onDay);
+        total += count.total;
+        completed += count.completed;
     }
     return total == 0 ? 0.0 : double(completed) / double(total);
 }
@@ -249,12 +262,19 @@ void MilestoneProgressService::postMilestoneNotification(CopyTrigger trigger, co
 
 RewardProgress MilestoneProgressService::progressFraction(const Milestone &milestone,
                                                           const QList<std::shared_ptr<Reminder>> &reminders,
-                                                          const QList<std::shared_ptr<ReminderLog>> &logs,
+                                                          const QList<std::shared_ptr<ReminderLog>> &,
+                                                          const QDateTime &moment) const
+{
+    return progressFraction(milestone, reminders, moment);
+}
+
+RewardProgress MilestoneProgressService::progressFraction(const Milestone &milestone,
+                                                          const QList<std::shared_ptr<Reminder>> &reminders,
                                                           const QDateTime &moment) const
 {
     DayTable::shared().revalidate();
     const QDateTime today = Days::startOfDay(moment);
-    const double rate = completionRate(milestone, today, reminders, logs);
+    const double rate = completionRate(milestone, today, reminders);
     const bool metToday = milestone.requirePercent() <= rate;
     const qint64 requireDays = milestone.requireDays();
 

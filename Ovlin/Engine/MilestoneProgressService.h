@@ -45,12 +45,21 @@ public:
 
     // For each reward still active, in order: today's log (created or updated), the met days, then
     // achieved, failed, or (with `notify`) a progress announcement. Saves the context once at the end.
+    //
+    // The logs are those of the reminders handed in: every stored log belongs to its reminder, so they are
+    // read through each reminder's log index (a lookup per reminder and day, whatever the history's
+    // length). The overloads that take a list of logs are kept for their callers and read the same.
+    void evaluate(const QList<std::shared_ptr<Milestone>> &milestones,
+                  const QList<std::shared_ptr<Reminder>> &reminders, StoreContext &context, bool notify);
     void evaluate(const QList<std::shared_ptr<Milestone>> &milestones,
                   const QList<std::shared_ptr<Reminder>> &reminders, const QList<std::shared_ptr<ReminderLog>> &logs,
                   StoreContext &context, bool notify);
 
     // Completed logs over all logs scheduled on `day` of the reward's counted reminders (every active
-    // reminder, or the active ones of its linked category); 0 when there are none.
+    // reminder, or the active ones of its linked category; a log counts for a reminder of the list that
+    // carries its owner's identifier); 0 when there are none.
+    double completionRate(const Milestone &milestone, const QDateTime &day,
+                          const QList<std::shared_ptr<Reminder>> &reminders) const;
     double completionRate(const Milestone &milestone, const QDateTime &day,
                           const QList<std::shared_ptr<Reminder>> &reminders,
                           const QList<std::shared_ptr<ReminderLog>> &logs) const;
@@ -67,6 +76,8 @@ public:
     void postMilestoneNotification(CopyTrigger trigger, const CopyContext &context, const QString &title);
 
     // Progress with today's met state taken from the live rate; reads only.
+    RewardProgress progressFraction(const Milestone &milestone, const QList<std::shared_ptr<Reminder>> &reminders,
+                                    const QDateTime &moment) const;
     RewardProgress progressFraction(const Milestone &milestone, const QList<std::shared_ptr<Reminder>> &reminders,
                                     const QList<std::shared_ptr<ReminderLog>> &logs, const QDateTime &moment) const;
     // Met days with today's met state taken from today's stored day log; reads only.

@@ -59,6 +59,39 @@ LogWeight ReminderLogIndex::Table::weightAtMinute(qint64 minuteKey) const
     return best;
 }
 
+ReminderLogIndex::Table::DayCount ReminderLogIndex::Table::countOnDay(const QDate &day) const
+{
+    DayCount count;
+    if (!day.isValid())
+        return count;
+    const qint64 key = day.toJulianDay();
+    const auto range = std::equal_range(m_days.begin(), m_days.end(), key);
+    for (auto it = range.first; it != range.second; ++it) {
+        ++count.total;
+        if (m_dayCompleted[std::size_t(it - m_days.begin())])
+            ++count.completed;
+    }
+    return count;
+}
+
+void ReminderLogIndex::Table::add(const ReminderLog &log)
+{
+    const auto placed = DayTable::shared().place(log.scheduledAt());
+    if (!placed)
+        return;
+    const LogWeight weight = logWeight(log);
+    const auto insertAfterEquals = [](auto &keys, auto &values, qint64 key, auto value) {
+        const auto at = std::upper_bound(keys.begin(), keys.end(), key);
+        values.insert(values.begin() + (at - keys.begin()), value);
+        keys.insert(at, key);
+    };
+    insertAfterEquals(m_days, m_dayCompleted, placed->local.date.toJulianDay(), weight == LogWeight::completed);
+    if (weight == LogWeight::none)
+        return;
+    insertAfterEquals(m_instants, m_weights, placed->instant, weight);
+    insertAfterEquals(m_minuteKeys, m_minuteWeights, placed->local.minuteKey(), weight);
+}
+
 ReminderLogIndex &ReminderLogIndex::shared()
 {
     static ReminderLogIndex index;
@@ -75,15 +108,22 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
     table->m_minuteKeys.reserve(std::size_t(logs.size()));
     bool instantsSorted = true;
     bool minutesSorted = true;
+    table->m_days.reserve(std::size_t(logs.size()));
+    table->m_dayCompleted.reserve(std::size_t(logs.size()));
+    bool daysSorted = true;
     for (const auto &log : logs) {
         if (!log)
             continue;
         const LogWeight weight = logWeight(*log);
-        if (weight == LogWeight::none)
-            continue;
         const auto placed = days.place(log->scheduledAt());
         if (!placed)
             continue; // an invalid date lies in no day and no minute
+        const qint64 dayKey = placed->local.date.toJulianDay();
+        daysSorted = daysSorted && (table->m_days.empty() || table->m_days.back() <= dayKey);
+        table->m_days.push_back(dayKey);
+        table->m_dayCompleted.push_back(weight == LogWeight::completed);
+        if (weight == LogWeight::none)
+            continue;
         const qint64 minuteKey = placed->local.minuteKey();
         if (!table->m_instants.empty()) {
             instantsSorted = instantsSorted && table->m_instants.back() <= placed->instant;
@@ -92,6 +132,17 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
         table->m_instants.push_back(placed->instant);
         table->m_weights.push_back(weight);
         table->m_minuteKeys.push_back(minuteKey);
+    }
+    if (!daysSorted) {
+        std::vector<std::pair<qint64, bool>> pairs;
+        pairs.reserve(table->m_days.size());
+        for (std::size_t i = 0; i < table->m_days.size(); ++i)
+            pairs.emplace_back(table->m_days[i], table->m_dayCompleted[i]);
+        std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (std::size_t i = 0; i < pairs.size(); ++i) {
+            table->m_days[i] = pairs[i].first;
+            table->m_dayCompleted[i] = pairs[i].second;
+        }
     }
     if (instantsSorted && minutesSorted) {
         table->m_minuteWeights = table->m_weights; // logs joined in time order, the usual case
@@ -123,6 +174,40 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
     return table;
 }
 
+ReminderLogIndex::Entry ReminderLogIndex::makeEntry(const Reminder &reminder, const StoreContext *context, quint64 zone,
+                                                    std::shared_ptr<const Table> table)
+{
+    const auto logs = reminder.logs();
+    return Entry{reminder.weak_from_this(),
+                 context,
+                 reminder.changeStamp(),
+                 zone,
+                 std::move(table),
+                 logs.size(),
+                 logs.isEmpty() ? nullptr : logs.last().get()};
+}
+
+std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::extend(const Entry &entry, const Reminder &reminder)
+{
+    // The usual change is a new log at the end of the list (a check-off): add it instead of reading every
+    // log again. That holds when the indexed logs are still the list's first ones and none of them changed
+    // since (a log that changes, joins or leaves again gets a newer stamp than its owner had then).
+    const auto logs = reminder.logs();
+    const qsizetype count = entry.logCount;
+    if (count == 0 || logs.size() < count || logs.at(count - 1).get() != entry.lastLog)
+        return nullptr;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (logs.at(i) && logs.at(i)->changeStamp() > entry.changeStamp)
+            return nullptr;
+    }
+    auto table = std::make_shared<Table>(*entry.table);
+    for (qsizetype i = count; i < logs.size(); ++i) {
+        if (logs.at(i))
+            table->add(*logs.at(i));
+    }
+    return table;
+}
+
 std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::table(const Reminder &reminder)
 {
     const StoreContext *context = reminder.context();
@@ -132,12 +217,17 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::table(const Rem
     const auto it = m_entries.find(&reminder);
     if (it != m_entries.end()) {
         const Entry &entry = it->second;
-        if (entry.context == context && entry.revision == context->revision() && entry.zone == zone &&
-            !entry.owner.expired())
-            return entry.table;
+        if (entry.context == context && entry.zone == zone && !entry.owner.expired()) {
+            if (entry.changeStamp == reminder.changeStamp())
+                return entry.table;
+            if (auto extended = extend(entry, reminder)) {
+                it->second = makeEntry(reminder, context, zone, extended);
+                return extended;
+            }
+        }
     }
     auto table = build(reminder);
-    m_entries[&reminder] = Entry{reminder.weak_from_this(), context, context->revision(), zone, table};
+    m_entries[&reminder] = makeEntry(reminder, context, zone, table);
     purgeIfLarge();
     return table;
 }

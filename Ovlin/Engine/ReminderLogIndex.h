@@ -2,6 +2,7 @@
 
 #include "Model/Enums.h"
 
+#include <QDate>
 #include <QtGlobal>
 
 #include <memory>
@@ -25,9 +26,9 @@ LogWeight logWeight(const ReminderLog &log);
 
 // A reminder's logs ordered by their scheduled instant and by their calendar minute, so a day or a
 // minute is found by binary search instead of a walk over the whole history. Built from the reminder's
-// `logs` in memory and reused while its store context's revision and the time zone stay the same (a
-// reminder outside any store is indexed afresh on every call). The answers are those of walking the
-// logs. Main thread only.
+// `logs` in memory and reused while the reminder and its logs (StoreRecord::changeStamp) and the time zone stay the
+// same, so a change to one reminder's logs rebuilds only that reminder's table (a reminder outside any store is indexed
+// afresh on every call). The answers are those of walking the logs. Main thread only.
 class ReminderLogIndex
 {
 public:
@@ -39,16 +40,31 @@ public:
         // The strongest status among the logs of one calendar minute (DayTable::Local::minuteKey()).
         LogWeight weightAtMinute(qint64 minuteKey) const;
 
+        // Logs on one calendar day (every status, snoozed ones included) and how many of them are completed.
+        struct DayCount
+        {
+            qint64 total = 0;
+            qint64 completed = 0;
+        };
+        DayCount countOnDay(const QDate &day) const;
+
         // Deciding logs (snoozed ones left out) by scheduled instant, ascending.
         const std::vector<qint64> &instants() const { return m_instants; }
         const std::vector<LogWeight> &weights() const { return m_weights; }
 
     private:
         friend class ReminderLogIndex;
+        // Adds one log after those with the same keys, as a rebuild with the log last would place it.
+        void add(const ReminderLog &log);
+
         std::vector<qint64> m_instants;
         std::vector<LogWeight> m_weights;
         std::vector<qint64> m_minuteKeys;
         std::vector<LogWeight> m_minuteWeights;
+        // Every log with a valid date: its local calendar day (Julian day number), ascending, and whether
+        // it is completed.
+        std::vector<qint64> m_days;
+        std::vector<bool> m_dayCompleted;
     };
 
     static ReminderLogIndex &shared();
@@ -61,12 +77,19 @@ private:
     {
         std::weak_ptr<const StoreRecord> owner;
         const StoreContext *context = nullptr; // compared, never followed
-        quint64 revision = 0;
+        quint64 changeStamp = 0;
         quint64 zone = 0;
         std::shared_ptr<const Table> table;
+        // The logs list as indexed: its length and its last log (compared, never followed).
+        qsizetype logCount = 0;
+        const ReminderLog *lastLog = nullptr;
     };
 
     static std::shared_ptr<const Table> build(const Reminder &reminder);
+    static Entry makeEntry(const Reminder &reminder, const StoreContext *context, quint64 zone,
+                           std::shared_ptr<const Table> table);
+    // The entry's table with the logs appended since, when nothing else changed; null otherwise.
+    static std::shared_ptr<const Table> extend(const Entry &entry, const Reminder &reminder);
     void purgeIfLarge();
 
     std::unordered_map<const Reminder *, Entry> m_entries;

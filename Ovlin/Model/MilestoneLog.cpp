@@ -32,6 +32,11 @@ RecordTypes MilestoneLog::willBeDeleted(StoreContext &)
     return DailyLogs::leaveOwner(*this) ? RecordTypes(RecordType::milestone) : RecordTypes();
 }
 
+StoreRecord *MilestoneLog::memberOwner() const
+{
+    return m_owner.lock().get();
+}
+
 void MilestoneLog::didInsert(StoreContext &context)
 {
     if (const auto owner = m_owner.lock())

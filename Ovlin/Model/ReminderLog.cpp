@@ -38,6 +38,11 @@ RecordTypes ReminderLog::willBeDeleted(StoreContext &)
     return ReminderLogs::leaveOwner(*this) ? RecordTypes(RecordType::reminder) : RecordTypes();
 }
 
+StoreRecord *ReminderLog::memberOwner() const
+{
+    return m_owner.lock().get();
+}
+
 void ReminderLog::didInsert(StoreContext &context)
 {
     if (const auto owner = m_owner.lock())

@@ -60,6 +60,7 @@ private:
 
     RecordTypes willBeDeleted(StoreContext &context) override;
     void didInsert(StoreContext &context) override;
+    StoreRecord *memberOwner() const override;
 
     QUuid m_id;
     QDateTime m_scheduledAt;

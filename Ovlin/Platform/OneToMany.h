@@ -33,11 +33,15 @@ template <class Owner, class Member> struct OneToMany
             return;
         }
         const auto self = std::static_pointer_cast<Member>(memberRecord.shared_from_this());
-        if (current)
+        if (current) {
             current->m_members.removeOne(self);
+            static_cast<StoreRecord &>(*current).membersDidChange();
+        }
         member.m_owner = owner;
-        if (owner)
+        if (owner) {
             owner->m_members.append(self);
+            static_cast<StoreRecord &>(*owner).membersDidChange();
+        }
         // A free record linked to a stored one joins the same store, so no saved row points nowhere.
         if (memberContext && owner && !ownerContext)
             memberContext->insert(owner);
@@ -79,6 +83,7 @@ template <class Owner, class Member> struct OneToMany
                 ordered.append(member);
         }
         owner.m_members = ordered;
+        static_cast<StoreRecord &>(owner).membersDidChange();
     }
 
     // The member is being deleted: it leaves its owner's list. Answers whether it had an owner.
@@ -90,6 +95,7 @@ template <class Owner, class Member> struct OneToMany
             return false;
         current->m_members.removeOne(
             std::static_pointer_cast<Member>(static_cast<StoreRecord &>(member).shared_from_this()));
+        static_cast<StoreRecord &>(*current).membersDidChange();
         return true;
     }
 
@@ -100,6 +106,7 @@ template <class Owner, class Member> struct OneToMany
         for (const auto &member : members)
             context.remove(member);
         owner.m_members.clear();
+        static_cast<StoreRecord &>(owner).membersDidChange();
     }
 };
 

@@ -5,6 +5,7 @@
 #include "Platform/StoreTables.h"
 
 #include <QMetaObject>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -24,6 +25,8 @@ std::size_t slot(RecordType type)
 
 // Past this many dead entries a type's list is compacted right away rather than on the next fetch.
 constexpr qsizetype compactionThreshold = 4096;
+// The journal keeps this many changes; a reader further behind looks at everything.
+constexpr std::size_t journalLimit = 8192;
 
 } // namespace
 
@@ -121,7 +124,7 @@ void StoreContext::insert(const std::shared_ptr<StoreRecord> &record)
     record->m_persistentId = m_nextPersistentId[slot(type)]++;
     m_records[slot(type)].push_back(record);
     m_pendingInserts.push_back(record);
-    touch(type);
+    touch(type, record.get(), Change::inserted);
     record->didInsert(*this);
 }
 
@@ -150,7 +153,7 @@ void StoreContext::remove(const std::shared_ptr<StoreRecord> &record)
     record->m_dirty = false;
     if (++m_garbage[slot(type)] >= compactionThreshold)
         liveRecords(type);
-    touch(touched | type);
+    touch(touched | type, record.get(), Change::deleted);
 }
 
 void StoreContext::recordDidChange(StoreRecord &record, RecordTypes alsoTouched)
@@ -161,7 +164,7 @@ void StoreContext::recordDidChange(StoreRecord &record, RecordTypes alsoTouched)
     }
     if (record.isDeleted())
         return;
-    touch(alsoTouched | record.recordType());
+    touch(alsoTouched | record.recordType(), &record, Change::updated);
 }
 
 bool StoreContext::hasChanges() const
@@ -255,9 +258,23 @@ bool StoreContext::writePending(QString *errorDescription)
     return ok;
 }
 
-void StoreContext::touch(RecordTypes types)
+void StoreContext::touch(RecordTypes types, StoreRecord *record, Change change)
 {
     ++m_revision;
+    RecordTypes linked = types;
+    if (record) {
+        m_journal.push_back(JournalEntry{m_revision, true, record->weak_from_this(), change, {}});
+        linked &= ~RecordTypes(record->recordType());
+    }
+    if (linked)
+        m_journal.push_back(JournalEntry{m_revision, false, {}, Change::updated, linked});
+    if (m_journal.size() > journalLimit) {
+        // Drop the older half at once, so trimming stays rare.
+        while (m_journal.size() > journalLimit / 2) {
+            m_journalFloor = m_journal.front().revision;
+            m_journal.pop_front();
+        }
+    }
     m_unsavedTypes |= types;
     m_changedToAnnounce |= types;
     scheduleNotifications();
@@ -271,6 +288,26 @@ void StoreContext::scheduleNotifications()
     QMetaObject::invokeMethod(this, &StoreContext::deliverNotifications, Qt::QueuedConnection);
 }
 
+bool StoreContext::changesSince(quint64 revision, std::vector<ChangedRecord> *changes,
+                                RecordTypes *relationshipTypes) const
+{
+    if (revision < m_journalFloor)
+        return false;
+    // Entries are in revision order: find the first one after `revision` from the back.
+    auto it = m_journal.end();
+    while (it != m_journal.begin() && std::prev(it)->revision > revision)
+        --it;
+    for (; it != m_journal.end(); ++it) {
+        if (it->hasRecord) {
+            if (changes)
+                changes->push_back(ChangedRecord{it->record.lock(), it->change});
+        } else if (relationshipTypes) {
+            *relationshipTypes |= it->types;
+        }
+    }
+    return true;
+}
+
 void StoreContext::deliverNotifications()
 {
     m_notificationScheduled = false;
@@ -278,8 +315,24 @@ void StoreContext::deliverNotifications()
     const RecordTypes saved = m_savedToAnnounce;
     m_changedToAnnounce = {};
     m_savedToAnnounce = {};
-    if (changed)
+    QList<std::shared_ptr<StoreRecord>> records;
+    if (changed) {
+        std::vector<ChangedRecord> changes;
+        if (changesSince(m_deliveredRevision, &changes, nullptr)) {
+            QSet<const StoreRecord *> seen;
+            for (const ChangedRecord &change : changes) {
+                if (change.record && !seen.contains(change.record.get())) {
+                    seen.insert(change.record.get());
+                    records.append(change.record);
+                }
+            }
+        }
+    }
+    m_deliveredRevision = m_revision;
+    if (changed) {
         Q_EMIT objectsChanged(changed);
+        Q_EMIT recordsChanged(records);
+    }
     if (saved)
         Q_EMIT didSave(saved);
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -49,6 +50,18 @@ public:
     // Grows on every insert, delete, field change and save; caches can key on it.
     quint64 revision() const { return m_revision; }
 
+    // How a record changed.
+    enum class Change : quint8 { inserted, updated, deleted };
+    struct ChangedRecord
+    {
+        std::shared_ptr<StoreRecord> record; // null when nothing holds the record any more
+        Change change = Change::updated;
+    };
+    // Every change made after `revision`, oldest first (a record appears once per change), and the record
+    // types whose relationships changed without a record of theirs changing (the other end of a link).
+    // False when the context no longer remembers that far back: then anything may have changed.
+    bool changesSince(quint64 revision, std::vector<ChangedRecord> *changes, RecordTypes *relationshipTypes) const;
+
     // The live records of type T (pending inserts included, deleted ones left out) that satisfy
     // `predicate`, in store order, or stably sorted by `lessThan`.
     template <class T>
@@ -86,6 +99,9 @@ public:
 
 Q_SIGNALS:
     void objectsChanged(ovlin::RecordTypes types);
+    // Right after objectsChanged: the records inserted, changed or deleted since the previous
+    // notification, each once. Empty when there were too many to remember (then look at everything).
+    void recordsChanged(const QList<std::shared_ptr<ovlin::StoreRecord>> &records);
     void didSave(ovlin::RecordTypes types);
 
 private:
@@ -99,7 +115,7 @@ private:
     void adopt(const std::shared_ptr<StoreRecord> &record, StoreRecord::State state, qint64 persistentId);
     const std::vector<std::shared_ptr<StoreRecord>> &liveRecords(RecordType type) const;
     bool writePending(QString *errorDescription);
-    void touch(RecordTypes types);
+    void touch(RecordTypes types, StoreRecord *record = nullptr, Change change = Change::updated);
     void scheduleNotifications();
     void deliverNotifications();
 
@@ -118,6 +134,19 @@ private:
     RecordTypes m_unsavedTypes;
 
     quint64 m_revision = 0;
+
+    struct JournalEntry
+    {
+        quint64 revision = 0;
+        bool hasRecord = false;
+        std::weak_ptr<StoreRecord> record; // empty: only `types` had a relationship change
+        Change change = Change::updated;
+        RecordTypes types;
+    };
+    std::deque<JournalEntry> m_journal;
+    // Changes up to this revision are forgotten.
+    quint64 m_journalFloor = 0;
+    quint64 m_deliveredRevision = 0;
     RecordTypes m_changedToAnnounce;
     RecordTypes m_savedToAnnounce;
     bool m_notificationScheduled = false;

@@ -2,6 +2,8 @@
 
 #include "Platform/StoreContext.h"
 
+#include <atomic>
+
 namespace ovlin {
 
 int recordTypeIndex(RecordType type)
@@ -17,8 +19,17 @@ int recordTypeIndex(RecordType type)
 
 StoreRecord::~StoreRecord() = default;
 
+quint64 StoreRecord::nextStamp()
+{
+    static std::atomic<quint64> counter{0};
+    return counter.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 void StoreRecord::didChange(RecordTypes alsoTouched)
 {
+    m_changeStamp = nextStamp();
+    if (StoreRecord *owner = memberOwner())
+        owner->membersDidChange();
     if (m_context)
         m_context->recordDidChange(*this, alsoTouched);
 }

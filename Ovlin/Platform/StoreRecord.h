@@ -54,6 +54,11 @@ public:
     // True while the record has changes that its context has not saved yet.
     bool hasChanges() const { return m_state == State::pendingInsert || m_state == State::pendingDelete || m_dirty; }
 
+    // Grows (from one process-wide counter) whenever this record's stored fields change, in a store or not,
+    // and whenever the records it owns change: one joins or leaves, or one's stored fields change. Caches
+    // of what one owner's members say key on it, so one change rebuilds only that owner's cache.
+    quint64 changeStamp() const { return m_changeStamp; }
+
 protected:
     StoreRecord() = default;
 
@@ -75,6 +80,12 @@ protected:
     virtual RecordTypes willBeDeleted(StoreContext &context) = 0;
     // Called by the context when the record is inserted: bring related free records along.
     virtual void didInsert(StoreContext &context) = 0;
+    // The owner whose members include this record, if any (its changeStamp follows this record).
+    virtual StoreRecord *memberOwner() const { return nullptr; }
+
+    // Marks the member list of this record as changed.
+    void membersDidChange() { m_changeStamp = nextStamp(); }
+    static quint64 nextStamp();
 
 private:
     friend class StoreContext;
@@ -87,6 +98,7 @@ private:
     qint64 m_persistentId = 0;
     State m_state = State::free;
     bool m_dirty = false;
+    quint64 m_changeStamp = 0;
 };
 
 // Records hash by identity, so QSet / QHash of record pointers work.

@@ -6,8 +6,10 @@
 #include "Banners/CelebrationTimerSource.h"
 #include "Copy/CopyContext.h"
 #include "Copy/CopyEngine.h"
+#include "Engine/DayTable.h"
 #include "Engine/MilestoneProgressService.h"
 #include "Engine/ReminderBehaviorService.h"
+#include "Engine/ReminderLogIndex.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
@@ -22,6 +24,7 @@
 #include <QCollator>
 #include <QHash>
 #include <QLocale>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -38,46 +41,48 @@ ReminderListViewModel::SchedulerHooks &installedHooks()
     return hooks;
 }
 
-// Completed logs of a window of days, as instants per reminder identifier: one pass over the logs
-// instead of one per reminder and day.
-using CompletedIndex = QHash<QUuid, QList<qint64>>;
+// The reminders that share each identifier: a completed log counts for every reminder carrying its
+// owner's identifier. Each one's logs are read through its log index (a binary search per day).
+using Owners = QHash<QUuid, QList<const Reminder *>>;
 
-CompletedIndex indexCompleted(const QList<std::shared_ptr<ReminderLog>> &logs, qint64 fromMs, qint64 toMs)
+Owners ownersById(const QList<std::shared_ptr<Reminder>> &reminders)
 {
-    CompletedIndex index;
-    for (const auto &log : logs) {
-        if (!log || log->isDeleted() || log->status() != LogStatus::completed)
-            continue;
-        const QDateTime at = log->scheduledAt();
-        if (!at.isValid())
-            continue;
-        const qint64 ms = at.toMSecsSinceEpoch();
-        if (ms < fromMs || ms >= toMs)
-            continue;
-        if (const auto owner = log->reminder())
-            index[owner->id()].append(ms);
+    Owners owners;
+    for (const auto &reminder : reminders) {
+        auto &list = owners[reminder->id()];
+        if (!list.contains(reminder.get()))
+            list.append(reminder.get());
     }
-    return index;
+    return owners;
 }
 
-bool hasCompletedIn(const CompletedIndex &index, const Reminder &reminder, qint64 fromMs, qint64 toMs)
+bool hasCompletedIn(const Owners &owners, const Reminder &reminder, qint64 fromMs, qint64 toMs)
 {
-    const auto it = index.constFind(reminder.id());
-    if (it == index.cend())
+    ReminderLogIndex &index = ReminderLogIndex::shared();
+    const auto completedBy = [&](const Reminder &owner) {
+        return index.table(owner)->weightIn(fromMs, toMs) == LogWeight::completed;
+    };
+    const auto it = owners.constFind(reminder.id());
+    if (it == owners.cend() || !it->contains(&reminder)) {
+        if (completedBy(reminder))
+            return true;
+    }
+    if (it == owners.cend())
         return false;
-    return std::any_of(it->cbegin(), it->cend(), [&](qint64 ms) { return fromMs <= ms && ms < toMs; });
+    return std::any_of(it->cbegin(), it->cend(), [&](const Reminder *owner) { return completedBy(*owner); });
 }
 
 // The day's window [start, same time a calendar day later); empty when the calendar cannot give the end.
 std::pair<qint64, qint64> dayWindow(const QDateTime &dayStart)
 {
-    const qint64 start = dayStart.toMSecsSinceEpoch();
+    DayTable &days = DayTable::shared();
+    const qint64 start = days.msecs(dayStart).value_or(0);
     const QDateTime end = Days::addDays(dayStart, 1);
-    return {start, end.isValid() ? std::max(start, end.toMSecsSinceEpoch()) : start};
+    const auto endMs = days.msecs(end);
+    return {start, endMs ? std::max(start, *endMs) : start};
 }
 
-double rateOfDay(const QList<std::shared_ptr<Reminder>> &reminders, const QDateTime &dayStart,
-                 const CompletedIndex &completed)
+double rateOfDay(const QList<std::shared_ptr<Reminder>> &reminders, const QDateTime &dayStart, const Owners &owners)
 {
     if (!dayStart.isValid())
         return -1;
@@ -90,9 +95,8 @@ double rateOfDay(const QList<std::shared_ptr<Reminder>> &reminders, const QDateT
     if (scheduled.isEmpty())
         return -1;
     const auto [from, to] = dayWindow(dayStart);
-    const auto done = std::count_if(scheduled.cbegin(), scheduled.cend(), [&](const auto &reminder) {
-        return hasCompletedIn(completed, *reminder, from, to);
-    });
+    const auto done = std::count_if(scheduled.cbegin(), scheduled.cend(),
+                                    [&](const auto &reminder) { return hasCompletedIn(owners, *reminder, from, to); });
     return double(done) / double(scheduled.size());
 }
 
@@ -322,10 +326,13 @@ ReminderListViewModel::ReminderList ReminderListViewModel::overdue() const
 
 ReminderListViewModel::ReminderList ReminderListViewModel::upcomingToday() const
 {
-    const ReminderList late = overdue();
+    // By identifier, as containsReminder does, without a walk of the overdue list per reminder.
+    QSet<QUuid> late;
+    for (const auto &reminder : overdue())
+        late.insert(reminder->id());
     ReminderList result;
     for (const auto &reminder : pendingToday()) {
-        if (!containsReminder(late, *reminder))
+        if (!late.contains(reminder->id()))
             result.append(reminder);
     }
     return result;
@@ -386,14 +393,13 @@ void ReminderListViewModel::complete(const ReminderPtr &reminder, bool showCopy)
     if (celebrations)
         celebrations->recordPendingMilestones(m_milestones);
 
-    const QList<std::shared_ptr<ReminderLog>> logs = context ? context->fetch<ReminderLog>() : m_allLogs;
     QList<std::shared_ptr<Milestone>> activeRewards;
     for (const auto &milestone : m_milestones) {
         if (milestone && !milestone->isDeleted() && milestone->status() == MilestoneStatus::active)
             activeRewards.append(milestone);
     }
     if (!activeRewards.isEmpty() && context)
-        MilestoneProgressService::shared().evaluate(activeRewards, activeReminders(), logs, *context, false);
+        MilestoneProgressService::shared().evaluate(activeRewards, activeReminders(), *context, false);
 
     if (celebrations) {
         const qint64 days = streak(std::nullopt);
@@ -537,9 +543,9 @@ double ReminderListViewModel::completionRate(int days) const
     const QDateTime afterToday = Days::addDays(Days::startOfDay(today), 1);
     if (!oldest.isValid() || !afterToday.isValid())
         return 0;
-    const CompletedIndex completed =
-        indexCompleted(m_allLogs, oldest.toMSecsSinceEpoch(), afterToday.toMSecsSinceEpoch());
+    DayTable::shared().revalidate();
     const ReminderList reminders = liveReminders();
+    const Owners owners = ownersById(reminders);
 
     double sum = 0;
     int counted = 0;
@@ -547,7 +553,7 @@ double ReminderListViewModel::completionRate(int days) const
         const QDateTime dayStart = Days::startOfDay(today.addDays(-k));
         if (!dayStart.isValid())
             continue;
-        const double rate = rateOfDay(reminders, dayStart, completed);
+        const double rate = rateOfDay(reminders, dayStart, owners);
         if (rate >= 0) {
             sum += rate;
             ++counted;
@@ -561,8 +567,9 @@ double ReminderListViewModel::dayRate(const QDateTime &dayStart) const
     OVLIN_ASSERT_MAIN_THREAD();
     if (!dayStart.isValid())
         return -1;
-    const auto [from, to] = dayWindow(dayStart);
-    return rateOfDay(liveReminders(), dayStart, indexCompleted(m_allLogs, from, to));
+    DayTable::shared().revalidate();
+    const ReminderList reminders = liveReminders();
+    return rateOfDay(reminders, dayStart, ownersById(reminders));
 }
 
 bool ReminderListViewModel::hasCompletedLog(const Reminder &reminder, const QDateTime &start,
@@ -571,9 +578,11 @@ bool ReminderListViewModel::hasCompletedLog(const Reminder &reminder, const QDat
     OVLIN_ASSERT_MAIN_THREAD();
     if (!start.isValid() || !end.isValid())
         return false;
-    const qint64 from = start.toMSecsSinceEpoch();
-    const qint64 to = end.toMSecsSinceEpoch();
-    return hasCompletedIn(indexCompleted(m_allLogs, from, to), reminder, from, to);
+    DayTable &days = DayTable::shared();
+    days.revalidate();
+    const auto from = days.msecs(start);
+    const auto to = days.msecs(end);
+    return from && to && hasCompletedIn(ownersById(liveReminders()), reminder, *from, *to);
 }
 
 } // namespace ovlin

@@ -117,7 +117,9 @@ public:
     // Fully completed days in a row up to the present day (none = every category).
     qint64 streak(std::optional<ReminderCategory> category = std::nullopt) const;
     // Mean of the daily rates of the last `days` days up to currentDate's day; days with nothing
-    // scheduled are left out; 0 when no day counts.
+    // scheduled are left out; 0 when no day counts. The rates read the reminders' own logs through their
+    // log index (every stored log belongs to its reminder, so the pushed allLogs hold the same ones): a
+    // lookup per reminder and day, whatever the length of the history.
     double completionRate(int days) const;
     // Share of the reminders scheduled on the day starting at `dayStart` with a completed log that day;
     // -1 when nothing is scheduled on that weekday.
