@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <limits>
@@ -21,6 +22,11 @@ constexpr quint32 kVersion = 1;
 
 QMutex g_sharedMutex;
 QHash<QString, std::shared_ptr<Defaults>> g_shared;
+
+// Writes held back while Ovlin starts, and the domains waiting for them.
+QMutex g_heldMutex;
+bool g_writesHeld = false;
+QSet<Defaults *> g_heldDomains;
 
 QString safeFileName(QString name)
 {
@@ -60,8 +66,7 @@ void Defaults::resetSharedForTesting()
     g_shared.clear();
 }
 
-Defaults::Defaults(QString filePath)
-    : m_path(std::move(filePath))
+Defaults::Defaults(QString filePath) : m_path(std::move(filePath))
 {
     load();
 }
@@ -189,8 +194,7 @@ QVariant Defaults::normalized(const QVariant &value)
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::LongLong:
-    case QMetaType::SChar:
-        return QVariant(value.toLongLong());
+    case QMetaType::SChar: return QVariant(value.toLongLong());
     case QMetaType::ULong:
     case QMetaType::ULongLong: {
         const qulonglong u = value.toULongLong();
@@ -200,8 +204,7 @@ QVariant Defaults::normalized(const QVariant &value)
         return QVariant(qint64(u));
     }
     case QMetaType::Float:
-    case QMetaType::Double:
-        return QVariant(value.toDouble());
+    case QMetaType::Double: return QVariant(value.toDouble());
     case QMetaType::QStringList: {
         QVariantList list;
         for (const QString &s : value.toStringList())
@@ -221,8 +224,7 @@ QVariant Defaults::normalized(const QVariant &value)
             map.insert(it.key(), normalized(it.value()));
         return map;
     }
-    default:
-        return value;
+    default: return value;
     }
 }
 
@@ -232,14 +234,60 @@ bool Defaults::setObject(const QString &key, const QVariant &value)
         return remove(key);
     QMutexLocker lock(&m_mutex);
     m_values.insert(key, normalized(value));
-    return writeLocked();
+    return writeOrHoldLocked();
 }
 
 bool Defaults::remove(const QString &key)
 {
     QMutexLocker lock(&m_mutex);
     m_values.remove(key);
+    return writeOrHoldLocked();
+}
+
+bool Defaults::writeOrHoldLocked()
+{
+    {
+        QMutexLocker held(&g_heldMutex);
+        if (g_writesHeld) {
+            g_heldDomains.insert(this);
+            return true;
+        }
+    }
     return writeLocked();
+}
+
+void Defaults::holdWrites()
+{
+    QMutexLocker held(&g_heldMutex);
+    g_writesHeld = true;
+}
+
+void Defaults::releaseWrites()
+{
+    QSet<Defaults *> domains;
+    {
+        QMutexLocker held(&g_heldMutex);
+        g_writesHeld = false;
+        domains.swap(g_heldDomains);
+    }
+    for (Defaults *domain : std::as_const(domains)) {
+        QMutexLocker lock(&domain->m_mutex);
+        domain->writeLocked();
+    }
+}
+
+Defaults::~Defaults()
+{
+    bool pending = false;
+    {
+        QMutexLocker held(&g_heldMutex);
+        pending = g_heldDomains.remove(this);
+    }
+    // A domain that goes while writes are held still leaves its values on disk.
+    if (pending) {
+        QMutexLocker lock(&m_mutex);
+        writeLocked();
+    }
 }
 
 } // namespace ovlin

@@ -5,6 +5,7 @@
 #include "DesignSystem/ImageAssets.h"
 #include "DesignSystem/ThemeColors.h"
 #include "Model/Reminder.h"
+#include "Platform/Defaults.h"
 #include "Platform/Log.h"
 #include "Platform/MainThread.h"
 #include "Platform/NotificationCenter.h"
@@ -48,7 +49,11 @@ OvlinApp::~OvlinApp()
 void OvlinApp::start()
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    m_delegate->applicationDidFinishLaunching();
+    // The window comes first, in the light appearance; the rest of the launch sequence (analytics, the
+    // notification centre, the menu-bar item, the presentation loop) follows once it is on screen, ahead
+    // of the window's own appear and launch tasks, so their order stays as it was.
+    m_delegate->applyAppearance();
+    m_startPending = true;
     openWindow();
 }
 
@@ -78,6 +83,15 @@ QWidget *OvlinApp::openWindow()
     auto *quit = new QShortcut(QKeySequence::Quit, window);
     connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     connect(window, &ContentView::appeared, this, &OvlinApp::launchTask);
+    if (std::exchange(m_startPending, false)) {
+        QPointer<OvlinApp> self(this);
+        window->deferFirstAppearance([self] {
+            // Files a first start writes are written now that the window is up.
+            Defaults::releaseWrites();
+            if (self)
+                self->m_delegate->applicationDidFinishLaunching();
+        });
+    }
     m_window = window;
     MainWindowActivity::shared().setMainWindow(window);
     window->show();
