@@ -350,9 +350,7 @@ public:
 
 MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void()> onOpenMainWindow, QWidget *parent)
     : QWidget(parent), m_context(context), m_onOpenMainWindow(std::move(onOpenMainWindow)),
-      m_reminders(std::make_unique<LiveQuery<Reminder>>(context)),
-      m_logs(std::make_unique<LiveQuery<ReminderLog>>(context)),
-      m_milestones(std::make_unique<LiveQuery<Milestone>>(context)), m_layout(new QVBoxLayout(this))
+      m_layout(new QVBoxLayout(this))
 {
     OVLIN_ASSERT_MAIN_THREAD();
     setObjectName(QStringLiteral("MenuBarPopoverView"));
@@ -375,9 +373,49 @@ MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void
     if (m_context) {
         connect(m_context, &StoreContext::objectsChanged, this, [this](RecordTypes) { scheduleRedraw(); });
     }
+}
+
+void MenuBarPopoverView::makeQueries() const
+{
+    if (m_reminders)
+        return;
+    auto *self = const_cast<MenuBarPopoverView *>(this);
+    m_reminders = std::make_unique<LiveQuery<Reminder>>(m_context);
+    m_logs = std::make_unique<LiveQuery<ReminderLog>>(m_context);
+    m_milestones = std::make_unique<LiveQuery<Milestone>>(m_context);
     for (LiveQueryBase *query :
          std::initializer_list<LiveQueryBase *>{m_reminders.get(), m_logs.get(), m_milestones.get()})
-        connect(query, &LiveQueryBase::resultChanged, this, &MenuBarPopoverView::scheduleRedraw);
+        connect(query, &LiveQueryBase::resultChanged, self, &MenuBarPopoverView::scheduleRedraw);
+}
+
+const LiveQuery<Reminder> &MenuBarPopoverView::reminderQuery() const
+{
+    makeQueries();
+    return *m_reminders;
+}
+
+const LiveQuery<ReminderLog> &MenuBarPopoverView::logQuery() const
+{
+    makeQueries();
+    return *m_logs;
+}
+
+const LiveQuery<Milestone> &MenuBarPopoverView::milestoneQuery() const
+{
+    makeQueries();
+    return *m_milestones;
+}
+
+void MenuBarPopoverView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Closed, the popover keeps no queries: every change to the store would fetch them again for nothing.
+    // The store's own notification still marks it for a fresh drawing when it next comes on screen.
+    if (!event->spontaneous()) {
+        m_reminders.reset();
+        m_logs.reset();
+        m_milestones.reset();
+    }
 }
 
 MenuBarPopoverView::~MenuBarPopoverView() = default;
@@ -398,9 +436,9 @@ void MenuBarPopoverView::syncViewModel()
     if (!m_viewModel)
         return;
     m_viewModel->refreshDate();
-    m_viewModel->setReminders(m_reminders->result());
-    m_viewModel->setAllLogs(m_logs->result());
-    m_viewModel->setMilestones(m_milestones->result());
+    m_viewModel->setReminders(reminderQuery().result());
+    m_viewModel->setAllLogs(logQuery().result());
+    m_viewModel->setMilestones(milestoneQuery().result());
     m_lastKey = refreshKey();
     Q_EMIT viewModelSynced();
 }
@@ -423,7 +461,7 @@ QColor MenuBarPopoverView::ringColor() const
 QList<std::shared_ptr<Milestone>> MenuBarPopoverView::activeMilestones() const
 {
     QList<std::shared_ptr<Milestone>> active;
-    for (const auto &milestone : m_milestones->result()) {
+    for (const auto &milestone : milestoneQuery().result()) {
         const QString status = milestone->statusRaw();
         if (status != rawValue(MilestoneStatus::achieved) && status != rawValue(MilestoneStatus::failed))
             active.append(milestone);
@@ -475,13 +513,13 @@ QString MenuBarPopoverView::milestoneSignature(const Milestone &milestone)
 QString MenuBarPopoverView::refreshKey() const
 {
     QStringList reminders;
-    for (const auto &reminder : m_reminders->result())
+    for (const auto &reminder : reminderQuery().result())
         reminders.append(reminderSignature(*reminder));
     QStringList logs;
-    for (const auto &log : m_logs->result())
+    for (const auto &log : logQuery().result())
         logs.append(logSignature(*log));
     QStringList milestones;
-    for (const auto &milestone : m_milestones->result())
+    for (const auto &milestone : milestoneQuery().result())
         milestones.append(milestoneSignature(*milestone));
     return reminders.join(QLatin1Char('|')) + QLatin1String("::") + logs.join(QLatin1Char('|')) + QLatin1String("::") +
            milestones.join(QLatin1Char('|'));

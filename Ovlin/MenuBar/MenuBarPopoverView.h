@@ -89,9 +89,14 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void makeQueries() const;
+    const LiveQuery<Reminder> &reminderQuery() const;
+    const LiveQuery<ReminderLog> &logQuery() const;
+    const LiveQuery<Milestone> &milestoneQuery() const;
     void ensureViewModel();
     void syncViewModel();
     void scheduleRedraw();
@@ -109,9 +114,10 @@ private:
 
     QPointer<StoreContext> m_context;
     std::function<void()> m_onOpenMainWindow;
-    std::unique_ptr<LiveQuery<Reminder>> m_reminders;
-    std::unique_ptr<LiveQuery<ReminderLog>> m_logs;
-    std::unique_ptr<LiveQuery<Milestone>> m_milestones;
+    // Made on first use, dropped while the popover is closed.
+    mutable std::unique_ptr<LiveQuery<Reminder>> m_reminders;
+    mutable std::unique_ptr<LiveQuery<ReminderLog>> m_logs;
+    mutable std::unique_ptr<LiveQuery<Milestone>> m_milestones;
     std::unique_ptr<ReminderListViewModel> m_viewModel;
 
     QString m_lastKey;
