@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Reminder.h"
+#include "Model/ReminderLog.h"
 #include "Platform/Days.h"
 #include "Platform/StoreContext.h"
 
@@ -8,18 +9,27 @@
 #include <QList>
 #include <QUuid>
 
+#include <algorithm>
 #include <memory>
 
 namespace ovlin::bench {
 
-// The benchmarks' 50 habits: even ones at a fixed time, odd ones every 30 minutes from 08:00 to 20:00,
-// every day, created at 07:00 on `firstDay`, inserted into `context`.
-inline QList<std::shared_ptr<Reminder>> makeFiftyHabits(StoreContext *context, const QDate &firstDay)
+// One history for every benchmark and for the profile generator.
+//
+// Habits: even ones at a fixed time, odd ones every 30 minutes from 08:00 to 20:00 (25 due times a
+// day), every day, created at 07:00 on the first day. Logs: `logs` of them spread evenly over the
+// habit-days from `firstDay` to `lastDay` (the last day only up to `cutoff`), placed on the habit's due
+// times. The last log of a habit-day is completed (a skipped one now and then), the ones before it
+// mixed (skipped, snoozed, missed), so a history with at least one log per habit-day keeps its streak.
+
+inline constexpr int intervalSteps = 25;
+
+inline QList<std::shared_ptr<Reminder>> makeHabits(StoreContext *context, int count, const QDate &firstDay)
 {
     QList<std::shared_ptr<Reminder>> reminders;
     const QDateTime created = Days::atTime(firstDay, 7, 0);
     const QList<Weekday> everyDay(allWeekdays.begin(), allWeekdays.end());
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < count; ++i) {
         const bool interval = i % 2 == 1;
         const QDateTime fixed(QDate(2024, 1, 1), QTime(7 + i % 14, (i * 7) % 60));
         auto reminder = Reminder::create(
@@ -27,10 +37,67 @@ inline QList<std::shared_ptr<Reminder>> makeFiftyHabits(StoreContext *context, c
             std::nullopt, interval ? ScheduleType::interval : ScheduleType::fixedTime, fixed,
             interval ? std::optional<qint64>(30) : std::nullopt, QDateTime(QDate(2024, 1, 1), QTime(8, 0)),
             QDateTime(QDate(2024, 1, 1), QTime(20, 0)), everyDay, true, created);
-        context->insert(reminder);
+        if (context)
+            context->insert(reminder);
         reminders << reminder;
     }
     return reminders;
+}
+
+inline QList<std::shared_ptr<Reminder>> makeFiftyHabits(StoreContext *context, const QDate &firstDay)
+{
+    return makeHabits(context, 50, firstDay);
+}
+
+// Calls sink(habitIndex, scheduledAt, status) for each log, day by day, habits in order, times ascending.
+template <class Sink>
+void forEachLog(int habits, qint64 logs, const QDate &firstDay, const QDate &lastDay, const QTime &cutoff, Sink sink)
+{
+    const qint64 days = firstDay.daysTo(lastDay) + 1;
+    if (habits <= 0 || logs <= 0 || days <= 0)
+        return;
+    const qint64 habitDays = days * habits;
+    qint64 slot = 0;
+    for (QDate day = firstDay; day <= lastDay; day = day.addDays(1)) {
+        for (int h = 0; h < habits; ++h, ++slot) {
+            // Bresenham: this habit-day's share of the logs.
+            const qint64 count = (slot + 1) * logs / habitDays - slot * logs / habitDays;
+            const bool interval = h % 2 == 1;
+            for (qint64 k = 0; k < count; ++k) {
+                QTime at;
+                if (interval) {
+                    const qint64 step = count <= intervalSteps ? k * intervalSteps / count : k % intervalSteps;
+                    at = QTime(8 + int(step) / 2, int(step) % 2 * 30);
+                } else {
+                    at = QTime(7 + h % 14, (h * 7) % 60);
+                }
+                if (day == lastDay && at >= cutoff)
+                    continue;
+                const qint64 mix = (slot * 7 + k * 13) % 20;
+                LogStatus status = LogStatus::completed;
+                if (k + 1 < count)
+                    status = mix < 8 ? LogStatus::snoozed : mix < 14 ? LogStatus::skipped : LogStatus::missed;
+                else if (mix == 0)
+                    status = LogStatus::skipped;
+                sink(h, Days::atTime(day, at.hour(), at.minute()), status);
+            }
+        }
+    }
+}
+
+// The history above written as log records of `reminders`; answers the number of logs.
+inline qint64 addHistory(const QList<std::shared_ptr<Reminder>> &reminders, qint64 logs, const QDate &firstDay,
+                         const QDate &lastDay, const QTime &cutoff = QTime(23, 59, 59))
+{
+    qint64 count = 0;
+    forEachLog(
+        int(reminders.size()), logs, firstDay, lastDay, cutoff, [&](int habit, const QDateTime &at, LogStatus status) {
+            ReminderLog::create(
+                QUuid::createUuid(), reminders.at(habit), at,
+                status == LogStatus::completed ? std::optional<QDateTime>(at.addSecs(40)) : std::nullopt, status);
+            ++count;
+        });
+    return count;
 }
 
 } // namespace ovlin::bench
