@@ -42,6 +42,9 @@ OvlinApp::OvlinApp(std::unique_ptr<AppDelegate> delegate, QObject *parent)
 
 OvlinApp::~OvlinApp()
 {
+    // Going away is not a window closed early: nothing is launched on the way out.
+    if (m_window)
+        disconnect(m_window.data(), nullptr, this, nullptr);
     delete m_window.data();
     m_delegate->setWindowScene(nullptr);
 }
@@ -85,12 +88,15 @@ QWidget *OvlinApp::openWindow()
     connect(window, &ContentView::appeared, this, &OvlinApp::launchTask);
     if (std::exchange(m_startPending, false)) {
         QPointer<OvlinApp> self(this);
-        window->deferFirstAppearance([self] {
+        const auto finishLaunching = [self] {
             // Files a first start writes are written now that the window is up.
             Defaults::releaseWrites();
             if (self)
                 self->m_delegate->applicationDidFinishLaunching();
-        });
+        };
+        window->deferFirstAppearance(finishLaunching);
+        // A window closed before it got that far still leaves the menu-bar item and the loop running.
+        connect(window, &QObject::destroyed, this, finishLaunching);
     }
     m_window = window;
     MainWindowActivity::shared().setMainWindow(window);

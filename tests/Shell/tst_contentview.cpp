@@ -559,6 +559,15 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_journal->rescheduledCounts.size(), 1, 2000);
     }
 
+    void aWindowClosedAtOnceStillLaunches()
+    {
+        OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), m_services));
+        app.start();
+        app.mainWindow()->close();
+        QTRY_VERIFY(m_journal->calls.contains(QStringLiteral("presentation.start")));
+        QVERIFY(app.appDelegate()->hasFinishedLaunching());
+    }
+
     void applicationActivityReachesAnalytics()
     {
         OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), m_services));
