@@ -360,9 +360,7 @@ public:
 
 MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void()> onOpenMainWindow, QWidget *parent)
     : QWidget(parent), m_context(context), m_onOpenMainWindow(std::move(onOpenMainWindow)),
-      m_reminders(std::make_unique<LiveQuery<Reminder>>(context)),
-      m_logs(std::make_unique<LiveQuery<ReminderLog>>(context)),
-      m_milestones(std::make_unique<LiveQuery<Milestone>>(context)), m_layout(new QVBoxLayout(this))
+      m_layout(new QVBoxLayout(this))
 {
     OVLIN_ASSERT_MAIN_THREAD();
     setObjectName(QStringLiteral("MenuBarPopoverView"));
@@ -383,9 +381,49 @@ MenuBarPopoverView::MenuBarPopoverView(StoreContext *context, std::function<void
     if (m_context) {
         connect(m_context, &StoreContext::objectsChanged, this, [this](RecordTypes) { scheduleRedraw(); });
     }
+}
+
+void MenuBarPopoverView::makeQueries() const
+{
+    if (m_reminders)
+        return;
+    auto *self = const_cast<MenuBarPopoverView *>(this);
+    m_reminders = std::make_unique<LiveQuery<Reminder>>(m_context);
+    m_logs = std::make_unique<LiveQuery<ReminderLog>>(m_context);
+    m_milestones = std::make_unique<LiveQuery<Milestone>>(m_context);
     for (LiveQueryBase *query :
          std::initializer_list<LiveQueryBase *>{m_reminders.get(), m_logs.get(), m_milestones.get()})
-        connect(query, &LiveQueryBase::resultChanged, this, &MenuBarPopoverView::scheduleRedraw);
+        connect(query, &LiveQueryBase::resultChanged, self, &MenuBarPopoverView::scheduleRedraw);
+}
+
+const LiveQuery<Reminder> &MenuBarPopoverView::reminderQuery() const
+{
+    makeQueries();
+    return *m_reminders;
+}
+
+const LiveQuery<ReminderLog> &MenuBarPopoverView::logQuery() const
+{
+    makeQueries();
+    return *m_logs;
+}
+
+const LiveQuery<Milestone> &MenuBarPopoverView::milestoneQuery() const
+{
+    makeQueries();
+    return *m_milestones;
+}
+
+void MenuBarPopoverView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Closed, the popover keeps no queries: every change to the store would fetch them again for nothing.
+    // The store's own notification still marks it for a fresh drawing when it next comes on screen.
+    if (!event->spontaneous()) {
+        m_reminders.reset();
+        m_logs.reset();
+        m_milestones.reset();
+    }
 }
 
 MenuBarPopoverView::~MenuBarPopoverView() = default;
@@ -406,9 +444,9 @@ void MenuBarPopoverView::syncViewModel()
     if (!m_viewModel)
         return;
     m_viewModel->refreshDate();
-    m_viewModel->setReminders(m_reminders->result());
-    m_viewModel->setAllLogs(m_logs->result());
-    m_viewModel->setMilestones(m_milestones->result());
+    m_viewModel->setReminders(reminderQuery().result());
+    m_viewModel->setAllLogs(logQuery().result());
+    m_viewModel->setMilestones(milestoneQuery().result());
     m_lastKey = refreshKey();
     Q_EMIT viewModelSynced();
 }
@@ -431,7 +469,7 @@ QColor MenuBarPopoverView::ringColor() const
 QList<std::shared_ptr<Milestone>> MenuBarPopoverView::activeMilestones() const
 {
     QList<std::shared_ptr<Milestone>> active;
-    for (const auto &milestone : m_milestones->result()) {
+    for (const auto &milestone : milestoneQuery().result()) {
         const QString status = milestone->statusRaw();
         if (status != rawValue(MilestoneStatus::achieved) && status != rawValue(MilestoneStatus::failed))
             active.append(milestone);
@@ -483,13 +521,13 @@ QString MenuBarPopoverView::milestoneSignature(const Milestone &milestone)
 QString MenuBarPopoverView::refreshKey() const
 {
     QStringList reminders;
-    for (const auto &reminder : m_reminders->result())
+    for (const auto &reminder : reminderQuery().result())
         reminders.append(reminderSignature(*reminder));
     QStringList logs;
-    for (const auto &log : m_logs->result())
+    for (const auto &log : logQuery().result())
         logs.append(logSignature(*log));
     QStringList milestones;
-    for (const auto &milestone : m_milestones->result())
+    for (const auto &milestone : milestoneQuery().result())
         milestones.append(milestoneSignature(*milestone));
     return reminders.join(QLatin1Char('|')) + QLatin1String("::") + logs.join(QLatin1Char('|')) + QLatin1String("::") +
            milestones.join(QLatin1Char('|'));
@@ -604,7 +642,12 @@ void MenuBarPopoverView::redraw()
     if (!m_header)
         buildHeader();
     updateHeader();
-    replaceMainArea(buildMainArea());
+    // A list stays a list: its rows are brought up to date in place, so unchanged rows keep their widgets.
+    if (m_mainArea == MainArea::list && m_listContent && !m_viewModel->todaysReminders().isEmpty() &&
+        m_viewModel->completedToday().size() != m_viewModel->todaysReminders().size())
+        updateList(activeMilestones());
+    else
+        replaceMainArea(buildMainArea());
     updateGeometry();
     Q_EMIT redrawn();
 }
@@ -663,6 +706,12 @@ void MenuBarPopoverView::updateHeader()
 
 void MenuBarPopoverView::replaceMainArea(QWidget *area)
 {
+    if (!qobject_cast<QScrollArea *>(area)) {
+        m_listContent = nullptr;
+        m_todaySection = nullptr;
+        m_listItems.forget();
+        m_rowItems.forget();
+    }
     int scrolled = -1;
     if (auto *old = qobject_cast<QScrollArea *>(m_mainAreaWidget))
         scrolled = old->verticalScrollBar()->value();
@@ -758,44 +807,80 @@ QWidget *MenuBarPopoverView::buildList(const QList<std::shared_ptr<Milestone>> &
     auto *scroll = new FittingScrollArea;
     auto *content = new ListContent;
     content->setObjectName(QStringLiteral("MenuBarPopoverListContent"));
-    auto *stack = vstack(content, LayoutTokens::spacingLG, px(LayoutTokens::spacingXL), px(LayoutTokens::spacingLG));
-    stack->addWidget(buildTodaySection());
-    if (!active.isEmpty())
-        stack->addWidget(buildRewardRow(active.first()));
+    auto *stack = vstack(content, 0, px(LayoutTokens::spacingXL), px(LayoutTokens::spacingLG));
+    m_listContent = new QWidget;
+    vstack(m_listContent, LayoutTokens::spacingLG);
+    stack->addWidget(m_listContent);
     stack->addStretch(1);
+    m_listItems.forget();
+    m_rowItems.forget();
+    m_todaySection = nullptr;
     scroll->setWidget(content);
+    updateList(active);
     return scroll;
 }
 
-QWidget *MenuBarPopoverView::buildTodaySection()
+QString MenuBarPopoverView::rowKey(const Reminder &reminder, bool completed, bool overdue, bool skipped)
+{
+    return uuidText(reminder.id()) + QLatin1Char('|') + reminder.title() + QLatin1Char('|') +
+           reminder.detail().value_or(QString()) + QLatin1Char('|') + rawValue(reminder.categoryValue()) +
+           QLatin1Char('|') + statusWord(completed, overdue, skipped) + (skipped ? QLatin1String("|s") : QString());
+}
+
+void MenuBarPopoverView::updateList(const QList<std::shared_ptr<Milestone>> &active)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    auto *section = new QWidget;
-    section->setObjectName(QStringLiteral("MenuBarTodaySection"));
-    auto *stack = vstack(section, LayoutTokens::spacingSM);
-    stack->addWidget(new SectionHeader(tr("Today"), std::nullopt));
+    m_mainArea = MainArea::list;
+    QList<today::KeyedItem> items;
+    items.append({QStringLiteral("today"), [this]() -> QWidget * {
+                      auto *section = new QWidget;
+                      section->setObjectName(QStringLiteral("MenuBarTodaySection"));
+                      auto *sectionStack = vstack(section, LayoutTokens::spacingSM);
+                      sectionStack->addWidget(new SectionHeader(tr("Today"), std::nullopt));
+                      m_rowItems.forget();
+                      m_todaySection = section;
+                      return section;
+                  }});
+    if (!active.isEmpty()) {
+        // The reward card is drawn afresh with every redraw: its progress follows the store.
+        const std::shared_ptr<Milestone> first = active.first();
+        items.append({QStringLiteral("reward|%1").arg(++m_redraws), [this, first] { return buildRewardRow(first); }});
+    }
+    m_listItems.reconcile(static_cast<QBoxLayout *>(m_listContent->layout()), 0, items, this);
+    if (!m_todaySection)
+        return;
 
+    QList<today::KeyedItem> rows;
     const QList<std::shared_ptr<Reminder>> overdue = m_viewModel->overdue();
     if (!overdue.isEmpty()) {
-        auto *note = new QWidget;
-        note->setObjectName(QStringLiteral("MenuBarOverdueNote"));
-        auto *noteLayout = vstack(note, 0);
-        noteLayout->setContentsMargins(0, px(LayoutTokens::spacingXXS), 0, 0);
-        noteLayout->addWidget(
-            text(phrase(CopyTrigger::menuBarOverdue), ThemeFonts::label(), ThemeColors::textPrimary()));
-        stack->addWidget(note);
+        rows.append({QStringLiteral("overdueNote"), [] {
+                         auto *note = new QWidget;
+                         note->setObjectName(QStringLiteral("MenuBarOverdueNote"));
+                         auto *noteLayout = vstack(note, 0);
+                         noteLayout->setContentsMargins(0, px(LayoutTokens::spacingXXS), 0, 0);
+                         noteLayout->addWidget(text(phrase(CopyTrigger::menuBarOverdue), ThemeFonts::label(),
+                                                    ThemeColors::textPrimary()));
+                         return note;
+                     }});
     }
     QSet<QUuid> overdueIds;
     for (const auto &reminder : overdue)
         overdueIds.insert(reminder->id());
-
+    const QDateTime now = Clock::now();
+    int budget = rowLimit;
     for (const auto &reminder : m_viewModel->todaysReminders()) {
+        if (budget-- <= 0)
+            break;
         const bool completed = m_viewModel->isCompleted(*reminder);
-        const bool skipped = ReminderBehaviorService::shared().resolution(*reminder, Clock::now()) ==
+        const bool skipped = ReminderBehaviorService::shared().resolution(*reminder, now) ==
                              ReminderBehaviorService::Resolution::skipped;
-        stack->addWidget(buildReminderRow(reminder, completed, overdueIds.contains(reminder->id()), skipped));
+        const bool isOverdue = overdueIds.contains(reminder->id());
+        rows.append({rowKey(*reminder, completed, isOverdue, skipped), [this, reminder, completed, isOverdue, skipped] {
+                         return buildReminderRow(reminder, completed, isOverdue, skipped);
+                     }});
     }
-    return section;
+    // After the section header, which stays.
+    m_rowItems.reconcile(static_cast<QBoxLayout *>(m_todaySection->layout()), 1, rows, this);
 }
 
 QWidget *MenuBarPopoverView::buildRewardRow(const std::shared_ptr<Milestone> &milestone)

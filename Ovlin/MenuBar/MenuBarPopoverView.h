@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/LiveQuery.h"
+#include "Today/TodayWidgets.h"
 
 #include <QColor>
 #include <QPointer>
@@ -71,6 +72,10 @@ public:
 
     // The status word of a row: "completed", "overdue", "skipped" or "pending".
     static QString statusWord(bool completed, bool overdue, bool skipped);
+    // What a row shows, as a key: a row whose key is unchanged keeps its widget.
+    static QString rowKey(const Reminder &reminder, bool completed, bool overdue, bool skipped);
+    // Rows built at most: more than a popover 480 high shows even when scrolled far.
+    static constexpr int rowLimit = 200;
 
     QSize sizeHint() const override;
     bool hasHeightForWidth() const override { return true; }
@@ -84,9 +89,14 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void makeQueries() const;
+    const LiveQuery<Reminder> &reminderQuery() const;
+    const LiveQuery<ReminderLog> &logQuery() const;
+    const LiveQuery<Milestone> &milestoneQuery() const;
     void ensureViewModel();
     void syncViewModel();
     void scheduleRedraw();
@@ -97,16 +107,17 @@ private:
     QWidget *buildNothingToday();
     QWidget *buildAllDone(const QList<std::shared_ptr<Milestone>> &active);
     QWidget *buildList(const QList<std::shared_ptr<Milestone>> &active);
-    QWidget *buildTodaySection();
+    void updateList(const QList<std::shared_ptr<Milestone>> &active);
     QWidget *buildRewardRow(const std::shared_ptr<Milestone> &milestone);
     QWidget *buildReminderRow(const std::shared_ptr<Reminder> &reminder, bool completed, bool overdue, bool skipped);
     void replaceMainArea(QWidget *area);
 
     QPointer<StoreContext> m_context;
     std::function<void()> m_onOpenMainWindow;
-    std::unique_ptr<LiveQuery<Reminder>> m_reminders;
-    std::unique_ptr<LiveQuery<ReminderLog>> m_logs;
-    std::unique_ptr<LiveQuery<Milestone>> m_milestones;
+    // Made on first use, dropped while the popover is closed.
+    mutable std::unique_ptr<LiveQuery<Reminder>> m_reminders;
+    mutable std::unique_ptr<LiveQuery<ReminderLog>> m_logs;
+    mutable std::unique_ptr<LiveQuery<Milestone>> m_milestones;
     std::unique_ptr<ReminderListViewModel> m_viewModel;
 
     QString m_lastKey;
@@ -121,6 +132,11 @@ private:
     ProgressRing *m_ring = nullptr;
     QColor m_ringColor;
     QWidget *m_mainAreaWidget = nullptr;
+    QPointer<QWidget> m_listContent;
+    QPointer<QWidget> m_todaySection;
+    today::KeyedWidgets m_listItems;
+    today::KeyedWidgets m_rowItems;
+    quint64 m_redraws = 0;
 };
 
 } // namespace ovlin

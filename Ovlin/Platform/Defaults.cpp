@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -255,6 +256,11 @@ QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+
+// Writes held back while Ovlin starts, and the domains waiting for them.
+QMutex g_heldMutex;
+bool g_writesHeld = false;
+QSet<Defaults *> g_heldDomains;
 
 QString safeFileName(QString name)
 {
@@ -505,14 +511,60 @@ bool Defaults::setObject(const QString &key, const QVariant &value)
         return remove(key);
     QMutexLocker lock(&m_mutex);
     m_values.insert(key, normalized(value));
-    return writeLocked();
+    return writeOrHoldLocked();
 }
 
 bool Defaults::remove(const QString &key)
 {
     QMutexLocker lock(&m_mutex);
     m_values.remove(key);
+    return writeOrHoldLocked();
+}
+
+bool Defaults::writeOrHoldLocked()
+{
+    {
+        QMutexLocker held(&g_heldMutex);
+        if (g_writesHeld) {
+            g_heldDomains.insert(this);
+            return true;
+        }
+    }
     return writeLocked();
+}
+
+void Defaults::holdWrites()
+{
+    QMutexLocker held(&g_heldMutex);
+    g_writesHeld = true;
+}
+
+void Defaults::releaseWrites()
+{
+    QSet<Defaults *> domains;
+    {
+        QMutexLocker held(&g_heldMutex);
+        g_writesHeld = false;
+        domains.swap(g_heldDomains);
+    }
+    for (Defaults *domain : std::as_const(domains)) {
+        QMutexLocker lock(&domain->m_mutex);
+        domain->writeLocked();
+    }
+}
+
+Defaults::~Defaults()
+{
+    bool pending = false;
+    {
+        QMutexLocker held(&g_heldMutex);
+        pending = g_heldDomains.remove(this);
+    }
+    // A domain that goes while writes are held still leaves its values on disk.
+    if (pending) {
+        QMutexLocker lock(&m_mutex);
+        writeLocked();
+    }
 }
 
 } // namespace ovlin

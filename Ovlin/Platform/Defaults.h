@@ -37,6 +37,14 @@ public:
     static void resetSharedForTesting();
 
     explicit Defaults(QString filePath);
+    ~Defaults();
+    Defaults(const Defaults &) = delete;
+    Defaults &operator=(const Defaults &) = delete;
+
+    // While writes are held (the first moments of a start, until the first window is on screen), every
+    // change takes effect at once but reaches its file only when they are released.
+    static void holdWrites();
+    static void releaseWrites();
 
     QString filePath() const { return m_path; }
 
@@ -72,6 +80,7 @@ private:
     void load();
     bool writeLocked();
     void setAsideUnreadableFile();
+    bool writeOrHoldLocked();
 
     QString m_path;
     mutable QMutex m_mutex;

@@ -186,6 +186,20 @@ bool StoreContainer::connect(int busyTimeoutMs, QString *errorDescription)
     if (!inspect(&objects, &version) || !check(objects, version, &fresh))
         return false;
 
+    // A new, empty file holds nothing to lose: it is set up without waiting for the disk (the syncs would
+    // hold up the first window), and the store syncs as usual from its first save on. Should the machine
+    // go down before the setup reaches the disk, the next start finds an empty file and sets it up again.
+    int synchronous = -1;
+    if (fresh && !isInMemory() && execute(query, QStringLiteral("PRAGMA synchronous"), nullptr) && query.next()) {
+        synchronous = query.value(0).toInt();
+        if (!execute(query, QStringLiteral("PRAGMA synchronous=OFF"), nullptr))
+            synchronous = -1;
+    }
+    const auto restoreSynchronous = [&] {
+        if (synchronous >= 0)
+            execute(query, QStringLiteral("PRAGMA synchronous=%1").arg(synchronous), nullptr);
+    };
+
     if (!isInMemory()) {
         if (!execute(query, QStringLiteral("PRAGMA journal_mode=WAL"), errorDescription))
             return false;
@@ -214,6 +228,7 @@ bool StoreContainer::connect(int busyTimeoutMs, QString *errorDescription)
             return false;
         }
     }
+    restoreSynchronous();
 
     m_context.reset(new StoreContext(database, isInMemory()));
     if (!m_context->load(errorDescription)) {

@@ -72,8 +72,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_launched = true;
 
     // Linux has no activation policy: an application with a window is an ordinary one already.
-    if (m_services->applyLightAppearance)
-        m_services->applyLightAppearance();
+    applyAppearance();
 
     if (m_services->initializeAnalytics)
         m_services->initializeAnalytics();
@@ -97,6 +96,15 @@ void AppDelegate::applicationDidFinishLaunching()
 
     if (m_services->startPresentation)
         m_services->startPresentation(*m_sharedContainer);
+}
+
+void AppDelegate::applyAppearance()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (std::exchange(m_appearanceApplied, true))
+        return;
+    if (m_services->applyLightAppearance)
+        m_services->applyLightAppearance();
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)

@@ -59,6 +59,9 @@ public:
 
     // Launching has finished: appearance, analytics and "app.launched", the notification centre's
     // delegate, the menu-bar item, the presentation loop. Runs once; later calls do nothing.
+    // The light appearance, once; the launch sequence's first step, also taken ahead of it so that the
+    // first window is drawn in it.
+    void applyAppearance();
     void applicationDidFinishLaunching();
     bool hasFinishedLaunching() const { return m_launched; }
     // Ovlin was launched again while running. Brings the main window back when none is visible;
@@ -110,6 +113,7 @@ private:
     WindowScene *m_scene = nullptr;
     QString m_storeNotice;
     bool m_launched = false;
+    bool m_appearanceApplied = false;
 };
 
 } // namespace ovlin

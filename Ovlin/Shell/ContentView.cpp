@@ -33,6 +33,7 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cmath>
 
@@ -623,11 +624,54 @@ void ContentView::showEvent(QShowEvent *event)
         return;
     placeOverlays();
     syncSheets();
-    if (!m_appeared) {
-        m_appeared = true;
-        appearTask();
-        Q_EMIT appeared();
+    if (m_appeared)
+        return;
+    m_appeared = true;
+    if (!m_deferAppearance) {
+        firstAppearance();
+        return;
     }
+    // Nothing that can wait keeps the first frame off the screen: the rest follows once it is there.
+    if (QWindow *handle = windowHandle(); handle && !handle->isExposed())
+        handle->installEventFilter(this);
+    else
+        QMetaObject::invokeMethod(this, &ContentView::firstAppearance, Qt::QueuedConnection);
+    m_appearanceQueued = true;
+    // Not drawn at all (a window that starts minimised): go on after a moment anyway.
+    QTimer::singleShot(1000, this, [this] {
+        if (m_appearanceQueued)
+            firstAppearance();
+    });
+}
+
+bool ContentView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
+        watched->removeEventFilter(this);
+        // After the frame that this exposure draws.
+        QMetaObject::invokeMethod(this, &ContentView::firstAppearance, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ContentView::deferFirstAppearance(std::function<void()> beforeAppearance)
+{
+    m_deferAppearance = true;
+    m_beforeAppearance = std::move(beforeAppearance);
+}
+
+void ContentView::firstAppearance()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (m_deferAppearance && !m_appearanceQueued)
+        return;
+    m_appearanceQueued = false;
+    if (QWindow *handle = windowHandle())
+        handle->removeEventFilter(this);
+    if (const auto before = std::exchange(m_beforeAppearance, nullptr))
+        before();
+    appearTask();
+    Q_EMIT appeared();
 }
 
 void ContentView::appearTask()

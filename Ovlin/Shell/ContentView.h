@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAbstractButton;
@@ -85,6 +86,9 @@ public:
     void refreshMenuBarIcon();
     // Runs when the view first comes on screen.
     void appearTask();
+    // Holds the first appearance's work (the appear task and appeared()) back until the window has been
+    // drawn on screen, and runs `beforeAppearance` first. Set before the view is shown.
+    void deferFirstAppearance(std::function<void()> beforeAppearance);
 
 Q_SIGNALS:
     // The view came on screen for the first time.
@@ -93,8 +97,10 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void firstAppearance();
     void buildSidebar();
     void updateTabRows();
     void onRemindersOrLogsChange();
@@ -116,6 +122,9 @@ private:
     bool m_showOnboarding = false;
     bool m_showNewHabitSheet = false;
     bool m_appeared = false;
+    bool m_deferAppearance = false;
+    bool m_appearanceQueued = false;
+    std::function<void()> m_beforeAppearance;
     CelebrationManager *m_celebrationManager;
 
     QWidget *m_sidebar = nullptr;

@@ -6,6 +6,7 @@
 #include "DesignSystem/OvlinStyle.h"
 #include "DesignSystem/ThemeColors.h"
 #include "Model/Reminder.h"
+#include "Platform/Defaults.h"
 #include "Platform/Log.h"
 #include "Platform/MainThread.h"
 #include "Platform/NotificationCenter.h"
@@ -41,6 +42,9 @@ OvlinApp::OvlinApp(std::unique_ptr<AppDelegate> delegate, QObject *parent)
 
 OvlinApp::~OvlinApp()
 {
+    // Going away is not a window closed early: nothing is launched on the way out.
+    if (m_window)
+        disconnect(m_window.data(), nullptr, this, nullptr);
     delete m_window.data();
     m_delegate->setWindowScene(nullptr);
 }
@@ -48,7 +52,11 @@ OvlinApp::~OvlinApp()
 void OvlinApp::start()
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    m_delegate->applicationDidFinishLaunching();
+    // The window comes first, in the light appearance; the rest of the launch sequence (analytics, the
+    // notification centre, the menu-bar item, the presentation loop) follows once it is on screen, ahead
+    // of the window's own appear and launch tasks, so their order stays as it was.
+    m_delegate->applyAppearance();
+    m_startPending = true;
     openWindow();
 }
 
@@ -80,6 +88,18 @@ QWidget *OvlinApp::openWindow()
     auto *quit = new QShortcut(QKeySequence::Quit, window);
     connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     connect(window, &ContentView::appeared, this, &OvlinApp::launchTask);
+    if (std::exchange(m_startPending, false)) {
+        QPointer<OvlinApp> self(this);
+        const auto finishLaunching = [self] {
+            // Files a first start writes are written now that the window is up.
+            Defaults::releaseWrites();
+            if (self)
+                self->m_delegate->applicationDidFinishLaunching();
+        };
+        window->deferFirstAppearance(finishLaunching);
+        // A window closed before it got that far still leaves the menu-bar item and the loop running.
+        connect(window, &QObject::destroyed, this, finishLaunching);
+    }
     m_window = window;
     MainWindowActivity::shared().setMainWindow(window);
     window->show();

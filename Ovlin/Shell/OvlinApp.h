@@ -28,7 +28,8 @@ public:
     AppDelegate *appDelegate() const { return m_delegate.get(); }
     ContentView *mainWindow() const { return m_window.data(); }
 
-    // Launching has finished: the delegate's launch sequence, then the main window.
+    // Launching has finished: the main window in the light appearance, then, once it is on screen, the
+    // rest of the delegate's launch sequence and the window's appear and launch tasks.
     void start();
 
     QList<QWidget *> windows() const override;
@@ -53,6 +54,7 @@ public:
 private:
     std::unique_ptr<AppDelegate> m_delegate;
     QPointer<ContentView> m_window;
+    bool m_startPending = false;
 };
 
 } // namespace ovlin

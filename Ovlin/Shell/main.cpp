@@ -1,6 +1,7 @@
 #include "DesignSystem/DesignResources.h"
 #include "DesignSystem/ImageAssets.h"
 #include "DesignSystem/ThemeFonts.h"
+#include "Platform/Defaults.h"
 #include "Platform/Log.h"
 #include "Platform/TimeZoneEnvironment.h"
 #include "Shell/OvlinApp.h"
@@ -16,25 +17,22 @@
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_terminationRequested = 0;
 
 void onTerminationSignal(int)
 {
+    g_terminationRequested = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[0], &byte, 1);
 }
 
 // SIGTERM (logout, shutdown) and SIGINT end the run like the quit command, so that what is kept at exit
-// (the analytics cache) is written.
-void quitOnTerminationSignals()
+// (the analytics cache) is written. Installed before anything else, so that a signal that comes while
+// Ovlin is still starting is kept and ends the run cleanly instead of killing it.
+void catchTerminationSignals()
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return;
-    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t read = ::read(g_signalPipe[1], &byte, 1);
-        QCoreApplication::quit();
-    });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -43,10 +41,31 @@ void quitOnTerminationSignals()
     ::sigaction(SIGINT, &action, nullptr);
 }
 
+// From the event loop on, a signal (also one that came earlier) quits the application.
+void quitOnTerminationSignals()
+{
+    if (g_signalPipe[1] < 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(g_signalPipe[1], &byte, 1);
+        QCoreApplication::quit();
+    });
+}
+
+bool terminationRequested()
+{
+    return g_terminationRequested != 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    catchTerminationSignals();
+    // Files a first start creates wait until the window is on screen (released by the application).
+    ovlin::Defaults::holdWrites();
     ovlin::pinSystemTimeZone();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ovlin"));
@@ -68,10 +87,15 @@ int main(int argc, char *argv[])
         return 1;
     }
     quitOnTerminationSignals();
+    // Stopped while starting: nothing of the run needs keeping yet.
+    if (terminationRequested())
+        return 0;
 
     ovlin::initDesignResources();
     ovlin::ThemeFonts::ensureLoaded();
     QApplication::setWindowIcon(ovlin::ImageAssets::appIcon());
+    if (terminationRequested())
+        return 0;
 
     ovlin::OvlinApp ovlinApp;
     const ovlin::StoreContainer *store = ovlinApp.appDelegate()->sharedContainer();
@@ -80,6 +104,10 @@ int main(int argc, char *argv[])
     else
         qCInfo(ovlin::lcApp).noquote() << "Using store at" << store->filePath();
     QObject::connect(&instance, &ovlin::SingleInstance::reopenRequested, &ovlinApp, &ovlin::OvlinApp::handleReopen);
+    if (terminationRequested())
+        return 0;
     ovlinApp.start();
-    return app.exec();
+    const int status = app.exec();
+    ovlin::Defaults::releaseWrites();
+    return status;
 }

@@ -26,6 +26,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 
 #include <algorithm>
@@ -157,8 +158,29 @@ HabitListView::HabitListView(StoreContext *context, QWidget *parent) : QWidget(p
     stack->addWidget(m_sections);
     today::addFlexibleSpace(stack, LayoutTokens::spacingXXXL);
     m_scrollArea->setWidget(m_content);
+    connect(m_scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, &HabitListView::growRowsIfNeeded);
+    connect(m_scrollArea->verticalScrollBar(), &QScrollBar::rangeChanged, this, &HabitListView::growRowsIfNeeded);
 
     rebuild();
+}
+
+void HabitListView::growRowsIfNeeded()
+{
+    if (!m_rowsCut)
+        return;
+    const QScrollBar *bar = m_scrollArea->verticalScrollBar();
+    if (bar->value() + 2 * m_scrollArea->viewport()->height() < bar->maximum())
+        return;
+    m_rowsCut = false;
+    m_rowLimit += rowBatch;
+    scheduleRebuild();
+}
+
+QString HabitListView::habitRowKey(const Reminder &reminder)
+{
+    return reminder.id().toString(QUuid::WithoutBraces) + QLatin1Char('|') + reminder.title() + QLatin1Char('|') +
+           (reminder.isActive() ? QLatin1String("active") : QLatin1String("paused")) + QLatin1Char('|') +
+           scheduleSummary(reminder) + QLatin1Char('|') + daysSummary(reminder.activeDays());
 }
 
 HabitListView::~HabitListView() = default;
@@ -336,9 +358,17 @@ QWidget *HabitListView::makeHeaderCard()
 
 QWidget *HabitListView::makeCategorySection(ReminderCategory category)
 {
-    const QList<std::shared_ptr<Reminder>> list = habits(category);
     auto *content = new QWidget;
-    auto *stack = today::vbox(content, LayoutTokens::spacingLG);
+    content->setObjectName(QStringLiteral("sectionContent"));
+    today::vbox(content, LayoutTokens::spacingLG);
+    auto *card = new OvlinCard(LayoutTokens::spacingXL, ThemeColors::surface(), {}, true, true, content);
+    card->setObjectName(QStringLiteral("categorySection"));
+    card->setProperty("category", ovlin::rawValue(category));
+    return card;
+}
+
+QWidget *HabitListView::makeSectionHeader(ReminderCategory category, qsizetype count)
+{
 
     auto *header = new QWidget;
     auto *headerRow = today::hbox(header, LayoutTokens::spacingSM, QMarginsF(0, LayoutTokens::spacingXS, 0, 0));
@@ -349,20 +379,12 @@ QWidget *HabitListView::makeCategorySection(ReminderCategory category)
     headerRow->addWidget(today::singleLineText(CategoryBadge::displayName(category), ThemeFonts::cardTitle(),
                                                ThemeColors::textPrimary()),
                          0, Qt::AlignVCenter);
-    auto *count = smallCapsule(QString::number(list.size()), ThemeFonts::subheadline(), ThemeColors::textSecondary(),
-                               ThemeColors::surfaceMuted());
-    count->setObjectName(QStringLiteral("sectionCount"));
-    headerRow->addWidget(count, 0, Qt::AlignVCenter);
+    auto *countPill = smallCapsule(QString::number(count), ThemeFonts::subheadline(), ThemeColors::textSecondary(),
+                                   ThemeColors::surfaceMuted());
+    countPill->setObjectName(QStringLiteral("sectionCount"));
+    headerRow->addWidget(countPill, 0, Qt::AlignVCenter);
     headerRow->addStretch(1);
-    stack->addWidget(header);
-
-    for (const auto &reminder : list)
-        stack->addWidget(makeHabitRow(reminder));
-
-    auto *card = new OvlinCard(LayoutTokens::spacingXL, ThemeColors::surface(), {}, true, true, content);
-    card->setObjectName(QStringLiteral("categorySection"));
-    card->setProperty("category", ovlin::rawValue(category));
-    return card;
+    return header;
 }
 
 QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
@@ -443,37 +465,88 @@ void HabitListView::rebuild()
 {
     OVLIN_ASSERT_MAIN_THREAD();
     m_rebuildQueued = false;
+    ++m_builds;
     const QList<std::shared_ptr<Reminder>> reminders = queriedReminders();
 
-    auto *counterRow = static_cast<QBoxLayout *>(m_counters->layout());
-    today::clearLayout(counterRow);
     const auto total = reminders.size();
     const auto live = activeReminders().size();
-    counterRow->addWidget(counterPill(QString::number(total), tr("Total"), false));
-    counterRow->addWidget(counterPill(QString::number(live), tr("Live"), true));
-    counterRow->addWidget(counterPill(QString::number(total - live), tr("Paused"), false));
-    counterRow->addStretch(1);
+    // The counters stay as they are while their numbers do.
+    if (const QList<int> counts{int(total), int(live)}; counts != m_counts) {
+        m_counts = counts;
+        auto *counterRow = static_cast<QBoxLayout *>(m_counters->layout());
+        today::clearLayout(counterRow);
+        counterRow->addWidget(counterPill(QString::number(total), tr("Total"), false));
+        counterRow->addWidget(counterPill(QString::number(live), tr("Live"), true));
+        counterRow->addWidget(counterPill(QString::number(total - live), tr("Paused"), false));
+        counterRow->addStretch(1);
+    }
 
     auto *sections = static_cast<QBoxLayout *>(m_sections->layout());
-    today::clearLayout(sections);
+    QList<today::KeyedItem> items;
+    QList<std::pair<ReminderCategory, QList<std::shared_ptr<Reminder>>>> shown;
+    int budget = m_rowLimit;
+    m_rowsCut = false;
     m_emptyState = nullptr;
     if (reminders.isEmpty()) {
-        CopyEngine &engine = CopyEngine::shared();
-        const CopyTrigger trigger = CopyTrigger::emptyReminders;
-        const QString message =
-            engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
-        engine.recordShown(trigger, message);
         QPointer<HabitListView> self(this);
-        m_emptyState = new EmptyState(QStringLiteral("list.bullet"), std::nullopt, tr("No habits yet"), message,
-                                      tr("Add your first habit"), [self] {
-                                          if (self)
-                                              emit self->newHabitRequested();
-                                      });
-        m_emptyState->setObjectName(QStringLiteral("emptyState"));
-        sections->addWidget(m_emptyState);
+        // A fresh phrase each time this part is built.
+        items.append({QStringLiteral("empty|%1").arg(m_builds), [self]() -> QWidget * {
+                          CopyEngine &engine = CopyEngine::shared();
+                          const CopyTrigger trigger = CopyTrigger::emptyReminders;
+                          const QString message =
+                              engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
+                          engine.recordShown(trigger, message);
+                          auto *empty = new EmptyState(QStringLiteral("list.bullet"), std::nullopt, tr("No habits yet"),
+                                                       message, tr("Add your first habit"), [self] {
+                                                           if (self)
+                                                               emit self->newHabitRequested();
+                                                       });
+                          empty->setObjectName(QStringLiteral("emptyState"));
+                          return empty;
+                      }});
     } else {
-        for (const ReminderCategory category : activeCategories())
-            sections->addWidget(makeCategorySection(category));
+        for (const ReminderCategory category : activeCategories()) {
+            if (budget <= 0) {
+                m_rowsCut = true;
+                break;
+            }
+            QList<std::shared_ptr<Reminder>> list = habits(category);
+            if (list.size() > budget) {
+                list = list.mid(0, budget);
+                m_rowsCut = true;
+            }
+            budget -= int(list.size());
+            shown.append({category, list});
+            QPointer<HabitListView> self(this);
+            items.append({QStringLiteral("section|") + ovlin::rawValue(category), [self, category]() -> QWidget * {
+                              if (self)
+                                  self->m_sectionRows.insert(int(category), std::make_shared<today::KeyedWidgets>());
+                              return self ? self->makeCategorySection(category) : new QWidget;
+                          }});
+        }
+    }
+    m_sectionItems.reconcile(sections, 0, items, m_scrollArea);
+    if (reminders.isEmpty())
+        m_emptyState = static_cast<EmptyState *>(m_sectionItems.widget(items.first().key));
+
+    for (const auto &[category, list] : shown) {
+        QWidget *card = m_sectionItems.widget(QStringLiteral("section|") + ovlin::rawValue(category));
+        auto *content = card ? card->findChild<QWidget *>(QStringLiteral("sectionContent")) : nullptr;
+        auto rows = m_sectionRows.value(int(category));
+        if (!content || !rows)
+            continue;
+        const qsizetype count = habits(category).size();
+        QList<today::KeyedItem> rowItems;
+        QPointer<HabitListView> self(this);
+        rowItems.append({QStringLiteral("header|%1").arg(count), [self, category, count]() -> QWidget * {
+                             return self ? self->makeSectionHeader(category, count) : new QWidget;
+                         }});
+        for (const auto &reminder : list) {
+            rowItems.append({habitRowKey(*reminder), [self, reminder]() -> QWidget * {
+                                 return self ? self->makeHabitRow(reminder) : new QWidget;
+                             }});
+        }
+        rows->reconcile(static_cast<QBoxLayout *>(content->layout()), 0, rowItems, card);
     }
 }
 

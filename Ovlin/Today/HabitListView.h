@@ -2,6 +2,9 @@
 
 #include "Model/Enums.h"
 #include "Platform/StoreContext.h"
+#include "Today/TodayWidgets.h"
+
+#include <QHash>
 
 #include <QList>
 #include <QPointer>
@@ -63,6 +66,11 @@ public:
 
     // Draws a queued change at once (tests and previews).
     void flushPendingRebuild();
+    // What a habit row shows, as a key: a row whose key is unchanged keeps its widget.
+    static QString habitRowKey(const Reminder &reminder);
+    // How many habit rows are built: the list grows as it is scrolled towards its end.
+    int rowLimit() const { return m_rowLimit; }
+    static constexpr int rowBatch = 60;
     QScrollArea *scrollArea() const { return m_scrollArea; }
     EmptyState *emptyState() const { return m_emptyState; }
     OvlinButton *newHabitButton() const { return m_newHabitButton; }
@@ -77,10 +85,12 @@ protected:
 
 private:
     void appear();
+    void growRowsIfNeeded();
     void scheduleRebuild();
     void rebuild();
     QWidget *makeHeaderCard();
     QWidget *makeCategorySection(ReminderCategory category);
+    QWidget *makeSectionHeader(ReminderCategory category, qsizetype count);
     QWidget *makeHabitRow(const std::shared_ptr<Reminder> &reminder);
     void showConfirmation(bool show);
 
@@ -90,6 +100,12 @@ private:
     ReminderListViewModel *m_viewModel = nullptr;
     std::shared_ptr<Reminder> m_pendingDelete;
     bool m_rebuildQueued = false;
+    int m_rowLimit = rowBatch;
+    bool m_rowsCut = false;
+    QList<int> m_counts;
+    int m_builds = 0;
+    today::KeyedWidgets m_sectionItems;
+    QHash<int, std::shared_ptr<today::KeyedWidgets>> m_sectionRows;
 
     QScrollArea *m_scrollArea = nullptr;
     QWidget *m_content = nullptr;

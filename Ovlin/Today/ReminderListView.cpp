@@ -27,6 +27,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -191,9 +192,19 @@ ReminderListView::ReminderListView(StoreContext *context, CelebrationManager *ce
     // Field changes (a title, a pause, a reward's status) keep the queries' lists as they are but change
     // what the screen shows.
     if (context)
-        connect(context, &StoreContext::objectsChanged, this, &ReminderListView::scheduleRebuild);
-    connect(m_viewModel, &ReminderListViewModel::changed, this, &ReminderListView::scheduleRebuild);
-    connect(m_viewModel, &ReminderListViewModel::currentDateChanged, this, &ReminderListView::currentDateDidChange);
+        connect(context, &StoreContext::objectsChanged, this, &ReminderListView::scheduleDataRebuild);
+    // A new date alone changes only what depends on the time of day; every other change of the model
+    // may change anything.
+    connect(m_viewModel, &ReminderListViewModel::currentDateChanged, this, [this] {
+        m_dateChangePending = true;
+        currentDateDidChange();
+    });
+    connect(m_viewModel, &ReminderListViewModel::changed, this, [this] {
+        if (std::exchange(m_dateChangePending, false))
+            scheduleRebuild();
+        else
+            scheduleDataRebuild();
+    });
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(refreshIntervalMs);
@@ -232,6 +243,8 @@ ReminderListView::ReminderListView(StoreContext *context, CelebrationManager *ce
 
     today::addFlexibleSpace(stack, LayoutTokens::spacingXXXL);
     m_scrollArea->setWidget(m_content);
+    connect(m_scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, &ReminderListView::growRowsIfNeeded);
+    connect(m_scrollArea->verticalScrollBar(), &QScrollBar::rangeChanged, this, &ReminderListView::growRowsIfNeeded);
 
     rebuild();
 }
@@ -263,15 +276,65 @@ QList<std::shared_ptr<Milestone>> ReminderListView::queriedMilestones() const
 void ReminderListView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    watchWindow();
     if (!event->spontaneous())
         appear();
+    updateRefreshTimer(false);
 }
 
 void ReminderListView::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    if (!event->spontaneous())
+    // A spontaneous hide is the window being minimised or unmapped: nothing to refresh for either.
+    updateRefreshTimer(true);
+}
+
+bool ReminderListView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_watchedWindow && event->type() == QEvent::WindowStateChange)
+        updateRefreshTimer(false);
+    return QWidget::eventFilter(watched, event);
+}
+
+void ReminderListView::watchWindow()
+{
+    QWidget *top = window();
+    if (top == m_watchedWindow || top == this)
+        return;
+    if (m_watchedWindow)
+        m_watchedWindow->removeEventFilter(this);
+    m_watchedWindow = top;
+    top->installEventFilter(this);
+}
+
+void ReminderListView::updateRefreshTimer(bool hiding)
+{
+    const QWidget *top = window();
+    const bool onScreen = !hiding && isVisible() && !(top && top->isMinimized());
+    if (onScreen == m_refreshTimer->isActive())
+        return;
+    if (!onScreen) {
         m_refreshTimer->stop();
+        m_refreshStopped = true;
+        return;
+    }
+    m_refreshTimer->start();
+    // Back on screen after a pause: the day may have moved on meanwhile.
+    if (std::exchange(m_refreshStopped, false))
+        refreshTick();
+}
+
+void ReminderListView::growRowsIfNeeded()
+{
+    if (!m_rowsCut)
+        return;
+    const QScrollBar *bar = m_scrollArea->verticalScrollBar();
+    // Within a screenful of the end: build the next rows.
+    if (bar->value() + 2 * m_scrollArea->viewport()->height() < bar->maximum())
+        return;
+    m_rowsCut = false;
+    m_rowLimit += rowBatch;
+    scheduleRebuild();
 }
 
 void ReminderListView::appear()
@@ -283,7 +346,6 @@ void ReminderListView::appear()
     m_viewModel->setAllLogs(queriedLogs());
     m_viewModel->setMilestones(queriedMilestones());
     m_viewModel->setCelebrationManager(m_celebrationManager);
-    m_refreshTimer->start();
 }
 
 void ReminderListView::refreshTick()
@@ -298,9 +360,9 @@ void ReminderListView::currentDateDidChange()
     if (key == m_dayKey)
         return;
     m_dayKey = key;
-    // A new day starts with the completed block collapsed.
+    // A new day starts with the completed block collapsed; rates and rewards move on with it.
     m_showAllCompleted = false;
-    scheduleRebuild();
+    scheduleDataRebuild();
 }
 
 void ReminderListView::setShowAllCompleted(bool show)
@@ -316,7 +378,7 @@ void ReminderListView::setRewardFilter(RewardFilter filter)
     if (filter == m_rewardFilter)
         return;
     m_rewardFilter = filter;
-    scheduleRebuild();
+    scheduleDataRebuild();
 }
 
 // ---- rewards
@@ -392,6 +454,12 @@ QWidget *ReminderListView::momentumCard() const
     return m_momentumCard;
 }
 
+void ReminderListView::scheduleDataRebuild()
+{
+    m_dataDirty = true;
+    scheduleRebuild();
+}
+
 void ReminderListView::scheduleRebuild()
 {
     if (m_rebuildQueued)
@@ -428,6 +496,7 @@ void ReminderListView::rebuild()
 {
     OVLIN_ASSERT_MAIN_THREAD();
     m_rebuildQueued = false;
+    const bool full = std::exchange(m_dataDirty, false);
     const TodayLists lists = TodayLists::read(*m_viewModel);
 
     const int pending = int(lists.overdue.size() + lists.upcoming.size());
@@ -439,7 +508,10 @@ void ReminderListView::rebuild()
     m_showedList = showList;
     if (!showList) {
         m_listCard->hide();
-        rebuildEmptyState();
+        m_rowsCut = false;
+        // A new phrase whenever the data behind the screen changed, not at every tick of the clock.
+        if (!m_emptyState || full)
+            rebuildEmptyState();
         m_emptyHolder->show();
         if (switched)
             today::fadeIn(m_emptyHolder, 1, 0.25);
@@ -448,34 +520,83 @@ void ReminderListView::rebuild()
         today::clearLayout(m_emptyHolder->layout());
         m_emptyState = nullptr;
         QPointer<ReminderListView> self(this);
-        m_listCard->refresh(m_viewModel, lists, m_showAllCompleted, [self] {
-            if (self)
-                self->setShowAllCompleted(!self->m_showAllCompleted);
-        });
+        m_rowsCut = m_listCard->refresh(
+            m_viewModel, lists, m_showAllCompleted,
+            [self] {
+                if (self)
+                    self->setShowAllCompleted(!self->m_showAllCompleted);
+            },
+            m_rowLimit);
         m_listCard->show();
         if (switched)
             today::fadeIn(m_listCard, 1, 0.25);
     }
 
-    auto *row = static_cast<QBoxLayout *>(m_insightsRow->layout());
-    today::clearLayout(row);
-    m_rewardsCard = nullptr;
-    m_momentumCard = nullptr;
-    const QList<std::shared_ptr<Milestone>> rewards = shownRewards();
-    if (!rewards.isEmpty()) {
-        QPointer<ReminderListView> self(this);
-        m_rewardsCard = new today::RewardsCard(
-            rewards, [this](const Milestone &milestone) { return rewardProgress(milestone); }, m_rewardFilter,
-            [self](RewardFilter filter) {
-                if (self)
-                    self->setRewardFilter(filter);
-            });
-        row->addWidget(m_rewardsCard, 1);
-    }
-    if (!lists.todays.isEmpty()) {
-        m_momentumCard = new today::MomentumCard(m_viewModel->completionRate(7), m_viewModel->completionRate(30),
-                                                 m_viewModel->streak());
-        row->addWidget(m_momentumCard, 1);
+    if (full || (m_momentumCard != nullptr) != showList) {
+        auto *row = static_cast<QBoxLayout *>(m_insightsRow->layout());
+        QList<today::KeyedItem> items;
+        const QList<std::shared_ptr<Milestone>> rewards = shownRewards();
+        QString rewardsKey;
+        if (!rewards.isEmpty()) {
+            // Everything the card shows of each reward, so an unchanged card keeps its widgets.
+            QList<std::pair<std::shared_ptr<Milestone>, RewardProgress>> shown;
+            rewardsKey = QStringLiteral("rewards|") + rawValue(m_rewardFilter);
+            for (const auto &milestone : rewards) {
+                const RewardProgress progress = rewardProgress(*milestone);
+                shown.append({milestone, progress});
+                const auto category = milestone->linkedCategory();
+                const auto thumbnail = milestone->thumbnailData();
+                rewardsKey += QLatin1Char('|') + milestone->id().toString(QUuid::WithoutBraces) + QLatin1Char('/') +
+                              milestone->name() + QLatin1Char('/') + milestone->statusRaw() + QLatin1Char('/') +
+                              QString::number(milestone->requireDays()) + QLatin1Char('/') +
+                              QString::number(milestone->requirePercent(), 'g', 17) + QLatin1Char('/') +
+                              (category ? ovlin::rawValue(*category) : QString()) + QLatin1Char('/') +
+                              QString::number(qHash(thumbnail.value_or(QByteArray()))) + QLatin1Char('/') +
+                              QString::number(progress.fraction, 'g', 17) + QLatin1Char('/') +
+                              QString::number(progress.daysMet) + QLatin1Char('/') +
+                              QString::number(progress.daysRemaining) + QLatin1Char('/') +
+                              QString::number(int(progress.status));
+            }
+            QPointer<ReminderListView> self(this);
+            const RewardFilter filter = m_rewardFilter;
+            items.append({rewardsKey, [shown, filter, self]() -> QWidget * {
+                              QList<std::shared_ptr<Milestone>> list;
+                              for (const auto &entry : shown)
+                                  list.append(entry.first);
+                              return new today::RewardsCard(
+                                  list,
+                                  [shown](const Milestone &milestone) {
+                                      for (const auto &entry : shown) {
+                                          if (entry.first.get() == &milestone)
+                                              return entry.second;
+                                      }
+                                      return RewardProgress{};
+                                  },
+                                  filter,
+                                  [self](RewardFilter chosen) {
+                                      if (self)
+                                          self->setRewardFilter(chosen);
+                                  });
+                          }});
+        }
+        QString momentumKey;
+        if (showList) {
+            const double week = m_viewModel->completionRate(7);
+            const double month = m_viewModel->completionRate(30);
+            const qint64 streak = m_viewModel->streak();
+            momentumKey =
+                QStringLiteral("momentum|%1|%2|%3").arg(momentumPercent(week)).arg(momentumPercent(month)).arg(streak);
+            items.append({momentumKey, [week, month, streak]() -> QWidget * {
+                              return new today::MomentumCard(week, month, streak);
+                          }});
+        }
+        m_insights.reconcile(row, 0, items, this);
+        for (int i = 0; i < row->count(); ++i)
+            row->setStretch(i, 1);
+        m_rewardsCard =
+            rewardsKey.isEmpty() ? nullptr : static_cast<today::RewardsCard *>(m_insights.widget(rewardsKey));
+        m_momentumCard =
+            momentumKey.isEmpty() ? nullptr : static_cast<today::MomentumCard *>(m_insights.widget(momentumKey));
     }
     m_insightsRow->setVisible(m_rewardsCard || m_momentumCard);
     today::showAddedWidgets(m_listCard->content()->layout());

@@ -2,6 +2,7 @@
 
 #include "Banners/CelebrationManager.h"
 #include "Platform/StoreContext.h"
+#include "Today/TodayWidgets.h"
 
 #include <QDateTime>
 #include <QList>
@@ -109,9 +110,14 @@ public:
     QList<std::shared_ptr<Milestone>> shownRewards() const;
     RewardProgress rewardProgress(const Milestone &milestone) const;
 
-    // The 60-second refresh: moves the view model's day to the present (and notices a new day).
+    // The 60-second refresh: moves the view model's day to the present (and notices a new day). It runs
+    // only while the screen is on screen (shown, and its window not minimised); when it comes back the
+    // day is refreshed at once.
     void refreshTick();
     QTimer *refreshTimer() const { return m_refreshTimer; }
+    // How many rows today's list builds: it grows as the list is scrolled towards its end.
+    int rowLimit() const { return m_rowLimit; }
+    static constexpr int rowBatch = 60;
     // Draws a queued change at once (tests and previews).
     void flushPendingRebuild();
 
@@ -130,9 +136,14 @@ signals:
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void appear();
+    void updateRefreshTimer(bool hiding);
+    void watchWindow();
+    void growRowsIfNeeded();
+    void scheduleDataRebuild();
     void currentDateDidChange();
     void scheduleRebuild();
     void rebuild();
@@ -150,7 +161,16 @@ private:
     QString m_dayKey;
 
     QTimer *m_refreshTimer = nullptr;
+    bool m_refreshStopped = false;
+    QPointer<QWidget> m_watchedWindow;
     bool m_rebuildQueued = false;
+    // Something besides the time of day changed since the last build: rewards and momentum are worked
+    // out again (a tick within the same day leaves them as they are).
+    bool m_dataDirty = true;
+    bool m_dateChangePending = false;
+    int m_rowLimit = rowBatch;
+    bool m_rowsCut = false;
+    today::KeyedWidgets m_insights;
     std::optional<bool> m_showedList; // what the previous build showed: the list (true) or the empty state
 
     QScrollArea *m_scrollArea = nullptr;

@@ -74,6 +74,11 @@ Pill *TodayHeaderCard::statPill(const QString &value, const QString &label, Remi
 void TodayHeaderCard::refresh(const QString &tip, int leftToday, int done, int overdue)
 {
     static_cast<OvlinText *>(m_tip)->setText(tip);
+    // The pills stay as they are while their counts do.
+    const QList<int> counts{leftToday, done, overdue};
+    if (counts == m_counts)
+        return;
+    m_counts = counts;
     auto *row = static_cast<QBoxLayout *>(m_pillRow->layout());
     clearLayout(row);
     const auto tr = [](const char *text) { return QCoreApplication::translate("ReminderListView", text); };

@@ -26,6 +26,7 @@ public:
 private:
     QWidget *m_tip = nullptr;
     QWidget *m_pillRow = nullptr;
+    QList<int> m_counts;
 };
 
 } // namespace ovlin::today

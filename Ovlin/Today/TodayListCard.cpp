@@ -65,11 +65,50 @@ TodayListCard::TodayListCard(QWidget *parent)
     stack->addWidget(header);
 }
 
-void TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &lists, bool showAllCompleted,
-                            std::function<void()> toggleExpanded)
+namespace {
+
+QString rowKeyBase(const char *form, const Reminder &reminder)
+{
+    QString key = QLatin1String(form) + QLatin1Char('|') + reminder.id().toString(QUuid::WithoutBraces) +
+                  QLatin1Char('|') + reminder.title() + QLatin1Char('|') + rawValue(reminder.categoryValue());
+    if (const auto fixed = reminder.fixedTime())
+        key += QLatin1Char('|') + shortTime(*fixed);
+    return key;
+}
+
+} // namespace
+
+QString TodayListCard::openRowKey(const ReminderListViewModel *model, const Reminder &reminder)
+{
+    QString key = rowKeyBase("open", reminder);
+    if (model) {
+        key += model->isCompleted(reminder) ? QLatin1String("|done") : QLatin1String("|open");
+        if (const auto phrase = model->completionCopy(reminder))
+            key += QLatin1String("|phrase:") + *phrase;
+    }
+    return key;
+}
+
+QString TodayListCard::overdueRowKey(const Reminder &reminder)
+{
+    return rowKeyBase("overdue", reminder);
+}
+
+QString TodayListCard::skippedRowKey(const Reminder &reminder)
+{
+    return rowKeyBase("skipped", reminder);
+}
+
+QString TodayListCard::completedRowKey(const Reminder &reminder)
+{
+    return rowKeyBase("completed", reminder);
+}
+
+bool TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &lists, bool showAllCompleted,
+                            std::function<void()> toggleExpanded, int rowLimit)
 {
     auto *stack = static_cast<QBoxLayout *>(content()->layout());
-    clearLayout(stack, 1);
+    m_toggleExpanded = std::move(toggleExpanded);
 
     const int completedCount = int(lists.completed.size());
     static_cast<OvlinText *>(m_title)->setText(ReminderListView::todayListTitle(
@@ -83,74 +122,135 @@ void TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
 
     const auto tr = [](const char *text) { return QCoreApplication::translate("ReminderListView", text); };
     const auto sectionLabel = [](const QString &text) {
-        auto *holder = new QWidget;
-        holder->setObjectName(QStringLiteral("sectionLabel"));
-        holder->setAccessibleName(text);
-        hbox(holder, 0, QMarginsF(LayoutTokens::spacingLG, 0, LayoutTokens::spacingLG, 0))
-            ->addWidget(singleLineText(text, ThemeFonts::label(), ThemeColors::textSecondary()));
-        return holder;
+        return [text]() -> QWidget * {
+            auto *holder = new QWidget;
+            holder->setObjectName(QStringLiteral("sectionLabel"));
+            holder->setAccessibleName(text);
+            hbox(holder, 0, QMarginsF(LayoutTokens::spacingLG, 0, LayoutTokens::spacingLG, 0))
+                ->addWidget(singleLineText(text, ThemeFonts::label(), ThemeColors::textSecondary()));
+            return holder;
+        };
     };
-    const auto divider = [] {
+    const auto divider = []() -> QWidget * {
         auto *line = new Divider(ThemeColors::borderSubtle(), LayoutTokens::spacingLG);
         line->setObjectName(QStringLiteral("divider"));
         return line;
     };
 
+    int budget = std::max(0, rowLimit);
+    bool cut = false;
+    const auto take = [&] {
+        if (budget > 0) {
+            --budget;
+            return true;
+        }
+        cut = true;
+        return false;
+    };
+
+    QList<KeyedItem> sectionItems;
+    const std::optional<QUuid> phraseFor = model ? model->recentCompletionReminderID() : std::nullopt;
     if (!lists.overdue.isEmpty() || !lists.upcoming.isEmpty() || !lists.skipped.isEmpty()) {
-        auto *sections = new QWidget;
-        sections->setObjectName(QStringLiteral("openSections"));
-        auto *column = vbox(sections, LayoutTokens::spacingLG);
-        for (const auto &reminder : lists.overdue)
-            column->addWidget(makeOverdueRow(model, reminder));
+        for (const auto &reminder : lists.overdue) {
+            if (take())
+                sectionItems.append(
+                    {overdueRowKey(*reminder), [model, reminder] { return makeOverdueRow(model, reminder); }});
+        }
         if (!lists.upcoming.isEmpty()) {
             if (!lists.overdue.isEmpty())
-                column->addWidget(divider());
-            column->addWidget(sectionLabel(lists.overdue.isEmpty() ? tr("Up next") : tr("Still waiting")));
+                sectionItems.append({QStringLiteral("divider|upcoming"), divider});
+            const QString label = lists.overdue.isEmpty() ? tr("Up next") : tr("Still waiting");
+            sectionItems.append({QStringLiteral("label|") + label, sectionLabel(label)});
             for (const auto &reminder : lists.upcoming) {
-                QWidget *row = makeOpenRow(model, reminder);
-                if (QWidget *phrase = row->findChild<QWidget *>(QStringLiteral("completionCopy"));
-                    phrase && model && model->recentCompletionReminderID() != m_phraseFor)
-                    fadeIn(phrase->parentWidget(), 1, 0.2);
-                column->addWidget(row);
+                if (!take())
+                    continue;
+                const bool fadePhrase = phraseFor != m_phraseFor;
+                sectionItems.append({openRowKey(model, *reminder), [model, reminder, fadePhrase] {
+                                         QWidget *row = makeOpenRow(model, reminder);
+                                         if (QWidget *phrase =
+                                                 row->findChild<QWidget *>(QStringLiteral("completionCopy"));
+                                             phrase && fadePhrase)
+                                             fadeIn(phrase->parentWidget(), 1, 0.2);
+                                         return row;
+                                     }});
             }
         }
         if (!lists.skipped.isEmpty()) {
             if (!lists.overdue.isEmpty() || !lists.upcoming.isEmpty())
-                column->addWidget(divider());
-            column->addWidget(sectionLabel(tr("Skipped but recoverable")));
-            for (const auto &reminder : lists.skipped)
-                column->addWidget(makeSkippedRow(model, reminder));
+                sectionItems.append({QStringLiteral("divider|skipped"), divider});
+            const QString label = tr("Skipped but recoverable");
+            sectionItems.append({QStringLiteral("label|") + label, sectionLabel(label)});
+            for (const auto &reminder : lists.skipped) {
+                if (take())
+                    sectionItems.append(
+                        {skippedRowKey(*reminder), [model, reminder] { return makeSkippedRow(model, reminder); }});
+            }
         }
-        stack->addWidget(sections);
+    }
+
+    QList<KeyedItem> items;
+    if (!sectionItems.isEmpty()) {
+        QPointer<TodayListCard> self(this);
+        items.append({QStringLiteral("openSections"), [self]() -> QWidget * {
+                          auto *sections = new QWidget;
+                          sections->setObjectName(QStringLiteral("openSections"));
+                          vbox(sections, LayoutTokens::spacingLG);
+                          if (self) {
+                              self->m_sections.forget();
+                              self->m_sectionsWidget = sections;
+                          }
+                          return sections;
+                      }});
     }
 
     const int visible =
         showAllCompleted ? completedCount : std::min(completedCount, ReminderListView::collapsedCompletedLimit);
+    const bool animateNew = m_refreshed;
     for (int i = 0; i < visible; ++i) {
+        if (!take())
+            break;
         const auto &reminder = lists.completed.at(i);
-        QWidget *row = makeCompletedRow(reminder);
         // A reminder that has just been completed fades in; expanding or collapsing does not animate.
-        if (m_refreshed && !m_completedIds.contains(reminder->id()))
-            fadeIn(row, 0.9, 0.25);
-        stack->addWidget(row);
+        const bool fade = animateNew && !m_completedIds.contains(reminder->id());
+        items.append({completedRowKey(*reminder), [reminder, fade] {
+                          QWidget *row = makeCompletedRow(reminder);
+                          if (fade)
+                              fadeIn(row, 0.9, 0.25);
+                          return row;
+                      }});
     }
     m_completedIds.clear();
     for (const auto &reminder : lists.completed)
         m_completedIds.insert(reminder->id());
-    m_phraseFor = model ? model->recentCompletionReminderID() : std::nullopt;
+    m_phraseFor = phraseFor;
     m_refreshed = true;
 
     if (completedCount > ReminderListView::collapsedCompletedLimit) {
-        LabelButton::Look look;
-        look.font = ThemeFonts::label();
-        look.textColor = ThemeColors::primaryDark();
-        look.height = 0;
-        look.horizontalPadding = 0;
-        auto *expand = new LabelButton(ReminderListView::expandControlTitle(showAllCompleted, completedCount), look,
-                                       std::move(toggleExpanded));
-        expand->setObjectName(QStringLiteral("expandControl"));
-        stack->addWidget(expand, 0, Qt::AlignLeft);
+        const QString title = ReminderListView::expandControlTitle(showAllCompleted, completedCount);
+        QPointer<TodayListCard> self(this);
+        items.append({QStringLiteral("expand|") + title, [title, self]() -> QWidget * {
+                          LabelButton::Look look;
+                          look.font = ThemeFonts::label();
+                          look.textColor = ThemeColors::primaryDark();
+                          look.height = 0;
+                          look.horizontalPadding = 0;
+                          auto *expand = new LabelButton(title, look, [self] {
+                              if (self && self->m_toggleExpanded)
+                                  self->m_toggleExpanded();
+                          });
+                          expand->setObjectName(QStringLiteral("expandControl"));
+                          return expand;
+                      }});
     }
+
+    m_items.reconcile(stack, 1, items, this);
+    for (int i = 1; i < stack->count(); ++i) {
+        if (QWidget *w = stack->itemAt(i)->widget(); w && w->objectName() == QLatin1String("expandControl"))
+            stack->setAlignment(w, Qt::AlignLeft);
+    }
+    if (m_sectionsWidget && !sectionItems.isEmpty())
+        m_sections.reconcile(static_cast<QBoxLayout *>(m_sectionsWidget->layout()), 0, sectionItems, this);
+    return cut;
 }
 
 QString TodayListCard::title() const

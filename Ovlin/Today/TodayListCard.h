@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DesignSystem/OvlinCard.h"
+#include "Today/TodayWidgets.h"
 
 #include <QList>
 #include <QPointer>
@@ -8,6 +9,7 @@
 #include <QUuid>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -40,9 +42,17 @@ class TodayListCard : public OvlinCard
 public:
     explicit TodayListCard(QWidget *parent = nullptr);
 
-    // Rebuilds the rows; `toggleExpanded` is what the expand control runs.
-    void refresh(ReminderListViewModel *model, const TodayLists &lists, bool showAllCompleted,
-                 std::function<void()> toggleExpanded);
+    // Brings the rows up to date: a row whose reminder shows the same as before keeps its widget.
+    // `toggleExpanded` is what the expand control runs. At most `rowLimit` rows are built (the list is
+    // built lazily, as far as it has been scrolled); answers whether rows were left out.
+    bool refresh(ReminderListViewModel *model, const TodayLists &lists, bool showAllCompleted,
+                 std::function<void()> toggleExpanded, int rowLimit = std::numeric_limits<int>::max());
+
+    // What a row of each form shows, as a key: equal keys draw the same row.
+    static QString openRowKey(const ReminderListViewModel *model, const Reminder &reminder);
+    static QString overdueRowKey(const Reminder &reminder);
+    static QString skippedRowKey(const Reminder &reminder);
+    static QString completedRowKey(const Reminder &reminder);
 
     QString title() const;
     // Empty while nothing is completed (the subtitle is then absent).
@@ -57,6 +67,10 @@ private:
     QWidget *m_badge = nullptr;
     ProgressRing *m_ring = nullptr;
     QWidget *m_percent = nullptr;
+    KeyedWidgets m_items;    // the card's stack after the header
+    KeyedWidgets m_sections; // inside the open sections
+    QPointer<QWidget> m_sectionsWidget;
+    std::function<void()> m_toggleExpanded;
     // What the previous refresh showed, so only what is new fades in.
     bool m_refreshed = false;
     QSet<QUuid> m_completedIds;

@@ -410,6 +410,109 @@ void showAddedWidgets(QLayout *layout)
     }
 }
 
+namespace {
+
+// The first widget inside `root` (itself included) that takes focus from the keyboard.
+QWidget *firstFocusable(QWidget *root)
+{
+    if (!root)
+        return nullptr;
+    if ((root->focusPolicy() & Qt::TabFocus) && root->isEnabled())
+        return root;
+    for (QWidget *child : root->findChildren<QWidget *>()) {
+        if ((child->focusPolicy() & Qt::TabFocus) && child->isEnabled() && !child->isHidden())
+            return child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool KeyedWidgets::reconcile(QBoxLayout *layout, int from, const QList<KeyedItem> &items, QWidget *focusFallback)
+{
+    QStringList keys;
+    keys.reserve(items.size());
+    for (const KeyedItem &item : items)
+        keys.append(item.key);
+    const bool allAlive = std::all_of(m_widgets.cbegin(), m_widgets.cend(), [](const auto &w) { return !w.isNull(); });
+    if (keys == m_keys && allAlive && layout->count() == from + keys.size())
+        return false;
+
+    // Where focus is now, if inside a widget that goes.
+    QWidget *focus = QApplication::focusWidget();
+    int focusIndex = -1;
+    QWidget *leaving = nullptr;
+
+    QHash<QString, QPointer<QWidget>> widgets;
+    QList<QWidget *> ordered;
+    ordered.reserve(items.size());
+    for (const KeyedItem &item : items) {
+        QPointer<QWidget> w = m_widgets.value(item.key);
+        if (!w && item.make) {
+            w = item.make();
+            if (w)
+                w->setProperty("ovlinNewRow", true);
+        }
+        if (!w)
+            continue;
+        widgets.insert(item.key, w);
+        ordered.append(w);
+    }
+    for (int i = 0; i < m_keys.size(); ++i) {
+        QWidget *old = m_widgets.value(m_keys.at(i));
+        if (!old || widgets.contains(m_keys.at(i)))
+            continue;
+        if (focus && (old == focus || old->isAncestorOf(focus))) {
+            focusIndex = i;
+            leaving = old;
+        }
+    }
+
+    while (layout->count() > from)
+        delete layout->takeAt(from);
+    QWidget *parent = layout->parentWidget();
+    for (QWidget *w : std::as_const(ordered)) {
+        layout->addWidget(w);
+        if (w->property("ovlinNewRow").toBool()) {
+            w->setProperty("ovlinNewRow", QVariant());
+            // Shown now rather than on the layout's queued show, so focus and sizes are right at once.
+            if (parent && parent->isVisible())
+                w->show();
+        }
+    }
+
+    if (leaving) {
+        QWidget *target = nullptr;
+        if (!ordered.isEmpty())
+            target = firstFocusable(ordered.at(std::min<qsizetype>(focusIndex, ordered.size() - 1)));
+        if (!target)
+            target = focusFallback;
+        if (target)
+            target->setFocus(Qt::OtherFocusReason);
+    }
+    for (auto it = m_widgets.cbegin(); it != m_widgets.cend(); ++it) {
+        if (it.value() && !widgets.contains(it.key())) {
+            it.value()->hide();
+            it.value()->setParent(nullptr);
+            it.value()->deleteLater();
+        }
+    }
+    m_keys = keys;
+    m_widgets = std::move(widgets);
+    return true;
+}
+
+QWidget *KeyedWidgets::widget(const QString &key) const
+{
+    return m_widgets.value(key);
+}
+
+void KeyedWidgets::forget()
+{
+    m_keys.clear();
+    m_widgets.clear();
+}
+
 QString shortTime(const QDateTime &moment)
 {
     if (!moment.isValid())

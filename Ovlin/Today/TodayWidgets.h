@@ -10,6 +10,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <QHash>
+#include <QPointer>
+#include <QStringList>
+
 #include <functional>
 #include <optional>
 
@@ -200,6 +204,33 @@ void clearLayout(QLayout *layout, int from = 0);
 // Shows the widgets just added to `layout` now rather than once control returns, so a rebuilt page keeps
 // its height throughout and its scroll area keeps its position.
 void showAddedWidgets(QLayout *layout);
+
+// One entry of a keyed list: `key` names the entry and everything it shows, so an entry whose key is
+// unchanged keeps its widget; `make` builds the widget when the key is new.
+struct KeyedItem
+{
+    QString key;
+    std::function<QWidget *()> make;
+};
+
+// Keeps the widgets of a box layout (from index `from` on) in step with a list of keyed items: widgets
+// whose key is still listed stay as they are (moved to their new place), new keys get new widgets, the
+// rest are hidden and deleted later (never at once: one of them may be running the handler that caused
+// the change). Keyboard focus inside a widget that goes moves to the widget now at its place, or to
+// `focusFallback`, rather than on along the window's focus chain.
+class KeyedWidgets
+{
+public:
+    // Answers whether anything changed.
+    bool reconcile(QBoxLayout *layout, int from, const QList<KeyedItem> &items, QWidget *focusFallback);
+    QWidget *widget(const QString &key) const;
+    const QStringList &keys() const { return m_keys; }
+    void forget();
+
+private:
+    QStringList m_keys;
+    QHash<QString, QPointer<QWidget>> m_widgets;
+};
 
 // A time of day as the user's locale writes it in its short form, hours and minutes only.
 QString shortTime(const QDateTime &moment);

@@ -194,6 +194,7 @@ private slots:
     void doneReevaluatesRunningRewards();
     void openApp();
     void otherWritersRedrawThePopover();
+    void unchangedRowsKeepTheirWidgets();
     void refreshKeyChangesSyncOnce_data();
     void refreshKeyChangesSyncOnce();
     void eachAppearanceSyncs();
@@ -842,6 +843,22 @@ void TestMenuBarPopover::noWarnings()
     settle();
     QCOMPARE(p.view->mainArea(), MenuBarPopoverView::MainArea::allDone);
     QVERIFY2(warnings.messages().isEmpty(), qPrintable(warnings.messages().join('\n')));
+}
+
+void TestMenuBarPopover::unchangedRowsKeepTheirWidgets()
+{
+    Popover popover;
+    reminderAt(popover.context, QStringLiteral("Kept"), QTime(18, 0));
+    auto answered = reminderAt(popover.context, QStringLiteral("Answered"), QTime(19, 0));
+    popover.show();
+    QPointer<QWidget> kept = popover.row(QStringLiteral("Kept"));
+    QPointer<QWidget> before = popover.row(QStringLiteral("Answered"));
+    QVERIFY(kept && before);
+    popover.view->completeReminder(answered);
+    popover.saveAndSettle();
+    QCOMPARE(popover.row(QStringLiteral("Kept")), kept.data());
+    QCOMPARE(popover.row(QStringLiteral("Answered"))->accessibleName(), QStringLiteral("Answered, completed"));
+    QVERIFY(!before);
 }
 
 QTEST_MAIN(TestMenuBarPopover)

@@ -242,6 +242,29 @@ private Q_SLOTS:
         QCOMPARE(reread.stringValue(QStringLiteral("big"))->size(), 4000);
     }
 
+    void heldWritesReachTheFileWhenReleased()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("held.defaults"));
+        const QString gone = dir.filePath(QStringLiteral("gone.defaults"));
+        Defaults d(path);
+        Defaults::holdWrites();
+        QVERIFY(d.setBool(QStringLiteral("firstLaunch"), true));
+        {
+            // A domain that goes while writes are held still leaves its values behind.
+            Defaults leaving(gone);
+            leaving.setInteger(QStringLiteral("n"), 7);
+        }
+        QCOMPARE(d.boolValue(QStringLiteral("firstLaunch")), true);
+        QVERIFY(!QFile::exists(path));
+        Defaults::releaseWrites();
+        QCOMPARE(Defaults(path).boolValue(QStringLiteral("firstLaunch")), true);
+        QCOMPARE(Defaults(gone).integerValue(QStringLiteral("n")), 7);
+        // Released: writes go straight through again.
+        d.setInteger(QStringLiteral("later"), 2);
+        QCOMPARE(Defaults(path).integerValue(QStringLiteral("later")), 2);
+    }
+
     void sharedDomainsLiveUnderConfigHome()
     {
         const QString path = Defaults::pathForDomain(QStringLiteral("a/b"));

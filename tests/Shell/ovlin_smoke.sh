@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Starts Ovlin, launches it a second time, and ends it with SIGTERM.
+# Starts Ovlin, launches it a second time, and ends it with SIGTERM; then stops a start with SIGTERM as
+# soon as the program is in control (still starting) and expects a clean end.
 #   ovlin_smoke.sh <ovlin binary> <scratch home>
 set -u
 bin=$1
@@ -47,4 +48,26 @@ wait "$first"
 rc=$?
 first=
 [ "$rc" -eq 0 ] || fail "the first instance ended with $rc on SIGTERM"
+
+# SIGTERM while starting: sent as soon as the process catches it (its SigCgt mask holds SIGTERM, bit 15).
+rm -rf "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+"$bin" >"$home/early.log" 2>&1 &
+early=$!
+caught=
+for _ in $(seq 1 2000); do
+    mask=$(awk '/^SigCgt:/ {print $2}' "/proc/$early/status" 2>/dev/null) || break
+    if [ -n "$mask" ] && (( (16#$mask >> 14) & 1 )); then
+        caught=1
+        break
+    fi
+    sleep 0.005
+done
+[ -n "$caught" ] || { kill -KILL "$early" 2>/dev/null; fail "the early instance never caught SIGTERM"; }
+early_store_seen=0
+grep -q "Using store" "$home/early.log" && early_store_seen=1
+kill -TERM "$early"
+wait "$early"
+rc=$?
+[ "$rc" -eq 0 ] || { cat "$home/early.log"; fail "a start stopped by SIGTERM ended with $rc"; }
+echo "ovlin_smoke: SIGTERM caught before the store was opened: $((1 - early_store_seen))"
 echo "ovlin_smoke: passed"

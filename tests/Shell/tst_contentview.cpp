@@ -533,6 +533,41 @@ private slots:
         QCOMPARE(center.authorizationStatus(), granted ? AuthorizationStatus::Authorized : AuthorizationStatus::Denied);
     }
 
+    void startDrawsTheWindowBeforeTheRest()
+    {
+        FakeNotificationCenter center;
+        auto services = fakeServices(m_journal, &center);
+        services->makeScreen = m_services->makeScreen;
+        OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), services));
+        app.start();
+        QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
+        // Only what the first frame needs has run.
+        QCOMPARE(m_journal->calls, QStringList{QStringLiteral("appearance")});
+        QVERIFY(m_journal->evaluations.isEmpty());
+        QTRY_COMPARE(m_journal->evaluations, QList<bool>{true});
+        const QStringList launch{QStringLiteral("appearance"),
+                                 QStringLiteral("analytics.initialize"),
+                                 QStringLiteral("analytics.send app.launched"),
+                                 QStringLiteral("notificationCenter"),
+                                 QStringLiteral("menuBar.create"),
+                                 QStringLiteral("menuBar.setup"),
+                                 QStringLiteral("menuBar.attach"),
+                                 QStringLiteral("presentation.start")};
+        QCOMPARE(m_journal->calls.mid(0, launch.size()), launch);
+        // The menu-bar item exists by the time the window's appear task draws its icon.
+        QCOMPARE(m_journal->icons.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_journal->rescheduledCounts.size(), 1, 2000);
+    }
+
+    void aWindowClosedAtOnceStillLaunches()
+    {
+        OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), m_services));
+        app.start();
+        app.mainWindow()->close();
+        QTRY_VERIFY(m_journal->calls.contains(QStringLiteral("presentation.start")));
+        QVERIFY(app.appDelegate()->hasFinishedLaunching());
+    }
+
     void applicationActivityReachesAnalytics()
     {
         OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), m_services));

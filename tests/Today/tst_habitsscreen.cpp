@@ -16,6 +16,7 @@
 
 #include <QAbstractButton>
 #include <QLayout>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -322,6 +323,21 @@ private slots:
         QVERIFY(view.viewModel()->modelContext() != context());
         QVERIFY(view.viewModel()->reminders().isEmpty());
         QCOMPARE(view.queriedReminders().size(), 1); // the screen's own query sees the store at once
+    }
+
+    void unchangedRowsKeepTheirWidgets()
+    {
+        auto kept = habit("Kept", ReminderCategory::water, 0);
+        auto paused = habit("Paused later", ReminderCategory::water, 1);
+        auto &view = show();
+        QPointer<QWidget> keptRow = rowOf(view, *kept);
+        QPointer<QWidget> pausedRow = rowOf(view, *paused);
+        QVERIFY(keptRow && pausedRow);
+        view.viewModel()->setActive(false, paused);
+        settle(view);
+        QCOMPARE(rowOf(view, *kept), keptRow.data());
+        QVERIFY(rowOf(view, *paused) != pausedRow.data());
+        QVERIFY(rowOf(view, *paused));
     }
 };
 

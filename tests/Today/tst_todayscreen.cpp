@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QLayout>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -354,6 +355,113 @@ private slots:
         QCOMPARE(view.viewModel()->currentDate(), Clock::now());
         view.hide();
         QVERIFY(!view.refreshTimer()->isActive());
+    }
+
+    void refreshStopsWhileMinimisedAndCatchesUp_data()
+    {
+        QTest::addColumn<bool>("minimise"); // else the window is hidden (closed to the tray)
+        QTest::newRow("minimised") << true;
+        QTest::newRow("hidden") << false;
+    }
+
+    void refreshStopsWhileMinimisedAndCatchesUp()
+    {
+        QFETCH(bool, minimise);
+        context()->save();
+        QWidget window;
+        auto *view = new ReminderListView(context(), m_manager.get(), &window);
+        today::vbox(&window, 0)->addWidget(view);
+        window.resize(900, 1000);
+        window.show();
+        settle(*view);
+        QVERIFY(view->refreshTimer()->isActive());
+
+        if (minimise)
+            window.showMinimized();
+        else
+            window.hide();
+        settle(*view);
+        QVERIFY(!view->refreshTimer()->isActive());
+
+        Clock::advance(5 * 60);
+        QSignalSpy dated(view->viewModel(), &ReminderListViewModel::currentDateChanged);
+        window.showNormal();
+        settle(*view);
+        QVERIFY(view->refreshTimer()->isActive());
+        QCOMPARE(dated.count(), 1);
+        QCOMPARE(view->viewModel()->currentDate(), Clock::now());
+    }
+
+    void unchangedRowsKeepTheirWidgets()
+    {
+        auto kept = makeReminder(context(), fixedAt("Kept", 15, 0));
+        auto answered = makeReminder(context(), fixedAt("Answered", 16, 0));
+        auto renamed = makeReminder(context(), fixedAt("Renamed", 17, 0));
+        auto &view = show();
+        QPointer<QWidget> keptRow = rowOf(view, "openRow", *kept);
+        QPointer<QWidget> renamedRow = rowOf(view, "openRow", *renamed);
+        QPointer<QWidget> header = view.headerCard();
+        QPointer<QWidget> momentum = view.momentumCard();
+        QVERIFY(keptRow && renamedRow && momentum);
+
+        view.viewModel()->complete(answered, false);
+        renamed->setTitle(QStringLiteral("Now renamed"));
+        context()->save();
+        settle(view);
+        QVERIFY(rowOf(view, "completedRow", *answered));
+        QCOMPARE(rowOf(view, "openRow", *kept), keptRow.data());
+        QVERIFY(rowOf(view, "openRow", *renamed) != renamedRow.data());
+        QCOMPARE(view.headerCard(), header.data());
+
+        // A tick of the clock that changes nothing on screen changes no widget.
+        const QPointer<QWidget> momentumNow = view.momentumCard();
+        Clock::advance(60);
+        view.refreshTick();
+        settle(view);
+        QCOMPARE(rowOf(view, "openRow", *kept), keptRow.data());
+        QCOMPARE(view.momentumCard(), momentumNow.data());
+    }
+
+    void focusStaysInTheListWhenItsRowGoes()
+    {
+        auto first = makeReminder(context(), fixedAt("First", 10, 0));
+        auto second = makeReminder(context(), fixedAt("Second", 11, 0));
+        auto &view = show();
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QAbstractButton *done = buttonNamed(rowOf(view, "overdueRow", *first), "Mark First as done");
+        QVERIFY(done);
+        done->setFocus(Qt::TabFocusReason);
+        QCOMPARE(QApplication::focusWidget(), done);
+        QTest::keyClick(done, Qt::Key_Space);
+        settle(view);
+        QVERIFY(rowOf(view, "completedRow", *first));
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        QVERIFY(rowOf(view, "overdueRow", *second)->isAncestorOf(focus));
+    }
+
+    void longListsAreBuiltAsTheyAreScrolled()
+    {
+        const int count = ReminderListView::rowBatch * 2 + 5;
+        for (int i = 0; i < count; ++i)
+            makeReminder(context(), fixedAt(QStringLiteral("R%1").arg(i), 18, i % 60));
+        auto &view = show();
+        const auto openRows = [&view] {
+            int n = 0;
+            for (QWidget *w : view.todayListCard()->findChildren<QWidget *>(QStringLiteral("openRow")))
+                n += w->isHidden() ? 0 : 1;
+            return n;
+        };
+        QCOMPARE(openRows(), ReminderListView::rowBatch);
+        QCOMPARE(static_cast<today::TodayHeaderCard *>(view.headerCard())->pills().first()->text(),
+                 QStringLiteral("%1 Left today").arg(count));
+        for (int i = 0; i < 4 && openRows() < count; ++i) {
+            QScrollBar *bar = view.scrollArea()->verticalScrollBar();
+            bar->setValue(bar->maximum());
+            settle(view);
+        }
+        QCOMPARE(openRows(), count);
     }
 
     void openRowTurnsOverdueAtTheRefresh()
