@@ -599,8 +599,6 @@ void ReminderListView::rebuild()
             momentumKey.isEmpty() ? nullptr : static_cast<today::MomentumCard *>(m_insights.widget(momentumKey));
     }
     m_insightsRow->setVisible(m_rewardsCard || m_momentumCard);
-    today::showAddedWidgets(m_listCard->content()->layout());
-    today::showAddedWidgets(row);
 }
 
 } // namespace ovlin

@@ -399,17 +399,6 @@ void clearLayout(QLayout *layout, int from)
     }
 }
 
-void showAddedWidgets(QLayout *layout)
-{
-    if (!layout || !layout->parentWidget() || !layout->parentWidget()->isVisible())
-        return;
-    for (int i = 0; i < layout->count(); ++i) {
-        QWidget *widget = layout->itemAt(i)->widget();
-        if (widget && !widget->testAttribute(Qt::WA_WState_ExplicitShowHide))
-            widget->show();
-    }
-}
-
 namespace {
 
 // The first widget inside `root` (itself included) that takes focus from the keyboard.

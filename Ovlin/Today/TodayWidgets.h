@@ -201,9 +201,6 @@ QHBoxLayout *hbox(QWidget *owner, double spacing, const QMarginsF &margins = {})
 void addFlexibleSpace(QBoxLayout *layout, double minimum);
 // Removes every item from index `from` on; widgets are hidden and deleted later, never at once.
 void clearLayout(QLayout *layout, int from = 0);
-// Shows the widgets just added to `layout` now rather than once control returns, so a rebuilt page keeps
-// its height throughout and its scroll area keeps its position.
-void showAddedWidgets(QLayout *layout);
 
 // One entry of a keyed list: `key` names the entry and everything it shows, so an entry whose key is
 // unchanged keeps its widget; `make` builds the widget when the key is new.
