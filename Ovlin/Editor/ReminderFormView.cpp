@@ -1,9 +1,11 @@
 #include "Editor/ReminderFormView.h"
 
 #include "Analytics/Analytics.h"
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/Painting.h"
+#include "DesignSystem/SheetCloseButton.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Editor/ReminderFormCategoryStep.h"
@@ -37,45 +39,6 @@
 namespace ovlin {
 
 namespace {
-
-// The header's close button: an "xmark" on a muted 44-point square, without hover or press effects.
-class SheetCloseButton : public QAbstractButton
-{
-public:
-    explicit SheetCloseButton(QWidget *parent) : QAbstractButton(parent)
-    {
-        const int side = int(LayoutTokens::iconTileMedium);
-        setFixedSize(side, side);
-        setFocusPolicy(Qt::TabFocus);
-        setAccessibleName(QStringLiteral("Close"));
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r(rect());
-        Painting::fillRounded(p, r, LayoutTokens::radiusSM, ThemeColors::surfaceMuted());
-        const double side = IconRegistry::symbolSize(ThemeFonts::body());
-        IconRegistry::paint(p, QRectF(r.center().x() - side / 2, r.center().y() - side / 2, side, side),
-                            QStringLiteral("xmark"), ThemeColors::textSecondary());
-    }
-};
-
-// A 1-point line in the border colour between the fixed parts and the scrolling content.
-class Divider : public QWidget
-{
-public:
-    explicit Divider(QWidget *parent) : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
-};
 
 QLabel *makeLabel(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
 {
@@ -148,7 +111,7 @@ ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, Q
     auto *headerRow = new QHBoxLayout;
     headerRow->setContentsMargins(0, 0, 0, 0);
     headerRow->setSpacing(int(LayoutTokens::spacingSM));
-    m_closeButton = new SheetCloseButton(header);
+    m_closeButton = new SheetCloseButton(ThemeFonts::body(), header);
     connect(m_closeButton, &QAbstractButton::clicked, this, &ReminderFormView::dismiss);
     m_title = makeLabel(titleText(), ThemeFonts::sheetTitle(), ThemeColors::textPrimary(), header);
     m_stepCounter = makeLabel(stepCounterText(), ThemeFonts::callout(), ThemeColors::textSecondary(), header);
@@ -162,7 +125,7 @@ ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, Q
     headerStack->addWidget(m_progressBar);
     stack->addWidget(header);
 
-    stack->addWidget(new Divider(this));
+    stack->addWidget(new DividerLine(this));
 
     // Content area: only this part scrolls.
     m_scrollArea = new QScrollArea(this);
@@ -204,7 +167,7 @@ ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, Q
     m_scrollIndicator->setVisible(false);
     m_scrollArea->installEventFilter(this);
 
-    stack->addWidget(new Divider(this));
+    stack->addWidget(new DividerLine(this));
 
     m_footer = new ReminderFormFooter(this);
     connect(m_footer, &ReminderFormFooter::cancelRequested, this, &ReminderFormView::cancel);

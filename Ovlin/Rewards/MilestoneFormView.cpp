@@ -1,6 +1,7 @@
 #include "Rewards/MilestoneFormView.h"
 
 #include "Analytics/Analytics.h"
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -11,6 +12,7 @@
 #include "DesignSystem/OvlinStepperField.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
+#include "DesignSystem/SheetCloseButton.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Milestone.h"
@@ -48,51 +50,6 @@ QDebug operator<<(QDebug debug, const LinkedCategoryOption &option)
 namespace {
 
 constexpr int kPreviewSide = 72;
-
-// A 1-point rule across the sheet.
-class Rule : public QWidget
-{
-public:
-    Rule(const QColor &color, QWidget *parent) : QWidget(parent), m_color(color)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_color); }
-
-private:
-    QColor m_color;
-};
-
-// The header's close button: the "xmark" symbol on a muted 44-point tile.
-class CloseButton : public QAbstractButton
-{
-public:
-    explicit CloseButton(QWidget *parent) : QAbstractButton(parent)
-    {
-        const int side = int(LayoutTokens::iconTileMedium);
-        setFixedSize(side, side);
-        setAccessibleName(MilestoneFormView::tr("Close"));
-        setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::TabFocus);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r(rect());
-        Painting::fillRounded(p, r, LayoutTokens::radiusSM, ThemeColors::surfaceMuted());
-        const double side = IconRegistry::symbolSize(ThemeFonts::bodyEmphasis());
-        IconRegistry::paint(p, QRectF(r.center().x() - side / 2, r.center().y() - side / 2, side, side),
-                            QStringLiteral("xmark"), ThemeColors::textSecondary());
-        if (KeyboardFocus::hasRing(this))
-            Painting::strokeInside(p, r, LayoutTokens::radiusSM, ThemeColors::neutral700(), 1.5);
-    }
-};
 
 // A plain text button ("Remove").
 class TextButton : public QAbstractButton
@@ -196,9 +153,9 @@ MilestoneFormView::MilestoneFormView(std::shared_ptr<Milestone> milestone, QWidg
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
     root->addWidget(buildHeader());
-    root->addWidget(new Rule(ThemeColors::border(), this));
+    root->addWidget(new DividerLine(this));
     root->addWidget(buildContent(), 1);
-    root->addWidget(new Rule(ThemeColors::border(), this));
+    root->addWidget(new DividerLine(this));
     root->addWidget(buildFooter());
 
     connect(m_viewModel, &MilestoneFormViewModel::changed, this, &MilestoneFormView::syncFromModel);
@@ -216,7 +173,10 @@ QWidget *MilestoneFormView::buildHeader()
     const int edge = int(LayoutTokens::spacingLG);
     row->setContentsMargins(side, edge, side, edge);
     row->setSpacing(int(LayoutTokens::spacingSM));
-    m_closeButton = new CloseButton(header);
+    auto *closeButton = new SheetCloseButton(ThemeFonts::bodyEmphasis(), header);
+    closeButton->setCursor(Qt::PointingHandCursor);
+    closeButton->setShowsFocusRing(true);
+    m_closeButton = closeButton;
     connect(m_closeButton, &QAbstractButton::clicked, this, &MilestoneFormView::closeSheet);
     row->addWidget(m_closeButton, 0, Qt::AlignVCenter);
     row->addStretch(1);

@@ -2,6 +2,7 @@
 
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/AnimatedValue.h"
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/EmptyState.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -121,25 +122,6 @@ private:
     QString m_label;
     bool m_highlighted;
     int m_value = -1;
-};
-
-// The line under an earned row, inset on the leading side.
-class EarnedDivider : public QWidget
-{
-public:
-    explicit EarnedDivider(QWidget *parent) : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.fillRect(QRectF(kEarnedDividerInset, 0, std::max(0.0, width() - kEarnedDividerInset), 1),
-                   ThemeColors::borderSubtle());
-    }
 };
 
 } // namespace
@@ -693,7 +675,7 @@ void MilestoneListView::buildEarnedSection()
         m_earnedRows.append(row);
         rowColumn->addWidget(row);
         if (divider)
-            rowColumn->addWidget(new EarnedDivider(rows));
+            rowColumn->addWidget(new DividerLine(ThemeColors::borderSubtle(), kEarnedDividerInset, 0, rows));
     }
     auto *card = new OvlinCard(0, ThemeColors::surface(), {}, false, true, rows, m_earnedSection);
     m_earnedBlock = card;

@@ -1,8 +1,10 @@
 #include "Shell/SettingsView.h"
 
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinSegmentedControl.h"
+#include "DesignSystem/OvlinSwitch.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/OvlinTimeField.h"
 #include "DesignSystem/SectionHeader.h"
@@ -12,7 +14,6 @@
 #include "Platform/Defaults.h"
 #include "Platform/LoginItem.h"
 #include "Platform/MainThread.h"
-#include "Shell/SwitchToggle.h"
 #include "Shell/SystemSound.h"
 
 #include <QDesktopServices>
@@ -29,20 +30,6 @@ namespace {
 
 const QString kSoundKey = QStringLiteral("notificationSound");
 const QString kLaunchAtLoginKey = QStringLiteral("launchAtLogin");
-
-// A one-point line across the width offered.
-class Divider : public QWidget
-{
-public:
-    explicit Divider(QWidget *parent = nullptr) : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
-};
 
 // The contact address: a tap opens it; no button look.
 class ContactLink : public OvlinText
@@ -86,7 +73,7 @@ struct SettingsView::Rows
 {
     struct Toggle
     {
-        SwitchToggle *button;
+        OvlinSwitch *button;
         std::function<bool()> get;
     };
     struct Field
@@ -269,19 +256,16 @@ void SettingsView::openContactLink()
         QDesktopServices::openUrl(url);
 }
 
-QString SettingsView::versionText(const QVariantMap &infoDictionary)
+QString SettingsView::versionText(const ProgramVersion &version)
 {
-    const QVariant shortVersion = infoDictionary.value(QStringLiteral("CFBundleShortVersionString"));
-    const QVariant build = infoDictionary.value(QStringLiteral("CFBundleVersion"));
-    if (shortVersion.typeId() == QMetaType::QString && build.typeId() == QMetaType::QString)
-        return QStringLiteral("Version %1 (%2)").arg(shortVersion.toString(), build.toString());
+    if (version.version && version.build)
+        return QStringLiteral("Version %1 (%2)").arg(*version.version, *version.build);
     return QStringLiteral("Version 1.0");
 }
 
-QVariantMap SettingsView::programInfoDictionary()
+SettingsView::ProgramVersion SettingsView::programVersion()
 {
-    return {{QStringLiteral("CFBundleShortVersionString"), QStringLiteral(OVLIN_VERSION)},
-            {QStringLiteral("CFBundleVersion"), QStringLiteral(OVLIN_BUILD_NUMBER)}};
+    return {QStringLiteral(OVLIN_VERSION), QStringLiteral(OVLIN_BUILD_NUMBER)};
 }
 
 QString SettingsView::shownVersionText() const
@@ -289,7 +273,7 @@ QString SettingsView::shownVersionText() const
     return m_rows->version ? m_rows->version->text() : QString();
 }
 
-SwitchToggle *SettingsView::toggle(const QString &accessibilityLabel) const
+OvlinSwitch *SettingsView::toggle(const QString &accessibilityLabel) const
 {
     for (const auto &row : m_rows->toggles) {
         if (row.button->accessibleName() == accessibilityLabel)
@@ -339,7 +323,7 @@ QWidget *SettingsView::toggleRow(const QString &title, const QString &subtitle, 
     texts->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     layout->addWidget(texts, 1, Qt::AlignVCenter);
 
-    auto *button = new SwitchToggle;
+    auto *button = new OvlinSwitch;
     button->setAccessibleName(accessibilityLabel.isEmpty() ? title : accessibilityLabel);
     button->setChecked(get());
     connect(button, &QAbstractButton::toggled, this, [set](bool on) {
@@ -411,7 +395,7 @@ void SettingsView::build()
                                     SETTING(soundEnabled, setSoundEnabled), QStringLiteral("Sound alerts")));
         m_rows->soundChoice = new QWidget;
         auto *extra = column(m_rows->soundChoice, LayoutTokens::spacingLG);
-        extra->addWidget(new Divider);
+        extra->addWidget(new DividerLine);
         auto *choice = new QWidget;
         auto *choiceLayout = column(choice, LayoutTokens::spacingSM);
         choiceLayout->addWidget(
@@ -440,7 +424,7 @@ void SettingsView::build()
                                     SETTING(quietHoursEnabled, setQuietHoursEnabled), QStringLiteral("Quiet hours")));
         m_rows->quietTimes = new QWidget;
         auto *extra = column(m_rows->quietTimes, LayoutTokens::spacingLG);
-        extra->addWidget(new Divider);
+        extra->addWidget(new DividerLine);
         auto *fields = new QWidget;
         auto *fieldRow = new QHBoxLayout(fields);
         fieldRow->setContentsMargins(0, 0, 0, 0);
@@ -468,7 +452,7 @@ void SettingsView::build()
             timeFieldColumn(QStringLiteral("Warning time"), SETTING(eveningReminderTime, setEveningReminderTime),
                             QStringLiteral("Evening warning time"));
         layout->addWidget(m_rows->warningTime);
-        layout->addWidget(new Divider);
+        layout->addWidget(new DividerLine);
         layout->addWidget(toggleRow(QStringLiteral("End-of-day summary"),
                                     QStringLiteral("Send one closing read on how the day actually went."),
                                     SETTING(dailySummaryEnabled, setDailySummaryEnabled)));
@@ -495,15 +479,15 @@ void SettingsView::build()
         auto *name = text(QStringLiteral("Ovlin"), ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary());
         name->setSingleLine(true);
         identityColumn->addWidget(name);
-        m_rows->version = text(versionText(m_environment.infoDictionary.value_or(programInfoDictionary())),
-                               ThemeFonts::caption(), ThemeColors::textSecondary());
+        m_rows->version = text(versionText(m_environment.version.value_or(programVersion())), ThemeFonts::caption(),
+                               ThemeColors::textSecondary());
         m_rows->version->setSingleLine(true);
         identityColumn->addWidget(m_rows->version);
         auto *identityRow = new QHBoxLayout;
         identityRow->addWidget(identity, 0, Qt::AlignVCenter);
         identityRow->addStretch(1);
         layout->addLayout(identityRow);
-        layout->addWidget(new Divider);
+        layout->addWidget(new DividerLine);
         auto *maker = new QWidget;
         auto *makerColumn = column(maker, LayoutTokens::spacingXS);
         makerColumn->addWidget(
