@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DesignSystem/Binding.h"
+
 #include <QDateTime>
 #include <QPointer>
 #include <QScrollArea>
@@ -102,11 +104,16 @@ private:
     struct Rows;
 
     void build();
+    QWidget *soundSection();
+    QWidget *quietHoursSection();
+    QWidget *behaviorSection();
+    QWidget *startupSection();
+    QWidget *aboutSection();
     QWidget *section(const QString &title, QWidget *rows);
-    QWidget *toggleRow(const QString &title, const QString &subtitle, std::function<bool()> get,
-                       std::function<void(bool)> set, const QString &accessibilityLabel = {});
-    QWidget *timeFieldColumn(const QString &label, std::function<QDateTime()> get,
-                             std::function<void(const QDateTime &)> set, const QString &accessibilityLabel);
+    QWidget *toggleRow(const QString &title, const QString &subtitle, const Binding<bool> &setting,
+                       const QString &accessibilityLabel = {});
+    QWidget *timeFieldColumn(const QString &label, const Binding<QDateTime> &setting,
+                             const QString &accessibilityLabel);
     void onSettingChanged(const QString &key);
     void onSoundChoiceChange(const QString &oldValue, const QString &newValue);
     void onLaunchAtLoginChange(bool oldValue, bool newValue);

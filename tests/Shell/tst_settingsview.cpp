@@ -94,7 +94,7 @@ private:
         return env;
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         Motion::setAnimationsEnabled(false);
