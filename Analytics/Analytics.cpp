@@ -15,23 +15,23 @@ namespace {
 
 const QString kAnalyticsPrefix = QStringLiteral("Analytics.");
 
-QString warningA()
+QString reservedSignalPrefixWarning()
 {
     return QStringLiteral("Sending signal with reserved prefix 'Analytics.' will cause unexpected behavior. "
                           "Please use another prefix instead.");
 }
-QString warningB(const QString &name)
+QString reservedSignalNameWarning(const QString &name)
 {
     return QStringLiteral("Sending signal with reserved name '%1' will cause unexpected behavior. "
                           "Please use another name instead.")
         .arg(name);
 }
-QString warningC()
+QString reservedParameterPrefixWarning()
 {
     return QStringLiteral("Sending parameter with reserved key prefix 'Analytics.' will cause unexpected behavior. "
                           "Please use another prefix instead.");
 }
-QString warningD(const QString &key)
+QString reservedParameterKeyWarning(const QString &key)
 {
     return QStringLiteral("Sending parameter with reserved key '%1' will cause unexpected behavior. "
                           "Please use another key instead.")
@@ -42,9 +42,9 @@ void warnAboutKeys(const AnalyticsManagerConfiguration &config, const Parameters
 {
     for (auto it = parameters.cbegin(); it != parameters.cend(); ++it) {
         if (it.key().toLower().startsWith(QStringLiteral("analytics.")))
-            config.log(LogHandler::LogLevel::error, warningC());
+            config.log(LogHandler::LogLevel::error, reservedParameterPrefixWarning());
         else if (Analytics::isReserved(it.key()))
-            config.log(LogHandler::LogLevel::error, warningD(it.key()));
+            config.log(LogHandler::LogLevel::error, reservedParameterKeyWarning(it.key()));
     }
 }
 
@@ -52,6 +52,36 @@ void warnAboutKeys(const AnalyticsManagerConfiguration &config, const Parameters
 bool isSilenced(const AnalyticsManagerConfiguration &config)
 {
     return config.swiftUIPreviewMode() || config.analyticsDisabled() || !config.hasEndpoint();
+}
+
+struct ActiveClient
+{
+    std::shared_ptr<AnalyticsManager> manager;
+    std::shared_ptr<AnalyticsManagerConfiguration> configuration;
+};
+
+// The registered manager and its configuration; nothing when there is none or its signals are silenced.
+std::optional<ActiveClient> activeClient()
+{
+    auto manager = AnalyticsManager::sharedManager();
+    if (!manager)
+        return std::nullopt;
+    auto configuration = manager->configuration();
+    if (isSilenced(*configuration))
+        return std::nullopt;
+    return ActiveClient{std::move(manager), std::move(configuration)};
+}
+
+// Adds the default parameters under the signal's own and hands the signal to the manager.
+void deliver(const ActiveClient &client, const QString &signalName, const Parameters &parameters,
+             std::optional<double> floatValue, const std::optional<QString> &customUserID)
+{
+    const AnalyticsManagerConfiguration &config = *client.configuration;
+    const Parameters defaults =
+        Analytics::applyDefaultParameterPrefix(config.defaultParameters()(), config.defaultParameterPrefix());
+    warnAboutKeys(config, defaults);
+    client.manager->signalManager()->processSignal(signalName, mergeParameters(parameters, defaults), floatValue,
+                                                   customUserID, client.configuration);
 }
 
 } // namespace
@@ -70,38 +100,27 @@ void Analytics::send(const QString &signalName, const Parameters &parameters, st
 void Analytics::sendChecked(const QString &signalName, const Parameters &parameters, std::optional<double> floatValue,
                             const std::optional<QString> &customUserID)
 {
-    const auto manager = AnalyticsManager::sharedManager();
-    if (!manager)
+    const auto client = activeClient();
+    if (!client)
         return;
-    const auto config = manager->configuration();
-    if (isSilenced(*config))
-        return;
+    const auto &config = client->configuration;
     const QString name = config->defaultSignalPrefix().value_or(QString()) + signalName;
     const Parameters mapped = applyDefaultParameterPrefix(parameters, config->defaultParameterPrefix());
     if (config->reservedParameterWarningsEnabled()) {
         if (name.toLower().startsWith(QStringLiteral("analytics.")))
-            config->log(LogHandler::LogLevel::error, warningA());
+            config->log(LogHandler::LogLevel::error, reservedSignalPrefixWarning());
         else if (isReserved(name))
-            config->log(LogHandler::LogLevel::error, warningB(name));
+            config->log(LogHandler::LogLevel::error, reservedSignalNameWarning(name));
         warnAboutKeys(*config, mapped);
     }
-    sendInternal(name, mapped, floatValue, customUserID);
+    deliver(*client, name, mapped, floatValue, customUserID);
 }
 
 void Analytics::sendInternal(const QString &signalName, const Parameters &parameters, std::optional<double> floatValue,
                              const std::optional<QString> &customUserID)
 {
-    const auto manager = AnalyticsManager::sharedManager();
-    if (!manager)
-        return;
-    const auto config = manager->configuration();
-    if (isSilenced(*config))
-        return;
-    const Parameters defaults =
-        applyDefaultParameterPrefix(config->defaultParameters()(), config->defaultParameterPrefix());
-    const Parameters merged = mergeParameters(parameters, defaults);
-    warnAboutKeys(*config, defaults);
-    manager->signalManager()->processSignal(signalName, merged, floatValue, customUserID, config);
+    if (const auto client = activeClient())
+        deliver(*client, signalName, parameters, floatValue, customUserID);
 }
 
 void Analytics::startDurationSignal(const QString &signalName, const Parameters &parameters, bool includeBackgroundTime)

@@ -107,18 +107,49 @@ QString DefaultSignalPayload::modelName()
     return QString();
 }
 
-Parameters DefaultSignalPayload::parameters()
-{
-    Parameters p;
-    const auto put = [&p](std::initializer_list<const char *> keys, const QString &value) {
-        for (const char *key : keys)
-            p.insert(QString::fromLatin1(key), value);
-    };
+namespace {
 
-    const Version os = parseVersion(QSysInfo::kernelVersion());
+// Writes one value under each of its keys.
+struct PayloadWriter
+{
+    Parameters parameters;
+    void put(std::initializer_list<const char *> keys, const QString &value)
+    {
+        for (const char *key : keys)
+            parameters.insert(QString::fromLatin1(key), value);
+    }
+};
+
+// The operating system, the application's version and how it runs.
+void putSystemAndApp(PayloadWriter &w)
+{
+    const DefaultSignalPayload::Version os = DefaultSignalPayload::parseVersion(QSysInfo::kernelVersion());
     const QString osName = QStringLiteral("Linux");
     const QString appVersion = QStringLiteral(OVLIN_VERSION);
     const QString buildNumber = QStringLiteral(OVLIN_BUILD_NUMBER);
+    w.put({"platform", "operatingSystem", "Analytics.Device.platform", "Analytics.Device.operatingSystem"}, osName);
+    w.put({"systemVersion", "Analytics.Device.systemVersion"},
+          QStringLiteral("%1 %2.%3.%4").arg(osName).arg(os.major).arg(os.minor).arg(os.patch));
+    w.put({"majorSystemVersion", "Analytics.Device.systemMajorVersion"},
+          QStringLiteral("%1 %2").arg(osName).arg(os.major));
+    w.put({"majorMinorSystemVersion", "Analytics.Device.systemMajorMinorVersion"},
+          QStringLiteral("%1 %2.%3").arg(osName).arg(os.major).arg(os.minor));
+    w.put({"appVersion", "Analytics.AppInfo.version"}, appVersion);
+    w.put({"buildNumber", "Analytics.AppInfo.buildNumber"}, buildNumber);
+    w.put({"Analytics.AppInfo.versionAndBuildNumber"}, appVersion + QStringLiteral(" (build ") + buildNumber + ')');
+    w.put({"isSimulator", "Analytics.RunContext.isSimulator"}, flag(false));
+    w.put({"isDebug", "Analytics.RunContext.isDebug"}, flag(false));
+    // No store receipt on Linux: never a test distribution.
+    w.put({"isTestFlight", "Analytics.RunContext.isTestFlight"}, flag(false));
+    w.put({"isAppStore", "Analytics.RunContext.isAppStore"}, flag(true));
+    w.put({"modelName", "Analytics.Device.modelName"}, DefaultSignalPayload::modelName());
+    w.put({"architecture", "Analytics.Device.architecture"}, QSysInfo::currentCpuArchitecture());
+    w.put({"targetEnvironment", "Analytics.RunContext.targetEnvironment"}, QStringLiteral("native"));
+}
+
+// The user's locale, region and languages.
+void putLocale(PayloadWriter &w)
+{
     const QLocale locale = QLocale::system();
     const QString localeIdentifier = locale.name();
     const QStringList parts = localeParts(localeIdentifier);
@@ -130,57 +161,49 @@ Parameters DefaultSignalPayload::parameters()
     const QStringList uiLanguages = locale.uiLanguages();
     const QString preferred =
         localeParts(uiLanguages.isEmpty() ? QStringLiteral("zz-ZZ") : uiLanguages.first()).first();
+    w.put({"locale", "Analytics.RunContext.locale"}, localeIdentifier);
+    w.put({"region", "Analytics.UserPreference.region"}, region);
+    w.put({"appLanguage", "Analytics.RunContext.language"}, language);
+    w.put({"preferredLanguage", "Analytics.UserPreference.language"}, preferred);
+}
+
+// The client library, the screen, the time zone and the desktop's preferences.
+void putClientAndHost(PayloadWriter &w, const QDateTime &now)
+{
     const QString clientVersion = QString::fromLatin1(kClientVersion);
     const QString clientName = QString::fromLatin1(kClientName);
-    const HostFacts host = hostFacts();
-
-    put({"platform", "operatingSystem", "Analytics.Device.platform", "Analytics.Device.operatingSystem"}, osName);
-    put({"systemVersion", "Analytics.Device.systemVersion"},
-        QStringLiteral("%1 %2.%3.%4").arg(osName).arg(os.major).arg(os.minor).arg(os.patch));
-    put({"majorSystemVersion", "Analytics.Device.systemMajorVersion"},
-        QStringLiteral("%1 %2").arg(osName).arg(os.major));
-    put({"majorMinorSystemVersion", "Analytics.Device.systemMajorMinorVersion"},
-        QStringLiteral("%1 %2.%3").arg(osName).arg(os.major).arg(os.minor));
-    put({"appVersion", "Analytics.AppInfo.version"}, appVersion);
-    put({"buildNumber", "Analytics.AppInfo.buildNumber"}, buildNumber);
-    put({"Analytics.AppInfo.versionAndBuildNumber"}, appVersion + QStringLiteral(" (build ") + buildNumber + ')');
-    put({"isSimulator", "Analytics.RunContext.isSimulator"}, flag(false));
-    put({"isDebug", "Analytics.RunContext.isDebug"}, flag(false));
-    // No store receipt on Linux: never a test distribution.
-    put({"isTestFlight", "Analytics.RunContext.isTestFlight"}, flag(false));
-    put({"isAppStore", "Analytics.RunContext.isAppStore"}, flag(true));
-    put({"modelName", "Analytics.Device.modelName"}, modelName());
-    put({"architecture", "Analytics.Device.architecture"}, QSysInfo::currentCpuArchitecture());
-    put({"targetEnvironment", "Analytics.RunContext.targetEnvironment"}, QStringLiteral("native"));
-    put({"locale", "Analytics.RunContext.locale"}, localeIdentifier);
-    put({"region", "Analytics.UserPreference.region"}, region);
-    put({"appLanguage", "Analytics.RunContext.language"}, language);
-    put({"preferredLanguage", "Analytics.UserPreference.language"}, preferred);
-    put({"analyticsClientVersion", "Analytics.SDK.version"}, clientVersion);
-    put({"Analytics.SDK.name"}, clientName);
-    put({"Analytics.SDK.nameAndVersion"}, clientName + ' ' + clientVersion);
-    put({"Analytics.Device.orientation"}, QStringLiteral("Fixed"));
+    const DefaultSignalPayload::HostFacts host = DefaultSignalPayload::hostFacts();
+    w.put({"analyticsClientVersion", "Analytics.SDK.version"}, clientVersion);
+    w.put({"Analytics.SDK.name"}, clientName);
+    w.put({"Analytics.SDK.nameAndVersion"}, clientName + ' ' + clientVersion);
+    w.put({"Analytics.Device.orientation"}, QStringLiteral("Fixed"));
     const QString na = QStringLiteral("N/A");
-    put({"Analytics.Device.screenResolutionWidth"}, host.screen ? decimalText(host.screen->width) : na);
-    put({"Analytics.Device.screenResolutionHeight"}, host.screen ? decimalText(host.screen->height) : na);
-    put({"Analytics.Device.screenScaleFactor"}, host.screen ? decimalText(host.screen->scaleFactor) : na);
+    w.put({"Analytics.Device.screenResolutionWidth"}, host.screen ? decimalText(host.screen->width) : na);
+    w.put({"Analytics.Device.screenResolutionHeight"}, host.screen ? decimalText(host.screen->height) : na);
+    w.put({"Analytics.Device.screenScaleFactor"}, host.screen ? decimalText(host.screen->scaleFactor) : na);
+    w.put({"Analytics.Device.timeZone"}, DefaultSignalPayload::timeZoneText(now.offsetFromUtc()));
+    w.put({"Analytics.UserPreference.colorScheme"}, host.colorScheme);
+    w.put({"Analytics.UserPreference.layoutDirection"}, host.layoutDirection);
+}
 
-    const QDateTime now = ovlin::Clock::now().toLocalTime();
-    put({"Analytics.Device.timeZone"}, timeZoneText(now.offsetFromUtc()));
-    put({"Analytics.UserPreference.colorScheme"}, host.colorScheme);
-    put({"Analytics.UserPreference.layoutDirection"}, host.layoutDirection);
-
+// Where the local moment falls in the calendar.
+void putCalendar(PayloadWriter &w, const QDateTime &now)
+{
     const QDate today = now.date();
     const int dayOfWeek = today.dayOfWeek();
-    put({"Analytics.Calendar.dayOfMonth"}, QString::number(today.day()));
-    put({"Analytics.Calendar.dayOfWeek"}, QString::number(dayOfWeek));
-    put({"Analytics.Calendar.dayOfYear"}, QString::number(today.dayOfYear()));
-    put({"Analytics.Calendar.weekOfYear"}, QString::number(today.weekNumber()));
-    put({"Analytics.Calendar.isWeekend"}, flag(dayOfWeek >= 6));
-    put({"Analytics.Calendar.monthOfYear"}, QString::number(today.month()));
-    put({"Analytics.Calendar.quarterOfYear"}, QString::number((today.month() - 1) / 3 + 1));
-    put({"Analytics.Calendar.hourOfDay"}, QString::number(now.time().hour() + 1));
+    w.put({"Analytics.Calendar.dayOfMonth"}, QString::number(today.day()));
+    w.put({"Analytics.Calendar.dayOfWeek"}, QString::number(dayOfWeek));
+    w.put({"Analytics.Calendar.dayOfYear"}, QString::number(today.dayOfYear()));
+    w.put({"Analytics.Calendar.weekOfYear"}, QString::number(today.weekNumber()));
+    w.put({"Analytics.Calendar.isWeekend"}, flag(dayOfWeek >= 6));
+    w.put({"Analytics.Calendar.monthOfYear"}, QString::number(today.month()));
+    w.put({"Analytics.Calendar.quarterOfYear"}, QString::number((today.month() - 1) / 3 + 1));
+    w.put({"Analytics.Calendar.hourOfDay"}, QString::number(now.time().hour() + 1));
+}
 
+// The user's retention statistics.
+void putRetention(PayloadWriter &w, const QDateTime &now)
+{
     const std::shared_ptr<ovlin::Defaults> suite = analyticsDefaults();
     SessionManager &sessions = SessionManager::shared();
     const QString firstSessionDate = (suite ? suite->stringValue(QStringLiteral("firstSessionDate")) : std::nullopt)
@@ -194,14 +217,27 @@ Parameters DefaultSignalPayload::parameters()
             ++daysLastMonth;
     }
 
-    put({"Analytics.Acquisition.firstSessionDate"}, firstSessionDate);
-    put({"Analytics.Retention.averageSessionSeconds"}, QString::number(sessions.averageSessionSeconds()));
-    put({"Analytics.Retention.distinctDaysUsed"}, QString::number(days.size()));
-    put({"Analytics.Retention.distinctDaysUsedLastMonth"}, QString::number(daysLastMonth));
-    put({"Analytics.Retention.totalSessionsCount"}, QString::number(sessions.totalSessionsCount()));
+    w.put({"Analytics.Acquisition.firstSessionDate"}, firstSessionDate);
+    w.put({"Analytics.Retention.averageSessionSeconds"}, QString::number(sessions.averageSessionSeconds()));
+    w.put({"Analytics.Retention.distinctDaysUsed"}, QString::number(days.size()));
+    w.put({"Analytics.Retention.distinctDaysUsedLastMonth"}, QString::number(daysLastMonth));
+    w.put({"Analytics.Retention.totalSessionsCount"}, QString::number(sessions.totalSessionsCount()));
     if (const auto previous = sessions.previousSessionSeconds())
-        put({"Analytics.Retention.previousSessionSeconds"}, QString::number(*previous));
-    return p;
+        w.put({"Analytics.Retention.previousSessionSeconds"}, QString::number(*previous));
+}
+
+} // namespace
+
+Parameters DefaultSignalPayload::parameters()
+{
+    PayloadWriter w;
+    const QDateTime now = ovlin::Clock::now().toLocalTime();
+    putSystemAndApp(w);
+    putLocale(w);
+    putClientAndHost(w, now);
+    putCalendar(w, now);
+    putRetention(w, now);
+    return w.parameters;
 }
 
 } // namespace analytics

@@ -106,7 +106,7 @@ void BannerManager::assignCurrent(std::optional<BannerData> banner, const Motion
 {
     m_current = std::move(banner);
     m_currentTransition = transition;
-    emit currentChanged();
+    Q_EMIT currentChanged();
 }
 
 void BannerManager::retireFloatingPanel()

@@ -41,7 +41,7 @@ public:
     void dismiss() override;
     void dismissBannerWithAction(const QUuid &actionId) override;
 
-signals:
+Q_SIGNALS:
     // Emitted on every assignment of `current`, including a dismissal with nothing shown.
     void currentChanged();
 

@@ -123,9 +123,9 @@ void CelebrationManager::showNext()
 
     // The phrase first, so a new card never shows the previous one.
     m_celebrationCopy = phrase;
-    emit celebrationCopyChanged();
+    Q_EMIT celebrationCopyChanged();
     m_activeEvent = event;
-    emit activeEventChanged();
+    Q_EMIT activeEventChanged();
 
     m_timers->start(displayMs, this, [this, event] {
         // A timer of an earlier card may meet an equal event that came after it; it dismisses that too.
@@ -138,7 +138,7 @@ void CelebrationManager::dismiss()
 {
     OVLIN_ASSERT_MAIN_THREAD();
     m_activeEvent.reset();
-    emit activeEventChanged();
+    Q_EMIT activeEventChanged();
     m_timers->start(gapMs, this, [this] { showNext(); });
 }
 

@@ -59,7 +59,7 @@ public:
 
     static bool isStreakMilestone(int days);
 
-signals:
+Q_SIGNALS:
     // Emitted on every assignment, so an observer sees each new card even when the value repeats.
     void activeEventChanged();
     void celebrationCopyChanged();

@@ -21,10 +21,10 @@ struct ConfettiParticle
 {
     QUuid id;
     double spawnTime = 0; // absolute seconds (since 1 January 2001 UTC) at which it starts to be drawn
-    double startX = 0;    // points from the canvas's left edge
-    double startY = 0;    // points from the top edge; negative is above it
-    double velocityY = 0; // initial downward speed, points per second
-    double driftX = 0;    // constant sideways speed, points per second
+    double startX = 0;    // pixels from the canvas's left edge
+    double startY = 0;    // pixels from the top edge; negative is above it
+    double velocityY = 0; // initial downward speed, pixels per second
+    double driftX = 0;    // constant sideways speed, pixels per second
     double spin = 0;      // turns per second, signed
     double scale = 1;     // size factor at birth
     double lifetime = 0;  // seconds after spawnTime until it is no longer drawn
@@ -45,7 +45,7 @@ struct ConfettiParticle
 
     // How the piece looks at `time` (absolute seconds); nothing unless 0 < age < lifetime.
     std::optional<Appearance> appearanceAt(double time) const;
-    // The untransformed shape: an 8-point dot or a 10 by 4 strip, centred on the origin.
+    // The untransformed shape: an 8-pixel dot or a 10 by 4 strip, centred on the origin.
     QRectF shape() const;
 };
 

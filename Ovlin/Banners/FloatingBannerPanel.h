@@ -18,7 +18,7 @@ class InAppBannerView;
 // The window that shows a banner while Ovlin's main window is not in front: frameless, transparent
 // (or, where nothing composites, cut to the card's rounded shape), always on top and never taking
 // focus, 560 wide and as tall as its card. It slides down from above the top of the screen's available
-// area to 20 points below it while fading in.
+// area to 20 pixels below it while fading in.
 class FloatingBannerPanel : public QWidget
 {
     Q_OBJECT
@@ -28,8 +28,8 @@ public:
 
     struct Placement
     {
-        QRect start;  // wholly above the available area, 12 points clear of its top
-        QRect target; // centred, its top 20 points below the available area's top
+        QRect start;  // wholly above the available area, 12 pixels clear of its top
+        QRect target; // centred, its top 20 pixels below the available area's top
     };
     // Where a panel of `height` starts and comes to rest on a screen with this available area.
     static Placement placement(const QRect &availableGeometry, int height);

@@ -147,7 +147,7 @@ void paintAppIcon(QPainter &p, const QRectF &rect)
     });
 }
 
-// One button of the row: the title in the role's colours on a rounded fill with a 1-point border.
+// One button of the row: the title in the role's colours on a rounded fill with a 1-pixel border.
 // Its width follows the title; no focus, no hover effect.
 class BannerButton : public QAbstractButton
 {

@@ -16,7 +16,7 @@ ActivitySpinner::ActivitySpinner(double side, QWidget *parent)
 {
     const int s = int(std::ceil(m_side));
     setFixedSize(s, s);
-    setAccessibleName(tr("Loading"));
+    setAccessibleName(QStringLiteral("Loading"));
 }
 
 QSize ActivitySpinner::sizeHint() const

@@ -61,7 +61,7 @@ void AnimatedValue::apply(double v)
     if (v == m_value)
         return;
     m_value = v;
-    emit valueChanged(v);
+    Q_EMIT valueChanged(v);
 }
 
 } // namespace ovlin

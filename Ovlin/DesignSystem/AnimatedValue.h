@@ -23,7 +23,7 @@ public:
     void animateTo(double target, const MotionCurve &curve);
     void setImmediately(double value);
 
-signals:
+Q_SIGNALS:
     void valueChanged(double value);
 
 private:

@@ -93,7 +93,7 @@ QString CategoryBadge::displayName(ReminderCategory category)
 
 QString CategoryBadge::accessibilityLabel(ReminderCategory category)
 {
-    return tr("%1 category").arg(displayName(category));
+    return QStringLiteral("%1 category").arg(displayName(category));
 }
 
 CategoryBadge::Metrics CategoryBadge::metrics(BadgeSize size)

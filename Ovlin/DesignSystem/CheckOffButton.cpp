@@ -66,7 +66,7 @@ double CheckOffButton::checkmarkPointSize(double size)
 
 QString CheckOffButton::accessibilityLabel(bool completed)
 {
-    return completed ? tr("Mark as incomplete") : tr("Mark as complete");
+    return completed ? QStringLiteral("Mark as incomplete") : QStringLiteral("Mark as complete");
 }
 
 QSize CheckOffButton::sizeHint() const
@@ -84,7 +84,7 @@ void CheckOffButton::setIsCompleted(bool completed)
     m_completion.setImmediately(completed ? 1 : 0);
     setAccessibleName(accessibilityLabel(completed));
     update();
-    emit isCompletedChanged(completed);
+    Q_EMIT isCompletedChanged(completed);
 }
 
 void CheckOffButton::setAction(std::function<void()> action)
@@ -114,7 +114,7 @@ void CheckOffButton::handleClick()
         m_isAnimating = false;
         m_scale.setImmediately(restingScale());
     });
-    emit isCompletedChanged(m_isCompleted);
+    Q_EMIT isCompletedChanged(m_isCompleted);
     if (m_action)
         m_action();
 }

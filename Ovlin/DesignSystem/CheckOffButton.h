@@ -41,7 +41,7 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+Q_SIGNALS:
     void isCompletedChanged(bool completed);
 
 protected:

@@ -88,12 +88,12 @@ void ComponentImages::paintRounded(QPainter &p, const QRectF &rect, double radiu
         Painting::fillRounded(p, rect, radius, ThemeColors::surfaceMuted());
         return;
     }
-    // Device pixels per point: the screen's ratio, times any scale the painter carries (a widget
+    // Device pixels per logical pixel: the screen's ratio, times any scale the painter carries (a widget
     // rendered into a larger image, a press scale).
     const double dpr = Painting::pixelScale(p);
     const QSize pixels(std::max(1, int(std::ceil(rect.width() * dpr))),
                        std::max(1, int(std::ceil(rect.height() * dpr))));
-    // Paint through a brush so the rounded edge is anti-aliased; the brush maps device pixels to points.
+    // Paint through a brush so the rounded edge is anti-aliased; the brush maps device pixels to logical pixels.
     QBrush brush(rendered(path, pixels, mode));
     QTransform toRect;
     toRect.translate(rect.left(), rect.top());

@@ -35,7 +35,7 @@ int indexOf(Weekday day)
 
 } // namespace
 
-// MARK: DayPill
+// ---- DayPill
 
 DayPill::DayPill(Weekday day, bool isSelected, std::function<void()> onTap, QWidget *parent)
     : QAbstractButton(parent), m_day(day), m_isSelected(isSelected), m_onTap(std::move(onTap))
@@ -111,7 +111,7 @@ void DayPill::paintEvent(QPaintEvent *)
     p.drawText(QPointF(x, baseline), text);
 }
 
-// MARK: DaySelector
+// ---- DaySelector
 
 DaySelector::DaySelector(const WeekdaySet &selectedDays, QWidget *parent)
     : QWidget(parent), m_selectedDays(selectedDays)
@@ -128,7 +128,7 @@ DaySelector::DaySelector(const WeekdaySet &selectedDays, QWidget *parent)
         row->addWidget(pill, 0, Qt::AlignVCenter);
     }
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setAccessibleName(tr("Active days"));
+    setAccessibleName(QStringLiteral("Active days"));
 }
 
 void DaySelector::setSelectedDays(const WeekdaySet &days)
@@ -139,7 +139,7 @@ void DaySelector::setSelectedDays(const WeekdaySet &days)
     m_selectedDays = days;
     for (DayPill *pill : m_pills)
         pill->setSelected(m_selectedDays.contains(pill->day()));
-    emit selectedDaysChanged(m_selectedDays);
+    Q_EMIT selectedDaysChanged(m_selectedDays);
 }
 
 void DaySelector::toggle(Weekday day)

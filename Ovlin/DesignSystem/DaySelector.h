@@ -16,7 +16,7 @@ namespace ovlin {
 // Chosen weekdays, ordered Monday to Sunday.
 using WeekdaySet = std::set<Weekday>;
 
-// One weekday as a 40-point square pill showing its initial; dark green when selected.
+// One weekday as a 40-pixel square pill showing its initial; dark green when selected.
 class DayPill : public QAbstractButton
 {
     Q_OBJECT
@@ -68,7 +68,7 @@ public:
     QString accessibleValueText() const override { return accessibilityValue(); }
     QAccessible::Role accessibleValueRole() const override { return QAccessible::Grouping; }
 
-signals:
+Q_SIGNALS:
     void selectedDaysChanged(const ovlin::WeekdaySet &days);
 
 private:

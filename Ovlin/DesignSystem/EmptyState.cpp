@@ -78,7 +78,7 @@ EmptyState::EmptyState(const QString &icon, const std::optional<QString> &imageA
 
 QString EmptyState::accessibilityLabel(const QString &title, const QString &message)
 {
-    return tr("%1. %2").arg(title, message);
+    return QStringLiteral("%1. %2").arg(title, message);
 }
 
 double EmptyState::naturalContentWidth() const
@@ -106,7 +106,7 @@ EmptyState::Geometry EmptyState::geometryForWidth(double width) const
     const QSizeF messageSize = message.sizeForWidth(messageWidth);
     const double buttonWidth = m_button ? std::min(buttonMaxWidth, offered) : 0;
 
-    // Whole points keep the icon and the button on the pixel grid.
+    // Whole pixels keep the icon and the button on the pixel grid.
     const double content =
         std::ceil(std::max({LayoutTokens::emptyStateIconSize, titleSize.width(), messageSize.width(), buttonWidth}));
     double contentHeight =
@@ -211,7 +211,6 @@ void EmptyState::paintEvent(QPaintEvent *)
 
     titleBlock(m_title).paint(p, g.title);
     messageBlock(m_message).paint(p, g.message);
-
 }
 
 } // namespace ovlin

@@ -75,9 +75,10 @@ QWidget *ring(double progress, bool animated = false)
                   new ProgressRing(progress, 80, 8, ThemeColors::primary(), ThemeColors::neutral300(), animated)});
 }
 
-} // namespace
+using GalleryAdd = std::function<void(const QString &name, std::function<QWidget *()> make)>;
 
-void registerComponentGallery(std::function<void(const QString &name, std::function<QWidget *()> make)> add)
+// Category badges and check-off buttons.
+void addBadgesAndCheckOffs(const GalleryAdd &add)
 {
     // Category badge: every category in each size, with and without its name.
     add(QStringLiteral("CategoryBadge-small"), [] { return badges(BadgeSize::small, true); });
@@ -110,7 +111,11 @@ void registerComponentGallery(std::function<void(const QString &name, std::funct
                       new CheckOffButton(true, {}, 40), new CheckOffButton(false, {}, 20),
                       new CheckOffButton(false, {}, 24), new CheckOffButton(false, {}, 40)});
     });
+}
 
+// Day selectors and empty states.
+void addDaySelectorsAndEmptyStates(const GalleryAdd &add)
+{
     // Day selector.
     add(QStringLiteral("DaySelector-empty"), [] { return sheet({new DaySelector({})}); });
     add(QStringLiteral("DaySelector-weekdays"), [] {
@@ -152,7 +157,11 @@ void registerComponentGallery(std::function<void(const QString &name, std::funct
                             QStringLiteral("Create habit"), [] {})},
             560);
     });
+}
 
+// Notification previews and progress rings.
+void addPreviewsAndRings(const GalleryAdd &add)
+{
     // Notification preview.
     add(QStringLiteral("NotificationPreview-default"), [] {
         return sheet({new NotificationPreview(QStringLiteral("Drink water"),
@@ -178,7 +187,11 @@ void registerComponentGallery(std::function<void(const QString &name, std::funct
     add(QStringLiteral("ProgressRing-overRange"), [] { return ring(1.7); });
     add(QStringLiteral("ProgressRing-nan"), [] { return ring(std::numeric_limits<double>::quiet_NaN()); });
     add(QStringLiteral("ProgressRing-animated"), [] { return ring(0.75, true); });
+}
 
+// Time fields and the time picker.
+void addTimeControls(const GalleryAdd &add)
+{
     // Time field and picker.
     add(QStringLiteral("OvlinTimeField-default"), [] { return sheet({new OvlinTimeField(sampleTime(), 5, 0)}); });
     add(QStringLiteral("OvlinTimeField-minWidth220"), [] {
@@ -198,6 +211,16 @@ void registerComponentGallery(std::function<void(const QString &name, std::funct
     });
     add(QStringLiteral("TimePicker-default"),
         [] { return sheet({new TimePicker(sampleTime(), QStringLiteral("Reminder time"), 5)}, 480); });
+}
+
+} // namespace
+
+void registerComponentGallery(std::function<void(const QString &name, std::function<QWidget *()> make)> add)
+{
+    addBadgesAndCheckOffs(add);
+    addDaySelectorsAndEmptyStates(add);
+    addPreviewsAndRings(add);
+    addTimeControls(add);
 }
 
 } // namespace ovlin

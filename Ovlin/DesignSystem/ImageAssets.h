@@ -18,7 +18,7 @@ struct ImageAssets
     static bool contains(const QString &name);
     static QStringList names();
     static QString resourcePath(const QString &name);
-    // The artwork's own size in points (its aspect ratio).
+    // The artwork's own size in logical pixels (its aspect ratio).
     static QSizeF naturalSize(const QString &name);
 
     // Draws the image into `rect`: Qt::IgnoreAspectRatio stretches it, KeepAspectRatio fits it and

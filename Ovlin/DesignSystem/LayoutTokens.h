@@ -4,7 +4,7 @@
 
 namespace ovlin {
 
-// Spacing, radius, size and shadow constants in points (1 pt = 1 logical px). Aliases are defined
+// Spacing, radius, size and shadow constants in logical pixels. Aliases are defined
 // from their base token so they follow it.
 struct LayoutTokens
 {

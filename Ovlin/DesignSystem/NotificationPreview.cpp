@@ -27,12 +27,12 @@ QFont nameFont()
 
 QString appName()
 {
-    return NotificationPreview::tr("OVLIN");
+    return QStringLiteral("OVLIN");
 }
 
 QString timeWord()
 {
-    return NotificationPreview::tr("now");
+    return QStringLiteral("now");
 }
 
 TextBlock titleBlock(const QString &title)
@@ -106,7 +106,7 @@ void NotificationPreview::refresh()
 
 QString NotificationPreview::accessibilityLabel(const QString &title, const QString &message)
 {
-    return tr("Notification: %1. %2").arg(title, message);
+    return QStringLiteral("Notification: %1. %2").arg(title, message);
 }
 
 NotificationPreview::Geometry NotificationPreview::geometryForWidth(double width) const

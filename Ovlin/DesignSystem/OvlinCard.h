@@ -13,7 +13,7 @@ namespace ovlin {
 using OvlinCardBackground = std::function<void(QPainter &painter, const QRectF &rect)>;
 
 // The generic card: `content` padded by `padding` on every edge, on `background` (and the optional
-// background drawing) inside a rounded rectangle of radius 14, a 1-point inside border (border colour
+// background drawing) inside a rounded rectangle of radius 14, a 1-pixel inside border (border colour
 // with `hasBorder`, the subtle one without), the card shadow with `hasShadow`, and a slight darkening
 // while the pointer is over it.
 class OvlinCard : public QWidget

@@ -9,8 +9,8 @@ class QLineEdit;
 
 namespace ovlin {
 
-// The one look of single-line text inputs: a plain field on a light rounded fill (44 high, 16 points of
-// padding on both sides) with a thin border that turns into a 2-point dark border while the field has
+// The one look of single-line text inputs: a plain field on a light rounded fill (44 high, 16 pixels of
+// padding on both sides) with a thin border that turns into a 2-pixel dark border while the field has
 // keyboard focus. The field's text, prompt and width stay the caller's.
 class OvlinInputModifier : public QObject
 {

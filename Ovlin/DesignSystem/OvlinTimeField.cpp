@@ -155,10 +155,10 @@ OvlinTimeField::OvlinTimeField(const QDateTime &selection, int minuteInterval, d
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(int(LayoutTokens::spacingMD));
-    row->addWidget(fieldColumn(tr("Hour"), EditableField::hour), 0, Qt::AlignVCenter);
+    row->addWidget(fieldColumn(QStringLiteral("Hour"), EditableField::hour), 0, Qt::AlignVCenter);
     m_colon = new ColonLabel(this);
     row->addWidget(m_colon, 0, Qt::AlignVCenter);
-    row->addWidget(fieldColumn(tr("Minute"), EditableField::minute), 0, Qt::AlignVCenter);
+    row->addWidget(fieldColumn(QStringLiteral("Minute"), EditableField::minute), 0, Qt::AlignVCenter);
     // The columns stay together, centred in any extra width.
     row->setAlignment(Qt::AlignCenter);
     setMinimumWidth(int(std::ceil(std::max(m_minWidth, contentWidth()))));
@@ -185,8 +185,8 @@ QWidget *OvlinTimeField::fieldColumn(const QString &title, EditableField field)
     stack->setSpacing(int(LayoutTokens::spacingXS));
 
     const QString lower = title.toLower();
-    auto *up = new StepButton(QStringLiteral("chevron.up"), tr("Increase %1").arg(lower), column);
-    auto *down = new StepButton(QStringLiteral("chevron.down"), tr("Decrease %1").arg(lower), column);
+    auto *up = new StepButton(QStringLiteral("chevron.up"), QStringLiteral("Increase %1").arg(lower), column);
+    auto *down = new StepButton(QStringLiteral("chevron.down"), QStringLiteral("Decrease %1").arg(lower), column);
     m_steps[f][0] = up;
     m_steps[f][1] = down;
 
@@ -261,7 +261,7 @@ void OvlinTimeField::setSelection(const QDateTime &selection)
         return;
     m_selection = selection;
     m_selectionChangedDuringAction = true;
-    emit selectionChanged(m_selection);
+    Q_EMIT selectionChanged(m_selection);
     finishAction();
 }
 
@@ -286,7 +286,7 @@ void OvlinTimeField::writeSelection(const QDateTime &moment)
         return;
     m_selection = moment;
     m_selectionChangedDuringAction = true;
-    emit selectionChanged(m_selection);
+    Q_EMIT selectionChanged(m_selection);
 }
 
 void OvlinTimeField::finishAction()

@@ -57,13 +57,13 @@ public:
     static constexpr double fieldHeight = 40;
     static constexpr double stepSide = 32;
 
-public slots:
+public Q_SLOTS:
     void incrementHour();
     void decrementHour();
     void incrementMinute();
     void decrementMinute();
 
-signals:
+Q_SIGNALS:
     void selectionChanged(const QDateTime &selection);
 
 protected:

@@ -258,13 +258,12 @@ QColor Painting::brightened(const QColor &color, double delta)
     return QColor::fromRgbF(shift(c.redF()), shift(c.greenF()), shift(c.blueF()), c.alphaF());
 }
 
-void Painting::fillPathWith(QPainter &p, const QPainterPath &path, const std::function<void(QPainter &)> &content)
+namespace {
+
+// What `content` paints inside `outer`, on a transparent image at the painter's pixel scale.
+QImage offscreenLayer(const QPainter &p, const QRect &outer, const std::function<void(QPainter &)> &content)
 {
-    const QRectF bounds = path.boundingRect();
-    if (bounds.isEmpty() || !content)
-        return;
-    const double dpr = pixelScale(p);
-    const QRect outer = bounds.toAlignedRect();
+    const double dpr = Painting::pixelScale(p);
     QImage layer(outer.size() * dpr, QImage::Format_ARGB32_Premultiplied);
     layer.setDevicePixelRatio(dpr);
     layer.fill(Qt::transparent);
@@ -274,6 +273,19 @@ void Painting::fillPathWith(QPainter &p, const QPainterPath &path, const std::fu
         lp.translate(-outer.topLeft());
         content(lp);
     }
+    return layer;
+}
+
+} // namespace
+
+void Painting::fillPathWith(QPainter &p, const QPainterPath &path, const std::function<void(QPainter &)> &content)
+{
+    const QRectF bounds = path.boundingRect();
+    if (bounds.isEmpty() || !content)
+        return;
+    const double dpr = pixelScale(p);
+    const QRect outer = bounds.toAlignedRect();
+    QImage layer = offscreenLayer(p, outer, content);
     // Keep only what lies inside the path, with soft edges: the mask covers the whole layer, so pixels
     // outside the path are cleared too.
     QImage mask(layer.size(), QImage::Format_ARGB32_Premultiplied);
@@ -307,17 +319,8 @@ void Painting::drawLayer(QPainter &p, const QRectF &bounds, double opacity,
     }
     if (o <= 0.0 || bounds.isEmpty())
         return;
-    const double dpr = pixelScale(p);
     const QRect outer = bounds.toAlignedRect();
-    QImage layer(outer.size() * dpr, QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(dpr);
-    layer.fill(Qt::transparent);
-    {
-        QPainter lp(&layer);
-        lp.setRenderHints(p.renderHints());
-        lp.translate(-outer.topLeft());
-        content(lp);
-    }
+    const QImage layer = offscreenLayer(p, outer, content);
     p.save();
     p.setOpacity(p.opacity() * o);
     p.drawImage(QPointF(outer.topLeft()), layer);

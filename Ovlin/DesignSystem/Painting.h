@@ -12,7 +12,7 @@ class QPainter;
 
 namespace ovlin {
 
-// Shared drawing helpers of the design system. Lengths are in logical pixels (= points).
+// Shared drawing helpers of the design system. Lengths are in logical pixels.
 struct Painting
 {
     // A rounded rectangle with continuous (smoothed) corners. The radius is clamped to half the shorter
@@ -32,7 +32,7 @@ struct Painting
     static double shadowExtent(const ShadowSpec &shadow);
 
     // `color` with its opacity multiplied by `factor` (tokens carry opacities of their own).
-    // Device pixels per point for `p`: the device's ratio times any scale the painter carries (a widget
+    // Device pixels per logical pixel for `p`: the device's ratio times any scale the painter carries (a widget
     // rendered into a larger image, a press scale), so cached bitmaps stay sharp.
     static double pixelScale(const QPainter &p);
     static QColor withOpacity(const QColor &color, double factor);

@@ -55,12 +55,12 @@ qint64 ProgressRing::percent(double progress)
 
 QString ProgressRing::accessibilityLabel() const
 {
-    return tr("Progress: %1 percent").arg(percent());
+    return QStringLiteral("Progress: %1 percent").arg(percent());
 }
 
 QString ProgressRing::accessibilityValue() const
 {
-    return tr("%1%").arg(percent());
+    return QStringLiteral("%1%").arg(percent());
 }
 
 double ProgressRing::displayedProgress() const

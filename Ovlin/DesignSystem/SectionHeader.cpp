@@ -22,7 +22,7 @@ namespace {
 
 constexpr double kLabelArrowGap = 6;
 
-// The capsule: label, 6 points, arrow; 8 points at the sides, 4 above and below.
+// The capsule: label, 6 pixels, arrow; 8 pixels at the sides, 4 above and below.
 class LinkCapsule : public QAbstractButton
 {
 public:

@@ -18,7 +18,7 @@ struct SectionHeaderAction
 };
 
 // A heading row: the title on the left and, when an action is given, a small green capsule button on the
-// right (label and a trailing arrow). 4 points above and below, nothing at the sides.
+// right (label and a trailing arrow). 4 pixels above and below, nothing at the sides.
 class SectionHeader : public QWidget
 {
     Q_OBJECT

@@ -2,7 +2,7 @@
 
 namespace ovlin {
 
-// One shadow token in points: blur radius and offset. It carries no colour: the view that draws it
+// One shadow token in logical pixels: blur radius and offset. It carries no colour: the view that draws it
 // chooses one (usually ThemeColors::shadow() times an opacity of its own).
 struct ShadowSpec
 {

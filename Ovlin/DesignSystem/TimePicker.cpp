@@ -39,7 +39,7 @@ TimePicker::TimePicker(const QDateTime &selection, const QString &label, int min
     stack->addWidget(m_field);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
-    setAccessibleName(tr("%1 time picker").arg(label));
+    setAccessibleName(QStringLiteral("%1 time picker").arg(label));
     connect(m_field, &OvlinTimeField::selectionChanged, this, &TimePicker::selectionChanged);
 }
 

@@ -24,7 +24,7 @@ public:
 
     static constexpr double captionTracking = 0.8;
 
-signals:
+Q_SIGNALS:
     void selectionChanged(const QDateTime &selection);
 
 private:

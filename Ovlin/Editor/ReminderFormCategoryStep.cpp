@@ -29,7 +29,7 @@ double contentHeight()
 
 } // namespace
 
-// MARK: CategoryTile
+// ---- CategoryTile
 
 CategoryTile::CategoryTile(ReminderCategory category, QWidget *parent) : QAbstractButton(parent), m_category(category)
 {
@@ -59,7 +59,7 @@ QSize CategoryTile::sizeHint() const
 
 QSize CategoryTile::minimumSizeHint() const
 {
-    // The grid's columns may shrink to 10 points; the tile keeps its height.
+    // The grid's columns may shrink to 10 pixels; the tile keeps its height.
     return QSize(10, sizeHint().height());
 }
 
@@ -86,7 +86,7 @@ void CategoryTile::paintEvent(QPaintEvent *)
                fm.elidedText(text(), Qt::ElideRight, textRect.width()));
 }
 
-// MARK: ReminderFormCategoryStep
+// ---- ReminderFormCategoryStep
 
 ReminderFormCategoryStep::ReminderFormCategoryStep(ReminderFormViewModel *viewModel, QWidget *parent)
     : QWidget(parent), m_viewModel(viewModel)

@@ -12,7 +12,7 @@ namespace ovlin {
 class ReminderFormViewModel;
 
 // One category of the first step: an icon tile over the category's name in a selectable option,
-// at least 128 points tall and as wide as its column. Checkable only so that accessibility reports
+// at least 128 pixels tall and as wide as its column. Checkable only so that accessibility reports
 // the selected state; the step decides it.
 class CategoryTile : public QAbstractButton
 {

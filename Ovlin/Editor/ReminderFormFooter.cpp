@@ -14,25 +14,25 @@ ReminderFormFooter::ReminderFormFooter(QWidget *parent) : QWidget(parent)
     OVLIN_ASSERT_MAIN_THREAD();
     m_cancel = new OvlinButton(
         QStringLiteral("Cancel"), OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, false,
-        [this] { emit cancelRequested(); }, this);
+        [this] { Q_EMIT cancelRequested(); }, this);
     m_cancel->setFixedWidth(int(LayoutTokens::secondaryActionWidth));
     m_cancel->setAccessibleName(QStringLiteral("Cancel"));
 
     m_back = new OvlinButton(
         QStringLiteral("Back"), OvlinButtonStyle::secondary, OvlinButtonSize::large, false, false,
-        [this] { emit backRequested(); }, this);
+        [this] { Q_EMIT backRequested(); }, this);
     m_back->setFixedWidth(int(LayoutTokens::secondaryActionWidth));
     m_back->setAccessibleName(QStringLiteral("Go to previous step"));
 
     m_next = new OvlinButton(
         QStringLiteral("Next"), OvlinButtonStyle::primary, OvlinButtonSize::large, false, false,
-        [this] { emit nextRequested(); }, this);
+        [this] { Q_EMIT nextRequested(); }, this);
     m_next->setFixedWidth(int(LayoutTokens::primaryActionWidth));
     m_next->setAccessibleName(QStringLiteral("Go to next step"));
 
     m_save = new OvlinButton(
         saveTitle(false), OvlinButtonStyle::primary, OvlinButtonSize::large, false, false,
-        [this] { emit saveRequested(); }, this);
+        [this] { Q_EMIT saveRequested(); }, this);
     m_save->setFixedWidth(int(LayoutTokens::primaryActionWidth));
 
     auto *row = new QHBoxLayout(this);
@@ -40,7 +40,7 @@ ReminderFormFooter::ReminderFormFooter(QWidget *parent) : QWidget(parent)
                             int(LayoutTokens::spacingLG));
     row->setSpacing(int(LayoutTokens::spacingLG));
     row->addWidget(m_cancel, 0, Qt::AlignVCenter);
-    // A flexible space of at least 24 points.
+    // A flexible space of at least 24 pixels.
     row->addItem(new QSpacerItem(int(LayoutTokens::spacingXL), 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
     auto *trailing = new QHBoxLayout;
     trailing->setContentsMargins(0, 0, 0, 0);

@@ -33,7 +33,7 @@ public:
     // "Save changes" while editing, "Save reminder" otherwise.
     static QString saveTitle(bool isEditing);
 
-signals:
+Q_SIGNALS:
     void cancelRequested();
     void backRequested();
     void nextRequested();

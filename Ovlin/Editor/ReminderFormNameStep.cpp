@@ -38,7 +38,7 @@ TextBlock summaryBlock(ScheduleType type)
 
 } // namespace
 
-// MARK: ScheduleTypeCard
+// ---- ScheduleTypeCard
 
 ScheduleTypeCard::ScheduleTypeCard(ScheduleType type, QWidget *parent)
     : QAbstractButton(parent), m_type(type), m_press(new OvlinButtonPressStyle(this))
@@ -132,7 +132,7 @@ void ScheduleTypeCard::paintEvent(QPaintEvent *)
     }
 }
 
-// MARK: ReminderFormNameStep
+// ---- ReminderFormNameStep
 
 ReminderFormNameStep::ReminderFormNameStep(ReminderFormViewModel *viewModel, QWidget *parent)
     : QWidget(parent), m_viewModel(viewModel)

@@ -36,10 +36,10 @@ struct ReminderFormParts
     // A small upper-case caption ("NAME", "REPEAT EVERY") with the given tracking.
     static QWidget *makeCaption(const QString &text, const QColor &color, double tracking, QWidget *parent = nullptr);
 
-    // The selectable option look (category tiles, schedule-type cards): a light fill and a 2-point dark
-    // outline while selected, white with a 1-point light outline otherwise.
+    // The selectable option look (category tiles, schedule-type cards): a light fill and a 2-pixel dark
+    // outline while selected, white with a 1-pixel light outline otherwise.
     static void paintOption(QPainter &p, const QRectF &rect, bool selected);
-    // The 36-point icon tile of an option with its symbol.
+    // The 36-pixel icon tile of an option with its symbol.
     static void paintIconTile(QPainter &p, const QRectF &rect, bool selected, const QString &symbol);
     static constexpr double optionRadius = 10;
 };

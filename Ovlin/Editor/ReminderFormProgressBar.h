@@ -6,8 +6,8 @@
 
 namespace ovlin {
 
-// The sheet's 4-point progress bar: a light capsule track with a green gradient capsule over it, as wide
-// as the share of steps done and never narrower than 64 points. A change of step eases the fill to its
+// The sheet's 4-pixel progress bar: a light capsule track with a green gradient capsule over it, as wide
+// as the share of steps done and never narrower than 64 pixels. A change of step eases the fill to its
 // new width over 0.18 s.
 class ReminderFormProgressBar : public QWidget
 {

@@ -29,7 +29,7 @@ OvlinCard *makeCard(QWidget *content, QWidget *parent)
 
 } // namespace
 
-// MARK: TimeWindowRow
+// ---- TimeWindowRow
 
 TimeWindowRow::TimeWindowRow(QWidget *first, QWidget *second, QWidget *parent)
     : QWidget(parent), m_first(first), m_second(second)
@@ -105,7 +105,7 @@ bool TimeWindowRow::event(QEvent *event)
     return QWidget::event(event);
 }
 
-// MARK: ReminderFormScheduleStep
+// ---- ReminderFormScheduleStep
 
 QString ReminderFormScheduleStep::stepperAccessibilityLabel(qint64 minutes)
 {

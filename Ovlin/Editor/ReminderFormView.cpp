@@ -1,9 +1,11 @@
 #include "Editor/ReminderFormView.h"
 
 #include "Analytics/Analytics.h"
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/Painting.h"
+#include "DesignSystem/SheetCloseButton.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Editor/ReminderFormCategoryStep.h"
@@ -37,45 +39,6 @@
 namespace ovlin {
 
 namespace {
-
-// The header's close button: an "xmark" on a muted 44-point square, without hover or press effects.
-class SheetCloseButton : public QAbstractButton
-{
-public:
-    explicit SheetCloseButton(QWidget *parent) : QAbstractButton(parent)
-    {
-        const int side = int(LayoutTokens::iconTileMedium);
-        setFixedSize(side, side);
-        setFocusPolicy(Qt::TabFocus);
-        setAccessibleName(QStringLiteral("Close"));
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r(rect());
-        Painting::fillRounded(p, r, LayoutTokens::radiusSM, ThemeColors::surfaceMuted());
-        const double side = IconRegistry::symbolSize(ThemeFonts::body());
-        IconRegistry::paint(p, QRectF(r.center().x() - side / 2, r.center().y() - side / 2, side, side),
-                            QStringLiteral("xmark"), ThemeColors::textSecondary());
-    }
-};
-
-// A 1-point line in the border colour between the fixed parts and the scrolling content.
-class Divider : public QWidget
-{
-public:
-    explicit Divider(QWidget *parent) : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
-};
 
 QLabel *makeLabel(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
 {
@@ -139,7 +102,20 @@ ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, Q
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
 
-    // Header section
+    stack->addWidget(buildHeader());
+    stack->addWidget(new DividerLine(this));
+    stack->addWidget(buildScrollArea(), 1);
+    stack->addWidget(new DividerLine(this));
+    stack->addWidget(buildFooter());
+
+    connect(m_viewModel, &ReminderFormViewModel::changed, this, &ReminderFormView::refreshChrome);
+    showStep();
+    refreshChrome();
+}
+
+// The fixed header: close button, title and step counter over the progress bar.
+QWidget *ReminderFormView::buildHeader()
+{
     auto *header = new QWidget(this);
     auto *headerStack = new QVBoxLayout(header);
     headerStack->setContentsMargins(int(LayoutTokens::spacingXL), int(LayoutTokens::spacingLG),
@@ -148,7 +124,7 @@ ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, Q
     auto *headerRow = new QHBoxLayout;
     headerRow->setContentsMargins(0, 0, 0, 0);
     headerRow->setSpacing(int(LayoutTokens::spacingSM));
-    m_closeButton = new SheetCloseButton(header);
+    m_closeButton = new SheetCloseButton(ThemeFonts::body(), header);
     connect(m_closeButton, &QAbstractButton::clicked, this, &ReminderFormView::dismiss);
     m_title = makeLabel(titleText(), ThemeFonts::sheetTitle(), ThemeColors::textPrimary(), header);
     m_stepCounter = makeLabel(stepCounterText(), ThemeFonts::callout(), ThemeColors::textSecondary(), header);
@@ -158,13 +134,14 @@ ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, Q
     headerRow->addStretch(1);
     headerRow->addWidget(m_stepCounter, 0, Qt::AlignVCenter);
     headerStack->addLayout(headerRow);
-    m_progressBar = new ReminderFormProgressBar(m_currentStep, totalSteps, header);
+    m_progressBar = new ReminderFormProgressBar(stepNumber(), totalSteps, header);
     headerStack->addWidget(m_progressBar);
-    stack->addWidget(header);
+    return header;
+}
 
-    stack->addWidget(new Divider(this));
-
-    // Content area: only this part scrolls.
+// The scrolling content area with the centred step column and its overlay scroll bar.
+QScrollArea *ReminderFormView::buildScrollArea()
+{
     m_scrollArea = new QScrollArea(this);
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(true);
@@ -190,7 +167,6 @@ ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, Q
     centring->addWidget(m_column, 1);
     centring->addStretch(0);
     m_scrollArea->setWidget(scrollContent);
-    stack->addWidget(m_scrollArea, 1);
     m_scrollIndicator = new QScrollBar(Qt::Vertical, m_scrollArea);
     QScrollBar *inner = m_scrollArea->verticalScrollBar();
     connect(inner, &QScrollBar::rangeChanged, m_scrollIndicator, [this, inner](int min, int max) {
@@ -204,18 +180,18 @@ ReminderFormView::ReminderFormView(std::shared_ptr<Reminder> existingReminder, Q
     m_scrollIndicator->setVisible(false);
     m_scrollArea->installEventFilter(this);
 
-    stack->addWidget(new Divider(this));
+    return m_scrollArea;
+}
 
+// The fixed footer that moves between the steps and saves.
+ReminderFormFooter *ReminderFormView::buildFooter()
+{
     m_footer = new ReminderFormFooter(this);
     connect(m_footer, &ReminderFormFooter::cancelRequested, this, &ReminderFormView::cancel);
     connect(m_footer, &ReminderFormFooter::backRequested, this, &ReminderFormView::goBack);
     connect(m_footer, &ReminderFormFooter::nextRequested, this, &ReminderFormView::goNext);
     connect(m_footer, &ReminderFormFooter::saveRequested, this, &ReminderFormView::saveAndDismiss);
-    stack->addWidget(m_footer);
-
-    connect(m_viewModel, &ReminderFormViewModel::changed, this, &ReminderFormView::refreshChrome);
-    showStep();
-    refreshChrome();
+    return m_footer;
 }
 
 ReminderFormView::~ReminderFormView()
@@ -252,7 +228,7 @@ QString ReminderFormView::titleText() const
 
 QString ReminderFormView::stepCounterText() const
 {
-    return QStringLiteral("Step %1 of %2").arg(m_currentStep).arg(totalSteps);
+    return QStringLiteral("Step %1 of %2").arg(stepNumber()).arg(totalSteps);
 }
 
 ReminderFormCategoryStep *ReminderFormView::categoryStep() const
@@ -278,8 +254,8 @@ ReminderFormPreviewStep *ReminderFormView::previewStep() const
 bool ReminderFormView::canProceed() const
 {
     switch (m_currentStep) {
-    case 2: return !ReminderFormViewModel::isBlank(m_viewModel->title());
-    case 3: return !m_viewModel->selectedDays().empty();
+    case ReminderFormStep::name: return !ReminderFormViewModel::isBlank(m_viewModel->title());
+    case ReminderFormStep::schedule: return !m_viewModel->selectedDays().empty();
     default: return true;
     }
 }
@@ -287,15 +263,15 @@ bool ReminderFormView::canProceed() const
 void ReminderFormView::goBack()
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (m_currentStep > 1)
-        setCurrentStep(m_currentStep - 1);
+    if (m_currentStep != ReminderFormStep::category)
+        setCurrentStep(ReminderFormStep(stepNumber() - 1));
 }
 
 void ReminderFormView::goNext()
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (m_currentStep < totalSteps && canProceed())
-        setCurrentStep(m_currentStep + 1);
+    if (m_currentStep != ReminderFormStep::preview && canProceed())
+        setCurrentStep(ReminderFormStep(stepNumber() + 1));
 }
 
 void ReminderFormView::cancel()
@@ -371,7 +347,7 @@ void ReminderFormView::paintEvent(QPaintEvent *)
     QPainter(this).fillRect(rect(), ThemeColors::background());
 }
 
-void ReminderFormView::setCurrentStep(int step)
+void ReminderFormView::setCurrentStep(ReminderFormStep step)
 {
     if (step == m_currentStep)
         return;
@@ -379,10 +355,10 @@ void ReminderFormView::setCurrentStep(int step)
     showStep();
     refreshChrome();
     growWindowToStep();
-    // The name is what step 2 is for: typing can start at once.
+    // The name is what the name step is for: typing can start at once.
     if (ReminderFormNameStep *name = nameStep(); name && name->nameField())
         name->nameField()->setFocus(Qt::OtherFocusReason);
-    emit currentStepChanged(step);
+    Q_EMIT currentStepChanged(step);
 }
 
 QSize ReminderFormView::sizeHint() const
@@ -439,11 +415,10 @@ void ReminderFormView::showStep()
         m_stepView = nullptr;
     }
     switch (m_currentStep) {
-    case 1: m_stepView = new ReminderFormCategoryStep(m_viewModel, m_column); break;
-    case 2: m_stepView = new ReminderFormNameStep(m_viewModel, m_column); break;
-    case 3: m_stepView = new ReminderFormScheduleStep(m_viewModel, m_column); break;
-    case 4: m_stepView = new ReminderFormPreviewStep(m_viewModel, m_column); break;
-    default: break;
+    case ReminderFormStep::category: m_stepView = new ReminderFormCategoryStep(m_viewModel, m_column); break;
+    case ReminderFormStep::name: m_stepView = new ReminderFormNameStep(m_viewModel, m_column); break;
+    case ReminderFormStep::schedule: m_stepView = new ReminderFormScheduleStep(m_viewModel, m_column); break;
+    case ReminderFormStep::preview: m_stepView = new ReminderFormPreviewStep(m_viewModel, m_column); break;
     }
     m_scrollArea->verticalScrollBar()->setValue(0);
     if (!m_stepView)
@@ -474,8 +449,8 @@ void ReminderFormView::refreshChrome()
 {
     m_title->setText(titleText());
     m_stepCounter->setText(stepCounterText());
-    m_progressBar->setStep(m_currentStep);
-    m_footer->apply(ReminderFormFooter::State{m_currentStep, totalSteps, m_viewModel->isEditing(), canProceed(),
+    m_progressBar->setStep(stepNumber());
+    m_footer->apply(ReminderFormFooter::State{stepNumber(), totalSteps, m_viewModel->isEditing(), canProceed(),
                                               m_viewModel->isValid()});
 }
 

@@ -27,18 +27,21 @@ class ReminderFormProgressBar;
 class ReminderFormScheduleStep;
 class ReminderFormViewModel;
 
-// The four-step sheet that creates a reminder or edits one: 1 category, 2 name and reminder style,
-// 3 schedule and days, 4 preview. A fixed header (close button, title, step counter, progress bar), the
+// The sheet's steps in their order; the value is the step's number in the counter.
+enum class ReminderFormStep { category = 1, name, schedule, preview };
+
+// The four-step sheet that creates a reminder or edits one: category, name and reminder style,
+// schedule and days, preview. A fixed header (close button, title, step counter, progress bar), the
 // current step in a scrolling area, and a fixed footer that moves between the steps and saves.
 //
 // Presenters open it with openNew / openEdit; it reports nothing back: a saved reminder reaches the
-// screens through their store queries. Every presentation starts at step 1 with a new view model.
+// screens through their store queries. Every presentation starts at the category step with a new view model.
 // Main thread only.
 class ReminderFormView : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int totalSteps = 4;
+    static constexpr int totalSteps = int(ReminderFormStep::preview);
     static constexpr double modalContentWidth = LayoutTokens::wideSheetWidth;
     // Room kept free above a screen-high sheet for the window manager's title bar.
     static constexpr int sheetFrameAllowance = 40;
@@ -65,9 +68,11 @@ public:
     void setSignalSender(SignalSender sender);
 
     ReminderFormViewModel *viewModel() const { return m_viewModel; }
-    int currentStep() const { return m_currentStep; }
+    ReminderFormStep currentStep() const { return m_currentStep; }
+    // The current step's number, 1 to totalSteps.
+    int stepNumber() const { return int(m_currentStep); }
 
-    // Whether "Next" may be used: on step 2 a non-blank title, on step 3 at least one weekday.
+    // Whether "Next" may be used: on the name step a non-blank title, on the schedule step at least one weekday.
     bool canProceed() const;
     // The footer's actions.
     void goBack();
@@ -92,7 +97,7 @@ public:
     QScrollBar *scrollIndicator() const { return m_scrollIndicator; }
     // The column the step is laid out in (at most modalContentWidth wide).
     QWidget *contentColumn() const { return m_column; }
-    // The current step's view; null for a step outside 1 to 4.
+    // The current step's view.
     QWidget *stepView() const { return m_stepView; }
     ReminderFormCategoryStep *categoryStep() const;
     ReminderFormNameStep *nameStep() const;
@@ -104,8 +109,8 @@ public:
     // 560 wide and as tall as the header, the current step and the footer, within the screen.
     QSize sizeHint() const override;
 
-signals:
-    void currentStepChanged(int step);
+Q_SIGNALS:
+    void currentStepChanged(ovlin::ReminderFormStep step);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -113,7 +118,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void setCurrentStep(int step);
+    QWidget *buildHeader();
+    QScrollArea *buildScrollArea();
+    ReminderFormFooter *buildFooter();
+    void setCurrentStep(ReminderFormStep step);
     void showStep();
     void refreshChrome();
     void placeScrollIndicator();
@@ -124,7 +132,7 @@ private:
     Dismiss m_dismiss;
     SignalSender m_signalSender;
     ReminderFormViewModel *m_viewModel;
-    int m_currentStep = 1;
+    ReminderFormStep m_currentStep = ReminderFormStep::category;
     bool m_saved = false;
 
     QAbstractButton *m_closeButton = nullptr;

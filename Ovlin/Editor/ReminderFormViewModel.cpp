@@ -58,15 +58,15 @@ bool ReminderFormViewModel::isBlank(const QString &text)
     return text.trimmed().isEmpty();
 }
 
-// MARK: Fields
+// ---- Fields
 
 #define OVLIN_FORM_SETTER(field, value, signal)                                                                        \
     OVLIN_ASSERT_MAIN_THREAD();                                                                                        \
     if (field == value)                                                                                                \
         return;                                                                                                        \
     field = value;                                                                                                     \
-    emit signal();                                                                                                     \
-    emit changed();
+    Q_EMIT signal();                                                                                                     \
+    Q_EMIT changed();
 
 void ReminderFormViewModel::setTitle(const QString &title)
 {
@@ -126,7 +126,7 @@ void ReminderFormViewModel::setModelContext(StoreContext *context)
     m_modelContext = context;
 }
 
-// MARK: Rules
+// ---- Rules
 
 bool ReminderFormViewModel::isValid() const
 {
@@ -146,7 +146,7 @@ QString ReminderFormViewModel::previewMessage() const
     return CopyEngine::shared().categoryText(m_category);
 }
 
-// MARK: Saving
+// ---- Saving
 
 void ReminderFormViewModel::setScheduleReminder(ScheduleReminder schedule)
 {

@@ -88,7 +88,7 @@ public:
     static QDateTime todayAt(int hour);
     static bool isBlank(const QString &text);
 
-signals:
+Q_SIGNALS:
     void titleChanged();
     void categoryChanged();
     void detailChanged();

@@ -29,19 +29,6 @@ const QString followUpPrefix = QStringLiteral("followup-");
 // in range for any stored value.
 constexpr qint64 maxStepMinutes = 2 * 24 * 60;
 
-CopyTrigger completionTrigger(ReminderCategory category)
-{
-    switch (category) {
-    case ReminderCategory::meal: return CopyTrigger::mealCompleted;
-    case ReminderCategory::water: return CopyTrigger::waterCompleted;
-    case ReminderCategory::movement: return CopyTrigger::movementCompleted;
-    case ReminderCategory::meditation: return CopyTrigger::meditationCompleted;
-    case ReminderCategory::snack:
-    case ReminderCategory::general: return CopyTrigger::habitCompleted;
-    }
-    return CopyTrigger::habitCompleted;
-}
-
 std::optional<CopyTrigger> streakTrigger(qint64 streak)
 {
     switch (streak) {
@@ -80,6 +67,19 @@ void saveQuietly(StoreContext &context)
 }
 
 } // namespace
+
+CopyTrigger completionTrigger(ReminderCategory category)
+{
+    switch (category) {
+    case ReminderCategory::meal: return CopyTrigger::mealCompleted;
+    case ReminderCategory::water: return CopyTrigger::waterCompleted;
+    case ReminderCategory::movement: return CopyTrigger::movementCompleted;
+    case ReminderCategory::meditation: return CopyTrigger::meditationCompleted;
+    case ReminderCategory::snack:
+    case ReminderCategory::general: return CopyTrigger::habitCompleted;
+    }
+    return CopyTrigger::habitCompleted;
+}
 
 SchedulerService &SchedulerService::shared()
 {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Copy/CopyContext.h"
+#include "Copy/CopyTrigger.h"
+#include "Model/Enums.h"
 #include "Platform/NotificationRequest.h"
 
 #include <QDateTime>
@@ -18,6 +20,9 @@ namespace ovlin {
 class NotificationCenter;
 class Reminder;
 class StoreContext;
+
+// The phrase pool for completing a reminder of this category, shared by the notification answers and the lists.
+CopyTrigger completionTrigger(ReminderCategory category);
 
 // What the scheduler offers the rest of the program. Nothing calls through it; it names the operations.
 class SchedulerServiceProtocol

@@ -20,7 +20,7 @@ ReminderFormView *sheetAt(int step, int height, std::shared_ptr<Reminder> remind
     auto *vm = sheet->viewModel();
     if (step > 1 && ReminderFormViewModel::isBlank(vm->title()))
         vm->setTitle(QStringLiteral("Drink water"));
-    while (sheet->currentStep() < step)
+    while (sheet->stepNumber() < step)
         sheet->goNext();
     return sheet;
 }

@@ -137,9 +137,9 @@ void MenuBarController::configureStatusItem()
 void MenuBarController::buildContextMenu()
 {
     m_contextMenu->clear();
-    QAction *showApp = m_contextMenu->addAction(tr("Show App"));
+    QAction *showApp = m_contextMenu->addAction(QStringLiteral("Show App"));
     connect(showApp, &QAction::triggered, this, &MenuBarController::showAppFromContextMenu);
-    QAction *quit = m_contextMenu->addAction(tr("Quit"));
+    QAction *quit = m_contextMenu->addAction(QStringLiteral("Quit"));
     connect(quit, &QAction::triggered, this, &MenuBarController::quitFromContextMenu);
 }
 

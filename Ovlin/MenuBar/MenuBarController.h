@@ -81,7 +81,7 @@ public:
     // The application icon (QGuiApplication::windowIcon) as an 18 x 18 non-template image, or a null
     // icon when the application has none.
     static QIcon appIconImage();
-    // The progress icon, 18 x 18 points at `devicePixelRatio`.
+    // The progress icon, 18 x 18 pixels at `devicePixelRatio`.
     static StatusIcon makeStatusIcon(bool hasOverdue, qint64 overdueCount, double progress,
                                      double devicePixelRatio = 2);
     // Draws the progress icon into `rect`: the faint track, the progress arc clockwise from the top, and

@@ -189,7 +189,7 @@ protected:
 
         if (!g.earnedText.isEmpty()) {
             IconRegistry::paint(p, g.earnedIcon, QStringLiteral("checkmark.seal.fill"), ThemeColors::primaryDark());
-            textBlock(MilestoneCard::tr("Earned."), ThemeFonts::label(), ThemeColors::primaryDark())
+            textBlock(QStringLiteral("Earned."), ThemeFonts::label(), ThemeColors::primaryDark())
                 .paint(p, g.earnedText);
         }
         if (!g.divider.isEmpty())
@@ -351,14 +351,14 @@ MilestoneCard::MilestoneCard(std::shared_ptr<Milestone> milestone, std::function
     m_body = new Body(this);
     if (m_style == MilestoneCardStyle::full) {
         if (m_onDelete) {
-            m_deleteButton = new OvlinButton(tr("Delete"), OvlinButtonStyle::destructive, OvlinButtonSize::small, false,
-                                             false, m_onDelete, m_body);
-            m_deleteButton->setAccessibleName(tr("Delete reward"));
+            m_deleteButton = new OvlinButton(QStringLiteral("Delete"), OvlinButtonStyle::destructive,
+                                             OvlinButtonSize::small, false, false, m_onDelete, m_body);
+            m_deleteButton->setAccessibleName(QStringLiteral("Delete reward"));
         }
         if (m_onEdit) {
-            m_editButton = new OvlinButton(tr("Edit"), OvlinButtonStyle::secondary, OvlinButtonSize::small, false,
-                                           false, m_onEdit, m_body);
-            m_editButton->setAccessibleName(tr("Edit reward"));
+            m_editButton = new OvlinButton(QStringLiteral("Edit"), OvlinButtonStyle::secondary, OvlinButtonSize::small,
+                                           false, false, m_onEdit, m_body);
+            m_editButton->setAccessibleName(QStringLiteral("Edit reward"));
         }
     }
     // The fill follows the status: the card's own fill stays white and the status colour is drawn over it.
@@ -499,19 +499,19 @@ QString MilestoneCard::accessibilityText() const
 
 QString MilestoneCard::goalText() const
 {
-    return tr("%1 day goal").arg(m_milestone->requireDays());
+    return QStringLiteral("%1 day goal").arg(m_milestone->requireDays());
 }
 
 QString MilestoneCard::countText() const
 {
-    return tr("%1/%2 days").arg(daysMet()).arg(m_milestone->requireDays());
+    return QStringLiteral("%1/%2 days").arg(daysMet()).arg(m_milestone->requireDays());
 }
 
 std::optional<QString> MilestoneCard::toGoText() const
 {
     if (status() != MilestoneStatus::active)
         return std::nullopt;
-    return tr("%1 to go").arg(daysRemaining());
+    return QStringLiteral("%1 to go").arg(daysRemaining());
 }
 
 bool MilestoneCard::showsEarnedLine() const

@@ -1,6 +1,7 @@
 #include "Rewards/MilestoneFormView.h"
 
 #include "Analytics/Analytics.h"
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -11,6 +12,7 @@
 #include "DesignSystem/OvlinStepperField.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
+#include "DesignSystem/SheetCloseButton.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Milestone.h"
@@ -48,51 +50,6 @@ QDebug operator<<(QDebug debug, const LinkedCategoryOption &option)
 namespace {
 
 constexpr int kPreviewSide = 72;
-
-// A 1-point rule across the sheet.
-class Rule : public QWidget
-{
-public:
-    Rule(const QColor &color, QWidget *parent) : QWidget(parent), m_color(color)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_color); }
-
-private:
-    QColor m_color;
-};
-
-// The header's close button: the "xmark" symbol on a muted 44-point tile.
-class CloseButton : public QAbstractButton
-{
-public:
-    explicit CloseButton(QWidget *parent) : QAbstractButton(parent)
-    {
-        const int side = int(LayoutTokens::iconTileMedium);
-        setFixedSize(side, side);
-        setAccessibleName(MilestoneFormView::tr("Close"));
-        setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::TabFocus);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r(rect());
-        Painting::fillRounded(p, r, LayoutTokens::radiusSM, ThemeColors::surfaceMuted());
-        const double side = IconRegistry::symbolSize(ThemeFonts::bodyEmphasis());
-        IconRegistry::paint(p, QRectF(r.center().x() - side / 2, r.center().y() - side / 2, side, side),
-                            QStringLiteral("xmark"), ThemeColors::textSecondary());
-        if (KeyboardFocus::hasRing(this))
-            Painting::strokeInside(p, r, LayoutTokens::radiusSM, ThemeColors::neutral700(), 1.5);
-    }
-};
 
 // A plain text button ("Remove").
 class TextButton : public QAbstractButton
@@ -196,9 +153,9 @@ MilestoneFormView::MilestoneFormView(std::shared_ptr<Milestone> milestone, QWidg
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
     root->addWidget(buildHeader());
-    root->addWidget(new Rule(ThemeColors::border(), this));
+    root->addWidget(new DividerLine(this));
     root->addWidget(buildContent(), 1);
-    root->addWidget(new Rule(ThemeColors::border(), this));
+    root->addWidget(new DividerLine(this));
     root->addWidget(buildFooter());
 
     connect(m_viewModel, &MilestoneFormViewModel::changed, this, &MilestoneFormView::syncFromModel);
@@ -216,7 +173,10 @@ QWidget *MilestoneFormView::buildHeader()
     const int edge = int(LayoutTokens::spacingLG);
     row->setContentsMargins(side, edge, side, edge);
     row->setSpacing(int(LayoutTokens::spacingSM));
-    m_closeButton = new CloseButton(header);
+    auto *closeButton = new SheetCloseButton(ThemeFonts::bodyEmphasis(), header);
+    closeButton->setCursor(Qt::PointingHandCursor);
+    closeButton->setShowsFocusRing(true);
+    m_closeButton = closeButton;
     connect(m_closeButton, &QAbstractButton::clicked, this, &MilestoneFormView::closeSheet);
     row->addWidget(m_closeButton, 0, Qt::AlignVCenter);
     row->addStretch(1);
@@ -249,19 +209,20 @@ QWidget *MilestoneFormView::section(const QString &title, QWidget *control, Ovli
 
 QList<QString> MilestoneFormView::sectionTitles()
 {
-    return {tr("Add a photo?"), tr("What are you earning?"), tr("How many days in a row?"),
-            tr("How much of your habits counts as a good day?"), tr("Tie it to a category?")};
+    return {QStringLiteral("Add a photo?"), QStringLiteral("What are you earning?"),
+            QStringLiteral("How many days in a row?"), QStringLiteral("How much of your habits counts as a good day?"),
+            QStringLiteral("Tie it to a category?")};
 }
 
 QList<std::pair<LinkedCategoryOption, QString>> MilestoneFormView::categoryTitles()
 {
-    return {{{std::nullopt}, tr("All habits")},
-            {{ReminderCategory::meal}, tr("Meal")},
-            {{ReminderCategory::snack}, tr("Snack")},
-            {{ReminderCategory::water}, tr("Water")},
-            {{ReminderCategory::movement}, tr("Movement")},
-            {{ReminderCategory::meditation}, tr("Meditation")},
-            {{ReminderCategory::general}, tr("General")}};
+    return {{{std::nullopt}, QStringLiteral("All habits")},
+            {{ReminderCategory::meal}, QStringLiteral("Meal")},
+            {{ReminderCategory::snack}, QStringLiteral("Snack")},
+            {{ReminderCategory::water}, QStringLiteral("Water")},
+            {{ReminderCategory::movement}, QStringLiteral("Movement")},
+            {{ReminderCategory::meditation}, QStringLiteral("Meditation")},
+            {{ReminderCategory::general}, QStringLiteral("General")}};
 }
 
 QWidget *MilestoneFormView::buildContent()
@@ -287,30 +248,12 @@ QWidget *MilestoneFormView::buildContent()
 
     const QList<QString> titles = sectionTitles();
 
-    // Photo
-    auto *photo = new QWidget;
-    auto *photoRow = new QHBoxLayout(photo);
-    photoRow->setContentsMargins(0, 0, 0, 0);
-    photoRow->setSpacing(int(LayoutTokens::spacingLG));
-    m_preview = new PreviewTile(m_viewModel, photo);
-    photoRow->addWidget(m_preview, 0, Qt::AlignVCenter);
-    auto *photoColumn = new QVBoxLayout;
-    photoColumn->setSpacing(int(LayoutTokens::spacingXS));
-    m_imageButton = new OvlinButton(
-        imageButtonTitle(), OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false,
-        [this] { pickRewardImage(); }, photo);
-    photoColumn->addWidget(m_imageButton);
-    m_removeButton = new TextButton(tr("Remove"), ThemeFonts::subheadline(), ThemeColors::destructive(), photo);
-    connect(m_removeButton, &QAbstractButton::clicked, this, &MilestoneFormView::removeImage);
-    photoColumn->addWidget(m_removeButton, 0, Qt::AlignLeft);
-    photoRow->addLayout(photoColumn, 1);
-    photoRow->setAlignment(photoColumn, Qt::AlignVCenter);
-    column->addWidget(section(titles[0], photo));
+    column->addWidget(section(titles[0], buildPhotoRow()));
 
     // Name
     m_nameField = new QLineEdit;
-    m_nameField->setPlaceholderText(tr("Burger run"));
-    m_nameField->setAccessibleName(tr("Reward name"));
+    m_nameField->setPlaceholderText(QStringLiteral("Burger run"));
+    m_nameField->setAccessibleName(QStringLiteral("Reward name"));
     OvlinInputModifier::apply(m_nameField);
     connect(m_nameField, &QLineEdit::textEdited, this, [this](const QString &text) { m_viewModel->setName(text); });
     column->addWidget(section(titles[1], m_nameField));
@@ -330,7 +273,40 @@ QWidget *MilestoneFormView::buildContent()
     m_thresholdSubtitle = new OvlinText(thresholdSubtitle(), ThemeFonts::subheadline(), ThemeColors::textSecondary());
     column->addWidget(section(titles[3], m_thresholdSlider, m_thresholdSubtitle));
 
-    // Category
+    column->addWidget(section(titles[4], buildCategoryMenu()));
+    column->addStretch(1);
+
+    scroll->setWidget(m_content);
+    return scroll;
+}
+
+// The preview tile beside the image button and "Remove".
+QWidget *MilestoneFormView::buildPhotoRow()
+{
+    auto *photo = new QWidget;
+    auto *photoRow = new QHBoxLayout(photo);
+    photoRow->setContentsMargins(0, 0, 0, 0);
+    photoRow->setSpacing(int(LayoutTokens::spacingLG));
+    m_preview = new PreviewTile(m_viewModel, photo);
+    photoRow->addWidget(m_preview, 0, Qt::AlignVCenter);
+    auto *photoColumn = new QVBoxLayout;
+    photoColumn->setSpacing(int(LayoutTokens::spacingXS));
+    m_imageButton = new OvlinButton(
+        imageButtonTitle(), OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false,
+        [this] { pickRewardImage(); }, photo);
+    photoColumn->addWidget(m_imageButton);
+    m_removeButton =
+        new TextButton(QStringLiteral("Remove"), ThemeFonts::subheadline(), ThemeColors::destructive(), photo);
+    connect(m_removeButton, &QAbstractButton::clicked, this, &MilestoneFormView::removeImage);
+    photoColumn->addWidget(m_removeButton, 0, Qt::AlignLeft);
+    photoRow->addLayout(photoColumn, 1);
+    photoRow->setAlignment(photoColumn, Qt::AlignVCenter);
+    return photo;
+}
+
+// The linked-category menu: "All habits" and one entry a category, each with its symbol.
+QWidget *MilestoneFormView::buildCategoryMenu()
+{
     QList<OvlinMenuOption<LinkedCategoryOption>> options;
     const QStringList symbols = {QString(),
                                  QStringLiteral("fork.knife.circle.fill"),
@@ -350,14 +326,10 @@ QWidget *MilestoneFormView::buildContent()
         Binding<LinkedCategoryOption>{
             [this] { return LinkedCategoryOption{m_viewModel->linkedCategory()}; },
             [this](const LinkedCategoryOption &option) { m_viewModel->setLinkedCategory(option.category); }},
-        tr("Category"), options, std::nullopt);
-    menu->setAccessibleName(tr("Linked habit category"));
+        QStringLiteral("Category"), options, std::nullopt);
+    menu->setAccessibleName(QStringLiteral("Linked habit category"));
     m_categoryMenu = menu;
-    column->addWidget(section(titles[4], menu));
-    column->addStretch(1);
-
-    scroll->setWidget(m_content);
-    return scroll;
+    return menu;
 }
 
 QWidget *MilestoneFormView::buildFooter()
@@ -369,8 +341,9 @@ QWidget *MilestoneFormView::buildFooter()
     row->setContentsMargins(side, edge, side, edge);
     row->setSpacing(int(LayoutTokens::spacingLG));
     m_cancelButton = new OvlinButton(
-        tr("Cancel"), OvlinButtonStyle::ghost, OvlinButtonSize::default_, false, false, [this] { cancel(); }, footer);
-    m_cancelButton->setAccessibleName(tr("Cancel"));
+        QStringLiteral("Cancel"), OvlinButtonStyle::ghost, OvlinButtonSize::default_, false, false,
+        [this] { cancel(); }, footer);
+    m_cancelButton->setAccessibleName(QStringLiteral("Cancel"));
     m_cancelButton->setFixedWidth(int(LayoutTokens::secondaryActionWidth));
     row->addWidget(m_cancelButton, 0, Qt::AlignVCenter);
     row->addSpacerItem(
@@ -393,13 +366,13 @@ void MilestoneFormView::syncFromModel()
     const qint64 days = m_viewModel->requireDays();
     m_daysStepper->setSuffix(daySuffix(days));
     m_daysStepper->refresh();
-    m_daysStepper->setAccessibleName(tr("Required days: %1").arg(days));
+    m_daysStepper->setAccessibleName(QStringLiteral("Required days: %1").arg(days));
 
     const QString percent = thresholdValueLabel();
     m_thresholdSlider->setValueLabel(percent);
     m_thresholdSlider->refresh();
     m_thresholdSlider->setAccessibleName(
-        tr("Completion threshold: %1 percent").arg(wholePercent(m_viewModel->requirePercent())));
+        QStringLiteral("Completion threshold: %1 percent").arg(wholePercent(m_viewModel->requirePercent())));
     m_thresholdSubtitle->setText(thresholdSubtitle());
 
     m_categoryMenu->refresh();
@@ -520,17 +493,17 @@ std::optional<QByteArray> MilestoneFormView::makeThumbnail(const QByteArray &byt
 
 QString MilestoneFormView::titleText() const
 {
-    return isEditing() ? tr("Edit reward") : tr("New reward");
+    return isEditing() ? QStringLiteral("Edit reward") : QStringLiteral("New reward");
 }
 
 QString MilestoneFormView::saveTitle() const
 {
-    return isEditing() ? tr("Save changes") : tr("Save reward");
+    return isEditing() ? QStringLiteral("Save changes") : QStringLiteral("Save reward");
 }
 
 QString MilestoneFormView::imageButtonTitle() const
 {
-    return m_viewModel->thumbnailData() ? tr("Change image") : tr("Choose image");
+    return m_viewModel->thumbnailData() ? QStringLiteral("Change image") : QStringLiteral("Choose image");
 }
 
 int MilestoneFormView::wholePercent(double fraction)
@@ -545,7 +518,7 @@ int MilestoneFormView::wholePercent(double fraction)
 
 QString MilestoneFormView::daySuffix(qint64 days)
 {
-    return days == 1 ? tr("day") : tr("days");
+    return days == 1 ? QStringLiteral("day") : QStringLiteral("days");
 }
 
 QString MilestoneFormView::thresholdValueLabel() const
@@ -555,7 +528,7 @@ QString MilestoneFormView::thresholdValueLabel() const
 
 QString MilestoneFormView::thresholdSubtitle() const
 {
-    return tr("%1% completion required").arg(wholePercent(m_viewModel->requirePercent()));
+    return QStringLiteral("%1% completion required").arg(wholePercent(m_viewModel->requirePercent()));
 }
 
 bool MilestoneFormView::previewShowsPicture() const

@@ -113,6 +113,8 @@ protected:
 private:
     QWidget *buildHeader();
     QWidget *buildContent();
+    QWidget *buildPhotoRow();
+    QWidget *buildCategoryMenu();
     QWidget *buildFooter();
     QWidget *section(const QString &title, QWidget *control, OvlinText *subtitle = nullptr);
     void syncFromModel();

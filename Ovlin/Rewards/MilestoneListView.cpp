@@ -2,6 +2,7 @@
 
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/AnimatedValue.h"
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/EmptyState.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -123,25 +124,6 @@ private:
     int m_value = -1;
 };
 
-// The line under an earned row, inset on the leading side.
-class EarnedDivider : public QWidget
-{
-public:
-    explicit EarnedDivider(QWidget *parent) : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.fillRect(QRectF(kEarnedDividerInset, 0, std::max(0.0, width() - kEarnedDividerInset), 1),
-                   ThemeColors::borderSubtle());
-    }
-};
-
 } // namespace
 
 // One earned reward: picture or trophy, name and reward text, and the day goal with a seal.
@@ -158,7 +140,7 @@ public:
     std::shared_ptr<Milestone> milestone() const { return m_milestone; }
     bool hasDivider() const { return m_hasDivider; }
     bool showsPicture() { return !m_picture.imageFor(m_milestone->thumbnailData()).isNull(); }
-    QString daysText() const { return MilestoneListView::tr("%1d").arg(m_milestone->requireDays()); }
+    QString daysText() const { return QStringLiteral("%1d").arg(m_milestone->requireDays()); }
 
     QSize sizeHint() const override
     {
@@ -232,9 +214,9 @@ public:
     {
         setAttribute(Qt::WA_NoSystemBackground);
         m_dialog = new OvlinConfirmationDialog(
-            QStringLiteral("trash"), MilestoneListView::tr("Delete reward?"),
-            MilestoneListView::tr("This reward gets removed completely. If you're sure, do your thing."),
-            MilestoneListView::tr("Delete"), OvlinButtonStyle::destructive, MilestoneListView::tr("Cancel"),
+            QStringLiteral("trash"), QStringLiteral("Delete reward?"),
+            QStringLiteral("This reward gets removed completely. If you're sure, do your thing."),
+            QStringLiteral("Delete"), OvlinButtonStyle::destructive, QStringLiteral("Cancel"),
             [screen] { screen->cancelDelete(); }, [screen] { screen->confirmDelete(); }, this);
         m_dialog->hide();
         connect(&m_presence, &AnimatedValue::valueChanged, this, [this] { settle(); });
@@ -381,48 +363,9 @@ void MilestoneListView::init(StoreContext *context)
     m_column->setContentsMargins(0, 0, 0, 0);
     m_column->setSpacing(int(LayoutTokens::spacingXL));
 
-    // Header card
-    auto *headerContent = new QWidget;
-    auto *grid = new QGridLayout(headerContent);
-    grid->setContentsMargins(0, 0, 0, 0);
-    auto *texts = new QWidget(headerContent);
-    auto *textColumn = new QVBoxLayout(texts);
-    textColumn->setContentsMargins(0, 0, 0, 0);
-    textColumn->setSpacing(24);
-    auto *titleColumn = new QVBoxLayout;
-    titleColumn->setSpacing(int(LayoutTokens::spacingSM));
-    auto *title = new OvlinText(tr("Rewards"), ThemeFonts::title(), ThemeColors::textPrimary(), texts);
-    titleColumn->addWidget(title);
-    auto *subtitle = new OvlinText(tr("Give consistency something tangible to earn."), ThemeFonts::callout(),
-                                   ThemeColors::textSecondary(), texts);
-    titleColumn->addWidget(subtitle);
-    textColumn->addLayout(titleColumn);
-    auto *counters = new QHBoxLayout;
-    counters->setSpacing(8);
-    const struct
-    {
-        const char *label;
-        bool highlighted;
-    } pills[] = {{"Active", false}, {"Earned", true}, {"Missed", false}};
-    for (const auto &pill : pills) {
-        auto *widget = new StatPill(QString::fromLatin1(pill.label), pill.highlighted, texts);
-        m_pills.append(widget);
-        counters->addWidget(widget, 0, Qt::AlignVCenter);
-    }
-    counters->addStretch(1);
-    textColumn->addLayout(counters);
-    grid->addWidget(texts, 0, 0);
-    m_newRewardButton = new OvlinButton(
-        tr("New reward"), OvlinButtonStyle::primary, OvlinButtonSize::large, false, false, [this] { showAddSheet(); },
-        headerContent);
-    m_newRewardButton->setAccessibleName(tr("Add reward"));
-    m_newRewardButton->setFixedWidth(int(LayoutTokens::addButtonWidth));
-    grid->addWidget(m_newRewardButton, 0, 0, Qt::AlignTop | Qt::AlignRight);
-    m_newRewardButton->raise();
-    auto *headerCard = new OvlinCard(LayoutTokens::spacingXXL, ThemeColors::surface(), {}, true, false, headerContent);
     auto *headerRow = new QHBoxLayout;
     headerRow->setContentsMargins(int(kScreenPadding), 0, int(kScreenPadding), 0);
-    headerRow->addWidget(headerCard);
+    headerRow->addWidget(buildHeaderCard());
     m_column->addLayout(headerRow);
 
     // Running rewards
@@ -446,6 +389,49 @@ void MilestoneListView::init(StoreContext *context)
 
     setModelContext(context);
     build(true);
+}
+
+// The title, the subtitle and the three counters, with "New reward" in the top-right corner.
+QWidget *MilestoneListView::buildHeaderCard()
+{
+    auto *headerContent = new QWidget;
+    auto *grid = new QGridLayout(headerContent);
+    grid->setContentsMargins(0, 0, 0, 0);
+    auto *texts = new QWidget(headerContent);
+    auto *textColumn = new QVBoxLayout(texts);
+    textColumn->setContentsMargins(0, 0, 0, 0);
+    textColumn->setSpacing(24);
+    auto *titleColumn = new QVBoxLayout;
+    titleColumn->setSpacing(int(LayoutTokens::spacingSM));
+    auto *title = new OvlinText(QStringLiteral("Rewards"), ThemeFonts::title(), ThemeColors::textPrimary(), texts);
+    titleColumn->addWidget(title);
+    auto *subtitle = new OvlinText(QStringLiteral("Give consistency something tangible to earn."),
+                                   ThemeFonts::callout(), ThemeColors::textSecondary(), texts);
+    titleColumn->addWidget(subtitle);
+    textColumn->addLayout(titleColumn);
+    auto *counters = new QHBoxLayout;
+    counters->setSpacing(8);
+    const struct
+    {
+        const char *label;
+        bool highlighted;
+    } pills[] = {{"Active", false}, {"Earned", true}, {"Missed", false}};
+    for (const auto &pill : pills) {
+        auto *widget = new StatPill(QString::fromLatin1(pill.label), pill.highlighted, texts);
+        m_pills.append(widget);
+        counters->addWidget(widget, 0, Qt::AlignVCenter);
+    }
+    counters->addStretch(1);
+    textColumn->addLayout(counters);
+    grid->addWidget(texts, 0, 0);
+    m_newRewardButton = new OvlinButton(
+        QStringLiteral("New reward"), OvlinButtonStyle::primary, OvlinButtonSize::large, false, false,
+        [this] { showAddSheet(); }, headerContent);
+    m_newRewardButton->setAccessibleName(QStringLiteral("Add reward"));
+    m_newRewardButton->setFixedWidth(int(LayoutTokens::addButtonWidth));
+    grid->addWidget(m_newRewardButton, 0, 0, Qt::AlignTop | Qt::AlignRight);
+    m_newRewardButton->raise();
+    return new OvlinCard(LayoutTokens::spacingXXL, ThemeColors::surface(), {}, true, false, headerContent);
 }
 
 void MilestoneListView::setModelContext(StoreContext *context)
@@ -615,14 +601,14 @@ void MilestoneListView::buildActiveSection()
             copy.pickText(CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::emptyMilestones), CopyContext{}),
                           CopyTrigger::emptyMilestones);
         copy.recordShown(CopyTrigger::emptyMilestones, phrase);
-        m_emptyState = new EmptyState(QStringLiteral("trophy"), std::nullopt, tr("No rewards yet"), phrase,
-                                      tr("Add your first reward"), openAddSheet, m_activeSection);
+        m_emptyState = new EmptyState(QStringLiteral("trophy"), std::nullopt, QStringLiteral("No rewards yet"), phrase,
+                                      QStringLiteral("Add your first reward"), openAddSheet, m_activeSection);
         break;
     }
     case ActiveKind::nothingActive:
-        m_emptyState = new EmptyState(QStringLiteral("trophy"), std::nullopt, tr("Nothing active"),
-                                      tr("Set a reward when you're ready to earn something."), tr("New reward"),
-                                      openAddSheet, m_activeSection);
+        m_emptyState = new EmptyState(QStringLiteral("trophy"), std::nullopt, QStringLiteral("Nothing active"),
+                                      QStringLiteral("Set a reward when you're ready to earn something."),
+                                      QStringLiteral("New reward"), openAddSheet, m_activeSection);
         break;
     case ActiveKind::cards: break;
     }
@@ -693,7 +679,7 @@ void MilestoneListView::buildEarnedSection()
         m_earnedRows.append(row);
         rowColumn->addWidget(row);
         if (divider)
-            rowColumn->addWidget(new EarnedDivider(rows));
+            rowColumn->addWidget(new DividerLine(ThemeColors::borderSubtle(), kEarnedDividerInset, 0, rows));
     }
     auto *card = new OvlinCard(0, ThemeColors::surface(), {}, false, true, rows, m_earnedSection);
     m_earnedBlock = card;

@@ -106,6 +106,7 @@ protected:
 
 private:
     void init(StoreContext *context);
+    QWidget *buildHeaderCard();
     void onMilestonesChange();
     void contextChanged(int types);
     void scheduleRebuild();

@@ -2,6 +2,7 @@
 
 #include "Analytics/Analytics.h"
 #include "DesignSystem/AnimatedValue.h"
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/ImageAssets.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButton.h"
@@ -75,19 +76,6 @@ protected:
 
 private:
     QString m_name;
-};
-
-class Divider : public QWidget
-{
-public:
-    explicit Divider(QWidget *parent = nullptr) : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
 };
 
 } // namespace
@@ -273,7 +261,8 @@ OnboardingView::OnboardingView(Binding<bool> isPresented, SignalSender sendSigna
 
     m_band = new SlideSlot;
     outer->addWidget(m_band);
-    auto *divider = new Divider(m_band);
+    auto *divider = new DividerLine(m_band);
+    divider->setAttribute(Qt::WA_TransparentForMouseEvents);
     divider->raise();
 
     auto *content = new QWidget;

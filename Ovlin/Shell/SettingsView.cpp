@@ -1,8 +1,10 @@
 #include "Shell/SettingsView.h"
 
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinSegmentedControl.h"
+#include "DesignSystem/OvlinSwitch.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/OvlinTimeField.h"
 #include "DesignSystem/SectionHeader.h"
@@ -12,7 +14,6 @@
 #include "Platform/Defaults.h"
 #include "Platform/LoginItem.h"
 #include "Platform/MainThread.h"
-#include "Shell/SwitchToggle.h"
 #include "Shell/SystemSound.h"
 
 #include <QDesktopServices>
@@ -29,20 +30,6 @@ namespace {
 
 const QString kSoundKey = QStringLiteral("notificationSound");
 const QString kLaunchAtLoginKey = QStringLiteral("launchAtLogin");
-
-// A one-point line across the width offered.
-class Divider : public QWidget
-{
-public:
-    explicit Divider(QWidget *parent = nullptr) : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
-};
 
 // The contact address: a tap opens it; no button look.
 class ContactLink : public OvlinText
@@ -67,6 +54,14 @@ private:
     std::function<void()> m_onTap;
 };
 
+// One AppSettings property, read and written through its getter and setter.
+template <typename T, typename Getter, typename Setter>
+Binding<T> setting(AppSettings &settings, Getter getter, Setter setter)
+{
+    return {[&settings, getter] { return T((settings.*getter)()); },
+            [&settings, setter](const T &value) { (settings.*setter)(value); }};
+}
+
 QVBoxLayout *column(QWidget *owner, double spacing)
 {
     auto *layout = new QVBoxLayout(owner);
@@ -86,7 +81,7 @@ struct SettingsView::Rows
 {
     struct Toggle
     {
-        SwitchToggle *button;
+        OvlinSwitch *button;
         std::function<bool()> get;
     };
     struct Field
@@ -269,19 +264,16 @@ void SettingsView::openContactLink()
         QDesktopServices::openUrl(url);
 }
 
-QString SettingsView::versionText(const QVariantMap &infoDictionary)
+QString SettingsView::versionText(const ProgramVersion &version)
 {
-    const QVariant shortVersion = infoDictionary.value(QStringLiteral("CFBundleShortVersionString"));
-    const QVariant build = infoDictionary.value(QStringLiteral("CFBundleVersion"));
-    if (shortVersion.typeId() == QMetaType::QString && build.typeId() == QMetaType::QString)
-        return QStringLiteral("Version %1 (%2)").arg(shortVersion.toString(), build.toString());
+    if (version.version && version.build)
+        return QStringLiteral("Version %1 (%2)").arg(*version.version, *version.build);
     return QStringLiteral("Version 1.0");
 }
 
-QVariantMap SettingsView::programInfoDictionary()
+SettingsView::ProgramVersion SettingsView::programVersion()
 {
-    return {{QStringLiteral("CFBundleShortVersionString"), QStringLiteral(OVLIN_VERSION)},
-            {QStringLiteral("CFBundleVersion"), QStringLiteral(OVLIN_BUILD_NUMBER)}};
+    return {QStringLiteral(OVLIN_VERSION), QStringLiteral(OVLIN_BUILD_NUMBER)};
 }
 
 QString SettingsView::shownVersionText() const
@@ -289,7 +281,7 @@ QString SettingsView::shownVersionText() const
     return m_rows->version ? m_rows->version->text() : QString();
 }
 
-SwitchToggle *SettingsView::toggle(const QString &accessibilityLabel) const
+OvlinSwitch *SettingsView::toggle(const QString &accessibilityLabel) const
 {
     for (const auto &row : m_rows->toggles) {
         if (row.button->accessibleName() == accessibilityLabel)
@@ -324,8 +316,8 @@ void SettingsView::syncFromSettings()
     m_rows->summaryTime->setVisible(m_settings.dailySummaryEnabled());
 }
 
-QWidget *SettingsView::toggleRow(const QString &title, const QString &subtitle, std::function<bool()> get,
-                                 std::function<void(bool)> set, const QString &accessibilityLabel)
+QWidget *SettingsView::toggleRow(const QString &title, const QString &subtitle, const Binding<bool> &setting,
+                                 const QString &accessibilityLabel)
 {
     auto *row = new QWidget;
     auto *layout = new QHBoxLayout(row);
@@ -339,32 +331,32 @@ QWidget *SettingsView::toggleRow(const QString &title, const QString &subtitle, 
     texts->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     layout->addWidget(texts, 1, Qt::AlignVCenter);
 
-    auto *button = new SwitchToggle;
+    auto *button = new OvlinSwitch;
     button->setAccessibleName(accessibilityLabel.isEmpty() ? title : accessibilityLabel);
-    button->setChecked(get());
-    connect(button, &QAbstractButton::toggled, this, [set](bool on) {
+    button->setChecked(setting.get());
+    connect(button, &QAbstractButton::toggled, this, [set = setting.set](bool on) {
         OVLIN_ASSERT_MAIN_THREAD();
         set(on);
     });
     layout->addWidget(button, 0, Qt::AlignVCenter);
-    m_rows->toggles.push_back({button, get});
+    m_rows->toggles.push_back({button, setting.get});
     return row;
 }
 
-QWidget *SettingsView::timeFieldColumn(const QString &label, std::function<QDateTime()> get,
-                                       std::function<void(const QDateTime &)> set, const QString &accessibilityLabel)
+QWidget *SettingsView::timeFieldColumn(const QString &label, const Binding<QDateTime> &setting,
+                                       const QString &accessibilityLabel)
 {
     auto *box = new QWidget;
     auto *layout = column(box, LayoutTokens::spacingXS);
     layout->addWidget(text(label, ThemeFonts::subheadline(), ThemeColors::textSecondary()));
-    auto *field = new OvlinTimeField(get(), 5, 220);
+    auto *field = new OvlinTimeField(setting.get(), 5, 220);
     field->setAccessibleName(accessibilityLabel);
-    connect(field, &OvlinTimeField::selectionChanged, this, [set](const QDateTime &moment) {
+    connect(field, &OvlinTimeField::selectionChanged, this, [set = setting.set](const QDateTime &moment) {
         OVLIN_ASSERT_MAIN_THREAD();
         set(moment);
     });
     layout->addWidget(field, 0, Qt::AlignLeft);
-    m_rows->fields.push_back({field, get});
+    m_rows->fields.push_back({field, setting.get});
     box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     return box;
 }
@@ -377,10 +369,6 @@ QWidget *SettingsView::section(const QString &title, QWidget *rows)
     layout->addWidget(new OvlinCard(LayoutTokens::spacingXL, ThemeColors::surface(), {}, false, true, rows));
     return box;
 }
-
-// The getter and the setter of one AppSettings property, as the rows take them.
-#define SETTING(getter, setter)                                                                                        \
-    [this] { return m_settings.getter(); }, [this](const auto &value) { m_settings.setter(value); }
 
 void SettingsView::build()
 {
@@ -402,125 +390,139 @@ void SettingsView::build()
     const int pad = int(LayoutTokens::spacingXXL);
     sections->setContentsMargins(pad, pad, pad, pad);
 
-    // Sound
-    {
-        auto *rows = new QWidget;
-        auto *layout = column(rows, LayoutTokens::spacingLG);
-        layout->addWidget(toggleRow(QStringLiteral("Play sound"),
-                                    QStringLiteral("Plays a sound with every notification."),
-                                    SETTING(soundEnabled, setSoundEnabled), QStringLiteral("Sound alerts")));
-        m_rows->soundChoice = new QWidget;
-        auto *extra = column(m_rows->soundChoice, LayoutTokens::spacingLG);
-        extra->addWidget(new Divider);
-        auto *choice = new QWidget;
-        auto *choiceLayout = column(choice, LayoutTokens::spacingSM);
-        choiceLayout->addWidget(
-            text(QStringLiteral("Sound choice"), ThemeFonts::subheadline(), ThemeColors::textSecondary()));
-        QList<OvlinSegmentedOption<NotificationSound>> options;
-        for (NotificationSound sound : allNotificationSounds)
-            options.append({sound, title(sound)});
-        auto *chooser = new OvlinSegmentedControl<NotificationSound>(
-            Binding<NotificationSound>{[this] { return selectedSound(); },
-                                       [this](const NotificationSound &sound) { setSelectedSound(sound); }},
-            options);
-        chooser->setAccessibleName(QStringLiteral("Choose notification sound"));
-        m_soundChooser = chooser;
-        choiceLayout->addWidget(chooser);
-        extra->addWidget(choice);
-        layout->addWidget(m_rows->soundChoice);
-        sections->addWidget(section(QStringLiteral("Sound"), rows));
-    }
-
-    // Quiet hours
-    {
-        auto *rows = new QWidget;
-        auto *layout = column(rows, LayoutTokens::spacingLG);
-        layout->addWidget(toggleRow(QStringLiteral("Mute reminders"),
-                                    QStringLiteral("No notifications during this window."),
-                                    SETTING(quietHoursEnabled, setQuietHoursEnabled), QStringLiteral("Quiet hours")));
-        m_rows->quietTimes = new QWidget;
-        auto *extra = column(m_rows->quietTimes, LayoutTokens::spacingLG);
-        extra->addWidget(new Divider);
-        auto *fields = new QWidget;
-        auto *fieldRow = new QHBoxLayout(fields);
-        fieldRow->setContentsMargins(0, 0, 0, 0);
-        fieldRow->setSpacing(int(LayoutTokens::spacingXXL));
-        fieldRow->addWidget(timeFieldColumn(QStringLiteral("Start"), SETTING(quietStart, setQuietStart),
-                                            QStringLiteral("Quiet hours start")),
-                            0, Qt::AlignVCenter);
-        fieldRow->addWidget(
-            timeFieldColumn(QStringLiteral("End"), SETTING(quietEnd, setQuietEnd), QStringLiteral("Quiet hours end")),
-            0, Qt::AlignVCenter);
-        fieldRow->addStretch(1);
-        extra->addWidget(fields);
-        layout->addWidget(m_rows->quietTimes);
-        sections->addWidget(section(QStringLiteral("Quiet hours"), rows));
-    }
-
-    // Behavior
-    {
-        auto *rows = new QWidget;
-        auto *layout = column(rows, LayoutTokens::spacingLG);
-        layout->addWidget(toggleRow(QStringLiteral("Evening streak-risk warning"),
-                                    QStringLiteral("Warn me once if unresolved habits are about to cost the streak."),
-                                    SETTING(eveningReminderEnabled, setEveningReminderEnabled)));
-        m_rows->warningTime =
-            timeFieldColumn(QStringLiteral("Warning time"), SETTING(eveningReminderTime, setEveningReminderTime),
-                            QStringLiteral("Evening warning time"));
-        layout->addWidget(m_rows->warningTime);
-        layout->addWidget(new Divider);
-        layout->addWidget(toggleRow(QStringLiteral("End-of-day summary"),
-                                    QStringLiteral("Send one closing read on how the day actually went."),
-                                    SETTING(dailySummaryEnabled, setDailySummaryEnabled)));
-        m_rows->summaryTime =
-            timeFieldColumn(QStringLiteral("Summary time"), SETTING(dailySummaryTime, setDailySummaryTime),
-                            QStringLiteral("Daily summary time"));
-        layout->addWidget(m_rows->summaryTime);
-        sections->addWidget(section(QStringLiteral("Behavior"), rows));
-    }
-
-    // Startup: the card holds its one row directly.
-    sections->addWidget(
-        section(QStringLiteral("Startup"),
-                toggleRow(QStringLiteral("Launch at login"),
-                          QStringLiteral("Start when you log in so you can't quietly avoid it."),
-                          SETTING(launchAtLogin, setLaunchAtLogin), QStringLiteral("Launch Ovlin at login"))));
-
-    // About
-    {
-        auto *rows = new QWidget;
-        auto *layout = column(rows, LayoutTokens::spacingLG);
-        auto *identity = new QWidget;
-        auto *identityColumn = column(identity, LayoutTokens::spacingXS);
-        auto *name = text(QStringLiteral("Ovlin"), ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary());
-        name->setSingleLine(true);
-        identityColumn->addWidget(name);
-        m_rows->version = text(versionText(m_environment.infoDictionary.value_or(programInfoDictionary())),
-                               ThemeFonts::caption(), ThemeColors::textSecondary());
-        m_rows->version->setSingleLine(true);
-        identityColumn->addWidget(m_rows->version);
-        auto *identityRow = new QHBoxLayout;
-        identityRow->addWidget(identity, 0, Qt::AlignVCenter);
-        identityRow->addStretch(1);
-        layout->addLayout(identityRow);
-        layout->addWidget(new Divider);
-        auto *maker = new QWidget;
-        auto *makerColumn = column(maker, LayoutTokens::spacingXS);
-        makerColumn->addWidget(
-            text(QStringLiteral("Built by Kelvo Design AB"), ThemeFonts::subheadline(), ThemeColors::textSecondary()));
-        auto *link = new ContactLink(
-            contactAddress(), [this] { openContactLink(); }, maker);
-        link->setAccessibleName(QStringLiteral("Email Kelvo Design AB"));
-        makerColumn->addWidget(link, 0, Qt::AlignLeft);
-        layout->addWidget(maker);
-        sections->addWidget(section(QStringLiteral("About"), rows));
-    }
-
+    sections->addWidget(soundSection());
+    sections->addWidget(quietHoursSection());
+    sections->addWidget(behaviorSection());
+    sections->addWidget(startupSection());
+    sections->addWidget(aboutSection());
     sections->addStretch(1);
     setWidget(content);
     syncFromSettings();
 }
 
-#undef SETTING
+QWidget *SettingsView::soundSection()
+{
+    auto *rows = new QWidget;
+    auto *layout = column(rows, LayoutTokens::spacingLG);
+    layout->addWidget(toggleRow(QStringLiteral("Play sound"), QStringLiteral("Plays a sound with every notification."),
+                                setting<bool>(m_settings, &AppSettings::soundEnabled, &AppSettings::setSoundEnabled),
+                                QStringLiteral("Sound alerts")));
+    m_rows->soundChoice = new QWidget;
+    auto *extra = column(m_rows->soundChoice, LayoutTokens::spacingLG);
+    extra->addWidget(new DividerLine);
+    auto *choice = new QWidget;
+    auto *choiceLayout = column(choice, LayoutTokens::spacingSM);
+    choiceLayout->addWidget(
+        text(QStringLiteral("Sound choice"), ThemeFonts::subheadline(), ThemeColors::textSecondary()));
+    QList<OvlinSegmentedOption<NotificationSound>> options;
+    for (NotificationSound sound : allNotificationSounds)
+        options.append({sound, title(sound)});
+    auto *chooser = new OvlinSegmentedControl<NotificationSound>(
+        Binding<NotificationSound>{[this] { return selectedSound(); },
+                                   [this](const NotificationSound &sound) { setSelectedSound(sound); }},
+        options);
+    chooser->setAccessibleName(QStringLiteral("Choose notification sound"));
+    m_soundChooser = chooser;
+    choiceLayout->addWidget(chooser);
+    extra->addWidget(choice);
+    layout->addWidget(m_rows->soundChoice);
+    return section(QStringLiteral("Sound"), rows);
+}
+
+QWidget *SettingsView::quietHoursSection()
+{
+    auto *rows = new QWidget;
+    auto *layout = column(rows, LayoutTokens::spacingLG);
+    layout->addWidget(
+        toggleRow(QStringLiteral("Mute reminders"), QStringLiteral("No notifications during this window."),
+                  setting<bool>(m_settings, &AppSettings::quietHoursEnabled, &AppSettings::setQuietHoursEnabled),
+                  QStringLiteral("Quiet hours")));
+    m_rows->quietTimes = new QWidget;
+    auto *extra = column(m_rows->quietTimes, LayoutTokens::spacingLG);
+    extra->addWidget(new DividerLine);
+    auto *fields = new QWidget;
+    auto *fieldRow = new QHBoxLayout(fields);
+    fieldRow->setContentsMargins(0, 0, 0, 0);
+    fieldRow->setSpacing(int(LayoutTokens::spacingXXL));
+    fieldRow->addWidget(
+        timeFieldColumn(QStringLiteral("Start"),
+                        setting<QDateTime>(m_settings, &AppSettings::quietStart, &AppSettings::setQuietStart),
+                        QStringLiteral("Quiet hours start")),
+        0, Qt::AlignVCenter);
+    fieldRow->addWidget(
+        timeFieldColumn(QStringLiteral("End"),
+                        setting<QDateTime>(m_settings, &AppSettings::quietEnd, &AppSettings::setQuietEnd),
+                        QStringLiteral("Quiet hours end")),
+        0, Qt::AlignVCenter);
+    fieldRow->addStretch(1);
+    extra->addWidget(fields);
+    layout->addWidget(m_rows->quietTimes);
+    return section(QStringLiteral("Quiet hours"), rows);
+}
+
+QWidget *SettingsView::behaviorSection()
+{
+    auto *rows = new QWidget;
+    auto *layout = column(rows, LayoutTokens::spacingLG);
+    layout->addWidget(toggleRow(
+        QStringLiteral("Evening streak-risk warning"),
+        QStringLiteral("Warn me once if unresolved habits are about to cost the streak."),
+        setting<bool>(m_settings, &AppSettings::eveningReminderEnabled, &AppSettings::setEveningReminderEnabled)));
+    m_rows->warningTime = timeFieldColumn(
+        QStringLiteral("Warning time"),
+        setting<QDateTime>(m_settings, &AppSettings::eveningReminderTime, &AppSettings::setEveningReminderTime),
+        QStringLiteral("Evening warning time"));
+    layout->addWidget(m_rows->warningTime);
+    layout->addWidget(new DividerLine);
+    layout->addWidget(toggleRow(
+        QStringLiteral("End-of-day summary"), QStringLiteral("Send one closing read on how the day actually went."),
+        setting<bool>(m_settings, &AppSettings::dailySummaryEnabled, &AppSettings::setDailySummaryEnabled)));
+    m_rows->summaryTime = timeFieldColumn(
+        QStringLiteral("Summary time"),
+        setting<QDateTime>(m_settings, &AppSettings::dailySummaryTime, &AppSettings::setDailySummaryTime),
+        QStringLiteral("Daily summary time"));
+    layout->addWidget(m_rows->summaryTime);
+    return section(QStringLiteral("Behavior"), rows);
+}
+
+// The card holds its one row directly.
+QWidget *SettingsView::startupSection()
+{
+    return section(QStringLiteral("Startup"),
+                   toggleRow(QStringLiteral("Launch at login"),
+                             QStringLiteral("Start when you log in so you can't quietly avoid it."),
+                             setting<bool>(m_settings, &AppSettings::launchAtLogin, &AppSettings::setLaunchAtLogin),
+                             QStringLiteral("Launch Ovlin at login")));
+}
+
+QWidget *SettingsView::aboutSection()
+{
+    auto *rows = new QWidget;
+    auto *layout = column(rows, LayoutTokens::spacingLG);
+    auto *identity = new QWidget;
+    auto *identityColumn = column(identity, LayoutTokens::spacingXS);
+    auto *name = text(QStringLiteral("Ovlin"), ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary());
+    name->setSingleLine(true);
+    identityColumn->addWidget(name);
+    m_rows->version = text(versionText(m_environment.version.value_or(programVersion())), ThemeFonts::caption(),
+                           ThemeColors::textSecondary());
+    m_rows->version->setSingleLine(true);
+    identityColumn->addWidget(m_rows->version);
+    auto *identityRow = new QHBoxLayout;
+    identityRow->addWidget(identity, 0, Qt::AlignVCenter);
+    identityRow->addStretch(1);
+    layout->addLayout(identityRow);
+    layout->addWidget(new DividerLine);
+    auto *maker = new QWidget;
+    auto *makerColumn = column(maker, LayoutTokens::spacingXS);
+    makerColumn->addWidget(
+        text(QStringLiteral("Built by Kelvo Design AB"), ThemeFonts::subheadline(), ThemeColors::textSecondary()));
+    auto *link = new ContactLink(
+        contactAddress(), [this] { openContactLink(); }, maker);
+    link->setAccessibleName(QStringLiteral("Email Kelvo Design AB"));
+    makerColumn->addWidget(link, 0, Qt::AlignLeft);
+    layout->addWidget(maker);
+    return section(QStringLiteral("About"), rows);
+}
 
 } // namespace ovlin

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "DesignSystem/Binding.h"
+
 #include <QDateTime>
 #include <QPointer>
 #include <QScrollArea>
 #include <QString>
 #include <QUrl>
-#include <QVariantMap>
 
 #include <array>
 #include <functional>
@@ -19,7 +20,7 @@ namespace ovlin {
 class AppSettings;
 class OvlinTimeField;
 class SoundLibrary;
-class SwitchToggle;
+class OvlinSwitch;
 class SystemSound;
 
 // The Settings screen: sound, quiet hours, the evening warning and the daily summary with their times,
@@ -42,6 +43,13 @@ public:
     // The desktop sound a preview plays.
     static QString systemSoundName(NotificationSound sound);
 
+    // The version and build number the About card shows; either may be unknown.
+    struct ProgramVersion
+    {
+        std::optional<QString> version;
+        std::optional<QString> build;
+    };
+
     // What the screen reaches outside the application.
     struct Environment
     {
@@ -53,7 +61,7 @@ public:
         // Null: the desktop's handler for the URL.
         std::function<void(const QUrl &)> openUrl;
         // Null: the version compiled into the program.
-        std::optional<QVariantMap> infoDictionary;
+        std::optional<ProgramVersion> version;
     };
 
     explicit SettingsView(QWidget *parent = nullptr);
@@ -79,15 +87,15 @@ public:
     // Opens "mailto:" and the contact address.
     void openContactLink();
 
-    // "Version <short> (<build>)" when both are texts, else "Version 1.0".
-    static QString versionText(const QVariantMap &infoDictionary);
-    // The program's own version and build number under the keys versionText() reads.
-    static QVariantMap programInfoDictionary();
+    // "Version <version> (<build>)" when both are known, else "Version 1.0".
+    static QString versionText(const ProgramVersion &version);
+    // The version and build number compiled into the program.
+    static ProgramVersion programVersion();
     static QString contactAddress();
     QString shownVersionText() const;
 
     // The switch of a toggle row, by its accessibility label.
-    SwitchToggle *toggle(const QString &accessibilityLabel) const;
+    OvlinSwitch *toggle(const QString &accessibilityLabel) const;
     // A time field, by its accessibility label.
     OvlinTimeField *timeField(const QString &accessibilityLabel) const;
     QWidget *soundChooser() const { return m_soundChooser; }
@@ -96,11 +104,16 @@ private:
     struct Rows;
 
     void build();
+    QWidget *soundSection();
+    QWidget *quietHoursSection();
+    QWidget *behaviorSection();
+    QWidget *startupSection();
+    QWidget *aboutSection();
     QWidget *section(const QString &title, QWidget *rows);
-    QWidget *toggleRow(const QString &title, const QString &subtitle, std::function<bool()> get,
-                       std::function<void(bool)> set, const QString &accessibilityLabel = {});
-    QWidget *timeFieldColumn(const QString &label, std::function<QDateTime()> get,
-                             std::function<void(const QDateTime &)> set, const QString &accessibilityLabel);
+    QWidget *toggleRow(const QString &title, const QString &subtitle, const Binding<bool> &setting,
+                       const QString &accessibilityLabel = {});
+    QWidget *timeFieldColumn(const QString &label, const Binding<QDateTime> &setting,
+                             const QString &accessibilityLabel);
     void onSettingChanged(const QString &key);
     void onSoundChoiceChange(const QString &oldValue, const QString &newValue);
     void onLaunchAtLoginChange(bool oldValue, bool newValue);

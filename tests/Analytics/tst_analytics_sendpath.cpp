@@ -18,7 +18,35 @@ using namespace analytics;
 
 namespace {
 const QString kAppID = QStringLiteral("3F2504E0-4F89-11D3-9A0C-0305E82C3301");
-}
+
+// Adds fixed entries and notes what it was asked, from whichever thread asks.
+class FixedEnricher : public SignalEnricher
+{
+public:
+    explicit FixedEnricher(Parameters parameters) : m_parameters(std::move(parameters)) {}
+
+    Parameters enrich(const QString &signalType, const std::optional<QString> &customUserID,
+                      std::optional<double> floatValue) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_calls.append(QStringList{signalType, customUserID.value_or(QStringLiteral("-")),
+                                   floatValue ? decimalText(*floatValue) : QStringLiteral("-")}
+                           .join(QLatin1Char(' ')));
+        return m_parameters;
+    }
+
+    QStringList calls() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+private:
+    const Parameters m_parameters;
+    mutable std::mutex m_mutex;
+    QStringList m_calls;
+};
+} // namespace
 
 // The facade's send path: prefixes, warnings, default parameters, silencing, sessions, durations.
 class TestAnalyticsSendPath : public QObject
@@ -160,6 +188,47 @@ private Q_SLOTS:
         QCOMPARE(records[0].payload.value("App.shared"), QStringLiteral("caller"));
         QCOMPARE(records[1].payload.value("App.count"), QStringLiteral("2"));
         QCOMPARE(records[1].payload.value("App.shared"), QStringLiteral("default"));
+    }
+
+    // The default payload, then the enrichers in list order, then the caller's parameters (the configured
+    // default parameters among them): a later source wins a key.
+    void metadataEnrichers()
+    {
+        const auto config = start();
+        config->setDefaultParameters([] {
+            return Parameters{{QStringLiteral("fromDefault"), QStringLiteral("default")},
+                              {QStringLiteral("shared"), QStringLiteral("default")}};
+        });
+        const auto first =
+            std::make_shared<FixedEnricher>(Parameters{{QStringLiteral("shared"), QStringLiteral("first")},
+                                                       {QStringLiteral("platform"), QStringLiteral("first")},
+                                                       {QStringLiteral("enriched"), QStringLiteral("first")},
+                                                       {QStringLiteral("onlyFirst"), QStringLiteral("first")}});
+        const auto second =
+            std::make_shared<FixedEnricher>(Parameters{{QStringLiteral("enriched"), QStringLiteral("second")},
+                                                       {QStringLiteral("caller"), QStringLiteral("second")}});
+        config->setMetadataEnrichers({first, nullptr, second});
+
+        Analytics::send(QStringLiteral("one"), {{QStringLiteral("caller"), QStringLiteral("caller")}}, 2.5,
+                        QStringLiteral("alice"));
+        Analytics::send(QStringLiteral("two"));
+        const QList<SignalPostBody> records = settle();
+        QCOMPARE(records.size(), 2);
+        const Parameters expectedFirst{{QStringLiteral("fromDefault"), QStringLiteral("default")},
+                                       {QStringLiteral("shared"), QStringLiteral("default")},
+                                       {QStringLiteral("platform"), QStringLiteral("first")},
+                                       {QStringLiteral("enriched"), QStringLiteral("second")},
+                                       {QStringLiteral("onlyFirst"), QStringLiteral("first")},
+                                       {QStringLiteral("caller"), QStringLiteral("caller")}};
+        for (auto it = expectedFirst.cbegin(); it != expectedFirst.cend(); ++it)
+            QCOMPARE(records[0].payload.value(it.key()), it.value());
+        QCOMPARE(records[1].payload.value(QStringLiteral("caller")), QStringLiteral("second"));
+
+        const QStringList asked{records[0].type + QStringLiteral(" alice 2.5"),
+                                records[1].type + QStringLiteral(" - -")};
+        // The settling marker is asked about last.
+        QCOMPARE(first->calls().mid(0, 2), asked);
+        QCOMPARE(second->calls().mid(0, 2), asked);
     }
 
     void silenced_data()

@@ -115,7 +115,7 @@ public:
 class TestBanners : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 

@@ -47,7 +47,7 @@ struct Shown
 class TestCelebrationManager : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 

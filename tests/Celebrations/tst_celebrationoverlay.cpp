@@ -32,7 +32,7 @@ bool sameStage(const CelebrationOverlay::ContentStage &a, const CelebrationOverl
 class TestCelebrationOverlay : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 

@@ -41,7 +41,7 @@ bool close(double a, double b, double tolerance = 1e-9)
 class TestConfetti : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void init() { m_clock = std::make_unique<ScopedFakeClock>(kStart); }
     void cleanup() { m_clock.reset(); }
 

@@ -45,7 +45,7 @@ QImage renderOf(QWidget *widget)
 class TestComponents : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void init() { Motion::setAnimationsEnabled(false); }
 
     void daySelectorValue_data();
@@ -68,7 +68,7 @@ private slots:
     void everyGalleryStateRendersWithoutWarnings();
 };
 
-// MARK: Day selector
+// ---- Day selector
 
 void TestComponents::daySelectorValue_data()
 {
@@ -140,7 +140,7 @@ void TestComponents::daySelectorTapsWriteTheWholeSet()
     QVERIFY(!lone.isSelected());
 }
 
-// MARK: Progress ring
+// ---- Progress ring
 
 void TestComponents::progressRingPercent_data()
 {
@@ -194,7 +194,7 @@ void TestComponents::progressRingNonFiniteDrawsSafely()
     QVERIFY2(guard.messages().isEmpty(), qPrintable(guard.messages().join('\n')));
 }
 
-// MARK: Check-off button
+// ---- Check-off button
 
 void TestComponents::checkOffSizes_data()
 {
@@ -259,7 +259,7 @@ void TestComponents::checkOffActionSeesTheFlip()
     QCOMPARE(accessibleText(&control, QAccessible::Name), QStringLiteral("Mark as incomplete"));
 }
 
-// MARK: Empty state
+// ---- Empty state
 
 void TestComponents::emptyStateButton_data()
 {
@@ -301,7 +301,7 @@ void TestComponents::emptyStateButton()
     }
 }
 
-// MARK: Rendering
+// ---- Rendering
 
 void TestComponents::everyGalleryStateRendersWithoutWarnings()
 {

@@ -62,7 +62,7 @@ struct Window
 class TestTimeField : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void init() { Motion::setAnimationsEnabled(false); }
 
     void steps_data();

@@ -65,7 +65,7 @@ template <typename T> Binding<T> bound(std::shared_ptr<T> storage)
 class TestDesignControls : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void initTestCase() { Motion::setAnimationsEnabled(false); }
 
     void buttonRunsActionOnlyWhenAllowed_data();

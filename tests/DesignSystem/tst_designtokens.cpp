@@ -17,7 +17,7 @@ using namespace ovlin;
 class TestDesignTokens : public QObject
 {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void init() { Motion::setAnimationsEnabled(false); }
 
     void hexParsing_data();

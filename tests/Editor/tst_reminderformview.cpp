@@ -102,15 +102,15 @@ private:
     {
         if (step >= 2 && ReminderFormViewModel::isBlank(sheet.viewModel()->title()))
             sheet.viewModel()->setTitle(QStringLiteral("Drink water"));
-        while (sheet.currentStep() < step) {
-            const int before = sheet.currentStep();
+        while (sheet.stepNumber() < step) {
+            const int before = sheet.stepNumber();
             click(sheet.footer()->nextButton());
-            if (sheet.currentStep() == before)
+            if (sheet.stepNumber() == before)
                 QFAIL("Next did not move on");
         }
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         g_previousHandler = qInstallMessageHandler(quietPlatformNotes);
@@ -131,7 +131,7 @@ private slots:
         Motion::setAnimationsEnabled(false);
     }
 
-    // MARK: Frame and step switch
+    // ---- Frame and step switch
 
     void opensAtStepOne_data()
     {
@@ -150,7 +150,7 @@ private slots:
         QFETCH(ReminderCategory, selected);
         QFETCH(QString, saveTitle);
         auto sheet = makeSheet(editing ? storedReminder(context()) : nullptr);
-        QCOMPARE(sheet->currentStep(), 1);
+        QCOMPARE(sheet->currentStep(), ReminderFormStep::category);
         QCOMPARE(sheet->titleText(), title);
         QCOMPARE(sheet->stepCounterText(), QStringLiteral("Step 1 of 4"));
         QCOMPARE(sheet->viewModel()->isEditing(), editing);
@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(sheet->footer()->saveButton()->accessibleName(), saveTitle);
     }
 
-    // MARK: Footer
+    // ---- Footer
 
     void footerPerStep_data()
     {
@@ -198,13 +198,13 @@ private slots:
     {
         auto sheet = makeSheet();
         click(sheet->footer()->nextButton());
-        QCOMPARE(sheet->currentStep(), 2);
+        QCOMPARE(sheet->currentStep(), ReminderFormStep::name);
         // Step 2 is for typing the name: its field takes focus as the step appears.
         QCOMPARE(sheet->focusWidget(), sheet->nameStep()->nameField());
         QVERIFY(!sheet->canProceed());
         QVERIFY(!sheet->footer()->nextButton()->isEnabled());
         click(sheet->footer()->nextButton());
-        QCOMPARE(sheet->currentStep(), 2);
+        QCOMPARE(sheet->currentStep(), ReminderFormStep::name);
 
         QLineEdit *field = sheet->nameStep()->nameField();
         QTest::keyClicks(field, QStringLiteral("   "));
@@ -214,7 +214,7 @@ private slots:
         QCOMPARE(sheet->viewModel()->title(), QStringLiteral("   Walk"));
         QVERIFY(sheet->footer()->nextButton()->isEnabled());
         click(sheet->footer()->nextButton());
-        QCOMPARE(sheet->currentStep(), 3);
+        QCOMPARE(sheet->currentStep(), ReminderFormStep::schedule);
 
         // Back on step 2, clearing the name disables Next again.
         click(sheet->footer()->backButton());
@@ -250,7 +250,7 @@ private slots:
         QCOMPARE(sheet->viewModel()->intervalEnd(), QDateTime(openedAt.date(), QTime(6, 0)));
         QVERIFY(sheet->footer()->nextButton()->isEnabled());
         click(sheet->footer()->nextButton());
-        QCOMPARE(sheet->currentStep(), 4);
+        QCOMPARE(sheet->currentStep(), ReminderFormStep::preview);
         QVERIFY(!sheet->footer()->saveButton()->isEnabled());
         click(sheet->footer()->saveButton());
         QCOMPARE(m_dismissals, 0);
@@ -263,7 +263,7 @@ private slots:
         QVERIFY(sheet->footer()->saveButton()->isEnabled());
     }
 
-    // MARK: Category step
+    // ---- Category step
 
     void tileClickSelectsTheCategory()
     {
@@ -274,7 +274,7 @@ private slots:
         QVERIFY(step->tile(ReminderCategory::water)->isSelected());
         QVERIFY(step->tile(ReminderCategory::water)->isChecked());
         QVERIFY(!step->tile(ReminderCategory::general)->isSelected());
-        QCOMPARE(sheet->currentStep(), 1);
+        QCOMPARE(sheet->currentStep(), ReminderFormStep::category);
         click(step->tile(ReminderCategory::water));
         QCOMPARE(sheet->viewModel()->category(), ReminderCategory::water);
         QVERIFY(step->tile(ReminderCategory::water)->isSelected());
@@ -287,7 +287,7 @@ private slots:
         QVERIFY(sheet->categoryStep()->tile(ReminderCategory::water)->isSelected());
     }
 
-    // MARK: Name and style step
+    // ---- Name and style step
 
     void cardClickSetsOnlyTheType()
     {
@@ -305,12 +305,12 @@ private slots:
         click(step->card(ScheduleType::fixedTime));
         QCOMPARE(vm->scheduleType(), ScheduleType::fixedTime);
         QCOMPARE(vm->intervalMinutes(), qint64(35));
-        QCOMPARE(sheet->currentStep(), 2);
+        QCOMPARE(sheet->currentStep(), ReminderFormStep::name);
         QVERIFY(accessibleState(step->card(ScheduleType::fixedTime)).checked);
         QVERIFY(!accessibleState(interval).checked);
     }
 
-    // MARK: Schedule step
+    // ---- Schedule step
 
     void stepperStaysWithinItsRange()
     {
@@ -347,9 +347,9 @@ private slots:
         QCOMPARE(stored->fixedTime(), std::optional<QDateTime>(QDateTime(QDate(2026, 1, 5), QTime(7, 30))));
     }
 
-    // MARK: Preview step
+    // ---- Preview step
 
-    // MARK: Saving and closing
+    // ---- Saving and closing
 
     void savingANewHabit()
     {
@@ -457,7 +457,7 @@ private slots:
         QCOMPARE(sheet->viewModel()->modelContext(), context());
     }
 
-    // MARK: Presenting
+    // ---- Presenting
 
     void openNewShowsAWindowModalDialog()
     {

@@ -43,7 +43,7 @@ private:
         return vm;
     }
 
-private slots:
+private Q_SLOTS:
     void init() { begin(); }
 
     void cleanup()

@@ -214,6 +214,39 @@ private Q_SLOTS:
             QCOMPARE(AppSettings::shared().gracePeriodStart(), expected);
         }
     }
+
+    // A grace day used on day D blocks D and the seven days after it, whatever the hour of asking.
+    void graceQuery_data()
+    {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("usedDaysAgo"); // -1: never
+        QTest::addColumn<bool>("available");
+
+        QTest::newRow("never used") << true << -1 << true;
+        QTest::newRow("used today") << true << 0 << false;
+        QTest::newRow("last day of the grace week") << true << 7 << false;
+        QTest::newRow("the day after it") << true << 8 << true;
+        QTest::newRow("grace period off") << false << -1 << false;
+    }
+
+    void graceQuery()
+    {
+        QFETCH(bool, enabled);
+        QFETCH(int, usedDaysAgo);
+        QFETCH(bool, available);
+
+        const QDate today(2026, 6, 10);
+        resetSettings({{QStringLiteral("gracePeriodEnabled"), enabled}});
+        AppSettings &settings = AppSettings::shared();
+        const std::optional<QDateTime> used =
+            usedDaysAgo < 0 ? std::nullopt : std::optional<QDateTime>(Days::startOfDay(today.addDays(-usedDaysAgo)));
+        settings.setGraceUsedThisWeek(used);
+
+        QCOMPARE(service().useGraceIfAvailable(at(today, 21, 30), false), available);
+        QCOMPARE(settings.graceUsedThisWeek(), used);
+        QCOMPARE(service().useGraceIfAvailable(at(today, 21, 30), true), available);
+        QCOMPARE(settings.graceUsedThisWeek(), available ? std::optional<QDateTime>(Days::startOfDay(today)) : used);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDayStates)

@@ -119,7 +119,7 @@ class TestMenuBarController : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         Motion::setAnimationsEnabled(false);

@@ -304,6 +304,8 @@ private Q_SLOTS:
         QTest::newRow("not a UUID") << QVariantMap{{QStringLiteral("reminderID"), QStringLiteral("water")}} << false;
         QTest::newRow("upper case") << QVariantMap{{QStringLiteral("reminderID"), id}} << true;
         QTest::newRow("lower case") << QVariantMap{{QStringLiteral("reminderID"), id.toLower()}} << true;
+        // Only text counts, even where the value would convert to the right identifier.
+        QTest::newRow("bytes") << QVariantMap{{QStringLiteral("reminderID"), id.toUtf8()}} << false;
     }
 
     void unusableReminderIdentifiers()

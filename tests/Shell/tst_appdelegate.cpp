@@ -98,7 +98,7 @@ private:
         return std::make_unique<AppDelegate>(enginetest::openStore(), fakeServices(m_journal, m_center.get()));
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         m_journal = std::make_shared<Journal>();

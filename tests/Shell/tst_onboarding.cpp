@@ -29,7 +29,7 @@ private:
         return view;
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         Motion::setAnimationsEnabled(false);

@@ -2,6 +2,7 @@
 
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinSegmentedControl.h"
+#include "DesignSystem/OvlinSwitch.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/OvlinTimeField.h"
 #include "Model/AppSettings.h"
@@ -9,7 +10,6 @@
 #include "Platform/Defaults.h"
 #include "Platform/LoginItem.h"
 #include "Shell/SettingsView.h"
-#include "Shell/SwitchToggle.h"
 #include "Shell/SystemSound.h"
 
 #include <QAbstractButton>
@@ -94,7 +94,7 @@ private:
         return env;
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         Motion::setAnimationsEnabled(false);
@@ -161,7 +161,7 @@ private slots:
         QFETCH(bool, initially);
         SettingsView view(fakeEnvironment());
         view.show();
-        SwitchToggle *toggle = view.toggle(label);
+        OvlinSwitch *toggle = view.toggle(label);
         QVERIFY(toggle);
         QCOMPARE(toggle->isChecked(), initially);
         toggle->click();
@@ -288,7 +288,7 @@ private slots:
     {
         SettingsView view(fakeEnvironment());
         view.show();
-        SwitchToggle *toggle = view.toggle(QStringLiteral("Launch Ovlin at login"));
+        OvlinSwitch *toggle = view.toggle(QStringLiteral("Launch Ovlin at login"));
         toggle->click();
         toggle->click();
         QCOMPARE(m_loginCalls, (QList<bool>{true, false}));
@@ -311,7 +311,7 @@ private slots:
         SettingsView view(fakeEnvironment());
         view.show();
         m_loginSucceeds = false;
-        SwitchToggle *toggle = view.toggle(QStringLiteral("Launch Ovlin at login"));
+        OvlinSwitch *toggle = view.toggle(QStringLiteral("Launch Ovlin at login"));
         toggle->click();
         QCOMPARE(m_loginCalls, QList<bool>{wanted});
         QCOMPARE(toggle->isChecked(), !wanted);
@@ -388,24 +388,25 @@ private slots:
 
     void versionText_data()
     {
-        QTest::addColumn<QVariantMap>("info");
+        QTest::addColumn<std::optional<QString>>("version");
+        QTest::addColumn<std::optional<QString>>("build");
         QTest::addColumn<QString>("text");
-        const QString shortKey = QStringLiteral("CFBundleShortVersionString");
-        const QString buildKey = QStringLiteral("CFBundleVersion");
-        QTest::newRow("both") << QVariantMap{{shortKey, "1.2"}, {buildKey, "34"}} << "Version 1.2 (34)";
-        QTest::newRow("no build") << QVariantMap{{shortKey, "1.2"}} << "Version 1.0";
-        QTest::newRow("no version") << QVariantMap{{buildKey, "34"}} << "Version 1.0";
-        QTest::newRow("build not text") << QVariantMap{{shortKey, "1.2"}, {buildKey, 34}} << "Version 1.0";
-        QTest::newRow("empty") << QVariantMap{} << "Version 1.0";
+        const std::optional<QString> none;
+        QTest::newRow("both") << std::optional<QString>("1.2") << std::optional<QString>("34") << "Version 1.2 (34)";
+        QTest::newRow("no build") << std::optional<QString>("1.2") << none << "Version 1.0";
+        QTest::newRow("no version") << none << std::optional<QString>("34") << "Version 1.0";
+        QTest::newRow("neither") << none << none << "Version 1.0";
     }
 
     void versionText()
     {
-        QFETCH(QVariantMap, info);
+        QFETCH(std::optional<QString>, version);
+        QFETCH(std::optional<QString>, build);
         QFETCH(QString, text);
-        QCOMPARE(SettingsView::versionText(info), text);
+        const SettingsView::ProgramVersion program{version, build};
+        QCOMPARE(SettingsView::versionText(program), text);
         SettingsView::Environment env = fakeEnvironment();
-        env.infoDictionary = info;
+        env.version = program;
         SettingsView view(env);
         QCOMPARE(view.shownVersionText(), text);
     }

@@ -45,7 +45,7 @@ class TestSingleInstance : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void firstLaunchRunsAndListens()
     {
         QTemporaryDir dir;

@@ -1,22 +1,17 @@
-#include "Shell/SwitchToggle.h"
+#include "DesignSystem/OvlinSwitch.h"
 
 #include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
-#include "DesignSystem/ThemeColors.h"
 
-#include <QFocusEvent>
 #include <QPainter>
+
+#include <algorithm>
+#include <cmath>
 
 namespace ovlin {
 
 namespace {
-
-const MotionCurve &slideCurve()
-{
-    static const MotionCurve curve = MotionCurve::easeOut(0.15);
-    return curve;
-}
 
 QColor mix(const QColor &a, const QColor &b, double t)
 {
@@ -27,8 +22,10 @@ QColor mix(const QColor &a, const QColor &b, double t)
 
 } // namespace
 
-SwitchToggle::SwitchToggle(QWidget *parent) : QAbstractButton(parent)
+OvlinSwitch::OvlinSwitch(const Look &look, QWidget *parent) : QAbstractButton(parent), m_look(look)
 {
+    if (!std::isfinite(m_look.scale) || m_look.scale <= 0)
+        m_look.scale = 1.0;
     setCheckable(true);
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
@@ -36,41 +33,37 @@ SwitchToggle::SwitchToggle(QWidget *parent) : QAbstractButton(parent)
     connect(&m_position, &AnimatedValue::valueChanged, this, qOverload<>(&QWidget::update));
 }
 
-QSize SwitchToggle::sizeHint() const
+QSize OvlinSwitch::sizeHint() const
 {
-    return QSize(trackWidth, trackHeight);
+    return QSize(int(std::ceil(m_look.track.width() * m_look.scale)),
+                 int(std::ceil(m_look.track.height() * m_look.scale)));
 }
 
-void SwitchToggle::checkStateSet()
+void OvlinSwitch::checkStateSet()
 {
-    // Set from the model (not a click): no slide.
     m_position.setImmediately(isChecked() ? 1.0 : 0.0);
+    update();
 }
 
-void SwitchToggle::nextCheckState()
+void OvlinSwitch::nextCheckState()
 {
     QAbstractButton::nextCheckState();
-    m_position.animateTo(isChecked() ? 1.0 : 0.0, slideCurve());
+    m_position.animateTo(isChecked() ? 1.0 : 0.0, m_look.slide);
 }
 
-void SwitchToggle::focusInEvent(QFocusEvent *event)
-{
-    QAbstractButton::focusInEvent(event);
-}
-
-void SwitchToggle::focusOutEvent(QFocusEvent *event)
-{
-    QAbstractButton::focusOutEvent(event);
-}
-
-void SwitchToggle::paintEvent(QPaintEvent *)
+void OvlinSwitch::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF track =
-        QRectF(0, 0, trackWidth, trackHeight).translated((width() - trackWidth) / 2.0, (height() - trackHeight) / 2.0);
-    const double t = m_position.value();
-    p.fillPath(Painting::capsule(track), mix(ThemeColors::neutral300(), ThemeColors::green500(), t));
+    const QRectF area(rect());
+    p.translate(area.center());
+    p.scale(m_look.scale, m_look.scale);
+    const double trackWidth = m_look.track.width();
+    const double trackHeight = m_look.track.height();
+    const QRectF track(-trackWidth / 2, -trackHeight / 2, trackWidth, trackHeight);
+
+    const double t = std::clamp(m_position.value(), 0.0, 1.0);
+    p.fillPath(Painting::capsule(track), mix(ThemeColors::neutral300(), m_look.onColor, t));
     if (KeyboardFocus::hasRing(this))
         Painting::strokeInside(p, track.adjusted(-2, -2, 2, 2), LayoutTokens::radiusFull,
                                Painting::withOpacity(ThemeColors::primaryDark(), 0.5), 2);
