@@ -4,6 +4,7 @@
 #include "DesignSystem/ActivitySpinner.h"
 #include "DesignSystem/CategoryBadge.h"
 #include "DesignSystem/CheckOffButton.h"
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/ImageAssets.h"
 #include "DesignSystem/KeyboardFocus.h"
@@ -59,9 +60,9 @@ constexpr double kSkippedRowOpacity = 0.82;
 constexpr double kSkippedCheckOpacity = 0.65;
 constexpr double kChipFillOpacity = 0.12;
 
-int px(double points)
+int px(double length)
 {
-    return int(std::lround(points));
+    return int(std::lround(length));
 }
 
 void setOpacity(QWidget *widget, double opacity)
@@ -92,20 +93,6 @@ QString phrase(CopyTrigger trigger)
 {
     return CopyEngine::shared().text(trigger, CopyContext{});
 }
-
-// A hairline across the width it is given.
-class Divider : public QWidget
-{
-public:
-    Divider()
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
-};
 
 // A text button without chrome that dims while held down.
 class PlainTextButton : public QAbstractButton
@@ -141,7 +128,7 @@ private:
     QColor m_color;
 };
 
-// A row action: its title in the caption font on a capsule of its own colour, 26 points high.
+// A row action: its title in the caption font on a capsule of its own colour, 26 pixels high.
 class ActionChip : public QAbstractButton
 {
 public:
@@ -479,7 +466,7 @@ QList<std::shared_ptr<Milestone>> MenuBarPopoverView::activeMilestones() const
 
 QString MenuBarPopoverView::progressAccessibilityLabel() const
 {
-    return tr("Today's completion: %1%").arg(ProgressRing::percent(progress()));
+    return QStringLiteral("Today's completion: %1%").arg(ProgressRing::percent(progress()));
 }
 
 // ---- refresh key ----
@@ -665,13 +652,13 @@ void MenuBarPopoverView::buildHeader()
     row->addWidget(name, 0, Qt::AlignVCenter);
     row->addStretch(1);
     // The ring goes in front of the button (updateHeader).
-    auto *open = new PlainTextButton(tr("Open app"), ThemeFonts::label(), ThemeColors::primaryDark());
+    auto *open = new PlainTextButton(QStringLiteral("Open app"), ThemeFonts::label(), ThemeColors::primaryDark());
     open->setObjectName(QStringLiteral("OpenAppButton"));
-    open->setAccessibleName(tr("Open Ovlin main window"));
+    open->setAccessibleName(QStringLiteral("Open Ovlin main window"));
     connect(open, &QAbstractButton::clicked, this, &MenuBarPopoverView::openMainWindow);
     row->addWidget(open, 0, Qt::AlignVCenter);
     m_layout->insertWidget(0, m_header);
-    m_divider = new Divider;
+    m_divider = new DividerLine;
     m_layout->insertWidget(1, m_divider);
     // Shown now, not after the layout's queued show: the fitting height must count them at once.
     m_header->show();
@@ -782,7 +769,7 @@ QWidget *MenuBarPopoverView::buildAllDone(const QList<std::shared_ptr<Milestone>
                           Qt::AlignHCenter));
     const qsizetype done = m_viewModel->completedToday().size();
     const qsizetype total = m_viewModel->todaysReminders().size();
-    lines->addWidget(new CountLine(tr("%1 of %2 done").arg(qlonglong(done)).arg(qlonglong(total))));
+    lines->addWidget(new CountLine(QStringLiteral("%1 of %2 done").arg(qlonglong(done)).arg(qlonglong(total))));
     stack->addWidget(progressText);
     outer->addWidget(top);
 
@@ -790,7 +777,7 @@ QWidget *MenuBarPopoverView::buildAllDone(const QList<std::shared_ptr<Milestone>
         auto *divider = new QWidget;
         auto *dividerRow = new QHBoxLayout(divider);
         dividerRow->setContentsMargins(px(LayoutTokens::spacingXL), 0, px(LayoutTokens::spacingXL), 0);
-        dividerRow->addWidget(new Divider);
+        dividerRow->addWidget(new DividerLine);
         outer->addWidget(divider);
         auto *reward = new QWidget;
         auto *rewardStack =
@@ -836,7 +823,7 @@ void MenuBarPopoverView::updateList(const QList<std::shared_ptr<Milestone>> &act
                       auto *section = new QWidget;
                       section->setObjectName(QStringLiteral("MenuBarTodaySection"));
                       auto *sectionStack = vstack(section, LayoutTokens::spacingSM);
-                      sectionStack->addWidget(new SectionHeader(tr("Today"), std::nullopt));
+                      sectionStack->addWidget(new SectionHeader(QStringLiteral("Today"), std::nullopt));
                       m_rowItems.forget();
                       m_todaySection = section;
                       return section;
@@ -889,7 +876,7 @@ QWidget *MenuBarPopoverView::buildRewardRow(const std::shared_ptr<Milestone> &mi
     auto *row = new QWidget;
     row->setObjectName(QStringLiteral("MenuBarRewardRow"));
     auto *stack = vstack(row, LayoutTokens::spacingSM);
-    stack->addWidget(new SectionHeader(tr("Reward"), std::nullopt));
+    stack->addWidget(new SectionHeader(QStringLiteral("Reward"), std::nullopt));
     stack->addWidget(new MilestoneCard(milestone, {}, {}, {}, MilestoneCardStyle::compact));
     return row;
 }
@@ -944,15 +931,15 @@ QWidget *MenuBarPopoverView::buildReminderRow(const std::shared_ptr<Reminder> &r
 
     QList<ActionChip *> chips;
     if (overdue && !completed) {
-        chips << new ActionChip(tr("Skip"), ThemeColors::destructive(),
+        chips << new ActionChip(QStringLiteral("Skip"), ThemeColors::destructive(),
                                 Painting::withOpacity(ThemeColors::destructive(), kChipFillOpacity),
                                 [this, reminder] { skipReminder(reminder); });
     } else if (skipped && !completed) {
-        chips << new ActionChip(tr("Undo"), ThemeColors::textPrimary(), ThemeColors::surfaceMuted(),
+        chips << new ActionChip(QStringLiteral("Undo"), ThemeColors::textPrimary(), ThemeColors::surfaceMuted(),
                                 [this, reminder] { undoReminder(reminder); });
     }
     if (!chips.isEmpty()) {
-        chips << new ActionChip(tr("Done"), ThemeColors::textOnPrimary(), ThemeColors::primary(),
+        chips << new ActionChip(QStringLiteral("Done"), ThemeColors::textOnPrimary(), ThemeColors::primary(),
                                 [this, reminder] { completeReminder(reminder); });
         auto *actionLine = new QWidget;
         actionLine->setObjectName(QStringLiteral("ReminderActions"));

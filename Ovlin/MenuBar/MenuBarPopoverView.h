@@ -25,7 +25,7 @@ class StoreContext;
 
 // The status item's popover: a header with today's completion ring and "Open app", then today's
 // reminders with check-off, Skip, Done and Undo and the first running reward, or an empty state, or
-// the all-done section. 320 points wide; its height follows its content.
+// the all-done section. 320 pixels wide; its height follows its content.
 //
 // It reads every reminder, log and reward of the store and redraws whenever the store changes,
 // whoever changed it. Its own ReminderListViewModel (never given a celebration manager, never asked for

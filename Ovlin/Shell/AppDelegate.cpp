@@ -39,7 +39,7 @@ AppDelegate *g_current = nullptr;
 
 AppDelegate::AppDelegate(QObject *parent) : AppDelegate(makeContainer(), ShellServices::live(), parent)
 {
-    m_storeNotice = storeNoticeFor(*m_sharedContainer, applicationSupportFolder());
+    m_storeNotice = storeNoticeFor(*m_sharedContainer, dataFolder());
 }
 
 AppDelegate::AppDelegate(std::unique_ptr<StoreContainer> container, std::shared_ptr<ShellServices> services,
@@ -149,7 +149,7 @@ void AppDelegate::bringToFront(QWidget *window)
     active->activateWindow();
 }
 
-QString AppDelegate::applicationSupportFolder()
+QString AppDelegate::dataFolder()
 {
     const QString location = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (!location.isEmpty())
@@ -171,7 +171,7 @@ QStringList AppDelegate::storeCandidates(const QStringList &locations, QSet<QStr
 
 std::unique_ptr<StoreContainer> AppDelegate::makeContainer()
 {
-    return makeContainer(applicationSupportFolder());
+    return makeContainer(dataFolder());
 }
 
 namespace {

@@ -87,7 +87,7 @@ public:
     // The notification centre's delegate once launching has finished.
     NotificationResponder *notificationResponder() const { return m_responder; }
 
-    // Opens the store under applicationSupportFolder(): the first candidate that opens wins, every
+    // Opens the store under dataFolder(): the first candidate that opens wins, every
     // failure is logged, and when all fail a memory-only store is used. Ends the program only when
     // even that fails. Never copies, moves, truncates or deletes a store file.
     static std::unique_ptr<StoreContainer> makeContainer();
@@ -102,7 +102,7 @@ public:
     static QStringList storeCandidates(const QStringList &locations, QSet<QString> &seenPaths);
 
     // $XDG_DATA_HOME (the generic data folder), or ~/.local/share when none is known.
-    static QString applicationSupportFolder();
+    static QString dataFolder();
 
 private:
     std::unique_ptr<StoreContainer> m_sharedContainer;

@@ -5,6 +5,7 @@
 #include "Banners/CelebrationOverlay.h"
 #include "Banners/InAppBannerView.h"
 #include "DesignSystem/AnimatedValue.h"
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/ImageAssets.h"
 #include "DesignSystem/KeyboardFocus.h"
@@ -232,15 +233,6 @@ protected:
     }
 };
 
-class SidebarDivider : public QWidget
-{
-public:
-    explicit SidebarDivider(QWidget *parent = nullptr) : QWidget(parent) { setFixedHeight(1); }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), ThemeColors::border()); }
-};
-
 // A screen whose implementation is not part of this build yet.
 class PlaceholderScreen : public QWidget
 {
@@ -465,7 +457,7 @@ void ContentView::buildSidebar()
     auto *dividerLayout = new QVBoxLayout(dividerBox);
     dividerLayout->setContentsMargins(int(LayoutTokens::spacingLG), 0, int(LayoutTokens::spacingLG),
                                       int(LayoutTokens::spacingXS));
-    dividerLayout->addWidget(new SidebarDivider);
+    dividerLayout->addWidget(new DividerLine);
     column->addWidget(dividerBox);
 
     auto *settingsBox = new QWidget;

@@ -94,15 +94,15 @@ QString HabitListView::scheduleSummary(const Reminder &reminder)
     switch (reminder.scheduleTypeValue()) {
     case ScheduleType::fixedTime: {
         const auto fixed = reminder.fixedTime();
-        return fixed && fixed->isValid() ? today::shortTime(*fixed) : tr("Fixed time");
+        return fixed && fixed->isValid() ? today::shortTime(*fixed) : QStringLiteral("Fixed time");
     }
     case ScheduleType::interval: {
         const auto minutes = reminder.intervalMinutes();
-        return minutes ? tr("Every %1 min").arg(*minutes) : tr("Interval");
+        return minutes ? QStringLiteral("Every %1 min").arg(*minutes) : QStringLiteral("Interval");
     }
-    case ScheduleType::combined: return tr("Combined");
+    case ScheduleType::combined: return QStringLiteral("Combined");
     }
-    return tr("Fixed time");
+    return QStringLiteral("Fixed time");
 }
 
 QString HabitListView::daysSummary(const QList<Weekday> &days)
@@ -111,7 +111,7 @@ QString HabitListView::daysSummary(const QList<Weekday> &days)
     const bool everyDay =
         std::all_of(allWeekdays.cbegin(), allWeekdays.cend(), [&days](Weekday day) { return days.contains(day); });
     if (everyDay)
-        return tr("Every day");
+        return QStringLiteral("Every day");
     QStringList letters;
     for (const Weekday day : allWeekdays) {
         if (days.contains(day))
@@ -287,9 +287,9 @@ void HabitListView::showConfirmation(bool show)
     center->setAlignment(Qt::AlignCenter);
     QPointer<HabitListView> self(this);
     m_dialog = new OvlinConfirmationDialog(
-        QStringLiteral("trash"), tr("Delete habit?"),
-        tr("This habit will be removed completely. If that's the plan, fine."), tr("Delete"),
-        OvlinButtonStyle::destructive, tr("Cancel"),
+        QStringLiteral("trash"), QStringLiteral("Delete habit?"),
+        QStringLiteral("This habit will be removed completely. If that's the plan, fine."), QStringLiteral("Delete"),
+        OvlinButtonStyle::destructive, QStringLiteral("Cancel"),
         [self] {
             if (self)
                 self->cancelDelete();
@@ -331,9 +331,11 @@ QWidget *HabitListView::makeHeaderCard()
     auto *stack = today::vbox(column, LayoutTokens::spacingXL);
     auto *texts = new QWidget;
     auto *textStack = today::vbox(texts, LayoutTokens::spacingSM);
-    textStack->addWidget(today::wrappingText(tr("Habits"), ThemeFonts::title(), ThemeColors::textPrimary()));
-    textStack->addWidget(today::wrappingText(tr("Add, edit, pause, or delete the stuff you're trying to get right."),
-                                             ThemeFonts::callout(), ThemeColors::textSecondary()));
+    textStack->addWidget(
+        today::wrappingText(QStringLiteral("Habits"), ThemeFonts::title(), ThemeColors::textPrimary()));
+    textStack->addWidget(
+        today::wrappingText(QStringLiteral("Add, edit, pause, or delete the stuff you're trying to get right."),
+                            ThemeFonts::callout(), ThemeColors::textSecondary()));
     stack->addWidget(texts);
     m_counters = new QWidget;
     m_counters->setObjectName(QStringLiteral("habitCounters"));
@@ -342,13 +344,13 @@ QWidget *HabitListView::makeHeaderCard()
     grid->addWidget(column, 0, 0);
 
     QPointer<HabitListView> self(this);
-    m_newHabitButton =
-        new OvlinButton(tr("New habit"), OvlinButtonStyle::primary, OvlinButtonSize::large, false, false, [self] {
-            if (self)
-                emit self->newHabitRequested();
-        });
+    m_newHabitButton = new OvlinButton(QStringLiteral("New habit"), OvlinButtonStyle::primary, OvlinButtonSize::large,
+                                       false, false, [self] {
+                                           if (self)
+                                               Q_EMIT self->newHabitRequested();
+                                       });
     m_newHabitButton->setFixedWidth(int(LayoutTokens::addButtonWidth));
-    m_newHabitButton->setAccessibleName(tr("Add new habit"));
+    m_newHabitButton->setAccessibleName(QStringLiteral("Add new habit"));
     grid->addWidget(m_newHabitButton, 0, 0, Qt::AlignTop | Qt::AlignRight);
 
     auto *card = new OvlinCard(LayoutTokens::spacingXXL, ThemeColors::surface(), {}, true, false, content);
@@ -394,7 +396,8 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     row->setOutline(ThemeColors::borderSubtle(), 1);
     row->setObjectName(QStringLiteral("habitRow"));
     row->setProperty("reminderId", reminder->id().toString(QUuid::WithoutBraces));
-    row->setAccessibleName(reminder->title() + QStringLiteral(", ") + (active ? tr("active") : tr("inactive")));
+    row->setAccessibleName(reminder->title() + QStringLiteral(", ") +
+                           (active ? QStringLiteral("active") : QStringLiteral("inactive")));
     const double h = LayoutTokens::spacingXL;
     const double v = LayoutTokens::spacingLG;
     auto *layout = today::hbox(row, LayoutTokens::spacingLG, QMarginsF(h, v, h, v));
@@ -402,7 +405,7 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     QPointer<ReminderListViewModel> model(m_viewModel);
     auto *toggle = new HabitSwitch(active, ThemeColors::primary(), 0.92);
     toggle->setObjectName(QStringLiteral("activeSwitch"));
-    toggle->setAccessibleName(active ? tr("Active") : tr("Inactive"));
+    toggle->setAccessibleName(active ? QStringLiteral("Active") : QStringLiteral("Inactive"));
     connect(toggle, &QAbstractButton::clicked, this, [model, reminder](bool on) {
         if (model)
             model->setActive(on, reminder);
@@ -421,7 +424,7 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
         today::singleLineText(scheduleSummary(*reminder), ThemeFonts::subheadline(), ThemeColors::textSecondary());
     schedule->setObjectName(QStringLiteral("scheduleText"));
     detailRow->addWidget(schedule, 0, Qt::AlignVCenter);
-    auto *status = smallCapsule(active ? tr("Active") : tr("Paused"), ThemeFonts::label(),
+    auto *status = smallCapsule(active ? QStringLiteral("Active") : QStringLiteral("Paused"), ThemeFonts::label(),
                                 active ? ThemeColors::primaryDark() : ThemeColors::textTertiary(),
                                 active ? ThemeColors::neutral200() : ThemeColors::surfaceMuted());
     status->setObjectName(QStringLiteral("statusPill"));
@@ -439,21 +442,21 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     auto *buttons = new QWidget;
     auto *buttonRow = today::hbox(buttons, LayoutTokens::spacingXS);
     QPointer<HabitListView> self(this);
-    auto *remove = new OvlinButton(tr("Delete"), OvlinButtonStyle::destructive, OvlinButtonSize::small, false, false,
-                                   [self, reminder] {
+    auto *remove = new OvlinButton(QStringLiteral("Delete"), OvlinButtonStyle::destructive, OvlinButtonSize::small,
+                                   false, false, [self, reminder] {
                                        if (self)
                                            self->requestDelete(reminder);
                                    });
     remove->setFixedWidth(int(LayoutTokens::deleteActionWidth));
-    remove->setAccessibleName(tr("Delete %1").arg(reminder->title()));
+    remove->setAccessibleName(QStringLiteral("Delete %1").arg(reminder->title()));
     remove->setObjectName(QStringLiteral("deleteButton"));
-    auto *edit = new OvlinButton(tr("Edit"), OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false,
-                                 [self, reminder] {
+    auto *edit = new OvlinButton(QStringLiteral("Edit"), OvlinButtonStyle::secondary, OvlinButtonSize::small, false,
+                                 false, [self, reminder] {
                                      if (self)
-                                         emit self->editRequested(reminder);
+                                         Q_EMIT self->editRequested(reminder);
                                  });
     edit->setFixedWidth(int(LayoutTokens::editActionWidth));
-    edit->setAccessibleName(tr("Edit %1").arg(reminder->title()));
+    edit->setAccessibleName(QStringLiteral("Edit %1").arg(reminder->title()));
     edit->setObjectName(QStringLiteral("editButton"));
     buttonRow->addWidget(remove);
     buttonRow->addWidget(edit);
@@ -475,9 +478,9 @@ void HabitListView::rebuild()
         m_counts = counts;
         auto *counterRow = static_cast<QBoxLayout *>(m_counters->layout());
         today::clearLayout(counterRow);
-        counterRow->addWidget(counterPill(QString::number(total), tr("Total"), false));
-        counterRow->addWidget(counterPill(QString::number(live), tr("Live"), true));
-        counterRow->addWidget(counterPill(QString::number(total - live), tr("Paused"), false));
+        counterRow->addWidget(counterPill(QString::number(total), QStringLiteral("Total"), false));
+        counterRow->addWidget(counterPill(QString::number(live), QStringLiteral("Live"), true));
+        counterRow->addWidget(counterPill(QString::number(total - live), QStringLiteral("Paused"), false));
         counterRow->addStretch(1);
     }
 
@@ -496,10 +499,11 @@ void HabitListView::rebuild()
                           const QString message =
                               engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
                           engine.recordShown(trigger, message);
-                          auto *empty = new EmptyState(QStringLiteral("list.bullet"), std::nullopt, tr("No habits yet"),
-                                                       message, tr("Add your first habit"), [self] {
+                          auto *empty = new EmptyState(QStringLiteral("list.bullet"), std::nullopt,
+                                                       QStringLiteral("No habits yet"), message,
+                                                       QStringLiteral("Add your first habit"), [self] {
                                                            if (self)
-                                                               emit self->newHabitRequested();
+                                                               Q_EMIT self->newHabitRequested();
                                                        });
                           empty->setObjectName(QStringLiteral("emptyState"));
                           return empty;

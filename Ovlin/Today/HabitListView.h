@@ -30,7 +30,7 @@ template <class T> class LiveQuery;
 // and Delete (after a confirmation) and Edit buttons. It keeps a live query of the window's reminders and
 // pushes it into its own view model when shown and on every change.
 //
-// The editor is the window's: "New habit" and the empty state's action emit newHabitRequested(), a row's
+// The editor is the window's: "New habit" and the empty state's action Q_EMIT newHabitRequested(), a row's
 // Edit emits editRequested(reminder).
 class HabitListView : public QWidget
 {
@@ -75,7 +75,7 @@ public:
     EmptyState *emptyState() const { return m_emptyState; }
     OvlinButton *newHabitButton() const { return m_newHabitButton; }
 
-signals:
+Q_SIGNALS:
     void newHabitRequested();
     void editRequested(std::shared_ptr<ovlin::Reminder> reminder);
 

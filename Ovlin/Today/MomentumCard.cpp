@@ -34,12 +34,12 @@ MomentumCard::MomentumCard(double weekRate, double monthRate, qint64 streak, QWi
     setObjectName(QStringLiteral("momentumCard"));
     const double pad = LayoutTokens::spacingXL;
     auto *stack = vbox(content(), LayoutTokens::spacingLG, QMarginsF(pad, pad, pad, pad));
-    stack->addWidget(singleLineText(tr("Momentum"), ThemeFonts::heading(), ThemeColors::textPrimary()));
+    stack->addWidget(singleLineText(QStringLiteral("Momentum"), ThemeFonts::heading(), ThemeColors::textPrimary()));
 
     auto *rates = new QWidget;
     auto *rateRow = hbox(rates, LayoutTokens::spacingXXL);
-    rateRow->addWidget(momentumTile(tr("This week"), weekRate, &m_week), 0, Qt::AlignBottom);
-    rateRow->addWidget(momentumTile(tr("This month"), monthRate, &m_month), 0, Qt::AlignBottom);
+    rateRow->addWidget(momentumTile(QStringLiteral("This week"), weekRate, &m_week), 0, Qt::AlignBottom);
+    rateRow->addWidget(momentumTile(QStringLiteral("This month"), monthRate, &m_month), 0, Qt::AlignBottom);
     rateRow->addStretch(1);
     stack->addWidget(rates);
 

@@ -89,27 +89,27 @@ QString ReminderListView::dayKey(const QDateTime &date)
 QString ReminderListView::todayListTitle(int overdueCount, int skippedCount, int upcomingCount)
 {
     if (overdueCount > 0)
-        return tr("Needs attention");
+        return QStringLiteral("Needs attention");
     if (skippedCount > 0 && upcomingCount == 0)
-        return tr("Recoverable");
-    return tr("Up next");
+        return QStringLiteral("Recoverable");
+    return QStringLiteral("Up next");
 }
 
 QString ReminderListView::todayListSubtitle(int completedCount, bool showAllCompleted)
 {
     if (completedCount > collapsedCompletedLimit && !showAllCompleted)
-        return tr("%1 handled today. Keeping it compact.").arg(completedCount);
-    return tr("%1 handled today").arg(completedCount);
+        return QStringLiteral("%1 handled today. Keeping it compact.").arg(completedCount);
+    return QStringLiteral("%1 handled today").arg(completedCount);
 }
 
 QString ReminderListView::progressPercentText(double progress)
 {
-    return tr("%1%").arg(ProgressRing::percent(progress));
+    return QStringLiteral("%1%").arg(ProgressRing::percent(progress));
 }
 
 QString ReminderListView::expandControlTitle(bool showAllCompleted, int completedCount)
 {
-    return showAllCompleted ? tr("Show less") : tr("Show all %1").arg(completedCount);
+    return showAllCompleted ? QStringLiteral("Show less") : QStringLiteral("Show all %1").arg(completedCount);
 }
 
 qint64 ReminderListView::momentumPercent(double rate)
@@ -123,19 +123,19 @@ qint64 ReminderListView::momentumPercent(double rate)
 
 QString ReminderListView::streakTitle(qint64 streak)
 {
-    return tr("%1 day streak").arg(streak);
+    return QStringLiteral("%1 day streak").arg(streak);
 }
 
 QString ReminderListView::streakEncouragement(qint64 streak)
 {
-    return streak < 1 ? tr("Start one today.") : tr("Keep it going.");
+    return streak < 1 ? QStringLiteral("Start one today.") : QStringLiteral("Keep it going.");
 }
 
 QString ReminderListView::rewardCategoryText(const Milestone &milestone)
 {
     const auto category = milestone.linkedCategory();
     if (!category)
-        return tr("All habits");
+        return QStringLiteral("All habits");
     QString raw = ovlin::rawValue(*category);
     if (!raw.isEmpty())
         raw[0] = raw[0].toUpper();
@@ -156,7 +156,7 @@ QString ReminderListView::thresholdText(double requirePercent)
 QString ReminderListView::rewardSubtitle(const Milestone &milestone, bool achievedLook)
 {
     if (achievedLook)
-        return tr("Earned \u2014 go get it");
+        return QStringLiteral("Earned \u2014 go get it");
     return rewardCategoryText(milestone) + QStringLiteral(" \u00B7 ") + thresholdText(milestone.requirePercent());
 }
 
@@ -483,11 +483,12 @@ void ReminderListView::rebuildEmptyState()
     const QString message = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
     engine.recordShown(trigger, message);
     QPointer<ReminderListView> self(this);
-    m_emptyState = new EmptyState(QStringLiteral("bell.slash"), QStringLiteral("OvlinThumb"),
-                                  tr("Nothing lined up today"), message, tr("New habit"), [self] {
-                                      if (self)
-                                          emit self->newReminderRequested();
-                                  });
+    m_emptyState =
+        new EmptyState(QStringLiteral("bell.slash"), QStringLiteral("OvlinThumb"),
+                       QStringLiteral("Nothing lined up today"), message, QStringLiteral("New habit"), [self] {
+                           if (self)
+                               Q_EMIT self->newReminderRequested();
+                       });
     m_emptyState->setObjectName(QStringLiteral("emptyState"));
     m_emptyHolder->layout()->addWidget(m_emptyState);
 }

@@ -130,7 +130,7 @@ public:
     QWidget *insightsRow() const { return m_insightsRow; }
     QScrollArea *scrollArea() const { return m_scrollArea; }
 
-signals:
+Q_SIGNALS:
     void newReminderRequested();
 
 protected:

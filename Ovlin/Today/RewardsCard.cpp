@@ -114,8 +114,8 @@ RewardsCard::RewardsCard(const QList<std::shared_ptr<Milestone>> &shown, const P
 
     auto *header = new QWidget;
     auto *headerRow = hbox(header, LayoutTokens::spacingSM);
-    headerRow->addWidget(singleLineText(tr("Rewards"), ThemeFonts::heading(), ThemeColors::textPrimary()), 0,
-                         Qt::AlignVCenter);
+    headerRow->addWidget(singleLineText(QStringLiteral("Rewards"), ThemeFonts::heading(), ThemeColors::textPrimary()),
+                         0, Qt::AlignVCenter);
     headerRow->addStretch(1);
     if (!shown.isEmpty()) {
         auto *group = new ChipGroup;
@@ -179,7 +179,7 @@ QWidget *RewardsCard::featuredReward(const Milestone &milestone, const RewardPro
     textColumn->addWidget(subtitle);
     topRow->addWidget(texts, 1, Qt::AlignTop);
     auto *count = singleLineText(
-        achieved ? tr("Done") : QStringLiteral("%1/%2").arg(progress.daysMet).arg(milestone.requireDays()),
+        achieved ? QStringLiteral("Done") : QStringLiteral("%1/%2").arg(progress.daysMet).arg(milestone.requireDays()),
         ThemeFonts::label(), achieved ? ThemeColors::primaryDark() : ThemeColors::textPrimary());
     count->setObjectName(QStringLiteral("rewardCount"));
     count->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -197,16 +197,17 @@ QWidget *RewardsCard::featuredReward(const Milestone &milestone, const RewardPro
     if (const auto category = milestone.linkedCategory()) {
         bottomRow->addWidget(new CategoryBadge(*category, BadgeSize::small, true), 0, Qt::AlignVCenter);
     } else {
-        auto *all = new Pill({{tr("All habits"), ThemeFonts::subheadline(), ThemeColors::textSecondary()}}, 0,
-                             QMarginsF(LayoutTokens::spacingSM, LayoutTokens::spacingXS, LayoutTokens::spacingSM,
-                                       LayoutTokens::spacingXS),
-                             ThemeColors::neutral200(), Qt::transparent);
+        auto *all =
+            new Pill({{QStringLiteral("All habits"), ThemeFonts::subheadline(), ThemeColors::textSecondary()}}, 0,
+                     QMarginsF(LayoutTokens::spacingSM, LayoutTokens::spacingXS, LayoutTokens::spacingSM,
+                               LayoutTokens::spacingXS),
+                     ThemeColors::neutral200(), Qt::transparent);
         all->setObjectName(QStringLiteral("allHabitsPill"));
         bottomRow->addWidget(all, 0, Qt::AlignVCenter);
     }
     bottomRow->addStretch(1);
     if (!achieved) {
-        auto *left = singleLineText(tr("%1 days left").arg(progress.daysRemaining), ThemeFonts::caption(),
+        auto *left = singleLineText(QStringLiteral("%1 days left").arg(progress.daysRemaining), ThemeFonts::caption(),
                                     ThemeColors::textTertiary());
         left->setObjectName(QStringLiteral("daysLeft"));
         left->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

@@ -81,11 +81,12 @@ void TodayHeaderCard::refresh(const QString &tip, int leftToday, int done, int o
     m_counts = counts;
     auto *row = static_cast<QBoxLayout *>(m_pillRow->layout());
     clearLayout(row);
-    const auto tr = [](const char *text) { return QCoreApplication::translate("ReminderListView", text); };
-    row->addWidget(statPill(QString::number(leftToday), tr("Left today"), ReminderListView::StatPillStyle::plain));
-    row->addWidget(statPill(QString::number(done), tr("Done"), ReminderListView::StatPillStyle::strong));
+    row->addWidget(
+        statPill(QString::number(leftToday), QStringLiteral("Left today"), ReminderListView::StatPillStyle::plain));
+    row->addWidget(statPill(QString::number(done), QStringLiteral("Done"), ReminderListView::StatPillStyle::strong));
     if (overdue > 0)
-        row->addWidget(statPill(QString::number(overdue), tr("Overdue"), ReminderListView::StatPillStyle::muted));
+        row->addWidget(
+            statPill(QString::number(overdue), QStringLiteral("Overdue"), ReminderListView::StatPillStyle::muted));
     row->addStretch(1);
 }
 

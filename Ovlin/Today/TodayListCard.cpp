@@ -1,5 +1,6 @@
 #include "Today/TodayListCard.h"
 
+#include "DesignSystem/DividerLine.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/ProgressRing.h"
@@ -12,7 +13,6 @@
 #include "Today/TodayWidgets.h"
 
 #include <QBoxLayout>
-#include <QCoreApplication>
 #include <QGridLayout>
 
 #include <algorithm>
@@ -120,7 +120,6 @@ bool TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
     m_ring->setProgress(std::clamp(lists.progress, 0.0, 1.0));
     static_cast<OvlinText *>(m_percent)->setText(ReminderListView::progressPercentText(lists.progress));
 
-    const auto tr = [](const char *text) { return QCoreApplication::translate("ReminderListView", text); };
     const auto sectionLabel = [](const QString &text) {
         return [text]() -> QWidget * {
             auto *holder = new QWidget;
@@ -132,7 +131,7 @@ bool TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
         };
     };
     const auto divider = []() -> QWidget * {
-        auto *line = new Divider(ThemeColors::borderSubtle(), LayoutTokens::spacingLG);
+        auto *line = new DividerLine(ThemeColors::borderSubtle(), LayoutTokens::spacingLG, LayoutTokens::spacingLG);
         line->setObjectName(QStringLiteral("divider"));
         return line;
     };
@@ -159,7 +158,7 @@ bool TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
         if (!lists.upcoming.isEmpty()) {
             if (!lists.overdue.isEmpty())
                 sectionItems.append({QStringLiteral("divider|upcoming"), divider});
-            const QString label = lists.overdue.isEmpty() ? tr("Up next") : tr("Still waiting");
+            const QString label = lists.overdue.isEmpty() ? QStringLiteral("Up next") : QStringLiteral("Still waiting");
             sectionItems.append({QStringLiteral("label|") + label, sectionLabel(label)});
             for (const auto &reminder : lists.upcoming) {
                 if (!take())
@@ -178,7 +177,7 @@ bool TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
         if (!lists.skipped.isEmpty()) {
             if (!lists.overdue.isEmpty() || !lists.upcoming.isEmpty())
                 sectionItems.append({QStringLiteral("divider|skipped"), divider});
-            const QString label = tr("Skipped but recoverable");
+            const QString label = QStringLiteral("Skipped but recoverable");
             sectionItems.append({QStringLiteral("label|") + label, sectionLabel(label)});
             for (const auto &reminder : lists.skipped) {
                 if (take())

@@ -10,7 +10,6 @@
 #include "Today/ReminderListViewModel.h"
 
 #include <QBoxLayout>
-#include <QCoreApplication>
 #include <QMouseEvent>
 
 namespace ovlin::today {
@@ -18,11 +17,6 @@ namespace ovlin::today {
 namespace {
 
 using Ptr = std::shared_ptr<Reminder>;
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ReminderListView", text);
-}
 
 void tag(QWidget *row, const char *form, const Reminder &reminder)
 {
@@ -68,7 +62,7 @@ LabelButton *doneButton(ReminderListViewModel *model, const Ptr &reminder)
     look.fill = ThemeColors::primary();
     look.radius = LayoutTokens::radiusButton;
     QPointer<ReminderListViewModel> guard(model);
-    auto *button = new LabelButton(tr("Done"), look, [guard, reminder] {
+    auto *button = new LabelButton(QStringLiteral("Done"), look, [guard, reminder] {
         if (guard)
             guard->complete(reminder, true);
     });
@@ -81,17 +75,17 @@ LabelButton *doneButton(ReminderListViewModel *model, const Ptr &reminder)
 
 QString skipAccessibilityLabel(const QString &title)
 {
-    return tr("Skip %1").arg(title);
+    return QStringLiteral("Skip %1").arg(title);
 }
 
 QString doneAccessibilityLabel(const QString &title)
 {
-    return tr("Mark %1 as done").arg(title);
+    return QStringLiteral("Mark %1 as done").arg(title);
 }
 
 QString undoSkipAccessibilityLabel(const QString &title)
 {
-    return tr("Undo skip for %1").arg(title);
+    return QStringLiteral("Undo skip for %1").arg(title);
 }
 
 // ---- open row
@@ -191,7 +185,7 @@ QWidget *makeOverdueRow(ReminderListViewModel *model, const Ptr &reminder, QWidg
     skipLook.outline = Painting::withOpacity(ThemeColors::destructive(), 0.15);
     skipLook.radius = LayoutTokens::radiusButton;
     QPointer<ReminderListViewModel> guard(model);
-    auto *skip = new LabelButton(tr("Skip"), skipLook, [guard, reminder] {
+    auto *skip = new LabelButton(QStringLiteral("Skip"), skipLook, [guard, reminder] {
         if (guard)
             guard->skip(reminder);
     });
@@ -231,7 +225,7 @@ QWidget *makeSkippedRow(ReminderListViewModel *model, const Ptr &reminder, QWidg
     undoLook.outline = ThemeColors::border();
     undoLook.radius = LayoutTokens::radiusButton;
     QPointer<ReminderListViewModel> guard(model);
-    auto *undo = new LabelButton(tr("Undo skip"), undoLook, [guard, reminder] {
+    auto *undo = new LabelButton(QStringLiteral("Undo skip"), undoLook, [guard, reminder] {
         if (guard)
             guard->undoSkip(reminder);
     });

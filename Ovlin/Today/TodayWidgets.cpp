@@ -227,20 +227,6 @@ void ProgressBar::paintEvent(QPaintEvent *)
     Painting::fillRounded(p, QRectF(0, 0, fillWidth(width()), m_height), 9999, m_fill);
 }
 
-// ---- Divider
-
-Divider::Divider(const QColor &color, double inset, QWidget *parent) : QWidget(parent), m_color(color), m_inset(inset)
-{
-    setFixedHeight(1);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-}
-
-void Divider::paintEvent(QPaintEvent *)
-{
-    QPainter p(this);
-    p.fillRect(QRectF(m_inset, 0, std::max(0.0, width() - 2 * m_inset), 1), m_color);
-}
-
 // ---- RoundedPanel
 
 RoundedPanel::RoundedPanel(const QColor &fill, double radius, QWidget *parent)

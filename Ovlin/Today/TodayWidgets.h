@@ -146,21 +146,6 @@ private:
     double m_minimumFill;
 };
 
-// A one-point separator line, inset at both ends.
-class Divider : public QWidget
-{
-    Q_OBJECT
-public:
-    Divider(const QColor &color, double inset, QWidget *parent = nullptr);
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QColor m_color;
-    double m_inset;
-};
-
 // A plain container that paints a rounded fill (and an optional inside outline) behind its layout.
 class RoundedPanel : public QWidget
 {
@@ -192,7 +177,7 @@ void fadeIn(QWidget *widget, double opacity, double seconds);
 void setOpacity(QWidget *widget, double opacity);
 double opacityOf(const QWidget *widget);
 
-// Layout shorthands with spacing and margins in points.
+// Layout shorthands with spacing and margins in pixels.
 QVBoxLayout *vbox(QWidget *owner, double spacing, const QMarginsF &margins = {});
 // A frameless, vertically scrolling area over the app background, as the screens use.
 QScrollArea *screenScrollArea(QWidget *parent, const QString &objectName);

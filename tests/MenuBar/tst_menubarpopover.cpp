@@ -164,7 +164,7 @@ class TestMenuBarPopover : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         Motion::setAnimationsEnabled(false);

@@ -79,7 +79,7 @@ private:
         return view;
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         Motion::setAnimationsEnabled(false);
@@ -192,7 +192,7 @@ private slots:
         QVERIFY(home);
         QCOMPARE(home->modelContext(), m_store->mainContext());
         QCOMPARE(home->celebrationManager(), view->celebrationManager());
-        emit home->newReminderRequested();
+        Q_EMIT home->newReminderRequested();
         QTRY_VERIFY(view->newHabitSheet());
         m_lastDismiss();
         QTRY_VERIFY(!view->newHabitSheet());
@@ -201,12 +201,12 @@ private slots:
         auto *habits = qobject_cast<HabitListView *>(view->currentScreen());
         QVERIFY(habits);
         auto reminder = enginetest::makeReminder(m_store->mainContext());
-        emit habits->editRequested(reminder);
+        Q_EMIT habits->editRequested(reminder);
         QTRY_VERIFY(view->editorSheet());
         QCOMPARE(m_formsBuilt.last(), reminder);
         m_lastDismiss();
         QTRY_VERIFY(!view->editorSheet());
-        emit habits->newHabitRequested();
+        Q_EMIT habits->newHabitRequested();
         QTRY_VERIFY(view->newHabitSheet());
         m_lastDismiss();
         QTRY_VERIFY(!view->newHabitSheet());
@@ -573,8 +573,8 @@ private slots:
         OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), m_services));
         QSignalSpy resigned(analytics::ApplicationEvents::instance(), &analytics::ApplicationEvents::didResignActive);
         QSignalSpy active(analytics::ApplicationEvents::instance(), &analytics::ApplicationEvents::willBecomeActive);
-        emit qApp->applicationStateChanged(Qt::ApplicationInactive);
-        emit qApp->applicationStateChanged(Qt::ApplicationActive);
+        Q_EMIT qApp->applicationStateChanged(Qt::ApplicationInactive);
+        Q_EMIT qApp->applicationStateChanged(Qt::ApplicationActive);
         QCOMPARE(resigned.size(), 1);
         QCOMPARE(active.size(), 1);
     }

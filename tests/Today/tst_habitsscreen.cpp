@@ -106,7 +106,7 @@ private:
         return makeReminder(context(), spec);
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase() { Motion::setAnimationsEnabled(false); }
 
     void init()

@@ -149,7 +149,7 @@ private:
         return *m_view;
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase() { Motion::setAnimationsEnabled(false); }
 
     void init()

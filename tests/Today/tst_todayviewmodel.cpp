@@ -20,7 +20,7 @@ private:
     std::unique_ptr<StoreContainer> m_store;
     StoreContext *context() const { return m_store->mainContext(); }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         resetSettings();
