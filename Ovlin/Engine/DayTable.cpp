@@ -153,6 +153,11 @@ std::optional<DayTable::Placed> DayTable::place(const QDateTime &moment)
     return local ? std::optional<Placed>(Placed{moment.toMSecsSinceEpoch(), *local}) : std::nullopt;
 }
 
+std::optional<DayTable::Placed> DayTable::place(std::optional<qint64> ms)
+{
+    return ms ? std::optional<Placed>(Placed{*ms, localOfMSecs(*ms)}) : std::nullopt;
+}
+
 DayTable::Local DayTable::localOfMSecs(qint64 ms)
 {
     if (const auto d = regularDayHolding(ms, QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).date()))

@@ -71,6 +71,7 @@ public:
     Local localOfMSecs(qint64 ms);
     // Both of the above at once.
     std::optional<Placed> place(const QDateTime &moment);
+    std::optional<Placed> place(std::optional<qint64> ms);
     // A date-time at `ms` that reads as local wall time.
     QDateTime dateTime(qint64 ms);
     // hour:minute:00 on `date` with the rules of Days::atTime (gap: next existing time; repeated: first).

@@ -155,7 +155,7 @@ void ReminderBehaviorService::clearResolution(const std::shared_ptr<Reminder> &r
     for (const auto &log : reminder->logs()) {
         if (!log || log->status() != LogStatus::skipped)
             continue;
-        const auto at = days.msecs(log->scheduledAt());
+        const auto at = log->scheduledMSecs();
         if (at && day.contains(*at) && (!latest || *at > latestMs)) {
             latest = log;
             latestMs = *at;
@@ -199,7 +199,7 @@ void ReminderBehaviorService::refreshGraceState(StoreContext &context, const QDa
         const LogWeight weight = logWeight(log);
         if (weight != LogWeight::skipped && weight != LogWeight::missed)
             return false;
-        const auto at = days.msecs(log.scheduledAt());
+        const auto at = log.scheduledMSecs();
         if (at && *at >= *windowStartMs && (!latest || *at > *latest))
             latest = at;
         return false;

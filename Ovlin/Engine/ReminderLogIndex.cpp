@@ -22,18 +22,8 @@ LogWeight logWeight(LogStatus status)
 
 LogWeight logWeight(const ReminderLog &log)
 {
-    // Exact, case-sensitive names; any other text reads as missed, as ReminderLog::status() does.
-    static const QString completed = rawValue(LogStatus::completed);
-    static const QString skipped = rawValue(LogStatus::skipped);
-    static const QString snoozed = rawValue(LogStatus::snoozed);
-    const QString raw = log.statusRaw();
-    if (raw == completed)
-        return LogWeight::completed;
-    if (raw == skipped)
-        return LogWeight::skipped;
-    if (raw == snoozed)
-        return LogWeight::none;
-    return LogWeight::missed;
+    // Any text that names no status reads as missed, as ReminderLog::status() says.
+    return logWeight(log.status());
 }
 
 LogWeight ReminderLogIndex::Table::weightIn(qint64 startMs, qint64 endMs) const
@@ -76,7 +66,7 @@ ReminderLogIndex::Table::DayCount ReminderLogIndex::Table::countOnDay(const QDat
 
 void ReminderLogIndex::Table::add(const ReminderLog &log)
 {
-    const auto placed = DayTable::shared().place(log.scheduledAt());
+    const auto placed = DayTable::shared().place(log.scheduledMSecs());
     if (!placed)
         return;
     const LogWeight weight = logWeight(log);
@@ -115,7 +105,7 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
         if (!log)
             continue;
         const LogWeight weight = logWeight(*log);
-        const auto placed = days.place(log->scheduledAt());
+        const auto placed = days.place(log->scheduledMSecs());
         if (!placed)
             continue; // an invalid date lies in no day and no minute
         const qint64 dayKey = placed->local.date.toJulianDay();

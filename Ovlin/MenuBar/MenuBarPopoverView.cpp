@@ -494,8 +494,8 @@ QString MenuBarPopoverView::reminderSignature(const Reminder &reminder)
 
 QString MenuBarPopoverView::logSignature(const ReminderLog &log)
 {
-    const QDateTime at = log.scheduledAt();
-    const double seconds = at.isValid() ? double(at.toMSecsSinceEpoch()) / 1000.0 : 0.0;
+    const auto at = log.scheduledMSecs();
+    const double seconds = at ? double(*at) / 1000.0 : 0.0;
     return uuidText(log.id()) + QLatin1Char('-') + rawValue(log.status()) + QLatin1Char('-') + secondsText(seconds);
 }
 

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QUuid>
 
+#include <algorithm>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -39,13 +41,24 @@ public:
 
     QUuid id() const { return m_id; }
     void setId(const QUuid &id) { assign(m_id, id); }
-    QDateTime scheduledAt() const { return m_scheduledAt; }
-    void setScheduledAt(const QDateTime &scheduledAt) { assign(m_scheduledAt, scheduledAt); }
-    std::optional<QDateTime> completedAt() const { return m_completedAt; }
-    void setCompletedAt(const std::optional<QDateTime> &completedAt) { assign(m_completedAt, completedAt); }
+    // A local date-time, made when asked for; hot paths read scheduledMSecs() instead.
+    QDateTime scheduledAt() const { return dateTime(m_scheduledMs); }
+    void setScheduledAt(const QDateTime &scheduledAt) { assign(m_scheduledMs, msecs(scheduledAt)); }
+    std::optional<QDateTime> completedAt() const;
+    void setCompletedAt(const std::optional<QDateTime> &completedAt);
+    // The instant of scheduledAt (milliseconds since 1970); none for an invalid date.
+    std::optional<qint64> scheduledMSecs() const
+    {
+        return m_scheduledMs == invalidDate ? std::nullopt : std::optional<qint64>(m_scheduledMs);
+    }
+    // The instant of completedAt; none when absent or invalid.
+    std::optional<qint64> completedMSecs() const
+    {
+        return m_completedMs <= invalidDate ? std::nullopt : std::optional<qint64>(m_completedMs);
+    }
     // Case name of a LogStatus (see status()).
-    QString statusRaw() const { return m_statusRaw; }
-    void setStatusRaw(const QString &statusRaw) { assign(m_statusRaw, statusRaw); }
+    QString statusRaw() const;
+    void setStatusRaw(const QString &statusRaw);
 
     // The owning reminder, or null. Setting it moves the log to the new reminder's logs.
     std::shared_ptr<Reminder> reminder() const { return m_owner.lock(); }
@@ -62,10 +75,21 @@ private:
     void didInsert(StoreContext &context) override;
     StoreRecord *memberOwner() const override;
 
+    // A million logs are held at once: dates are kept as instants, so reading them from the store needs no
+    // time-zone lookup, and the status as its case (text that names none sits in a side table).
+    static constexpr qint64 noDate = std::numeric_limits<qint64>::min();
+    static constexpr qint64 invalidDate = noDate + 1;
+    static constexpr quint8 otherStatus = 0xff;
+    static qint64 msecs(const QDateTime &date);
+    // A stored instant, kept clear of the two markers above.
+    static qint64 msecsOfStored(qint64 ms) { return std::max(ms, invalidDate + 1); }
+    static QDateTime dateTime(qint64 ms);
+    void setStatusText(const QString &raw);
+
+    quint8 m_status = otherStatus; // first: it fits in the padding at the end of StoreRecord
     QUuid m_id;
-    QDateTime m_scheduledAt;
-    std::optional<QDateTime> m_completedAt;
-    QString m_statusRaw;
+    qint64 m_scheduledMs = invalidDate;
+    qint64 m_completedMs = noDate;
     std::weak_ptr<Reminder> m_owner;
 };
 

@@ -96,9 +96,10 @@ private:
 
     StoreContext *m_context = nullptr;
     qint64 m_persistentId = 0;
+    quint64 m_changeStamp = 0;
+    // Last, so that a record type's own small fields can sit in the padding after them.
     State m_state = State::free;
     bool m_dirty = false;
-    quint64 m_changeStamp = 0;
 };
 
 // Records hash by identity, so QSet / QHash of record pointers work.

@@ -9,9 +9,12 @@
 
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <sqlite3.h>
 
 #include <cmath>
 #include <limits>
@@ -95,17 +98,24 @@ QVariant optionalText(const std::optional<QString> &value)
     return value ? text(*value) : QVariant();
 }
 
-QVariant date(const QDateTime &value)
+QVariant dateMSecs(qint64 msecs)
 {
-    if (!value.isValid())
-        return {};
     constexpr qint64 limit = std::numeric_limits<qint64>::max() / 1000;
-    qint64 msecs = value.toMSecsSinceEpoch();
     if (msecs > limit || msecs < -limit) {
         qCWarning(lcStore, "A date beyond the storable range was clamped");
         msecs = std::clamp(msecs, -limit, limit);
     }
     return QVariant(msecs * 1000);
+}
+
+QVariant date(const QDateTime &value)
+{
+    return value.isValid() ? dateMSecs(value.toMSecsSinceEpoch()) : QVariant();
+}
+
+QVariant logDate(std::optional<qint64> msecs)
+{
+    return msecs ? dateMSecs(*msecs) : QVariant();
 }
 
 QVariant optionalDate(const std::optional<QDateTime> &value)
@@ -150,6 +160,23 @@ QVariant owner(const StoreRecord *record)
 
 // --- Decoding -------------------------------------------------------------------------------------
 
+qint64 msecsOfMicros(qint64 micros)
+{
+    qint64 msecs = micros / 1000;
+    if (micros % 1000 < 0)
+        --msecs;
+    return msecs;
+}
+
+// The connection under the Qt driver, when it is SQLite's own.
+sqlite3 *sqliteHandle(const QSqlDatabase &database)
+{
+    const QVariant handle = database.driver() ? database.driver()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3 *const *>(handle.constData());
+    return nullptr;
+}
+
 class Row
 {
 public:
@@ -184,15 +211,14 @@ public:
 
     QUuid uuid(int column) const { return QUuid::fromString(m_query.value(column).toString()); }
 
+    // Milliseconds of a non-null date column.
+    qint64 msecs(int column) const { return msecsOfMicros(integer(column)); }
+
     QDateTime date(int column) const
     {
         if (isNull(column))
             return {};
-        const qint64 micros = integer(column);
-        qint64 msecs = micros / 1000;
-        if (micros % 1000 < 0)
-            --msecs;
-        return QDateTime::fromMSecsSinceEpoch(msecs);
+        return QDateTime::fromMSecsSinceEpoch(msecs(column));
     }
 
     std::optional<QDateTime> optionalDate(int column) const
@@ -272,13 +298,6 @@ const std::array<QString, 3> &scheduleTypeNames()
 {
     static const std::array<QString, 3> names{rawValue(ScheduleType::fixedTime), rawValue(ScheduleType::interval),
                                               rawValue(ScheduleType::combined)};
-    return names;
-}
-
-const std::array<QString, 4> &logStatusNames()
-{
-    static const std::array<QString, 4> names{rawValue(LogStatus::completed), rawValue(LogStatus::skipped),
-                                              rawValue(LogStatus::missed), rawValue(LogStatus::snoozed)};
     return names;
 }
 
@@ -393,9 +412,9 @@ int StoreTables::bindFields(QSqlQuery &query, int firstIndex, const StoreRecord 
     case RecordType::reminderLog: {
         const auto &l = static_cast<const ReminderLog &>(record);
         bind(uuidText(l.m_id));
-        bind(date(l.m_scheduledAt));
-        bind(optionalDate(l.m_completedAt));
-        bind(text(l.m_statusRaw));
+        bind(logDate(l.scheduledMSecs()));
+        bind(logDate(l.completedMSecs()));
+        bind(text(l.statusRaw()));
         bind(owner(l.m_owner.lock().get()));
         return index;
     }
@@ -430,7 +449,94 @@ bool StoreTables::load(const QSqlDatabase &database, Loaded &loaded, QString *er
     QHash<qint64, std::shared_ptr<Reminder>> reminders;
     QHash<qint64, std::shared_ptr<Milestone>> milestones;
 
+    // The logs are nearly all of a store: read them straight from SQLite, without a QVariant per value.
+    const auto loadLogs = [&](sqlite3 *handle, std::vector<std::shared_ptr<StoreRecord>> &records) {
+        const QByteArray sql = selectSql(RecordType::reminderLog).toUtf8();
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+            fail(errorDescription, QString::fromUtf8(sqlite3_errmsg(handle)));
+            sqlite3_finalize(statement);
+            return false;
+        }
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> finalize(statement, sqlite3_finalize);
+        const auto textOf = [statement](int column) {
+            const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+            return QUtf8StringView(bytes, bytes ? sqlite3_column_bytes(statement, column) : 0);
+        };
+        const auto isNull = [statement](int column) { return sqlite3_column_type(statement, column) == SQLITE_NULL; };
+        const auto msecs = [statement](int column) {
+            return ReminderLog::msecsOfStored(msecsOfMicros(sqlite3_column_int64(statement, column)));
+        };
+        static const std::array<QByteArray, 4> statusNames{
+            rawValue(LogStatus::completed).toUtf8(), rawValue(LogStatus::skipped).toUtf8(),
+            rawValue(LogStatus::missed).toUtf8(), rawValue(LogStatus::snoozed).toUtf8()};
+        // Room for every row at once (pk never goes below the row count), and each reminder's list made
+        // to its size: growing them by doubling leaves holes a long history never fills.
+        qint64 rowBound = 0;
+        {
+            sqlite3_stmt *bound = nullptr;
+            if (sqlite3_prepare_v2(handle, "SELECT max(pk) FROM ReminderLog", -1, &bound, nullptr) == SQLITE_OK &&
+                sqlite3_step(bound) == SQLITE_ROW)
+                rowBound = std::max<qint64>(0, sqlite3_column_int64(bound, 0));
+            sqlite3_finalize(bound);
+        }
+        records.reserve(std::size_t(std::min<qint64>(rowBound, 1 << 26)));
+        std::vector<Reminder *> owners;
+        owners.reserve(records.capacity());
+        QHash<Reminder *, qsizetype> memberCounts;
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            auto l = std::make_shared<ReminderLog>(ReminderLog::Token{});
+            l->m_id = QUuid::fromString(textOf(1));
+            l->m_scheduledMs = isNull(2) ? ReminderLog::invalidDate : msecs(2);
+            l->m_completedMs = isNull(3) ? ReminderLog::noDate : msecs(3);
+            const QUtf8StringView status = textOf(4);
+            l->m_status = ReminderLog::otherStatus;
+            for (std::size_t i = 0; i < statusNames.size(); ++i) {
+                if (QByteArrayView(status.data(), status.size()) == statusNames[i])
+                    l->m_status = quint8(i);
+            }
+            if (l->m_status == ReminderLog::otherStatus) {
+                const QString other = status.toString();
+                l->setStatusText(other.isNull() ? QStringLiteral("") : other);
+            }
+            if (!isNull(5)) {
+                // A row whose reminder is gone reads as a log without a reminder.
+                const auto owner = reminders.constFind(sqlite3_column_int64(statement, 5));
+                if (owner != reminders.constEnd()) {
+                    l->m_owner = *owner;
+                    owners.push_back(owner->get());
+                    ++memberCounts[owner->get()];
+                } else {
+                    owners.push_back(nullptr);
+                }
+            } else {
+                owners.push_back(nullptr);
+            }
+            l->m_persistentId = sqlite3_column_int64(statement, 0);
+            records.push_back(std::move(l));
+        }
+        for (auto it = memberCounts.cbegin(); it != memberCounts.cend(); ++it)
+            it.key()->m_members.reserve(it.key()->m_members.size() + it.value());
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (owners[i])
+                owners[i]->m_members.append(std::static_pointer_cast<ReminderLog>(records[i]));
+        }
+        records.shrink_to_fit();
+        if (step != SQLITE_DONE) {
+            fail(errorDescription, QString::fromUtf8(sqlite3_errmsg(handle)));
+            return false;
+        }
+        return true;
+    };
+
+    sqlite3 *handle = sqliteHandle(database);
     for (const RecordType type : allTypes) {
+        if (type == RecordType::reminderLog && handle) {
+            if (!loadLogs(handle, loaded[std::size_t(recordTypeIndex(type))]))
+                return false;
+            continue;
+        }
         QSqlQuery query(database);
         query.setForwardOnly(true);
         if (!query.exec(selectSql(type))) {
@@ -464,9 +570,9 @@ bool StoreTables::load(const QSqlDatabase &database, Loaded &loaded, QString *er
             case RecordType::reminderLog: {
                 auto l = std::make_shared<ReminderLog>(ReminderLog::Token{});
                 l->m_id = row.uuid(1);
-                l->m_scheduledAt = row.date(2);
-                l->m_completedAt = row.optionalDate(3);
-                l->m_statusRaw = row.internedText(4, logStatusNames());
+                l->m_scheduledMs = row.isNull(2) ? ReminderLog::invalidDate : ReminderLog::msecsOfStored(row.msecs(2));
+                l->m_completedMs = row.isNull(3) ? ReminderLog::noDate : ReminderLog::msecsOfStored(row.msecs(3));
+                l->setStatusText(row.text(4));
                 if (!row.isNull(5)) {
                     // A row whose reminder is gone reads as a log without a reminder.
                     if (const auto owner = reminders.value(row.integer(5))) {
@@ -516,6 +622,9 @@ bool StoreTables::load(const QSqlDatabase &database, Loaded &loaded, QString *er
             return false;
         }
     }
+    // Appending grew the member lists by doubling; a long history would keep up to half as much again.
+    for (const auto &reminder : std::as_const(reminders))
+        reminder->m_members.squeeze();
     return true;
 }
 

@@ -179,9 +179,8 @@ ReminderListView::ReminderListView(StoreContext *context, CelebrationManager *ce
 
     m_reminders = new LiveQuery<Reminder>(
         context, {}, [](const Reminder &a, const Reminder &b) { return a.createdAt() < b.createdAt(); }, this);
-    m_logs = new LiveQuery<ReminderLog>(
-        context, {}, [](const ReminderLog &a, const ReminderLog &b) { return a.scheduledAt() > b.scheduledAt(); },
-        this);
+    // In store order: the view model reads logs through the per-habit index, never in date order.
+    m_logs = new LiveQuery<ReminderLog>(context, {}, {}, this);
     m_milestones = new LiveQuery<Milestone>(
         context, {}, [](const Milestone &a, const Milestone &b) { return a.startDate() > b.startDate(); }, this);
     connect(m_reminders, &LiveQueryBase::resultChanged, this,

@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace ovlin {
 
@@ -80,6 +81,61 @@ std::pair<qint64, qint64> dayWindow(const QDateTime &dayStart)
     const QDateTime end = Days::addDays(dayStart, 1);
     const auto endMs = days.msecs(end);
     return {start, endMs ? std::max(start, *endMs) : start};
+}
+
+// What the daily rates read of each reminder, looked up once for a run of days instead of once per day.
+struct RateInput
+{
+    bool active = false;
+    quint8 weekdays = 0; // bit n: Weekday n
+    // The log tables whose completed logs count for the reminder (its own, and those of every reminder
+    // carrying its identifier).
+    std::vector<std::shared_ptr<const ReminderLogIndex::Table>> tables;
+};
+
+std::vector<RateInput> rateInputs(const QList<std::shared_ptr<Reminder>> &reminders, const Owners &owners)
+{
+    ReminderLogIndex &index = ReminderLogIndex::shared();
+    std::vector<RateInput> inputs;
+    inputs.reserve(std::size_t(reminders.size()));
+    for (const auto &reminder : reminders) {
+        RateInput input;
+        input.active = reminder->isActive();
+        for (const Weekday day : reminder->activeDays())
+            input.weekdays |= quint8(1u << int(day));
+        const auto it = owners.constFind(reminder->id());
+        if (it == owners.cend() || !it->contains(reminder.get()))
+            input.tables.push_back(index.table(*reminder));
+        if (it != owners.cend()) {
+            for (const Reminder *owner : *it)
+                input.tables.push_back(index.table(*owner));
+        }
+        inputs.push_back(std::move(input));
+    }
+    return inputs;
+}
+
+// rateOfDay over prepared inputs; the same answer.
+double rateOfDay(const std::vector<RateInput> &inputs, const QDateTime &dayStart)
+{
+    if (!dayStart.isValid())
+        return -1;
+    const quint8 weekday = quint8(1u << int(weekdayFromCalendar(Days::calendarWeekday(dayStart))));
+    qsizetype scheduled = 0;
+    qsizetype done = 0;
+    std::optional<std::pair<qint64, qint64>> window;
+    for (const RateInput &input : inputs) {
+        if (!input.active || !(input.weekdays & weekday))
+            continue;
+        ++scheduled;
+        if (!window)
+            window = dayWindow(dayStart);
+        const auto [from, to] = *window;
+        if (std::any_of(input.tables.cbegin(), input.tables.cend(),
+                        [&](const auto &table) { return table->weightIn(from, to) == LogWeight::completed; }))
+            ++done;
+    }
+    return scheduled == 0 ? -1 : double(done) / double(scheduled);
 }
 
 double rateOfDay(const QList<std::shared_ptr<Reminder>> &reminders, const QDateTime &dayStart, const Owners &owners)
@@ -257,22 +313,37 @@ ReminderListViewModel::ReminderList ReminderListViewModel::todaysReminders() con
         return {};
     const ReminderList scheduled = ReminderBehaviorService::shared().remindersScheduled(Clock::now(), liveReminders());
 
-    struct Keyed
-    {
-        ReminderPtr reminder;
-        std::optional<qint64> key; // none sorts after every time
-    };
-    QList<Keyed> keyed;
+    using Entry = SortedToday::Entry;
+    QList<Entry> keyed;
     keyed.reserve(scheduled.size());
+    // nextDueTime's instants, through the day table: one time-zone lookup per day instead of per reminder.
+    DayTable &days = DayTable::shared();
+    days.revalidate();
+    const QDate today = m_currentDate.isValid() ? m_currentDate.toLocalTime().date() : QDate();
     for (const auto &reminder : scheduled) {
-        const auto due = nextDueTime(*reminder);
-        keyed.append({reminder, due ? std::optional<qint64>(due->toMSecsSinceEpoch()) : std::nullopt});
+        std::optional<QDateTime> source = reminder->fixedTime();
+        if (!source)
+            source = reminder->intervalStart();
+        std::optional<qint64> key;
+        if (source && source->isValid() && today.isValid()) {
+            const QTime time = source->toLocalTime().time();
+            const QDateTime due = days.atTime(today, time.hour(), time.minute());
+            if (due.isValid())
+                key = due.toMSecsSinceEpoch();
+        }
+        keyed.append({reminder, key, reminder->title()});
     }
-    QCollator collator{QLocale()};
+    // The same reminders, times and titles in the same order sort the same way.
+    const QLocale locale;
+    if (m_sortedToday && m_sortedToday->input == keyed && m_sortedToday->locale == locale)
+        return m_sortedToday->result;
+
+    SortedToday sorted{keyed, locale, {}};
+    QCollator collator{locale};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(keyed.begin(), keyed.end(), [&collator](const Keyed &a, const Keyed &b) {
+    std::stable_sort(keyed.begin(), keyed.end(), [&collator](const Entry &a, const Entry &b) {
         if (a.key == b.key)
-            return collator.compare(a.reminder->title(), b.reminder->title()) < 0;
+            return collator.compare(a.title, b.title) < 0;
         if (!a.key)
             return false;
         if (!b.key)
@@ -284,6 +355,8 @@ ReminderListViewModel::ReminderList ReminderListViewModel::todaysReminders() con
     result.reserve(keyed.size());
     for (const auto &entry : keyed)
         result.append(entry.reminder);
+    sorted.result = result;
+    m_sortedToday = std::move(sorted);
     return result;
 }
 
@@ -545,7 +618,7 @@ double ReminderListViewModel::completionRate(int days) const
         return 0;
     DayTable::shared().revalidate();
     const ReminderList reminders = liveReminders();
-    const Owners owners = ownersById(reminders);
+    const std::vector<RateInput> inputs = rateInputs(reminders, ownersById(reminders));
 
     double sum = 0;
     int counted = 0;
@@ -553,7 +626,7 @@ double ReminderListViewModel::completionRate(int days) const
         const QDateTime dayStart = Days::startOfDay(today.addDays(-k));
         if (!dayStart.isValid())
             continue;
-        const double rate = rateOfDay(reminders, dayStart, owners);
+        const double rate = rateOfDay(inputs, dayStart);
         if (rate >= 0) {
             sum += rate;
             ++counted;

@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QLocale>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -143,6 +144,23 @@ private:
     StoreContext *contextFor(const Reminder &reminder) const;
     CopyEngine &copyEngine() const;
     CelebrationTimerSource &timers() const;
+
+    // The last ordering of today's list and what it was made from: every read of the screen asks for the
+    // list several times, and comparing titles through the collator is most of its cost.
+    struct SortedToday
+    {
+        struct Entry
+        {
+            ReminderPtr reminder;
+            std::optional<qint64> key;
+            QString title;
+            bool operator==(const Entry &) const = default;
+        };
+        QList<Entry> input;
+        QLocale locale;
+        ReminderList result;
+    };
+    mutable std::optional<SortedToday> m_sortedToday;
 
     QPointer<StoreContext> m_modelContext;
     QPointer<CelebrationManager> m_celebrationManager;

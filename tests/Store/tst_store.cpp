@@ -242,6 +242,73 @@ private Q_SLOTS:
     }
 
     // Raw texts the enumerations do not know read as their fallbacks, and stay stored as written.
+    // Each reminder reads back its own logs in store order, whatever order they lie in across reminders,
+    // with an invalid date, an absent completion and a log whose reminder row is gone.
+    void logsReadBackPerReminderInStoreOrder()
+    {
+        QList<QUuid> firstIds;
+        QList<QUuid> secondIds;
+        QList<QUuid> allIds; // in the order made
+        QUuid orphanId;
+        {
+            auto store = openStore();
+            auto first = makeReminder(QStringLiteral("First"));
+            auto second = makeReminder(QStringLiteral("Second"));
+            auto gone = makeReminder(QStringLiteral("Gone"));
+            for (int i = 0; i < 6; ++i) {
+                const auto &owner = i % 3 == 1 ? second : first;
+                const QDateTime at = i == 2 ? QDateTime() : utc("2026-01-01T08:00:00Z").addSecs(3600 * i);
+                const OptDate completed = i % 2 ? OptDate(at.addSecs(-61)) : std::nullopt;
+                auto log = ReminderLog::create(QUuid::createUuid(), owner, at, completed, LogStatus::skipped);
+                (owner == first ? firstIds : secondIds).append(log->id());
+                allIds.append(log->id());
+            }
+            orphanId = makeLog(gone, "2026-01-02T08:00:00Z")->id();
+            for (const auto &reminder : {first, second, gone})
+                store->mainContext()->insert(reminder);
+            QVERIFY(store->mainContext()->save());
+        }
+        {
+            RawConnection raw(storePath());
+            QVERIFY(raw.exec(QStringLiteral("DELETE FROM Reminder WHERE title = 'Gone'")));
+        }
+        auto store = openStore();
+        QVERIFY(store);
+        StoreContext *context = store->mainContext();
+        const auto reminders = context->fetch<Reminder>();
+        QCOMPARE(titles(reminders), (QStringList{"First", "Second"}));
+        for (const auto &reminder : reminders) {
+            QList<QUuid> ids;
+            for (const auto &log : reminder->logs()) {
+                ids.append(log->id());
+                QCOMPARE(log->reminder(), reminder);
+            }
+            QCOMPARE(ids, reminder->title() == QStringLiteral("First") ? firstIds : secondIds);
+        }
+        const auto logs = context->fetch<ReminderLog>();
+        QCOMPARE(logs.size(), 7);
+        for (const auto &stored : logs) {
+            const auto &log = *stored;
+            const auto i = allIds.indexOf(log.id());
+            if (i < 0)
+                continue; // the orphan, below
+            if (i == 2) {
+                QVERIFY(!log.scheduledAt().isValid());
+                QVERIFY(!log.scheduledMSecs());
+            } else {
+                QCOMPARE(log.scheduledAt(), utc("2026-01-01T08:00:00Z").addSecs(3600 * i));
+                QCOMPARE(log.scheduledMSecs(), log.scheduledAt().toMSecsSinceEpoch());
+            }
+            QCOMPARE(log.completedAt().has_value(), i % 2 == 1);
+            if (log.completedAt())
+                QCOMPARE(*log.completedAt(), log.scheduledAt().addSecs(-61));
+            QCOMPARE(log.status(), LogStatus::skipped);
+        }
+        QCOMPARE(logs.last()->id(), orphanId);
+        QVERIFY(!logs.last()->reminder());
+        QVERIFY(!context->hasChanges());
+    }
+
     void rawValueFallbacksAfterReopen_data()
     {
         // category, scheduleType, log status, reward status, linked category
