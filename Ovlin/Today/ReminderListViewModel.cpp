@@ -1,7 +1,5 @@
 #include "Today/ReminderListViewModel.h"
 
-#include "Engine/SchedulerService.h"
-
 #include "Banners/CelebrationManager.h"
 #include "Banners/CelebrationTimerSource.h"
 #include "Copy/CopyContext.h"
@@ -11,6 +9,7 @@
 #include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderLogIndex.h"
 #include "Engine/ReminderPresentationService.h"
+#include "Engine/SchedulerService.h"
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
@@ -226,32 +225,32 @@ void ReminderListViewModel::refreshDate()
 {
     OVLIN_ASSERT_MAIN_THREAD();
     m_currentDate = Clock::now();
-    emit currentDateChanged();
-    emit changed();
+    Q_EMIT currentDateChanged();
+    Q_EMIT changed();
 }
 
 void ReminderListViewModel::setReminders(const ReminderList &reminders)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     m_reminders = reminders;
-    emit remindersChanged();
-    emit changed();
+    Q_EMIT remindersChanged();
+    Q_EMIT changed();
 }
 
 void ReminderListViewModel::setAllLogs(const QList<std::shared_ptr<ReminderLog>> &logs)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     m_allLogs = logs;
-    emit allLogsChanged();
-    emit changed();
+    Q_EMIT allLogsChanged();
+    Q_EMIT changed();
 }
 
 void ReminderListViewModel::setMilestones(const QList<std::shared_ptr<Milestone>> &milestones)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     m_milestones = milestones;
-    emit milestonesChanged();
-    emit changed();
+    Q_EMIT milestonesChanged();
+    Q_EMIT changed();
 }
 
 // ---- Today's lists
@@ -460,7 +459,7 @@ void ReminderListViewModel::complete(const ReminderPtr &reminder, bool showCopy)
 
     if (showCopy)
         setRecentCompletion(reminder);
-    emit changed();
+    Q_EMIT changed();
 
     QPointer<CelebrationManager> celebrations = m_celebrationManager;
     if (celebrations)
@@ -489,7 +488,7 @@ void ReminderListViewModel::skip(const ReminderPtr &reminder)
     auto &presentation = ReminderPresentationService::shared();
     const std::optional<QDateTime> due = presentation.dueOccurrenceTime(*reminder, Clock::now());
     presentation.resolveOccurrence(reminder, LogStatus::skipped, contextFor(*reminder), due);
-    emit changed();
+    Q_EMIT changed();
 }
 
 void ReminderListViewModel::undoSkip(const ReminderPtr &reminder)
@@ -499,7 +498,7 @@ void ReminderListViewModel::undoSkip(const ReminderPtr &reminder)
         if (StoreContext *context = contextFor(*reminder))
             ReminderBehaviorService::shared().clearResolution(reminder, Clock::now(), *context);
     }
-    emit changed();
+    Q_EMIT changed();
 }
 
 void ReminderListViewModel::setActive(bool active, const ReminderPtr &reminder)
@@ -518,7 +517,7 @@ void ReminderListViewModel::setActive(bool active, const ReminderPtr &reminder)
         if (!context->save(&error))
             qCWarning(lcUi) << "Could not save a paused or resumed habit:" << error;
     }
-    emit changed();
+    Q_EMIT changed();
 }
 
 void ReminderListViewModel::delete_(const ReminderPtr &reminder)
@@ -549,25 +548,12 @@ void ReminderListViewModel::save()
 
 // ---- Completion phrase
 
-CopyTrigger ReminderListViewModel::completionTrigger(ReminderCategory category)
-{
-    switch (category) {
-    case ReminderCategory::meal: return CopyTrigger::mealCompleted;
-    case ReminderCategory::water: return CopyTrigger::waterCompleted;
-    case ReminderCategory::movement: return CopyTrigger::movementCompleted;
-    case ReminderCategory::meditation: return CopyTrigger::meditationCompleted;
-    case ReminderCategory::snack:
-    case ReminderCategory::general: return CopyTrigger::habitCompleted;
-    }
-    return CopyTrigger::habitCompleted;
-}
-
 void ReminderListViewModel::setRecentCompletion(const ReminderPtr &reminder)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     if (!reminder)
         return;
-    const CopyTrigger trigger = completionTrigger(reminder->categoryValue());
+    const CopyTrigger trigger = ovlin::completionTrigger(reminder->categoryValue());
     const QUuid id = reminder->id();
     CopyContext context;
     context.habitName = reminder->title();
@@ -577,8 +563,8 @@ void ReminderListViewModel::setRecentCompletion(const ReminderPtr &reminder)
 
     m_recentCompletionReminderID = id;
     m_recentCompletionCopy = phrase;
-    emit recentCompletionChanged();
-    emit changed();
+    Q_EMIT recentCompletionChanged();
+    Q_EMIT changed();
 
     // Not cancelled by later check-offs: it clears only while its own reminder is still the one showing.
     timers().start(completionCopyMs, this, [this, id] {
@@ -586,8 +572,8 @@ void ReminderListViewModel::setRecentCompletion(const ReminderPtr &reminder)
             return;
         m_recentCompletionReminderID.reset();
         m_recentCompletionCopy.reset();
-        emit recentCompletionChanged();
-        emit changed();
+        Q_EMIT recentCompletionChanged();
+        Q_EMIT changed();
     });
 }
 

@@ -111,7 +111,6 @@ public:
     // The phrase showing under this reminder, if it is the one checked off last.
     std::optional<QString> completionCopy(const Reminder &reminder) const;
     void setRecentCompletion(const ReminderPtr &reminder);
-    static CopyTrigger completionTrigger(ReminderCategory category);
     // Saves the model context; a failure is dropped (and logged).
     void save();
 
@@ -127,7 +126,7 @@ public:
     double dayRate(const QDateTime &dayStart) const;
     bool hasCompletedLog(const Reminder &reminder, const QDateTime &start, const QDateTime &end) const;
 
-signals:
+Q_SIGNALS:
     void currentDateChanged();
     void remindersChanged();
     void allLogsChanged();
