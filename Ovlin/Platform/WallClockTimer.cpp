@@ -82,20 +82,20 @@ private:
             armFallback();
             return;
         }
-        itimerspec spec{};
+        itimerspec when{};
         int flags = 0;
         if (m_deadline) {
             const qint64 due = m_deadline->toMSecsSinceEpoch();
             if (Clock::isFake()) {
                 // A pinned clock (tests): wait its distance in real time; the real clock is not ours to watch.
-                spec.it_value = toTimespec(std::max<qint64>(1, due - Clock::nowMSecs()));
+                when.it_value = toTimespec(std::max<qint64>(1, due - Clock::nowMSecs()));
             } else {
                 flags = TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET;
                 // A zero value would disarm: an instant at or before 1970 just wakes at once.
-                spec.it_value = toTimespec(std::max<qint64>(1, due));
+                when.it_value = toTimespec(std::max<qint64>(1, due));
             }
         }
-        if (::timerfd_settime(m_fd, flags, &spec, nullptr) != 0)
+        if (::timerfd_settime(m_fd, flags, &when, nullptr) != 0)
             qCWarning(lcNotify).noquote() << "Arming the wall-clock timer failed:" << qt_error_string(errno);
     }
 
