@@ -34,17 +34,8 @@ void ActivitySpinner::updateAnimation()
 {
     // Runs only while on screen, so a hidden spinner costs nothing.
     if (isVisible() && Motion::animationsEnabled()) {
-        if (!m_spin) {
-            m_spin = new QVariantAnimation(this);
-            m_spin->setStartValue(0.0);
-            m_spin->setEndValue(1.0);
-            m_spin->setDuration(1000);
-            m_spin->setLoopCount(-1);
-            connect(m_spin, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
-                m_phase = v.toDouble();
-                update();
-            });
-        }
+        if (!m_spin)
+            m_spin = Motion::makeSpin(this, &m_phase);
         m_spin->start();
     } else if (m_spin) {
         m_spin->stop();

@@ -1,6 +1,8 @@
 #include "DesignSystem/Motion.h"
 
 #include <QPointF>
+#include <QVariantAnimation>
+#include <QWidget>
 
 #include <algorithm>
 #include <atomic>
@@ -135,6 +137,20 @@ int durationMs(const MotionCurve &curve)
     if (!animationsEnabled())
         return 0;
     return int(std::lround(curve.totalDuration() * 1000));
+}
+
+QVariantAnimation *makeSpin(QWidget *owner, double *phase)
+{
+    auto *spin = new QVariantAnimation(owner);
+    spin->setStartValue(0.0);
+    spin->setEndValue(1.0);
+    spin->setDuration(1000);
+    spin->setLoopCount(-1);
+    QObject::connect(spin, &QVariantAnimation::valueChanged, owner, [owner, phase](const QVariant &v) {
+        *phase = v.toDouble();
+        owner->update();
+    });
+    return spin;
 }
 
 } // namespace Motion

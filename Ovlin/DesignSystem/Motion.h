@@ -2,6 +2,9 @@
 
 #include <QEasingCurve>
 
+class QVariantAnimation;
+class QWidget;
+
 namespace ovlin {
 
 // A timing curve for the design system's animations: ease-out, ease-in-out or linear over a duration,
@@ -36,6 +39,9 @@ QEasingCurve easeOutCurve();
 QEasingCurve easeInOutCurve();
 // Duration in milliseconds for a QVariantAnimation: 0 while animations are off.
 int durationMs(const MotionCurve &curve);
+// A spinner's endless turn: `phase` runs from 0 to 1 once a second and `owner` repaints on each step.
+// Owned by `owner`; start and stop it as the spinner shows and hides.
+QVariantAnimation *makeSpin(QWidget *owner, double *phase);
 } // namespace Motion
 
 } // namespace ovlin

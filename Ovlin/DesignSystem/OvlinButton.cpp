@@ -177,17 +177,8 @@ void OvlinButton::updateAccessibility()
 void OvlinButton::updateSpinner()
 {
     if (m_isLoading && Motion::animationsEnabled() && isVisible()) {
-        if (!m_spin) {
-            m_spin = new QVariantAnimation(this);
-            m_spin->setStartValue(0.0);
-            m_spin->setEndValue(1.0);
-            m_spin->setDuration(1000);
-            m_spin->setLoopCount(-1);
-            connect(m_spin, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
-                m_spinPhase = v.toDouble();
-                update();
-            });
-        }
+        if (!m_spin)
+            m_spin = Motion::makeSpin(this, &m_spinPhase);
         m_spin->start();
     } else if (m_spin) {
         m_spin->stop();

@@ -166,10 +166,7 @@ HabitListView::HabitListView(StoreContext *context, QWidget *parent) : QWidget(p
 
 void HabitListView::growRowsIfNeeded()
 {
-    if (!m_rowsCut)
-        return;
-    const QScrollBar *bar = m_scrollArea->verticalScrollBar();
-    if (bar->value() + 2 * m_scrollArea->viewport()->height() < bar->maximum())
+    if (!m_rowsCut || !today::nearScrollEnd(*m_scrollArea))
         return;
     m_rowsCut = false;
     m_rowLimit += rowBatch;

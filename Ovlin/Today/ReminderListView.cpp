@@ -325,11 +325,7 @@ void ReminderListView::updateRefreshTimer(bool hiding)
 
 void ReminderListView::growRowsIfNeeded()
 {
-    if (!m_rowsCut)
-        return;
-    const QScrollBar *bar = m_scrollArea->verticalScrollBar();
-    // Within a screenful of the end: build the next rows.
-    if (bar->value() + 2 * m_scrollArea->viewport()->height() < bar->maximum())
+    if (!m_rowsCut || !today::nearScrollEnd(*m_scrollArea))
         return;
     m_rowsCut = false;
     m_rowLimit += rowBatch;

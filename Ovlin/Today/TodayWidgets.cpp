@@ -19,6 +19,7 @@
 #include <QPropertyAnimation>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <cmath>
@@ -335,6 +336,12 @@ QScrollArea *screenScrollArea(QWidget *parent, const QString &objectName)
     area->setPalette(background);
     area->setBackgroundRole(QPalette::Window);
     return area;
+}
+
+bool nearScrollEnd(const QScrollArea &area)
+{
+    const QScrollBar *bar = area.verticalScrollBar();
+    return bar->value() + 2 * area.viewport()->height() >= bar->maximum();
 }
 
 QVBoxLayout *vbox(QWidget *owner, double spacing, const QMarginsF &margins)

@@ -181,6 +181,8 @@ double opacityOf(const QWidget *widget);
 QVBoxLayout *vbox(QWidget *owner, double spacing, const QMarginsF &margins = {});
 // A frameless, vertically scrolling area over the app background, as the screens use.
 QScrollArea *screenScrollArea(QWidget *parent, const QString &objectName);
+// Whether the view is within a screenful of its end, where a list built in batches grows.
+bool nearScrollEnd(const QScrollArea &area);
 QHBoxLayout *hbox(QWidget *owner, double spacing, const QMarginsF &margins = {});
 // A flexible space that never shrinks below `minimum` along the layout's direction.
 void addFlexibleSpace(QBoxLayout *layout, double minimum);
