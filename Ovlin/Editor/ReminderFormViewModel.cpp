@@ -65,7 +65,7 @@ bool ReminderFormViewModel::isBlank(const QString &text)
     if (field == value)                                                                                                \
         return;                                                                                                        \
     field = value;                                                                                                     \
-    Q_EMIT signal();                                                                                                     \
+    Q_EMIT signal();                                                                                                   \
     Q_EMIT changed();
 
 void ReminderFormViewModel::setTitle(const QString &title)

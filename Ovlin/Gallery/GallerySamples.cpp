@@ -12,8 +12,7 @@
 
 namespace ovlin::gallery {
 
-QWidget *samplesPage(const QString &title, const std::function<void(const SampleAdder &)> &registerSamples,
-                     int columns)
+QWidget *samplesPage(const QString &title, const std::function<void(const SampleAdder &)> &registerSamples, int columns)
 {
     auto *page = new GalleryPage(title);
     int index = 0;
@@ -51,10 +50,13 @@ bool registerComponentPages()
     });
     for (auto &[component, samples] : byComponent) {
         ovlin::gallery::registerPage(component, [component, samples] {
-            return ovlin::gallery::samplesPage(component, [&samples](const ovlin::gallery::SampleAdder &add) {
-                for (const auto &[name, make] : samples)
-                    add(name.section(QLatin1Char('-'), 1), make);
-            }, 4);
+            return ovlin::gallery::samplesPage(
+                component,
+                [&samples](const ovlin::gallery::SampleAdder &add) {
+                    for (const auto &[name, make] : samples)
+                        add(name.section(QLatin1Char('-'), 1), make);
+                },
+                4);
         });
     }
     return true;

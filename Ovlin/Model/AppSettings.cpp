@@ -59,8 +59,7 @@ void AppSettings::resetSharedForTesting()
 }
 
 AppSettings::AppSettings(std::shared_ptr<Defaults> defaults, QObject *parent)
-    : QObject(parent)
-    , m_defaults(std::move(defaults))
+    : QObject(parent), m_defaults(std::move(defaults))
 {
     const Defaults &d = *m_defaults;
     m_soundEnabled = loadBool(d, QStringLiteral("soundEnabled"), true);

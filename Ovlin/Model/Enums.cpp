@@ -4,8 +4,7 @@ namespace ovlin {
 
 namespace {
 
-template <typename E, std::size_t N>
-std::optional<E> fromName(const QString &raw, const std::array<E, N> &all)
+template <typename E, std::size_t N> std::optional<E> fromName(const QString &raw, const std::array<E, N> &all)
 {
     for (const E value : all) {
         if (rawValue(value) == raw)

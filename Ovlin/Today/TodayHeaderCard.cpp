@@ -34,8 +34,7 @@ TodayHeaderCard::TodayHeaderCard(QWidget *parent)
     auto *textBlock = new QWidget;
     textBlock->setMaximumWidth(int(textBlockMaxWidth));
     auto *texts = vbox(textBlock, LayoutTokens::spacingSM);
-    texts->addWidget(wrappingText(QStringLiteral("So, here's today"),
-                                  ThemeFonts::title(), ThemeColors::textPrimary()));
+    texts->addWidget(wrappingText(QStringLiteral("So, here's today"), ThemeFonts::title(), ThemeColors::textPrimary()));
     m_tip = wrappingText(QString(), ThemeFonts::callout(), ThemeColors::textSecondary());
     m_tip->setObjectName(QStringLiteral("tip"));
     texts->addWidget(m_tip);
