@@ -6,6 +6,7 @@
 // Targets: open with 200,000 logs ≤ 0.5 s, with 1,000,000 ≤ 1 s and ≤ 120 MiB; check-off → view model
 // ≤ 16 ms at 100,000 logs, ≤ 50 ms at 1,000,000; a pass right after a change ≤ 1 ms.
 #include "BenchHabits.h"
+#include "BenchMain.h"
 #include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/Milestone.h"
@@ -15,7 +16,6 @@
 #include "Platform/Days.h"
 #include "Platform/LiveQuery.h"
 #include "Platform/Store.h"
-#include "Platform/TimeZoneEnvironment.h"
 #include "Today/ReminderListViewModel.h"
 
 #include <QCoreApplication>
@@ -209,14 +209,14 @@ static void BM_TickSteady(benchmark::State &state)
 }
 BENCHMARK(BM_TickSteady)->Apply(sizes)->Unit(benchmark::kMicrosecond);
 
-static void BM_TickAfterChange(benchmark::State &state)
+// Runs `work` right after each of a series of check-offs (a log appended to one habit after another);
+// the logs go again after the run.
+template <class Work> void afterEachCheckOff(benchmark::State &state, Screen &s, Work work)
 {
-    Screen &s = screen(state);
     StoreContext *context = s.store->mainContext();
     const auto reminders = s.reminders->result();
     const QDateTime now = Clock::now();
     qsizetype i = 0;
-    // A check-off appends a log; they all go again after the run.
     QList<std::shared_ptr<ReminderLog>> added;
     for (auto _ : state) {
         state.PauseTiming();
@@ -225,37 +225,28 @@ static void BM_TickAfterChange(benchmark::State &state)
         context->insert(log);
         added << log;
         state.ResumeTiming();
-        benchmark::DoNotOptimize(ReminderPresentationService::shared().dueOccurrences(reminders, now).size());
+        work(reminders, now);
     }
     for (const auto &log : std::as_const(added))
         context->remove(log);
     context->save();
+}
+
+static void BM_TickAfterChange(benchmark::State &state)
+{
+    afterEachCheckOff(state, screen(state), [](const auto &reminders, const QDateTime &now) {
+        benchmark::DoNotOptimize(ReminderPresentationService::shared().dueOccurrences(reminders, now).size());
+    });
 }
 BENCHMARK(BM_TickAfterChange)->Apply(sizes)->Unit(benchmark::kMicrosecond);
 
 // The streak right after a change to one habit's logs.
 static void BM_StreakAfterChange(benchmark::State &state)
 {
-    Screen &s = screen(state);
-    StoreContext *context = s.store->mainContext();
-    const auto reminders = s.reminders->result();
-    const QDateTime now = Clock::now();
     qint64 streak = 0;
-    qsizetype i = 0;
-    // A check-off appends a log; they all go again after the run.
-    QList<std::shared_ptr<ReminderLog>> added;
-    for (auto _ : state) {
-        state.PauseTiming();
-        const auto log = ReminderLog::create(QUuid::createUuid(), reminders.at(i++ % reminders.size()),
-                                             now.addSecs(-3600), std::nullopt, LogStatus::snoozed);
-        context->insert(log);
-        added << log;
-        state.ResumeTiming();
+    afterEachCheckOff(state, screen(state), [&streak](const auto &reminders, const QDateTime &now) {
         benchmark::DoNotOptimize(streak = ReminderBehaviorService::shared().currentStreak(reminders, {}, now));
-    }
-    for (const auto &log : std::as_const(added))
-        context->remove(log);
-    context->save();
+    });
     state.counters["streak"] = double(streak);
 }
 BENCHMARK(BM_StreakAfterChange)->Apply(sizes)->Unit(benchmark::kMillisecond);
@@ -273,14 +264,5 @@ BENCHMARK(BM_MinuteRefresh)->Apply(sizes)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    pinSystemTimeZone();
-    int appArgc = 1;
-    QCoreApplication app(appArgc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    current().reset();
-    benchmark::Shutdown();
-    return 0;
+    return ovlin::bench::runBenchmarks(argc, argv, [] { current().reset(); });
 }

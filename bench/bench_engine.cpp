@@ -1,4 +1,5 @@
 #include "BenchHabits.h"
+#include "BenchMain.h"
 #include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/Reminder.h"
@@ -146,12 +147,5 @@ BENCHMARK(BM_DueOccurrenceTimeAll)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    int appArgc = 1;
-    QCoreApplication app(appArgc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovlin::bench::runBenchmarks(argc, argv);
 }

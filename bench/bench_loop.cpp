@@ -1,5 +1,6 @@
 #include "Banners/BannerPresenter.h"
 #include "BenchHabits.h"
+#include "BenchMain.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
@@ -128,12 +129,5 @@ BENCHMARK(BM_TickEveningArmed)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    int appArgc = 1;
-    QCoreApplication app(appArgc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovlin::bench::runBenchmarks(argc, argv);
 }

@@ -1,3 +1,4 @@
+#include "BenchMain.h"
 #include "Engine/SchedulerService.h"
 #include "Model/Reminder.h"
 #include "Platform/Clock.h"
@@ -5,7 +6,6 @@
 #include "Platform/Days.h"
 #include "Platform/FakeNotificationCenter.h"
 #include "Platform/Store.h"
-#include "Platform/TimeZoneEnvironment.h"
 
 #include <QCoreApplication>
 #include <QUuid>
@@ -115,15 +115,5 @@ BENCHMARK(BM_ScheduleOne)->Arg(50)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    // As the program does: the zone is read once, not on every local-time conversion.
-    pinSystemTimeZone();
-    int appArgc = 1;
-    QCoreApplication app(appArgc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    NotificationCenter::setCurrent(nullptr);
-    return 0;
+    return ovlin::bench::runBenchmarks(argc, argv, [] { ovlin::NotificationCenter::setCurrent(nullptr); });
 }

@@ -1,8 +1,8 @@
 #include "BenchHabits.h"
+#include "BenchMain.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
 #include "Platform/Store.h"
-#include "Platform/TimeZoneEnvironment.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -74,13 +74,5 @@ BENCHMARK(BM_SaveOneNewLog)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    // As the program does: without it every loaded date costs a read of /etc/localtime.
-    pinSystemTimeZone();
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return ovlin::bench::runBenchmarks(argc, argv);
 }
