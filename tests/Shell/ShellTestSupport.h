@@ -93,4 +93,12 @@ inline std::shared_ptr<ShellServices> fakeServices(const std::shared_ptr<Journal
     return s;
 }
 
+// What a finished launch calls, in order.
+inline QStringList launchCalls()
+{
+    return {"appearance",         "analytics.initialize", "analytics.send app.launched",
+            "notificationCenter", "menuBar.create",       "menuBar.setup",
+            "menuBar.attach",     "presentation.start"};
+}
+
 } // namespace shelltest

@@ -35,10 +35,7 @@ public:
     QWidget *openWindow() override
     {
         ++opened;
-        auto *w = new QWidget;
-        w->resize(300, 200);
-        m_windows << w;
-        return w;
+        return addHiddenWindow();
     }
     QWidget *addHiddenWindow()
     {
@@ -113,16 +110,7 @@ private Q_SLOTS:
         QVERIFY(m_journal->calls.isEmpty());
 
         delegate->applicationDidFinishLaunching();
-        const QStringList expected{
-            QStringLiteral("appearance"),
-            QStringLiteral("analytics.initialize"),
-            QStringLiteral("analytics.send app.launched"),
-            QStringLiteral("notificationCenter"),
-            QStringLiteral("menuBar.create"),
-            QStringLiteral("menuBar.setup"),
-            QStringLiteral("menuBar.attach"),
-            QStringLiteral("presentation.start"),
-        };
+        const QStringList expected = launchCalls();
         QCOMPARE(m_journal->calls, expected);
         QVERIFY(delegate->menuBarController());
         QCOMPARE(m_center->delegate(), static_cast<NotificationCenterDelegate *>(delegate->notificationResponder()));
@@ -225,44 +213,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("asType");     // how the identifier is stored: text, number or absent
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("logged"); // the status of the log recorded, or nothing
-        QTest::newRow("done") << "own"
-                              << "text"
-                              << "COMPLETE"
-                              << "completed";
-        QTest::newRow("snooze") << "own"
-                                << "text"
-                                << "SNOOZE"
-                                << "snoozed";
-        QTest::newRow("click") << "own"
-                               << "text" << NotificationResponse::defaultActionIdentifier << "completed";
-        QTest::newRow("lower-case id") << "own lower"
-                                       << "text"
-                                       << "COMPLETE"
-                                       << "completed";
-        QTest::newRow("other action") << "own"
-                                      << "text"
-                                      << "LATER"
-                                      << "";
-        QTest::newRow("unknown reminder") << "5E0C8D34-1B7A-4C59-9F3E-2A6B7C8D9E01"
-                                          << "text"
-                                          << "COMPLETE"
-                                          << "";
-        QTest::newRow("no id") << ""
-                               << "absent"
-                               << "COMPLETE"
-                               << "";
-        QTest::newRow("a number") << "42"
-                                  << "number"
-                                  << "COMPLETE"
-                                  << "";
-        QTest::newRow("not a UUID") << "water"
-                                    << "text"
-                                    << "COMPLETE"
-                                    << "";
-        QTest::newRow("braced UUID") << "{own}"
-                                     << "text"
-                                     << "COMPLETE"
-                                     << "";
+        auto row = [](const char *name, const QString &id, const QString &type, const QString &action,
+                      const QString &logged) { QTest::newRow(name) << id << type << action << logged; };
+        row("done", "own", "text", "COMPLETE", "completed");
+        row("snooze", "own", "text", "SNOOZE", "snoozed");
+        row("click", "own", "text", NotificationResponse::defaultActionIdentifier, "completed");
+        row("lower-case id", "own lower", "text", "COMPLETE", "completed");
+        row("other action", "own", "text", "LATER", "");
+        row("unknown reminder", "5E0C8D34-1B7A-4C59-9F3E-2A6B7C8D9E01", "text", "COMPLETE", "");
+        row("no id", "", "absent", "COMPLETE", "");
+        row("a number", "42", "number", "COMPLETE", "");
+        row("not a UUID", "water", "text", "COMPLETE", "");
+        row("braced UUID", "{own}", "text", "COMPLETE", "");
     }
 
     void notificationAnswers()
@@ -326,26 +288,18 @@ private Q_SLOTS:
         QCOMPARE(scene.windows().size(), 1);
     }
 
-    void showMainWindowOpensOneWhenNoneExists()
+    void showMainWindowOpensOneOrRestoresIt()
     {
         auto delegate = makeDelegate();
         FakeScene scene;
         delegate->setWindowScene(&scene);
         delegate->showMainWindow();
         QCOMPARE(scene.opened, 1);
-        QVERIFY(scene.windows().first()->isVisible());
-        delegate->showMainWindow();
-        QCOMPARE(scene.opened, 1);
-    }
-
-    void showMainWindowRestoresAMinimisedWindow()
-    {
-        auto delegate = makeDelegate();
-        FakeScene scene;
-        delegate->setWindowScene(&scene);
-        QWidget *window = scene.addHiddenWindow();
+        QWidget *window = scene.windows().first();
+        QVERIFY(window->isVisible());
         window->showMinimized();
         delegate->showMainWindow();
+        QCOMPARE(scene.opened, 1);
         QVERIFY(window->isVisible());
         QVERIFY(!window->isMinimized());
     }

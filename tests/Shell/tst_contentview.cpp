@@ -79,6 +79,13 @@ private:
         return view;
     }
 
+    std::shared_ptr<ShellServices> servicesWith(FakeNotificationCenter *center)
+    {
+        auto services = fakeServices(m_journal, center);
+        services->makeScreen = m_services->makeScreen;
+        return services;
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -126,6 +133,7 @@ private Q_SLOTS:
         QCOMPARE(m_screensBuilt.first().second.modelContext, m_store->mainContext());
         QCOMPARE(m_screensBuilt.first().second.celebrationManager, view->celebrationManager());
         QVERIFY(view->tabRow(OvlinTab::reminders)->isChecked());
+        QVERIFY(!view->showOnboarding());
         QVERIFY(!view->onboardingSheet());
     }
 
@@ -145,8 +153,12 @@ private Q_SLOTS:
         QVERIFY(view->tabRow(OvlinTab::milestones)->mapTo(view->sidebar(), QPoint()).y() <
                 settings->mapTo(view->sidebar(), QPoint()).y());
 
+        QCOMPARE(view->celebrationOverlay()->geometry(), view->rect());
+        QCOMPARE(view->celebrationOverlay()->manager(), view->celebrationManager());
+
         view->resize(700, 520);
         QCOMPARE(view->sidebar()->width(), 200);
+        QCOMPARE(view->celebrationOverlay()->geometry(), view->rect());
     }
 
     void tabSwitching_data()
@@ -284,18 +296,6 @@ private Q_SLOTS:
         QCOMPARE(m_formsBuilt.last(), nullptr);
     }
 
-    void editingAReminderUsesTheSameEditor()
-    {
-        auto view = makeView();
-        auto reminder = enginetest::makeReminder(m_store->mainContext());
-        view->presentReminderEditor(reminder);
-        QCOMPARE(m_formsBuilt, QList<std::shared_ptr<Reminder>>{reminder});
-        QPointer<SheetDialog> sheet = view->editorSheet();
-        QVERIFY(sheet);
-        m_lastDismiss();
-        QTRY_VERIFY(!sheet);
-    }
-
     void onboardingSheet()
     {
         enginetest::resetSettings();
@@ -327,13 +327,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!sheet);
     }
 
-    void noOnboardingOnceCompleted()
-    {
-        auto view = makeView();
-        QVERIFY(!view->showOnboarding());
-        QVERIFY(!view->onboardingSheet());
-    }
-
     void bannerOverlay()
     {
         auto view = makeView();
@@ -356,25 +349,14 @@ private Q_SLOTS:
         QCOMPARE(view->bannerView()->banner().title, QStringLiteral("Stretch"));
 
         // Its OK button dismisses it everywhere.
+        // A window opened meanwhile shows the current banner too.
+        auto second = makeView();
+        QVERIFY(second->bannerView());
+
         view->bannerView()->buttons().first()->click();
         QVERIFY(!BannerManager::shared().current());
         QVERIFY(!view->bannerView());
-    }
-
-    void aNewWindowShowsTheCurrentBanner()
-    {
-        BannerManager::shared().present(QStringLiteral("Water"), QString(), BannerStyle::reminder, {});
-        auto view = makeView();
-        QVERIFY(view->bannerView());
-    }
-
-    void celebrationOverlayCoversTheWindow()
-    {
-        auto view = makeView();
-        QCOMPARE(view->celebrationOverlay()->geometry(), view->rect());
-        QCOMPARE(view->celebrationOverlay()->manager(), view->celebrationManager());
-        view->resize(900, 700);
-        QCOMPARE(view->celebrationOverlay()->geometry(), view->rect());
+        QVERIFY(!second->bannerView());
     }
 
     void appearTask()
@@ -514,9 +496,7 @@ private Q_SLOTS:
         QFETCH(bool, granted);
         FakeNotificationCenter center;
         center.setAuthorizationGranted(granted);
-        auto services = fakeServices(m_journal, &center);
-        services->makeScreen = m_services->makeScreen;
-        auto delegate = std::make_unique<AppDelegate>(enginetest::openStore(), services);
+        auto delegate = std::make_unique<AppDelegate>(enginetest::openStore(), servicesWith(&center));
         StoreContext *context = delegate->sharedContainer()->mainContext();
         enginetest::makeReminder(context);
         enginetest::ReminderSpec paused;
@@ -536,23 +516,14 @@ private Q_SLOTS:
     void startDrawsTheWindowBeforeTheRest()
     {
         FakeNotificationCenter center;
-        auto services = fakeServices(m_journal, &center);
-        services->makeScreen = m_services->makeScreen;
-        OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), services));
+        OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), servicesWith(&center)));
         app.start();
         QVERIFY(app.mainWindow() && app.mainWindow()->isVisible());
         // Only what the first frame needs has run.
         QCOMPARE(m_journal->calls, QStringList{QStringLiteral("appearance")});
         QVERIFY(m_journal->evaluations.isEmpty());
         QTRY_COMPARE(m_journal->evaluations, QList<bool>{true});
-        const QStringList launch{QStringLiteral("appearance"),
-                                 QStringLiteral("analytics.initialize"),
-                                 QStringLiteral("analytics.send app.launched"),
-                                 QStringLiteral("notificationCenter"),
-                                 QStringLiteral("menuBar.create"),
-                                 QStringLiteral("menuBar.setup"),
-                                 QStringLiteral("menuBar.attach"),
-                                 QStringLiteral("presentation.start")};
+        const QStringList launch = launchCalls();
         QCOMPARE(m_journal->calls.mid(0, launch.size()), launch);
         // The menu-bar item exists by the time the window's appear task draws its icon.
         QCOMPARE(m_journal->icons.size(), 1);

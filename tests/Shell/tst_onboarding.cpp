@@ -49,18 +49,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("cta");
         QTest::addColumn<QString>("ctaLabel");
         QTest::addColumn<bool>("skip");
-        QTest::newRow("first") << 0 << "Hey. I'm Ovlin."
-                               << "OvliIllu1"
-                               << "Continue"
-                               << "Continue" << true;
-        QTest::newRow("second") << 1 << "One habit. Just one."
-                                << "OvliIllu5"
-                                << "Continue"
-                                << "Continue" << true;
-        QTest::newRow("last") << 2 << "Pick a real reward."
-                              << "OvliIllu11"
-                              << "Let's do this"
-                              << "Get started with Ovlin" << false;
+        auto row = [](const char *name, int page, const QString &title, const QString &illustration, const QString &cta,
+                      const QString &ctaLabel,
+                      bool skip) { QTest::newRow(name) << page << title << illustration << cta << ctaLabel << skip; };
+        row("first", 0, "Hey. I'm Ovlin.", "OvliIllu1", "Continue", "Continue", true);
+        row("second", 1, "One habit. Just one.", "OvliIllu5", "Continue", "Continue", true);
+        row("last", 2, "Pick a real reward.", "OvliIllu11", "Let's do this", "Get started with Ovlin", false);
     }
 
     void pages()

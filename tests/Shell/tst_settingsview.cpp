@@ -142,16 +142,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("key");
         QTest::addColumn<bool>("initially");
-        QTest::newRow("sound") << "Sound alerts"
-                               << "soundEnabled" << true;
-        QTest::newRow("quiet hours") << "Quiet hours"
-                                     << "quietHoursEnabled" << false;
-        QTest::newRow("evening warning") << "Evening streak-risk warning"
-                                         << "eveningReminderEnabled" << true;
-        QTest::newRow("daily summary") << "End-of-day summary"
-                                       << "dailySummaryEnabled" << true;
-        QTest::newRow("launch at login") << "Launch Ovlin at login"
-                                         << "launchAtLogin" << false;
+        auto row = [](const char *name, const QString &label, const QString &key, bool initially) {
+            QTest::newRow(name) << label << key << initially;
+        };
+        row("sound", "Sound alerts", "soundEnabled", true);
+        row("quiet hours", "Quiet hours", "quietHoursEnabled", false);
+        row("evening warning", "Evening streak-risk warning", "eveningReminderEnabled", true);
+        row("daily summary", "End-of-day summary", "dailySummaryEnabled", true);
+        row("launch at login", "Launch Ovlin at login", "launchAtLogin", false);
     }
 
     void togglesWriteTheirSetting()
@@ -235,14 +233,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("sound");
         QTest::addColumn<QString>("raw");
         QTest::addColumn<QString>("played");
-        QTest::newRow("chime") << int(Sound::chime) << "chime"
-                               << "Glass";
-        QTest::newRow("knock") << int(Sound::knock) << "knock"
-                               << "Basso";
-        QTest::newRow("ping") << int(Sound::ping) << "ping"
-                              << "Ping";
-        QTest::newRow("default") << int(Sound::default_) << "default"
-                                 << "Pop";
+        auto row = [](Sound sound, const QString &raw, const QString &played) {
+            QTest::newRow(qPrintable(raw)) << int(sound) << raw << played;
+        };
+        row(Sound::chime, "chime", "Glass");
+        row(Sound::knock, "knock", "Basso");
+        row(Sound::ping, "ping", "Ping");
+        row(Sound::default_, "default", "Pop");
     }
 
     void previewSoundNames()
@@ -284,40 +281,37 @@ private Q_SLOTS:
         QCOMPARE(view.previewSound()->name(), QStringLiteral("Glass"));
     }
 
-    void loginItemFollowsTheSwitch()
-    {
-        SettingsView view(fakeEnvironment());
-        view.show();
-        OvlinSwitch *toggle = view.toggle(QStringLiteral("Launch Ovlin at login"));
-        toggle->click();
-        toggle->click();
-        QCOMPARE(m_loginCalls, (QList<bool>{true, false}));
-        // The same value written again is no change.
-        AppSettings::shared().setLaunchAtLogin(false);
-        QCOMPARE(m_loginCalls.size(), 2);
-    }
-
-    void aFailedRegistrationSwitchesBack_data()
+    void loginItemFollowsTheSwitch_data()
     {
         QTest::addColumn<bool>("wanted");
-        QTest::newRow("switching on") << true;
-        QTest::newRow("switching off") << false;
+        QTest::addColumn<bool>("succeeds");
+        QTest::newRow("switching on") << true << true;
+        QTest::newRow("switching off") << false << true;
+        QTest::newRow("failing to switch on") << true << false;
+        QTest::newRow("failing to switch off") << false << false;
     }
 
-    void aFailedRegistrationSwitchesBack()
+    void loginItemFollowsTheSwitch()
     {
         QFETCH(bool, wanted);
+        QFETCH(bool, succeeds);
         AppSettings::shared().setLaunchAtLogin(!wanted);
+        m_loginCalls.clear();
         SettingsView view(fakeEnvironment());
         view.show();
-        m_loginSucceeds = false;
+        m_loginSucceeds = succeeds;
         OvlinSwitch *toggle = view.toggle(QStringLiteral("Launch Ovlin at login"));
         toggle->click();
         QCOMPARE(m_loginCalls, QList<bool>{wanted});
-        QCOMPARE(toggle->isChecked(), !wanted);
-        QCOMPARE(AppSettings::shared().launchAtLogin(), !wanted);
-        QCOMPARE(Defaults::standard().boolValue(QStringLiteral("launchAtLogin")), std::optional<bool>(!wanted));
+        // A failed registration switches back.
+        const bool now = succeeds ? wanted : !wanted;
+        QCOMPARE(toggle->isChecked(), now);
+        QCOMPARE(AppSettings::shared().launchAtLogin(), now);
+        QCOMPARE(Defaults::standard().boolValue(QStringLiteral("launchAtLogin")), std::optional<bool>(now));
         QVERIFY(!view.isUpdatingLaunchAtLogin());
+        // The same value written again is no change.
+        AppSettings::shared().setLaunchAtLogin(now);
+        QCOMPARE(m_loginCalls.size(), 1);
     }
 
     void theRealLoginItem()
@@ -348,16 +342,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("eventId");
         QTest::addColumn<bool>("installed");
-        QTest::newRow("Glass") << "Glass"
-                               << "complete" << true;
-        QTest::newRow("Basso") << "Basso"
-                               << "dialog-warning" << true;
-        QTest::newRow("Ping") << "Ping"
-                              << "message-new-instant" << false;
-        QTest::newRow("Pop") << "Pop"
-                             << "message" << true;
-        QTest::newRow("unknown") << "Sosumi"
-                                 << "" << false;
+        auto row = [](const char *name, const QString &eventId, bool installed) {
+            QTest::newRow(name) << QString::fromLatin1(name) << eventId << installed;
+        };
+        row("Glass", "complete", true);
+        row("Basso", "dialog-warning", true);
+        row("Ping", "message-new-instant", false);
+        row("Pop", "message", true);
+        row("Sosumi", "", false);
     }
 
     void desktopSoundsByName()

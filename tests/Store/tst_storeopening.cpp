@@ -133,24 +133,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expectedFailures"); // relative paths, in order
         QTest::addColumn<bool>("ovlinFolderAfter");
 
-        QTest::newRow("fresh profile") << QStringList{} << "Ovlin/Ovlin.store"
-                                       << "" << QStringList{} << true;
-        QTest::newRow("primary present") << QStringList{"primary"} << "Ovlin/Ovlin.store"
-                                         << "primary" << QStringList{} << true;
-        QTest::newRow("legacy only") << QStringList{"legacy"} << "Tamsi/Tamsi.store"
-                                     << "legacy" << QStringList{} << false;
-        QTest::newRow("both present") << QStringList{"primary", "legacy"} << "Ovlin/Ovlin.store"
-                                      << "primary" << QStringList{} << true;
-        QTest::newRow("garbage primary") << QStringList{"garbage primary"} << "Ovlin/Ovlin-Recovery.store"
-                                         << "" << QStringList{"Ovlin/Ovlin.store"} << true;
-        QTest::newRow("garbage primary, legacy present")
-            << QStringList{"garbage primary", "legacy"} << "Tamsi/Tamsi.store"
-            << "legacy" << QStringList{"Ovlin/Ovlin.store"} << true;
-        QTest::newRow("folder in place of the primary") << QStringList{"folder primary"} << "Ovlin/Ovlin-Recovery.store"
-                                                        << "" << QStringList{"Ovlin/Ovlin.store"} << true;
-        QTest::newRow("everything failing")
-            << QStringList{"file at Ovlin", "file at Tamsi"} << ""
-            << "" << QStringList{"Ovlin/Ovlin.store", "Ovlin/Ovlin-Recovery.store"} << false;
+        const QString primary = QStringLiteral("Ovlin/Ovlin.store");
+        const QString recovery = QStringLiteral("Ovlin/Ovlin-Recovery.store");
+        const QString legacy = QStringLiteral("Tamsi/Tamsi.store");
+        auto row = [](const char *name, const QStringList &setup, const QString &store, const QString &title,
+                      const QStringList &failures,
+                      bool ovlinFolder) { QTest::newRow(name) << setup << store << title << failures << ovlinFolder; };
+        row("fresh profile", {}, primary, "", {}, true);
+        row("primary present", {"primary"}, primary, "primary", {}, true);
+        row("legacy only", {"legacy"}, legacy, "legacy", {}, false);
+        row("both present", {"primary", "legacy"}, primary, "primary", {}, true);
+        row("garbage primary", {"garbage primary"}, recovery, "", {primary}, true);
+        row("garbage primary, legacy present", {"garbage primary", "legacy"}, legacy, "legacy", {primary}, true);
+        row("folder in place of the primary", {"folder primary"}, recovery, "", {primary}, true);
+        row("everything failing", {"file at Ovlin", "file at Tamsi"}, "", "", {primary, recovery}, false);
     }
 
     void makeContainer()
