@@ -169,8 +169,6 @@ private Q_SLOTS:
         Clock::useSystemTime();
     }
 
-    // ---- texts
-
     // ---- sections
 
     void sections_data()
@@ -638,18 +636,6 @@ private Q_SLOTS:
         view.show();
         settle(view);
         QVERIFY(rowOf(view, "openRow", *reminder));
-    }
-
-    void pausingFromElsewhereRedrawsTheList()
-    {
-        auto reminder = makeReminder(context(), fixedAt("Walk", 18, 0));
-        auto &view = show();
-        QVERIFY(view.todayListCard());
-        reminder->setIsActive(false);
-        context()->save();
-        settle(view);
-        QVERIFY(!view.todayListCard());
-        QVERIFY(view.emptyState());
     }
 
     void checkOffCelebratesWithTheWindowsManager()
