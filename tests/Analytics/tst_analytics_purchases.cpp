@@ -182,25 +182,6 @@ private Q_SLOTS:
         QCOMPARE(largest->first, QStringLiteral("LBP"));
     }
 
-    void knownRates_data()
-    {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<double>("rate");
-        const std::pair<const char *, double> rows[] = {{"EUR", 0.9533}, {"GBP", 0.7948}, {"JPY", 152.3479},
-                                                        {"BMD", 1.0},    {"KWD", 0.3085}, {"LBP", 89500.0}};
-        for (const auto &[code, rate] : rows)
-            QTest::newRow(code) << QString::fromLatin1(code) << rate;
-    }
-
-    void knownRates()
-    {
-        QFETCH(QString, code);
-        QFETCH(double, rate);
-        const auto found = currencyRatesToUSD().find(code);
-        QVERIFY(found != currencyRatesToUSD().end());
-        QVERIFY(found->second == rate);
-    }
-
     void purchaseParameters()
     {
         QCOMPARE(subscription().purchaseParameters(), (Parameters{{"Analytics.Purchase.type", "subscription"},

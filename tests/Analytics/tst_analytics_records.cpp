@@ -205,12 +205,6 @@ private Q_SLOTS:
         QVERIFY(config.sessionStatsEnabled() && config.sendNewSessionBeganSignal());
         QVERIFY(!config.sessionID().isNull() && config.logHandler());
         QCOMPARE(config.logHandler()->logLevel, LogHandler::LogLevel::info);
-
-        const AnalyticsManagerConfiguration given(QStringLiteral("APP"), QStringLiteral("pepper"),
-                                                  QUrl(QStringLiteral("http://127.0.0.1:1/")), QStringLiteral("ns"));
-        QCOMPARE(given.salt(), QStringLiteral("pepper"));
-        QCOMPARE(given.apiBaseURL(), QUrl(QStringLiteral("http://127.0.0.1:1/")));
-        QCOMPARE(given.namespace_(), std::optional<QString>(QStringLiteral("ns")));
     }
 
     void previewVariable_data()
