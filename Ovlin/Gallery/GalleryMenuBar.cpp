@@ -140,6 +140,12 @@ QWidget *popoverPage()
                       addReward(c, QStringLiteral("New running shoes"), 14);
                   }),
                   QStringLiteral("a long day: the list scrolls at 480"));
+    page->addCell(new PopoverSample([](StoreContext *c) {
+                      for (int i = 0; i < 30; ++i)
+                          addReminder(c, QStringLiteral("Habit %1").arg(i + 1), ReminderCategory::general,
+                                      QTime(14, 0).addSecs(i * 600));
+                  }),
+                  QStringLiteral("30 habits, none due yet: rows keep their size"));
 
     page->addRow(QStringLiteral("other states"));
     page->addCell(new PopoverSample([](StoreContext *c) {

@@ -334,13 +334,20 @@ public:
     }
 };
 
-// The list inside the scroll area. Its layout's minimum counts every wrapped text at its narrowest, far
-// taller than the list ever is at the popover's width; the scroll area would then make the list that
-// tall (a scroll bar and empty space under the last row). The height for the real width is the measure.
+// The list inside the scroll area. The scroll area never makes it shorter than its minimum, so that
+// minimum is the list's full height: rows keep their size and what does not fit scrolls. With a wrapped
+// text in it, the scroll area itself asks for the height at the viewport's width; the layout's own
+// minimum would count that text at its narrowest, far taller (a scroll bar and a gap under the last row).
 class ListContent : public QWidget
 {
 public:
-    QSize minimumSizeHint() const override { return {0, 0}; }
+    QSize minimumSizeHint() const override
+    {
+        const QLayout *stack = layout();
+        if (!stack || stack->hasHeightForWidth())
+            return {0, 0};
+        return {0, stack->totalSizeHint().height()};
+    }
 };
 
 } // namespace

@@ -8,8 +8,10 @@
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/ProgressRing.h"
+#include "DesignSystem/SectionHeader.h"
 #include "DesignSystem/ThemeColors.h"
 #include "Engine/ReminderBehaviorService.h"
+#include "MenuBar/MenuBarController.h"
 #include "MenuBar/MenuBarPopoverView.h"
 #include "Model/Milestone.h"
 #include "Model/MilestoneLog.h"
@@ -26,6 +28,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -158,6 +161,31 @@ QList<std::shared_ptr<ReminderLog>> logsOf(StoreContext *context, const std::sha
     return context->fetch<ReminderLog>([&](const ReminderLog &log) { return log.reminder() == reminder; });
 }
 
+// Every row, the check-off buttons and the section header at their own height, and the whole list
+// inside the scroll area's content.
+void verifyDesignedHeights(const Popover &p)
+{
+    auto *list = p.view->findChild<QScrollArea *>(QStringLiteral("MenuBarPopoverList"));
+    QVERIFY(list);
+    const QList<QWidget *> rows = p.rows();
+    QVERIFY(!rows.isEmpty());
+    for (QWidget *row : rows) {
+        const int designed = row->hasHeightForWidth() ? row->heightForWidth(row->width()) : row->sizeHint().height();
+        QVERIFY2(row->height() == designed, qPrintable(QStringLiteral("%1: %2 px high, designed %3")
+                                                           .arg(row->accessibleName())
+                                                           .arg(row->height())
+                                                           .arg(designed)));
+        QCOMPARE(row->findChild<CheckOffButton *>()->height(), 24);
+    }
+    auto *today = p.view->findChild<SectionHeader *>();
+    QVERIFY(today);
+    QCOMPARE(today->title(), QStringLiteral("Today"));
+    QCOMPARE(today->height(), today->sizeHint().height());
+    // Scrolled to the end, the last row is all there.
+    const QWidget *last = rows.last();
+    QVERIFY(last->mapTo(list->widget(), QPoint(0, last->height())).y() <= list->widget()->height());
+}
+
 } // namespace
 
 class TestMenuBarPopover : public QObject
@@ -204,21 +232,77 @@ private Q_SLOTS:
         view.undoReminder(nullptr);
     }
 
-    // At the height it asks for, the list shows everything: no scroll range, no empty space below.
-    void fittingHeightShowsTheWholeList()
+    // Sized as the controller sizes the popover (its fitting height, at most 480), the list keeps every
+    // row at its own height: what does not fit scrolls, and what fits leaves no scroll bar and no gap.
+    void listKeepsItsRowsAndScrolls_data()
     {
+        QTest::addColumn<int>("pending");
+        QTest::addColumn<bool>("overdueAndSkipped");
+        QTest::addColumn<bool>("withReward");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("1 not yet due") << 1 << false << false << false;
+        QTest::newRow("5 not yet due") << 5 << false << false << false;
+        QTest::newRow("12 not yet due") << 12 << false << false << true;
+        QTest::newRow("30 not yet due") << 30 << false << false << true;
+        QTest::newRow("1 not yet due, a reward") << 1 << false << true << false;
+        QTest::newRow("30 not yet due, a reward") << 30 << false << true << true;
+        QTest::newRow("2 with an overdue note and a skipped line") << 2 << true << false << false;
+        QTest::newRow("30 with an overdue note and a skipped line") << 30 << true << true << true;
+    }
+
+    void listKeepsItsRowsAndScrolls()
+    {
+        QFETCH(int, pending);
+        QFETCH(bool, overdueAndSkipped);
+        QFETCH(bool, withReward);
+        QFETCH(bool, scrolls);
         Popover p;
-        reminderAt(p.context, QStringLiteral("Water"), QTime(17, 0));
-        reward(p.context, QStringLiteral("Burger run"));
+        for (int i = 0; i < pending; ++i)
+            reminderAt(p.context, QStringLiteral("Habit %1").arg(i), QTime(14, 0).addSecs(i * 600));
+        if (overdueAndSkipped) {
+            reminderAt(p.context, QStringLiteral("Lunch"), QTime(12, 30), ReminderCategory::meal);
+            auto stretch = reminderAt(p.context, QStringLiteral("Stretch"), QTime(11, 0), ReminderCategory::movement);
+            addLog(stretch, at(kToday, 11, 0), LogStatus::skipped);
+        }
+        if (withReward)
+            reward(p.context, QStringLiteral("Burger run"));
         p.show();
-        const int fitting = p.view->heightForWidth(int(LayoutTokens::popoverWidth));
-        QVERIFY(fitting < int(LayoutTokens::popoverMaxHeight));
-        p.view->resize(int(LayoutTokens::popoverWidth), fitting);
+        QCOMPARE(bool(p.view->findChild<QWidget *>(QStringLiteral("MenuBarOverdueNote"))), overdueAndSkipped);
+        QCOMPARE(bool(p.view->findChild<QWidget *>(QStringLiteral("ReminderSkippedNote"))), overdueAndSkipped);
+
+        const int width = int(LayoutTokens::popoverWidth);
+        const double fitting = p.view->heightForWidth(width);
+        const int height = int(std::ceil(MenuBarController::clampedPopoverHeight(fitting)));
+        QCOMPARE(height == int(LayoutTokens::popoverMaxHeight), scrolls);
+        p.view->resize(width, height);
         settle();
+
         auto *list = p.view->findChild<QScrollArea *>(QStringLiteral("MenuBarPopoverList"));
         QVERIFY(list);
-        QCOMPARE(list->verticalScrollBar()->maximum(), 0);
-        QCOMPARE(list->widget()->height(), list->viewport()->height());
+        QCOMPARE(list->verticalScrollBar()->maximum() > 0, scrolls);
+        QCOMPARE(list->verticalScrollBar()->isVisibleTo(list), scrolls);
+        if (!scrolls)
+            QCOMPARE(list->widget()->height(), list->viewport()->height());
+
+        QCOMPARE(p.rows().size(), pending + (overdueAndSkipped ? 2 : 0));
+        verifyDesignedHeights(p);
+    }
+
+    // Done on the only overdue row takes away the note above the list; the rows stay as they were.
+    void rowsKeepTheirSizeWhenTheOverdueNoteGoes()
+    {
+        Popover p;
+        for (int i = 0; i < 12; ++i)
+            reminderAt(p.context, QStringLiteral("Habit %1").arg(i), QTime(14, 0).addSecs(i * 600));
+        reminderAt(p.context, QStringLiteral("Lunch"), QTime(12, 30), ReminderCategory::meal);
+        p.show();
+        p.view->resize(int(LayoutTokens::popoverWidth), int(LayoutTokens::popoverMaxHeight));
+        settle();
+        chip(p.row(QStringLiteral("Lunch")), QStringLiteral("Done"))->click();
+        settle();
+        QVERIFY(!p.view->findChild<QWidget *>(QStringLiteral("MenuBarOverdueNote")));
+        QCOMPARE(p.row(QStringLiteral("Lunch"))->accessibleName(), QStringLiteral("Lunch, completed"));
+        verifyDesignedHeights(p);
     }
 
     void mainArea_data()
