@@ -39,12 +39,15 @@ inline QList<std::shared_ptr<Reminder>> makeHabits(StoreContext *context, int co
     const QList<Weekday> everyDay(allWeekdays.begin(), allWeekdays.end());
     for (int i = 0; i < count; ++i) {
         const bool interval = i % 2 == 1;
-        const QDateTime fixed(QDate(2024, 1, 1), QTime(7 + i % 14, (i * 7) % 60));
+        // As the editor saves them: a fixed-time habit has no interval fields, an interval habit no fixed time.
+        const auto timeOfDay = [](bool used, int hour, int minute) {
+            return used ? std::optional<QDateTime>(QDateTime(QDate(2024, 1, 1), QTime(hour, minute))) : std::nullopt;
+        };
         auto reminder = Reminder::create(
             QUuid::createUuid(), QStringLiteral("Habit %1").arg(i), allReminderCategories[std::size_t(i % 6)],
-            std::nullopt, interval ? ScheduleType::interval : ScheduleType::fixedTime, fixed,
-            interval ? std::optional<qint64>(30) : std::nullopt, QDateTime(QDate(2024, 1, 1), QTime(8, 0)),
-            QDateTime(QDate(2024, 1, 1), QTime(20, 0)), everyDay, true, created);
+            std::nullopt, interval ? ScheduleType::interval : ScheduleType::fixedTime,
+            timeOfDay(!interval, 7 + i % 14, (i * 7) % 60), interval ? std::optional<qint64>(30) : std::nullopt,
+            timeOfDay(interval, 8, 0), timeOfDay(interval, 20, 0), everyDay, true, created);
         if (context)
             context->insert(reminder);
         reminders << reminder;

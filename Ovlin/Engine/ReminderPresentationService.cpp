@@ -558,15 +558,26 @@ QString ReminderPresentationService::attemptKey(const QString &occurrenceKey, qi
     return occurrenceKey + QLatin1Char('-') + QString::number(attempt);
 }
 
-bool ReminderPresentationService::isResolved(const Reminder &reminder, const QDateTime &scheduledAt) const
+LogWeight ReminderPresentationService::weightAt(const Reminder &reminder, const QDateTime &scheduledAt) const
 {
-    OVLIN_ASSERT_MAIN_THREAD();
     DayTable &days = DayTable::shared();
     days.revalidate();
     const auto local = days.local(scheduledAt);
     if (!local)
-        return false;
-    return ReminderLogIndex::shared().table(reminder)->weightAtMinute(local->minuteKey()) != LogWeight::none;
+        return LogWeight::none;
+    return ReminderLogIndex::shared().table(reminder)->weightAtMinute(local->minuteKey());
+}
+
+bool ReminderPresentationService::isResolved(const Reminder &reminder, const QDateTime &scheduledAt) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    return weightAt(reminder, scheduledAt) != LogWeight::none;
+}
+
+bool ReminderPresentationService::isCompleted(const Reminder &reminder, const QDateTime &scheduledAt) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    return weightAt(reminder, scheduledAt) == LogWeight::completed;
 }
 
 QDateTime ReminderPresentationService::attemptBaseDate(const QString &occurrenceKey, const QDateTime &scheduledAt) const

@@ -18,6 +18,7 @@ class QTimer;
 
 namespace ovlin {
 
+enum class LogWeight : quint8;
 class AppActivity;
 class BannerPresenter;
 class NotificationCenter;
@@ -99,6 +100,8 @@ public:
 
     // A completed, skipped or missed log lies in the due time's calendar minute.
     bool isResolved(const Reminder &reminder, const QDateTime &scheduledAt) const;
+    // A completed log lies in the due time's calendar minute.
+    bool isCompleted(const Reminder &reminder, const QDateTime &scheduledAt) const;
     // The recorded base time of the occurrence, or the due time itself.
     QDateTime attemptBaseDate(const QString &occurrenceKey, const QDateTime &scheduledAt) const;
     // The attempt due at `now`: 1, 2 or 3 by the minutes since the base time (0-14, 15-29, 30-34), a
@@ -164,6 +167,9 @@ public:
 
 private:
     ReminderPresentationService();
+
+    // The strongest status among the logs in the due time's calendar minute.
+    LogWeight weightAt(const Reminder &reminder, const QDateTime &scheduledAt) const;
 
     // The due time an answer applies to: the given one, else the earliest open one up to now, else now;
     // none for a reminder that is gone.

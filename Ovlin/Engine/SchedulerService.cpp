@@ -309,10 +309,11 @@ void SchedulerService::completeFromNotification(const std::shared_ptr<Reminder> 
                                                 const QDateTime &deliveryDate, StoreContext &context)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    // The delivery date is the firing's own instant, so it names the occurrence. One answered already (on a
-    // banner, in the Today list, or by this notification before) keeps its one log.
-    if (ReminderPresentationService::shared().isResolved(*reminder, deliveryDate)) {
-        qCDebug(lcEngine) << "Done on an occurrence that is answered already; nothing recorded";
+    // The delivery date is the firing's own instant, so it names the occurrence. One completed already (on a
+    // banner, in the Today list, or by this notification before) keeps its one completed log. A skip or a miss
+    // does not stop it: a completion outweighs them, and the user did the habit after all.
+    if (ReminderPresentationService::shared().isCompleted(*reminder, deliveryDate)) {
+        qCDebug(lcEngine) << "Done on an occurrence that is completed already; nothing recorded";
         return;
     }
     const QDateTime now = Clock::now();

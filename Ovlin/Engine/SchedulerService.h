@@ -72,7 +72,7 @@ public:
 
     // One answer to a reminder notification; the delivery date is the firing's own instant. "COMPLETE" or a
     // click on the notification records a completed log dated by it and posts "Nice." after 1 s (and the streak
-    // notification after 2 s at 3, 7, 14, 21 or 30 days), unless that occurrence is answered already; "SNOOZE"
+    // notification after 2 s at 3, 7, 14, 21 or 30 days), unless that occurrence is completed already; "SNOOZE"
     // records a snoozed log and snoozes the reminder's in-app presentation for 10 minutes. An unknown reminder
     // or action changes nothing.
     void handleNotificationResponse(const QUuid &reminderId, const QString &actionIdentifier,
@@ -93,8 +93,8 @@ public:
                                              const std::optional<QString> &prefix = std::nullopt);
     static QStringList notificationRequestIdentifiers(const QList<NotificationRequest> &requests);
 
-    // The Done road of an answer: nothing when the occurrence at the delivery date has a completed, skipped or
-    // missed log already.
+    // The Done road of an answer: nothing when the occurrence at the delivery date has a completed log already;
+    // after a skipped or missed one it records the completion all the same.
     void completeFromNotification(const std::shared_ptr<Reminder> &reminder, const QDateTime &deliveryDate,
                                   StoreContext &context);
     // The streak notification, for 3, 7, 14, 21 and 30 days only.

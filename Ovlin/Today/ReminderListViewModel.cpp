@@ -155,6 +155,15 @@ double rateOfDay(const QList<std::shared_ptr<Reminder>> &reminders, const QDateT
     return double(done) / double(scheduled.size());
 }
 
+// The time of day that places a reminder in today's order.
+std::optional<QDateTime> dueTimeSource(const Reminder &reminder)
+{
+    std::optional<QDateTime> source = ReminderListViewModel::firingFixedTime(reminder);
+    if (!source)
+        source = reminder.intervalStart();
+    return source;
+}
+
 } // namespace
 
 void ReminderListViewModel::setSchedulerHooks(SchedulerHooks hooks)
@@ -290,12 +299,19 @@ std::optional<Weekday> ReminderListViewModel::todayWeekday() const
     return std::nullopt;
 }
 
+std::optional<QDateTime> ReminderListViewModel::firingFixedTime(const Reminder &reminder)
+{
+    // Interval reminders written by other versions (and older profiles) keep a fixed time they never fire at;
+    // the engine ignores it, and so do the rows and the order.
+    if (reminder.scheduleTypeValue() == ScheduleType::interval)
+        return std::nullopt;
+    return reminder.fixedTime();
+}
+
 std::optional<QDateTime> ReminderListViewModel::nextDueTime(const Reminder &reminder) const
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    std::optional<QDateTime> source = reminder.fixedTime();
-    if (!source)
-        source = reminder.intervalStart();
+    const std::optional<QDateTime> source = dueTimeSource(reminder);
     if (!source || !source->isValid() || !m_currentDate.isValid())
         return std::nullopt;
     const QTime time = source->toLocalTime().time();
@@ -320,9 +336,7 @@ ReminderListViewModel::ReminderList ReminderListViewModel::todaysReminders() con
     days.revalidate();
     const QDate today = m_currentDate.isValid() ? m_currentDate.toLocalTime().date() : QDate();
     for (const auto &reminder : scheduled) {
-        std::optional<QDateTime> source = reminder->fixedTime();
-        if (!source)
-            source = reminder->intervalStart();
+        const std::optional<QDateTime> source = dueTimeSource(*reminder);
         std::optional<qint64> key;
         if (source && source->isValid() && today.isValid()) {
             const QTime time = source->toLocalTime().time();

@@ -94,8 +94,11 @@ public:
     // Resolved as completed for the present day (scheduled today or not).
     bool isCompleted(const Reminder &reminder) const;
 
-    // The reminder's fixed time (else its interval start) placed on currentDate's day.
+    // The fixed time it fires at (else its interval start) placed on currentDate's day.
     std::optional<QDateTime> nextDueTime(const Reminder &reminder) const;
+    // The fixed time the reminder fires at, which its rows show: none for an interval reminder, even one that
+    // still carries a fixed time.
+    static std::optional<QDateTime> firingFixedTime(const Reminder &reminder);
     // A reminder with the same `id` is in the list.
     static bool containsReminder(const ReminderList &list, const Reminder &reminder);
 

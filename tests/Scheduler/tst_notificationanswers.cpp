@@ -1,5 +1,6 @@
 #include "Copy/CopyEngine.h"
 #include "Engine/NotificationResponder.h"
+#include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Loop/LoopTestSupport.h"
 #include "Platform/SystemClockEvents.h"
@@ -170,44 +171,73 @@ private Q_SLOTS:
         QCOMPARE(f.center->nextFireDate(posted.at(0).identifier), std::optional(now().addSecs(1)));
     }
 
-    // An occurrence answered already (on a banner, in the Today list, or by a first Done) keeps its one log: a
-    // Done from the notification records nothing more and posts nothing.
+    // Only a completed log makes a notification's Done redundant: after a skip or a miss it still records the
+    // completion, which outweighs them for the day, and follows it up.
     void doneOnAnAnsweredOccurrence_data()
     {
-        QTest::addColumn<QString>("earlier"); // the log already there for 09:00, or a first Done
+        QTest::addColumn<QString>("earlier"); // how 09:00 was answered before the Done at 09:50
+        QTest::addColumn<QStringList>("logsBefore");
         QTest::addColumn<bool>("recorded");
-        QTest::newRow("Done twice") << "Done" << false;
-        QTest::newRow("completed on the banner") << "completed" << false;
-        QTest::newRow("skipped in the list") << "skipped" << false;
-        QTest::newRow("missed") << "missed" << false;
-        QTest::newRow("snoozed only") << "snoozed" << true;
+
+        QTest::newRow("Done twice") << "Done" << QStringList{"09:00 completed"} << false;
+        QTest::newRow("completed on the banner") << "completed" << QStringList{"09:00 completed"} << false;
+        QTest::newRow("skipped in the list") << "skipped" << QStringList{"09:00 skipped"} << true;
+        QTest::newRow("missed") << "missed" << QStringList{"09:00 missed"} << true;
+        QTest::newRow("missed after a banner snooze")
+            << "banner snooze" << QStringList{"09:00 snoozed", "09:00 missed"} << true;
+        QTest::newRow("snoozed only") << "snoozed" << QStringList{"09:00 snoozed"} << true;
     }
 
     void doneOnAnAnsweredOccurrence()
     {
         QFETCH(QString, earlier);
+        QFETCH(QStringList, logsBefore);
         QFETCH(bool, recorded);
 
         const auto reminder = reminderWithStreak(ReminderCategory::water, 6);
         const NotificationRequest request = shownRequest(*reminder);
+        looptest::FakeBannerPresenter banners;
         if (earlier == QStringLiteral("Done")) {
             answer(request, QStringLiteral("COMPLETE"));
+        } else if (earlier == QStringLiteral("banner snooze")) {
+            // Snoozed from the banner at 09:01 and never answered: the loop gives up on it at 09:36.
+            ReminderPresentationService &presentation = presentInBanners(banners);
+            Clock::setNow(at(wednesday, 9, 0));
+            presentation.start(f.store.get());
+            Clock::setNow(at(wednesday, 9, 1));
+            QVERIFY(banners.press(QStringLiteral("In 15 min")));
+            for (const int minute : {16, 31, 36}) {
+                Clock::setNow(at(wednesday, 9, minute));
+                presentation.tick();
+            }
         } else {
             addLog(reminder, delivered().addSecs(20), earlier);
             QVERIFY(f.context().save());
         }
-        const qsizetype before = logsSince(reminder).size();
+        QCOMPARE(looptest::logLines(*reminder).mid(6), logsBefore);
         const qsizetype followUpsBefore = followUps().size();
 
+        Clock::setNow(at(wednesday, 9, 50));
         answer(request, QStringLiteral("COMPLETE"));
-        QCOMPARE(logsSince(reminder).size(), before + (recorded ? 1 : 0));
-        QCOMPARE(followUps().size() > followUpsBefore, recorded);
-        qsizetype completed = 0;
-        for (const auto &log : logsSince(reminder))
-            completed += log->status() == LogStatus::completed ? 1 : 0;
-        QCOMPARE(completed, earlier == QStringLiteral("completed") || earlier == QStringLiteral("Done") || recorded
-                                ? qsizetype(1)
-                                : qsizetype(0));
+
+        const QStringList logs = looptest::logLines(*reminder).mid(6);
+        QCOMPARE(logs, recorded ? logsBefore + QStringList{"09:00 completed"} : logsBefore);
+        if (recorded)
+            QCOMPARE(reminder->logs().last()->completedAt(), std::optional(at(wednesday, 9, 50)));
+        QCOMPARE(ReminderBehaviorService::shared().resolution(*reminder, Clock::now()),
+                 ReminderBehaviorService::Resolution::completed);
+
+        QStringList newFollowUps;
+        for (const NotificationRequest &posted : followUps().mid(followUpsBefore))
+            newFollowUps << posted.content.title;
+        // Today's completion makes the seventh day in a row.
+        const QStringList expectedFollowUps = recorded ? QStringList{"Nice.", "7 days straight."} : QStringList{};
+        QCOMPARE(newFollowUps, expectedFollowUps);
+        if (recorded) {
+            const CopyContext copy{.habitName = QStringLiteral("Water"), .streakCount = 7};
+            verifyFollowUp(followUps().at(followUpsBefore), QStringLiteral("Nice."), CopyTrigger::waterCompleted, copy,
+                           1.0);
+        }
     }
 
     // After a resume or a clock change, the loop presents what is due at once, not at its next tick.

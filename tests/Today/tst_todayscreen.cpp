@@ -571,6 +571,51 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), focused);
     }
 
+    // A row shows the fixed time only where the reminder fires at it: an interval reminder that still carries
+    // one from a store of another version shows none, open, overdue or completed.
+    void rowTimeIsAFiringTime_data()
+    {
+        QTest::addColumn<ScheduleType>("type");
+        QTest::addColumn<QTime>("windowStart");
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<bool>("timeShown");
+
+        QTest::newRow("fixed") << ScheduleType::fixedTime << QTime(13, 0) << "overdueRow" << true;
+        QTest::newRow("interval, window ahead") << ScheduleType::interval << QTime(13, 0) << "openRow" << false;
+        QTest::newRow("interval, window under way") << ScheduleType::interval << QTime(10, 0) << "overdueRow" << false;
+        QTest::newRow("combined") << ScheduleType::combined << QTime(13, 0) << "overdueRow" << true;
+    }
+
+    void rowTimeIsAFiringTime()
+    {
+        QFETCH(ScheduleType, type);
+        QFETCH(QTime, windowStart);
+        QFETCH(QString, form);
+        QFETCH(bool, timeShown);
+
+        ReminderSpec spec = intervalFrom("Stretch", windowStart, QTime(17, 0), 60);
+        spec.scheduleType = type;
+        spec.fixedTime = QTime(9, 0);
+        if (type == ScheduleType::fixedTime)
+            spec.intervalMinutes = std::nullopt;
+        const auto reminder = makeReminder(context(), spec);
+        auto &view = show();
+        const QString time = today::shortTime(at(kWednesday, 9, 0));
+
+        QWidget *row = rowOf(view, qPrintable(form), *reminder);
+        QVERIFY(row);
+        const auto *capsule = row->findChild<Pill *>(QStringLiteral("timeCapsule"));
+        const QString shown = capsule ? capsule->text() : childText(row, "timeText");
+        QCOMPARE(shown, timeShown ? time : QString());
+
+        addLog(reminder, Clock::now(), LogStatus::completed);
+        QVERIFY(context()->save());
+        settle(view);
+        row = rowOf(view, "completedRow", *reminder);
+        QVERIFY(row);
+        QCOMPARE(childText(row, "timeText"), timeShown ? time : QString());
+    }
+
     void completedReminderIgnoresTapAndCheckOff()
     {
         auto reminder = makeReminder(context(), fixedAt("Done", 18, 0));

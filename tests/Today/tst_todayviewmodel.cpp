@@ -81,6 +81,49 @@ private Q_SLOTS:
         QCOMPARE(titles(model.todaysReminders()), expected);
     }
 
+    // Stores of other versions keep a fixed time on interval reminders; they never fire at it, so it neither
+    // places nor sorts them. The window's start does, whatever the present time.
+    void placedByWhatFires_data()
+    {
+        QTest::addColumn<ScheduleType>("type");
+        QTest::addColumn<QTime>("now");
+        QTest::addColumn<QTime>("due");
+        QTest::addColumn<QStringList>("expected");
+
+        const QStringList habitFirst{"Habit", "Reference"};
+        const QStringList referenceFirst{"Reference", "Habit"};
+        const QList<std::pair<const char *, QTime>> moments{
+            {"before the window", QTime(8, 0)}, {"inside", QTime(14, 30)}, {"after", QTime(18, 0)}};
+        for (const auto &[when, now] : moments) {
+            QTest::addRow("fixed, %s", when) << ScheduleType::fixedTime << now << QTime(9, 0) << habitFirst;
+            QTest::addRow("interval with a stale fixed time, %s", when)
+                << ScheduleType::interval << now << QTime(13, 0) << referenceFirst;
+            QTest::addRow("combined, %s", when) << ScheduleType::combined << now << QTime(9, 0) << habitFirst;
+        }
+    }
+
+    void placedByWhatFires()
+    {
+        QFETCH(ScheduleType, type);
+        QFETCH(QTime, now);
+        QFETCH(QTime, due);
+        QFETCH(QStringList, expected);
+
+        Clock::setNow(at(kWednesday, now.hour(), now.minute()));
+        ReminderSpec spec = intervalFrom("Habit", QTime(13, 0), QTime(17, 0), 60);
+        spec.scheduleType = type;
+        spec.fixedTime = QTime(9, 0);
+        if (type == ScheduleType::fixedTime)
+            spec.intervalMinutes = std::nullopt;
+        const auto habit = makeReminder(context(), spec);
+        makeReminder(context(), fixedAt("Reference", 11, 0));
+        ReminderListViewModel model(context());
+        pushAll(model, *context());
+
+        QCOMPARE(model.nextDueTime(*habit), std::optional(at(kWednesday, due.hour(), due.minute())));
+        QCOMPARE(titles(model.todaysReminders()), expected);
+    }
+
     void lists_data()
     {
         QTest::addColumn<QList<int>>("logStatuses"); // LogStatus values logged today at 09:00, -1 for none
