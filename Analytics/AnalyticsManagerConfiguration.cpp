@@ -116,8 +116,9 @@ void AnalyticsManagerConfiguration::setSessionID(const QUuid &sessionID)
         std::lock_guard lock(m_mutex);
         m_sessionID = sessionID;
     }
-    // Without an endpoint (or switched off) nothing is ever sent, so no session is measured either.
-    if (sessionStatsEnabled() && hasEndpoint() && !analyticsDisabled())
+    // Switched off, sessions are still counted (the statistics stay local until signals go out
+    // again). Without an endpoint nothing is ever sent, so nothing is measured either.
+    if (sessionStatsEnabled() && hasEndpoint())
         SessionManager::shared().beginSession();
     if (sendNewSessionBeganSignal())
         Analytics::sendInternal(QStringLiteral("Analytics.Session.started"));
