@@ -21,7 +21,11 @@ std::shared_ptr<ovlin::Defaults> analyticsDefaults()
 
 QStringList suiteStringList(const ovlin::Defaults &suite, const QString &key)
 {
-    const QVariant value = suite.object(key);
+    return stringListOf(suite.object(key));
+}
+
+QStringList stringListOf(const QVariant &value)
+{
     if (value.typeId() != QMetaType::QVariantList)
         return {};
     QStringList result;

@@ -21,5 +21,7 @@ std::shared_ptr<ovlin::Defaults> analyticsDefaults();
 
 // A stored list of texts; empty when the key is missing or holds anything else.
 QStringList suiteStringList(const ovlin::Defaults &suite, const QString &key);
+// The same for a stored value.
+QStringList stringListOf(const QVariant &value);
 
 } // namespace analytics

@@ -6,6 +6,8 @@
 
 #include <QtGlobal>
 
+#include <vector>
+
 #ifndef OVLIN_ANALYTICS_ENDPOINT
 #define OVLIN_ANALYTICS_ENDPOINT ""
 #endif
@@ -61,7 +63,6 @@ OVLIN_LOCKED_SET(bool, setSessionStatsEnabled, m_sessionStatsEnabled)
 OVLIN_LOCKED_GET(bool, sendSignalsInDebugConfiguration, m_sendSignalsInDebugConfiguration)
 OVLIN_LOCKED_SET(bool, setSendSignalsInDebugConfiguration, m_sendSignalsInDebugConfiguration)
 OVLIN_LOCKED_GET(bool, analyticsDisabled, m_analyticsDisabled)
-OVLIN_LOCKED_SET(bool, setAnalyticsDisabled, m_analyticsDisabled)
 OVLIN_LOCKED_GET(bool, reservedParameterWarningsEnabled, m_reservedParameterWarningsEnabled)
 OVLIN_LOCKED_SET(bool, setReservedParameterWarningsEnabled, m_reservedParameterWarningsEnabled)
 OVLIN_LOCKED_GET(bool, showDebugLogs, m_showDebugLogs)
@@ -80,14 +81,44 @@ void AnalyticsManagerConfiguration::setDefaultParameters(DefaultParametersFuncti
     m_defaultParameters = function ? std::move(function) : [] { return Parameters(); };
 }
 
+void AnalyticsManagerConfiguration::setAnalyticsDisabled(bool value)
+{
+    std::vector<std::function<void()>> observers;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_analyticsDisabled == value)
+            return;
+        m_analyticsDisabled = value;
+        for (const auto &entry : m_analyticsDisabledObservers)
+            observers.push_back(entry.second);
+    }
+    for (const auto &observer : observers)
+        observer();
+}
+
+quint64 AnalyticsManagerConfiguration::addAnalyticsDisabledObserver(std::function<void()> observer)
+{
+    std::lock_guard lock(m_mutex);
+    const quint64 token = m_nextObserverToken++;
+    m_analyticsDisabledObservers.emplace(token, std::move(observer));
+    return token;
+}
+
+void AnalyticsManagerConfiguration::removeAnalyticsDisabledObserver(quint64 token)
+{
+    std::lock_guard lock(m_mutex);
+    m_analyticsDisabledObservers.erase(token);
+}
+
 void AnalyticsManagerConfiguration::setSessionID(const QUuid &sessionID)
 {
     {
         std::lock_guard lock(m_mutex);
         m_sessionID = sessionID;
     }
-    // Without an endpoint (or switched off) nothing is ever sent, so no session is measured either.
-    if (sessionStatsEnabled() && hasEndpoint() && !analyticsDisabled())
+    // Switched off, sessions are still counted (the statistics stay local until signals go out
+    // again). Without an endpoint nothing is ever sent, so nothing is measured either.
+    if (sessionStatsEnabled() && hasEndpoint())
         SessionManager::shared().beginSession();
     if (sendNewSessionBeganSignal())
         Analytics::sendInternal(QStringLiteral("Analytics.Session.started"));

@@ -11,6 +11,7 @@
 #include <QUuid>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -91,6 +92,10 @@ public:
 
     bool analyticsDisabled() const;
     void setAnalyticsDisabled(bool value);
+    // `observer` runs on the changing thread after analyticsDisabled took a new value. The token
+    // removes it again.
+    quint64 addAnalyticsDisabledObserver(std::function<void()> observer);
+    void removeAnalyticsDisabledObserver(quint64 token);
 
     bool reservedParameterWarningsEnabled() const;
     void setReservedParameterWarningsEnabled(bool value);
@@ -130,6 +135,8 @@ private:
     bool m_showDebugLogs = false;
     std::optional<LogHandler> m_logHandler;
     QList<std::shared_ptr<SignalEnricher>> m_metadataEnrichers;
+    std::map<quint64, std::function<void()>> m_analyticsDisabledObservers;
+    quint64 m_nextObserverToken = 1;
 };
 
 } // namespace analytics

@@ -1,6 +1,5 @@
 #include "Analytics/DefaultSignalPayload.h"
 
-#include "Analytics/AnalyticsDefaults.h"
 #include "Analytics/AnalyticsManagerConfiguration.h"
 #include "Analytics/SessionManager.h"
 
@@ -204,11 +203,10 @@ void putCalendar(PayloadWriter &w, const QDateTime &now)
 // The user's retention statistics.
 void putRetention(PayloadWriter &w, const QDateTime &now)
 {
-    const std::shared_ptr<ovlin::Defaults> suite = analyticsDefaults();
+    // Read through the session manager, which counts its own writes still on their way to the suite.
     SessionManager &sessions = SessionManager::shared();
-    const QString firstSessionDate = (suite ? suite->stringValue(QStringLiteral("firstSessionDate")) : std::nullopt)
-                                         .value_or(ovlin::Days::dayKey(now));
-    const QStringList days = suite ? suiteStringList(*suite, QStringLiteral("distinctDaysUsed")) : QStringList();
+    const QString firstSessionDate = sessions.firstSessionDate().value_or(ovlin::Days::dayKey(now));
+    const QStringList days = sessions.distinctDaysUsed();
     // Day texts are local dates, so the cut-off is one too.
     const QString cutoff = ovlin::Days::dayKey(now.addSecs(-2592000));
     qsizetype daysLastMonth = 0;

@@ -39,6 +39,12 @@ qint64 saturatingAdd(qint64 a, qint64 b)
     return sum;
 }
 
+// A stored count of dropped sessions, never below 0.
+qint64 deletedCountOf(const QVariant &value)
+{
+    return value.typeId() == QMetaType::LongLong ? std::max<qint64>(0, value.toLongLong()) : 0;
+}
+
 std::mutex g_sharedMutex;
 SessionManager *g_shared = nullptr;
 
@@ -87,12 +93,9 @@ SessionManager::SessionManager()
                 const qint64 dropped = decoded->size() - m_recentSessions.size();
                 const qint64 deleted = saturatingAdd(storedDeletedSessionsCount(*suite), dropped);
                 // The pruned list is stored with the count, so the next start does not count them again.
-                const QByteArray kept = encodeSessions(m_recentSessions);
-                m_persistenceQueue.async([suite, dropped, kept, deleted] {
-                    if (dropped > 0)
-                        suite->setBytes(kRecentSessions, kept);
-                    suite->setInteger(kDeletedSessionsCount, deleted);
-                });
+                if (dropped > 0)
+                    queueWrite(suite, kRecentSessions, encodeSessions(m_recentSessions));
+                queueWrite(suite, kDeletedSessionsCount, deleted);
             }
         }
     }
@@ -119,10 +122,55 @@ SessionManager::~SessionManager()
 
 void SessionManager::queueWrite(const QString &key, const QVariant &value)
 {
-    const std::shared_ptr<ovlin::Defaults> suite = analyticsDefaults();
+    queueWrite(analyticsDefaults(), key, value);
+}
+
+void SessionManager::queueWrite(const std::shared_ptr<ovlin::Defaults> &suite, const QString &key,
+                                const QVariant &value)
+{
     if (!suite)
         return;
-    m_persistenceQueue.async([suite, key, value] { suite->setObject(key, value); });
+    const QVariant stored = ovlin::Defaults::normalized(value);
+    quint64 number = 0;
+    {
+        std::lock_guard lock(m_pendingMutex);
+        number = ++m_writesQueued;
+        m_pendingWrites.insert(key, {suite, number, stored});
+    }
+    m_persistenceQueue.async([this, suite, key, stored, number] {
+        suite->setObject(key, stored);
+        std::lock_guard lock(m_pendingMutex);
+        const auto it = m_pendingWrites.constFind(key);
+        if (it != m_pendingWrites.cend() && it->number == number)
+            m_pendingWrites.erase(it);
+    });
+}
+
+QVariant SessionManager::suiteObject(const QString &key) const
+{
+    const std::shared_ptr<ovlin::Defaults> suite = analyticsDefaults();
+    if (!suite)
+        return {};
+    {
+        std::lock_guard lock(m_pendingMutex);
+        const auto it = m_pendingWrites.constFind(key);
+        if (it != m_pendingWrites.cend() && it->suite == suite)
+            return it->value;
+    }
+    return suite->object(key);
+}
+
+std::optional<QString> SessionManager::firstSessionDate() const
+{
+    const QVariant value = suiteObject(kFirstSessionDate);
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return value.toString();
+}
+
+QStringList SessionManager::distinctDaysUsed() const
+{
+    return stringListOf(suiteObject(kDistinctDaysUsed));
 }
 
 void SessionManager::queueSave(const std::optional<QList<StoredSession>> &sessions)
@@ -263,7 +311,7 @@ void SessionManager::handleWillEnterForegroundNotification()
     std::optional<QList<StoredSession>> toSave;
     {
         std::lock_guard lock(m_mutex);
-        // Before the first session (and always while analytics is off) there is nothing to count.
+        // Before the first session (and always without an endpoint) there is nothing to count.
         if (!m_sessionBegun)
             return;
         toSave = advanceDurationLocked();
@@ -335,14 +383,13 @@ std::optional<qint64> SessionManager::previousSessionSeconds() const
 
 qint64 SessionManager::totalSessionsCount() const
 {
-    const std::shared_ptr<ovlin::Defaults> suite = analyticsDefaults();
-    const qint64 deleted = suite ? storedDeletedSessionsCount(*suite) : 0;
+    const qint64 deleted = deletedCountOf(suiteObject(kDeletedSessionsCount));
     return saturatingAdd(qint64(recentSessions().size()), deleted);
 }
 
 qint64 SessionManager::storedDeletedSessionsCount(const ovlin::Defaults &suite)
 {
-    return std::max<qint64>(0, suite.integerValue(kDeletedSessionsCount).value_or(0));
+    return deletedCountOf(suite.object(kDeletedSessionsCount));
 }
 
 QByteArray SessionManager::encodeSessions(const QList<StoredSession> &sessions)

@@ -4,8 +4,11 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QStringList>
+#include <QVariant>
 
 #include <memory>
 #include <mutex>
@@ -56,6 +59,10 @@ public:
     std::optional<qint64> previousSessionSeconds() const;
     // Recent sessions plus the stored count of dropped ones, saturated.
     qint64 totalSessionsCount() const;
+    // The stored first session date and days of use. Like the count of dropped sessions, they include
+    // writes still queued, so the first signal of a start already sees this start's bookkeeping.
+    std::optional<QString> firstSessionDate() const;
+    QStringList distinctDaysUsed() const;
 
     // Adds the active time up to now to the current session and saves the list if it changed.
     void updateSessionDuration();
@@ -91,6 +98,9 @@ private:
     void applyTimerState();
     void onTimer();
     void queueWrite(const QString &key, const QVariant &value);
+    void queueWrite(const std::shared_ptr<ovlin::Defaults> &suite, const QString &key, const QVariant &value);
+    // The suite's value under `key`, or the one queued for it and not stored yet.
+    QVariant suiteObject(const QString &key) const;
     void queueSave(const std::optional<QList<StoredSession>> &sessions);
 
     mutable std::mutex m_mutex;
@@ -100,6 +110,16 @@ private:
     double m_currentSessionDuration = 0;
     std::optional<QDateTime> m_sessionDurationLastUpdatedAt;
     bool m_timerRunning = false;
+
+    struct PendingWrite
+    {
+        std::shared_ptr<ovlin::Defaults> suite;
+        quint64 number = 0;
+        QVariant value;
+    };
+    mutable std::mutex m_pendingMutex;
+    QHash<QString, PendingWrite> m_pendingWrites;
+    quint64 m_writesQueued = 0;
 
     QTimer *m_sessionDurationUpdater = nullptr; // main thread only
     SerialQueue m_persistenceQueue;

@@ -35,11 +35,19 @@ std::optional<QString> utf8Text(const QByteArray &data)
 
 } // namespace
 
-struct SignalManager::Core
+struct SignalManager::Core : std::enable_shared_from_this<Core>
 {
     std::shared_ptr<AnalyticsManagerConfiguration> configuration;
     std::shared_ptr<SignalCache> cache; // null when inactive
     SerialQueue queue{std::string(kReverseDomainPrefix) + ".SignalTimer"};
+    quint64 switchObserver = 0;
+
+    std::mutex switchMutex;
+    bool sending = false; // the send timer runs
+    bool stopped = false;
+
+    // Starts or stops sending to match whether analytics is switched off.
+    void followSwitch();
 
     void cacheSignal(const QString &signalType, const std::optional<QString> &customUserID,
                      std::optional<double> floatValue, const Parameters &defaultParameters,
@@ -84,9 +92,32 @@ void SignalManager::Core::cacheSignal(const QString &signalType, const std::opti
     cache->push(record);
 }
 
+void SignalManager::Core::followSwitch()
+{
+    {
+        std::lock_guard lock(switchMutex);
+        const bool enabled = !configuration->analyticsDisabled();
+        if (stopped || enabled == sending)
+            return;
+        sending = enabled;
+        if (!enabled) {
+            queue.cancelRepeating();
+            return;
+        }
+        const std::weak_ptr<Core> weak = weak_from_this();
+        queue.setRepeating(Timings::current().sendInterval, [weak] {
+            if (const auto core = weak.lock())
+                core->sendCachedSignals();
+        });
+    }
+    // What waited goes at once, then one batch per interval.
+    sendCachedSignals();
+}
+
 void SignalManager::Core::sendCachedSignals()
 {
-    if (!cache)
+    // Switched off, records wait in the cache and its file until analytics is switched on again.
+    if (!cache || configuration->analyticsDisabled())
         return;
     configuration->log(LogHandler::LogLevel::debug,
                        QStringLiteral("Current signal cache count: %1").arg(cache->count()));
@@ -173,18 +204,24 @@ SignalManager::SignalManager(std::shared_ptr<AnalyticsManagerConfiguration> conf
             Qt::DirectConnection);
     }
 
-    // Start the send timer: one batch at once, then one per interval.
-    m_core->sendCachedSignals();
+    // Nothing wakes to send while analytics is switched off.
     const std::weak_ptr<Core> weak = m_core;
-    m_core->queue.setRepeating(Timings::current().sendInterval, [weak] {
+    m_core->switchObserver = m_core->configuration->addAnalyticsDisabledObserver([weak] {
         if (const auto core = weak.lock())
-            core->sendCachedSignals();
+            core->followSwitch();
     });
+    m_core->followSwitch();
 }
 
 SignalManager::~SignalManager()
 {
     QObject::disconnect(m_terminationConnection);
+    if (m_core->switchObserver)
+        m_core->configuration->removeAnalyticsDisabledObserver(m_core->switchObserver);
+    {
+        std::lock_guard lock(m_core->switchMutex);
+        m_core->stopped = true;
+    }
     // Records still being built land in the cache; the timer stops.
     m_core->queue.shutdown();
 }
@@ -246,6 +283,12 @@ void SignalManager::appWillTerminate()
 std::shared_ptr<SignalCache> SignalManager::signalCache() const
 {
     return m_core->cache;
+}
+
+bool SignalManager::isSendTimerRunning() const
+{
+    std::lock_guard lock(m_core->switchMutex);
+    return m_core->sending;
 }
 
 std::optional<QUrl> SignalManager::signalAPIURL(const QUrl &baseURL, const std::optional<QString> &namespace_)

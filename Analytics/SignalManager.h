@@ -16,7 +16,8 @@ class SignalCache;
 
 // Turns signals into records, caches them and posts them in batches of at most 100 every send
 // interval (10 s) to the ingest endpoint. Records that do not arrive go back into the cache.
-// Without an endpoint, or in a design preview, it composes, caches and posts nothing.
+// Without an endpoint, or in a design preview, it composes, caches and posts nothing. While analytics
+// is switched off it posts nothing and its timer stops; cached records wait for it to be switched on.
 class SignalManager final : public SignalManageable
 {
 public:
@@ -37,6 +38,8 @@ public:
 
     // The cache, or nothing when the manager is inactive.
     std::shared_ptr<SignalCache> signalCache() const;
+    // Whether batches go out on the send interval (not while switched off or inactive).
+    bool isSendTimerRunning() const;
 
     // The base URL with "/" as needed, then "v2/" or "v2/namespace/<namespace>/"; nothing when invalid.
     static std::optional<QUrl> signalAPIURL(const QUrl &baseURL, const std::optional<QString> &namespace_);

@@ -312,6 +312,45 @@ private Q_SLOTS:
         QTRY_COMPARE(m_case->server.requests().size(), 2);
         QCOMPARE(numbers(m_case->server.requests()[1].jsonArray()), QList<int>{2});
     }
+
+    // Switched off, the client posts nothing, neither at start nor on a timer, and leaves the cache
+    // file as it is; switched on again, it sends what waited.
+    void nothingIsPostedWhileSwitchedOff()
+    {
+        {
+            const auto earlier = SignalCache::open(std::nullopt);
+            earlier->push(record(0));
+            earlier->backupCache();
+        }
+        QFile file(AnalyticsSandbox::cacheFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        auto config =
+            AnalyticsManagerConfiguration::create(QStringLiteral("INGEST"), std::nullopt, m_case->server.baseUrl());
+        config->setAnalyticsDisabled(true);
+        const auto manager = std::make_shared<SignalManager>(config);
+        m_case->sandbox->watch(manager->signalCache());
+        QCOMPARE(manager->signalCache()->inFlightCount(), 0);
+        QVERIFY(!manager->isSendTimerRunning());
+        manager->sendCachedSignals();
+        QCOMPARE(manager->signalCache()->inFlightCount(), 0);
+        QCOMPARE(numbers(manager->signalCache()->waitingRecords()), QList<int>{0});
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        file.close();
+
+        config->setAnalyticsDisabled(false);
+        QVERIFY(manager->isSendTimerRunning());
+        QTRY_COMPARE(m_case->server.requests().size(), 1);
+        QCOMPARE(numbers(m_case->server.requests()[0].jsonArray()), QList<int>{0});
+        QTRY_VERIFY(settled(manager));
+
+        config->setAnalyticsDisabled(true);
+        QVERIFY(!manager->isSendTimerRunning());
+        QCOMPARE(m_case->server.requests().size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAnalyticsIngest)

@@ -36,6 +36,7 @@ class TestAnalyticsSessions : public QObject
 private:
     std::unique_ptr<ServerCase> m_case;
     std::unique_ptr<ovlin::ScopedFakeClock> m_clock;
+    std::shared_ptr<AnalyticsManagerConfiguration> m_config;
     std::shared_ptr<ovlin::Defaults> m_suite;
 
     QStringList cachedTypes() const
@@ -62,10 +63,10 @@ private Q_SLOTS:
         m_case = std::make_unique<ServerCase>();
         QVERIFY(m_case->server.listen());
         m_clock = std::make_unique<ovlin::ScopedFakeClock>(kNow);
-        auto config = m_case->configuration(QStringLiteral("SESSIONS"));
-        config->setLogHandler(std::nullopt);
-        config->setSendNewSessionBeganSignal(false);
-        Analytics::initializeWith(config);
+        m_config = m_case->configuration(QStringLiteral("SESSIONS"));
+        m_config->setLogHandler(std::nullopt);
+        m_config->setSendNewSessionBeganSignal(false);
+        Analytics::initializeWith(m_config);
         m_suite = analyticsDefaults();
         QVERIFY(m_suite);
     }
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_suite.reset();
+        m_config.reset();
         m_clock.reset();
         m_case.reset();
     }
@@ -251,6 +253,58 @@ private Q_SLOTS:
         ApplicationEvents::notifyWillBecomeActive();
         QVERIFY(!SessionManager::shared().isDurationTimerRunning());
         QVERIFY(SessionManager::shared().recentSessions().isEmpty());
+    }
+
+    // Switched off, the client still counts sessions (nothing wakes while the application is
+    // inactive) but sends nothing.
+    void sessionsAreCountedWhileSwitchedOff()
+    {
+        m_config->setAnalyticsDisabled(true);
+        m_config->setSendNewSessionBeganSignal(true);
+        m_config->setSessionID(QUuid::createUuid());
+        SessionManager &sessions = SessionManager::shared();
+        QVERIFY(sessions.isDurationTimerRunning());
+        ovlin::Clock::advance(90);
+        ApplicationEvents::notifyDidResignActive();
+        QVERIFY(!sessions.isDurationTimerRunning());
+        QCOMPARE(durations(storedSessions()), QList<qint64>{90});
+        QCOMPARE(m_suite->stringValue("firstSessionDate"), std::optional<QString>("2026-05-04"));
+        ovlin::Clock::advance(600);
+        ApplicationEvents::notifyWillBecomeActive();
+        ovlin::Clock::advance(30);
+        sessions.applicationWillTerminate();
+        QCOMPARE(durations(storedSessions()), QList<qint64>{120});
+        QTest::qWait(50);
+        QCOMPARE(AnalyticsSandbox::cache()->count(), 0);
+        QVERIFY(m_case->server.requests().isEmpty());
+    }
+
+    // The first signal of a start already carries this start's day of use and dropped sessions.
+    void firstSignalCountsThisStart_data()
+    {
+        QTest::addColumn<QStringList>("storedDays");
+        QTest::addColumn<int>("days");
+        QTest::addColumn<int>("daysLastMonth");
+        QTest::newRow("first day of use") << QStringList() << 1 << 1;
+        QTest::newRow("next day") << QStringList{"2026-05-03"} << 2 << 2;
+        QTest::newRow("back after months") << QStringList{"2026-01-10"} << 2 << 1;
+    }
+
+    void firstSignalCountsThisStart()
+    {
+        QFETCH(QStringList, storedDays);
+        QFETCH(int, days);
+        QFETCH(int, daysLastMonth);
+        if (!storedDays.isEmpty())
+            m_suite->setObject("distinctDaysUsed", storedDays);
+        storeSessions({{kNow.addDays(-100), 60}});
+        m_suite->setInteger("deletedSessionsCount", 5);
+        Analytics::send(QStringLiteral("app.launched"));
+        QTRY_COMPARE(cachedTypes(), QStringList{"app.launched"});
+        const Parameters payload = AnalyticsSandbox::cache()->waitingRecords().first().payload;
+        QCOMPARE(payload.value("Analytics.Retention.distinctDaysUsed"), QString::number(days));
+        QCOMPARE(payload.value("Analytics.Retention.distinctDaysUsedLastMonth"), QString::number(daysLastMonth));
+        QCOMPARE(payload.value("Analytics.Retention.totalSessionsCount"), QStringLiteral("6"));
     }
 
     // Active time comes from the instants of becoming and stopping being active; the list is stored
