@@ -4,6 +4,7 @@
 #include "Banners/BannerManager.h"
 #include "Banners/CelebrationManager.h"
 #include "Banners/CelebrationOverlay.h"
+#include "Banners/InAppBannerSlot.h"
 #include "Banners/InAppBannerView.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
@@ -24,6 +25,7 @@
 #include "Today/ReminderListView.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QSignalSpy>
@@ -336,11 +338,10 @@ private Q_SLOTS:
         InAppBannerView *first = view->bannerView();
         QVERIFY(first);
         QCOMPARE(first->banner().title, QStringLiteral("Water"));
-        // 8 from the top, 32 from each side.
+        // 8 from the top, the card alone, centred between margins of 32.
         const QRect placed(first->mapTo(view.get(), QPoint()), first->size());
-        QCOMPARE(placed.top(), 8);
-        QCOMPARE(placed.left(), 32);
-        QCOMPARE(placed.width(), 860 - 64);
+        QCOMPARE(placed, QRect(32 + (860 - 64 - 560) / 2, 8, 560, InAppBannerView::cardHeight(first->banner(), 560)));
+        QCOMPARE(first->cardRect(), first->rect());
         // Above the screens, below the celebration overlay.
         const QList<QObject *> order = view->children();
         QVERIFY(order.indexOf(first->parent()) < order.indexOf(view->celebrationOverlay()));
@@ -357,6 +358,63 @@ private Q_SLOTS:
         QVERIFY(!BannerManager::shared().current());
         QVERIFY(!view->bannerView());
         QVERIFY(!second->bannerView());
+    }
+
+    void bannerMotion()
+    {
+        auto view = makeView();
+        Motion::setAnimationsEnabled(true);
+        BannerManager::shared().present(QStringLiteral("Water"), QStringLiteral("Drink something."),
+                                        BannerStyle::reminder, {});
+        QPointer<InAppBannerSlot> slot = qobject_cast<InAppBannerSlot *>(view->bannerView()->parentWidget());
+        QVERIFY(slot);
+        const QRect rest = InAppBannerSlot::restingRect(view->bannerView()->banner(), view->width());
+        // In from above the top edge, faded out and at 0.98 of its size.
+        QCOMPARE(slot->scale(), 0.98);
+        QCOMPARE(slot->opacity(), 0.0);
+        QVERIFY(slot->geometry().bottom() < 0);
+        QTRY_COMPARE(slot->scale(), 1.0);
+        QTRY_COMPARE(slot->geometry(), rest);
+        QCOMPARE(slot->opacity(), 1.0);
+
+        // Out to the top edge with a fade and without the scale.
+        BannerManager::shared().dismiss();
+        QVERIFY(slot && slot->isLeaving());
+        QCOMPARE(slot->scale(), 1.0);
+        QTRY_VERIFY(!slot);
+        Motion::setAnimationsEnabled(false);
+    }
+
+    void clicksBesideTheBannerReachTheWindow_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::newRow("sidebar") << int(OvlinTab::reminders);
+        QTest::newRow("habits screen") << int(OvlinTab::habits);
+    }
+
+    void clicksBesideTheBannerReachTheWindow()
+    {
+        QFETCH(int, tab);
+        m_services->makeScreen = ShellServices::live()->makeScreen;
+        auto view = makeView();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        view->selectTab(OvlinTab(tab));
+        QWidget *button = view->newHabitButton();
+        if (auto *habits = qobject_cast<HabitListView *>(view->currentScreen()))
+            button = habits->newHabitButton();
+        BannerManager::shared().present(QStringLiteral("Water"), QStringLiteral("Drink something."),
+                                        BannerStyle::reminder, {});
+        QVERIFY(view->bannerView());
+
+        const QPoint centre = button->mapTo(view.get(), button->rect().center());
+        QCOMPARE(view->childAt(centre), button);
+        QCOMPARE(QApplication::widgetAt(view->mapToGlobal(centre)), button);
+        QTest::mouseClick(view->windowHandle(), Qt::LeftButton, {}, centre);
+        QTRY_VERIFY(view->newHabitSheet());
+
+        // The card keeps its own clicks.
+        QAbstractButton *ok = view->bannerView()->buttons().first();
+        QCOMPARE(view->childAt(ok->mapTo(view.get(), ok->rect().center())), ok);
     }
 
     void appearTask()
