@@ -57,6 +57,16 @@ void settle()
         QCoreApplication::processEvents();
 }
 
+// Whether `sheet` sits in the middle of `window` (to the pixel: odd sizes round).
+bool centredOn(const QWidget *sheet, const QWidget *window)
+{
+    const QPoint offset = sheet->frameGeometry().center() - window->frameGeometry().center();
+    if (offset.manhattanLength() <= 2)
+        return true;
+    qWarning() << "sheet" << sheet->frameGeometry() << "window" << window->frameGeometry();
+    return false;
+}
+
 } // namespace
 
 class TestContentView : public QObject
@@ -76,8 +86,12 @@ private:
     {
         auto view = std::make_unique<ContentView>(m_store->mainContext(), m_services);
         view->resize(860, 620);
-        if (show)
+        if (show) {
             view->show();
+            // Sheets wait for the window to be on screen.
+            if (!QTest::qWaitForWindowExposed(view.get()))
+                qWarning("window not exposed");
+        }
         return view;
     }
 
@@ -308,7 +322,8 @@ private Q_SLOTS:
         view->show();
         QPointer<SheetDialog> sheet = view->onboardingSheet();
         QVERIFY(sheet);
-        QVERIFY(sheet->isVisible());
+        // Over the window once it is on screen.
+        QTRY_VERIFY(sheet->isVisible());
         QCOMPARE(sheet->width(), 480);
         QVERIFY(!sheet->isDismissible());
         QCOMPARE(view->selectedTab(), OvlinTab::reminders);
@@ -326,6 +341,37 @@ private Q_SLOTS:
         QCOMPARE(qobject_cast<OnboardingView *>(view->onboardingSheet()->content())->currentPage(), 0);
         sheet = view->onboardingSheet();
         AppSettings::shared().setHasCompletedOnboarding(true);
+        QTRY_VERIFY(!sheet);
+    }
+
+    void onboardingWaitsForThePlacedWindow()
+    {
+        enginetest::resetSettings();
+        auto view = makeView(false);
+        view->show();
+        // Where the window manager puts the window once it is mapped (the test screen is 800 by 600).
+        view->move(60, 20);
+        QPointer<SheetDialog> sheet = view->onboardingSheet();
+        QVERIFY(sheet);
+        QTRY_VERIFY(sheet->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(sheet.data()));
+        QVERIFY(centredOn(sheet, view.get()));
+    }
+
+    void aSheetFollowsItsWindowUntilItIsDrawn()
+    {
+        QWidget window;
+        window.resize(600, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *content = new QLabel(QStringLiteral("Sheet"));
+        content->setFixedSize(480, 300);
+        QPointer<SheetDialog> sheet = new SheetDialog(content, &window);
+        sheet->present();
+        window.move(150, 100);
+        QVERIFY(QTest::qWaitForWindowExposed(sheet.data()));
+        QVERIFY(centredOn(sheet, &window));
+        sheet->closeSheet();
         QTRY_VERIFY(!sheet);
     }
 
