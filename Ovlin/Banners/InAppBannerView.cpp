@@ -235,6 +235,21 @@ QList<QAbstractButton *> InAppBannerView::buttons() const
     return m_buttons;
 }
 
+void InAppBannerView::setDrawsShadow(bool draws)
+{
+    if (draws == m_drawsShadow)
+        return;
+    m_drawsShadow = draws;
+    update();
+}
+
+void InAppBannerView::paintShadow(QPainter &p, const QRectF &card)
+{
+    // The shadow belongs to the card's shape, so the texts cast none.
+    Painting::drawShadow(p, card, LayoutTokens::radiusLG, LayoutTokens::overlayShadow,
+                         Painting::withOpacity(ThemeColors::shadow(), 0.12));
+}
+
 QSize InAppBannerView::sizeHint() const
 {
     const int w = int(LayoutTokens::bannerMaxWidth);
@@ -304,9 +319,8 @@ void InAppBannerView::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const CardGeometry g = layoutCard(m_banner, width());
 
-    // The shadow belongs to the card's shape, so the texts cast none.
-    Painting::drawShadow(p, g.card, LayoutTokens::radiusLG, LayoutTokens::overlayShadow,
-                         Painting::withOpacity(ThemeColors::shadow(), 0.12));
+    if (m_drawsShadow)
+        paintShadow(p, g.card);
     Painting::fillRounded(p, g.card, LayoutTokens::radiusLG, ThemeColors::surface());
 
     paintAppIcon(p, g.icon);

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QAbstractButton;
+class QPainter;
 
 namespace ovlin {
 
@@ -32,6 +33,10 @@ public:
     // The row's buttons, left to right.
     QList<QAbstractButton *> buttons() const;
 
+    // The card casts its shadow inside this widget unless its owner paints it around the widget.
+    void setDrawsShadow(bool draws);
+    static void paintShadow(QPainter &p, const QRectF &card);
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
     bool hasHeightForWidth() const override { return true; }
@@ -50,6 +55,7 @@ private:
     std::function<void()> m_onDismiss;
     QList<QAbstractButton *> m_buttons; // left to right
     bool m_answered = false;
+    bool m_drawsShadow = true;
 };
 
 } // namespace ovlin

@@ -3,8 +3,8 @@
 #include "Banners/BannerManager.h"
 #include "Banners/CelebrationManager.h"
 #include "Banners/CelebrationOverlay.h"
+#include "Banners/InAppBannerSlot.h"
 #include "Banners/InAppBannerView.h"
-#include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/ImageAssets.h"
@@ -27,7 +27,6 @@
 #include <QAbstractButton>
 #include <QFocusEvent>
 #include <QFontMetricsF>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -68,12 +67,6 @@ double lineHeight(const QFont &font)
 {
     const QFontMetricsF metrics(font);
     return metrics.ascent() + metrics.descent();
-}
-
-const MotionCurve &bannerCurve()
-{
-    static const MotionCurve curve = MotionCurve::spring(0.42, 0.84);
-    return curve;
 }
 
 // The logo, fitted to a height of 20 and set on the leading edge.
@@ -253,63 +246,6 @@ private:
 };
 
 } // namespace
-
-// The in-window banner and its motion: in from the top edge with a fade, out the same way.
-class BannerSlot : public QWidget
-{
-public:
-    BannerSlot(InAppBannerView *view, QWidget *parent) : QWidget(parent), m_view(view)
-    {
-        setAttribute(Qt::WA_NoSystemBackground);
-        view->setParent(this);
-        m_effect = new QGraphicsOpacityEffect(this);
-        setGraphicsEffect(m_effect);
-        connect(&m_presence, &AnimatedValue::valueChanged, this, [this] { place(); });
-        m_presence.setImmediately(0);
-        m_presence.animateTo(1, bannerCurve());
-        place();
-    }
-
-    InAppBannerView *view() const { return m_view; }
-    bool isLeaving() const { return m_leaving; }
-
-    void leave()
-    {
-        if (m_leaving)
-            return;
-        m_leaving = true;
-        m_view->setEnabled(false);
-        m_presence.animateTo(0, bannerCurve());
-        place();
-    }
-
-    // Lays the banner out in `host` at its resting place, offset by its presence.
-    void place()
-    {
-        QWidget *host = parentWidget();
-        if (!host)
-            return;
-        const int side = int(LayoutTokens::spacingXXL);
-        const int top = int(LayoutTokens::spacingSM);
-        const int width = std::max(0, host->width() - 2 * side);
-        const int height = m_view->heightForWidth(width);
-        const double presence = m_presence.value();
-        const int offset = int(std::lround((1 - presence) * -(height + top)));
-        setGeometry(side, top + offset, width, height);
-        m_view->setGeometry(0, 0, width, height);
-        m_effect->setOpacity(std::clamp(presence, 0.0, 1.0));
-        if (m_leaving && !m_presence.isAnimating() && presence <= 0.0) {
-            hide();
-            deleteLater();
-        }
-    }
-
-private:
-    InAppBannerView *m_view;
-    QGraphicsOpacityEffect *m_effect;
-    AnimatedValue m_presence{0.0};
-    bool m_leaving = false;
-};
 
 ContentView::ContentView(StoreContext *modelContext, std::shared_ptr<ShellServices> services, QWidget *parent)
     : QWidget(parent), m_modelContext(modelContext), m_services(std::move(services)),
@@ -585,7 +521,7 @@ void ContentView::updateBanner()
     }
     if (current) {
         auto *view = new InAppBannerView(*current, [] { BannerManager::shared().dismiss(); });
-        m_bannerSlot = new BannerSlot(view, this);
+        m_bannerSlot = new InAppBannerSlot(view, this);
         m_bannerSlots.append(m_bannerSlot);
         m_bannerSlot->show();
     }
@@ -595,7 +531,7 @@ void ContentView::updateBanner()
 void ContentView::placeOverlays()
 {
     m_bannerSlots.removeAll(nullptr);
-    for (const QPointer<BannerSlot> &slot : std::as_const(m_bannerSlots)) {
+    for (const QPointer<InAppBannerSlot> &slot : std::as_const(m_bannerSlots)) {
         slot->place();
         slot->raise();
     }

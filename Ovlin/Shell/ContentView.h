@@ -25,7 +25,7 @@ class Milestone;
 class Reminder;
 class ReminderLog;
 class StoreContext;
-class BannerSlot;
+class InAppBannerSlot;
 
 // The main window's tabs, in sidebar order.
 enum class OvlinTab : int { reminders, habits, milestones, settings };
@@ -134,9 +134,9 @@ private:
     QVBoxLayout *m_tabLayout = nullptr;
     QPointer<QWidget> m_screen;
     QLabel *m_storeNotice = nullptr;
-    QPointer<BannerSlot> m_bannerSlot;
+    QPointer<InAppBannerSlot> m_bannerSlot;
     // Every banner on screen, those leaving included.
-    QList<QPointer<BannerSlot>> m_bannerSlots;
+    QList<QPointer<InAppBannerSlot>> m_bannerSlots;
     CelebrationOverlay *m_celebrationOverlay = nullptr;
     QPointer<SheetDialog> m_onboardingSheet;
     QPointer<SheetDialog> m_newHabitSheet;

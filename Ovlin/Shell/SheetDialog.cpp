@@ -5,7 +5,9 @@
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace ovlin {
 
@@ -44,8 +46,73 @@ SheetDialog::~SheetDialog() = default;
 void SheetDialog::present()
 {
     OVLIN_ASSERT_MAIN_THREAD();
+    if (m_closing || isVisible() || m_waitingForParent)
+        return;
     fitToContent();
+    QWidget *parent = parentWidget() ? parentWidget()->window() : nullptr;
+    QWindow *parentHandle = parent ? parent->windowHandle() : nullptr;
+    if (!parent || !parentHandle) {
+        open();
+        return;
+    }
+    // Until the window manager has put the window where it belongs, its position is only a guess
+    // (usually the screen's corner): wait for it to be drawn, and keep following it until this sheet is.
+    m_parentWindow = parent;
+    parent->installEventFilter(this);
+    parentHandle->installEventFilter(this);
+    if (parentHandle->isExposed()) {
+        openOverParent();
+        return;
+    }
+    m_waitingForParent = true;
+}
+
+void SheetDialog::openOverParent()
+{
+    m_waitingForParent = false;
+    centreOverParent();
     open();
+    QWindow *handle = windowHandle();
+    if (!handle || handle->isExposed())
+        stopFollowingParent();
+    else
+        handle->installEventFilter(this);
+}
+
+void SheetDialog::centreOverParent()
+{
+    if (!m_parentWindow)
+        return;
+    // Content on content: both windows carry the same decorations, whose size is not known before
+    // this one is mapped.
+    const QRect parentRect = m_parentWindow->geometry();
+    QRect rect(QPoint(), size());
+    rect.moveCenter(parentRect.center());
+    if (const QScreen *screen = m_parentWindow->screen()) {
+        const QRect available = screen->availableGeometry();
+        if (rect.right() > available.right())
+            rect.moveRight(available.right());
+        if (rect.bottom() > available.bottom())
+            rect.moveBottom(available.bottom());
+        if (rect.left() < available.left())
+            rect.moveLeft(available.left());
+        if (rect.top() < available.top())
+            rect.moveTop(available.top());
+    }
+    setGeometry(rect);
+}
+
+void SheetDialog::stopFollowingParent()
+{
+    m_waitingForParent = false;
+    if (!m_parentWindow)
+        return;
+    m_parentWindow->removeEventFilter(this);
+    if (QWindow *handle = m_parentWindow->windowHandle())
+        handle->removeEventFilter(this);
+    if (QWindow *own = windowHandle())
+        own->removeEventFilter(this);
+    m_parentWindow.clear();
 }
 
 void SheetDialog::closeSheet()
@@ -54,6 +121,7 @@ void SheetDialog::closeSheet()
     if (m_closing)
         return;
     m_closing = true;
+    stopFollowingParent();
     if (m_content)
         m_content->removeEventFilter(this);
     hide();
@@ -89,6 +157,26 @@ bool SheetDialog::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_content && event->type() == QEvent::LayoutRequest)
         fitToContent();
+    if (m_parentWindow && watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        // Drawn where it is: from here on the sheet is the user's to move.
+        stopFollowingParent();
+    } else if (m_parentWindow) {
+        QWindow *parentHandle = m_parentWindow->windowHandle();
+        if (m_waitingForParent && watched == parentHandle && event->type() == QEvent::Expose &&
+            parentHandle->isExposed()) {
+            // After the exposure itself, so the window's geometry is the placed one.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_waitingForParent && !m_closing)
+                        openOverParent();
+                },
+                Qt::QueuedConnection);
+        } else if (!m_waitingForParent && watched == m_parentWindow &&
+                   (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+            centreOverParent();
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -9,6 +9,8 @@ namespace ovlin {
 // width sets the sheet's size (its width, and its height for that width); any other starts at the size
 // it was given, or its preferred size, and can be resized down to its minimum. Only its owner closes it: Escape and the
 // window manager's close do nothing unless it is dismissible. Quitting the application closes it.
+// It opens centred over its window once the window manager has placed that window, and follows the
+// window until it is drawn itself.
 class SheetDialog : public QDialog
 {
     Q_OBJECT
@@ -20,7 +22,7 @@ public:
     QWidget *content() const { return m_content; }
     bool isDismissible() const { return m_dismissible; }
 
-    // Shows the sheet without blocking.
+    // Shows the sheet without blocking; over a window that is not on screen yet, as soon as it is.
     void present();
     // Closes it for good (it deletes itself later).
     void closeSheet();
@@ -39,10 +41,15 @@ protected:
 
 private:
     bool hasFixedWidth() const;
+    void openOverParent();
+    void centreOverParent();
+    void stopFollowingParent();
 
     QPointer<QWidget> m_content;
     bool m_dismissible;
     bool m_closing = false;
+    QPointer<QWidget> m_parentWindow;
+    bool m_waitingForParent = false;
 };
 
 } // namespace ovlin

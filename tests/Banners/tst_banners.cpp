@@ -2,6 +2,7 @@
 #include "Banners/BannerPresenter.h"
 #include "Banners/FloatingBannerPanel.h"
 #include "Banners/GalleryBanners.h"
+#include "Banners/InAppBannerSlot.h"
 #include "Banners/InAppBannerView.h"
 #include "Banners/MainWindowActivity.h"
 #include "DesignSystem/DesktopCompositing.h"
@@ -133,6 +134,8 @@ private Q_SLOTS:
     void actionOrderByRole_data();
     void actionOrderByRole();
     void okWhenNoActions();
+    void slotHoldsTheCardOnly_data();
+    void slotHoldsTheCardOnly();
     void handlerRunsThenDismisses_data();
     void handlerRunsThenDismisses();
 
@@ -400,6 +403,44 @@ void TestBanners::okWhenNoActions()
     QCOMPARE(dismissed, 1);
     QTest::mouseClick(ok, Qt::LeftButton);
     QCOMPARE(dismissed, 1);
+}
+
+void TestBanners::slotHoldsTheCardOnly_data()
+{
+    QTest::addColumn<int>("hostWidth");
+    QTest::addColumn<int>("cardLeft");
+    QTest::addColumn<int>("cardWidth");
+    QTest::newRow("narrowest window") << 700 << 70 << 560;
+    QTest::newRow("usual window") << 860 << 150 << 560;
+    QTest::newRow("wide window") << 1400 << 420 << 560;
+    QTest::newRow("narrower than a card") << 400 << 32 << 336;
+}
+
+void TestBanners::slotHoldsTheCardOnly()
+{
+    QFETCH(int, hostWidth);
+    QFETCH(int, cardLeft);
+    QFETCH(int, cardWidth);
+    QWidget host;
+    host.resize(hostWidth, 400);
+    auto *view = new InAppBannerView(makeBanner("Water", "Drink"), [] {});
+    QPointer<InAppBannerSlot> slot = new InAppBannerSlot(view, &host);
+    host.show();
+    const QRect card(cardLeft, 8, cardWidth, InAppBannerView::cardHeight(view->banner(), cardWidth));
+    QCOMPARE(slot->geometry(), card);
+    QCOMPARE(view->geometry(), QRect(QPoint(), card.size()));
+    QCOMPARE(slot->scale(), 1.0);
+
+    // Beside the card the host keeps its clicks; on its way out the card lets them through too.
+    QCOMPARE(host.childAt(card.left() - 1, card.center().y()), nullptr);
+    QCOMPARE(host.childAt(card.right() + 1, card.center().y()), nullptr);
+    QVERIFY(host.childAt(card.center()));
+    Motion::setAnimationsEnabled(true);
+    slot->leave();
+    QVERIFY(slot);
+    QCOMPARE(host.childAt(card.center()), nullptr);
+    Motion::setAnimationsEnabled(false);
+    QTRY_VERIFY(!slot);
 }
 
 void TestBanners::handlerRunsThenDismisses_data()

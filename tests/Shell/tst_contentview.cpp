@@ -4,6 +4,7 @@
 #include "Banners/BannerManager.h"
 #include "Banners/CelebrationManager.h"
 #include "Banners/CelebrationOverlay.h"
+#include "Banners/InAppBannerSlot.h"
 #include "Banners/InAppBannerView.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
@@ -24,6 +25,7 @@
 #include "Today/ReminderListView.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QSignalSpy>
@@ -55,6 +57,16 @@ void settle()
         QCoreApplication::processEvents();
 }
 
+// Whether `sheet` sits in the middle of `window` (to the pixel: odd sizes round).
+bool centredOn(const QWidget *sheet, const QWidget *window)
+{
+    const QPoint offset = sheet->frameGeometry().center() - window->frameGeometry().center();
+    if (offset.manhattanLength() <= 2)
+        return true;
+    qWarning() << "sheet" << sheet->frameGeometry() << "window" << window->frameGeometry();
+    return false;
+}
+
 } // namespace
 
 class TestContentView : public QObject
@@ -74,8 +86,12 @@ private:
     {
         auto view = std::make_unique<ContentView>(m_store->mainContext(), m_services);
         view->resize(860, 620);
-        if (show)
+        if (show) {
             view->show();
+            // Sheets wait for the window to be on screen.
+            if (!QTest::qWaitForWindowExposed(view.get()))
+                qWarning("window not exposed");
+        }
         return view;
     }
 
@@ -306,7 +322,8 @@ private Q_SLOTS:
         view->show();
         QPointer<SheetDialog> sheet = view->onboardingSheet();
         QVERIFY(sheet);
-        QVERIFY(sheet->isVisible());
+        // Over the window once it is on screen.
+        QTRY_VERIFY(sheet->isVisible());
         QCOMPARE(sheet->width(), 480);
         QVERIFY(!sheet->isDismissible());
         QCOMPARE(view->selectedTab(), OvlinTab::reminders);
@@ -327,6 +344,37 @@ private Q_SLOTS:
         QTRY_VERIFY(!sheet);
     }
 
+    void onboardingWaitsForThePlacedWindow()
+    {
+        enginetest::resetSettings();
+        auto view = makeView(false);
+        view->show();
+        // Where the window manager puts the window once it is mapped (the test screen is 800 by 600).
+        view->move(60, 20);
+        QPointer<SheetDialog> sheet = view->onboardingSheet();
+        QVERIFY(sheet);
+        QTRY_VERIFY(sheet->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(sheet.data()));
+        QVERIFY(centredOn(sheet, view.get()));
+    }
+
+    void aSheetFollowsItsWindowUntilItIsDrawn()
+    {
+        QWidget window;
+        window.resize(600, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *content = new QLabel(QStringLiteral("Sheet"));
+        content->setFixedSize(480, 300);
+        QPointer<SheetDialog> sheet = new SheetDialog(content, &window);
+        sheet->present();
+        window.move(150, 100);
+        QVERIFY(QTest::qWaitForWindowExposed(sheet.data()));
+        QVERIFY(centredOn(sheet, &window));
+        sheet->closeSheet();
+        QTRY_VERIFY(!sheet);
+    }
+
     void bannerOverlay()
     {
         auto view = makeView();
@@ -336,11 +384,10 @@ private Q_SLOTS:
         InAppBannerView *first = view->bannerView();
         QVERIFY(first);
         QCOMPARE(first->banner().title, QStringLiteral("Water"));
-        // 8 from the top, 32 from each side.
+        // 8 from the top, the card alone, centred between margins of 32.
         const QRect placed(first->mapTo(view.get(), QPoint()), first->size());
-        QCOMPARE(placed.top(), 8);
-        QCOMPARE(placed.left(), 32);
-        QCOMPARE(placed.width(), 860 - 64);
+        QCOMPARE(placed, QRect(32 + (860 - 64 - 560) / 2, 8, 560, InAppBannerView::cardHeight(first->banner(), 560)));
+        QCOMPARE(first->cardRect(), first->rect());
         // Above the screens, below the celebration overlay.
         const QList<QObject *> order = view->children();
         QVERIFY(order.indexOf(first->parent()) < order.indexOf(view->celebrationOverlay()));
@@ -357,6 +404,63 @@ private Q_SLOTS:
         QVERIFY(!BannerManager::shared().current());
         QVERIFY(!view->bannerView());
         QVERIFY(!second->bannerView());
+    }
+
+    void bannerMotion()
+    {
+        auto view = makeView();
+        Motion::setAnimationsEnabled(true);
+        BannerManager::shared().present(QStringLiteral("Water"), QStringLiteral("Drink something."),
+                                        BannerStyle::reminder, {});
+        QPointer<InAppBannerSlot> slot = qobject_cast<InAppBannerSlot *>(view->bannerView()->parentWidget());
+        QVERIFY(slot);
+        const QRect rest = InAppBannerSlot::restingRect(view->bannerView()->banner(), view->width());
+        // In from above the top edge, faded out and at 0.98 of its size.
+        QCOMPARE(slot->scale(), 0.98);
+        QCOMPARE(slot->opacity(), 0.0);
+        QVERIFY(slot->geometry().bottom() < 0);
+        QTRY_COMPARE(slot->scale(), 1.0);
+        QTRY_COMPARE(slot->geometry(), rest);
+        QCOMPARE(slot->opacity(), 1.0);
+
+        // Out to the top edge with a fade and without the scale.
+        BannerManager::shared().dismiss();
+        QVERIFY(slot && slot->isLeaving());
+        QCOMPARE(slot->scale(), 1.0);
+        QTRY_VERIFY(!slot);
+        Motion::setAnimationsEnabled(false);
+    }
+
+    void clicksBesideTheBannerReachTheWindow_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::newRow("sidebar") << int(OvlinTab::reminders);
+        QTest::newRow("habits screen") << int(OvlinTab::habits);
+    }
+
+    void clicksBesideTheBannerReachTheWindow()
+    {
+        QFETCH(int, tab);
+        m_services->makeScreen = ShellServices::live()->makeScreen;
+        auto view = makeView();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        view->selectTab(OvlinTab(tab));
+        QWidget *button = view->newHabitButton();
+        if (auto *habits = qobject_cast<HabitListView *>(view->currentScreen()))
+            button = habits->newHabitButton();
+        BannerManager::shared().present(QStringLiteral("Water"), QStringLiteral("Drink something."),
+                                        BannerStyle::reminder, {});
+        QVERIFY(view->bannerView());
+
+        const QPoint centre = button->mapTo(view.get(), button->rect().center());
+        QCOMPARE(view->childAt(centre), button);
+        QCOMPARE(QApplication::widgetAt(view->mapToGlobal(centre)), button);
+        QTest::mouseClick(view->windowHandle(), Qt::LeftButton, {}, centre);
+        QTRY_VERIFY(view->newHabitSheet());
+
+        // The card keeps its own clicks.
+        QAbstractButton *ok = view->bannerView()->buttons().first();
+        QCOMPARE(view->childAt(ok->mapTo(view.get(), ok->rect().center())), ok);
     }
 
     void appearTask()
