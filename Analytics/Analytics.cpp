@@ -5,7 +5,7 @@
 #include "Analytics/DurationSignalTracker.h"
 #include "Analytics/Timings.h"
 
-#include "Platform/Clock.h"
+#include "Base/Clock.h"
 
 #include <cmath>
 

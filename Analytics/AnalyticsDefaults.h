@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Defaults.h"
+#include "Base/Defaults.h"
 
 #include <QString>
 #include <QStringList>

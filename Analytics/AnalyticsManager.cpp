@@ -7,7 +7,7 @@
 #include "Analytics/SignalManager.h"
 #include "Analytics/Timings.h"
 
-#include "Platform/Clock.h"
+#include "Base/Clock.h"
 
 #include <QCoreApplication>
 

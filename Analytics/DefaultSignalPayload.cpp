@@ -3,8 +3,8 @@
 #include "Analytics/AnalyticsManagerConfiguration.h"
 #include "Analytics/SessionManager.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
+#include "Base/Clock.h"
+#include "Base/Days.h"
 
 #include <QFile>
 #include <QLocale>

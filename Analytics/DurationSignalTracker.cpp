@@ -2,7 +2,7 @@
 
 #include "Analytics/ApplicationEvents.h"
 
-#include "Platform/Clock.h"
+#include "Base/Clock.h"
 
 namespace analytics {
 

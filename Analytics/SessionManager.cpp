@@ -5,9 +5,9 @@
 #include "Analytics/ApplicationEvents.h"
 #include "Analytics/Timings.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/Defaults.h"
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/Defaults.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

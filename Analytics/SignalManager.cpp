@@ -9,8 +9,8 @@
 #include "Analytics/SignalCache.h"
 #include "Analytics/Timings.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Uuid.h"
+#include "Base/Clock.h"
+#include "Base/Uuid.h"
 
 #include <QCoreApplication>
 #include <QStringDecoder>

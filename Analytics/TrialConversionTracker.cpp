@@ -3,7 +3,7 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsDefaults.h"
 
-#include "Platform/Clock.h"
+#include "Base/Clock.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

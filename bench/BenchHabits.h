@@ -1,12 +1,12 @@
 #pragma once
 
+#include "Base/Days.h"
+#include "Base/Uuid.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Days.h"
 #include "Platform/Store.h"
 #include "Platform/StoreContext.h"
 #include "Platform/StoreTables.h"
-#include "Platform/Uuid.h"
 
 #include <QDate>
 #include <QFile>

@@ -5,6 +5,8 @@
 //
 // Targets: open with 200,000 logs ≤ 0.5 s, with 1,000,000 ≤ 1 s and ≤ 120 MiB; check-off → view model
 // ≤ 16 ms at 100,000 logs, ≤ 50 ms at 1,000,000; a pass right after a change ≤ 1 ms.
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "BenchHabits.h"
 #include "BenchMain.h"
 #include "Engine/ReminderBehaviorService.h"
@@ -12,11 +14,9 @@
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
 #include "Platform/LiveQuery.h"
 #include "Platform/Store.h"
-#include "Today/ReminderListViewModel.h"
+#include "ScreenParts/ReminderListViewModel.h"
 
 #include <QCoreApplication>
 #include <QDir>

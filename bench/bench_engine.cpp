@@ -1,11 +1,11 @@
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "BenchHabits.h"
 #include "BenchMain.h"
 #include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
 #include "Platform/Store.h"
 
 #include <QCoreApplication>

@@ -1,14 +1,14 @@
-#include "Banners/BannerPresenter.h"
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "BenchHabits.h"
 #include "BenchMain.h"
+#include "Engine/BannerPresenter.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/FakeNotificationCenter.h"
 #include "Platform/Store.h"
+#include "Support/FakeNotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QUuid>

@@ -1,11 +1,11 @@
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "BenchMain.h"
 #include "Engine/SchedulerService.h"
 #include "Model/Reminder.h"
-#include "Platform/Clock.h"
 #include "Platform/DBusNotificationCenter.h"
-#include "Platform/Days.h"
-#include "Platform/FakeNotificationCenter.h"
 #include "Platform/Store.h"
+#include "Support/FakeNotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QUuid>

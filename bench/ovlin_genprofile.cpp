@@ -4,8 +4,8 @@
 // over the D days (default 730) up to today, plus <home>/.config/Ovlin/org.ovlin.Ovlin.defaults with
 // onboarding done. Run Ovlin on it with HOME=<home> (and XDG_DATA_HOME / XDG_CONFIG_HOME unset or pointing
 // at <home>/.local/share and <home>/.config). An existing store there is replaced.
+#include "Base/Defaults.h"
 #include "BenchHabits.h"
-#include "Platform/Defaults.h"
 
 #include <QCoreApplication>
 #include <QDir>

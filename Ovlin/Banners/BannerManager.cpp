@@ -2,7 +2,7 @@
 
 #include "Banners/FloatingBannerPanel.h"
 #include "Banners/InAppBannerView.h"
-#include "Platform/MainThread.h"
+#include "Base/MainThread.h"
 
 #include <algorithm>
 

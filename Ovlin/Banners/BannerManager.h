@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Banners/BannerData.h"
-#include "Banners/BannerPresenter.h"
 #include "DesignSystem/Motion.h"
+#include "Engine/BannerData.h"
+#include "Engine/BannerPresenter.h"
 
 #include <QObject>
 #include <QPointer>

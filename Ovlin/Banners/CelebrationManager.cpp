@@ -1,9 +1,9 @@
 #include "Banners/CelebrationManager.h"
 
+#include "Base/MainThread.h"
 #include "Copy/CopyEngine.h"
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
-#include "Platform/MainThread.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Banners/CelebrationEvent.h"
 #include "Banners/CelebrationTimerSource.h"
+#include "Engine/CelebrationEvent.h"
 
 #include <QList>
 #include <QObject>

@@ -2,6 +2,8 @@
 
 #include "Banners/CelebrationManager.h"
 #include "Banners/ConfettiCanvas.h"
+#include "Base/Clock.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -10,8 +12,6 @@
 #include "DesignSystem/TextBlock.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/Clock.h"
-#include "Platform/MainThread.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Banners/CelebrationEvent.h"
+#include "Engine/CelebrationEvent.h"
 
 #include <QPointer>
 #include <QRectF>

@@ -1,6 +1,6 @@
 #include "Banners/CelebrationTimerSource.h"
 
-#include "Platform/Clock.h"
+#include "Base/Clock.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,8 +1,8 @@
 #include "Banners/ConfettiCanvas.h"
 
+#include "Base/Clock.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/ThemeColors.h"
-#include "Platform/Clock.h"
-#include "Platform/MainThread.h"
 
 #include <QPainter>
 #include <QRandomGenerator>

@@ -1,12 +1,12 @@
 #include "Banners/FloatingBannerPanel.h"
 
 #include "Banners/InAppBannerView.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/DesktopCompositing.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/ThemeColors.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,11 +1,11 @@
 #include "Banners/InAppBannerSlot.h"
 
 #include "Banners/InAppBannerView.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/Painting.h"
-#include "Platform/MainThread.h"
 
 #include <QGraphicsEffect>
 #include <QPainter>

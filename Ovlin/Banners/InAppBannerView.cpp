@@ -1,12 +1,12 @@
 #include "Banners/InAppBannerView.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/TextBlock.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/MainThread.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Banners/BannerData.h"
+#include "Engine/BannerData.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "Banners/MainWindowActivity.h"
 
-#include "Platform/MainThread.h"
+#include "Base/MainThread.h"
 
 #include <QGuiApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Banners/AppActivity.h"
+#include "Engine/AppActivity.h"
 
 #include <QPointer>
 #include <QWidget>

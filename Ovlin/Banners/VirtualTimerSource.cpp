@@ -1,6 +1,6 @@
 #include "Banners/VirtualTimerSource.h"
 
-#include "Platform/Clock.h"
+#include "Base/Clock.h"
 
 #include <algorithm>
 

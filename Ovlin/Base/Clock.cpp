@@ -1,4 +1,4 @@
-#include "Platform/Clock.h"
+#include "Base/Clock.h"
 
 #include <atomic>
 

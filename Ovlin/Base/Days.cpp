@@ -1,4 +1,4 @@
-#include "Platform/Days.h"
+#include "Base/Days.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "Platform/Defaults.h"
+#include "Base/Defaults.h"
 
-#include "Platform/Log.h"
+#include "Base/Log.h"
 
 #include <QBuffer>
 #include <QDataStream>

@@ -1,4 +1,4 @@
-#include "Platform/Log.h"
+#include "Base/Log.h"
 
 namespace ovlin {
 Q_LOGGING_CATEGORY(lcThread, "ovlin.thread")

@@ -1,6 +1,6 @@
-#include "Platform/MainThread.h"
+#include "Base/MainThread.h"
 
-#include "Platform/Log.h"
+#include "Base/Log.h"
 
 #include <QCoreApplication>
 #include <QThread>

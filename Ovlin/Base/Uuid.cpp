@@ -1,4 +1,4 @@
-#include "Platform/Uuid.h"
+#include "Base/Uuid.h"
 
 namespace ovlin {
 

@@ -1,11 +1,11 @@
 #include "DesignSystem/CategoryBadge.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/MainThread.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

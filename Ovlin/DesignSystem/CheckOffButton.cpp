@@ -1,10 +1,10 @@
 #include "DesignSystem/CheckOffButton.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
-#include "Platform/MainThread.h"
 
 #include <QPainter>
 #include <QTimer>

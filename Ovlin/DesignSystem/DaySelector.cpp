@@ -1,10 +1,10 @@
 #include "DesignSystem/DaySelector.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/MainThread.h"
 
 #include <QFontMetricsF>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "DesignSystem/DesktopCompositing.h"
 
-#include "Platform/MainThread.h"
+#include "Base/MainThread.h"
 
 #include <QGuiApplication>
 #include <QPainterPath>

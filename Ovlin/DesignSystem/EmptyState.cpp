@@ -2,6 +2,7 @@
 
 #include "DesignSystem/OvlinButton.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/ComponentImages.h"
 #include "DesignSystem/IconRegistry.h"
@@ -10,7 +11,6 @@
 #include "DesignSystem/TextBlock.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/MainThread.h"
 
 #include <QAbstractButton>
 #include <QEnterEvent>

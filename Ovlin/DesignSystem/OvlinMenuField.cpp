@@ -1,5 +1,6 @@
 #include "DesignSystem/OvlinMenuField.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -7,7 +8,6 @@
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/MainThread.h"
 
 #include <QFocusEvent>
 #include <QFontMetricsF>

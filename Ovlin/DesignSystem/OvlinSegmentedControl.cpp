@@ -1,11 +1,11 @@
 #include "DesignSystem/OvlinSegmentedControl.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/MainThread.h"
 
 #include <QAbstractButton>
 #include <QFocusEvent>

@@ -1,12 +1,12 @@
 #include "DesignSystem/OvlinStepperField.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/MainThread.h"
 
 #include <QAbstractButton>
 #include <QFocusEvent>

@@ -1,13 +1,13 @@
 #include "DesignSystem/OvlinTimeField.h"
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/MainThread.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "DesignSystem/ProgressRing.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/Painting.h"
-#include "Platform/MainThread.h"
 
 #include <QPainter>
 #include <QPainterPath>

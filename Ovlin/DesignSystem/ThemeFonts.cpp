@@ -1,7 +1,7 @@
 #include "DesignSystem/ThemeFonts.h"
 
+#include "Base/Log.h"
 #include "DesignSystem/DesignResources.h"
-#include "Platform/Log.h"
 
 #include <QFontDatabase>
 

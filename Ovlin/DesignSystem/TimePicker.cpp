@@ -1,10 +1,10 @@
 #include "DesignSystem/TimePicker.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinTimeField.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "Platform/MainThread.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,11 +1,11 @@
 #include "Editor/ReminderFormCategoryStep.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Editor/ReminderFormParts.h"
 #include "Editor/ReminderFormViewModel.h"
-#include "Platform/MainThread.h"
 
 #include <QFontMetricsF>
 #include <QGridLayout>

@@ -1,8 +1,8 @@
 #include "Editor/ReminderFormFooter.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButton.h"
-#include "Platform/MainThread.h"
 
 #include <QHBoxLayout>
 #include <QSpacerItem>

@@ -1,5 +1,6 @@
 #include "Editor/ReminderFormNameStep.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButtonPressStyle.h"
@@ -10,7 +11,6 @@
 #include "DesignSystem/ThemeFonts.h"
 #include "Editor/ReminderFormParts.h"
 #include "Editor/ReminderFormViewModel.h"
-#include "Platform/MainThread.h"
 
 #include <QLineEdit>
 #include <QPainter>

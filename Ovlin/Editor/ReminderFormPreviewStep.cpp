@@ -1,5 +1,6 @@
 #include "Editor/ReminderFormPreviewStep.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/NotificationPreview.h"
 #include "DesignSystem/OvlinCard.h"
@@ -8,7 +9,6 @@
 #include "DesignSystem/ThemeFonts.h"
 #include "Editor/ReminderFormParts.h"
 #include "Editor/ReminderFormViewModel.h"
-#include "Platform/MainThread.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

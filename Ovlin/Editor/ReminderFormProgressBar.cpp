@@ -1,8 +1,8 @@
 #include "Editor/ReminderFormProgressBar.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
-#include "Platform/MainThread.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,5 +1,6 @@
 #include "Editor/ReminderFormScheduleStep.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/DaySelector.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinCard.h"
@@ -8,7 +9,6 @@
 #include "DesignSystem/TimePicker.h"
 #include "Editor/ReminderFormParts.h"
 #include "Editor/ReminderFormViewModel.h"
-#include "Platform/MainThread.h"
 
 #include <QEvent>
 #include <QVBoxLayout>

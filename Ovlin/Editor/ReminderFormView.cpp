@@ -1,6 +1,7 @@
 #include "Editor/ReminderFormView.h"
 
 #include "Analytics/Analytics.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/Motion.h"
@@ -16,7 +17,6 @@
 #include "Editor/ReminderFormScheduleStep.h"
 #include "Editor/ReminderFormViewModel.h"
 #include "Model/Reminder.h"
-#include "Platform/MainThread.h"
 #include "Platform/StoreContext.h"
 
 #include <QAbstractButton>

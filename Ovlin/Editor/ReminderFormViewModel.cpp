@@ -1,12 +1,12 @@
 #include "Editor/ReminderFormViewModel.h"
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Copy/CopyEngine.h"
 #include "Engine/SchedulerService.h"
 #include "Model/Reminder.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/StoreContext.h"
 

@@ -3,8 +3,8 @@
 // Qt Core only: the presentation loop talks to banners through this interface, so it runs headless in
 // tests and without the widgets library.
 
-#include "Banners/AppActivity.h"
-#include "Banners/BannerData.h"
+#include "Engine/AppActivity.h"
+#include "Engine/BannerData.h"
 
 namespace ovlin {
 

@@ -1,7 +1,7 @@
 #include "Engine/DayTable.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
+#include "Base/Clock.h"
+#include "Base/Days.h"
 
 #include <QTimeZone>
 #include <QtGlobal>

@@ -1,5 +1,9 @@
 #include "Engine/MilestoneProgressService.h"
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/Log.h"
+#include "Base/Uuid.h"
 #include "Copy/CopyEngine.h"
 #include "Engine/DayTable.h"
 #include "Engine/ReminderLogIndex.h"
@@ -8,12 +12,8 @@
 #include "Model/MilestoneLog.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/Log.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/StoreContext.h"
-#include "Platform/Uuid.h"
 
 #include <QSet>
 #include <QUuid>

@@ -1,10 +1,10 @@
 #include "Engine/NotificationResponder.h"
 
+#include "Base/Log.h"
+#include "Base/MainThread.h"
+#include "Base/Uuid.h"
 #include "Engine/SchedulerService.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/StoreContext.h"
-#include "Platform/Uuid.h"
 
 #include <QMetaObject>
 #include <QMetaType>

@@ -1,14 +1,14 @@
 #include "Engine/ReminderBehaviorService.h"
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Engine/DayTable.h"
 #include "Engine/ReminderLogIndex.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/StoreContext.h"
 
 #include <QUuid>

@@ -1,20 +1,20 @@
 #include "Engine/ReminderPresentationService.h"
 
-#include "Banners/BannerPresenter.h"
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
+#include "Base/Uuid.h"
 #include "Copy/CopyEngine.h"
+#include "Engine/BannerPresenter.h"
 #include "Engine/DayTable.h"
 #include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderLogIndex.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/Store.h"
 #include "Platform/SystemClockEvents.h"
-#include "Platform/Uuid.h"
 
 #include <QLocale>
 #include <QTimer>

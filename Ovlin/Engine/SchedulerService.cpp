@@ -1,18 +1,18 @@
 #include "Engine/SchedulerService.h"
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
+#include "Base/Uuid.h"
 #include "Copy/CopyEngine.h"
 #include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/StoreContext.h"
-#include "Platform/Uuid.h"
 
 #include <QTime>
 

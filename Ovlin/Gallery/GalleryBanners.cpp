@@ -1,9 +1,9 @@
-#include "Banners/GalleryBanners.h"
+#include "Gallery/GalleryBanners.h"
 
-#include "Banners/BannerData.h"
 #include "Banners/InAppBannerView.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/ThemeColors.h"
+#include "Engine/BannerData.h"
 
 #include <QPainter>
 #include <QVBoxLayout>

@@ -1,9 +1,10 @@
-#include "Banners/GalleryCelebrations.h"
+#include "Gallery/GalleryCelebrations.h"
 
 #include "Banners/CelebrationManager.h"
 #include "Banners/CelebrationOverlay.h"
 #include "Banners/ConfettiCanvas.h"
 #include "Banners/VirtualTimerSource.h"
+#include "Base/Clock.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
@@ -12,7 +13,6 @@
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
-#include "Platform/Clock.h"
 
 #include <QPainter>
 #include <QWidget>

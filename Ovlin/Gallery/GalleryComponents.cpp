@@ -1,4 +1,4 @@
-#include "DesignSystem/GalleryComponents.h"
+#include "Gallery/GalleryComponents.h"
 
 #include "DesignSystem/CategoryBadge.h"
 #include "DesignSystem/CheckOffButton.h"

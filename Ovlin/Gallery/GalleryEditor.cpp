@@ -1,10 +1,10 @@
 // Gallery pages of the reminder editor: the sheet on each of its four steps.
 #include "GalleryRegistry.h"
 
+#include "Base/Days.h"
 #include "Editor/ReminderFormView.h"
 #include "Editor/ReminderFormViewModel.h"
 #include "Model/Reminder.h"
-#include "Platform/Days.h"
 
 #include <QUuid>
 

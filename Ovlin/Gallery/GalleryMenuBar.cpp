@@ -2,6 +2,8 @@
 #include "GalleryPage.h"
 #include "GalleryRegistry.h"
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
@@ -10,8 +12,6 @@
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
 #include "Platform/Store.h"
 
 #include <QCoreApplication>

@@ -3,18 +3,18 @@
 #include "GalleryPage.h"
 #include "GalleryRegistry.h"
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "DesignSystem/ThemeColors.h"
 #include "Model/Milestone.h"
 #include "Model/MilestoneLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
 #include "Platform/Store.h"
-#include "Rewards/MilestoneCard.h"
 #include "Rewards/MilestoneFormView.h"
 #include "Rewards/MilestoneFormViewModel.h"
 #include "Rewards/MilestoneListView.h"
 #include "Rewards/MilestoneListViewModel.h"
-#include "Rewards/RewardImage.h"
+#include "ScreenParts/MilestoneCard.h"
+#include "ScreenParts/RewardImage.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,8 +1,8 @@
 #include "Gallery/GallerySamples.h"
 
-#include "Banners/GalleryBanners.h"
-#include "Banners/GalleryCelebrations.h"
-#include "DesignSystem/GalleryComponents.h"
+#include "Gallery/GalleryBanners.h"
+#include "Gallery/GalleryCelebrations.h"
+#include "Gallery/GalleryComponents.h"
 #include "Gallery/GalleryPage.h"
 #include "Gallery/GalleryRegistry.h"
 

@@ -1,11 +1,11 @@
 // Gallery pages of the application shell: the main window, the settings screen and the onboarding pages.
 #include "Gallery/GalleryRegistry.h"
 
+#include "Base/Defaults.h"
 #include "DesignSystem/OvlinButton.h"
 #include "Model/AppSettings.h"
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
-#include "Platform/Defaults.h"
 #include "Platform/Store.h"
 #include "Shell/ContentView.h"
 #include "Shell/OnboardingView.h"

@@ -1,5 +1,6 @@
 #include "MenuBar/MenuBarController.h"
 
+#include "Base/MainThread.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/ActivitySpinner.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -8,7 +9,6 @@
 #include "MenuBar/MenuBarPopover.h"
 #include "MenuBar/MenuBarPopoverView.h"
 #include "MenuBar/TrayStatusItem.h"
-#include "Platform/MainThread.h"
 #include "Platform/Store.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "MenuBar/MenuBarMirrorStore.h"
 
+#include "Base/MainThread.h"
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/MainThread.h"
 
 #include <limits>
 

@@ -1,9 +1,9 @@
 #include "MenuBar/MenuBarPopover.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/DesktopCompositing.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/ThemeColors.h"
-#include "Platform/MainThread.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,5 +1,8 @@
 #include "MenuBar/MenuBarPopoverView.h"
 
+#include "Base/Clock.h"
+#include "Base/MainThread.h"
+#include "Base/Uuid.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/ActivitySpinner.h"
 #include "DesignSystem/CategoryBadge.h"
@@ -19,12 +22,9 @@
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/MainThread.h"
 #include "Platform/StoreContext.h"
-#include "Platform/Uuid.h"
-#include "Rewards/MilestoneCard.h"
-#include "Today/ReminderListViewModel.h"
+#include "ScreenParts/MilestoneCard.h"
+#include "ScreenParts/ReminderListViewModel.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>

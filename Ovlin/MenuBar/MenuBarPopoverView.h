@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Platform/LiveQuery.h"
-#include "Today/TodayWidgets.h"
+#include "ScreenParts/TodayWidgets.h"
 
 #include <QColor>
 #include <QPointer>

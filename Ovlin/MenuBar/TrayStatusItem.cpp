@@ -1,6 +1,6 @@
 #include "MenuBar/TrayStatusItem.h"
 
-#include "Platform/MainThread.h"
+#include "Base/MainThread.h"
 
 #include <QGuiApplication>
 #include <QSystemTrayIcon>

@@ -1,8 +1,8 @@
 #include "Model/AppSettings.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/Defaults.h"
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/Defaults.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 #include "Model/Reminder.h"
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
 #include "Platform/OneToMany.h"
 
 namespace ovlin {

@@ -1,8 +1,8 @@
 #include "Platform/DBusNotificationCenter.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
+#include "Base/Clock.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Platform/SystemClockEvents.h"
 #include "Platform/WallClockTimer.h"
 

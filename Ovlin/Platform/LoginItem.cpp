@@ -1,7 +1,7 @@
 #include "Platform/LoginItem.h"
 
-#include "Platform/Defaults.h"
-#include "Platform/Log.h"
+#include "Base/Defaults.h"
+#include "Base/Log.h"
 
 #include <QCoreApplication>
 #include <QDir>

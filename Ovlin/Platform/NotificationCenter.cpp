@@ -1,7 +1,7 @@
 #include "Platform/NotificationCenter.h"
 
+#include "Base/MainThread.h"
 #include "Platform/DBusNotificationCenter.h"
-#include "Platform/MainThread.h"
 
 #include <QCoreApplication>
 #include <QPointer>

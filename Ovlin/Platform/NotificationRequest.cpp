@@ -1,6 +1,6 @@
 #include "Platform/NotificationRequest.h"
 
-#include "Platform/Days.h"
+#include "Base/Days.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "Platform/NotificationSchedule.h"
 
-#include "Platform/Days.h"
+#include "Base/Days.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform/Log.h"
+#include "Base/Log.h"
 #include "Platform/StoreContext.h"
 #include "Platform/StoreRecord.h"
 

@@ -1,11 +1,11 @@
 #include "Platform/StoreTables.h"
 
+#include "Base/Log.h"
+#include "Base/Uuid.h"
 #include "Model/Milestone.h"
 #include "Model/MilestoneLog.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Log.h"
-#include "Platform/Uuid.h"
 
 #include <QHash>
 #include <QSqlDatabase>

@@ -1,8 +1,8 @@
 #include "Platform/WallClockTimer.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
+#include "Base/Clock.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

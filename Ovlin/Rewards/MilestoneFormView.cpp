@@ -1,6 +1,8 @@
 #include "Rewards/MilestoneFormView.h"
 
 #include "Analytics/Analytics.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/KeyboardFocus.h"
@@ -16,12 +18,10 @@
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Milestone.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/Store.h"
 #include "Rewards/ImageFileChooser.h"
 #include "Rewards/MilestoneFormViewModel.h"
-#include "Rewards/RewardImage.h"
+#include "ScreenParts/RewardImage.h"
 
 #include <QAbstractButton>
 #include <QDebug>

@@ -1,9 +1,9 @@
 #include "Rewards/MilestoneFormViewModel.h"
 
+#include "Base/Clock.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Model/Milestone.h"
-#include "Platform/Clock.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/StoreContext.h"
 
 #include <QUuid>

@@ -1,5 +1,7 @@
 #include "Rewards/MilestoneListView.h"
 
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/DividerLine.h"
@@ -17,12 +19,10 @@
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Milestone.h"
 #include "Platform/LiveQuery.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/Store.h"
-#include "Rewards/MilestoneCard.h"
 #include "Rewards/MilestoneListViewModel.h"
-#include "Rewards/RewardImage.h"
+#include "ScreenParts/MilestoneCard.h"
+#include "ScreenParts/RewardImage.h"
 
 #include <QFontMetricsF>
 #include <QGridLayout>

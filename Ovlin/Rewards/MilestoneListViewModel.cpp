@@ -1,9 +1,9 @@
 #include "Rewards/MilestoneListViewModel.h"
 
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Model/Enums.h"
 #include "Model/Milestone.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/StoreContext.h"
 
 namespace ovlin {

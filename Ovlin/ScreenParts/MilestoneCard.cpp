@@ -1,5 +1,7 @@
-#include "Rewards/MilestoneCard.h"
+#include "ScreenParts/MilestoneCard.h"
 
+#include "Base/Clock.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButton.h"
@@ -10,11 +12,9 @@
 #include "DesignSystem/ThemeFonts.h"
 #include "Engine/MilestoneProgressService.h"
 #include "Model/Milestone.h"
-#include "Platform/Clock.h"
-#include "Platform/MainThread.h"
 #include "Platform/NotificationCenter.h" // completes the service header
 #include "Platform/StoreContext.h"
-#include "Rewards/RewardImage.h"
+#include "ScreenParts/RewardImage.h"
 
 #include <QEnterEvent>
 #include <QFontMetricsF>

@@ -1,7 +1,11 @@
-#include "Today/ReminderListViewModel.h"
+#include "ScreenParts/ReminderListViewModel.h"
 
 #include "Banners/CelebrationManager.h"
 #include "Banners/CelebrationTimerSource.h"
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Copy/CopyContext.h"
 #include "Copy/CopyEngine.h"
 #include "Engine/DayTable.h"
@@ -13,10 +17,6 @@
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/StoreContext.h"
 

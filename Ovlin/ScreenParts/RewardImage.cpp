@@ -1,6 +1,6 @@
-#include "Rewards/RewardImage.h"
+#include "ScreenParts/RewardImage.h"
 
-#include "Platform/Log.h"
+#include "Base/Log.h"
 
 #include <QBuffer>
 #include <QFile>

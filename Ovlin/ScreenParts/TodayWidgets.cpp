@@ -1,4 +1,4 @@
-#include "Today/TodayWidgets.h"
+#include "ScreenParts/TodayWidgets.h"
 
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/KeyboardFocus.h"

@@ -1,7 +1,7 @@
 #include "Shell/AppDelegate.h"
 
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Shell/ShellServices.h"
 
 #include <QDeadlineTimer>

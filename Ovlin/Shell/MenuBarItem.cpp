@@ -1,7 +1,7 @@
 #include "Shell/MenuBarItem.h"
 
+#include "Base/MainThread.h"
 #include "MenuBar/MenuBarController.h"
-#include "Platform/MainThread.h"
 #include "Shell/AppDelegate.h"
 
 namespace ovlin {

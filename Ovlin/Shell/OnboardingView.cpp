@@ -1,6 +1,7 @@
 #include "Shell/OnboardingView.h"
 
 #include "Analytics/Analytics.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/DividerLine.h"
 #include "DesignSystem/ImageAssets.h"
@@ -11,7 +12,6 @@
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/AppSettings.h"
-#include "Platform/MainThread.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>

@@ -1,5 +1,7 @@
 #include "Shell/SettingsView.h"
 
+#include "Base/Defaults.h"
+#include "Base/MainThread.h"
 #include "DesignSystem/DividerLine.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinCard.h"
@@ -11,9 +13,7 @@
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/AppSettings.h"
-#include "Platform/Defaults.h"
 #include "Platform/LoginItem.h"
-#include "Platform/MainThread.h"
 #include "Shell/SystemSound.h"
 
 #include <QDesktopServices>

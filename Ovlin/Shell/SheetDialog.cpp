@@ -1,7 +1,7 @@
 #include "Shell/SheetDialog.h"
 
+#include "Base/MainThread.h"
 #include "DesignSystem/ThemeColors.h"
-#include "Platform/MainThread.h"
 
 #include <QCloseEvent>
 #include <QEvent>

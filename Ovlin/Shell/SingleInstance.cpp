@@ -1,7 +1,7 @@
 #include "Shell/SingleInstance.h"
 
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

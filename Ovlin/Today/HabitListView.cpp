@@ -1,5 +1,7 @@
 #include "Today/HabitListView.h"
 
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Copy/CopyContext.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/CategoryBadge.h"
@@ -14,12 +16,10 @@
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Reminder.h"
 #include "Platform/LiveQuery.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/Store.h"
+#include "ScreenParts/ReminderListViewModel.h"
+#include "ScreenParts/TodayWidgets.h"
 #include "Today/HabitSwitch.h"
-#include "Today/ReminderListViewModel.h"
-#include "Today/TodayWidgets.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>

@@ -2,7 +2,7 @@
 
 #include "Model/Enums.h"
 #include "Platform/StoreContext.h"
-#include "Today/TodayWidgets.h"
+#include "ScreenParts/TodayWidgets.h"
 
 #include <QHash>
 

@@ -4,8 +4,8 @@
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
+#include "ScreenParts/TodayWidgets.h"
 #include "Today/ReminderListView.h"
-#include "Today/TodayWidgets.h"
 
 #include <QBoxLayout>
 #include <QCoreApplication>

@@ -1,6 +1,8 @@
 #include "Today/ReminderListView.h"
 
 #include "Banners/CelebrationManager.h"
+#include "Base/Log.h"
+#include "Base/MainThread.h"
 #include "Copy/CopyContext.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/EmptyState.h"
@@ -12,16 +14,14 @@
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
 #include "Platform/LiveQuery.h"
-#include "Platform/Log.h"
-#include "Platform/MainThread.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/Store.h"
+#include "ScreenParts/ReminderListViewModel.h"
+#include "ScreenParts/TodayWidgets.h"
 #include "Today/MomentumCard.h"
-#include "Today/ReminderListViewModel.h"
 #include "Today/RewardsCard.h"
 #include "Today/TodayHeaderCard.h"
 #include "Today/TodayListCard.h"
-#include "Today/TodayWidgets.h"
 
 #include <QBoxLayout>
 #include <QHash>

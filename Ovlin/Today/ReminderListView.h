@@ -2,7 +2,7 @@
 
 #include "Banners/CelebrationManager.h"
 #include "Platform/StoreContext.h"
-#include "Today/TodayWidgets.h"
+#include "ScreenParts/TodayWidgets.h"
 
 #include <QDateTime>
 #include <QList>

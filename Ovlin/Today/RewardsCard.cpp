@@ -9,7 +9,7 @@
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Milestone.h"
-#include "Today/TodayWidgets.h"
+#include "ScreenParts/TodayWidgets.h"
 
 #include <QBoxLayout>
 #include <QCoreApplication>

@@ -7,10 +7,10 @@
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Reminder.h"
+#include "ScreenParts/ReminderListViewModel.h"
+#include "ScreenParts/TodayWidgets.h"
 #include "Today/ReminderListView.h"
-#include "Today/ReminderListViewModel.h"
 #include "Today/TodayRows.h"
-#include "Today/TodayWidgets.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>

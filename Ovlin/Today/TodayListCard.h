@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DesignSystem/OvlinCard.h"
-#include "Today/TodayWidgets.h"
+#include "ScreenParts/TodayWidgets.h"
 
 #include <QList>
 #include <QPointer>

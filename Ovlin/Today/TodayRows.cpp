@@ -7,7 +7,7 @@
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Reminder.h"
-#include "Today/ReminderListViewModel.h"
+#include "ScreenParts/ReminderListViewModel.h"
 
 #include <QBoxLayout>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Today/TodayWidgets.h"
+#include "ScreenParts/TodayWidgets.h"
 
 #include <QPointer>
 #include <QWidget>

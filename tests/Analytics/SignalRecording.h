@@ -3,7 +3,7 @@
 #include "Analytics/Analytics.h"
 #include "Analytics/SignalPostBody.h"
 
-#include "AnalyticsTestSupport.h"
+#include "Support/AnalyticsTestSupport.h"
 
 #include <QList>
 #include <QtTest>

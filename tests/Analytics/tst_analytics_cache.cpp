@@ -1,7 +1,7 @@
 #include "Analytics/SignalCache.h"
 
-#include "../FileSizeLimit.h"
-#include "AnalyticsTestSupport.h"
+#include "Support/AnalyticsTestSupport.h"
+#include "Support/FileSizeLimit.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -2,8 +2,8 @@
 #include "Analytics/AnalyticsDefaults.h"
 #include "Analytics/Hashing.h"
 
-#include "AnalyticsTestSupport.h"
-#include "TestHttpServer.h"
+#include "Support/AnalyticsTestSupport.h"
+#include "Support/TestHttpServer.h"
 
 #include <QElapsedTimer>
 #include <QJsonObject>

@@ -1,8 +1,8 @@
 #include "Analytics/SignalCache.h"
 #include "Analytics/SignalManager.h"
 
-#include "AnalyticsTestSupport.h"
-#include "TestHttpServer.h"
+#include "Support/AnalyticsTestSupport.h"
+#include "Support/TestHttpServer.h"
 
 #include <QJsonObject>
 #include <QRegularExpression>

@@ -2,7 +2,7 @@
 #include "Analytics/AnalyticsDefaults.h"
 #include "Analytics/DefaultSignalPayload.h"
 
-#include "AnalyticsTestSupport.h"
+#include "Support/AnalyticsTestSupport.h"
 
 #include <QSysInfo>
 #include <QtTest>

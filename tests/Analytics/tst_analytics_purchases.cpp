@@ -6,9 +6,9 @@
 #include "Analytics/TransactionUpdateSource.h"
 #include "Analytics/TrialConversionTracker.h"
 
-#include "AnalyticsTestSupport.h"
 #include "SignalRecording.h"
-#include "TestHttpServer.h"
+#include "Support/AnalyticsTestSupport.h"
+#include "Support/TestHttpServer.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "Analytics/Hashing.h"
 #include "Analytics/SignalPostBody.h"
 
-#include "AnalyticsTestSupport.h"
+#include "Support/AnalyticsTestSupport.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -3,11 +3,11 @@
 #include "Analytics/ApplicationEvents.h"
 #include "Analytics/Hashing.h"
 
-#include "AnalyticsTestSupport.h"
 #include "SignalRecording.h"
-#include "TestHttpServer.h"
+#include "Support/AnalyticsTestSupport.h"
+#include "Support/TestHttpServer.h"
 
-#include "Platform/Uuid.h"
+#include "Base/Uuid.h"
 
 #include <QtTest>
 

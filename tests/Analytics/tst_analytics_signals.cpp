@@ -4,9 +4,9 @@
 #include "Analytics/IdentifiableError.h"
 #include "Analytics/TrackNavigationModifier.h"
 
-#include "AnalyticsTestSupport.h"
 #include "SignalRecording.h"
-#include "TestHttpServer.h"
+#include "Support/AnalyticsTestSupport.h"
+#include "Support/TestHttpServer.h"
 
 #include <QEvent>
 #include <QtTest>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Base/Clock.h"
 #include "Copy/RandomSource.h"
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
-#include "Platform/Clock.h"
 
 #include <QList>
 #include <QUuid>

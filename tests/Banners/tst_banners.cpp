@@ -1,14 +1,14 @@
 #include "Banners/BannerManager.h"
-#include "Banners/BannerPresenter.h"
 #include "Banners/FloatingBannerPanel.h"
-#include "Banners/GalleryBanners.h"
 #include "Banners/InAppBannerSlot.h"
 #include "Banners/InAppBannerView.h"
 #include "Banners/MainWindowActivity.h"
 #include "DesignSystem/DesktopCompositing.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
-#include "DesignSystem/WarningGuard.h"
+#include "Engine/BannerPresenter.h"
+#include "Gallery/GalleryBanners.h"
+#include "Support/WarningGuard.h"
 
 #include <QAbstractButton>
 #include <QDir>

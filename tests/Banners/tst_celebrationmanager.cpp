@@ -1,6 +1,6 @@
 #include "Banners/CelebrationManager.h"
 #include "Banners/VirtualTimerSource.h"
-#include "Celebrations/CelebrationTestSupport.h"
+#include "CelebrationTestSupport.h"
 #include "Copy/CopyEngine.h"
 
 #include <QPointer>

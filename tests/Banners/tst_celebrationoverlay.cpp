@@ -1,11 +1,11 @@
 #include "Banners/CelebrationManager.h"
 #include "Banners/CelebrationOverlay.h"
 #include "Banners/ConfettiCanvas.h"
-#include "Banners/GalleryCelebrations.h"
 #include "Banners/VirtualTimerSource.h"
-#include "Celebrations/CelebrationTestSupport.h"
+#include "CelebrationTestSupport.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/Motion.h"
+#include "Gallery/GalleryCelebrations.h"
 
 #include <QImage>
 #include <QPushButton>

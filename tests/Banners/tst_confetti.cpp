@@ -1,7 +1,7 @@
 #include "Banners/ConfettiCanvas.h"
-#include "Celebrations/CelebrationTestSupport.h"
+#include "Base/Clock.h"
+#include "CelebrationTestSupport.h"
 #include "DesignSystem/ThemeColors.h"
-#include "Platform/Clock.h"
 
 #include <QImage>
 #include <QSet>

@@ -1,5 +1,5 @@
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
+#include "Base/Clock.h"
+#include "Base/Days.h"
 
 #include <QtTest>
 

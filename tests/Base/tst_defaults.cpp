@@ -1,12 +1,12 @@
-#include "Platform/Defaults.h"
-#include "Platform/Uuid.h"
+#include "Base/Defaults.h"
+#include "Base/Uuid.h"
 
 #include <QDataStream>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "../FileSizeLimit.h"
+#include "Support/FileSizeLimit.h"
 
 using namespace ovlin;
 

@@ -1,12 +1,12 @@
 #include "DesignSystem/CheckOffButton.h"
 #include "DesignSystem/DaySelector.h"
 #include "DesignSystem/EmptyState.h"
-#include "DesignSystem/GalleryComponents.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/ProgressRing.h"
 #include "DesignSystem/ThemeColors.h"
-#include "DesignSystem/WarningGuard.h"
+#include "Gallery/GalleryComponents.h"
+#include "Support/WarningGuard.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -11,7 +11,7 @@
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/SectionHeader.h"
 #include "DesignSystem/ThemeColors.h"
-#include "WarningGuard.h"
+#include "Support/WarningGuard.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -3,7 +3,7 @@
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
-#include "WarningGuard.h"
+#include "Support/WarningGuard.h"
 
 #include <QFontInfo>
 #include <QImage>

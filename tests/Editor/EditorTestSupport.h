@@ -1,11 +1,11 @@
 #pragma once
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "Copy/RandomSource.h"
 #include "Model/Enums.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
 #include "Platform/Store.h"
 
 #include <QDateTime>

@@ -1,5 +1,6 @@
 #include "Editor/EditorTestSupport.h"
 
+#include "Base/Clock.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/DaySelector.h"
 #include "DesignSystem/Motion.h"
@@ -19,7 +20,6 @@
 #include "Editor/ReminderFormScheduleStep.h"
 #include "Editor/ReminderFormView.h"
 #include "Editor/ReminderFormViewModel.h"
-#include "Platform/Clock.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "Editor/EditorTestSupport.h"
 
+#include "Base/Clock.h"
 #include "Copy/CopyEngine.h"
 #include "Editor/ReminderFormViewModel.h"
 #include "Engine/SchedulerService.h"
-#include "Platform/Clock.h"
-#include "Platform/FakeNotificationCenter.h"
+#include "Support/FakeNotificationCenter.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

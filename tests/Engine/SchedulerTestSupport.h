@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Engine/EngineTestSupport.h"
+#include "Base/Clock.h"
+#include "Base/Uuid.h"
 #include "Engine/SchedulerService.h"
-#include "Platform/Clock.h"
-#include "Platform/FakeNotificationCenter.h"
-#include "Platform/Uuid.h"
+#include "Support/EngineTestSupport.h"
+#include "Support/FakeNotificationCenter.h"
 
 #include <QStringList>
 

@@ -1,9 +1,9 @@
-#include "LoopTestSupport.h"
+#include "Support/LoopTestSupport.h"
 
+#include "Base/Clock.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Engine/SchedulerService.h"
-#include "Platform/Clock.h"
-#include "Platform/FakeNotificationCenter.h"
+#include "Support/FakeNotificationCenter.h"
 
 #include <QScopeGuard>
 #include <QtTest>

@@ -1,7 +1,7 @@
-#include "EngineTestSupport.h"
+#include "Support/EngineTestSupport.h"
 
+#include "Base/Clock.h"
 #include "Engine/ReminderBehaviorService.h"
-#include "Platform/Clock.h"
 
 #include <QtTest>
 

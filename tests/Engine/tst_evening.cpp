@@ -1,6 +1,6 @@
-#include "LoopTestSupport.h"
+#include "Support/LoopTestSupport.h"
 
-#include "Platform/FakeNotificationCenter.h"
+#include "Support/FakeNotificationCenter.h"
 
 #include <QtTest>
 

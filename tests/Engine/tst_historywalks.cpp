@@ -2,15 +2,15 @@
 // every log, on generated multi-year histories that cross clock changes (TZ=Europe/Berlin), with the
 // grace period on and off, paused, deleted and newly created habits and mixed statuses; compared again
 // after each kind of change, so a cache kept across a change would show.
-#include "EngineTestSupport.h"
+#include "Support/EngineTestSupport.h"
 
+#include "Base/Clock.h"
 #include "Engine/MilestoneProgressService.h"
 #include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderLogIndex.h"
 #include "Model/Milestone.h"
-#include "Platform/Clock.h"
 #include "Platform/NotificationCenter.h"
-#include "Today/ReminderListViewModel.h"
+#include "ScreenParts/ReminderListViewModel.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

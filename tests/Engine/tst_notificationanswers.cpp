@@ -2,9 +2,9 @@
 #include "Engine/NotificationResponder.h"
 #include "Engine/ReminderBehaviorService.h"
 #include "Engine/ReminderPresentationService.h"
-#include "Loop/LoopTestSupport.h"
 #include "Platform/SystemClockEvents.h"
 #include "SchedulerTestSupport.h"
+#include "Support/LoopTestSupport.h"
 
 #include <QtTest>
 

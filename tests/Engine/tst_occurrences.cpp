@@ -1,8 +1,8 @@
-#include "EngineTestSupport.h"
+#include "Support/EngineTestSupport.h"
 
+#include "Base/Clock.h"
+#include "Base/Uuid.h"
 #include "Engine/ReminderPresentationService.h"
-#include "Platform/Clock.h"
-#include "Platform/Uuid.h"
 
 #include <QtTest>
 

@@ -1,12 +1,12 @@
-#include "EngineTestSupport.h"
+#include "Support/EngineTestSupport.h"
 
+#include "Base/Clock.h"
+#include "Base/Uuid.h"
 #include "Copy/CopyEngine.h"
 #include "Engine/MilestoneProgressService.h"
 #include "Model/Milestone.h"
 #include "Model/MilestoneLog.h"
-#include "Platform/Clock.h"
-#include "Platform/FakeNotificationCenter.h"
-#include "Platform/Uuid.h"
+#include "Support/FakeNotificationCenter.h"
 
 #include <QtTest>
 

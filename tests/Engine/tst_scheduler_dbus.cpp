@@ -1,10 +1,10 @@
 #include "Copy/CopyEngine.h"
 #include "Engine/NotificationResponder.h"
-#include "Notify/TestNotificationServer.h"
 #include "Platform/DBusNotificationCenter.h"
-#include "Platform/FakeWallClockTimer.h"
 #include "Platform/SystemClockEvents.h"
 #include "SchedulerTestSupport.h"
+#include "Support/FakeWallClockTimer.h"
+#include "Support/TestNotificationServer.h"
 
 #include <QDBusConnectionInterface>
 #include <QSignalSpy>

@@ -1,7 +1,9 @@
 #include "DesignSystem/ActivitySpinner.h"
-#include "Engine/EngineTestSupport.h"
 #include "MenuBar/MenuBarTestSupport.h"
+#include "Support/EngineTestSupport.h"
 
+#include "Base/Clock.h"
+#include "Base/Uuid.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/CheckOffButton.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -15,10 +17,8 @@
 #include "MenuBar/MenuBarPopoverView.h"
 #include "Model/Milestone.h"
 #include "Model/MilestoneLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Uuid.h"
-#include "Rewards/MilestoneCard.h"
-#include "Today/ReminderListViewModel.h"
+#include "ScreenParts/MilestoneCard.h"
+#include "ScreenParts/ReminderListViewModel.h"
 
 #include <QAbstractButton>
 #include <QGraphicsOpacityEffect>

@@ -1,7 +1,7 @@
+#include "Base/Clock.h"
+#include "Base/Days.h"
+#include "Base/Defaults.h"
 #include "Model/AppSettings.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
-#include "Platform/Defaults.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
-#include "Platform/Clock.h"
+#include "Base/Clock.h"
 #include "Platform/DBusNotificationCenter.h"
-#include "Platform/FakeWallClockTimer.h"
 #include "Platform/SystemClockEvents.h"
 #include "RecordingDelegate.h"
-#include "TestNotificationServer.h"
+#include "Support/FakeWallClockTimer.h"
+#include "Support/TestNotificationServer.h"
 
 #include <QDBusConnectionInterface>
 #include <QSignalSpy>

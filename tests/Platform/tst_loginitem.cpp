@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 
-#include "../FileSizeLimit.h"
+#include "Support/FileSizeLimit.h"
 
 #include <optional>
 

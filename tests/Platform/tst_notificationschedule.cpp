@@ -1,7 +1,7 @@
-#include "Platform/Clock.h"
-#include "Platform/FakeNotificationCenter.h"
+#include "Base/Clock.h"
 #include "Platform/NotificationSchedule.h"
 #include "RecordingDelegate.h"
+#include "Support/FakeNotificationCenter.h"
 
 #include <QtTest>
 

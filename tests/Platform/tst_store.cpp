@@ -1,11 +1,11 @@
+#include "Base/Clock.h"
 #include "Model/Milestone.h"
 #include "Model/MilestoneLog.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
 #include "Platform/Store.h"
 
-#include "StoreTestSupport.h"
+#include "Support/StoreTestSupport.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 // The editor's signal through the real analytics client: saving a new reward posts "milestone.created"
 // to an ingest server on 127.0.0.1; saving an edit posts nothing of the kind.
-#include "RewardsTestSupport.h"
+#include "Support/RewardsTestSupport.h"
 
-#include "Analytics/AnalyticsTestSupport.h"
-#include "Analytics/TestHttpServer.h"
+#include "Support/AnalyticsTestSupport.h"
+#include "Support/TestHttpServer.h"
 
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsManagerConfiguration.h"

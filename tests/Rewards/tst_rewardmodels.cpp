@@ -1,7 +1,7 @@
 // The reward editor's model (validation, insert and edit) and the rewards list model (grouping, order,
 // deletion), on real store files.
-#include "RewardsTestSupport.h"
-#include "Store/StoreTestSupport.h"
+#include "Support/RewardsTestSupport.h"
+#include "Support/StoreTestSupport.h"
 
 #include "Rewards/MilestoneFormViewModel.h"
 #include "Rewards/MilestoneListViewModel.h"

@@ -1,17 +1,17 @@
 // The rewards screen through its public interface on a real store file: counters, empty states and their
 // phrases, cards and earned rows, order, the editor sheets it opens, the delete confirmation, and how it
 // follows the store.
-#include "RewardsTestSupport.h"
+#include "Support/RewardsTestSupport.h"
 
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/EmptyState.h"
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
-#include "Rewards/MilestoneCard.h"
 #include "Rewards/MilestoneFormView.h"
 #include "Rewards/MilestoneFormViewModel.h"
 #include "Rewards/MilestoneListView.h"
 #include "Rewards/MilestoneListViewModel.h"
+#include "ScreenParts/MilestoneCard.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // The reward editor sheet through its controls: what it shows when creating and editing, the save button's
 // state, steps and threshold labels, the category menu, picking and removing a picture through an injected
 // chooser (real files in a temporary folder), saving, cancelling, closing and the analytics signal.
-#include "RewardsTestSupport.h"
+#include "Support/RewardsTestSupport.h"
 
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinMenuField.h"
@@ -10,7 +10,7 @@
 #include "DesignSystem/OvlinText.h"
 #include "Rewards/MilestoneFormView.h"
 #include "Rewards/MilestoneFormViewModel.h"
-#include "Rewards/RewardImage.h"
+#include "ScreenParts/RewardImage.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>

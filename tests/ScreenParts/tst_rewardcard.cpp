@@ -1,10 +1,10 @@
 // The reward card in both styles: derived values, what it shows for each status, its action row, its
 // thumbnail, clicks and hover, and redrawing when the reward changes in its store.
-#include "RewardsTestSupport.h"
+#include "Support/RewardsTestSupport.h"
 
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/ThemeColors.h"
-#include "Rewards/MilestoneCard.h"
+#include "ScreenParts/MilestoneCard.h"
 
 #include <QAccessible>
 #include <QEnterEvent>

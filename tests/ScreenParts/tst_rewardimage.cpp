@@ -1,8 +1,8 @@
 // Reading a chosen picture and shrinking it for storage, and decoding stored pictures for display,
 // including files that are too large, unreadable, malformed or that claim huge dimensions.
-#include "RewardsTestSupport.h"
+#include "Support/RewardsTestSupport.h"
 
-#include "Rewards/RewardImage.h"
+#include "ScreenParts/RewardImage.h"
 
 #include <QFile>
 #include <QtEndian>

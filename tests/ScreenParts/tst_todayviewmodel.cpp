@@ -1,5 +1,5 @@
 // The list view model: today's lists and their order, the actions, the completion phrase, streak and rates.
-#include "TodayTestSupport.h"
+#include "Support/TodayTestSupport.h"
 
 #include "Banners/CelebrationManager.h"
 #include "Banners/VirtualTimerSource.h"

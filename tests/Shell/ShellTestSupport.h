@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Engine/EngineTestSupport.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/Milestone.h"
 #include "Shell/ShellServices.h"
+#include "Support/EngineTestSupport.h"
 
 #include <QDateTime>
 #include <QStringList>

@@ -1,15 +1,15 @@
 #include "Shell/ShellTestSupport.h"
 
+#include "Base/Clock.h"
+#include "Base/Uuid.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Engine/SchedulerService.h"
 #include "MenuBar/MenuBarController.h"
 #include "MenuBar/MenuBarStatusItem.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
-#include "Platform/FakeNotificationCenter.h"
-#include "Platform/Uuid.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/MenuBarItem.h"
+#include "Support/FakeNotificationCenter.h"
 
 #include <QWidget>
 #include <QtTest>

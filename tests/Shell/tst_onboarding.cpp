@@ -1,9 +1,9 @@
-#include "Engine/EngineTestSupport.h"
+#include "Support/EngineTestSupport.h"
 
+#include "Base/Defaults.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
 #include "Model/AppSettings.h"
-#include "Platform/Defaults.h"
 #include "Shell/OnboardingView.h"
 
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 #include "Platform/TimeZoneEnvironment.h"
 
 #include "Model/Reminder.h"
-#include "StoreTestSupport.h"
+#include "Support/StoreTestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>

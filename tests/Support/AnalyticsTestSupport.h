@@ -10,10 +10,10 @@
 #include "Analytics/SignalManager.h"
 #include "Analytics/Timings.h"
 
-#include "Platform/Clock.h"
-#include "Platform/Defaults.h"
+#include "Base/Clock.h"
+#include "Base/Defaults.h"
 
-#include "TestHttpServer.h"
+#include "Support/TestHttpServer.h"
 
 #include <QDir>
 #include <QRegularExpression>

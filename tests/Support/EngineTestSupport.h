@@ -1,11 +1,11 @@
 #pragma once
 
+#include "Base/Days.h"
+#include "Base/Defaults.h"
 #include "Model/AppSettings.h"
 #include "Model/Enums.h"
 #include "Model/Reminder.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Days.h"
-#include "Platform/Defaults.h"
 #include "Platform/Store.h"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
-#include "Platform/FakeNotificationCenter.h"
+#include "Support/FakeNotificationCenter.h"
 
-#include "Platform/Clock.h"
-#include "Platform/MainThread.h"
+#include "Base/Clock.h"
+#include "Base/MainThread.h"
 
 namespace ovlin {
 

@@ -1,6 +1,6 @@
-#include "Platform/FakeWallClockTimer.h"
+#include "Support/FakeWallClockTimer.h"
 
-#include "Platform/Clock.h"
+#include "Base/Clock.h"
 
 namespace ovlin {
 

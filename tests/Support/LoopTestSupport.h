@@ -1,12 +1,12 @@
 #pragma once
 
-#include "Engine/EngineTestSupport.h"
+#include "Support/EngineTestSupport.h"
 
-#include "Banners/BannerPresenter.h"
+#include "Base/Clock.h"
 #include "Copy/CopyEngine.h"
+#include "Engine/BannerPresenter.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/ReminderLog.h"
-#include "Platform/Clock.h"
 
 #include <QLocale>
 #include <QStringList>

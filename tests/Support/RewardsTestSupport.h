@@ -1,12 +1,12 @@
 #pragma once
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Enums.h"
 #include "Model/Milestone.h"
 #include "Model/MilestoneLog.h"
-#include "Platform/Clock.h"
-#include "Platform/Days.h"
 #include "Platform/Store.h"
 #include "Rewards/ImageFileChooser.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Engine/EngineTestSupport.h"
+#include "Support/EngineTestSupport.h"
 
+#include "Base/Clock.h"
 #include "Model/Milestone.h"
-#include "Platform/Clock.h"
-#include "Today/ReminderListViewModel.h"
+#include "ScreenParts/ReminderListViewModel.h"
 
 #include <QCoreApplication>
 #include <QLayout>

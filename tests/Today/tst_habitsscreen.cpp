@@ -1,6 +1,6 @@
 // The habits screen: texts, counters, sections, the pause switch, Edit, New habit and the delete
 // confirmation, through the screen's public face.
-#include "TodayTestSupport.h"
+#include "Support/TodayTestSupport.h"
 
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/EmptyState.h"
@@ -10,9 +10,9 @@
 #include "DesignSystem/OvlinConfirmationDialog.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/ThemeColors.h"
+#include "ScreenParts/TodayWidgets.h"
 #include "Today/HabitListView.h"
 #include "Today/HabitSwitch.h"
-#include "Today/TodayWidgets.h"
 
 #include <QAbstractButton>
 #include <QLayout>

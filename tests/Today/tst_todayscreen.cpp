@@ -1,6 +1,6 @@
 // The today screen through its public face: which sections, rows and buttons appear, what they say,
 // what pressing them does, and the wiring of queries, appearance and the 60-second refresh.
-#include "TodayTestSupport.h"
+#include "Support/TodayTestSupport.h"
 
 #include "Banners/CelebrationManager.h"
 #include "Banners/VirtualTimerSource.h"
