@@ -1,6 +1,9 @@
 #pragma once
 
 #include "MenuBar/MenuBarStatusItem.h"
+#include "MenuBar/TrayHostWatcher.h"
+
+#include <optional>
 
 class QSystemTrayIcon;
 
@@ -9,6 +12,10 @@ namespace ovlin {
 // The status item as a system tray icon. A left click (activation) is a left click; the host's context
 // request (usually a right click) is a right click. No context menu is attached to the tray icon: the
 // controller pops its own up, so a left click always reaches the controller.
+//
+// Qt settles on a tray protocol (StatusNotifier or XEmbed) once per run, when the first tray icon is
+// made, and never looks again. So the tray icon is made only once a tray is there, whichever kind comes
+// first; until then the item keeps its icon, name and visibility and hands them over then.
 class TrayStatusItem final : public MenuBarStatusItem
 {
     Q_OBJECT
@@ -27,7 +34,16 @@ public:
     QRect geometry() const override;
 
 private:
-    QSystemTrayIcon *m_tray;
+    void hostAppeared(TrayHostWatcher::Host host);
+    void registerWithNewWatcher();
+
+    TrayHostWatcher *m_hosts;
+    QSystemTrayIcon *m_tray = nullptr;
+    // The kind of tray the icon went to.
+    std::optional<TrayHostWatcher::Host> m_host;
+    QIcon m_icon;
+    QString m_name;
+    bool m_visible = false;
 };
 
 } // namespace ovlin
