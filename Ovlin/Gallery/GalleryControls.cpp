@@ -226,8 +226,9 @@ QWidget *inputPage()
     page->addCell(make("", "e.g. Drink water"), "empty, prompt", 260);
     page->addCell(make("Lunch break", ""), "text", 260);
     auto *focused = make("Stretch", "");
-    page->addCell(focused, "focused", 260);
-    simulateFocus(focused);
+    page->addCell(focused, "focused, caret at the end", 260);
+    // Clicked into rather than tabbed to, so the text is not selected and the caret shows.
+    simulateFocus(focused, Qt::MouseFocusReason);
     auto *disabled = make("Read <b>10</b> pages", "");
     disabled->setEnabled(false);
     page->addCell(disabled, "disabled, markup stays text", 260);

@@ -36,7 +36,8 @@ QDateTime at(const QDate &day, int hour, int minute)
 class ScreenPage : public QWidget
 {
 public:
-    ScreenPage(int width) : m_width(width)
+    // At least `minHeight` tall, as a window of that height would be.
+    ScreenPage(int width, int minHeight = 400) : m_width(width), m_minHeight(minHeight)
     {
         Clock::setNow(at(kDay, 14, 10));
         QString error;
@@ -71,12 +72,13 @@ public:
         int height = content->minimumSizeHint().height();
         if (content->hasHeightForWidth())
             height = std::max(height, content->heightForWidth(scroll->viewport()->width()));
-        setFixedSize(m_width, std::max(height, 400));
+        setFixedSize(m_width, std::max(height, m_minHeight));
         hide();
     }
 
 private:
     int m_width;
+    int m_minHeight;
     std::unique_ptr<StoreContainer> m_store;
 };
 
@@ -163,9 +165,9 @@ void fillToday(StoreContext *context)
     context->save();
 }
 
-QWidget *todayPage(const std::function<void(StoreContext *)> &fill)
+QWidget *todayPage(const std::function<void(StoreContext *)> &fill, QSize window = QSize(880, 400))
 {
-    auto *page = new ScreenPage(880);
+    auto *page = new ScreenPage(window.width(), window.height());
     fill(page->context());
     auto *celebrations = new CelebrationManager(page);
     celebrations->setTimerSource(std::make_shared<VirtualTimerSource>());
@@ -211,6 +213,15 @@ OVLIN_GALLERY_PAGE(QStringLiteral("Today screen, empty"), [] {
         addReward(context, QStringLiteral("First week"), 7, 0.8, std::nullopt, 0, MilestoneStatus::active);
         context->save();
     });
+})
+// One habit in a large window: the insights row keeps to its content.
+OVLIN_GALLERY_PAGE(QStringLiteral("Today screen, one habit"), [] {
+    return todayPage(
+        [](StoreContext *context) {
+            addReminder(context, QStringLiteral("Evening walk"), ReminderCategory::movement, QTime(19, 0));
+            context->save();
+        },
+        QSize(1400, 980));
 })
 OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen"), [] { return habitsPage(fillHabits); })
 OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen, empty"), [] { return habitsPage([](StoreContext *) {}); })

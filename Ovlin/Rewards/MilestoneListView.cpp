@@ -3,7 +3,6 @@
 #include "Base/Log.h"
 #include "Base/MainThread.h"
 #include "Copy/CopyEngine.h"
-#include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/DividerLine.h"
 #include "DesignSystem/EmptyState.h"
 #include "DesignSystem/IconRegistry.h"
@@ -11,6 +10,7 @@
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
+#include "DesignSystem/OvlinConfirmationOverlay.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/SectionHeader.h"
@@ -27,7 +27,6 @@
 #include <QFontMetricsF>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -203,112 +202,6 @@ private:
     std::shared_ptr<Milestone> m_milestone;
     bool m_hasDivider;
     DecodedRewardImage m_picture;
-};
-
-// The delete confirmation over a light scrim. It comes in and goes out with a fade (and the dialog with a
-// slight scale); while it moves, a picture of the dialog is drawn in its place.
-class MilestoneListView::DeleteOverlay : public QWidget
-{
-public:
-    explicit DeleteOverlay(MilestoneListView *screen) : QWidget(screen)
-    {
-        setAttribute(Qt::WA_NoSystemBackground);
-        m_dialog = new OvlinConfirmationDialog(
-            QStringLiteral("trash"), QStringLiteral("Delete reward?"),
-            QStringLiteral("This reward gets removed completely. If you're sure, do your thing."),
-            QStringLiteral("Delete"), OvlinButtonStyle::destructive, QStringLiteral("Cancel"),
-            [screen] { screen->cancelDelete(); }, [screen] { screen->confirmDelete(); }, this);
-        m_dialog->hide();
-        connect(&m_presence, &AnimatedValue::valueChanged, this, [this] { settle(); });
-        setGeometry(screen->rect());
-    }
-
-    OvlinConfirmationDialog *dialog() const { return m_dialog; }
-    double presence() const { return m_presence.value(); }
-    bool isLeaving() const { return m_leaving; }
-
-    void present()
-    {
-        m_leaving = false;
-        setAttribute(Qt::WA_TransparentForMouseEvents, false);
-        show();
-        raise();
-        placeDialog();
-        m_snapshot = m_dialog->grab();
-        m_presence.animateTo(1, MilestoneListView::deletionTransition());
-        settle();
-    }
-
-    void dismiss()
-    {
-        if (m_leaving)
-            return;
-        m_leaving = true;
-        // Clicks go through to the screen while it fades.
-        setAttribute(Qt::WA_TransparentForMouseEvents, true);
-        if (m_dialog->isVisible())
-            m_snapshot = m_dialog->grab();
-        m_dialog->hide();
-        m_presence.animateTo(0, MilestoneListView::deletionTransition());
-        settle();
-    }
-
-protected:
-    void resizeEvent(QResizeEvent *event) override
-    {
-        QWidget::resizeEvent(event);
-        placeDialog();
-    }
-
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        const double presence = std::clamp(m_presence.value(), 0.0, 1.0);
-        p.fillRect(rect(),
-                   Painting::withOpacity(ThemeColors::textPrimary(), MilestoneListView::scrimOpacity * presence));
-        if (m_snapshot.isNull() || m_dialog->isVisible())
-            return;
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        const QRectF target(m_dialog->geometry());
-        const double scale = 0.96 + 0.04 * presence;
-        p.setOpacity(presence);
-        p.translate(target.center());
-        p.scale(scale, scale);
-        p.translate(-target.center());
-        p.drawPixmap(target, m_snapshot, QRectF(m_snapshot.rect()));
-    }
-
-    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
-    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
-    void wheelEvent(QWheelEvent *event) override { event->accept(); }
-
-private:
-    void placeDialog()
-    {
-        const QSize size = m_dialog->size();
-        m_dialog->move((width() - size.width()) / 2, (height() - size.height()) / 2);
-    }
-
-    void settle()
-    {
-        const double presence = m_presence.value();
-        if (!m_leaving && presence >= 1 && !m_dialog->isVisible()) {
-            m_dialog->show();
-            m_snapshot = QPixmap();
-        }
-        if (m_leaving && presence <= 0 && !m_gone) {
-            m_gone = true;
-            hide();
-            deleteLater();
-        }
-        update();
-    }
-
-    OvlinConfirmationDialog *m_dialog;
-    AnimatedValue m_presence{0.0};
-    QPixmap m_snapshot;
-    bool m_leaving = false;
-    bool m_gone = false;
 };
 
 MilestoneListView::MilestoneListView(QWidget *parent) : QWidget(parent)
@@ -803,7 +696,10 @@ void MilestoneListView::setPendingDelete(const std::shared_ptr<Milestone> &miles
     if (pending) {
         if (m_overlay)
             m_overlay->dismiss();
-        m_overlay = new DeleteOverlay(this);
+        m_overlay = OvlinConfirmationOverlay::askToDelete(
+            this, QStringLiteral("Delete reward?"),
+            QStringLiteral("This reward gets removed completely. If you're sure, do your thing."),
+            [this] { cancelDelete(); }, [this] { confirmDelete(); });
         m_overlay->present();
     } else if (m_overlay) {
         m_overlay->dismiss();

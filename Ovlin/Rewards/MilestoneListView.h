@@ -1,6 +1,5 @@
 #pragma once
 
-#include "DesignSystem/Motion.h"
 #include "Rewards/MilestoneFormView.h"
 
 #include <QHash>
@@ -24,6 +23,7 @@ class MilestoneCard;
 class MilestoneListViewModel;
 class OvlinButton;
 class OvlinConfirmationDialog;
+class OvlinConfirmationOverlay;
 class StoreContainer;
 class StoreContext;
 template <class T> class LiveQuery;
@@ -90,10 +90,6 @@ public:
     double deleteOverlayPresence() const;
     bool deleteOverlayVisible() const;
 
-    static MotionCurve deletionTransition() { return MotionCurve::easeOut(0.18); }
-    static constexpr double scrimOpacity = 0.08;
-
-    class DeleteOverlay;
     class EarnedRow;
 
 Q_SIGNALS:
@@ -151,7 +147,7 @@ private:
     QList<QPointer<EarnedRow>> m_earnedRows;
     QWidget *m_earnedBlock = nullptr;
     QString m_earnedTitle;
-    QPointer<DeleteOverlay> m_overlay;
+    QPointer<OvlinConfirmationOverlay> m_overlay;
 };
 
 } // namespace ovlin

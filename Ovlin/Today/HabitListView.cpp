@@ -11,7 +11,7 @@
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
-#include "DesignSystem/Painting.h"
+#include "DesignSystem/OvlinConfirmationOverlay.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Reminder.h"
@@ -23,8 +23,6 @@
 
 #include <QBoxLayout>
 #include <QGridLayout>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
@@ -34,22 +32,6 @@
 namespace ovlin {
 
 namespace {
-
-// Covers the window while the delete confirmation is up: a faint wash that swallows clicks.
-class DimmingLayer : public QWidget
-{
-public:
-    explicit DimmingLayer(QWidget *parent) : QWidget(parent) { setAttribute(Qt::WA_NoSystemBackground); }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.fillRect(rect(), Painting::withOpacity(ThemeColors::textPrimary(), 0.08));
-    }
-    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
-    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
-};
 
 today::Pill *counterPill(const QString &value, const QString &label, bool highlighted)
 {
@@ -234,13 +216,6 @@ void HabitListView::appear()
     m_viewModel->setReminders(queriedReminders());
 }
 
-void HabitListView::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    if (m_overlay)
-        m_overlay->setGeometry(rect());
-}
-
 // ---- delete confirmation
 
 void HabitListView::requestDelete(const std::shared_ptr<Reminder> &reminder)
@@ -267,39 +242,30 @@ void HabitListView::confirmDelete()
 void HabitListView::showConfirmation(bool show)
 {
     if (!show) {
-        // Called from the dialog's own buttons: the layer goes after their handlers have returned.
-        if (m_overlay) {
-            m_overlay->hide();
-            m_overlay->deleteLater();
-        }
+        // Called from the dialog's own buttons: it fades out and goes after their handlers have returned.
+        if (m_overlay)
+            m_overlay->dismiss();
         m_overlay = nullptr;
-        m_dialog = nullptr;
         return;
     }
     if (m_overlay)
         return;
-    m_overlay = new DimmingLayer(this);
+    m_overlay = OvlinConfirmationOverlay::askToDelete(
+        this, QStringLiteral("Delete habit?"),
+        QStringLiteral("This habit will be removed completely. If that's the plan, fine."), [this] { cancelDelete(); },
+        [this] { confirmDelete(); });
     m_overlay->setObjectName(QStringLiteral("deleteConfirmation"));
-    auto *center = new QVBoxLayout(m_overlay);
-    center->setAlignment(Qt::AlignCenter);
-    QPointer<HabitListView> self(this);
-    m_dialog = new OvlinConfirmationDialog(
-        QStringLiteral("trash"), QStringLiteral("Delete habit?"),
-        QStringLiteral("This habit will be removed completely. If that's the plan, fine."), QStringLiteral("Delete"),
-        OvlinButtonStyle::destructive, QStringLiteral("Cancel"),
-        [self] {
-            if (self)
-                self->cancelDelete();
-        },
-        [self] {
-            if (self)
-                self->confirmDelete();
-        });
-    center->addWidget(m_dialog, 0, Qt::AlignCenter);
-    m_overlay->setGeometry(rect());
-    m_overlay->show();
-    m_overlay->raise();
-    today::fadeIn(m_overlay, 1, 0.18);
+    m_overlay->present();
+}
+
+OvlinConfirmationDialog *HabitListView::confirmationDialog() const
+{
+    return m_overlay ? m_overlay->dialog() : nullptr;
+}
+
+QWidget *HabitListView::dimmingLayer() const
+{
+    return m_overlay;
 }
 
 // ---- drawing

@@ -21,6 +21,7 @@ namespace ovlin {
 class EmptyState;
 class OvlinButton;
 class OvlinConfirmationDialog;
+class OvlinConfirmationOverlay;
 class Reminder;
 class ReminderListViewModel;
 class StoreContainer;
@@ -61,8 +62,10 @@ public:
     void requestDelete(const std::shared_ptr<Reminder> &reminder);
     void cancelDelete();
     void confirmDelete();
-    OvlinConfirmationDialog *confirmationDialog() const { return m_dialog; }
-    QWidget *dimmingLayer() const { return m_overlay; }
+    // The confirmation on screen now (null once it was answered, also while it fades out).
+    OvlinConfirmationDialog *confirmationDialog() const;
+    // The wash over the screen that carries the confirmation.
+    QWidget *dimmingLayer() const;
 
     // Draws a queued change at once (tests and previews).
     void flushPendingRebuild();
@@ -81,7 +84,6 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void appear();
@@ -113,8 +115,7 @@ private:
     QWidget *m_sections = nullptr;
     EmptyState *m_emptyState = nullptr;
     OvlinButton *m_newHabitButton = nullptr;
-    QWidget *m_overlay = nullptr;
-    OvlinConfirmationDialog *m_dialog = nullptr;
+    QPointer<OvlinConfirmationOverlay> m_overlay;
 };
 
 } // namespace ovlin

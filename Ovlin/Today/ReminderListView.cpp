@@ -237,6 +237,9 @@ ReminderListView::ReminderListView(StoreContext *context, CelebrationManager *ce
 
     m_insightsRow = new QWidget;
     m_insightsRow->setObjectName(QStringLiteral("insightsRow"));
+    // As tall as its taller card: the cards' bottom spacers only even them out and never take the
+    // screen's spare height, which goes to the flexible space below.
+    m_insightsRow->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     today::hbox(m_insightsRow, LayoutTokens::spacingLG);
     stack->addWidget(m_insightsRow);
 

@@ -16,6 +16,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ovlin::today {
@@ -87,6 +88,12 @@ QSize RewardChip::sizeHint() const
                  int(std::ceil(metrics.height() + 2 * LayoutTokens::spacingXS)));
 }
 
+double RewardChip::baseline() const
+{
+    const QFontMetricsF metrics(font());
+    return (sizeHint().height() - (metrics.ascent() + metrics.descent())) / 2 + metrics.ascent();
+}
+
 void RewardChip::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -112,23 +119,37 @@ RewardsCard::RewardsCard(const QList<std::shared_ptr<Milestone>> &shown, const P
     setObjectName(QStringLiteral("rewardsCard"));
     auto *stack = vbox(content(), LayoutTokens::spacingLG);
 
+    // The title and the chips stand on one text baseline: whichever has its baseline higher up is moved
+    // down to the other's.
     auto *header = new QWidget;
     auto *headerRow = hbox(header, LayoutTokens::spacingSM);
-    headerRow->addWidget(singleLineText(QStringLiteral("Rewards"), ThemeFonts::heading(), ThemeColors::textPrimary()),
-                         0, Qt::AlignVCenter);
+    auto *titleSlot = new QVBoxLayout;
+    titleSlot->setContentsMargins(0, 0, 0, 0);
+    titleSlot->addWidget(singleLineText(QStringLiteral("Rewards"), ThemeFonts::heading(), ThemeColors::textPrimary()));
+    headerRow->addLayout(titleSlot);
+    headerRow->setAlignment(titleSlot, Qt::AlignTop);
     headerRow->addStretch(1);
     if (!shown.isEmpty()) {
         auto *group = new ChipGroup;
         group->setObjectName(QStringLiteral("chipGroup"));
         const double pad = LayoutTokens::spacingXS;
         auto *chips = hbox(group, LayoutTokens::spacingXS, QMarginsF(pad, pad, pad, pad));
+        double chipBaseline = 0;
         for (const auto option : ReminderListView::allRewardFilters) {
-            chips->addWidget(new RewardChip(option, option == filter, [selectFilter, option] {
+            auto *chip = new RewardChip(option, option == filter, [selectFilter, option] {
                 if (selectFilter)
                     selectFilter(option);
-            }));
+            });
+            chipBaseline = std::max(chipBaseline, pad + chip->baseline());
+            chips->addWidget(chip);
         }
-        headerRow->addWidget(group, 0, Qt::AlignVCenter);
+        auto *groupSlot = new QVBoxLayout;
+        groupSlot->addWidget(group);
+        headerRow->addLayout(groupSlot);
+        headerRow->setAlignment(groupSlot, Qt::AlignTop);
+        const int shift = int(std::lround(chipBaseline - QFontMetricsF(ThemeFonts::heading()).ascent()));
+        titleSlot->setContentsMargins(0, std::max(0, shift), 0, 0);
+        groupSlot->setContentsMargins(0, std::max(0, -shift), 0, 0);
     }
     stack->addWidget(header);
 

@@ -26,6 +26,8 @@ public:
 
     ReminderListView::RewardFilter filter() const { return m_filter; }
     bool isSelected() const { return m_selected; }
+    // From the chip's top to its label's baseline (the label is centred in the chip).
+    double baseline() const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 

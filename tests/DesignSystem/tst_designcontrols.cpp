@@ -18,6 +18,7 @@
 #include <QBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QStyleHints>
 #include <QtTest>
 
 #include <cmath>
@@ -55,6 +56,20 @@ bool near(const QColor &a, const QColor &b, int tolerance = 2)
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
+// The longest vertical run of pixels of `color` in any one column of `image`.
+int longestRun(const QImage &image, const QColor &color)
+{
+    int longest = 0;
+    for (int x = 0; x < image.width(); ++x) {
+        int run = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            run = near(image.pixelColor(x, y), color, 24) ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+    }
+    return longest;
+}
+
 template <typename T> Binding<T> bound(std::shared_ptr<T> storage)
 {
     return {[storage] { return *storage; }, [storage](const T &v) { *storage = v; }};
@@ -83,6 +98,9 @@ private Q_SLOTS:
     void menuFieldTitle();
     void menuFieldMenuWritesChoice();
     void sliderGuardsBadRanges();
+    void inputCaret_data();
+    void inputCaret();
+    void inputCaretBlinks();
     void everyComponentRendersWithoutWarnings();
 };
 
@@ -345,6 +363,93 @@ void TestDesignControls::sliderGuardsBadRanges()
     slider.setRange(0, 1, 0);
     QVERIFY(slider.stepCount() > 0);
     QCOMPARE(slider.valueAtPosition(slider.stepCount()), 1.0);
+}
+
+void TestDesignControls::inputCaret_data()
+{
+    QTest::addColumn<bool>("focused");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("caret");
+    QTest::newRow("focused") << true << false << true;
+    QTest::newRow("not focused") << false << false << false;
+    QTest::newRow("read-only") << true << true << false;
+}
+
+void TestDesignControls::inputCaret()
+{
+    QFETCH(bool, focused);
+    QFETCH(bool, readOnly);
+    QFETCH(bool, caret);
+    QWidget window;
+    auto *column = new QVBoxLayout(&window);
+    auto *other = new QLineEdit;
+    auto *field = new QLineEdit("Stretch");
+    field->setReadOnly(readOnly);
+    OvlinInputModifier *modifier = OvlinInputModifier::apply(field);
+    column->addWidget(other);
+    column->addWidget(field);
+    window.resize(300, 120);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    (focused ? field : other)->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(field->hasFocus(), focused);
+    QCOMPARE(modifier->caretRect().isEmpty(), !caret);
+
+    const QImage image = field->grab().toImage();
+    const QFontMetrics metrics(field->font());
+    // A caret is a column of the accent colour as tall as the line; the text keeps its own colour.
+    QCOMPARE(longestRun(image, ThemeColors::accent()) >= metrics.ascent(), caret);
+    if (caret) {
+        const QRect drawn = modifier->caretRect().toAlignedRect();
+        QVERIFY(near(image.pixelColor(drawn.center()), ThemeColors::accent()));
+        QVERIFY(drawn.left() > metrics.horizontalAdvance(field->text()));
+    }
+    QVERIFY(longestRun(image, ThemeColors::textPrimary()) >= metrics.capHeight() / 2);
+    // Nothing of the toolkit's own cursor, which inverts the fill under it.
+    const QColor fill = ThemeColors::inputBackground();
+    QCOMPARE(longestRun(image, QColor(255 - fill.red(), 255 - fill.green(), 255 - fill.blue())), 0);
+}
+
+void TestDesignControls::inputCaretBlinks()
+{
+    Motion::setAnimationsEnabled(true);
+    const auto restore = qScopeGuard([] { Motion::setAnimationsEnabled(false); });
+    QWidget window;
+    auto *column = new QVBoxLayout(&window);
+    auto *field = new QLineEdit("Stretch");
+    OvlinInputModifier *modifier = OvlinInputModifier::apply(field);
+    column->addWidget(field);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    field->setFocus(Qt::MouseFocusReason);
+    QVERIFY(!modifier->caretRect().isEmpty());
+
+    // The blink's timer, stepped by hand: half a flash period per phase.
+    auto *blink = modifier->findChild<QTimer *>();
+    QVERIFY(blink && blink->isActive());
+    QCOMPARE(blink->interval(), QGuiApplication::styleHints()->cursorFlashTime() / 2);
+    const auto step = [blink] {
+        QTimerEvent tick(blink->timerId());
+        QCoreApplication::sendEvent(blink, &tick);
+    };
+    step();
+    QVERIFY(modifier->caretRect().isEmpty());
+    // The off phase shows no caret at all, neither ours nor the toolkit's.
+    const QImage off = field->grab().toImage();
+    const QColor fill = ThemeColors::inputBackground();
+    QCOMPARE(longestRun(off, ThemeColors::accent()), 0);
+    QCOMPARE(longestRun(off, QColor(255 - fill.red(), 255 - fill.green(), 255 - fill.blue())), 0);
+    step();
+    QVERIFY(!modifier->caretRect().isEmpty());
+
+    // Typing keeps it on.
+    step();
+    QTest::keyClick(field, Qt::Key_S);
+    QVERIFY(!modifier->caretRect().isEmpty());
+    field->clearFocus();
+    QVERIFY(!blink->isActive());
 }
 
 void TestDesignControls::everyComponentRendersWithoutWarnings()

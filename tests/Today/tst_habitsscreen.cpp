@@ -8,17 +8,22 @@
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
+#include "DesignSystem/OvlinConfirmationOverlay.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/ThemeColors.h"
 #include "ScreenParts/TodayWidgets.h"
 #include "Today/HabitListView.h"
 #include "Today/HabitSwitch.h"
 
+#include <QAbstractAnimation>
 #include <QAbstractButton>
 #include <QLayout>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace todaytest;
 
@@ -74,6 +79,33 @@ QAbstractButton *buttonNamed(const QWidget *root, const QString &name)
     }
     return nullptr;
 }
+
+// Animation time that moves only when the test says so.
+class SteppedAnimationTime : public QAnimationDriver
+{
+public:
+    qint64 elapsed() const override { return m_elapsed; }
+    // Animations join the clock a turn or two of the event loop after they start: let them, then move
+    // it on.
+    void step(qint64 ms)
+    {
+        for (int turn = 0; turn < 3; ++turn)
+            QCoreApplication::processEvents();
+        m_elapsed += ms;
+        advance();
+    }
+
+protected:
+    // Like the platform's driver, counts from its own start.
+    void start() override
+    {
+        m_elapsed = 0;
+        QAnimationDriver::start();
+    }
+
+private:
+    qint64 m_elapsed = 0;
+};
 
 } // namespace
 
@@ -302,6 +334,45 @@ private Q_SLOTS:
         QCOMPARE(sections(view), QStringLiteral("water: Sip"));
         QCOMPARE(counters(view), (QStringList{"1 Total", "1 Live *", "0 Paused"}));
         QTRY_VERIFY_WITH_TIMEOUT(!view.findChild<QWidget *>(QStringLiteral("deleteConfirmation")), 500);
+    }
+
+    void confirmationFadesOutBeforeItGoes()
+    {
+        auto reminder = habit("Walk", ReminderCategory::movement, 0);
+        auto &view = show();
+        SteppedAnimationTime time;
+        time.install();
+        Motion::setAnimationsEnabled(true);
+        const auto restore = qScopeGuard([] { Motion::setAnimationsEnabled(false); });
+        QTest::mouseClick(buttonNamed(rowOf(view, *reminder), "Delete Walk"), Qt::LeftButton);
+        time.step(200);
+        QVERIFY(view.confirmationDialog() && view.confirmationDialog()->isVisible());
+        QPointer<QWidget> leaving = view.dimmingLayer();
+
+        QTest::mouseClick(view.confirmationDialog()->cancelButton(), Qt::LeftButton);
+        QCOMPARE(view.reminderPendingDelete(), nullptr);
+        QVERIFY(!view.confirmationDialog());
+        // Still on screen, fading out over 180 ms, and gone only once transparent.
+        QVERIFY(leaving && leaving->isVisible());
+        auto *overlay = qobject_cast<OvlinConfirmationOverlay *>(leaving.data());
+        QVERIFY(overlay);
+        QCOMPARE(overlay->presence(), 1.0);
+        QList<double> presences;
+        for (int ms = 30; ms <= 150; ms += 30) {
+            time.step(30);
+            QVERIFY2(leaving->isVisible(), qPrintable(QStringLiteral("hidden after %1 ms").arg(ms)));
+            presences << overlay->presence();
+        }
+        QVERIFY(std::is_sorted(presences.rbegin(), presences.rend()));
+        QVERIFY(presences.first() < 1 && presences.last() > 0);
+        time.step(25);
+        QVERIFY(leaving->isVisible() && overlay->presence() > 0);
+        time.step(10);
+        QVERIFY(leaving && !leaving->isVisible());
+        QCOMPARE(overlay->presence(), 0.0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!leaving);
+        QVERIFY(!reminder->isDeleted());
     }
 
     void queryChangesReachTheViewModel()

@@ -8,9 +8,11 @@
 #include "DesignSystem/CategoryBadge.h"
 #include "DesignSystem/CheckOffButton.h"
 #include "DesignSystem/EmptyState.h"
+#include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/ProgressRing.h"
+#include "DesignSystem/ThemeColors.h"
 #include "Model/MilestoneLog.h"
 #include "Today/MomentumCard.h"
 #include "Today/ReminderListView.h"
@@ -23,6 +25,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QLayout>
+#include <QPainter>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QScrollArea>
@@ -125,6 +128,24 @@ std::shared_ptr<Milestone> rewardWithProgress(StoreContext *context, const QStri
     return reward;
 }
 
+// Where the ink of a text in `area` (logical pixels of a picture drawn `scale` times larger) ends, in
+// logical pixels: for text without descenders, its baseline. Ink is anything nearer the text's colour
+// than the background's.
+double inkBottom(const QImage &picture, double scale, const QRect &area, const QColor &text)
+{
+    const QRect box(QPoint(int(area.left() * scale), int(area.top() * scale)),
+                    QPoint(int((area.right() + 1) * scale) - 1, int((area.bottom() + 1) * scale) - 1));
+    const int background = qGray(picture.pixel(box.topLeft()));
+    const int threshold = (background + qGray(text.rgb())) / 2;
+    for (int y = box.bottom(); y >= box.top(); --y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (qGray(picture.pixel(x, y)) < threshold)
+                return (y + 1) / scale;
+        }
+    }
+    return -1;
+}
+
 } // namespace
 
 class TestTodayScreen : public QObject
@@ -205,6 +226,41 @@ private Q_SLOTS:
             parts << "momentum";
         QCOMPARE(parts.join(' '), expected);
         QCOMPARE(view.insightsRow()->isVisibleTo(&view), expected.contains("rewards") || expected.contains("momentum"));
+    }
+
+    void insightsRowTakesTheHeightOfItsContent_data()
+    {
+        QTest::addColumn<bool>("withReward");
+        QTest::newRow("momentum alone") << false;
+        QTest::newRow("beside a reward") << true;
+    }
+
+    void insightsRowTakesTheHeightOfItsContent()
+    {
+        QFETCH(bool, withReward);
+        makeReminder(context(), fixedAt("Walk", 18, 0));
+        if (withReward)
+            rewardWithProgress(context(), "Trip", 10, 3, 5);
+        auto &view = show();
+        view.resize(1400, 980);
+        settle(view);
+        QWidget *momentum = view.momentumCard();
+        QVERIFY(momentum);
+        // Room left below the card's last piece of content.
+        const auto roomBelow = [](QWidget *card, const char *lastName) {
+            QWidget *last = card->findChild<QWidget *>(QLatin1String(lastName));
+            return last ? card->height() - last->mapTo(card, QPoint(0, last->height())).y() : -1;
+        };
+        const int momentumRoom = roomBelow(momentum, "streakRow");
+        if (!withReward) {
+            QCOMPARE(momentumRoom, int(LayoutTokens::spacingXL));
+            return;
+        }
+        QWidget *rewards = view.rewardsCard();
+        QVERIFY(rewards);
+        // Side by side the cards share the taller one's height.
+        QCOMPARE(rewards->height(), momentum->height());
+        QCOMPARE(std::min(momentumRoom, roomBelow(rewards, "featuredReward")), int(LayoutTokens::spacingXL));
     }
 
     void emptyStateOffersANewHabit()
@@ -757,6 +813,40 @@ private Q_SLOTS:
         QCOMPARE(
             card->findChild<QWidget *>(QStringLiteral("featuredReward"))->findChildren<OvlinText *>().first()->text(),
             QStringLiteral("Old"));
+    }
+
+    void rewardsHeaderSharesOneBaseline()
+    {
+        rewardWithProgress(context(), "Trip", 10, 3, 5);
+        auto &view = show();
+        auto *card = static_cast<today::RewardsCard *>(view.rewardsCard());
+        QVERIFY(card);
+        OvlinText *title = nullptr;
+        for (auto *text : card->findChildren<OvlinText *>()) {
+            if (text->text() == QLatin1String("Rewards"))
+                title = text;
+        }
+        QVERIFY(title);
+        const double scale = 4;
+        QImage picture((QSizeF(card->size()) * scale).toSize(), QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        {
+            QPainter painter(&picture);
+            painter.scale(scale, scale);
+            card->render(&painter);
+        }
+        const auto areaOf = [card](QWidget *w) { return QRect(w->mapTo(card, QPoint(0, 0)), w->size()); };
+        // "Rewards", "All" and "Nearest" have no descenders: their ink ends on the baseline.
+        const double titleBaseline = inkBottom(picture, scale, areaOf(title), ThemeColors::textPrimary());
+        QVERIFY(titleBaseline > 0);
+        for (auto *chip : card->chips()) {
+            const QColor ink = chip->isSelected() ? ThemeColors::textPrimary() : ThemeColors::textSecondary();
+            const double chipBaseline = inkBottom(picture, scale, areaOf(chip), ink);
+            // Widgets sit on whole pixels: within half a pixel, plus a quarter for anti-aliasing.
+            QVERIFY2(
+                std::abs(chipBaseline - titleBaseline) <= 0.75,
+                qPrintable(QStringLiteral("%1: %2, title: %3").arg(chip->text()).arg(chipBaseline).arg(titleBaseline)));
+        }
     }
 
     void compactRewardReadsTruncatedPercent()
