@@ -108,7 +108,7 @@ std::shared_ptr<NetworkTransport> NetworkTransport::shared()
         qAddPostRoutine([] {
             std::shared_ptr<NetworkTransport> transport;
             {
-                std::lock_guard lock(mutex);
+                std::lock_guard guard(mutex);
                 transport = instance;
             }
             if (transport)

@@ -28,12 +28,12 @@ public:
         setFixedHeight(int(LayoutTokens::controlHeightSmall));
         connect(this, &QAbstractButton::clicked, this, [this] {
             OVLIN_ASSERT_MAIN_THREAD();
-            QPointer<OvlinSegmentedControlBase> control = m_control;
-            if (!control)
+            QPointer<OvlinSegmentedControlBase> owner = m_control;
+            if (!owner)
                 return;
-            control->chooseOption(m_index);
-            if (control)
-                control->refresh();
+            owner->chooseOption(m_index);
+            if (owner)
+                owner->refresh();
         });
     }
 

@@ -35,7 +35,7 @@ struct StoreContext::Statements
 {
     enum Kind { insert, update, remove, kindCount };
 
-    explicit Statements(const QSqlDatabase &database) : database(database) {}
+    explicit Statements(const QSqlDatabase &db) : database(db) {}
 
     QSqlQuery *get(Kind kind, RecordType type, QString *errorDescription)
     {

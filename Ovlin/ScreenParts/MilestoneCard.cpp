@@ -283,8 +283,8 @@ private:
             const double text = lineHeight(ThemeFonts::label());
             const double row = std::max(icon, text);
             g.earnedIcon = QRectF(0, y + (row - icon) / 2, icon, icon);
-            const double textLeft = icon + LayoutTokens::spacingXS;
-            g.earnedText = QRectF(textLeft, y + (row - text) / 2, std::max(0.0, width - textLeft), text);
+            const double earnedLeft = icon + LayoutTokens::spacingXS;
+            g.earnedText = QRectF(earnedLeft, y + (row - text) / 2, std::max(0.0, width - earnedLeft), text);
             y += row;
         }
 

@@ -150,7 +150,7 @@ inline QByteArray imageFormat(const QByteArray &bytes)
 class FakeChooser final : public ImageFileChooser
 {
 public:
-    explicit FakeChooser(std::optional<QString> answer = std::nullopt) : answer(std::move(answer)) {}
+    explicit FakeChooser(std::optional<QString> path = std::nullopt) : answer(std::move(path)) {}
     std::optional<QString> chooseImageFile(QWidget *) override
     {
         ++asked;
