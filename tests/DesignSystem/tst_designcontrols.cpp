@@ -61,6 +61,32 @@ template <typename T> Binding<T> bound(std::shared_ptr<T> storage)
     return {[storage] { return *storage; }, [storage](const T &v) { *storage = v; }};
 }
 
+// Shows `first` and `second` side by side in an active window, focuses `first`, then hands the focus to
+// `second` as `how` says: "tab" (the Tab key), "click" (a Tab reason right after a mouse click) or
+// "activate" (window activation); anything else leaves it on `first`.
+bool showAndMoveFocus(QWidget &window, QWidget *first, QWidget *second, const QString &how)
+{
+    KeyboardFocus::install();
+    auto *row = new QHBoxLayout(&window);
+    row->addWidget(first);
+    row->addWidget(second);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window))
+        return false;
+    first->setFocus(Qt::OtherFocusReason);
+    if (how == "tab") {
+        QTest::keyClick(first, Qt::Key_Tab);
+    } else if (how == "click") {
+        QTest::mousePress(&window, Qt::LeftButton);
+        QTest::mouseRelease(&window, Qt::LeftButton);
+        second->setFocus(Qt::TabFocusReason);
+    } else if (how == "activate") {
+        second->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    return true;
+}
+
 } // namespace
 
 class TestDesignControls : public QObject
@@ -175,26 +201,10 @@ void TestDesignControls::focusRingOnlyFromTheKeyboard()
 {
     QFETCH(QString, how);
     QFETCH(bool, ring);
-    KeyboardFocus::install();
     QWidget window;
     auto *first = new OvlinButton("One", OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false, [] {});
     auto *second = new OvlinButton("Two", OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false, [] {});
-    auto *row = new QHBoxLayout(&window);
-    row->addWidget(first);
-    row->addWidget(second);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    first->setFocus(Qt::OtherFocusReason);
-    if (how == "tab") {
-        QTest::keyClick(first, Qt::Key_Tab);
-    } else if (how == "click") {
-        QTest::mousePress(&window, Qt::LeftButton);
-        QTest::mouseRelease(&window, Qt::LeftButton);
-        second->setFocus(Qt::TabFocusReason);
-    } else {
-        second->setFocus(Qt::ActiveWindowFocusReason);
-    }
+    QVERIFY(showAndMoveFocus(window, first, second, how));
     QVERIFY(second->hasFocus());
     QCOMPARE(KeyboardFocus::hasRing(second), ring);
     QVERIFY(!KeyboardFocus::hasRing(first));
@@ -374,26 +384,12 @@ void TestDesignControls::switchLook()
     QFETCH(bool, pressed);
     QFETCH(QString, focus);
     QFETCH(bool, ring);
-    KeyboardFocus::install();
     QWidget window;
     auto *before = new OvlinButton("One", OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false, [] {});
     auto *toggle = new OvlinSwitch;
     toggle->setChecked(on);
-    auto *row = new QHBoxLayout(&window);
-    row->addWidget(before);
-    row->addWidget(toggle);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    before->setFocus(Qt::OtherFocusReason);
-    if (focus == "tab") {
-        QTest::keyClick(before, Qt::Key_Tab);
-        QVERIFY(toggle->hasFocus());
-    } else if (focus == "click") {
-        QTest::mousePress(&window, Qt::LeftButton);
-        QTest::mouseRelease(&window, Qt::LeftButton);
-        toggle->setFocus(Qt::TabFocusReason);
-    }
+    QVERIFY(showAndMoveFocus(window, before, toggle, focus));
+    QCOMPARE(toggle->hasFocus(), focus != "none");
     if (pressed)
         QTest::mousePress(toggle, Qt::LeftButton);
     const QImage image = renderOnWhite(toggle);
