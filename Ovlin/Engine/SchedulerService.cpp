@@ -68,19 +68,6 @@ void saveQuietly(StoreContext &context)
 
 } // namespace
 
-CopyTrigger completionTrigger(ReminderCategory category)
-{
-    switch (category) {
-    case ReminderCategory::meal: return CopyTrigger::mealCompleted;
-    case ReminderCategory::water: return CopyTrigger::waterCompleted;
-    case ReminderCategory::movement: return CopyTrigger::movementCompleted;
-    case ReminderCategory::meditation: return CopyTrigger::meditationCompleted;
-    case ReminderCategory::snack:
-    case ReminderCategory::general: return CopyTrigger::habitCompleted;
-    }
-    return CopyTrigger::habitCompleted;
-}
-
 SchedulerService &SchedulerService::shared()
 {
     static SchedulerService service;

@@ -21,9 +21,6 @@ class NotificationCenter;
 class Reminder;
 class StoreContext;
 
-// The phrase pool for completing a reminder of this category, shared by the notification answers and the lists.
-CopyTrigger completionTrigger(ReminderCategory category);
-
 // What the scheduler offers the rest of the program. Nothing calls through it; it names the operations.
 class SchedulerServiceProtocol
 {
