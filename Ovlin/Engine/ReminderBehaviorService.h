@@ -40,7 +40,8 @@ public:
     void logResolution(LogStatus status, const std::shared_ptr<Reminder> &reminder, const QDateTime &scheduledAt,
                        StoreContext &context) const;
     // The same for an answer that went through ReminderPresentationService::answer: the log is written for
-    // its occurrence, completed at (and the grace state refreshed as of) the moment it was answered.
+    // its occurrence, completed at (and the grace state refreshed as of) the moment it was answered. A
+    // notification answers completed or snoozed, so its logs leave the grace state alone.
     void recordAnswer(const OccurrenceAnswer &answer, StoreContext &context) const;
     // Deletes the latest skipped log of the date's day, if there is one, saves and refreshes the grace
     // state. Completed, missed and snoozed logs are never touched.

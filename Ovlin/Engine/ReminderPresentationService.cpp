@@ -764,6 +764,9 @@ OccurrenceAnswer ReminderPresentationService::answer(OccurrenceAnswer answer, St
         return answer;
     }
     const Reminder &reminder = *answer.reminder;
+    // A log always gets a real time, whoever forgot to say when the answer was given.
+    if (!answer.answeredAt.isValid())
+        answer.answeredAt = Clock::now();
     DayTable::shared().revalidate();
     const bool snoozing = answer.status == LogStatus::snoozed;
     answer.occurrence =

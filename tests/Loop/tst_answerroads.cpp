@@ -236,6 +236,16 @@ private Q_SLOTS:
         QCOMPARE(closed.outcome, Outcome::gone);
         QCOMPARE(context()->fetchCount<ReminderLog>(), 0);
     }
+
+    void answerWithoutItsTimeIsDatedNow()
+    {
+        const auto reminder = answeredEarlier(QStringLiteral("completed"));
+        Clock::setNow(hm("09:05"));
+        const OccurrenceAnswer answer = service().answer({.reminder = reminder}, context());
+        QCOMPARE(answer.outcome, Outcome::recorded);
+        QCOMPARE(answer.answeredAt, hm("09:05"));
+        QCOMPARE(logLines(*reminder).last(), QStringLiteral("09:05 completed"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAnswerRoads)
