@@ -695,7 +695,9 @@ std::optional<PlacedOccurrence> ReminderPresentationService::earliestOpenOccurre
 
 PlacedOccurrence ReminderPresentationService::placeOccurrence(const Reminder &reminder, const QDateTime &scheduledAt)
 {
-    const auto placed = DayTable::shared().place(scheduledAt);
+    DayTable &days = DayTable::shared();
+    days.revalidate();
+    const auto placed = days.place(scheduledAt);
     if (!placed)
         return PlacedOccurrence{scheduledAt, 0, std::nullopt, occurrenceKeyAt(reminder, 0)};
     return PlacedOccurrence{scheduledAt, placed->instant, placed->local.minuteKey(),
@@ -767,7 +769,6 @@ OccurrenceAnswer ReminderPresentationService::answer(OccurrenceAnswer answer, St
     // A log always gets a real time, whoever forgot to say when the answer was given.
     if (!answer.answeredAt.isValid())
         answer.answeredAt = Clock::now();
-    DayTable::shared().revalidate();
     const bool snoozing = answer.status == LogStatus::snoozed;
     answer.occurrence =
         answer.at ? placeOccurrence(reminder, *answer.at) : openOccurrenceAt(reminder, answer.answeredAt);
