@@ -136,4 +136,17 @@ QString CopyEngine::categoryText(ReminderCategory category) const
     return lines.at(static_cast<qsizetype>(chosen));
 }
 
+CopyTrigger completionTrigger(ReminderCategory category)
+{
+    switch (category) {
+    case ReminderCategory::meal: return CopyTrigger::mealCompleted;
+    case ReminderCategory::water: return CopyTrigger::waterCompleted;
+    case ReminderCategory::movement: return CopyTrigger::movementCompleted;
+    case ReminderCategory::meditation: return CopyTrigger::meditationCompleted;
+    case ReminderCategory::snack:
+    case ReminderCategory::general: return CopyTrigger::habitCompleted;
+    }
+    return CopyTrigger::habitCompleted;
+}
+
 } // namespace ovlin

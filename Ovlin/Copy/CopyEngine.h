@@ -73,4 +73,7 @@ private:
     std::array<std::optional<QString>, copyTriggerCount> m_lastShown;
 };
 
+// The phrase pool for completing a reminder of this category, shared by the notification answers and the lists.
+CopyTrigger completionTrigger(ReminderCategory category);
+
 } // namespace ovlin

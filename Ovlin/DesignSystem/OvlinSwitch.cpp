@@ -2,7 +2,9 @@
 
 #include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
+#include "DesignSystem/Motion.h"
 #include "DesignSystem/Painting.h"
+#include "DesignSystem/ThemeColors.h"
 
 #include <QPainter>
 
@@ -22,10 +24,9 @@ QColor mix(const QColor &a, const QColor &b, double t)
 
 } // namespace
 
-OvlinSwitch::OvlinSwitch(const Look &look, QWidget *parent) : QAbstractButton(parent), m_look(look)
+OvlinSwitch::OvlinSwitch(double scale, QWidget *parent)
+    : QAbstractButton(parent), m_scale(std::isfinite(scale) && scale > 0 ? scale : 1.0)
 {
-    if (!std::isfinite(m_look.scale) || m_look.scale <= 0)
-        m_look.scale = 1.0;
     setCheckable(true);
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
@@ -35,8 +36,7 @@ OvlinSwitch::OvlinSwitch(const Look &look, QWidget *parent) : QAbstractButton(pa
 
 QSize OvlinSwitch::sizeHint() const
 {
-    return QSize(int(std::ceil(m_look.track.width() * m_look.scale)),
-                 int(std::ceil(m_look.track.height() * m_look.scale)));
+    return QSize(int(std::ceil(trackWidth + 2 * ringMargin)), int(std::ceil(trackHeight + 2 * ringMargin)));
 }
 
 void OvlinSwitch::checkStateSet()
@@ -48,31 +48,27 @@ void OvlinSwitch::checkStateSet()
 void OvlinSwitch::nextCheckState()
 {
     QAbstractButton::nextCheckState();
-    m_position.animateTo(isChecked() ? 1.0 : 0.0, m_look.slide);
+    m_position.animateTo(isChecked() ? 1.0 : 0.0, MotionCurve::easeOut(0.15));
 }
 
 void OvlinSwitch::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF area(rect());
-    p.translate(area.center());
-    p.scale(m_look.scale, m_look.scale);
-    const double trackWidth = m_look.track.width();
-    const double trackHeight = m_look.track.height();
-    const QRectF track(-trackWidth / 2, -trackHeight / 2, trackWidth, trackHeight);
+    const QPointF centre = QRectF(rect()).center();
+    const double width = trackWidth * m_scale;
+    const double height = trackHeight * m_scale;
+    const QRectF track(centre.x() - width / 2, centre.y() - height / 2, width, height);
 
+    // The accent colour is the palette's highlight, so the switch matches the platform's own look.
     const double t = std::clamp(m_position.value(), 0.0, 1.0);
-    p.fillPath(Painting::capsule(track), mix(ThemeColors::neutral300(), m_look.onColor, t));
-    if (KeyboardFocus::hasRing(this))
-        Painting::strokeInside(p, track.adjusted(-2, -2, 2, 2), LayoutTokens::radiusFull,
-                               Painting::withOpacity(ThemeColors::primaryDark(), 0.5), 2);
+    p.fillPath(Painting::capsule(track), mix(ThemeColors::neutral300(), ThemeColors::primary(), t));
 
-    const double inset = 2;
-    const double knob = trackHeight - 2 * inset;
-    const double x = track.left() + inset + t * (trackWidth - 2 * inset - knob);
+    const double inset = 2 * m_scale;
+    const double knob = height - 2 * inset;
+    const double x = track.left() + inset + t * (width - 2 * inset - knob);
     const QRectF knobRect(x, track.top() + inset, knob, knob);
-    Painting::drawShadow(p, knobRect, knob / 2, ShadowSpec{2, 0, 1},
+    Painting::drawShadow(p, knobRect, knob / 2, ShadowSpec{2 * m_scale, 0, m_scale},
                          Painting::withOpacity(ThemeColors::neutral900(), 0.25));
     p.setPen(Qt::NoPen);
     p.setBrush(ThemeColors::surface());
@@ -81,6 +77,11 @@ void OvlinSwitch::paintEvent(QPaintEvent *)
         p.setBrush(Painting::withOpacity(ThemeColors::neutral900(), 0.06));
         p.drawEllipse(knobRect);
     }
+
+    // Outside the track with a small gap, so it reads as a ring in either state.
+    if (KeyboardFocus::hasRing(this))
+        Painting::strokeInside(p, track.adjusted(-ringMargin, -ringMargin, ringMargin, ringMargin),
+                               LayoutTokens::radiusFull, ThemeColors::neutral700(), 2);
 }
 
 } // namespace ovlin

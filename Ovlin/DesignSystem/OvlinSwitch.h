@@ -1,32 +1,29 @@
 #pragma once
 
 #include "DesignSystem/AnimatedValue.h"
-#include "DesignSystem/Motion.h"
-#include "DesignSystem/ThemeColors.h"
 
 #include <QAbstractButton>
-#include <QColor>
-#include <QSizeF>
 
 namespace ovlin {
 
-// An on/off switch: a capsule track, tinted while on, with a round knob that slides to the right when on.
-// Checkable; clicking or Space flips it and emits toggled(); a state set from the model does not slide.
+// An on/off switch in the look of a desktop switch: a capsule track in the accent colour while on (neutral
+// while off) with a round white knob that slides to the right when on. Checkable; clicking or Space flips
+// it and emits toggled(); a state set from the model does not slide.
+//
+// `scale` draws the switch smaller or larger about its centre without changing the room it takes in a
+// layout, so a scaled switch sits where a full-size one would.
 class OvlinSwitch : public QAbstractButton
 {
     Q_OBJECT
 public:
-    struct Look
-    {
-        QSizeF track{40, 24};
-        QColor onColor = ThemeColors::green500();
-        // Drawn at this share of the track size, about the widget's centre.
-        double scale = 1.0;
-        MotionCurve slide = MotionCurve::easeOut(0.15);
-    };
+    explicit OvlinSwitch(double scale = 1.0, QWidget *parent = nullptr);
 
-    explicit OvlinSwitch(QWidget *parent = nullptr) : OvlinSwitch(Look(), parent) {}
-    explicit OvlinSwitch(const Look &look, QWidget *parent = nullptr);
+    static constexpr double trackWidth = 38;
+    static constexpr double trackHeight = 22;
+    // Room on every side of the track for the keyboard focus ring (a 1-pixel gap, then the 2-pixel ring).
+    static constexpr double ringMargin = 3;
+
+    double scale() const { return m_scale; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -37,7 +34,7 @@ protected:
     void nextCheckState() override;
 
 private:
-    Look m_look;
+    double m_scale;
     AnimatedValue m_position{0.0};
 };
 

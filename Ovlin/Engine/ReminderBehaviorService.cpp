@@ -5,6 +5,7 @@
 #include "Base/Log.h"
 #include "Base/MainThread.h"
 #include "Engine/DayTable.h"
+#include "Engine/OccurrenceAnswer.h"
 #include "Engine/ReminderLogIndex.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
@@ -128,16 +129,29 @@ void ReminderBehaviorService::logResolution(LogStatus status, const std::shared_
                                             const QDateTime &scheduledAt, StoreContext &context) const
 {
     OVLIN_ASSERT_MAIN_THREAD();
+    writeLog(status, reminder, scheduledAt, Clock::now(), context);
+}
+
+void ReminderBehaviorService::recordAnswer(const OccurrenceAnswer &answer, StoreContext &context) const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    writeLog(answer.status, answer.reminder, answer.occurrence.scheduledAt, answer.answeredAt, context);
+}
+
+void ReminderBehaviorService::writeLog(LogStatus status, const std::shared_ptr<Reminder> &reminder,
+                                       const QDateTime &scheduledAt, const QDateTime &answeredAt,
+                                       StoreContext &context) const
+{
     if (!reminder)
         return;
     const std::optional<QDateTime> completedAt =
-        status == LogStatus::completed ? std::optional<QDateTime>(Clock::now()) : std::nullopt;
+        status == LogStatus::completed ? std::optional<QDateTime>(answeredAt) : std::nullopt;
     const auto log = ReminderLog::create(QUuid::createUuid(), reminder, scheduledAt, completedAt, status);
     context.insert(log);
     reminder->appendLog(log);
     saveDroppingFailure(context);
     if (status == LogStatus::skipped || status == LogStatus::missed)
-        refreshGraceState(context, Clock::now());
+        refreshGraceState(context, answeredAt);
 }
 
 void ReminderBehaviorService::clearResolution(const std::shared_ptr<Reminder> &reminder, const QDateTime &date,

@@ -14,6 +14,7 @@ namespace ovlin {
 class AppSettings;
 class Reminder;
 class StoreContext;
+struct OccurrenceAnswer;
 
 // What a reminder's logs mean for a whole day, recording and taking back answers, the grace
 // bookkeeping of the settings, and the streak. Results depend only on the arguments, the records, the
@@ -38,6 +39,10 @@ public:
     // stays in the context), and refreshes the grace state for skipped and missed.
     void logResolution(LogStatus status, const std::shared_ptr<Reminder> &reminder, const QDateTime &scheduledAt,
                        StoreContext &context) const;
+    // The same for an answer that went through ReminderPresentationService::answer: the log is written for
+    // its occurrence, completed at (and the grace state refreshed as of) the moment it was answered. A
+    // notification answers completed or snoozed, so its logs leave the grace state alone.
+    void recordAnswer(const OccurrenceAnswer &answer, StoreContext &context) const;
     // Deletes the latest skipped log of the date's day, if there is one, saves and refreshes the grace
     // state. Completed, missed and snoozed logs are never touched.
     void clearResolution(const std::shared_ptr<Reminder> &reminder, const QDateTime &date, StoreContext &context) const;
@@ -60,6 +65,8 @@ public:
 
 private:
     ReminderBehaviorService() = default;
+    void writeLog(LogStatus status, const std::shared_ptr<Reminder> &reminder, const QDateTime &scheduledAt,
+                  const QDateTime &answeredAt, StoreContext &context) const;
     static bool graceAvailableOn(bool enabled, const QDate &day, const QList<QDate> &usedGraceDays);
 };
 

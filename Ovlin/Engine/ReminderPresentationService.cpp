@@ -85,6 +85,45 @@ template <class Hash, class DateOf> void removeOlderThan(Hash &hash, qint64 cuto
     }
 }
 
+// "<UPPER-CASE UUID>-<whole minutes since 1970>", truncated toward zero (a minus sign before 1970).
+QString occurrenceKeyAt(const Reminder &reminder, qint64 instantMs)
+{
+    return uuidText(reminder.id()) + QLatin1Char('-') + QString::number(instantMs / msPerMinute);
+}
+
+// The attempt of an occurrence that is due and open: a snooze's own, else by the minutes since its base
+// time. `keyOf` is asked only when some occurrence has a snooze or a base time of its own.
+template <class KeyOf>
+std::optional<qint64> attemptOfOpen(const QHash<QString, ReminderPresentationService::SnoozeEntry> &snoozes,
+                                    const QHash<QString, QDateTime> &bases, KeyOf keyOf, qint64 dueMs, qint64 nowMs)
+{
+    DayTable &days = DayTable::shared();
+    std::optional<qint64> baseMs = dueMs;
+    if (!snoozes.isEmpty() || !bases.isEmpty()) {
+        const QString key = keyOf();
+        const auto snooze = snoozes.constFind(key);
+        if (snooze != snoozes.cend()) {
+            const auto untilMs = days.msecs(snooze->until);
+            if (untilMs && nowMs < *untilMs)
+                return std::nullopt;
+            return snooze->nextAttempt; // however long ago the snooze ran out
+        }
+        const auto base = bases.constFind(key);
+        if (base != bases.cend())
+            baseMs = days.msecs(*base);
+    }
+    if (!baseMs)
+        return std::nullopt;
+    const auto minutes = wholeMinutesBetween(*baseMs, nowMs);
+    if (!minutes || *minutes < 0 || *minutes >= 35)
+        return std::nullopt;
+    if (*minutes < 15)
+        return 1;
+    if (*minutes < 30)
+        return 2;
+    return 3;
+}
+
 template <class Hash> void removeKeysWithPrefix(Hash &hash, const QString &prefix)
 {
     for (auto it = hash.begin(); it != hash.end();) {
@@ -257,11 +296,6 @@ void ReminderPresentationService::dismissAnsweredBanners()
     }
 }
 
-bool ReminderPresentationService::isAnsweredElsewhere(const Occurrence &occurrence) const
-{
-    return occurrence.reminder && isResolved(*occurrence.reminder, occurrence.scheduledAt);
-}
-
 QString ReminderPresentationService::bannerMessage(const Occurrence &occurrence) const
 {
     OVLIN_ASSERT_MAIN_THREAD();
@@ -305,45 +339,36 @@ QList<BannerAction> ReminderPresentationService::makeActions(const Occurrence &o
     return actions;
 }
 
-namespace {
-
-// The banner captured its reminder when it was shown; the habit may have been deleted since, or the
-// store closed. Then the button only closes the banner.
-bool canAnswer(const ReminderPresentationService::Occurrence &occurrence, StoreContext *context)
-{
-    if (!context || !occurrence.reminder || occurrence.reminder->isDeleted()) {
-        qCDebug(lcEngine) << "Banner answered for a habit that is gone; closing it only";
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 void ReminderPresentationService::bannerAction(const QPointer<ReminderPresentationService> &service,
                                                const Occurrence &occurrence, LogStatus status,
                                                const QPointer<StoreContext> &context)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (!service || !canAnswer(occurrence, context.data()))
+    // The banner captured its reminder and store when it was shown; the answer step closes it only when the
+    // habit or the store is gone, or when the occurrence was answered elsewhere since.
+    if (!service)
         return;
-    // A banner left over from before the occurrence was answered elsewhere (its close is queued behind
-    // the store change) must not write a second resolution for it.
-    if (service->isAnsweredElsewhere(occurrence)) {
-        qCDebug(lcEngine) << "Banner answered for an occurrence that is already resolved; closing it only";
-        service->clearOccurrenceBookkeeping(occurrence.key);
-        return;
-    }
-    service->resolveOccurrence(occurrence.reminder, status, context.data(), occurrence.scheduledAt);
+    service->answer({.source = OccurrenceAnswer::Source::banner,
+                     .status = status,
+                     .reminder = occurrence.reminder,
+                     .answeredAt = Clock::now(),
+                     .at = occurrence.scheduledAt},
+                    context.data());
 }
 
 void ReminderPresentationService::snoozeAction(const QPointer<ReminderPresentationService> &service,
                                                const Occurrence &occurrence, const QPointer<StoreContext> &context)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (!service || !canAnswer(occurrence, context.data()) || service->isAnsweredElsewhere(occurrence))
+    if (!service)
         return;
-    service->snooze(occurrence.reminder, bannerSnoozeMinutes, occurrence.scheduledAt, context.data());
+    service->answer({.source = OccurrenceAnswer::Source::banner,
+                     .status = LogStatus::snoozed,
+                     .reminder = occurrence.reminder,
+                     .answeredAt = Clock::now(),
+                     .at = occurrence.scheduledAt,
+                     .snoozeMinutes = bannerSnoozeMinutes},
+                    context.data());
 }
 
 void ReminderPresentationService::sendEveningWarningIfNeeded(const QList<std::shared_ptr<Reminder>> &reminders,
@@ -548,9 +573,7 @@ QString ReminderPresentationService::occurrenceKey(const Reminder &reminder, con
     OVLIN_ASSERT_MAIN_THREAD();
     DayTable &days = DayTable::shared();
     days.revalidate();
-    // Truncated toward zero, so a minus sign for times before 1970.
-    const qint64 minutes = days.msecs(scheduledAt).value_or(0) / msPerMinute;
-    return uuidText(reminder.id()) + QLatin1Char('-') + QString::number(minutes);
+    return occurrenceKeyAt(reminder, days.msecs(scheduledAt).value_or(0));
 }
 
 QString ReminderPresentationService::attemptKey(const QString &occurrenceKey, qint64 attempt)
@@ -563,21 +586,20 @@ LogWeight ReminderPresentationService::weightAt(const Reminder &reminder, const 
     DayTable &days = DayTable::shared();
     days.revalidate();
     const auto local = days.local(scheduledAt);
-    if (!local)
+    return weightAtMinute(reminder, local ? std::optional(local->minuteKey()) : std::nullopt);
+}
+
+LogWeight ReminderPresentationService::weightAtMinute(const Reminder &reminder, std::optional<qint64> minuteKey) const
+{
+    if (!minuteKey)
         return LogWeight::none;
-    return ReminderLogIndex::shared().table(reminder)->weightAtMinute(local->minuteKey());
+    return ReminderLogIndex::shared().table(reminder)->weightAtMinute(*minuteKey);
 }
 
 bool ReminderPresentationService::isResolved(const Reminder &reminder, const QDateTime &scheduledAt) const
 {
     OVLIN_ASSERT_MAIN_THREAD();
     return weightAt(reminder, scheduledAt) != LogWeight::none;
-}
-
-bool ReminderPresentationService::isCompleted(const Reminder &reminder, const QDateTime &scheduledAt) const
-{
-    OVLIN_ASSERT_MAIN_THREAD();
-    return weightAt(reminder, scheduledAt) == LogWeight::completed;
 }
 
 QDateTime ReminderPresentationService::attemptBaseDate(const QString &occurrenceKey, const QDateTime &scheduledAt) const
@@ -598,32 +620,21 @@ std::optional<qint64> ReminderPresentationService::attemptNumber(const Reminder 
         return std::nullopt;
     if (isResolved(reminder, scheduledAt))
         return std::nullopt;
+    return attemptOfOpen(
+        m_snoozedOccurrences, m_attemptBaseDates, [&] { return occurrenceKey(reminder, scheduledAt); }, *dueMs, *nowMs);
+}
 
-    std::optional<qint64> baseMs = dueMs;
-    // The key is only needed when some occurrence has a snooze or a base time of its own.
-    if (!m_snoozedOccurrences.isEmpty() || !m_attemptBaseDates.isEmpty()) {
-        const QString key = occurrenceKey(reminder, scheduledAt);
-        const auto snooze = m_snoozedOccurrences.constFind(key);
-        if (snooze != m_snoozedOccurrences.cend()) {
-            const auto untilMs = days.msecs(snooze->until);
-            if (untilMs && *nowMs < *untilMs)
-                return std::nullopt;
-            return snooze->nextAttempt; // however long ago the snooze ran out
-        }
-        const auto base = m_attemptBaseDates.constFind(key);
-        if (base != m_attemptBaseDates.cend())
-            baseMs = days.msecs(*base);
-    }
-    if (!baseMs)
+std::optional<qint64> ReminderPresentationService::attemptOf(const Reminder &reminder,
+                                                             const PlacedOccurrence &occurrence,
+                                                             const QDateTime &now) const
+{
+    const auto nowMs = DayTable::shared().msecs(now);
+    if (!nowMs || !occurrence.minuteKey || *nowMs < occurrence.instantMs)
         return std::nullopt;
-    const auto minutes = wholeMinutesBetween(*baseMs, *nowMs);
-    if (!minutes || *minutes < 0 || *minutes >= 35)
+    if (weightAtMinute(reminder, occurrence.minuteKey) != LogWeight::none)
         return std::nullopt;
-    if (*minutes < 15)
-        return 1;
-    if (*minutes < 30)
-        return 2;
-    return 3;
+    return attemptOfOpen(
+        m_snoozedOccurrences, m_attemptBaseDates, [&] { return occurrence.key; }, occurrence.instantMs, *nowMs);
 }
 
 std::optional<ReminderPresentationService::Occurrence>
@@ -652,35 +663,62 @@ std::optional<QDateTime> ReminderPresentationService::dueOccurrenceTime(const Re
                                                                         const QDateTime &date) const
 {
     OVLIN_ASSERT_MAIN_THREAD();
+    const std::optional<PlacedOccurrence> earliest = earliestOpenOccurrence(reminder, date);
+    return earliest ? std::optional(earliest->scheduledAt) : std::nullopt;
+}
+
+std::optional<PlacedOccurrence> ReminderPresentationService::earliestOpenOccurrence(const Reminder &reminder,
+                                                                                    const QDateTime &date) const
+{
     DayTable &days = DayTable::shared();
     days.revalidate();
     const auto dateMs = days.msecs(date);
     if (!dateMs)
         return std::nullopt;
-    std::optional<QDateTime> earliest;
-    qint64 earliestMs = 0;
+    std::shared_ptr<const ReminderLogIndex::Table> logs; // looked up for the first candidate
+    std::optional<PlacedOccurrence> earliest;
     for (const QDateTime &due : occurrenceTimes(reminder, date)) {
         const auto dueMs = days.msecs(due);
-        if (!dueMs || *dueMs > *dateMs || (earliest && *dueMs >= earliestMs))
+        if (!dueMs || *dueMs > *dateMs || (earliest && *dueMs >= earliest->instantMs))
             continue;
-        if (isResolved(reminder, due))
-            continue;
-        earliest = due;
-        earliestMs = *dueMs;
+        const auto local = days.local(due);
+        if (local) {
+            if (!logs)
+                logs = ReminderLogIndex::shared().table(reminder);
+            if (logs->weightAtMinute(local->minuteKey()) != LogWeight::none)
+                continue;
+        }
+        earliest = PlacedOccurrence{due, *dueMs, local ? std::optional(local->minuteKey()) : std::nullopt, {}};
     }
     return earliest;
+}
+
+PlacedOccurrence ReminderPresentationService::placeOccurrence(const Reminder &reminder, const QDateTime &scheduledAt)
+{
+    DayTable &days = DayTable::shared();
+    days.revalidate();
+    const auto placed = days.place(scheduledAt);
+    if (!placed)
+        return PlacedOccurrence{scheduledAt, 0, std::nullopt, occurrenceKeyAt(reminder, 0)};
+    return PlacedOccurrence{scheduledAt, placed->instant, placed->local.minuteKey(),
+                            occurrenceKeyAt(reminder, placed->instant)};
+}
+
+PlacedOccurrence ReminderPresentationService::openOccurrenceAt(const Reminder &reminder, const QDateTime &now) const
+{
+    std::optional<PlacedOccurrence> open = earliestOpenOccurrence(reminder, now);
+    if (!open)
+        return placeOccurrence(reminder, now);
+    open->key = occurrenceKeyAt(reminder, open->instantMs);
+    return *open;
 }
 
 bool ReminderPresentationService::isOverdue(const Reminder &reminder, const QDateTime &date) const
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    const std::optional<QDateTime> due = dueOccurrenceTime(reminder, date);
-    if (!due)
-        return false;
-    DayTable &days = DayTable::shared();
-    const auto dueMs = days.msecs(*due);
-    const auto dateMs = days.msecs(date);
-    return dueMs && dateMs && *dueMs < *dateMs;
+    const std::optional<PlacedOccurrence> due = earliestOpenOccurrence(reminder, date);
+    const auto dateMs = DayTable::shared().msecs(date);
+    return due && dateMs && due->instantMs < *dateMs;
 }
 
 bool ReminderPresentationService::isDueOnWeekday(const Reminder &reminder, const QDateTime &date)
@@ -716,53 +754,100 @@ ReminderPresentationService::dueOccurrences(const QList<std::shared_ptr<Reminder
     return occurrences;
 }
 
-std::optional<QDateTime> ReminderPresentationService::answerableDueTime(const std::shared_ptr<Reminder> &reminder,
-                                                                        const std::optional<QDateTime> &given,
-                                                                        const QDateTime &now) const
+OccurrenceAnswer ReminderPresentationService::answer(OccurrenceAnswer answer, StoreContext *context)
 {
-    // A reminder deleted since a banner or a list captured it gets no log: it would point at nothing.
-    if (!reminder || reminder->isDeleted())
-        return std::nullopt;
-    if (given)
-        return given;
-    return dueOccurrenceTime(*reminder, now).value_or(now);
+    OVLIN_ASSERT_MAIN_THREAD();
+    using Source = OccurrenceAnswer::Source;
+    // A habit deleted since a banner, a list or a notification captured it gets no log: it would point at
+    // nothing. A banner whose store was closed only closes.
+    if (!answer.reminder || answer.reminder->isDeleted() || (answer.source == Source::banner && !context)) {
+        qCDebug(lcEngine) << "An answer for a habit or a store that is gone; nothing recorded";
+        answer.outcome = OccurrenceAnswer::Outcome::gone;
+        return answer;
+    }
+    const Reminder &reminder = *answer.reminder;
+    // A log always gets a real time, whoever forgot to say when the answer was given.
+    if (!answer.answeredAt.isValid())
+        answer.answeredAt = Clock::now();
+    const bool snoozing = answer.status == LogStatus::snoozed;
+    answer.occurrence =
+        answer.at ? placeOccurrence(reminder, *answer.at) : openOccurrenceAt(reminder, answer.answeredAt);
+    // A notification's log keeps its delivery time; its snooze goes to the reminder's open occurrence.
+    answer.held = snoozing && answer.source == Source::notification ? openOccurrenceAt(reminder, answer.answeredAt)
+                                                                    : answer.occurrence;
+
+    if (isAnsweredAlready(answer)) {
+        qCDebug(lcEngine) << "An answer for an occurrence that is answered already; nothing recorded";
+        if (answer.source == Source::banner && !snoozing)
+            clearOccurrenceBookkeeping(answer.occurrence.key);
+        answer.outcome = OccurrenceAnswer::Outcome::redundant;
+        return answer;
+    }
+    if (snoozing)
+        holdBack(answer);
+    if (context)
+        ReminderBehaviorService::shared().recordAnswer(answer, *context);
+    // Forgotten even when the save failed: the log is in the context and decides the occurrence. After a
+    // notification's Done the loop forgets it once it sees the log.
+    if (!snoozing && answer.source != Source::notification)
+        clearOccurrenceBookkeeping(answer.occurrence.key);
+    answer.outcome = OccurrenceAnswer::Outcome::recorded;
+    return answer;
+}
+
+bool ReminderPresentationService::isAnsweredAlready(const OccurrenceAnswer &answer) const
+{
+    switch (answer.source) {
+    case OccurrenceAnswer::Source::list:
+        // The earliest open occurrence, or now: answering twice writes twice.
+        return false;
+    case OccurrenceAnswer::Source::banner:
+        // Left over from before its occurrence was answered elsewhere (its close is queued behind the store
+        // change): any deciding log.
+        return weightAtMinute(*answer.reminder, answer.occurrence.minuteKey) != LogWeight::none;
+    case OccurrenceAnswer::Source::notification:
+        // Only a completion makes a Done redundant: it outweighs a skip or a miss, and the user did the habit
+        // after all. A snooze is always recorded.
+        return answer.status == LogStatus::completed &&
+               weightAtMinute(*answer.reminder, answer.occurrence.minuteKey) == LogWeight::completed;
+    }
+    return false;
+}
+
+void ReminderPresentationService::holdBack(const OccurrenceAnswer &answer)
+{
+    const qint64 attempt = attemptOf(*answer.reminder, answer.held, answer.answeredAt).value_or(1);
+    const qint64 nextAttempt = std::min<qint64>(attempt + 1, 3);
+    const qint64 boundedMinutes = std::clamp(answer.snoozeMinutes, -maxSnoozeMinutes, maxSnoozeMinutes);
+    const QDateTime until = answer.answeredAt.addSecs(boundedMinutes * 60);
+    // At `until` the occurrence stands 15 or 30 minutes past its base, so its attempt count carries on.
+    const QDateTime base = until.addSecs(-(nextAttempt - 1) * secondsPerAttempt);
+    setSnooze(answer.held.key, SnoozeEntry{until, nextAttempt}, base);
 }
 
 void ReminderPresentationService::resolveOccurrence(const std::shared_ptr<Reminder> &reminder, LogStatus status,
                                                     StoreContext *context, std::optional<QDateTime> scheduledAt)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    const std::optional<QDateTime> due = answerableDueTime(reminder, scheduledAt, Clock::now());
-    if (!due) {
-        qCDebug(lcEngine) << "Not resolving an occurrence of a reminder that no longer exists";
-        return;
-    }
-    if (context)
-        ReminderBehaviorService::shared().logResolution(status, reminder, *due, *context);
-    // Forgotten even when the save failed: the log is in the context and decides the occurrence.
-    clearOccurrenceBookkeeping(occurrenceKey(*reminder, *due));
+    answer({.source = OccurrenceAnswer::Source::list,
+            .status = status,
+            .reminder = reminder,
+            .answeredAt = Clock::now(),
+            .at = scheduledAt},
+           context);
 }
 
 void ReminderPresentationService::snooze(const std::shared_ptr<Reminder> &reminder, qint64 minutes,
                                          std::optional<QDateTime> dueTime, StoreContext *context)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    const QDateTime now = Clock::now();
-    const std::optional<QDateTime> due = answerableDueTime(reminder, dueTime, now);
-    if (!due) {
-        qCDebug(lcEngine) << "Not snoozing an occurrence of a reminder that no longer exists";
-        return;
-    }
-    const QString key = occurrenceKey(*reminder, *due);
-    const qint64 attempt = attemptNumber(*reminder, *due, now).value_or(1);
-    const qint64 nextAttempt = std::min<qint64>(attempt + 1, 3);
-    const qint64 boundedMinutes = std::clamp(minutes, -maxSnoozeMinutes, maxSnoozeMinutes);
-    const QDateTime until = now.addSecs(boundedMinutes * 60);
-    // At `until` the occurrence stands 15 or 30 minutes past its base, so its attempt count carries on.
-    const QDateTime base = until.addSecs(-(nextAttempt - 1) * secondsPerAttempt);
-    setSnooze(key, SnoozeEntry{until, nextAttempt}, base);
-    if (context)
-        ReminderBehaviorService::shared().logResolution(LogStatus::snoozed, reminder, *due, *context);
+    answer({.source = OccurrenceAnswer::Source::list,
+            .status = LogStatus::snoozed,
+            .reminder = reminder,
+            .answeredAt = Clock::now(),
+            .at = dueTime,
+            .snoozeMinutes = minutes},
+           context);
 }
 
 void ReminderPresentationService::clearOccurrenceBookkeeping(const QString &occurrenceKey)

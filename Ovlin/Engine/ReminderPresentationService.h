@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Engine/BannerData.h"
+#include "Engine/OccurrenceAnswer.h"
 #include "Model/Enums.h"
 
 #include <QDateTime>
@@ -100,8 +101,6 @@ public:
 
     // A completed, skipped or missed log lies in the due time's calendar minute.
     bool isResolved(const Reminder &reminder, const QDateTime &scheduledAt) const;
-    // A completed log lies in the due time's calendar minute.
-    bool isCompleted(const Reminder &reminder, const QDateTime &scheduledAt) const;
     // The recorded base time of the occurrence, or the due time itself.
     QDateTime attemptBaseDate(const QString &occurrenceKey, const QDateTime &scheduledAt) const;
     // The attempt due at `now`: 1, 2 or 3 by the minutes since the base time (0-14, 15-29, 30-34), a
@@ -124,8 +123,15 @@ public:
     // order, its due times of today made into occurrences at `now`, dropping those without an attempt.
     QList<Occurrence> dueOccurrences(const QList<std::shared_ptr<Reminder>> &reminders, const QDateTime &now) const;
 
-    // Answers an occurrence (completed or skipped from a banner or a list): logs the status for the due time,
-    // or for the earliest open due time up to now, or for now, and forgets the occurrence's bookkeeping.
+    // The one road of an answer, from a list, a banner or a notification. Places the answered occurrence
+    // once (the named one, else the earliest open one up to the answer's time, else that time); unless the
+    // occurrence is answered already by the rule of the answer's source, holds a snoozed one back, records
+    // the log (with its grace refresh) when a store is given, and forgets the bookkeeping of an occurrence
+    // answered from a list or a banner. Returns the answer with its occurrence and outcome.
+    OccurrenceAnswer answer(OccurrenceAnswer answer, StoreContext *context);
+
+    // Answers an occurrence as a list does (completed or skipped): logs the status for the due time, or for
+    // the earliest open due time up to now, or for now, and forgets the occurrence's bookkeeping.
     void resolveOccurrence(const std::shared_ptr<Reminder> &reminder, LogStatus status, StoreContext *context,
                            std::optional<QDateTime> scheduledAt = std::nullopt);
     // Silences an occurrence (chosen as above) for `minutes`; it comes back as the next attempt (at most 3),
@@ -170,11 +176,21 @@ private:
 
     // The strongest status among the logs in the due time's calendar minute.
     LogWeight weightAt(const Reminder &reminder, const QDateTime &scheduledAt) const;
+    LogWeight weightAtMinute(const Reminder &reminder, std::optional<qint64> minuteKey) const;
 
-    // The due time an answer applies to: the given one, else the earliest open one up to now, else now;
-    // none for a reminder that is gone.
-    std::optional<QDateTime> answerableDueTime(const std::shared_ptr<Reminder> &reminder,
-                                               const std::optional<QDateTime> &given, const QDateTime &now) const;
+    // The due time with its instant, local minute and key.
+    static PlacedOccurrence placeOccurrence(const Reminder &reminder, const QDateTime &scheduledAt);
+    // dueOccurrenceTime, placed (without its key).
+    std::optional<PlacedOccurrence> earliestOpenOccurrence(const Reminder &reminder, const QDateTime &date) const;
+    // The occurrence an answer without a named time goes to: the earliest open one up to `now`, else now.
+    PlacedOccurrence openOccurrenceAt(const Reminder &reminder, const QDateTime &now) const;
+    // attemptNumber of a placed occurrence.
+    std::optional<qint64> attemptOf(const Reminder &reminder, const PlacedOccurrence &occurrence,
+                                    const QDateTime &now) const;
+    // Whether the answer's occurrence is answered already, by the rule of the answer's source.
+    bool isAnsweredAlready(const OccurrenceAnswer &answer) const;
+    // Silences the answer's held occurrence for its snooze minutes.
+    void holdBack(const OccurrenceAnswer &answer);
     void prune(const QDateTime &now);
     // A banner on screen and the occurrence it answers; one per place.
     struct ShownBanner
@@ -186,8 +202,6 @@ private:
     // Closes the banners whose occurrence has been answered elsewhere since they were shown (a
     // notification, the today list, the popover).
     void dismissAnsweredBanners();
-    // Whether the banner's occurrence is already answered, so its button must not answer it again.
-    bool isAnsweredElsewhere(const Occurrence &occurrence) const;
     // The bodies of the banner buttons; they only close the banner once the habit or the store is gone.
     static void bannerAction(const QPointer<ReminderPresentationService> &service, const Occurrence &occurrence,
                              LogStatus status, const QPointer<StoreContext> &context);

@@ -10,7 +10,6 @@
 #include "Engine/ReminderPresentationService.h"
 #include "Model/AppSettings.h"
 #include "Model/Reminder.h"
-#include "Model/ReminderLog.h"
 #include "Platform/NotificationCenter.h"
 #include "Platform/StoreContext.h"
 
@@ -59,27 +58,7 @@ std::optional<NotificationSound> currentSound()
     return std::nullopt;
 }
 
-void saveQuietly(StoreContext &context)
-{
-    QString error;
-    if (!context.save(&error))
-        qCDebug(lcEngine) << "Saving a notification answer failed; it stays pending:" << error;
-}
-
 } // namespace
-
-CopyTrigger completionTrigger(ReminderCategory category)
-{
-    switch (category) {
-    case ReminderCategory::meal: return CopyTrigger::mealCompleted;
-    case ReminderCategory::water: return CopyTrigger::waterCompleted;
-    case ReminderCategory::movement: return CopyTrigger::movementCompleted;
-    case ReminderCategory::meditation: return CopyTrigger::meditationCompleted;
-    case ReminderCategory::snack:
-    case ReminderCategory::general: return CopyTrigger::habitCompleted;
-    }
-    return CopyTrigger::habitCompleted;
-}
 
 SchedulerService &SchedulerService::shared()
 {
@@ -294,12 +273,14 @@ void SchedulerService::handleNotificationResponse(const QUuid &reminderId, const
         actionIdentifier == NotificationResponse::defaultActionIdentifier) {
         completeFromNotification(reminder, delivered, context);
     } else if (actionIdentifier == snoozeActionIdentifier) {
-        const auto log =
-            ReminderLog::create(QUuid::createUuid(), reminder, delivered, std::nullopt, LogStatus::snoozed);
-        context.insert(log);
-        saveQuietly(context);
-        // No due time and no context: the presentation service picks the open occurrence and writes no log.
-        ReminderPresentationService::shared().snooze(reminder, snoozeDurationMinutes);
+        // A snoozed log at the delivery time; the reminder's open occurrence comes back in the app later.
+        ReminderPresentationService::shared().answer({.source = OccurrenceAnswer::Source::notification,
+                                                      .status = LogStatus::snoozed,
+                                                      .reminder = reminder,
+                                                      .answeredAt = Clock::now(),
+                                                      .at = delivered,
+                                                      .snoozeMinutes = snoozeDurationMinutes},
+                                                     &context);
     } else {
         qCDebug(lcEngine) << "Ignored the notification action" << actionIdentifier.left(80);
     }
@@ -309,25 +290,25 @@ void SchedulerService::completeFromNotification(const std::shared_ptr<Reminder> 
                                                 const QDateTime &deliveryDate, StoreContext &context)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    // The delivery date is the firing's own instant, so it names the occurrence. One completed already (on a
-    // banner, in the Today list, or by this notification before) keeps its one completed log. A skip or a miss
-    // does not stop it: a completion outweighs them, and the user did the habit after all.
-    if (ReminderPresentationService::shared().isCompleted(*reminder, deliveryDate)) {
-        qCDebug(lcEngine) << "Done on an occurrence that is completed already; nothing recorded";
+    // The delivery date is the firing's own instant, so it names the occurrence.
+    const OccurrenceAnswer answer =
+        ReminderPresentationService::shared().answer({.source = OccurrenceAnswer::Source::notification,
+                                                      .status = LogStatus::completed,
+                                                      .reminder = reminder,
+                                                      .answeredAt = Clock::now(),
+                                                      .at = deliveryDate},
+                                                     &context);
+    if (!answer.recorded())
         return;
-    }
-    const QDateTime now = Clock::now();
-    const auto log = ReminderLog::create(QUuid::createUuid(), reminder, deliveryDate, now, LogStatus::completed);
-    context.insert(log);
-    saveQuietly(context);
 
     // The new log is in the context already, so today's completion counts.
     QList<std::shared_ptr<Reminder>> reminders = context.fetch<Reminder>();
     if (reminders.isEmpty())
         reminders = {reminder};
-    const qint64 streak = ReminderBehaviorService::shared().currentStreak(reminders, reminder->categoryValue(), now);
+    const ReminderCategory category = reminder->categoryValue();
+    const qint64 streak = ReminderBehaviorService::shared().currentStreak(reminders, category, answer.answeredAt);
     const CopyContext copy{.habitName = reminder->title(), .streakCount = streak};
-    const QString phrase = CopyEngine::shared().text(completionTrigger(reminder->categoryValue()), copy);
+    const QString phrase = CopyEngine::shared().text(completionTrigger(category), copy);
     postFollowUp(QStringLiteral("Nice."), phrase, 1.0);
     postStreakMessage(streak, copy);
 }

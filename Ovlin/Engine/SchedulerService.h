@@ -21,9 +21,6 @@ class NotificationCenter;
 class Reminder;
 class StoreContext;
 
-// The phrase pool for completing a reminder of this category, shared by the notification answers and the lists.
-CopyTrigger completionTrigger(ReminderCategory category);
-
 // What the scheduler offers the rest of the program. Nothing calls through it; it names the operations.
 class SchedulerServiceProtocol
 {
@@ -93,8 +90,9 @@ public:
                                              const std::optional<QString> &prefix = std::nullopt);
     static QStringList notificationRequestIdentifiers(const QList<NotificationRequest> &requests);
 
-    // The Done road of an answer: nothing when the occurrence at the delivery date has a completed log already;
-    // after a skipped or missed one it records the completion all the same.
+    // The Done road of an answer: nothing when the occurrence at the delivery date has a completed log already
+    // (see ReminderPresentationService::answer); after a skipped or missed one it records the completion all the
+    // same, then posts the follow-ups.
     void completeFromNotification(const std::shared_ptr<Reminder> &reminder, const QDateTime &deliveryDate,
                                   StoreContext &context);
     // The streak notification, for 3, 7, 14, 21 and 30 days only.

@@ -13,6 +13,7 @@
 #include "DesignSystem/OvlinSegmentedControl.h"
 #include "DesignSystem/OvlinSliderControl.h"
 #include "DesignSystem/OvlinStepperField.h"
+#include "DesignSystem/OvlinSwitch.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/SectionHeader.h"
@@ -210,6 +211,34 @@ QWidget *sliderPage()
     auto *focused = new OvlinSliderControl(heldValue<double>(page, 0.65), 0.5, 1, 0.05, "50%", "100%", "65%");
     page->addCell(focused, "keyboard focus", 360);
     simulateFocus(focused->slider());
+    return page;
+}
+
+QWidget *switchPage()
+{
+    auto *page = new GalleryPage(QStringLiteral("OvlinSwitch"));
+    page->setBackground(ThemeColors::surface());
+    const struct
+    {
+        double scale;
+        const char *name;
+    } scales[] = {{1.0, "full size"}, {0.92, "scale 0.92"}};
+    const char *states[] = {"off", "on", "pressed off", "pressed on"};
+    for (const auto &size : scales) {
+        page->addRow(QString::fromLatin1(size.name));
+        for (int state = 0; state < 4; ++state) {
+            auto *toggle = new OvlinSwitch(size.scale);
+            toggle->setChecked(state % 2 == 1);
+            page->addCell(toggle, QString::fromLatin1(states[state]));
+            if (state >= 2)
+                simulatePress(toggle);
+        }
+    }
+    page->addRow(QStringLiteral("focus"));
+    auto *focused = new OvlinSwitch;
+    focused->setChecked(true);
+    page->addCell(focused, "keyboard focus");
+    simulateFocus(focused);
     return page;
 }
 
@@ -451,6 +480,7 @@ OVLIN_GALLERY_PAGE(QStringLiteral("OvlinSegmentedControl"), segmentedPage)
 OVLIN_GALLERY_PAGE(QStringLiteral("OvlinStepperField"), stepperPage)
 OVLIN_GALLERY_PAGE(QStringLiteral("OvlinMenuField"), menuFieldPage)
 OVLIN_GALLERY_PAGE(QStringLiteral("OvlinSliderControl"), sliderPage)
+OVLIN_GALLERY_PAGE(QStringLiteral("OvlinSwitch"), switchPage)
 OVLIN_GALLERY_PAGE(QStringLiteral("OvlinInputModifier"), inputPage)
 OVLIN_GALLERY_PAGE(QStringLiteral("OvlinCard"), cardPage)
 OVLIN_GALLERY_PAGE(QStringLiteral("OvlinConfirmationDialog"), dialogPage)

@@ -460,16 +460,22 @@ StoreContext *ReminderListViewModel::contextFor(const Reminder &reminder) const
     return m_modelContext;
 }
 
+StoreContext *ReminderListViewModel::answer(const ReminderPtr &reminder, LogStatus status)
+{
+    // The reminder's earliest open occurrence up to now (else now), on the same road as a banner's buttons.
+    StoreContext *context = contextFor(*reminder);
+    ReminderPresentationService::shared().answer(
+        {.source = OccurrenceAnswer::Source::list, .status = status, .reminder = reminder, .answeredAt = Clock::now()},
+        context);
+    return context;
+}
+
 void ReminderListViewModel::complete(const ReminderPtr &reminder, bool showCopy)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     if (!reminder || reminder->isDeleted())
         return;
-    StoreContext *context = contextFor(*reminder);
-    auto &presentation = ReminderPresentationService::shared();
-    // Read before anything is recorded: the occurrence this check-off answers.
-    const std::optional<QDateTime> due = presentation.dueOccurrenceTime(*reminder, Clock::now());
-    presentation.resolveOccurrence(reminder, LogStatus::completed, context, due);
+    StoreContext *context = answer(reminder, LogStatus::completed);
 
     if (showCopy)
         setRecentCompletion(reminder);
@@ -499,9 +505,7 @@ void ReminderListViewModel::skip(const ReminderPtr &reminder)
     OVLIN_ASSERT_MAIN_THREAD();
     if (!reminder || reminder->isDeleted())
         return;
-    auto &presentation = ReminderPresentationService::shared();
-    const std::optional<QDateTime> due = presentation.dueOccurrenceTime(*reminder, Clock::now());
-    presentation.resolveOccurrence(reminder, LogStatus::skipped, contextFor(*reminder), due);
+    answer(reminder, LogStatus::skipped);
     Q_EMIT changed();
 }
 

@@ -144,6 +144,8 @@ private:
     ReminderList withResolution(int resolution) const;
     // Where an action records: the reminder's own store when it has one, else the model context.
     StoreContext *contextFor(const Reminder &reminder) const;
+    // Answers the reminder from the list; returns the store it was recorded in.
+    StoreContext *answer(const ReminderPtr &reminder, LogStatus status);
     CopyEngine &copyEngine() const;
     CelebrationTimerSource &timers() const;
 

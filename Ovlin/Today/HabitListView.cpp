@@ -12,6 +12,8 @@
 #include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
 #include "DesignSystem/OvlinConfirmationOverlay.h"
+#include "DesignSystem/OvlinSwitch.h"
+#include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/Reminder.h"
@@ -19,7 +21,6 @@
 #include "Platform/Store.h"
 #include "ScreenParts/ReminderListViewModel.h"
 #include "ScreenParts/TodayWidgets.h"
-#include "Today/HabitSwitch.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -366,7 +367,8 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     auto *layout = today::hbox(row, LayoutTokens::spacingLG, QMarginsF(h, v, h, v));
 
     QPointer<ReminderListViewModel> model(m_viewModel);
-    auto *toggle = new HabitSwitch(active, ThemeColors::primary(), 0.92);
+    auto *toggle = new OvlinSwitch(0.92);
+    toggle->setChecked(active);
     toggle->setObjectName(QStringLiteral("activeSwitch"));
     toggle->setAccessibleName(active ? QStringLiteral("Active") : QStringLiteral("Inactive"));
     connect(toggle, &QAbstractButton::clicked, this, [model, reminder](bool on) {

@@ -104,12 +104,90 @@ QString TodayListCard::completedRowKey(const Reminder &reminder)
     return rowKeyBase("completed", reminder);
 }
 
+namespace {
+
+std::function<QWidget *()> sectionLabel(const QString &text)
+{
+    return [text]() -> QWidget * {
+        auto *holder = new QWidget;
+        holder->setObjectName(QStringLiteral("sectionLabel"));
+        holder->setAccessibleName(text);
+        hbox(holder, 0, QMarginsF(LayoutTokens::spacingLG, 0, LayoutTokens::spacingLG, 0))
+            ->addWidget(singleLineText(text, ThemeFonts::label(), ThemeColors::textSecondary()));
+        return holder;
+    };
+}
+
+QWidget *makeDivider()
+{
+    auto *line = new DividerLine(ThemeColors::borderSubtle(), LayoutTokens::spacingLG, LayoutTokens::spacingLG);
+    line->setObjectName(QStringLiteral("divider"));
+    return line;
+}
+
+QWidget *makeExpandControl(const QString &title, std::function<void()> onPress)
+{
+    LabelButton::Look look;
+    look.font = ThemeFonts::label();
+    look.textColor = ThemeColors::primaryDark();
+    look.height = 0;
+    look.horizontalPadding = 0;
+    auto *expand = new LabelButton(title, look, std::move(onPress));
+    expand->setObjectName(QStringLiteral("expandControl"));
+    return expand;
+}
+
+} // namespace
+
+// Rows still allowed in this refresh; remembers whether any had to be left out.
+class TodayListCard::RowBudget
+{
+public:
+    explicit RowBudget(int limit) : m_left(std::max(0, limit)) {}
+
+    bool take()
+    {
+        if (m_left > 0) {
+            --m_left;
+            return true;
+        }
+        m_cut = true;
+        return false;
+    }
+    bool cut() const { return m_cut; }
+
+private:
+    int m_left;
+    bool m_cut = false;
+};
+
 bool TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &lists, bool showAllCompleted,
                             std::function<void()> toggleExpanded, int rowLimit)
 {
-    auto *stack = static_cast<QBoxLayout *>(content()->layout());
     m_toggleExpanded = std::move(toggleExpanded);
+    updateHeader(lists, showAllCompleted);
 
+    RowBudget budget(rowLimit);
+    const std::optional<QUuid> phraseFor = model ? model->recentCompletionReminderID() : std::nullopt;
+    QList<KeyedItem> sectionItems;
+    appendOverdueGroup(sectionItems, model, lists, budget);
+    appendOpenGroup(sectionItems, model, lists, budget, phraseFor != m_phraseFor);
+    appendSkippedGroup(sectionItems, model, lists, budget);
+
+    QList<KeyedItem> items;
+    if (!sectionItems.isEmpty())
+        items.append(openSectionsItem());
+    appendCompletedRows(items, lists, showAllCompleted, budget);
+    if (const int completed = int(lists.completed.size()); completed > ReminderListView::collapsedCompletedLimit)
+        items.append(expandItem(ReminderListView::expandControlTitle(showAllCompleted, completed)));
+    rememberShown(lists, phraseFor);
+
+    reconcile(items, sectionItems);
+    return budget.cut();
+}
+
+void TodayListCard::updateHeader(const TodayLists &lists, bool showAllCompleted)
+{
     const int completedCount = int(lists.completed.size());
     static_cast<OvlinText *>(m_title)->setText(ReminderListView::todayListTitle(
         int(lists.overdue.size()), int(lists.skipped.size()), int(lists.upcoming.size())));
@@ -119,94 +197,79 @@ bool TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
     m_badge->setVisible(completedCount > 0);
     m_ring->setProgress(std::clamp(lists.progress, 0.0, 1.0));
     static_cast<OvlinText *>(m_percent)->setText(ReminderListView::progressPercentText(lists.progress));
+}
 
-    const auto sectionLabel = [](const QString &text) {
-        return [text]() -> QWidget * {
-            auto *holder = new QWidget;
-            holder->setObjectName(QStringLiteral("sectionLabel"));
-            holder->setAccessibleName(text);
-            hbox(holder, 0, QMarginsF(LayoutTokens::spacingLG, 0, LayoutTokens::spacingLG, 0))
-                ->addWidget(singleLineText(text, ThemeFonts::label(), ThemeColors::textSecondary()));
-            return holder;
-        };
-    };
-    const auto divider = []() -> QWidget * {
-        auto *line = new DividerLine(ThemeColors::borderSubtle(), LayoutTokens::spacingLG, LayoutTokens::spacingLG);
-        line->setObjectName(QStringLiteral("divider"));
-        return line;
-    };
-
-    int budget = std::max(0, rowLimit);
-    bool cut = false;
-    const auto take = [&] {
-        if (budget > 0) {
-            --budget;
-            return true;
-        }
-        cut = true;
-        return false;
-    };
-
-    QList<KeyedItem> sectionItems;
-    const std::optional<QUuid> phraseFor = model ? model->recentCompletionReminderID() : std::nullopt;
-    if (!lists.overdue.isEmpty() || !lists.upcoming.isEmpty() || !lists.skipped.isEmpty()) {
-        for (const auto &reminder : lists.overdue) {
-            if (take())
-                sectionItems.append(
-                    {overdueRowKey(*reminder), [model, reminder] { return makeOverdueRow(model, reminder); }});
-        }
-        if (!lists.upcoming.isEmpty()) {
-            if (!lists.overdue.isEmpty())
-                sectionItems.append({QStringLiteral("divider|upcoming"), divider});
-            const QString label = lists.overdue.isEmpty() ? QStringLiteral("Up next") : QStringLiteral("Still waiting");
-            sectionItems.append({QStringLiteral("label|") + label, sectionLabel(label)});
-            for (const auto &reminder : lists.upcoming) {
-                if (!take())
-                    continue;
-                const bool fadePhrase = phraseFor != m_phraseFor;
-                sectionItems.append({openRowKey(model, *reminder), [model, reminder, fadePhrase] {
-                                         QWidget *row = makeOpenRow(model, reminder);
-                                         if (QWidget *phrase =
-                                                 row->findChild<QWidget *>(QStringLiteral("completionCopy"));
-                                             phrase && fadePhrase)
-                                             fadeIn(phrase->parentWidget(), 1, 0.2);
-                                         return row;
-                                     }});
-            }
-        }
-        if (!lists.skipped.isEmpty()) {
-            if (!lists.overdue.isEmpty() || !lists.upcoming.isEmpty())
-                sectionItems.append({QStringLiteral("divider|skipped"), divider});
-            const QString label = QStringLiteral("Skipped but recoverable");
-            sectionItems.append({QStringLiteral("label|") + label, sectionLabel(label)});
-            for (const auto &reminder : lists.skipped) {
-                if (take())
-                    sectionItems.append(
-                        {skippedRowKey(*reminder), [model, reminder] { return makeSkippedRow(model, reminder); }});
-            }
-        }
+void TodayListCard::appendOverdueGroup(QList<KeyedItem> &items, ReminderListViewModel *model, const TodayLists &lists,
+                                       RowBudget &budget)
+{
+    for (const auto &reminder : lists.overdue) {
+        if (budget.take())
+            items.append({overdueRowKey(*reminder), [model, reminder] { return makeOverdueRow(model, reminder); }});
     }
+}
 
-    QList<KeyedItem> items;
-    if (!sectionItems.isEmpty()) {
-        QPointer<TodayListCard> self(this);
-        items.append({QStringLiteral("openSections"), [self]() -> QWidget * {
-                          auto *sections = new QWidget;
-                          sections->setObjectName(QStringLiteral("openSections"));
-                          vbox(sections, LayoutTokens::spacingLG);
-                          if (self) {
-                              self->m_sections.forget();
-                              self->m_sectionsWidget = sections;
-                          }
-                          return sections;
+void TodayListCard::appendOpenGroup(QList<KeyedItem> &items, ReminderListViewModel *model, const TodayLists &lists,
+                                    RowBudget &budget, bool fadePhrase)
+{
+    if (lists.upcoming.isEmpty())
+        return;
+    if (!lists.overdue.isEmpty())
+        items.append({QStringLiteral("divider|upcoming"), makeDivider});
+    const QString label = lists.overdue.isEmpty() ? QStringLiteral("Up next") : QStringLiteral("Still waiting");
+    items.append({QStringLiteral("label|") + label, sectionLabel(label)});
+    for (const auto &reminder : lists.upcoming) {
+        if (!budget.take())
+            continue;
+        items.append({openRowKey(model, *reminder), [model, reminder, fadePhrase] {
+                          QWidget *row = makeOpenRow(model, reminder);
+                          if (QWidget *phrase = row->findChild<QWidget *>(QStringLiteral("completionCopy"));
+                              phrase && fadePhrase)
+                              fadeIn(phrase->parentWidget(), 1, 0.2);
+                          return row;
                       }});
     }
+}
 
+void TodayListCard::appendSkippedGroup(QList<KeyedItem> &items, ReminderListViewModel *model, const TodayLists &lists,
+                                       RowBudget &budget)
+{
+    if (lists.skipped.isEmpty())
+        return;
+    if (!lists.overdue.isEmpty() || !lists.upcoming.isEmpty())
+        items.append({QStringLiteral("divider|skipped"), makeDivider});
+    const QString label = QStringLiteral("Skipped but recoverable");
+    items.append({QStringLiteral("label|") + label, sectionLabel(label)});
+    for (const auto &reminder : lists.skipped) {
+        if (budget.take())
+            items.append({skippedRowKey(*reminder), [model, reminder] { return makeSkippedRow(model, reminder); }});
+    }
+}
+
+// The open groups live in a stack of their own (16 apart) inside the card's stack (24 apart).
+KeyedItem TodayListCard::openSectionsItem()
+{
+    QPointer<TodayListCard> self(this);
+    return {QStringLiteral("openSections"), [self]() -> QWidget * {
+                auto *sections = new QWidget;
+                sections->setObjectName(QStringLiteral("openSections"));
+                vbox(sections, LayoutTokens::spacingLG);
+                if (self) {
+                    self->m_sections.forget();
+                    self->m_sectionsWidget = sections;
+                }
+                return sections;
+            }};
+}
+
+void TodayListCard::appendCompletedRows(QList<KeyedItem> &items, const TodayLists &lists, bool showAllCompleted,
+                                        RowBudget &budget) const
+{
+    const int completedCount = int(lists.completed.size());
     const int visible =
         showAllCompleted ? completedCount : std::min(completedCount, ReminderListView::collapsedCompletedLimit);
     const bool animateNew = m_refreshed;
     for (int i = 0; i < visible; ++i) {
-        if (!take())
+        if (!budget.take())
             break;
         const auto &reminder = lists.completed.at(i);
         // A reminder that has just been completed fades in; expanding or collapsing does not animate.
@@ -218,30 +281,31 @@ bool TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
                           return row;
                       }});
     }
+}
+
+KeyedItem TodayListCard::expandItem(const QString &title)
+{
+    QPointer<TodayListCard> self(this);
+    return {QStringLiteral("expand|") + title, [title, self] {
+                return makeExpandControl(title, [self] {
+                    if (self && self->m_toggleExpanded)
+                        self->m_toggleExpanded();
+                });
+            }};
+}
+
+void TodayListCard::rememberShown(const TodayLists &lists, const std::optional<QUuid> &phraseFor)
+{
     m_completedIds.clear();
     for (const auto &reminder : lists.completed)
         m_completedIds.insert(reminder->id());
     m_phraseFor = phraseFor;
     m_refreshed = true;
+}
 
-    if (completedCount > ReminderListView::collapsedCompletedLimit) {
-        const QString title = ReminderListView::expandControlTitle(showAllCompleted, completedCount);
-        QPointer<TodayListCard> self(this);
-        items.append({QStringLiteral("expand|") + title, [title, self]() -> QWidget * {
-                          LabelButton::Look look;
-                          look.font = ThemeFonts::label();
-                          look.textColor = ThemeColors::primaryDark();
-                          look.height = 0;
-                          look.horizontalPadding = 0;
-                          auto *expand = new LabelButton(title, look, [self] {
-                              if (self && self->m_toggleExpanded)
-                                  self->m_toggleExpanded();
-                          });
-                          expand->setObjectName(QStringLiteral("expandControl"));
-                          return expand;
-                      }});
-    }
-
+void TodayListCard::reconcile(const QList<KeyedItem> &items, const QList<KeyedItem> &sectionItems)
+{
+    auto *stack = static_cast<QBoxLayout *>(content()->layout());
     m_items.reconcile(stack, 1, items, this);
     for (int i = 1; i < stack->count(); ++i) {
         if (QWidget *w = stack->itemAt(i)->widget(); w && w->objectName() == QLatin1String("expandControl"))
@@ -249,7 +313,6 @@ bool TodayListCard::refresh(ReminderListViewModel *model, const TodayLists &list
     }
     if (m_sectionsWidget && !sectionItems.isEmpty())
         m_sections.reconcile(static_cast<QBoxLayout *>(m_sectionsWidget->layout()), 0, sectionItems, this);
-    return cut;
 }
 
 QString TodayListCard::title() const

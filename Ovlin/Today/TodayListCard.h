@@ -62,6 +62,23 @@ public:
     ProgressRing *progressRing() const { return m_ring; }
 
 private:
+    class RowBudget;
+
+    void updateHeader(const TodayLists &lists, bool showAllCompleted);
+    static void appendOverdueGroup(QList<KeyedItem> &items, ReminderListViewModel *model, const TodayLists &lists,
+                                   RowBudget &budget);
+    static void appendOpenGroup(QList<KeyedItem> &items, ReminderListViewModel *model, const TodayLists &lists,
+                                RowBudget &budget, bool fadePhrase);
+    static void appendSkippedGroup(QList<KeyedItem> &items, ReminderListViewModel *model, const TodayLists &lists,
+                                   RowBudget &budget);
+    KeyedItem openSectionsItem();
+    void appendCompletedRows(QList<KeyedItem> &items, const TodayLists &lists, bool showAllCompleted,
+                             RowBudget &budget) const;
+    KeyedItem expandItem(const QString &title);
+    // What this refresh showed, for the next one to tell what is new.
+    void rememberShown(const TodayLists &lists, const std::optional<QUuid> &phraseFor);
+    void reconcile(const QList<KeyedItem> &items, const QList<KeyedItem> &sectionItems);
+
     QWidget *m_title = nullptr;
     QWidget *m_subtitle = nullptr;
     QWidget *m_badge = nullptr;

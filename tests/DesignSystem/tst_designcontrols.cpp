@@ -8,6 +8,7 @@
 #include "DesignSystem/OvlinSegmentedControl.h"
 #include "DesignSystem/OvlinSliderControl.h"
 #include "DesignSystem/OvlinStepperField.h"
+#include "DesignSystem/OvlinSwitch.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/SectionHeader.h"
 #include "DesignSystem/ThemeColors.h"
@@ -75,6 +76,32 @@ template <typename T> Binding<T> bound(std::shared_ptr<T> storage)
     return {[storage] { return *storage; }, [storage](const T &v) { *storage = v; }};
 }
 
+// Shows `first` and `second` side by side in an active window, focuses `first`, then hands the focus to
+// `second` as `how` says: "tab" (the Tab key), "click" (a Tab reason right after a mouse click) or
+// "activate" (window activation); anything else leaves it on `first`.
+bool showAndMoveFocus(QWidget &window, QWidget *first, QWidget *second, const QString &how)
+{
+    KeyboardFocus::install();
+    auto *row = new QHBoxLayout(&window);
+    row->addWidget(first);
+    row->addWidget(second);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    if (!QTest::qWaitForWindowActive(&window))
+        return false;
+    first->setFocus(Qt::OtherFocusReason);
+    if (how == "tab") {
+        QTest::keyClick(first, Qt::Key_Tab);
+    } else if (how == "click") {
+        QTest::mousePress(&window, Qt::LeftButton);
+        QTest::mouseRelease(&window, Qt::LeftButton);
+        second->setFocus(Qt::TabFocusReason);
+    } else if (how == "activate") {
+        second->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    return true;
+}
+
 } // namespace
 
 class TestDesignControls : public QObject
@@ -101,6 +128,9 @@ private Q_SLOTS:
     void inputCaret_data();
     void inputCaret();
     void inputCaretBlinks();
+    void switchLook_data();
+    void switchLook();
+    void scaledSwitchKeepsItsPlace();
     void everyComponentRendersWithoutWarnings();
 };
 
@@ -189,26 +219,10 @@ void TestDesignControls::focusRingOnlyFromTheKeyboard()
 {
     QFETCH(QString, how);
     QFETCH(bool, ring);
-    KeyboardFocus::install();
     QWidget window;
     auto *first = new OvlinButton("One", OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false, [] {});
     auto *second = new OvlinButton("Two", OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false, [] {});
-    auto *row = new QHBoxLayout(&window);
-    row->addWidget(first);
-    row->addWidget(second);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    first->setFocus(Qt::OtherFocusReason);
-    if (how == "tab") {
-        QTest::keyClick(first, Qt::Key_Tab);
-    } else if (how == "click") {
-        QTest::mousePress(&window, Qt::LeftButton);
-        QTest::mouseRelease(&window, Qt::LeftButton);
-        second->setFocus(Qt::TabFocusReason);
-    } else {
-        second->setFocus(Qt::ActiveWindowFocusReason);
-    }
+    QVERIFY(showAndMoveFocus(window, first, second, how));
     QVERIFY(second->hasFocus());
     QCOMPARE(KeyboardFocus::hasRing(second), ring);
     QVERIFY(!KeyboardFocus::hasRing(first));
@@ -452,6 +466,87 @@ void TestDesignControls::inputCaretBlinks()
     QVERIFY(!blink->isActive());
 }
 
+void TestDesignControls::switchLook_data()
+{
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<bool>("pressed");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("ring");
+    QTest::newRow("off") << false << false << "none" << false;
+    QTest::newRow("on") << true << false << "none" << false;
+    QTest::newRow("pressed off") << false << true << "none" << false;
+    QTest::newRow("pressed on") << true << true << "none" << false;
+    QTest::newRow("Tab key, off") << false << false << "tab" << true;
+    QTest::newRow("Tab key, on") << true << false << "tab" << true;
+    QTest::newRow("Tab reason after a click") << true << false << "click" << false;
+}
+
+// Track in the accent colour while on, white knob (shaded while pressed), and a keyboard focus ring that
+// is not cut off by the widget's edge.
+void TestDesignControls::switchLook()
+{
+    QFETCH(bool, on);
+    QFETCH(bool, pressed);
+    QFETCH(QString, focus);
+    QFETCH(bool, ring);
+    QWidget window;
+    auto *before = new OvlinButton("One", OvlinButtonStyle::secondary, OvlinButtonSize::small, false, false, [] {});
+    auto *toggle = new OvlinSwitch;
+    toggle->setChecked(on);
+    QVERIFY(showAndMoveFocus(window, before, toggle, focus));
+    QCOMPARE(toggle->hasFocus(), focus != "none");
+    if (pressed)
+        QTest::mousePress(toggle, Qt::LeftButton);
+    const QImage image = renderOnWhite(toggle);
+    if (pressed)
+        QTest::mouseRelease(toggle, Qt::LeftButton);
+
+    const int y = image.height() / 2;
+    const int side = on ? 1 : -1;
+    const QColor track = image.pixelColor(image.width() / 2 - 8 * side, y);
+    const QColor knob = image.pixelColor(image.width() / 2 + 8 * side, y);
+    const QColor edge = image.pixelColor(1, y);
+    const QColor trackColor = on ? ThemeColors::primary() : ThemeColors::neutral300();
+    QVERIFY2(near(track, trackColor), qPrintable(track.name() + " vs " + trackColor.name()));
+    QCOMPARE(near(knob, Qt::white), !pressed);
+    QVERIFY2(near(edge, ring ? ThemeColors::neutral700() : QColor(Qt::white), 24), qPrintable(edge.name()));
+}
+
+namespace {
+// First and last column of the middle row that is not white: the ends of the track.
+std::pair<int, int> trackEnds(const QImage &image)
+{
+    const int y = image.height() / 2;
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < image.width(); ++x) {
+        if (!near(image.pixelColor(x, y), Qt::white, 8)) {
+            first = first < 0 ? x : first;
+            last = x;
+        }
+    }
+    return {first, last};
+}
+} // namespace
+
+// A switch drawn at a smaller scale shrinks about its centre and keeps the room a full-size one takes.
+void TestDesignControls::scaledSwitchKeepsItsPlace()
+{
+    OvlinSwitch full;
+    OvlinSwitch scaled(0.92);
+    QCOMPARE(scaled.sizeHint(), full.sizeHint());
+    for (OvlinSwitch *s : {&full, &scaled}) {
+        s->setChecked(true);
+        s->resize(s->sizeHint());
+    }
+    const auto [fullFirst, fullLast] = trackEnds(renderOnWhite(&full));
+    const auto [first, last] = trackEnds(renderOnWhite(&scaled));
+    QVERIFY(fullFirst > 0 && fullLast < full.width() - 1);
+    const double fullSpan = fullLast - fullFirst + 1;
+    QVERIFY2(std::abs((last - first + 1) - 0.92 * fullSpan) <= 1.5, qPrintable(QString::number(last - first + 1)));
+    QVERIFY(std::abs((first - fullFirst) - (fullLast - last)) <= 1);
+}
+
 void TestDesignControls::everyComponentRendersWithoutWarnings()
 {
     WarningGuard guard;
@@ -479,6 +574,7 @@ void TestDesignControls::everyComponentRendersWithoutWarnings()
         column->addWidget(new OvlinConfirmationDialog(
             "trash", "T", "M", "Delete", OvlinButtonStyle::destructive, "Cancel", [] {}, [] {}));
         column->addWidget(new SectionHeader("Title", SectionHeaderAction{"More", [] {}}));
+        column->addWidget(new OvlinSwitch(0.92));
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
         const QImage image = host.grab().toImage();

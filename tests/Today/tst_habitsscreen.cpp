@@ -9,11 +9,11 @@
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
 #include "DesignSystem/OvlinConfirmationOverlay.h"
+#include "DesignSystem/OvlinSwitch.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/ThemeColors.h"
 #include "ScreenParts/TodayWidgets.h"
 #include "Today/HabitListView.h"
-#include "Today/HabitSwitch.h"
 
 #include <QAbstractAnimation>
 #include <QAbstractButton>
@@ -268,13 +268,19 @@ private Q_SLOTS:
         auto reminder = habit("Walk", ReminderCategory::movement, 0);
         auto &view = show();
         QCOMPARE(view.viewModel()->modelContext(), context());
-        QTest::mouseClick(rowOf(view, *reminder)->findChild<HabitSwitch *>(), Qt::LeftButton);
+        auto *toggle = rowOf(view, *reminder)->findChild<OvlinSwitch *>();
+        QCOMPARE(toggle->accessibleName(), QStringLiteral("Active"));
+        QCOMPARE(toggle->scale(), 0.92);
+        QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(!reminder->isActive());
         QVERIFY(!context()->hasChanges());
         QCOMPARE(hooks.calls, QStringList{"cancel Walk present"});
         settle(view);
         QCOMPARE(counters(view), (QStringList{"1 Total", "0 Live *", "1 Paused"}));
-        QTest::mouseClick(rowOf(view, *reminder)->findChild<HabitSwitch *>(), Qt::LeftButton);
+        toggle = rowOf(view, *reminder)->findChild<OvlinSwitch *>();
+        QCOMPARE(toggle->accessibleName(), QStringLiteral("Inactive"));
+        QVERIFY(!toggle->isChecked());
+        QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(reminder->isActive());
         QCOMPARE(hooks.calls, (QStringList{"cancel Walk present", "schedule Walk active"}));
     }
