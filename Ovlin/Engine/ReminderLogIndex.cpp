@@ -91,29 +91,28 @@ ReminderLogIndex &ReminderLogIndex::shared()
 std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Reminder &reminder)
 {
     DayTable &days = DayTable::shared();
-    const auto &logs = reminder.logs();
+    const auto &logs = reminder.loadedLogs();
+    const ArchivedLogs &archived = reminder.archivedLogs();
+    const std::size_t count = archived.size() + std::size_t(logs.size());
     auto table = std::make_shared<Table>();
-    table->m_instants.reserve(std::size_t(logs.size()));
-    table->m_weights.reserve(std::size_t(logs.size()));
-    table->m_minuteKeys.reserve(std::size_t(logs.size()));
+    table->m_instants.reserve(count);
+    table->m_weights.reserve(count);
+    table->m_minuteKeys.reserve(count);
     bool instantsSorted = true;
     bool minutesSorted = true;
-    table->m_days.reserve(std::size_t(logs.size()));
-    table->m_dayCompleted.reserve(std::size_t(logs.size()));
+    table->m_days.reserve(count);
+    table->m_dayCompleted.reserve(count);
     bool daysSorted = true;
-    for (const auto &log : logs) {
-        if (!log)
-            continue;
-        const LogWeight weight = logWeight(*log);
-        const auto placed = days.place(log->scheduledMSecs());
+    const auto add = [&](std::optional<qint64> scheduled, LogWeight weight) {
+        const auto placed = days.place(scheduled);
         if (!placed)
-            continue; // an invalid date lies in no day and no minute
+            return; // an invalid date lies in no day and no minute
         const qint64 dayKey = placed->local.date.toJulianDay();
         daysSorted = daysSorted && (table->m_days.empty() || table->m_days.back() <= dayKey);
         table->m_days.push_back(dayKey);
         table->m_dayCompleted.push_back(weight == LogWeight::completed);
         if (weight == LogWeight::none)
-            continue;
+            return;
         const qint64 minuteKey = placed->local.minuteKey();
         if (!table->m_instants.empty()) {
             instantsSorted = instantsSorted && table->m_instants.back() <= placed->instant;
@@ -122,6 +121,13 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
         table->m_instants.push_back(placed->instant);
         table->m_weights.push_back(weight);
         table->m_minuteKeys.push_back(minuteKey);
+    };
+    // The archived logs are the older ones: read first, the table usually stays in order.
+    for (std::size_t i = 0; i < archived.size(); ++i)
+        add(archived.instants[i], logWeight(LogStatus(archived.statuses[i])));
+    for (const auto &log : logs) {
+        if (log)
+            add(log->scheduledMSecs(), logWeight(*log));
     }
     if (!daysSorted) {
         std::vector<std::pair<qint64, bool>> pairs;
@@ -167,14 +173,15 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
 ReminderLogIndex::Entry ReminderLogIndex::makeEntry(const Reminder &reminder, const StoreContext *context, quint64 zone,
                                                     std::shared_ptr<const Table> table)
 {
-    const auto logs = reminder.logs();
+    const auto &logs = reminder.loadedLogs();
     return Entry{reminder.weak_from_this(),
                  context,
                  reminder.changeStamp(),
                  zone,
                  std::move(table),
                  logs.size(),
-                 logs.isEmpty() ? nullptr : logs.last().get()};
+                 logs.isEmpty() ? nullptr : logs.last().get(),
+                 reminder.archivedLogs().size()};
 }
 
 std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::extend(const Entry &entry, const Reminder &reminder)
@@ -182,9 +189,10 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::extend(const En
     // The usual change is a new log at the end of the list (a check-off): add it instead of reading every
     // log again. That holds when the indexed logs are still the list's first ones and none of them changed
     // since (a log that changes, joins or leaves again gets a newer stamp than its owner had then).
-    const auto logs = reminder.logs();
+    const auto &logs = reminder.loadedLogs();
     const qsizetype count = entry.logCount;
-    if (count == 0 || logs.size() < count || logs.at(count - 1).get() != entry.lastLog)
+    if (count == 0 || logs.size() < count || logs.at(count - 1).get() != entry.lastLog ||
+        reminder.archivedLogs().size() != entry.archivedCount)
         return nullptr;
     for (qsizetype i = 0; i < count; ++i) {
         if (logs.at(i) && logs.at(i)->changeStamp() > entry.changeStamp)

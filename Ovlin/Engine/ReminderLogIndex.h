@@ -26,9 +26,10 @@ LogWeight logWeight(const ReminderLog &log);
 
 // A reminder's logs ordered by their scheduled instant and by their calendar minute, so a day or a
 // minute is found by binary search instead of a walk over the whole history. Built from the reminder's
-// `logs` in memory and reused while the reminder and its logs (StoreRecord::changeStamp) and the time zone stay the
-// same, so a change to one reminder's logs rebuilds only that reminder's table (a reminder outside any store is indexed
-// afresh on every call). The answers are those of walking the logs. Main thread only.
+// logs in memory and its archived ones (never loading them) and reused while the reminder and its logs
+// (StoreRecord::changeStamp) and the time zone stay the same, so a change to one reminder's logs rebuilds only that
+// reminder's table (a reminder outside any store is indexed afresh on every call). The answers are those of walking the
+// logs. Main thread only.
 class ReminderLogIndex
 {
 public:
@@ -83,6 +84,7 @@ private:
         // The logs list as indexed: its length and its last log (compared, never followed).
         qsizetype logCount = 0;
         const ReminderLog *lastLog = nullptr;
+        std::size_t archivedCount = 0;
     };
 
     static std::shared_ptr<const Table> build(const Reminder &reminder);
