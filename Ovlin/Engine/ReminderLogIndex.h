@@ -72,6 +72,8 @@ public:
 
     // Call DayTable::shared().revalidate() first (every engine entry does).
     std::shared_ptr<const Table> table(const Reminder &reminder);
+    // Forgets the tables of reminders that no longer exist (otherwise forgotten in batches, as entries pile up).
+    void dropUnused();
 
 private:
     struct Entry

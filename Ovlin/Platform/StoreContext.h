@@ -103,8 +103,10 @@ public:
 
     bool isInMemory() const { return m_inMemory; }
 
-    // Logs scheduled on this many calendar days before today (and later) are loaded when the store opens.
-    static constexpr int recentLogDays = 35;
+    // Logs scheduled on this many calendar days before today (and later) are loaded when the store opens:
+    // the grace bookkeeping's week, so that under a steady clock only taking back an older skip reads the
+    // file again. The engine's answers never depend on it (its index covers archived logs too).
+    static constexpr int recentLogDays = 8;
     // Turns the archived logs of `reminder` scheduled in [fromMs, toMs) into objects (one per row, as if
     // they had been loaded at open) and adds them to its logs in store order. Nothing stored changes and
     // nothing is announced. False (with a warning) when the file cannot be read.

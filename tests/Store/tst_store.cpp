@@ -76,7 +76,7 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         // The records below are of early 2026: all of their logs count as recent.
-        Clock::setNow(utc("2026-01-20T12:00:00Z"));
+        Clock::setNow(utc("2026-01-04T12:00:00Z"));
     }
     void cleanup() { Clock::useSystemTime(); }
 
