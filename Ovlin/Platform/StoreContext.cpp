@@ -95,6 +95,14 @@ bool StoreContext::load(QString *errorDescription)
             record->m_state = StoreRecord::State::persisted;
             maxId = std::max(maxId, record->m_persistentId);
         }
+        // The newest log row may be an archived one (a log written late for an earlier day).
+        if (type == RecordType::reminderLog) {
+            for (const auto &record : m_records[slot(RecordType::reminder)]) { // loaded before the logs
+                const ArchivedLogs &archived = static_cast<const Reminder &>(*record).archivedLogs();
+                if (!archived.empty())
+                    maxId = std::max(maxId, *std::max_element(archived.rowKeys.begin(), archived.rowKeys.end()));
+            }
+        }
         m_nextPersistentId[slot(type)] = maxId + 1;
         m_records[slot(type)] = std::move(records);
     }

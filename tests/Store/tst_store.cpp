@@ -554,6 +554,29 @@ private Q_SLOTS:
         QCOMPARE(store->mainContext()->fetch<Reminder>().first()->logs().first()->status(), LogStatus::completed);
     }
 
+    // The newest row may be an old log (one written late for an earlier day): new rows still get keys of their own.
+    void newLogsAfterAnOlderOneWrittenLast()
+    {
+        {
+            auto store = openStore();
+            auto reminder = makeReminder(QStringLiteral("R"));
+            makeLog(reminder, "2026-02-28T08:00:00Z");
+            makeLog(reminder, "2025-06-01T08:00:00Z");
+            store->mainContext()->insert(reminder);
+            QVERIFY(store->mainContext()->save());
+        }
+        Clock::setNow(utc("2026-03-01T12:00:00Z"));
+        {
+            auto store = openStore();
+            const auto reminder = store->mainContext()->fetch<Reminder>().first();
+            QCOMPARE(reminder->archivedLogs().size(), std::size_t(1));
+            makeLog(reminder, "2026-03-01T08:00:00Z");
+            QVERIFY(store->mainContext()->save());
+        }
+        auto store = openStore();
+        QCOMPARE(store->mainContext()->fetch<Reminder>().first()->logs().size(), 3);
+    }
+
     void deletingAReminderDeletesItsLogsInTheFile()
     {
         {
