@@ -57,15 +57,17 @@ public:
         friend class ReminderLogIndex;
         // Adds one log after those with the same keys, as a rebuild with the log last would place it.
         void add(const ReminderLog &log);
+        void countDay(qint64 dayKey, bool completed);
 
         std::vector<qint64> m_instants;
         std::vector<LogWeight> m_weights;
         std::vector<qint64> m_minuteKeys;
         std::vector<LogWeight> m_minuteWeights;
-        // Every log with a valid date: its local calendar day (Julian day number), ascending, and whether
-        // it is completed.
-        std::vector<qint64> m_days;
-        std::vector<bool> m_dayCompleted;
+        // Per local calendar day (Julian day number, ascending) with logs: how many logs with a valid date lie
+        // on it and how many of them are completed. A day holds far fewer than 2^32 logs: each takes memory.
+        std::vector<qint64> m_dayKeys;
+        std::vector<quint32> m_dayTotals;
+        std::vector<quint32> m_dayCompleted;
     };
 
     static ReminderLogIndex &shared();
