@@ -17,7 +17,7 @@ namespace ovlin {
 
 class ReminderLog;
 
-// Stored logs of a reminder that are not held as objects: those scheduled before the recent weeks when
+// Stored logs of a reminder that are not held as objects: those scheduled before the recent days when
 // the store was opened, and untouched since. Enough for the engine's log index (instant and status) and
 // to load each one later (row key). In store order.
 struct ArchivedLogs

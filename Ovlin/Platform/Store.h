@@ -11,7 +11,7 @@
 namespace ovlin {
 
 // A store of the four record types over SQLite: a file or memory only. Opening loads every record
-// into the main context, except reminder logs of before the recent weeks, which stay in the file as a
+// into the main context, except reminder logs of before the last eight days, which stay in the file as a
 // compact list in their reminder (see StoreContext). Main thread only.
 //
 // A file store is opened only when the file really is a store this program can use: a folder in its

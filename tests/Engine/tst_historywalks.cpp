@@ -301,7 +301,7 @@ History makeHistory(quint32 seed, int lapseEvery)
         }
     }
     h.context()->save();
-    // Opened again as the app opens it: only the recent weeks' logs become objects.
+    // Opened again as the app opens it: only the recent days' logs become objects.
     h.reminders.clear();
     h.store.reset();
     h.store = openFile(h.path);
@@ -438,7 +438,7 @@ private Q_SLOTS:
             {"undo the skip", [&] { model.undoSkip(stretch); }},
             {"an old skip is taken back",
              [&] { ReminderBehaviorService::shared().clearResolution(night, at(skippedDay, 12, 0), *context); }},
-            {"an old log moves into the recent weeks",
+            {"an old log moves into the recent days",
              [&] {
                  const QDateTime from = Days::startOfDay(referenceDay.addDays(-200));
                  QVERIFY(
