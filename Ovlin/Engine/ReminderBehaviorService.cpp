@@ -164,9 +164,12 @@ void ReminderBehaviorService::clearResolution(const std::shared_ptr<Reminder> &r
     days.revalidate();
     const DayTable::Day day = dayWindow(date);
 
+    // The day's logs are enough: an older day's come out of the archive, the rest stay there.
+    if (StoreContext *own = reminder->context())
+        own->loadArchivedLogs(*reminder, day.startMs, day.endMs);
     std::shared_ptr<ReminderLog> latest;
     qint64 latestMs = 0;
-    for (const auto &log : reminder->logs()) {
+    for (const auto &log : reminder->loadedLogs()) {
         if (!log || log->status() != LogStatus::skipped)
             continue;
         const auto at = log->scheduledMSecs();
@@ -209,13 +212,22 @@ void ReminderBehaviorService::refreshGraceState(StoreContext &context, const QDa
 
     // Every log of the store, of every reminder; no upper bound.
     std::optional<qint64> latest;
-    context.fetch<ReminderLog>([&](const ReminderLog &log) {
-        const LogWeight weight = logWeight(log);
-        if (weight != LogWeight::skipped && weight != LogWeight::missed)
-            return false;
-        const auto at = log.scheduledMSecs();
-        if (at && *at >= *windowStartMs && (!latest || *at > *latest))
+    const auto consider = [&](LogWeight weight, std::optional<qint64> at) {
+        if ((weight == LogWeight::skipped || weight == LogWeight::missed) && at && *at >= *windowStartMs &&
+            (!latest || *at > *latest))
             latest = at;
+    };
+    context.fetch<ReminderLog>([&](const ReminderLog &log) {
+        consider(logWeight(log), log.scheduledMSecs());
+        return false;
+    });
+    // Archived logs are old ones; only a clock set back can bring them into the week.
+    context.fetch<Reminder>([&](const Reminder &reminder) {
+        const ArchivedLogs &archived = reminder.archivedLogs();
+        if (archived.empty() || archived.latest < *windowStartMs)
+            return false;
+        for (std::size_t i = 0; i < archived.size(); ++i)
+            consider(logWeight(LogStatus(archived.statuses[i])), archived.instants[i]);
         return false;
     });
 

@@ -55,13 +55,27 @@ ReminderLogIndex::Table::DayCount ReminderLogIndex::Table::countOnDay(const QDat
     if (!day.isValid())
         return count;
     const qint64 key = day.toJulianDay();
-    const auto range = std::equal_range(m_days.begin(), m_days.end(), key);
-    for (auto it = range.first; it != range.second; ++it) {
-        ++count.total;
-        if (m_dayCompleted[std::size_t(it - m_days.begin())])
-            ++count.completed;
-    }
+    const auto at = std::lower_bound(m_dayKeys.begin(), m_dayKeys.end(), key);
+    if (at == m_dayKeys.end() || *at != key)
+        return count;
+    const auto i = std::size_t(at - m_dayKeys.begin());
+    count.total = m_dayTotals[i];
+    count.completed = m_dayCompleted[i];
     return count;
+}
+
+void ReminderLogIndex::Table::countDay(qint64 dayKey, bool completed)
+{
+    auto at = std::lower_bound(m_dayKeys.begin(), m_dayKeys.end(), dayKey);
+    const auto i = std::size_t(at - m_dayKeys.begin());
+    if (at == m_dayKeys.end() || *at != dayKey) {
+        m_dayKeys.insert(at, dayKey);
+        m_dayTotals.insert(m_dayTotals.begin() + qsizetype(i), 0);
+        m_dayCompleted.insert(m_dayCompleted.begin() + qsizetype(i), 0);
+    }
+    ++m_dayTotals[i];
+    if (completed)
+        ++m_dayCompleted[i];
 }
 
 void ReminderLogIndex::Table::add(const ReminderLog &log)
@@ -75,7 +89,7 @@ void ReminderLogIndex::Table::add(const ReminderLog &log)
         values.insert(values.begin() + (at - keys.begin()), value);
         keys.insert(at, key);
     };
-    insertAfterEquals(m_days, m_dayCompleted, placed->local.date.toJulianDay(), weight == LogWeight::completed);
+    countDay(placed->local.date.toJulianDay(), weight == LogWeight::completed);
     if (weight == LogWeight::none)
         return;
     insertAfterEquals(m_instants, m_weights, placed->instant, weight);
@@ -91,29 +105,28 @@ ReminderLogIndex &ReminderLogIndex::shared()
 std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Reminder &reminder)
 {
     DayTable &days = DayTable::shared();
-    const auto &logs = reminder.logs();
+    const auto &logs = reminder.loadedLogs();
+    const ArchivedLogs &archived = reminder.archivedLogs();
+    const std::size_t count = archived.size() + std::size_t(logs.size());
     auto table = std::make_shared<Table>();
-    table->m_instants.reserve(std::size_t(logs.size()));
-    table->m_weights.reserve(std::size_t(logs.size()));
-    table->m_minuteKeys.reserve(std::size_t(logs.size()));
+    table->m_instants.reserve(count);
+    table->m_weights.reserve(count);
+    table->m_minuteKeys.reserve(count);
     bool instantsSorted = true;
     bool minutesSorted = true;
-    table->m_days.reserve(std::size_t(logs.size()));
-    table->m_dayCompleted.reserve(std::size_t(logs.size()));
+    // Every placed log's day and whether it is completed; counted per day below.
+    std::vector<std::pair<qint64, bool>> dayRows;
+    dayRows.reserve(count);
     bool daysSorted = true;
-    for (const auto &log : logs) {
-        if (!log)
-            continue;
-        const LogWeight weight = logWeight(*log);
-        const auto placed = days.place(log->scheduledMSecs());
+    const auto add = [&](std::optional<qint64> scheduled, LogWeight weight) {
+        const auto placed = days.place(scheduled);
         if (!placed)
-            continue; // an invalid date lies in no day and no minute
+            return; // an invalid date lies in no day and no minute
         const qint64 dayKey = placed->local.date.toJulianDay();
-        daysSorted = daysSorted && (table->m_days.empty() || table->m_days.back() <= dayKey);
-        table->m_days.push_back(dayKey);
-        table->m_dayCompleted.push_back(weight == LogWeight::completed);
+        daysSorted = daysSorted && (dayRows.empty() || dayRows.back().first <= dayKey);
+        dayRows.emplace_back(dayKey, weight == LogWeight::completed);
         if (weight == LogWeight::none)
-            continue;
+            return;
         const qint64 minuteKey = placed->local.minuteKey();
         if (!table->m_instants.empty()) {
             instantsSorted = instantsSorted && table->m_instants.back() <= placed->instant;
@@ -122,18 +135,34 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
         table->m_instants.push_back(placed->instant);
         table->m_weights.push_back(weight);
         table->m_minuteKeys.push_back(minuteKey);
+    };
+    // The archived logs are the older ones: read first, the table usually stays in order.
+    for (std::size_t i = 0; i < archived.size(); ++i)
+        add(archived.instants[i], logWeight(LogStatus(archived.statuses[i])));
+    for (const auto &log : logs) {
+        if (log)
+            add(log->scheduledMSecs(), logWeight(*log));
     }
-    if (!daysSorted) {
-        std::vector<std::pair<qint64, bool>> pairs;
-        pairs.reserve(table->m_days.size());
-        for (std::size_t i = 0; i < table->m_days.size(); ++i)
-            pairs.emplace_back(table->m_days[i], table->m_dayCompleted[i]);
-        std::stable_sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-        for (std::size_t i = 0; i < pairs.size(); ++i) {
-            table->m_days[i] = pairs[i].first;
-            table->m_dayCompleted[i] = pairs[i].second;
+    if (!daysSorted)
+        std::sort(dayRows.begin(), dayRows.end()); // counts do not depend on the order within a day
+    for (const auto &[dayKey, completed] : dayRows) {
+        if (table->m_dayKeys.empty() || table->m_dayKeys.back() != dayKey) {
+            table->m_dayKeys.push_back(dayKey);
+            table->m_dayTotals.push_back(0);
+            table->m_dayCompleted.push_back(0);
         }
+        ++table->m_dayTotals.back();
+        if (completed)
+            ++table->m_dayCompleted.back();
     }
+    dayRows = {};
+    table->m_dayKeys.shrink_to_fit();
+    table->m_dayTotals.shrink_to_fit();
+    table->m_dayCompleted.shrink_to_fit();
+    // Snoozed logs were counted in when reserving.
+    table->m_instants.shrink_to_fit();
+    table->m_weights.shrink_to_fit();
+    table->m_minuteKeys.shrink_to_fit();
     if (instantsSorted && minutesSorted) {
         table->m_minuteWeights = table->m_weights; // logs joined in time order, the usual case
         return table;
@@ -167,14 +196,15 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::build(const Rem
 ReminderLogIndex::Entry ReminderLogIndex::makeEntry(const Reminder &reminder, const StoreContext *context, quint64 zone,
                                                     std::shared_ptr<const Table> table)
 {
-    const auto logs = reminder.logs();
+    const auto &logs = reminder.loadedLogs();
     return Entry{reminder.weak_from_this(),
                  context,
                  reminder.changeStamp(),
                  zone,
                  std::move(table),
                  logs.size(),
-                 logs.isEmpty() ? nullptr : logs.last().get()};
+                 logs.isEmpty() ? nullptr : logs.last().get(),
+                 reminder.archivedLogs().size()};
 }
 
 std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::extend(const Entry &entry, const Reminder &reminder)
@@ -182,9 +212,10 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::extend(const En
     // The usual change is a new log at the end of the list (a check-off): add it instead of reading every
     // log again. That holds when the indexed logs are still the list's first ones and none of them changed
     // since (a log that changes, joins or leaves again gets a newer stamp than its owner had then).
-    const auto logs = reminder.logs();
+    const auto &logs = reminder.loadedLogs();
     const qsizetype count = entry.logCount;
-    if (count == 0 || logs.size() < count || logs.at(count - 1).get() != entry.lastLog)
+    if (count == 0 || logs.size() < count || logs.at(count - 1).get() != entry.lastLog ||
+        reminder.archivedLogs().size() != entry.archivedCount)
         return nullptr;
     for (qsizetype i = 0; i < count; ++i) {
         if (logs.at(i) && logs.at(i)->changeStamp() > entry.changeStamp)
@@ -224,8 +255,12 @@ std::shared_ptr<const ReminderLogIndex::Table> ReminderLogIndex::table(const Rem
 
 void ReminderLogIndex::purgeIfLarge()
 {
-    if (m_entries.size() < m_purgeAt)
-        return;
+    if (m_entries.size() >= m_purgeAt)
+        dropUnused();
+}
+
+void ReminderLogIndex::dropUnused()
+{
     std::erase_if(m_entries, [](const auto &item) { return item.second.owner.expired(); });
     m_purgeAt = std::max<std::size_t>(256, m_entries.size() * 2);
 }

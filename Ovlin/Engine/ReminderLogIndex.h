@@ -26,9 +26,10 @@ LogWeight logWeight(const ReminderLog &log);
 
 // A reminder's logs ordered by their scheduled instant and by their calendar minute, so a day or a
 // minute is found by binary search instead of a walk over the whole history. Built from the reminder's
-// `logs` in memory and reused while the reminder and its logs (StoreRecord::changeStamp) and the time zone stay the
-// same, so a change to one reminder's logs rebuilds only that reminder's table (a reminder outside any store is indexed
-// afresh on every call). The answers are those of walking the logs. Main thread only.
+// logs in memory and its archived ones (never loading them) and reused while the reminder and its logs
+// (StoreRecord::changeStamp) and the time zone stay the same, so a change to one reminder's logs rebuilds only that
+// reminder's table (a reminder outside any store is indexed afresh on every call). The answers are those of walking the
+// logs. Main thread only.
 class ReminderLogIndex
 {
 public:
@@ -56,21 +57,25 @@ public:
         friend class ReminderLogIndex;
         // Adds one log after those with the same keys, as a rebuild with the log last would place it.
         void add(const ReminderLog &log);
+        void countDay(qint64 dayKey, bool completed);
 
         std::vector<qint64> m_instants;
         std::vector<LogWeight> m_weights;
         std::vector<qint64> m_minuteKeys;
         std::vector<LogWeight> m_minuteWeights;
-        // Every log with a valid date: its local calendar day (Julian day number), ascending, and whether
-        // it is completed.
-        std::vector<qint64> m_days;
-        std::vector<bool> m_dayCompleted;
+        // Per local calendar day (Julian day number, ascending) with logs: how many logs with a valid date lie
+        // on it and how many of them are completed. A day holds far fewer than 2^32 logs: each takes memory.
+        std::vector<qint64> m_dayKeys;
+        std::vector<quint32> m_dayTotals;
+        std::vector<quint32> m_dayCompleted;
     };
 
     static ReminderLogIndex &shared();
 
     // Call DayTable::shared().revalidate() first (every engine entry does).
     std::shared_ptr<const Table> table(const Reminder &reminder);
+    // Forgets the tables of reminders that no longer exist (otherwise forgotten in batches, as entries pile up).
+    void dropUnused();
 
 private:
     struct Entry
@@ -83,6 +88,7 @@ private:
         // The logs list as indexed: its length and its last log (compared, never followed).
         qsizetype logCount = 0;
         const ReminderLog *lastLog = nullptr;
+        std::size_t archivedCount = 0;
     };
 
     static std::shared_ptr<const Table> build(const Reminder &reminder);

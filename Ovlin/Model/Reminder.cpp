@@ -4,6 +4,7 @@
 #include "Base/Days.h"
 #include "Model/ReminderLog.h"
 #include "Platform/OneToMany.h"
+#include "Platform/StoreContext.h"
 
 namespace ovlin {
 
@@ -37,8 +38,23 @@ std::shared_ptr<Reminder> Reminder::create(const QUuid &id, const QString &title
 
 Reminder::~Reminder() = default;
 
+QList<std::shared_ptr<ReminderLog>> Reminder::logs() const
+{
+    if (m_archived && !m_archived->empty() && context())
+        context()->loadArchivedLogs(const_cast<Reminder &>(*this)); // loads objects, changes nothing stored
+    return m_members;
+}
+
+const ArchivedLogs &Reminder::archivedLogs() const
+{
+    static const ArchivedLogs none;
+    return m_archived ? *m_archived : none;
+}
+
 void Reminder::setLogs(const QList<std::shared_ptr<ReminderLog>> &logs)
 {
+    // The old list must be whole: the logs left out of the new one lose their reminder.
+    static_cast<void>(this->logs());
     ReminderLogs::setMembers(*this, logs);
 }
 
@@ -101,6 +117,8 @@ bool Reminder::isScheduledToday() const
 
 RecordTypes Reminder::willBeDeleted(StoreContext &context)
 {
+    // The archived rows are deleted by the save that deletes this reminder's row.
+    m_archived.reset();
     ReminderLogs::deleteMembers(*this, context);
     return {};
 }

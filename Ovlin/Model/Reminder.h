@@ -8,12 +8,30 @@
 #include <QString>
 #include <QUuid>
 
+#include <limits>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace ovlin {
 
 class ReminderLog;
+
+// Stored logs of a reminder that are not held as objects: those scheduled before the recent days when
+// the store was opened, and untouched since. Enough for the engine's log index (instant and status) and
+// to load each one later (row key). In store order.
+struct ArchivedLogs
+{
+    std::vector<qint64> rowKeys;
+    std::vector<qint64> instants;
+    // LogStatus values; a text that names no status is kept as missed, as ReminderLog::status() reads it.
+    std::vector<quint8> statuses;
+    // No instant is later than this (kept when logs are loaded out of the archive).
+    qint64 latest = std::numeric_limits<qint64>::min();
+
+    std::size_t size() const { return rowKeys.size(); }
+    bool empty() const { return rowKeys.empty(); }
+};
 
 // One habit to be reminded of. A stored record: see StoreRecord for identity and change tracking.
 // Stored fields in schema order: id, title, category, detail, scheduleType, fixedTime, intervalMinutes,
@@ -71,8 +89,13 @@ public:
     void setCreatedAt(const QDateTime &createdAt) { assign(m_createdAt, createdAt); }
 
     // The reminder's logs in the order they joined it (a copy: deleting logs while walking it is safe).
-    // Changing either end of the relationship updates the other; a log appears at most once.
-    QList<std::shared_ptr<ReminderLog>> logs() const { return m_members; }
+    // Changing either end of the relationship updates the other; a log appears at most once. Loads the
+    // archived logs first, so the answer is every log; hot paths read loadedLogs() and archivedLogs().
+    QList<std::shared_ptr<ReminderLog>> logs() const;
+    // The logs held as objects, without loading the archived ones.
+    const QList<std::shared_ptr<ReminderLog>> &loadedLogs() const { return m_members; }
+    // The stored logs not held as objects (empty for a reminder that was never opened from a file).
+    const ArchivedLogs &archivedLogs() const;
     void setLogs(const QList<std::shared_ptr<ReminderLog>> &logs);
     void appendLog(const std::shared_ptr<ReminderLog> &log);
     // Takes the log out of this reminder's list (the log stays stored, without a reminder).
@@ -108,6 +131,7 @@ private:
     bool m_isActive = true;
     QDateTime m_createdAt;
     QList<std::shared_ptr<ReminderLog>> m_members;
+    std::unique_ptr<ArchivedLogs> m_archived; // null when there are none
 };
 
 } // namespace ovlin

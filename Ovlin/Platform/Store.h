@@ -11,7 +11,8 @@
 namespace ovlin {
 
 // A store of the four record types over SQLite: a file or memory only. Opening loads every record
-// into the main context. Main thread only.
+// into the main context, except reminder logs of before the last eight days, which stay in the file as a
+// compact list in their reminder (see StoreContext). Main thread only.
 //
 // A file store is opened only when the file really is a store this program can use: a folder in its
 // place, bytes that are not an SQLite database, a database of another schema or of a newer version all

@@ -1,7 +1,10 @@
 #include "Platform/StoreContext.h"
 
+#include "Base/Clock.h"
+#include "Base/Days.h"
 #include "Base/Log.h"
 #include "Base/MainThread.h"
+#include "Model/Reminder.h"
 #include "Platform/StoreTables.h"
 
 #include <QMetaObject>
@@ -33,7 +36,7 @@ constexpr std::size_t journalLimit = 8192;
 // Prepared statements, made once per connection and reused by every save.
 struct StoreContext::Statements
 {
-    enum Kind { insert, update, remove, kindCount };
+    enum Kind { insert, update, remove, removeLogsOfReminder, kindCount };
 
     explicit Statements(const QSqlDatabase &db) : database(db) {}
 
@@ -42,9 +45,10 @@ struct StoreContext::Statements
         auto &query = cache[std::size_t(kind)][slot(type)];
         if (!query) {
             auto prepared = std::make_unique<QSqlQuery>(database);
-            const QString sql = kind == insert   ? StoreTables::insertSql(type)
-                                : kind == update ? StoreTables::updateSql(type)
-                                                 : StoreTables::deleteSql(type);
+            const QString sql = kind == insert                 ? StoreTables::insertSql(type)
+                                : kind == update               ? StoreTables::updateSql(type)
+                                : kind == removeLogsOfReminder ? StoreTables::deleteLogsOfReminderSql()
+                                                               : StoreTables::deleteSql(type);
             if (!prepared->prepare(sql)) {
                 *errorDescription = StoreTables::errorText(prepared->lastError());
                 return nullptr;
@@ -77,8 +81,11 @@ StoreContext::~StoreContext()
 
 bool StoreContext::load(QString *errorDescription)
 {
+    const QDateTime recentFrom = Days::addDays(Days::startOfDay(Clock::now()), -recentLogDays);
+    const qint64 archiveBefore =
+        recentFrom.isValid() ? recentFrom.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
     StoreTables::Loaded loaded;
-    if (!StoreTables::load(m_database, loaded, errorDescription))
+    if (!StoreTables::load(m_database, loaded, archiveBefore, errorDescription))
         return false;
     for (const RecordType type : allTypes) {
         auto &records = loaded[slot(type)];
@@ -87,6 +94,14 @@ bool StoreContext::load(QString *errorDescription)
             record->m_context = this;
             record->m_state = StoreRecord::State::persisted;
             maxId = std::max(maxId, record->m_persistentId);
+        }
+        // The newest log row may be an archived one (a log written late for an earlier day).
+        if (type == RecordType::reminderLog) {
+            for (const auto &record : m_records[slot(RecordType::reminder)]) { // loaded before the logs
+                const ArchivedLogs &archived = static_cast<const Reminder &>(*record).archivedLogs();
+                if (!archived.empty())
+                    maxId = std::max(maxId, *std::max_element(archived.rowKeys.begin(), archived.rowKeys.end()));
+            }
         }
         m_nextPersistentId[slot(type)] = maxId + 1;
         m_records[slot(type)] = std::move(records);
@@ -103,6 +118,34 @@ const std::vector<std::shared_ptr<StoreRecord>> &StoreContext::liveRecords(Recor
         m_garbage[slot(type)] = 0;
     }
     return records;
+}
+
+bool StoreContext::loadArchivedLogs(Reminder &reminder, qint64 fromMs, qint64 toMs)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (reminder.context() != this || reminder.isDeleted() || reminder.archivedLogs().empty())
+        return true;
+    std::vector<std::shared_ptr<StoreRecord>> logs;
+    QString error;
+    if (!StoreTables::loadArchivedLogs(m_database, reminder, fromMs, toMs, logs, &error)) {
+        qCWarning(lcStore) << "Could not load older logs:" << error;
+        return false;
+    }
+    if (logs.empty())
+        return true;
+    auto &records = m_records[slot(RecordType::reminderLog)];
+    const auto middle = records.insert(records.end(), logs.begin(), logs.end());
+    for (auto it = middle; it != records.end(); ++it) {
+        (*it)->m_context = this;
+        (*it)->m_state = StoreRecord::State::persisted;
+    }
+    // Store order is row-key order (queries rely on it); the loaded rows are older than most.
+    std::inplace_merge(records.begin(), middle, records.end(),
+                       [](const auto &a, const auto &b) { return a->m_persistentId < b->m_persistentId; });
+    // Fetches see more logs now: queries of logs fetch afresh, without a change being announced.
+    ++m_revision;
+    m_journal.push_back(JournalEntry{m_revision, false, {}, Change::updated, RecordType::reminderLog});
+    return true;
 }
 
 void StoreContext::insert(const std::shared_ptr<StoreRecord> &record)
@@ -228,6 +271,7 @@ bool StoreContext::writePending(QString *errorDescription)
             query->bindValue(StoreTables::bindFields(*query, 0, record), record.m_persistentId);
             break;
         case Statements::remove:
+        case Statements::removeLogsOfReminder:
         case Statements::kindCount: query->bindValue(0, record.m_persistentId); break;
         }
         if (!query->exec()) {
@@ -245,6 +289,12 @@ bool StoreContext::writePending(QString *errorDescription)
     for (std::size_t i = 0; ok && i < m_pendingUpdates.size(); ++i) {
         if (m_pendingUpdates[i]->m_state == StoreRecord::State::persisted)
             ok = run(Statements::update, *m_pendingUpdates[i]);
+    }
+    // A deleted reminder's logs that were never loaded go by its row key; after the updates, so a log
+    // that moved to another reminder is already written with its new owner.
+    for (std::size_t i = 0; ok && i < m_pendingDeletes.size(); ++i) {
+        if (m_pendingDeletes[i]->recordType() == RecordType::reminder)
+            ok = run(Statements::removeLogsOfReminder, *m_pendingDeletes[i]);
     }
     if (ok && !control.exec(QStringLiteral("COMMIT"))) {
         *errorDescription = StoreTables::errorText(control.lastError());

@@ -11,6 +11,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -18,10 +19,15 @@ class QSqlQuery;
 
 namespace ovlin {
 
+class Reminder;
+
 // The store's one working context (main thread only). Everything stored is loaded when the container
 // opens and kept here, one shared object per row (an identity map); fetches run in memory and return
-// those same objects. Inserts, deletes and field changes stay pending until save(), which writes
-// exactly the changed rows in one transaction.
+// those same objects. Reminder logs are the exception: those scheduled before the last `recentLogDays`
+// days stay in the file, listed compactly in their reminder (Reminder::archivedLogs()), and become
+// objects only when asked for (Reminder::logs(), loadArchivedLogs()), so memory does not grow with
+// the length of the history. Fetches of logs see the logs held as objects. Inserts, deletes and field changes stay
+// pending until save(), which writes exactly the changed rows in one transaction.
 //
 // Notifications are queued and coalesced: objectsChanged() follows in-memory changes, didSave() a
 // successful save; each fires at most once per turn of the event loop, after the current action has
@@ -96,6 +102,16 @@ public:
     }
 
     bool isInMemory() const { return m_inMemory; }
+
+    // Logs scheduled on this many calendar days before today (and later) are loaded when the store opens:
+    // the grace bookkeeping's week, so that under a steady clock only taking back an older skip reads the
+    // file again. The engine's answers never depend on it (its index covers archived logs too).
+    static constexpr int recentLogDays = 8;
+    // Turns the archived logs of `reminder` scheduled in [fromMs, toMs) into objects (one per row, as if
+    // they had been loaded at open) and adds them to its logs in store order. Nothing stored changes and
+    // nothing is announced. False (with a warning) when the file cannot be read.
+    bool loadArchivedLogs(Reminder &reminder, qint64 fromMs = std::numeric_limits<qint64>::min(),
+                          qint64 toMs = std::numeric_limits<qint64>::max());
 
 Q_SIGNALS:
     void objectsChanged(ovlin::RecordTypes types);

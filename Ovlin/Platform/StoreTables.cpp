@@ -177,6 +177,57 @@ sqlite3 *sqliteHandle(const QSqlDatabase &database)
     return nullptr;
 }
 
+// A prepared statement that finalizes itself.
+class Statement
+{
+public:
+    Statement(sqlite3 *handle, const QByteArray &sql)
+    {
+        if (handle &&
+            sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &m_statement, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(m_statement);
+            m_statement = nullptr;
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_statement); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    explicit operator bool() const { return m_statement != nullptr; }
+    sqlite3_stmt *get() const { return m_statement; }
+
+private:
+    sqlite3_stmt *m_statement = nullptr;
+};
+
+QUtf8StringView textOf(sqlite3_stmt *statement, int column)
+{
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return QUtf8StringView(bytes, bytes ? sqlite3_column_bytes(statement, column) : 0);
+}
+
+// A non-null date column of a log, in milliseconds clear of the log's own markers.
+qint64 storedLogMSecs(sqlite3_stmt *statement, int column)
+{
+    return std::max(msecsOfMicros(sqlite3_column_int64(statement, column)), std::numeric_limits<qint64>::min() + 2);
+}
+
+// The status a log's text names, if any.
+std::optional<LogStatus> statusOf(QUtf8StringView text)
+{
+    static const std::array<std::pair<QByteArray, LogStatus>, 4> names{
+        {{rawValue(LogStatus::completed).toUtf8(), LogStatus::completed},
+         {rawValue(LogStatus::skipped).toUtf8(), LogStatus::skipped},
+         {rawValue(LogStatus::missed).toUtf8(), LogStatus::missed},
+         {rawValue(LogStatus::snoozed).toUtf8(), LogStatus::snoozed}}};
+    const QByteArrayView bytes(text.data(), text.size());
+    for (const auto &[name, status] : names) {
+        if (bytes == name)
+            return status;
+    }
+    return std::nullopt;
+}
+
 class Row
 {
 public:
@@ -444,78 +495,155 @@ int StoreTables::bindFields(QSqlQuery &query, int firstIndex, const StoreRecord 
     return index;
 }
 
-bool StoreTables::load(const QSqlDatabase &database, Loaded &loaded, QString *errorDescription)
+std::shared_ptr<ReminderLog> StoreTables::readLog(sqlite3_stmt *row)
+{
+    const auto isNull = [row](int column) { return sqlite3_column_type(row, column) == SQLITE_NULL; };
+    auto l = std::make_shared<ReminderLog>(ReminderLog::Token{});
+    l->m_id = QUuid::fromString(textOf(row, 1));
+    l->m_scheduledMs = isNull(2) ? ReminderLog::invalidDate : ReminderLog::msecsOfStored(storedLogMSecs(row, 2));
+    l->m_completedMs = isNull(3) ? ReminderLog::noDate : ReminderLog::msecsOfStored(storedLogMSecs(row, 3));
+    const QUtf8StringView status = textOf(row, 4);
+    if (const auto known = statusOf(status)) {
+        l->m_status = quint8(*known);
+    } else {
+        const QString other = status.toString();
+        l->setStatusText(other.isNull() ? QStringLiteral("") : other);
+    }
+    return l;
+}
+
+bool StoreTables::loadArchivedLogs(const QSqlDatabase &database, Reminder &reminder, qint64 fromMs, qint64 toMs,
+                                   std::vector<std::shared_ptr<StoreRecord>> &logs, QString *errorDescription)
+{
+    ArchivedLogs *archive = reminder.m_archived.get();
+    if (!archive)
+        return true;
+    std::vector<qint64> wanted;
+    for (std::size_t i = 0; i < archive->size(); ++i) {
+        if (archive->instants[i] >= fromMs && archive->instants[i] < toMs)
+            wanted.push_back(archive->rowKeys[i]);
+    }
+    if (wanted.empty())
+        return true;
+    std::sort(wanted.begin(), wanted.end());
+
+    sqlite3 *handle = sqliteHandle(database);
+    if (!handle) {
+        fail(errorDescription, QStringLiteral("The store is not an SQLite database."));
+        return false;
+    }
+    Statement statement(handle,
+                        selectSql(RecordType::reminderLog)
+                            .replace(QStringLiteral(" ORDER BY"), QStringLiteral(" WHERE reminder = ?1 ORDER BY"))
+                            .toUtf8());
+    sqlite3_stmt *const row = statement.get();
+    if (!row || sqlite3_bind_int64(row, 1, reminder.m_persistentId) != SQLITE_OK) {
+        fail(errorDescription, QString::fromUtf8(sqlite3_errmsg(handle)));
+        return false;
+    }
+    const auto self = std::static_pointer_cast<Reminder>(reminder.shared_from_this());
+    std::vector<std::shared_ptr<ReminderLog>> found;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(row)) == SQLITE_ROW) {
+        const qint64 pk = sqlite3_column_int64(row, 0);
+        if (!std::binary_search(wanted.begin(), wanted.end(), pk))
+            continue;
+        auto l = readLog(row);
+        l->m_persistentId = pk;
+        l->m_owner = self;
+        found.push_back(std::move(l));
+    }
+    if (step != SQLITE_DONE) {
+        fail(errorDescription, QString::fromUtf8(sqlite3_errmsg(handle)));
+        return false;
+    }
+
+    // Out of the archive (a row that is no longer in the file goes too), into the list in row-key order.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < archive->size(); ++i) {
+        if (std::binary_search(wanted.begin(), wanted.end(), archive->rowKeys[i]))
+            continue;
+        archive->rowKeys[kept] = archive->rowKeys[i];
+        archive->instants[kept] = archive->instants[i];
+        archive->statuses[kept] = archive->statuses[i];
+        ++kept;
+    }
+    archive->rowKeys.resize(kept);
+    archive->instants.resize(kept);
+    archive->statuses.resize(kept);
+    if (archive->empty())
+        reminder.m_archived.reset();
+
+    QList<std::shared_ptr<ReminderLog>> merged;
+    merged.reserve(reminder.m_members.size() + qsizetype(found.size()));
+    std::size_t next = 0;
+    for (const auto &member : std::as_const(reminder.m_members)) {
+        while (next < found.size() && found[next]->m_persistentId < member->m_persistentId)
+            merged.append(found[next++]);
+        merged.append(member);
+    }
+    while (next < found.size())
+        merged.append(found[next++]);
+    reminder.m_members = std::move(merged);
+    reminder.membersDidChange();
+    logs.assign(found.begin(), found.end());
+    return true;
+}
+
+QString StoreTables::deleteLogsOfReminderSql()
+{
+    return QStringLiteral("DELETE FROM ReminderLog WHERE reminder = ?");
+}
+
+bool StoreTables::load(const QSqlDatabase &database, Loaded &loaded, qint64 archiveLogsBefore,
+                       QString *errorDescription)
 {
     QHash<qint64, std::shared_ptr<Reminder>> reminders;
     QHash<qint64, std::shared_ptr<Milestone>> milestones;
 
     // The logs are nearly all of a store: read them straight from SQLite, without a QVariant per value.
     const auto loadLogs = [&](sqlite3 *handle, std::vector<std::shared_ptr<StoreRecord>> &records) {
-        const QByteArray sql = selectSql(RecordType::reminderLog).toUtf8();
-        sqlite3_stmt *statement = nullptr;
-        if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+        Statement statement(handle, selectSql(RecordType::reminderLog).toUtf8());
+        if (!statement) {
             fail(errorDescription, QString::fromUtf8(sqlite3_errmsg(handle)));
-            sqlite3_finalize(statement);
             return false;
         }
-        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> finalize(statement, sqlite3_finalize);
-        const auto textOf = [statement](int column) {
-            const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-            return QUtf8StringView(bytes, bytes ? sqlite3_column_bytes(statement, column) : 0);
-        };
-        const auto isNull = [statement](int column) { return sqlite3_column_type(statement, column) == SQLITE_NULL; };
-        const auto msecs = [statement](int column) {
-            return ReminderLog::msecsOfStored(msecsOfMicros(sqlite3_column_int64(statement, column)));
-        };
-        static const std::array<QByteArray, 4> statusNames{
-            rawValue(LogStatus::completed).toUtf8(), rawValue(LogStatus::skipped).toUtf8(),
-            rawValue(LogStatus::missed).toUtf8(), rawValue(LogStatus::snoozed).toUtf8()};
-        // Room for every row at once (pk never goes below the row count), and each reminder's list made
-        // to its size: growing them by doubling leaves holes a long history never fills.
-        qint64 rowBound = 0;
-        {
-            sqlite3_stmt *bound = nullptr;
-            if (sqlite3_prepare_v2(handle, "SELECT max(pk) FROM ReminderLog", -1, &bound, nullptr) == SQLITE_OK &&
-                sqlite3_step(bound) == SQLITE_ROW)
-                rowBound = std::max<qint64>(0, sqlite3_column_int64(bound, 0));
-            sqlite3_finalize(bound);
-        }
-        records.reserve(std::size_t(std::min<qint64>(rowBound, 1 << 26)));
+        sqlite3_stmt *const row = statement.get();
         std::vector<Reminder *> owners;
-        owners.reserve(records.capacity());
         QHash<Reminder *, qsizetype> memberCounts;
         int step = SQLITE_ROW;
-        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-            auto l = std::make_shared<ReminderLog>(ReminderLog::Token{});
-            l->m_id = QUuid::fromString(textOf(1));
-            l->m_scheduledMs = isNull(2) ? ReminderLog::invalidDate : msecs(2);
-            l->m_completedMs = isNull(3) ? ReminderLog::noDate : msecs(3);
-            const QUtf8StringView status = textOf(4);
-            l->m_status = ReminderLog::otherStatus;
-            for (std::size_t i = 0; i < statusNames.size(); ++i) {
-                if (QByteArrayView(status.data(), status.size()) == statusNames[i])
-                    l->m_status = quint8(i);
-            }
-            if (l->m_status == ReminderLog::otherStatus) {
-                const QString other = status.toString();
-                l->setStatusText(other.isNull() ? QStringLiteral("") : other);
-            }
-            if (!isNull(5)) {
+        while ((step = sqlite3_step(row)) == SQLITE_ROW) {
+            Reminder *owner = nullptr;
+            if (sqlite3_column_type(row, 5) != SQLITE_NULL) {
                 // A row whose reminder is gone reads as a log without a reminder.
-                const auto owner = reminders.constFind(sqlite3_column_int64(statement, 5));
-                if (owner != reminders.constEnd()) {
-                    l->m_owner = *owner;
-                    owners.push_back(owner->get());
-                    ++memberCounts[owner->get()];
-                } else {
-                    owners.push_back(nullptr);
-                }
-            } else {
-                owners.push_back(nullptr);
+                const auto found = reminders.constFind(sqlite3_column_int64(row, 5));
+                if (found != reminders.constEnd())
+                    owner = found->get();
             }
-            l->m_persistentId = sqlite3_column_int64(statement, 0);
+            if (owner && sqlite3_column_type(row, 2) != SQLITE_NULL) {
+                const qint64 scheduled = storedLogMSecs(row, 2);
+                if (scheduled < archiveLogsBefore) {
+                    if (!owner->m_archived)
+                        owner->m_archived = std::make_unique<ArchivedLogs>();
+                    ArchivedLogs &archive = *owner->m_archived;
+                    archive.rowKeys.push_back(sqlite3_column_int64(row, 0));
+                    archive.instants.push_back(scheduled);
+                    archive.statuses.push_back(quint8(statusOf(textOf(row, 4)).value_or(LogStatus::missed)));
+                    archive.latest = std::max(archive.latest, scheduled);
+                    continue;
+                }
+            }
+            auto l = readLog(row);
+            if (owner) {
+                l->m_owner = std::static_pointer_cast<Reminder>(owner->shared_from_this());
+                ++memberCounts[owner];
+            }
+            owners.push_back(owner);
+            l->m_persistentId = sqlite3_column_int64(row, 0);
             records.push_back(std::move(l));
         }
+        // Each reminder's list made to its size: growing them by doubling leaves holes a long history never
+        // fills.
         for (auto it = memberCounts.cbegin(); it != memberCounts.cend(); ++it)
             it.key()->m_members.reserve(it.key()->m_members.size() + it.value());
         for (std::size_t i = 0; i < records.size(); ++i) {
@@ -523,6 +651,13 @@ bool StoreTables::load(const QSqlDatabase &database, Loaded &loaded, QString *er
                 owners[i]->m_members.append(std::static_pointer_cast<ReminderLog>(records[i]));
         }
         records.shrink_to_fit();
+        for (const auto &reminder : std::as_const(reminders)) {
+            if (ArchivedLogs *archive = reminder->m_archived.get()) {
+                archive->rowKeys.shrink_to_fit();
+                archive->instants.shrink_to_fit();
+                archive->statuses.shrink_to_fit();
+            }
+        }
         if (step != SQLITE_DONE) {
             fail(errorDescription, QString::fromUtf8(sqlite3_errmsg(handle)));
             return false;

@@ -1,7 +1,9 @@
 // The indexed answers (day resolutions, streaks, completion rates, reward rates) against plain walks over
 // every log, on generated multi-year histories that cross clock changes (TZ=Europe/Berlin), with the
 // grace period on and off, paused, deleted and newly created habits and mixed statuses; compared again
-// after each kind of change, so a cache kept across a change would show.
+// after each kind of change, so a cache kept across a change would show. The histories live in a store
+// file reopened the way the app opens it, so the older years are not loaded as log objects: the plain
+// walks read every log through a second connection to the same file.
 #include "Support/EngineTestSupport.h"
 
 #include "Base/Clock.h"
@@ -13,6 +15,7 @@
 #include "ScreenParts/ReminderListViewModel.h"
 
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -170,11 +173,44 @@ double plainRewardRate(const Milestone &milestone, const QDate &day, const QList
 
 // ---- Generated histories
 
+std::unique_ptr<StoreContainer> openFile(const QString &path)
+{
+    QString error;
+    auto store = StoreContainer::open(path, &error);
+    if (!store)
+        qFatal("Cannot open %s: %s", qPrintable(path), qPrintable(error));
+    return store;
+}
+
 struct History
 {
+    std::unique_ptr<QTemporaryDir> dir = std::make_unique<QTemporaryDir>();
+    QString path = dir->filePath(QStringLiteral("History.store"));
     std::unique_ptr<StoreContainer> store;
     QList<std::shared_ptr<Reminder>> reminders;
     StoreContext *context() const { return store->mainContext(); }
+};
+
+// Every reminder and every log of the file, all loaded, through a connection of its own.
+struct PlainView
+{
+    explicit PlainView(const QString &path) : store(openFile(path))
+    {
+        reminders = store->mainContext()->fetch<Reminder>();
+        for (const auto &reminder : std::as_const(reminders))
+            logs << reminder->logs();
+    }
+    std::shared_ptr<Reminder> counterpart(const Reminder &reminder) const
+    {
+        for (const auto &candidate : reminders) {
+            if (candidate->id() == reminder.id())
+                return candidate;
+        }
+        return nullptr;
+    }
+    std::unique_ptr<StoreContainer> store;
+    QList<std::shared_ptr<Reminder>> reminders;
+    QList<std::shared_ptr<ReminderLog>> logs;
 };
 
 // Eight habits over about two and a half years. `lapseEvery` > 0: every habit-day completed except one
@@ -183,7 +219,7 @@ History makeHistory(quint32 seed, int lapseEvery)
 {
     QRandomGenerator random(seed);
     History h;
-    h.store = openStore();
+    h.store = openFile(h.path);
     const auto created = [](const QDate &day) { return at(day, 7, 30); };
     QList<ReminderSpec> specs;
     ReminderSpec spec;
@@ -265,6 +301,11 @@ History makeHistory(quint32 seed, int lapseEvery)
         }
     }
     h.context()->save();
+    // Opened again as the app opens it: only the recent days' logs become objects.
+    h.reminders.clear();
+    h.store.reset();
+    h.store = openFile(h.path);
+    h.reminders = h.context()->fetch<Reminder>();
     return h;
 }
 
@@ -275,23 +316,28 @@ class TestHistoryWalks : public QObject
     Q_OBJECT
 
 private:
-    void compareAll(History &h, bool grace)
+    // The fast paths of `context` against plain walks over the store file (saved before).
+    void compareAll(StoreContext *context, const QString &path, bool grace)
     {
         auto &behavior = ReminderBehaviorService::shared();
         auto &rewards = MilestoneProgressService::shared();
         const QDateTime now = Clock::now();
-        const auto reminders = h.context()->fetch<Reminder>();
-        const auto logs = h.context()->fetch<ReminderLog>();
+        const auto reminders = context->fetch<Reminder>();
+        const auto logs = context->fetch<ReminderLog>();
+        const PlainView plain(path);
+        QCOMPARE(reminders.size(), plain.reminders.size());
 
         // Day resolutions on every day of the last 60 and every 11th day before, clock-change days included.
-        const auto weights = plainDayWeights(reminders);
+        const auto weights = plainDayWeights(plain.reminders);
         QList<QDate> days{QDate(2024, 3, 31),  QDate(2024, 10, 27), QDate(2025, 3, 30),
                           QDate(2025, 10, 26), QDate(2026, 3, 29),  QDate(2026, 10, 25)};
         for (QDate day = firstDay; day <= referenceDay; day = day.addDays(day > referenceDay.addDays(-60) ? 1 : 11))
             days << day;
         for (const auto &reminder : reminders) {
+            const auto counterpart = plain.counterpart(*reminder);
+            QVERIFY(counterpart);
             for (const QDate &day : days) {
-                const int expected = weights.value(reminder.get()).value(day, 0);
+                const int expected = weights.value(counterpart.get()).value(day, 0);
                 const auto actual = behavior.resolution(*reminder, at(day, 12, 0));
                 const int got = actual == ReminderBehaviorService::Resolution::completed ? 3
                                 : actual == ReminderBehaviorService::Resolution::skipped ? 2
@@ -307,16 +353,16 @@ private:
             categories << c;
         for (const auto &category : categories)
             QCOMPARE(behavior.currentStreak(reminders, category, now),
-                     plainStreak(reminders, category, referenceDay, grace));
+                     plainStreak(plain.reminders, category, referenceDay, grace));
 
         // The today screen's rates.
-        ReminderListViewModel model(h.context());
+        ReminderListViewModel model(context);
         model.setReminders(reminders);
         model.setAllLogs(logs);
         for (const int n : {1, 7, 30, 400}) {
-            QVERIFY2(
-                qFuzzyCompare(1 + model.completionRate(n), 1 + plainCompletionRate(reminders, logs, referenceDay, n)),
-                qPrintable(QString::number(n)));
+            QVERIFY2(qFuzzyCompare(1 + model.completionRate(n),
+                                   1 + plainCompletionRate(plain.reminders, plain.logs, referenceDay, n)),
+                     qPrintable(QString::number(n)));
         }
 
         // Reward rates, of all habits and of one category.
@@ -324,13 +370,16 @@ private:
             const auto milestone = Milestone::create(QUuid::createUuid(), QStringLiteral("R"), QStringLiteral("Cake"),
                                                      30, 0.5, linked, at(referenceDay, 0, 0), MilestoneStatus::active);
             for (const QDate &day : days) {
-                const double expected = plainRewardRate(*milestone, day, reminders, logs);
+                const double expected = plainRewardRate(*milestone, day, plain.reminders, plain.logs);
                 QCOMPARE(rewards.completionRate(*milestone, Days::startOfDay(day), reminders), expected);
             }
             const QDateTime today = Days::startOfDay(referenceDay);
             QCOMPARE(rewards.completionRate(*milestone, today, reminders, logs),
                      rewards.completionRate(*milestone, today, reminders));
         }
+
+        // None of that loaded older logs.
+        QCOMPARE(context->fetchCount<ReminderLog>(), logs.size());
     }
 
 private Q_SLOTS:
@@ -361,20 +410,52 @@ private Q_SLOTS:
         resetSettings({{QStringLiteral("gracePeriodEnabled"), grace}});
         History h = makeHistory(seed, lapseEvery);
         StoreContext *context = h.context();
+        // Most of the history stays in the file.
+        QVERIFY(context->fetchCount<ReminderLog>() * 10 < PlainView(h.path).logs.size());
         ReminderListViewModel model(context);
         const auto refresh = [&] {
             model.setReminders(context->fetch<Reminder>());
             model.setAllLogs(context->fetch<ReminderLog>());
         };
         refresh();
-        compareAll(h, grace);
+        compareAll(context, h.path, grace);
 
         const auto water = h.reminders.at(0);
         const auto stretch = h.reminders.at(1);
+        const auto night = h.reminders.at(5);
+        // An older day of the night habit with a skip on it, found without loading anything here.
+        QDate skippedDay;
+        for (const auto &log : PlainView(h.path).counterpart(*night)->logs()) {
+            const QDate day = localDay(log->scheduledAt());
+            if (log->status() == LogStatus::skipped && day < referenceDay.addDays(-100) &&
+                (!skippedDay.isValid() || day < skippedDay))
+                skippedDay = day;
+        }
+        QVERIFY(skippedDay.isValid());
         const QList<std::pair<const char *, std::function<void()>>> changes{
             {"check-off", [&] { model.complete(water, false); }},
             {"skip", [&] { model.skip(stretch); }},
             {"undo the skip", [&] { model.undoSkip(stretch); }},
+            {"an old skip is taken back",
+             [&] { ReminderBehaviorService::shared().clearResolution(night, at(skippedDay, 12, 0), *context); }},
+            {"an old log moves into the recent days",
+             [&] {
+                 const QDateTime from = Days::startOfDay(referenceDay.addDays(-200));
+                 QVERIFY(
+                     context->loadArchivedLogs(*night, from.toMSecsSinceEpoch(), from.addDays(1).toMSecsSinceEpoch()));
+                 std::shared_ptr<ReminderLog> log;
+                 for (const auto &loaded : night->loadedLogs()) {
+                     if (!log && localDay(loaded->scheduledAt()) == referenceDay.addDays(-200))
+                         log = loaded;
+                 }
+                 QVERIFY(log);
+                 log->setScheduledAt(at(referenceDay.addDays(-2), 2, 30));
+             }},
+            {"a recent log moves back a year",
+             [&] {
+                 const auto log = night->loadedLogs().last();
+                 log->setScheduledAt(log->scheduledAt().addDays(-365));
+             }},
             {"an old log turns missed",
              [&] {
                  const auto logs = water->logs();
@@ -388,7 +469,7 @@ private Q_SLOTS:
             {"a log changes hands", [&] { stretch->logs().at(7)->setReminder(water); }},
             {"a log is deleted", [&] { context->remove(water->logs().last()); }},
             {"a habit is paused", [&] { model.setActive(false, h.reminders.at(3)); }},
-            {"a habit is deleted", [&] { model.delete_(h.reminders.at(4)); }},
+            {"a habit with years of logs in the file is deleted", [&] { model.delete_(h.reminders.at(4)); }},
             {"a habit is created", [&] {
                  ReminderSpec spec;
                  spec.title = QStringLiteral("Fresh");
@@ -397,13 +478,44 @@ private Q_SLOTS:
              }}};
         for (const auto &[name, change] : changes) {
             change();
-            context->save();
+            QVERIFY2(context->save(), name);
             QCoreApplication::processEvents();
             refresh();
-            compareAll(h, grace);
+            compareAll(context, h.path, grace);
+            // And from the file alone, as the next start sees it.
+            const auto reopened = openFile(h.path);
+            compareAll(reopened->mainContext(), h.path, grace);
             if (QTest::currentTestFailed())
                 QFAIL(name);
         }
+        // The deleted habit took its logs out of the file, the ones never loaded included.
+        qsizetype stored = context->fetchCount<ReminderLog>();
+        for (const auto &reminder : context->fetch<Reminder>())
+            stored += qsizetype(reminder->archivedLogs().size());
+        // (Rows whose reminder is gone load as logs of no reminder: they would be counted here.)
+        QCOMPARE(PlainView(h.path).store->mainContext()->fetchCount<ReminderLog>(), stored);
+    }
+
+    // The grace bookkeeping looks at every log of the week, also those still in the file (a clock set back).
+    void graceStateReadsUnloadedLogs()
+    {
+        resetSettings({{QStringLiteral("gracePeriodEnabled"), true}});
+        const QDate skipped = referenceDay.addDays(-100);
+        History h;
+        {
+            auto store = openFile(h.path);
+            const auto reminder = makeReminder(store->mainContext());
+            addLog(reminder, at(skipped, 9, 0), LogStatus::skipped);
+            addLog(reminder, at(skipped.addDays(1), 9, 0), LogStatus::completed);
+            addLog(reminder, at(referenceDay, 9, 0), LogStatus::completed);
+            QVERIFY(store->mainContext()->save());
+        }
+        h.store = openFile(h.path);
+        QCOMPARE(h.context()->fetchCount<ReminderLog>(), 1);
+        const QDateTime back = at(skipped.addDays(2), 12, 0);
+        Clock::setNow(back);
+        ReminderBehaviorService::shared().refreshGraceState(*h.context(), back);
+        QCOMPARE(AppSettings::shared().graceUsedThisWeek(), std::optional(Days::startOfDay(skipped)));
     }
 
     // One habit's change rebuilds that habit's index only; the others keep theirs.

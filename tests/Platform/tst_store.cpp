@@ -72,7 +72,13 @@ private:
     }
 
 private Q_SLOTS:
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        // The records below are of early 2026: all of their logs count as recent.
+        Clock::setNow(utc("2026-01-04T12:00:00Z"));
+    }
+    void cleanup() { Clock::useSystemTime(); }
 
     // --- Records through a file store and a reopen ---------------------------------------------------
 
@@ -470,6 +476,154 @@ private Q_SLOTS:
         QCOMPARE(context->fetchCount<Milestone>(), 1);
         QCOMPARE(context->fetch<Milestone>().first()->dailyLogs().size(), 2);
         QCOMPARE(context->fetchCount<MilestoneLog>(), 2);
+    }
+
+    // --- Older logs, kept in the file until asked for --------------------------------------------------
+
+    void olderLogsLoadWhenAsked()
+    {
+        QList<QUuid> oldIds; // of "Old", in the order made
+        {
+            auto store = openStore();
+            auto old = makeReminder(QStringLiteral("Old"));
+            auto gone = makeReminder(QStringLiteral("Gone"));
+            const char *times[] = {"2025-06-01T08:00:00Z", "2025-06-02T08:00:00Z", "2026-02-27T08:00:00Z",
+                                   "2025-06-02T09:00:00Z"};
+            const LogStatus statuses[] = {LogStatus::skipped, LogStatus::completed, LogStatus::snoozed,
+                                          LogStatus::missed};
+            for (int i = 0; i < 4; ++i) {
+                auto log =
+                    ReminderLog::create(QUuid::createUuid(), old, utc(times[i]),
+                                        i == 1 ? OptDate(utc("2025-06-02T08:01:00Z")) : std::nullopt, statuses[i]);
+                if (i == 3)
+                    log->setStatusRaw(QStringLiteral("Done"));
+                oldIds.append(log->id());
+            }
+            makeLog(gone, "2025-06-01T08:00:00Z");
+            store->mainContext()->insert(old);
+            store->mainContext()->insert(gone);
+            QVERIFY(store->mainContext()->save());
+        }
+        {
+            RawConnection raw(storePath());
+            QVERIFY(raw.exec(QStringLiteral("DELETE FROM Reminder WHERE title = 'Gone'")));
+        }
+        Clock::setNow(utc("2026-03-01T12:00:00Z"));
+        auto store = openStore();
+        StoreContext *context = store->mainContext();
+        // Only the recent log and the one without a reminder are objects.
+        QCOMPARE(context->fetchCount<ReminderLog>(), 2);
+        const auto old = context->fetch<Reminder>().first();
+        QCOMPARE(old->archivedLogs().size(), std::size_t(3));
+        QCOMPARE(old->loadedLogs().size(), 1);
+
+        // One day's worth.
+        QVERIFY(context->loadArchivedLogs(*old, utc("2025-06-02T00:00:00Z").toMSecsSinceEpoch(),
+                                          utc("2025-06-03T00:00:00Z").toMSecsSinceEpoch()));
+        QCOMPARE(old->archivedLogs().size(), std::size_t(1));
+        QCOMPARE(old->loadedLogs().size(), 3);
+        const auto loadedOne = old->loadedLogs().first();
+        QCOMPARE(loadedOne->id(), oldIds.at(1));
+        QCOMPARE(context->fetchCount<ReminderLog>(), 4);
+
+        // All of them: in store order, every field as written, the loaded ones the same objects.
+        const auto logs = old->logs();
+        QVERIFY(old->archivedLogs().empty());
+        QList<QUuid> ids;
+        for (const auto &log : logs) {
+            ids.append(log->id());
+            QCOMPARE(log->reminder(), old);
+            QCOMPARE(log->context(), context);
+            QVERIFY(!log->hasChanges());
+        }
+        QCOMPARE(ids, oldIds);
+        QCOMPARE(logs.at(1), loadedOne);
+        QCOMPARE(logs.at(0)->scheduledAt(), utc("2025-06-01T08:00:00Z"));
+        QCOMPARE(logs.at(0)->status(), LogStatus::skipped);
+        QCOMPARE(logs.at(1)->completedAt(), OptDate(utc("2025-06-02T08:01:00Z")));
+        QCOMPARE(logs.at(3)->statusRaw(), QStringLiteral("Done"));
+        QCOMPARE(old->logs(), logs);
+        QCOMPARE(context->fetchCount<ReminderLog>(), 5);
+        QVERIFY(!context->hasChanges());
+
+        // A loaded old log is an ordinary record: its change is saved.
+        logs.at(0)->setStatusRaw(QStringLiteral("completed"));
+        QVERIFY(context->save());
+        store.reset();
+        store = openStore();
+        QCOMPARE(store->mainContext()->fetch<Reminder>().first()->logs().first()->status(), LogStatus::completed);
+    }
+
+    // The newest row may be an old log (one written late for an earlier day): new rows still get keys of their own.
+    void newLogsAfterAnOlderOneWrittenLast()
+    {
+        {
+            auto store = openStore();
+            auto reminder = makeReminder(QStringLiteral("R"));
+            makeLog(reminder, "2026-02-28T08:00:00Z");
+            makeLog(reminder, "2025-06-01T08:00:00Z");
+            store->mainContext()->insert(reminder);
+            QVERIFY(store->mainContext()->save());
+        }
+        Clock::setNow(utc("2026-03-01T12:00:00Z"));
+        {
+            auto store = openStore();
+            const auto reminder = store->mainContext()->fetch<Reminder>().first();
+            QCOMPARE(reminder->archivedLogs().size(), std::size_t(1));
+            makeLog(reminder, "2026-03-01T08:00:00Z");
+            QVERIFY(store->mainContext()->save());
+        }
+        auto store = openStore();
+        QCOMPARE(store->mainContext()->fetch<Reminder>().first()->logs().size(), 3);
+    }
+
+    void deletingAReminderDeletesItsLogsInTheFile()
+    {
+        {
+            auto store = openStore();
+            for (const QString &title : {QStringLiteral("Keep"), QStringLiteral("Drop")}) {
+                auto reminder = makeReminder(title);
+                for (const char *at : {"2025-05-01T08:00:00Z", "2025-05-02T08:00:00Z", "2025-05-03T08:00:00Z",
+                                       "2026-02-27T08:00:00Z", "2026-02-28T08:00:00Z"})
+                    makeLog(reminder, at);
+                store->mainContext()->insert(reminder);
+            }
+            QVERIFY(store->mainContext()->save());
+        }
+        Clock::setNow(utc("2026-03-01T12:00:00Z"));
+        QUuid movedOld;
+        QUuid movedRecent;
+        {
+            auto store = openStore();
+            StoreContext *context = store->mainContext();
+            const auto keep = context->fetch<Reminder>([](const Reminder &r) { return r.title() == "Keep"; }).first();
+            const auto drop = context->fetch<Reminder>([](const Reminder &r) { return r.title() == "Drop"; }).first();
+            QCOMPARE(drop->archivedLogs().size(), std::size_t(3));
+            // One old and one recent log change hands first; the rest go with their reminder.
+            QVERIFY(context->loadArchivedLogs(*drop, utc("2025-05-02T00:00:00Z").toMSecsSinceEpoch(),
+                                              utc("2025-05-03T00:00:00Z").toMSecsSinceEpoch()));
+            const auto old = drop->loadedLogs().first();
+            const auto recent = drop->loadedLogs().last();
+            movedOld = old->id();
+            movedRecent = recent->id();
+            old->setReminder(keep);
+            recent->setReminder(keep);
+            context->remove(drop);
+            QVERIFY(context->save());
+        }
+        RawConnection raw(storePath());
+        QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM ReminderLog")).toLongLong(), 7);
+        QCOMPARE(raw.scalar(QStringLiteral("SELECT count(*) FROM ReminderLog WHERE reminder IS NOT "
+                                           "(SELECT pk FROM Reminder WHERE title = 'Keep')"))
+                     .toLongLong(),
+                 0);
+        auto store = openStore();
+        QStringList moved;
+        for (const auto &log : store->mainContext()->fetch<Reminder>().first()->logs()) {
+            if (log->id() == movedOld || log->id() == movedRecent)
+                moved.append(log->id().toString());
+        }
+        QCOMPARE(moved.size(), 2);
     }
 
     void deletingLogsWhileWalkingThem()
