@@ -75,7 +75,7 @@ public:
 
 private:
     template <class Owner, class Member> friend struct detail::OneToMany;
-    friend class detail::StoreTables;
+    friend class MilestoneTable;
 
     RecordTypes willBeDeleted(StoreContext &context) override;
     void didInsert(StoreContext &context) override;

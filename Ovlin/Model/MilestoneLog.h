@@ -48,7 +48,7 @@ public:
 
 private:
     template <class Owner, class Member> friend struct detail::OneToMany;
-    friend class detail::StoreTables;
+    friend class MilestoneLogTable;
 
     RecordTypes willBeDeleted(StoreContext &context) override;
     void didInsert(StoreContext &context) override;

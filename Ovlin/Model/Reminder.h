@@ -113,7 +113,8 @@ public:
 
 private:
     template <class Owner, class Member> friend struct detail::OneToMany;
-    friend class detail::StoreTables;
+    friend class ReminderTable;
+    friend class ReminderLogTable;
 
     RecordTypes willBeDeleted(StoreContext &context) override;
     void didInsert(StoreContext &context) override;

@@ -21,9 +21,10 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(RecordTypes)
 int recordTypeIndex(RecordType type);
 inline constexpr int recordTypeCount = 4;
 
+class StoreLoad;
+
 namespace detail {
 template <class Owner, class Member> struct OneToMany;
-class StoreTables;
 } // namespace detail
 
 // Base of every stored record. Records are plain objects owned through std::shared_ptr and created by
@@ -90,7 +91,7 @@ protected:
 private:
     friend class StoreContext;
     template <class Owner, class Member> friend struct detail::OneToMany;
-    friend class detail::StoreTables;
+    friend class StoreLoad;
 
     enum class State : quint8 { free, pendingInsert, persisted, pendingDelete, deleted };
 
