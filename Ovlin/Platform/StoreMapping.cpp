@@ -22,11 +22,6 @@ QVariant text(const QString &value)
     return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
 }
 
-QVariant optionalText(const std::optional<QString> &value)
-{
-    return value ? text(*value) : QVariant();
-}
-
 QVariant dateMSecs(qint64 msecs)
 {
     constexpr qint64 limit = std::numeric_limits<qint64>::max() / 1000;
@@ -42,11 +37,6 @@ QVariant date(const QDateTime &value)
     return value.isValid() ? dateMSecs(value.toMSecsSinceEpoch()) : QVariant();
 }
 
-QVariant optionalDate(const std::optional<QDateTime> &value)
-{
-    return value ? date(*value) : QVariant();
-}
-
 QVariant integer(qint64 value)
 {
     return QVariant(value);
@@ -55,11 +45,6 @@ QVariant integer(qint64 value)
 QVariant boolean(bool value)
 {
     return QVariant(qint64(value ? 1 : 0));
-}
-
-QVariant optionalInteger(const std::optional<qint64> &value)
-{
-    return value ? QVariant(*value) : QVariant();
 }
 
 QVariant real(double value)
@@ -79,12 +64,10 @@ QVariant integerList(const QList<qint64> &values)
     return QVariant(joined);
 }
 
-QVariant optionalBytes(const std::optional<QByteArray> &value)
+QVariant bytes(const QByteArray &value)
 {
-    if (!value)
-        return {};
     // A null QByteArray binds as NULL; present-but-empty bytes stay an empty blob.
-    return value->isNull() ? QVariant(QByteArray("", 0)) : QVariant(*value);
+    return value.isNull() ? QVariant(QByteArray("", 0)) : QVariant(value);
 }
 
 QVariant uuid(const QUuid &value)
@@ -144,13 +127,6 @@ QString StoreRow::internedText(int column, const std::vector<QString> &known) co
     return value;
 }
 
-std::optional<QString> StoreRow::optionalText(int column) const
-{
-    if (isNull(column))
-        return std::nullopt;
-    return text(column);
-}
-
 QUuid StoreRow::uuid(int column) const
 {
     return QUuid::fromString(m_query.value(column).toString());
@@ -161,20 +137,6 @@ QDateTime StoreRow::date(int column) const
     if (isNull(column))
         return {};
     return QDateTime::fromMSecsSinceEpoch(msecs(column));
-}
-
-std::optional<QDateTime> StoreRow::optionalDate(int column) const
-{
-    if (isNull(column))
-        return std::nullopt;
-    return date(column);
-}
-
-std::optional<qint64> StoreRow::optionalInteger(int column) const
-{
-    if (isNull(column))
-        return std::nullopt;
-    return integer(column);
 }
 
 double StoreRow::real(int column) const
@@ -199,12 +161,10 @@ QList<qint64> StoreRow::integerList(int column) const
     return values;
 }
 
-std::optional<QByteArray> StoreRow::optionalBytes(int column) const
+QByteArray StoreRow::bytes(int column) const
 {
-    if (isNull(column))
-        return std::nullopt;
-    QByteArray bytes = m_query.value(column).toByteArray();
-    return bytes.isNull() ? QByteArray("", 0) : bytes;
+    QByteArray value = m_query.value(column).toByteArray();
+    return value.isNull() ? QByteArray("", 0) : value;
 }
 
 // --- SQLite's own statements ----------------------------------------------------------------------

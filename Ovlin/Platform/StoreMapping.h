@@ -32,16 +32,13 @@ namespace ovlin {
 // holds NULL only for an invalid date.
 namespace storeValue {
 QVariant text(const QString &value);
-QVariant optionalText(const std::optional<QString> &value);
 QVariant dateMSecs(qint64 msecs);
 QVariant date(const QDateTime &value);
-QVariant optionalDate(const std::optional<QDateTime> &value);
 QVariant integer(qint64 value);
 QVariant boolean(bool value);
-QVariant optionalInteger(const std::optional<qint64> &value);
 QVariant real(double value);
 QVariant integerList(const QList<qint64> &values);
-QVariant optionalBytes(const std::optional<QByteArray> &value);
+QVariant bytes(const QByteArray &value);
 QVariant uuid(const QUuid &value);
 QVariant owner(const StoreRecord *record);
 // Floor division: a date before 1970 reads back as the millisecond it was stored from.
@@ -62,16 +59,13 @@ public:
     QString text(int column) const;
     // Shares one string per common value, so thousands of rows do not hold thousands of copies of one name.
     QString internedText(int column, const std::vector<QString> &known) const;
-    std::optional<QString> optionalText(int column) const;
     QUuid uuid(int column) const;
     // Milliseconds of a non-null date column.
     qint64 msecs(int column) const { return storeValue::msecsOfMicros(integer(column)); }
     QDateTime date(int column) const;
-    std::optional<QDateTime> optionalDate(int column) const;
-    std::optional<qint64> optionalInteger(int column) const;
     double real(int column) const;
     QList<qint64> integerList(int column) const;
-    std::optional<QByteArray> optionalBytes(int column) const;
+    QByteArray bytes(int column) const;
 
 private:
     const QSqlQuery &m_query;
@@ -89,38 +83,24 @@ template <> struct StoreColumnType<QUuid>
 template <> struct StoreColumnType<QString>
 {
     static constexpr const char *declaration = "TEXT NOT NULL";
+    static constexpr const char *nullableDeclaration = "TEXT";
     static QVariant encode(const QString &value) { return storeValue::text(value); }
     static QString decode(const StoreRow &row, int column) { return row.text(column); }
 };
-template <> struct StoreColumnType<std::optional<QString>>
-{
-    static constexpr const char *declaration = "TEXT";
-    static QVariant encode(const std::optional<QString> &value) { return storeValue::optionalText(value); }
-    static std::optional<QString> decode(const StoreRow &row, int column) { return row.optionalText(column); }
-};
 template <> struct StoreColumnType<QDateTime>
 {
+    // An invalid date is stored as NULL, so even a required date column is nullable.
     static constexpr const char *declaration = "INTEGER";
+    static constexpr const char *nullableDeclaration = "INTEGER";
     static QVariant encode(const QDateTime &value) { return storeValue::date(value); }
     static QDateTime decode(const StoreRow &row, int column) { return row.date(column); }
-};
-template <> struct StoreColumnType<std::optional<QDateTime>>
-{
-    static constexpr const char *declaration = "INTEGER";
-    static QVariant encode(const std::optional<QDateTime> &value) { return storeValue::optionalDate(value); }
-    static std::optional<QDateTime> decode(const StoreRow &row, int column) { return row.optionalDate(column); }
 };
 template <> struct StoreColumnType<qint64>
 {
     static constexpr const char *declaration = "INTEGER NOT NULL";
+    static constexpr const char *nullableDeclaration = "INTEGER";
     static QVariant encode(qint64 value) { return storeValue::integer(value); }
     static qint64 decode(const StoreRow &row, int column) { return row.integer(column); }
-};
-template <> struct StoreColumnType<std::optional<qint64>>
-{
-    static constexpr const char *declaration = "INTEGER";
-    static QVariant encode(const std::optional<qint64> &value) { return storeValue::optionalInteger(value); }
-    static std::optional<qint64> decode(const StoreRow &row, int column) { return row.optionalInteger(column); }
 };
 template <> struct StoreColumnType<bool>
 {
@@ -130,6 +110,7 @@ template <> struct StoreColumnType<bool>
 };
 template <> struct StoreColumnType<double>
 {
+    // NaN is stored as NULL.
     static constexpr const char *declaration = "REAL";
     static QVariant encode(double value) { return storeValue::real(value); }
     static double decode(const StoreRow &row, int column) { return row.real(column); }
@@ -140,11 +121,27 @@ template <> struct StoreColumnType<QList<qint64>>
     static QVariant encode(const QList<qint64> &value) { return storeValue::integerList(value); }
     static QList<qint64> decode(const StoreRow &row, int column) { return row.integerList(column); }
 };
-template <> struct StoreColumnType<std::optional<QByteArray>>
+template <> struct StoreColumnType<QByteArray>
 {
-    static constexpr const char *declaration = "BLOB";
-    static QVariant encode(const std::optional<QByteArray> &value) { return storeValue::optionalBytes(value); }
-    static std::optional<QByteArray> decode(const StoreRow &row, int column) { return row.optionalBytes(column); }
+    static constexpr const char *declaration = "BLOB NOT NULL";
+    static constexpr const char *nullableDeclaration = "BLOB";
+    static QVariant encode(const QByteArray &value) { return storeValue::bytes(value); }
+    static QByteArray decode(const StoreRow &row, int column) { return row.bytes(column); }
+};
+// An optional field is NULL when absent.
+template <class V> struct StoreColumnType<std::optional<V>>
+{
+    static constexpr const char *declaration = StoreColumnType<V>::nullableDeclaration;
+    static QVariant encode(const std::optional<V> &value)
+    {
+        return value ? StoreColumnType<V>::encode(*value) : QVariant();
+    }
+    static std::optional<V> decode(const StoreRow &row, int column)
+    {
+        if (row.isNull(column))
+            return std::nullopt;
+        return StoreColumnType<V>::decode(row, column);
+    }
 };
 
 // A prepared statement on SQLite's own connection that finalizes itself.
