@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/RecordType.h"
 #include "Platform/StoreRecord.h"
 
 #include <QDateTime>

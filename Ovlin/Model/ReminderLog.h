@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Enums.h"
+#include "Model/RecordType.h"
 #include "Platform/StoreRecord.h"
 
 #include <QDateTime>

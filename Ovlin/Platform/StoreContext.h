@@ -141,7 +141,11 @@ private:
     // Every record of each type in store order; deleted ones are dropped lazily.
     mutable std::array<std::vector<std::shared_ptr<StoreRecord>>, recordTypeCount> m_records;
     mutable std::array<qsizetype, recordTypeCount> m_garbage{};
-    std::array<qint64, recordTypeCount> m_nextPersistentId{1, 1, 1, 1};
+    std::array<qint64, recordTypeCount> m_nextPersistentId = [] {
+        std::array<qint64, recordTypeCount> first{};
+        first.fill(1);
+        return first;
+    }();
 
     std::vector<std::shared_ptr<StoreRecord>> m_pendingInserts;
     std::vector<std::shared_ptr<StoreRecord>> m_pendingUpdates;

@@ -12,14 +12,16 @@ namespace ovlin {
 
 class StoreContext;
 
-// The four stored record types, in schema order. Used as flags in change notifications.
-enum class RecordType : quint8 { reminder = 0x1, reminderLog = 0x2, milestone = 0x4, milestoneLog = 0x8 };
+// A stored record type: one bit each, so that they combine as flags in change notifications. The types
+// themselves are declared with the records.
+enum class RecordType : quint8;
 Q_DECLARE_FLAGS(RecordTypes, RecordType)
 Q_DECLARE_OPERATORS_FOR_FLAGS(RecordTypes)
 
-// Position of a record type in schema order (0..3).
+// The position of a record type's bit; the store keeps its per-type lists by it.
 int recordTypeIndex(RecordType type);
-inline constexpr int recordTypeCount = 4;
+// Room for as many record types as RecordTypes has bits.
+inline constexpr int recordTypeCount = 8;
 
 class StoreLoad;
 

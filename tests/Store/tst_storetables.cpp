@@ -92,7 +92,7 @@ private slots:
         const QString platform = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../Ovlin/Platform");
         QVERIFY(QDir(platform).exists());
         static const QRegularExpression recordName(
-            QStringLiteral("\\b(Reminder|ReminderLog|Milestone|MilestoneLog)\\b"));
+            QStringLiteral("\\b(Reminder|ReminderLog|Milestone|MilestoneLog)\\b|RecordType::"));
         static const QRegularExpression modelInclude(QStringLiteral("#include \"Model/"));
         QStringList offenders;
         QDirIterator files(platform, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files);
