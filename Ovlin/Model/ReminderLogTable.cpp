@@ -151,15 +151,22 @@ bool ReminderLogTable::load(StoreLoad &load) const
         return load.failSqlite();
     auto &logs = load.records(ReminderLog::staticRecordType);
     const std::size_t first = logs.size();
-    std::vector<std::shared_ptr<Reminder>> owners;
+    std::vector<Reminder *> owners;
     QHash<Reminder *, qsizetype> memberCounts;
+    // Rows of one reminder tend to follow each other: the last one looked up is kept.
+    qint64 lastOwnerKey = 0;
+    Reminder *lastOwner = nullptr;
     while (row.next()) {
         const qint64 rowKey = row.integer(0);
-        std::shared_ptr<Reminder> owner;
+        Reminder *owner = nullptr;
         // A row whose reminder is gone reads as a log without a reminder.
         if (!row.isNull(m_reminder)) {
-            if (StoreRecord *found = load.record(Reminder::staticRecordType, row.integer(m_reminder)))
-                owner = std::static_pointer_cast<Reminder>(found->shared_from_this());
+            const qint64 ownerKey = row.integer(m_reminder);
+            if (!lastOwner || ownerKey != lastOwnerKey) {
+                lastOwner = static_cast<Reminder *>(load.record(Reminder::staticRecordType, ownerKey));
+                lastOwnerKey = ownerKey;
+            }
+            owner = lastOwner;
         }
         if (owner && !row.isNull(m_scheduledAt)) {
             const qint64 scheduled = storedMSecs(row, m_scheduledAt);
@@ -170,16 +177,20 @@ bool ReminderLogTable::load(StoreLoad &load) const
             }
         }
         if (owner)
-            ++memberCounts[owner.get()];
-        owners.push_back(std::move(owner));
+            ++memberCounts[owner];
+        owners.push_back(owner);
         load.add(readRow(row), rowKey);
     }
     // Each reminder's list made to its size: growing them by doubling leaves holes a long history never fills.
     for (auto it = memberCounts.cbegin(); it != memberCounts.cend(); ++it)
         Logs::reserveMembers(*it.key(), it.value());
+    std::shared_ptr<Reminder> shared;
     for (std::size_t i = 0; i < owners.size(); ++i) {
-        if (owners[i])
-            Logs::linkLoaded(owners[i], std::static_pointer_cast<ReminderLog>(logs[first + i]));
+        if (!owners[i])
+            continue;
+        if (shared.get() != owners[i])
+            shared = std::static_pointer_cast<Reminder>(owners[i]->shared_from_this());
+        Logs::linkLoaded(shared, std::static_pointer_cast<ReminderLog>(logs[first + i]));
     }
     logs.shrink_to_fit();
     shrinkArchives(load);

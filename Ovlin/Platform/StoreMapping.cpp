@@ -187,29 +187,6 @@ bool SqliteStatement::bind(int index, qint64 value)
     return m_statement && sqlite3_bind_int64(m_statement, index, value) == SQLITE_OK;
 }
 
-bool SqliteStatement::next()
-{
-    const int step = sqlite3_step(m_statement);
-    m_failed = step != SQLITE_ROW && step != SQLITE_DONE;
-    return step == SQLITE_ROW;
-}
-
-QUtf8StringView SqliteStatement::text(int column) const
-{
-    const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
-    return QUtf8StringView(bytes, bytes ? sqlite3_column_bytes(m_statement, column) : 0);
-}
-
-bool SqliteStatement::isNull(int column) const
-{
-    return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
-}
-
-qint64 SqliteStatement::integer(int column) const
-{
-    return sqlite3_column_int64(m_statement, column);
-}
-
 // --- One load -------------------------------------------------------------------------------------
 
 namespace {
@@ -250,9 +227,9 @@ StoreRecord *StoreLoad::record(RecordType type, qint64 rowKey) const
 void StoreLoad::add(std::shared_ptr<StoreRecord> record, qint64 rowKey)
 {
     record->m_persistentId = rowKey;
-    auto &largest = m_largestRowKey[slot(record->recordType())];
-    largest = std::max(largest, rowKey);
-    m_records[slot(record->recordType())].push_back(std::move(record));
+    const std::size_t type = slot(record->recordType());
+    m_largestRowKey[type] = std::max(m_largestRowKey[type], rowKey);
+    m_records[type].push_back(std::move(record));
 }
 
 void StoreLoad::keepRowInFile(RecordType type, qint64 rowKey)
