@@ -19,7 +19,7 @@ includes_of() {
 # The folders each folder may include besides itself.
 declare -A allowed=(
     [Base]=""
-    [Platform]="Base Model" # the store's tables still name the records
+    [Platform]="Base"
     [Model]="Base Platform"
     [Copy]="Base Model"
     [Engine]="Base Platform Model Copy"

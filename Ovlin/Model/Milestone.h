@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Enums.h"
+#include "Model/RecordType.h"
 #include "Platform/StoreRecord.h"
 
 #include <QByteArray>
@@ -75,7 +76,7 @@ public:
 
 private:
     template <class Owner, class Member> friend struct detail::OneToMany;
-    friend class detail::StoreTables;
+    friend class MilestoneTable;
 
     RecordTypes willBeDeleted(StoreContext &context) override;
     void didInsert(StoreContext &context) override;

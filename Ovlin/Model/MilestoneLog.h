@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/RecordType.h"
 #include "Platform/StoreRecord.h"
 
 #include <QDateTime>
@@ -48,7 +49,7 @@ public:
 
 private:
     template <class Owner, class Member> friend struct detail::OneToMany;
-    friend class detail::StoreTables;
+    friend class MilestoneLogTable;
 
     RecordTypes willBeDeleted(StoreContext &context) override;
     void didInsert(StoreContext &context) override;

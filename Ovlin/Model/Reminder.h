@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Enums.h"
+#include "Model/RecordType.h"
 #include "Platform/StoreRecord.h"
 
 #include <QDateTime>
@@ -113,7 +114,8 @@ public:
 
 private:
     template <class Owner, class Member> friend struct detail::OneToMany;
-    friend class detail::StoreTables;
+    friend class ReminderTable;
+    friend class ReminderLogTable;
 
     RecordTypes willBeDeleted(StoreContext &context) override;
     void didInsert(StoreContext &context) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Model/Enums.h"
+#include "Model/RecordType.h"
 #include "Platform/StoreRecord.h"
 
 #include <QDateTime>
@@ -69,7 +70,7 @@ public:
 
 private:
     template <class Owner, class Member> friend struct detail::OneToMany;
-    friend class detail::StoreTables;
+    friend class ReminderLogTable;
 
     RecordTypes willBeDeleted(StoreContext &context) override;
     void didInsert(StoreContext &context) override;

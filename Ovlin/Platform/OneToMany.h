@@ -86,6 +86,21 @@ template <class Owner, class Member> struct OneToMany
         static_cast<StoreRecord &>(owner).membersDidChange();
     }
 
+    // Links a member read from the store to its owner, also read from the store: nothing to announce.
+    static void linkLoaded(const std::shared_ptr<Owner> &owner, const std::shared_ptr<Member> &member)
+    {
+        member->m_owner = owner;
+        owner->m_members.append(member);
+    }
+
+    // Room for `count` more members, so a long list read from the store is not grown by doubling.
+    static void reserveMembers(Owner &owner, qsizetype count)
+    {
+        owner.m_members.reserve(owner.m_members.size() + count);
+    }
+
+    static void squeezeMembers(Owner &owner) { owner.m_members.squeeze(); }
+
     // The member is being deleted: it leaves its owner's list. Answers whether it had an owner.
     static bool leaveOwner(Member &member)
     {

@@ -173,9 +173,9 @@ bool StoreContainer::connect(int busyTimeoutMs, QString *errorDescription)
         *fresh = objects == 0 && version == 0;
         if (*fresh)
             return true;
-        if (version > StoreTables::schemaVersion)
+        if (version > StoreTables::schemaVersion())
             return fail(errorDescription, QStringLiteral("The store was written by a newer version of Ovlin."));
-        if (version != StoreTables::schemaVersion)
+        if (version != StoreTables::schemaVersion())
             return fail(errorDescription, QStringLiteral("The database is not an Ovlin store."));
         return StoreTables::verify(database, errorDescription);
     };
@@ -218,7 +218,7 @@ bool StoreContainer::connect(int busyTimeoutMs, QString *errorDescription)
                 if (!(ok = execute(query, statement, errorDescription)))
                     break;
             }
-            ok = ok && execute(query, QStringLiteral("PRAGMA user_version = %1").arg(StoreTables::schemaVersion),
+            ok = ok && execute(query, QStringLiteral("PRAGMA user_version = %1").arg(StoreTables::schemaVersion()),
                                errorDescription);
         }
         ok = ok && execute(query, QStringLiteral("COMMIT"), errorDescription);

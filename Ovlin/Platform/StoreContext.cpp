@@ -4,7 +4,6 @@
 #include "Base/Days.h"
 #include "Base/Log.h"
 #include "Base/MainThread.h"
-#include "Model/Reminder.h"
 #include "Platform/StoreTables.h"
 
 #include <QMetaObject>
@@ -12,14 +11,13 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <optional>
+
 namespace ovlin {
 
 using detail::StoreTables;
 
 namespace {
-
-constexpr std::array<RecordType, recordTypeCount> allTypes{RecordType::reminder, RecordType::reminderLog,
-                                                           RecordType::milestone, RecordType::milestoneLog};
 
 std::size_t slot(RecordType type)
 {
@@ -36,30 +34,50 @@ constexpr std::size_t journalLimit = 8192;
 // Prepared statements, made once per connection and reused by every save.
 struct StoreContext::Statements
 {
-    enum Kind { insert, update, remove, removeLogsOfReminder, kindCount };
+    enum Kind { insert, update, remove, kindCount };
 
-    explicit Statements(const QSqlDatabase &db) : database(db) {}
+    explicit Statements(const QSqlDatabase &connection) : database(connection) {}
 
     QSqlQuery *get(Kind kind, RecordType type, QString *errorDescription)
     {
         auto &query = cache[std::size_t(kind)][slot(type)];
         if (!query) {
-            auto prepared = std::make_unique<QSqlQuery>(database);
-            const QString sql = kind == insert                 ? StoreTables::insertSql(type)
-                                : kind == update               ? StoreTables::updateSql(type)
-                                : kind == removeLogsOfReminder ? StoreTables::deleteLogsOfReminderSql()
-                                                               : StoreTables::deleteSql(type);
-            if (!prepared->prepare(sql)) {
-                *errorDescription = StoreTables::errorText(prepared->lastError());
-                return nullptr;
-            }
-            query = std::move(prepared);
+            const QString sql = kind == insert   ? StoreTables::insertSql(type)
+                                : kind == update ? StoreTables::updateSql(type)
+                                                 : StoreTables::deleteSql(type);
+            query = prepare(sql, errorDescription);
         }
         return query.get();
     }
 
+    // The statements that delete the rows left in the file of a deleted owner of `type`.
+    const std::vector<std::unique_ptr<QSqlQuery>> *rowsOfOwner(RecordType type, QString *errorDescription)
+    {
+        auto &queries = ownerRows[slot(type)];
+        if (!queries) {
+            std::vector<std::unique_ptr<QSqlQuery>> prepared;
+            for (const QString &sql : StoreTables::deleteRowsOfOwnerSql(type)) {
+                prepared.push_back(prepare(sql, errorDescription));
+                if (!prepared.back())
+                    return nullptr;
+            }
+            queries = std::move(prepared);
+        }
+        return &*queries;
+    }
+
+    std::unique_ptr<QSqlQuery> prepare(const QString &sql, QString *errorDescription) const
+    {
+        auto prepared = std::make_unique<QSqlQuery>(database);
+        if (prepared->prepare(sql))
+            return prepared;
+        *errorDescription = StoreTables::errorText(prepared->lastError());
+        return nullptr;
+    }
+
     QSqlDatabase database;
     std::array<std::array<std::unique_ptr<QSqlQuery>, recordTypeCount>, kindCount> cache;
+    std::array<std::optional<std::vector<std::unique_ptr<QSqlQuery>>>, recordTypeCount> ownerRows;
 };
 
 StoreContext::StoreContext(const QSqlDatabase &database, bool inMemory)
@@ -87,24 +105,15 @@ bool StoreContext::load(QString *errorDescription)
     StoreTables::Loaded loaded;
     if (!StoreTables::load(m_database, loaded, archiveBefore, errorDescription))
         return false;
-    for (const RecordType type : allTypes) {
-        auto &records = loaded[slot(type)];
-        qint64 maxId = 0;
+    for (std::size_t type = 0; type < std::size_t(recordTypeCount); ++type) {
+        auto &records = loaded.records[type];
         for (const auto &record : records) {
             record->m_context = this;
             record->m_state = StoreRecord::State::persisted;
-            maxId = std::max(maxId, record->m_persistentId);
         }
-        // The newest log row may be an archived one (a log written late for an earlier day).
-        if (type == RecordType::reminderLog) {
-            for (const auto &record : m_records[slot(RecordType::reminder)]) { // loaded before the logs
-                const ArchivedLogs &archived = static_cast<const Reminder &>(*record).archivedLogs();
-                if (!archived.empty())
-                    maxId = std::max(maxId, *std::max_element(archived.rowKeys.begin(), archived.rowKeys.end()));
-            }
-        }
-        m_nextPersistentId[slot(type)] = maxId + 1;
-        m_records[slot(type)] = std::move(records);
+        // The newest row may be one left in the file (a log written late for an earlier day).
+        m_nextPersistentId[type] = loaded.largestRowKey[type] + 1;
+        m_records[type] = std::move(records);
     }
     return true;
 }
@@ -120,21 +129,38 @@ const std::vector<std::shared_ptr<StoreRecord>> &StoreContext::liveRecords(Recor
     return records;
 }
 
-bool StoreContext::loadArchivedLogs(Reminder &reminder, qint64 fromMs, qint64 toMs)
+bool StoreContext::loadArchivedLogs(StoreRecord &owner, qint64 fromMs, qint64 toMs)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (reminder.context() != this || reminder.isDeleted() || reminder.archivedLogs().empty())
+    if (owner.context() != this || owner.isDeleted())
         return true;
-    std::vector<std::shared_ptr<StoreRecord>> logs;
+    std::vector<std::shared_ptr<StoreRecord>> loaded;
     QString error;
-    if (!StoreTables::loadArchivedLogs(m_database, reminder, fromMs, toMs, logs, &error)) {
+    if (!StoreTables::loadKeptRows(m_database, owner, fromMs, toMs, loaded, &error)) {
         qCWarning(lcStore) << "Could not load older logs:" << error;
         return false;
     }
-    if (logs.empty())
+    if (loaded.empty())
         return true;
-    auto &records = m_records[slot(RecordType::reminderLog)];
-    const auto middle = records.insert(records.end(), logs.begin(), logs.end());
+    RecordTypes types;
+    for (const auto &record : loaded)
+        types |= record->recordType();
+    for (std::size_t type = 0; type < std::size_t(recordTypeCount); ++type) {
+        const auto first = std::stable_partition(
+            loaded.begin(), loaded.end(), [type](const auto &record) { return slot(record->recordType()) != type; });
+        if (first != loaded.end())
+            adoptLoaded(m_records[type], first, loaded.end());
+        loaded.erase(first, loaded.end());
+    }
+    // Fetches see more records now: queries fetch afresh, without a change being announced.
+    ++m_revision;
+    m_journal.push_back(JournalEntry{m_revision, false, {}, Change::updated, types});
+    return true;
+}
+
+template <class It> void StoreContext::adoptLoaded(std::vector<std::shared_ptr<StoreRecord>> &records, It from, It to)
+{
+    const auto middle = records.insert(records.end(), from, to);
     for (auto it = middle; it != records.end(); ++it) {
         (*it)->m_context = this;
         (*it)->m_state = StoreRecord::State::persisted;
@@ -142,10 +168,6 @@ bool StoreContext::loadArchivedLogs(Reminder &reminder, qint64 fromMs, qint64 to
     // Store order is row-key order (queries rely on it); the loaded rows are older than most.
     std::inplace_merge(records.begin(), middle, records.end(),
                        [](const auto &a, const auto &b) { return a->m_persistentId < b->m_persistentId; });
-    // Fetches see more logs now: queries of logs fetch afresh, without a change being announced.
-    ++m_revision;
-    m_journal.push_back(JournalEntry{m_revision, false, {}, Change::updated, RecordType::reminderLog});
-    return true;
 }
 
 void StoreContext::insert(const std::shared_ptr<StoreRecord> &record)
@@ -271,7 +293,6 @@ bool StoreContext::writePending(QString *errorDescription)
             query->bindValue(StoreTables::bindFields(*query, 0, record), record.m_persistentId);
             break;
         case Statements::remove:
-        case Statements::removeLogsOfReminder:
         case Statements::kindCount: query->bindValue(0, record.m_persistentId); break;
         }
         if (!query->exec()) {
@@ -290,11 +311,20 @@ bool StoreContext::writePending(QString *errorDescription)
         if (m_pendingUpdates[i]->m_state == StoreRecord::State::persisted)
             ok = run(Statements::update, *m_pendingUpdates[i]);
     }
-    // A deleted reminder's logs that were never loaded go by its row key; after the updates, so a log
-    // that moved to another reminder is already written with its new owner.
+    // A deleted owner's rows that were never loaded go by its row key; after the updates, so a member
+    // that moved to another owner is already written with its new owner.
     for (std::size_t i = 0; ok && i < m_pendingDeletes.size(); ++i) {
-        if (m_pendingDeletes[i]->recordType() == RecordType::reminder)
-            ok = run(Statements::removeLogsOfReminder, *m_pendingDeletes[i]);
+        const StoreRecord &owner = *m_pendingDeletes[i];
+        const auto *queries = m_statements->rowsOfOwner(owner.recordType(), errorDescription);
+        ok = queries != nullptr;
+        for (std::size_t q = 0; ok && queries && q < queries->size(); ++q) {
+            QSqlQuery &query = *(*queries)[q];
+            query.bindValue(0, owner.m_persistentId);
+            if (!query.exec()) {
+                *errorDescription = StoreTables::errorText(query.lastError());
+                ok = false;
+            }
+        }
     }
     if (ok && !control.exec(QStringLiteral("COMMIT"))) {
         *errorDescription = StoreTables::errorText(control.lastError());

@@ -19,15 +19,12 @@ class QSqlQuery;
 
 namespace ovlin {
 
-class Reminder;
-
 // The store's one working context (main thread only). Everything stored is loaded when the container
 // opens and kept here, one shared object per row (an identity map); fetches run in memory and return
-// those same objects. Reminder logs are the exception: those scheduled before the last `recentLogDays`
-// days stay in the file, listed compactly in their reminder (Reminder::archivedLogs()), and become
-// objects only when asked for (Reminder::logs(), loadArchivedLogs()), so memory does not grow with
-// the length of the history. Fetches of logs see the logs held as objects. Inserts, deletes and field changes stay
-// pending until save(), which writes exactly the changed rows in one transaction.
+// those same objects. A table may leave its rows dated before the last `recentLogDays` days in the file,
+// listed compactly in their owner, to become objects only when asked for (loadArchivedLogs()), so memory
+// does not grow with the length of the history; fetches see the rows held as objects. Inserts, deletes and field
+// changes stay pending until save(), which writes exactly the changed rows in one transaction.
 //
 // Notifications are queued and coalesced: objectsChanged() follows in-memory changes, didSave() a
 // successful save; each fires at most once per turn of the event loop, after the current action has
@@ -45,8 +42,8 @@ public:
     // Adds a free record (and the free records related to it). Inserting a record that is already
     // here does nothing; records of another context or deleted ones are refused with a warning.
     void insert(const std::shared_ptr<StoreRecord> &record);
-    // Deletes a record: a Reminder takes its logs along, a Milestone its day logs; a log only leaves
-    // its owner's list. The record is flagged deleted at once and stays valid for whoever holds it.
+    // Deletes a record: an owner takes the members of its cascading relationships along; a member only
+    // leaves its owner's list. The record is flagged deleted at once and stays valid for whoever holds it.
     void remove(const std::shared_ptr<StoreRecord> &record);
     // Writes every pending change in one transaction. On failure nothing is written, the changes stay
     // pending (the next save tries them again) and the error text goes to `errorDescription`.
@@ -107,10 +104,10 @@ public:
     // the grace bookkeeping's week, so that under a steady clock only taking back an older skip reads the
     // file again. The engine's answers never depend on it (its index covers archived logs too).
     static constexpr int recentLogDays = 8;
-    // Turns the archived logs of `reminder` scheduled in [fromMs, toMs) into objects (one per row, as if
-    // they had been loaded at open) and adds them to its logs in store order. Nothing stored changes and
-    // nothing is announced. False (with a warning) when the file cannot be read.
-    bool loadArchivedLogs(Reminder &reminder, qint64 fromMs = std::numeric_limits<qint64>::min(),
+    // Turns the rows of `owner` left in the file and dated in [fromMs, toMs) into objects (one per row, as
+    // if they had been loaded at open) and adds them to its members in store order. Nothing stored changes
+    // and nothing is announced. False (with a warning) when the file cannot be read.
+    bool loadArchivedLogs(StoreRecord &owner, qint64 fromMs = std::numeric_limits<qint64>::min(),
                           qint64 toMs = std::numeric_limits<qint64>::max());
 
 Q_SIGNALS:
@@ -130,6 +127,8 @@ private:
     void recordDidChange(StoreRecord &record, RecordTypes alsoTouched);
     void adopt(const std::shared_ptr<StoreRecord> &record, StoreRecord::State state, qint64 persistentId);
     const std::vector<std::shared_ptr<StoreRecord>> &liveRecords(RecordType type) const;
+    // Adds records read later from the file to `records`, keeping store order.
+    template <class It> void adoptLoaded(std::vector<std::shared_ptr<StoreRecord>> &records, It from, It to);
     bool writePending(QString *errorDescription);
     void touch(RecordTypes types, StoreRecord *record = nullptr, Change change = Change::updated);
     void scheduleNotifications();
@@ -142,7 +141,11 @@ private:
     // Every record of each type in store order; deleted ones are dropped lazily.
     mutable std::array<std::vector<std::shared_ptr<StoreRecord>>, recordTypeCount> m_records;
     mutable std::array<qsizetype, recordTypeCount> m_garbage{};
-    std::array<qint64, recordTypeCount> m_nextPersistentId{1, 1, 1, 1};
+    std::array<qint64, recordTypeCount> m_nextPersistentId = [] {
+        std::array<qint64, recordTypeCount> first{};
+        first.fill(1);
+        return first;
+    }();
 
     std::vector<std::shared_ptr<StoreRecord>> m_pendingInserts;
     std::vector<std::shared_ptr<StoreRecord>> m_pendingUpdates;

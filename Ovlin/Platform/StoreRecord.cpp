@@ -2,19 +2,17 @@
 
 #include "Platform/StoreContext.h"
 
+#include <algorithm>
 #include <atomic>
+#include <bit>
 
 namespace ovlin {
 
 int recordTypeIndex(RecordType type)
 {
-    switch (type) {
-    case RecordType::reminder: return 0;
-    case RecordType::reminderLog: return 1;
-    case RecordType::milestone: return 2;
-    case RecordType::milestoneLog: return 3;
-    }
-    return 0;
+    const auto bits = unsigned(type);
+    Q_ASSERT(bits != 0 && (bits & (bits - 1)) == 0);
+    return std::min(std::countr_zero(bits), recordTypeCount - 1);
 }
 
 StoreRecord::~StoreRecord() = default;

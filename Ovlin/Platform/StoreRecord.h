@@ -12,18 +12,21 @@ namespace ovlin {
 
 class StoreContext;
 
-// The four stored record types, in schema order. Used as flags in change notifications.
-enum class RecordType : quint8 { reminder = 0x1, reminderLog = 0x2, milestone = 0x4, milestoneLog = 0x8 };
+// A stored record type: one bit each, so that they combine as flags in change notifications. The types
+// themselves are declared with the records.
+enum class RecordType : quint8;
 Q_DECLARE_FLAGS(RecordTypes, RecordType)
 Q_DECLARE_OPERATORS_FOR_FLAGS(RecordTypes)
 
-// Position of a record type in schema order (0..3).
+// The position of a record type's bit; the store keeps its per-type lists by it.
 int recordTypeIndex(RecordType type);
-inline constexpr int recordTypeCount = 4;
+// Room for as many record types as RecordTypes has bits.
+inline constexpr int recordTypeCount = 8;
+
+class StoreLoad;
 
 namespace detail {
 template <class Owner, class Member> struct OneToMany;
-class StoreTables;
 } // namespace detail
 
 // Base of every stored record. Records are plain objects owned through std::shared_ptr and created by
@@ -90,7 +93,7 @@ protected:
 private:
     friend class StoreContext;
     template <class Owner, class Member> friend struct detail::OneToMany;
-    friend class detail::StoreTables;
+    friend class StoreLoad;
 
     enum class State : quint8 { free, pendingInsert, persisted, pendingDelete, deleted };
 
