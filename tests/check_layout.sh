@@ -43,6 +43,11 @@ for folder in "${!allowed[@]}"; do
     done < <(includes_of "$folder")
 done
 
+# The store layer knows records only through the table descriptions they give it.
+while read -r file; do
+    breach "$file names a record; the store reaches records through their tables"
+done < <(grep -lE '\b(Reminder|ReminderLog|Milestone|MilestoneLog)\b|RecordType::' Ovlin/Platform/*.h Ovlin/Platform/*.cpp)
+
 # Sources are listed by hand.
 if grep -rn --include=CMakeLists.txt --include='*.cmake' 'file *( *GLOB' Ovlin Analytics tests bench cmake CMakeLists.txt 2>/dev/null; then
     breach "a build file globs its sources"

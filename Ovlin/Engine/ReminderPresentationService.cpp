@@ -309,7 +309,7 @@ QString ReminderPresentationService::bannerMessage(const Occurrence &occurrence)
     CopyContext context;
     context.habitName = reminder.title();
     context.duration = reminder.detail();
-    if (const std::optional<QDateTime> fixedTime = reminder.fixedTime(); fixedTime && fixedTime->isValid())
+    if (const std::optional<QDateTime> fixedTime = reminder.firingFixedTime(); fixedTime && fixedTime->isValid())
         context.mealTime = QLocale().toString(fixedTime->toLocalTime().time(), QLocale::ShortFormat);
     const CopyTrigger trigger =
         occurrence.attempt == 2 ? CopyTrigger::notificationFollowUp : CopyTrigger::notificationFinal;
@@ -581,14 +581,6 @@ QString ReminderPresentationService::attemptKey(const QString &occurrenceKey, qi
     return occurrenceKey + QLatin1Char('-') + QString::number(attempt);
 }
 
-LogWeight ReminderPresentationService::weightAt(const Reminder &reminder, const QDateTime &scheduledAt) const
-{
-    DayTable &days = DayTable::shared();
-    days.revalidate();
-    const auto local = days.local(scheduledAt);
-    return weightAtMinute(reminder, local ? std::optional(local->minuteKey()) : std::nullopt);
-}
-
 LogWeight ReminderPresentationService::weightAtMinute(const Reminder &reminder, std::optional<qint64> minuteKey) const
 {
     if (!minuteKey)
@@ -599,7 +591,10 @@ LogWeight ReminderPresentationService::weightAtMinute(const Reminder &reminder, 
 bool ReminderPresentationService::isResolved(const Reminder &reminder, const QDateTime &scheduledAt) const
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    return weightAt(reminder, scheduledAt) != LogWeight::none;
+    DayTable &days = DayTable::shared();
+    days.revalidate();
+    const auto local = days.local(scheduledAt);
+    return local && weightAtMinute(reminder, local->minuteKey()) != LogWeight::none;
 }
 
 QDateTime ReminderPresentationService::attemptBaseDate(const QString &occurrenceKey, const QDateTime &scheduledAt) const

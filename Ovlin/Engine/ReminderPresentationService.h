@@ -174,8 +174,7 @@ public:
 private:
     ReminderPresentationService();
 
-    // The strongest status among the logs in the due time's calendar minute.
-    LogWeight weightAt(const Reminder &reminder, const QDateTime &scheduledAt) const;
+    // The strongest status among the logs in one calendar minute (none without a minute).
     LogWeight weightAtMinute(const Reminder &reminder, std::optional<qint64> minuteKey) const;
 
     // The due time with its instant, local minute and key.

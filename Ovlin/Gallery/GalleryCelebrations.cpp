@@ -6,6 +6,7 @@
 #include "Banners/VirtualTimerSource.h"
 #include "Base/Clock.h"
 #include "Copy/CopyEngine.h"
+#include "Copy/RandomSource.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/TextBlock.h"
@@ -23,23 +24,6 @@ namespace {
 
 // The moment after the card's appearance at which the previews stand still.
 constexpr double kFrozenSeconds = 1.4;
-
-// Repeatable draws, so every preview shows the same phrase and the same confetti.
-class SplitMixRandom final : public RandomSource
-{
-public:
-    explicit SplitMixRandom(quint64 seed) : m_state(seed) {}
-    quint64 next64() override
-    {
-        quint64 z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-
-private:
-    quint64 m_state;
-};
 
 // A stand-in for the window content the overlay covers.
 class PreviewBackdrop final : public QWidget
@@ -74,7 +58,7 @@ protected:
 
 CopyEngine &previewCopy()
 {
-    static CopyEngine engine(std::make_shared<SplitMixRandom>(11));
+    static CopyEngine engine(std::make_shared<SeededRandomSource>(11));
     return engine;
 }
 
@@ -86,7 +70,7 @@ QWidget *makePreview(const std::function<void(CelebrationManager &)> &celebrate)
     manager->setTimerSource(std::make_shared<VirtualTimerSource>());
     manager->setCopyEngine(&previewCopy());
     auto *overlay = new CelebrationOverlay(manager, host);
-    overlay->confettiCanvas()->setRandomSource(std::make_shared<SplitMixRandom>(2024));
+    overlay->confettiCanvas()->setRandomSource(std::make_shared<SeededRandomSource>(2024));
     celebrate(*manager);
     overlay->freezeAt(kFrozenSeconds);
     return host;

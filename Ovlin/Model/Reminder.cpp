@@ -83,6 +83,13 @@ ScheduleType Reminder::scheduleTypeValue() const
     return scheduleTypeFromRaw(m_scheduleType).value_or(ScheduleType::fixedTime);
 }
 
+std::optional<QDateTime> Reminder::firingFixedTime() const
+{
+    if (scheduleTypeValue() == ScheduleType::interval)
+        return std::nullopt;
+    return m_fixedTime;
+}
+
 QList<Weekday> Reminder::activeDays() const
 {
     QList<Weekday> days;

@@ -75,6 +75,9 @@ public:
     // A time of day, placed on each day by the engine.
     std::optional<QDateTime> fixedTime() const { return m_fixedTime; }
     void setFixedTime(const std::optional<QDateTime> &fixedTime) { assign(m_fixedTime, fixedTime); }
+    // The fixed time the reminder really fires at: none for an interval reminder, even one that still carries
+    // a fixed time (stores of other versions hold such leftovers).
+    std::optional<QDateTime> firingFixedTime() const;
     std::optional<qint64> intervalMinutes() const { return m_intervalMinutes; }
     void setIntervalMinutes(const std::optional<qint64> &minutes) { assign(m_intervalMinutes, minutes); }
     std::optional<QDateTime> intervalStart() const { return m_intervalStart; }

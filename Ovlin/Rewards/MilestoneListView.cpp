@@ -364,13 +364,6 @@ void MilestoneListView::showEvent(QShowEvent *event)
     configureViewModel();
 }
 
-void MilestoneListView::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    if (m_overlay)
-        m_overlay->setGeometry(rect());
-}
-
 void MilestoneListView::configureViewModel()
 {
     OVLIN_ASSERT_MAIN_THREAD();

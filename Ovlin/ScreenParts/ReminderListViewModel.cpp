@@ -158,7 +158,7 @@ double rateOfDay(const QList<std::shared_ptr<Reminder>> &reminders, const QDateT
 // The time of day that places a reminder in today's order.
 std::optional<QDateTime> dueTimeSource(const Reminder &reminder)
 {
-    std::optional<QDateTime> source = ReminderListViewModel::firingFixedTime(reminder);
+    std::optional<QDateTime> source = reminder.firingFixedTime();
     if (!source)
         source = reminder.intervalStart();
     return source;
@@ -297,15 +297,6 @@ std::optional<Weekday> ReminderListViewModel::todayWeekday() const
             return day;
     }
     return std::nullopt;
-}
-
-std::optional<QDateTime> ReminderListViewModel::firingFixedTime(const Reminder &reminder)
-{
-    // Interval reminders written by other versions (and older profiles) keep a fixed time they never fire at;
-    // the engine ignores it, and so do the rows and the order.
-    if (reminder.scheduleTypeValue() == ScheduleType::interval)
-        return std::nullopt;
-    return reminder.fixedTime();
 }
 
 std::optional<QDateTime> ReminderListViewModel::nextDueTime(const Reminder &reminder) const

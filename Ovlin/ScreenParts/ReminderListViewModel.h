@@ -96,9 +96,6 @@ public:
 
     // The fixed time it fires at (else its interval start) placed on currentDate's day.
     std::optional<QDateTime> nextDueTime(const Reminder &reminder) const;
-    // The fixed time the reminder fires at, which its rows show: none for an interval reminder, even one that
-    // still carries a fixed time.
-    static std::optional<QDateTime> firingFixedTime(const Reminder &reminder);
     // A reminder with the same `id` is in the list.
     static bool containsReminder(const ReminderList &list, const Reminder &reminder);
 

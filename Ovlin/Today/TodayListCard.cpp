@@ -71,7 +71,7 @@ QString rowKeyBase(const char *form, const Reminder &reminder)
 {
     QString key = QLatin1String(form) + QLatin1Char('|') + reminder.id().toString(QUuid::WithoutBraces) +
                   QLatin1Char('|') + reminder.title() + QLatin1Char('|') + rawValue(reminder.categoryValue());
-    if (const auto fixed = ReminderListViewModel::firingFixedTime(reminder))
+    if (const auto fixed = reminder.firingFixedTime())
         key += QLatin1Char('|') + shortTime(*fixed);
     return key;
 }

@@ -45,7 +45,7 @@ QWidget *titleBlock(const Reminder &reminder)
 
 QWidget *timeText(const Reminder &reminder, const QColor &color)
 {
-    const auto fixed = ReminderListViewModel::firingFixedTime(reminder);
+    const auto fixed = reminder.firingFixedTime();
     if (!fixed)
         return nullptr;
     auto *label = singleLineText(shortTime(*fixed), ThemeFonts::label(), color);
@@ -171,7 +171,7 @@ QWidget *makeOverdueRow(ReminderListViewModel *model, const Ptr &reminder, QWidg
     layout->addWidget(categoryTile(*reminder));
     layout->addWidget(titleBlock(*reminder), 0, Qt::AlignVCenter);
     addFlexibleSpace(layout, LayoutTokens::spacingXS);
-    if (const auto fixed = ReminderListViewModel::firingFixedTime(*reminder)) {
+    if (const auto fixed = reminder->firingFixedTime()) {
         auto *capsule = new Pill({{shortTime(*fixed), ThemeFonts::label(), ThemeColors::destructive()}}, 0,
                                  QMarginsF(LayoutTokens::spacingSM, 6, LayoutTokens::spacingSM, 6),
                                  Painting::withOpacity(ThemeColors::destructive(), 0.09), Qt::transparent);

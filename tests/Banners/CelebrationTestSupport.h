@@ -10,23 +10,6 @@
 
 #include <memory>
 
-// Repeatable 64-bit draws (SplitMix64) for a seeded run.
-class SeededRandom final : public ovlin::RandomSource
-{
-public:
-    explicit SeededRandom(quint64 seed) : m_state(seed) {}
-    quint64 next64() override
-    {
-        quint64 z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-
-private:
-    quint64 m_state;
-};
-
 inline std::shared_ptr<ovlin::Milestone> makeReward(const QString &reward, qint64 days, const QString &statusRaw)
 {
     auto m = ovlin::Milestone::create(QUuid::createUuid(), reward + QStringLiteral(" goal"), reward, days, 0.8,

@@ -81,7 +81,7 @@ void TestCelebrationManager::init()
     m_clock = std::make_unique<ScopedFakeClock>(kStart);
     m_t0 = Clock::nowMSecs();
     m_timers = std::make_shared<VirtualTimerSource>();
-    m_copy = std::make_unique<CopyEngine>(std::make_shared<SeededRandom>(42));
+    m_copy = std::make_unique<CopyEngine>(std::make_shared<SeededRandomSource>(42));
     m_manager = std::make_unique<CelebrationManager>();
     m_manager->setTimerSource(m_timers);
     m_manager->setCopyEngine(m_copy.get());
@@ -285,7 +285,7 @@ void TestCelebrationManager::phraseNotRepeatedWithinOneTrigger_data()
 void TestCelebrationManager::phraseNotRepeatedWithinOneTrigger()
 {
     QFETCH(quint64, seed);
-    m_copy->setRandomSource(std::make_shared<SeededRandom>(seed));
+    m_copy->setRandomSource(std::make_shared<SeededRandomSource>(seed));
     const auto reminder = makeReminder(QStringLiteral("Water"), everyDay());
     for (int i = 0; i < 6; ++i)
         m_manager->checkForCelebrations({reminder}, {reminder}, {}, 0);

@@ -64,7 +64,7 @@ void TestCelebrationOverlay::init()
     Motion::setAnimationsEnabled(false);
     m_clock = std::make_unique<ScopedFakeClock>(kStart);
     m_timers = std::make_shared<VirtualTimerSource>();
-    m_copy = std::make_unique<CopyEngine>(std::make_shared<SeededRandom>(9));
+    m_copy = std::make_unique<CopyEngine>(std::make_shared<SeededRandomSource>(9));
     m_window = std::make_unique<QWidget>();
     m_window->resize(900, 640);
     // The window's content: one button over all of it, to see where clicks land.
@@ -76,7 +76,7 @@ void TestCelebrationOverlay::init()
     m_manager->setTimerSource(m_timers);
     m_manager->setCopyEngine(m_copy.get());
     m_overlay = new CelebrationOverlay(m_manager, m_window.get());
-    m_overlay->confettiCanvas()->setRandomSource(std::make_shared<SeededRandom>(4));
+    m_overlay->confettiCanvas()->setRandomSource(std::make_shared<SeededRandomSource>(4));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }

@@ -119,7 +119,7 @@ void TestConfetti::drawnOnlyInsideItsLife()
 
 void TestConfetti::emptyColourListFallsBackToPrimary()
 {
-    SeededRandom random(5);
+    SeededRandomSource random(5);
     for (int i = 0; i < 10; ++i)
         QCOMPARE(ConfettiCanvas::makeParticle(0, random, {}).color, ThemeColors::primary());
 }
@@ -135,7 +135,7 @@ void TestConfetti::burstOfSixtyInsideTheRanges()
 {
     QFETCH(quint64, seed);
     ConfettiCanvas canvas;
-    canvas.setRandomSource(std::make_shared<SeededRandom>(seed));
+    canvas.setRandomSource(std::make_shared<SeededRandomSource>(seed));
     const double now = ConfettiCanvas::currentTime();
     canvas.setActive(true);
 
@@ -171,7 +171,7 @@ void TestConfetti::switchingOffClearsAtOnce()
 {
     ConfettiCanvas canvas;
     canvas.resize(800, 600);
-    canvas.setRandomSource(std::make_shared<SeededRandom>(3));
+    canvas.setRandomSource(std::make_shared<SeededRandomSource>(3));
     canvas.show();
     QVERIFY(canvas.particles().isEmpty());
 

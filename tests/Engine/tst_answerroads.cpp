@@ -47,13 +47,13 @@ private:
     {
         const auto reminder = makeReminder(context());
         if (!context()->save())
-            qWarning("saving the reminder failed");
+            qFatal("saving the reminder failed");
         Clock::setNow(hm("09:00"));
         service().start(m_store.get());
         if (!earlier.isEmpty()) {
             context()->insert(addLog(reminder, hm("09:00").addSecs(20), earlier));
             if (!context()->save())
-                qWarning("saving the earlier answer failed");
+                qFatal("saving the earlier answer failed");
         }
         QCoreApplication::processEvents(); // the store's change notification
         return reminder;

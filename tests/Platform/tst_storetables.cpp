@@ -6,9 +6,6 @@
 
 #include "Support/StoreTestSupport.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -83,27 +80,6 @@ private slots:
         QCOMPARE(context->revision(), revision);
         QCOMPARE(milestone->dailyLogs().size(), 1);
         QVERIFY(!context->hasChanges());
-    }
-
-    // The store layer knows records only through the tables they describe: it includes no record header and
-    // names no record class, so a stored field is added in its record's table alone.
-    void storeLayerNamesNoRecord()
-    {
-        const QString platform = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../Ovlin/Platform");
-        QVERIFY(QDir(platform).exists());
-        static const QRegularExpression recordName(
-            QStringLiteral("\\b(Reminder|ReminderLog|Milestone|MilestoneLog)\\b|RecordType::"));
-        static const QRegularExpression modelInclude(QStringLiteral("#include \"Model/"));
-        QStringList offenders;
-        QDirIterator files(platform, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files);
-        while (files.hasNext()) {
-            QFile file(files.next());
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QString text = QString::fromUtf8(file.readAll());
-            if (text.contains(recordName) || text.contains(modelInclude))
-                offenders.append(QFileInfo(file).fileName());
-        }
-        QVERIFY2(offenders.isEmpty(), qPrintable(offenders.join(QStringLiteral(", "))));
     }
 };
 

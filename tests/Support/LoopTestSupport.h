@@ -117,7 +117,7 @@ inline int attemptOfMessage(const Reminder &reminder, const QString &message)
     CopyContext context;
     context.habitName = reminder.title();
     context.duration = reminder.detail();
-    if (const auto fixed = reminder.fixedTime())
+    if (const auto fixed = reminder.firingFixedTime())
         context.mealTime = QLocale().toString(fixed->toLocalTime().time(), QLocale::ShortFormat);
     if (CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::notificationFollowUp), context).contains(message))
         return 2;
