@@ -35,17 +35,15 @@ protected:
             auto *mouse = static_cast<QMouseEvent *>(event);
             if (mouse->button() != Qt::LeftButton)
                 return false;
-            const bool second = event->type() == QEvent::MouseButtonDblClick || followsLastPress(*mouse);
+            if (event->type() == QEvent::MouseButtonDblClick || followsLastPress(*mouse)) {
+                m_droppedOn = watched;
+                event->accept();
+                return true;
+            }
             m_lastPressTime = mouse->timestamp();
             m_lastPressPosition = mouse->globalPosition();
-            m_hasLastPress = true;
-            if (!second) {
-                m_droppedOn = nullptr;
-                return false;
-            }
-            m_droppedOn = watched;
-            event->accept();
-            return true;
+            m_droppedOn = nullptr;
+            return false;
         }
         case QEvent::MouseButtonRelease:
             if (watched != m_droppedOn || static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton)
@@ -60,11 +58,11 @@ protected:
 private:
     using QObject::QObject;
 
-    // Within the platform's double-click time and distance of the last press. Events without a time
-    // (made up by the program itself) are never taken for a second press this way.
+    // Within the platform's double-click time and distance of the last press that went through. Events
+    // without a time (made up by the program itself) are never taken for a second press this way.
     bool followsLastPress(const QMouseEvent &mouse) const
     {
-        if (!m_hasLastPress || mouse.timestamp() == 0 || m_lastPressTime == 0 || mouse.timestamp() < m_lastPressTime)
+        if (mouse.timestamp() == 0 || m_lastPressTime == 0 || mouse.timestamp() < m_lastPressTime)
             return false;
         const QStyleHints *hints = QGuiApplication::styleHints();
         const quint64 interval = quint64(std::max(0, hints->mouseDoubleClickInterval()));
@@ -75,7 +73,6 @@ private:
         return std::abs(delta.x()) <= distance && std::abs(delta.y()) <= distance;
     }
 
-    bool m_hasLastPress = false;
     quint64 m_lastPressTime = 0;
     QPointF m_lastPressPosition;
     QPointer<QObject> m_droppedOn;

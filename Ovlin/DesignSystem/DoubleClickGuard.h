@@ -7,8 +7,8 @@ namespace ovlin {
 // For controls whose press answers something and whose list is rebuilt at once, so that another row's
 // control can slide under the pointer between the two presses of a double-click. A guarded control drops
 // the second press of a double-click: a double-click event, or a press within the platform's double-click
-// time and distance of the last press on any guarded control (presses in a burst keep the window open).
-// The release that belongs to a dropped press is dropped with it. Keys (Space on a focused control) pass.
+// time and distance of the last press that a guarded control took. The release that belongs to a dropped
+// press is dropped with it. Keys (Space on a focused control) pass.
 namespace DoubleClickGuard {
 
 void guard(QWidget *control);
