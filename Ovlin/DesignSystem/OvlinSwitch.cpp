@@ -22,6 +22,11 @@ QColor mix(const QColor &a, const QColor &b, double t)
                             float(a.blueF() + (b.blueF() - a.blueF()) * t));
 }
 
+MotionCurve knobSlide()
+{
+    return MotionCurve::easeOut(0.15);
+}
+
 } // namespace
 
 OvlinSwitch::OvlinSwitch(double scale, QWidget *parent)
@@ -48,7 +53,13 @@ void OvlinSwitch::checkStateSet()
 void OvlinSwitch::nextCheckState()
 {
     QAbstractButton::nextCheckState();
-    m_position.animateTo(isChecked() ? 1.0 : 0.0, MotionCurve::easeOut(0.15));
+    m_position.animateTo(isChecked() ? 1.0 : 0.0, knobSlide());
+}
+
+void OvlinSwitch::slideFrom(double position)
+{
+    m_position.setImmediately(std::clamp(position, 0.0, 1.0));
+    m_position.animateTo(isChecked() ? 1.0 : 0.0, knobSlide());
 }
 
 void OvlinSwitch::paintEvent(QPaintEvent *)

@@ -24,6 +24,11 @@ public:
     static constexpr double ringMargin = 3;
 
     double scale() const { return m_scale; }
+    // Where the knob is drawn now: 0 at the off end, 1 at the on end (in between while it slides).
+    double knobPosition() const { return m_position.value(); }
+    // For a switch that takes the place of another one: starts the knob at `position` (the other's
+    // knobPosition) and slides it to the state set here.
+    void slideFrom(double position);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -8,6 +8,7 @@
 #include "DesignSystem/CategoryBadge.h"
 #include "DesignSystem/CheckOffButton.h"
 #include "DesignSystem/DividerLine.h"
+#include "DesignSystem/DoubleClickGuard.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/ImageAssets.h"
 #include "DesignSystem/KeyboardFocus.h"
@@ -144,6 +145,8 @@ public:
             if (action)
                 action();
         });
+        // An answer redraws the rows at once: a double-click's second press would land on the next row.
+        DoubleClickGuard::guard(this);
     }
 
     QSize sizeHint() const override
@@ -907,6 +910,7 @@ QWidget *MenuBarPopoverView::buildReminderRow(const std::shared_ptr<Reminder> &r
     // The row's state comes from the store alone: the button shows it and never flips it itself.
     connect(check, &CheckOffButton::isCompletedChanged, check,
             [check, completed](bool) { check->setIsCompleted(completed); });
+    DoubleClickGuard::guard(check);
     if (skipped)
         setOpacity(check, kSkippedCheckOpacity);
     line->addWidget(check, 0, Qt::AlignVCenter);

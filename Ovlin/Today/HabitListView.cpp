@@ -369,6 +369,14 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     QPointer<ReminderListViewModel> model(m_viewModel);
     auto *toggle = new OvlinSwitch(0.92);
     toggle->setChecked(active);
+    // Flipping the switch rebuilds its row (the row's key names the state): the new switch goes on from
+    // where the old one's knob is, so the knob slides instead of jumping.
+    for (auto *shown : m_sections->findChildren<OvlinSwitch *>(QStringLiteral("activeSwitch"))) {
+        if (shown->parentWidget() && shown->parentWidget()->property("reminderId") == row->property("reminderId")) {
+            toggle->slideFrom(shown->knobPosition());
+            break;
+        }
+    }
     toggle->setObjectName(QStringLiteral("activeSwitch"));
     toggle->setAccessibleName(active ? QStringLiteral("Active") : QStringLiteral("Inactive"));
     connect(toggle, &QAbstractButton::clicked, this, [model, reminder](bool on) {

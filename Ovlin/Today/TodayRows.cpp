@@ -2,6 +2,7 @@
 
 #include "DesignSystem/CategoryBadge.h"
 #include "DesignSystem/CheckOffButton.h"
+#include "DesignSystem/DoubleClickGuard.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
@@ -68,6 +69,9 @@ LabelButton *doneButton(ReminderListViewModel *model, const Ptr &reminder)
     });
     button->setObjectName(QStringLiteral("doneButton"));
     button->setAccessibleName(doneAccessibilityLabel(reminder->title()));
+    // Like every control of a row that answers: an answer rebuilds the list at once, so the second press
+    // of a double-click would land on the next row's control.
+    DoubleClickGuard::guard(button);
     return button;
 }
 
@@ -114,6 +118,8 @@ OpenRow::OpenRow(ReminderListViewModel *model, const Ptr &reminder, QWidget *par
     check->setEnabled(!completed);
     check->setObjectName(QStringLiteral("checkOff"));
     layout->addWidget(check);
+    DoubleClickGuard::guard(check);
+    DoubleClickGuard::guard(this);
 }
 
 bool OpenRow::hits(const QPoint &pos) const
@@ -191,6 +197,7 @@ QWidget *makeOverdueRow(ReminderListViewModel *model, const Ptr &reminder, QWidg
     });
     skip->setObjectName(QStringLiteral("skipButton"));
     skip->setAccessibleName(skipAccessibilityLabel(reminder->title()));
+    DoubleClickGuard::guard(skip);
     layout->addWidget(skip);
     layout->addWidget(doneButton(model, reminder));
     return row;
@@ -231,6 +238,7 @@ QWidget *makeSkippedRow(ReminderListViewModel *model, const Ptr &reminder, QWidg
     });
     undo->setObjectName(QStringLiteral("undoSkipButton"));
     undo->setAccessibleName(undoSkipAccessibilityLabel(reminder->title()));
+    DoubleClickGuard::guard(undo);
     layout->addWidget(undo);
     layout->addWidget(doneButton(model, reminder));
     return row;

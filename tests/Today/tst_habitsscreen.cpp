@@ -24,6 +24,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace todaytest;
 
@@ -283,6 +284,46 @@ private Q_SLOTS:
         QTest::mouseClick(toggle, Qt::LeftButton);
         QVERIFY(reminder->isActive());
         QCOMPARE(hooks.calls, (QStringList{"cancel Walk present", "schedule Walk active"}));
+    }
+
+    // Flipping the switch rebuilds the row; the knob slides to the other end all the same (and is there at
+    // once while animations are off).
+    void switchKnobSlides_data()
+    {
+        QTest::addColumn<bool>("wasActive");
+        QTest::addColumn<bool>("animated");
+        QTest::newRow("pausing") << true << true;
+        QTest::newRow("resuming") << false << true;
+        QTest::newRow("pausing, animations off") << true << false;
+    }
+
+    void switchKnobSlides()
+    {
+        QFETCH(bool, wasActive);
+        QFETCH(bool, animated);
+        auto reminder = habit("Walk", ReminderCategory::movement, 0, wasActive);
+        auto &view = show();
+        SteppedAnimationTime time;
+        time.install();
+        Motion::setAnimationsEnabled(animated);
+        const auto restore = qScopeGuard([] { Motion::setAnimationsEnabled(false); });
+        const double from = wasActive ? 1 : 0;
+        const double to = 1 - from;
+
+        QTest::mouseClick(rowOf(view, *reminder)->findChild<OvlinSwitch *>(), Qt::LeftButton);
+        settle(view);
+        auto *toggle = rowOf(view, *reminder)->findChild<OvlinSwitch *>();
+        QCOMPARE(toggle->isChecked(), !wasActive);
+        if (!animated) {
+            QCOMPARE(toggle->knobPosition(), to);
+            return;
+        }
+        QCOMPARE(toggle->knobPosition(), from);
+        time.step(60);
+        const double midway = toggle->knobPosition();
+        QVERIFY2(std::abs(midway - from) > 0.1 && std::abs(midway - to) > 0.1, qPrintable(QString::number(midway)));
+        time.step(200);
+        QCOMPARE(toggle->knobPosition(), to);
     }
 
     void editAndNewHabitAskTheWindow()
