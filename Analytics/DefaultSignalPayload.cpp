@@ -33,10 +33,10 @@ std::mutex &hostFactsMutex()
     return *mutex;
 }
 
-DefaultSignalPayload::HostFacts &storedHostFacts()
+DefaultSignalPayload::HostFactsProvider &storedHostFactsProvider()
 {
-    static auto *facts = new DefaultSignalPayload::HostFacts;
-    return *facts;
+    static auto *provider = new DefaultSignalPayload::HostFactsProvider;
+    return *provider;
 }
 
 QStringList localeParts(const QString &identifier)
@@ -51,16 +51,21 @@ QString flag(bool value)
 
 } // namespace
 
-void DefaultSignalPayload::setHostFacts(const HostFacts &facts)
+void DefaultSignalPayload::setHostFactsProvider(HostFactsProvider provider)
 {
     std::lock_guard lock(hostFactsMutex());
-    storedHostFacts() = facts;
+    storedHostFactsProvider().swap(provider);
 }
 
 DefaultSignalPayload::HostFacts DefaultSignalPayload::hostFacts()
 {
-    std::lock_guard lock(hostFactsMutex());
-    return storedHostFacts();
+    HostFactsProvider provider;
+    {
+        std::lock_guard lock(hostFactsMutex());
+        provider = storedHostFactsProvider();
+    }
+    // Asked outside the lock: the host's answer may take its own locks.
+    return provider ? provider() : HostFacts();
 }
 
 QString DefaultSignalPayload::timeZoneText(int offsetFromUtcSeconds)

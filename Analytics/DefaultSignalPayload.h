@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace analytics {
@@ -12,7 +13,7 @@ namespace analytics {
 // preferences, calendar and retention. Every value is text.
 //
 // The library does not link Qt Gui, so the facts only the GUI knows (screen, colour scheme, layout
-// direction) come from the host through setHostFacts(); until then they read "N/A". Accessibility
+// direction) come from a provider the host sets; without one they read "N/A". Accessibility
 // settings cannot be read here, so their keys are left out.
 class DefaultSignalPayload
 {
@@ -30,7 +31,10 @@ public:
         QString layoutDirection = QStringLiteral("N/A"); // "leftToRight", "rightToLeft" or "N/A"
     };
 
-    static void setHostFacts(const HostFacts &facts);
+    // Asked for the facts whenever a payload is built, on the thread that builds it, so it must be
+    // safe to call from any thread at any time. An empty provider reads "N/A".
+    using HostFactsProvider = std::function<HostFacts()>;
+    static void setHostFactsProvider(HostFactsProvider provider);
     static HostFacts hostFacts();
 
     // Reads everything afresh. Creates the shared SessionManager on first use.

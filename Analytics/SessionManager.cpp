@@ -214,11 +214,8 @@ void SessionManager::beginSession()
         }
     }
     queueSave(previous);
-    if (newInstall) {
+    if (newInstall)
         queueWrite(kFirstSessionDate, date);
-        Analytics::sendInternal(QStringLiteral("Analytics.Acquisition.newInstallDetected"),
-                                {{QStringLiteral("Analytics.Acquisition.firstSessionDate"), date}});
-    }
     std::optional<QList<StoredSession>> toSave;
     {
         std::lock_guard lock(m_mutex);
@@ -226,9 +223,21 @@ void SessionManager::beginSession()
         m_currentSessionDuration = 0;
         m_sessionBegun = true;
         toSave = advanceDurationLocked();
+        // An install's first session is stored from its first moment, even under a second: a start
+        // that ends before the first save (a crash, a kill) must not make the next one a new install.
+        if (newInstall && m_recentSessions.isEmpty()) {
+            m_recentSessions.append({m_currentSessionStartedAt, 0});
+            toSave = m_recentSessions;
+        }
         setTimerRunningLocked(true);
     }
     queueSave(toSave);
+    if (newInstall) {
+        // On disk before the install is reported.
+        waitForPendingWrites();
+        Analytics::sendInternal(QStringLiteral("Analytics.Acquisition.newInstallDetected"),
+                                {{QStringLiteral("Analytics.Acquisition.firstSessionDate"), date}});
+    }
     applyTimerState();
 }
 

@@ -27,7 +27,8 @@ namespace analytics {
 // Kept in the analytics defaults suite; writes go through a serial background queue in order.
 // Active time is kept from the instants the application became and stopped being active, so nothing
 // wakes up to count it: the list is written when the application loses focus or quits, and at most
-// once per save interval while it stays active. Nothing runs before a session has begun.
+// once per save interval while it stays active. An install's first session is written as it begins, so
+// the install is on disk at once. Nothing runs before a session has begun.
 // The save timer runs on the main thread; everything else may be called from any thread.
 class SessionManager : public QObject
 {

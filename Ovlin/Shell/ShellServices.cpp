@@ -21,14 +21,19 @@
 #include "Today/ReminderListView.h"
 
 #include <QGuiApplication>
+#include <QPalette>
+#include <QPointer>
 #include <QScreen>
+#include <QThread>
+
+#include <mutex>
 
 namespace ovlin {
 
 namespace {
 
-// What only the GUI knows, for the analytics client's default parameters.
-analytics::DefaultSignalPayload::HostFacts hostFacts()
+// What only the GUI knows, for the analytics client's default parameters. GUI thread only.
+analytics::DefaultSignalPayload::HostFacts readHostFacts()
 {
     analytics::DefaultSignalPayload::HostFacts facts;
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -36,11 +41,57 @@ analytics::DefaultSignalPayload::HostFacts hostFacts()
         facts.screen = analytics::DefaultSignalPayload::ScreenFacts{double(size.width()), double(size.height()),
                                                                     screen->devicePixelRatio()};
     }
-    // Ovlin is always light.
-    facts.colorScheme = QStringLiteral("Light");
+    const QPalette palette = QGuiApplication::palette();
+    facts.colorScheme = palette.color(QPalette::Window).lightness() >= palette.color(QPalette::WindowText).lightness()
+                            ? QStringLiteral("Light")
+                            : QStringLiteral("Dark");
     facts.layoutDirection = QGuiApplication::layoutDirection() == Qt::RightToLeft ? QStringLiteral("rightToLeft")
                                                                                   : QStringLiteral("leftToRight");
     return facts;
+}
+
+// The client asks for the facts with every payload it builds, possibly off the GUI thread, where no
+// screen may be read. The GUI thread reads them afresh; any other thread gets the GUI thread's latest
+// reading, renewed whenever a screen or the layout direction changes.
+void provideHostFacts()
+{
+    auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (!app)
+        return;
+    struct Snapshot
+    {
+        std::mutex mutex;
+        analytics::DefaultSignalPayload::HostFacts facts;
+    };
+    const auto snapshot = std::make_shared<Snapshot>();
+    const auto refresh = [snapshot] {
+        const analytics::DefaultSignalPayload::HostFacts facts = readHostFacts();
+        std::lock_guard lock(snapshot->mutex);
+        snapshot->facts = facts;
+        return facts;
+    };
+    const auto watch = [app, refresh](QScreen *screen) {
+        QObject::connect(screen, &QScreen::geometryChanged, app, refresh);
+        QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, app, refresh);
+        QObject::connect(screen, &QScreen::physicalDotsPerInchChanged, app, refresh);
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(app, &QGuiApplication::screenAdded, app, [watch, refresh](QScreen *screen) {
+        watch(screen);
+        refresh();
+    });
+    QObject::connect(app, &QGuiApplication::screenRemoved, app, refresh);
+    QObject::connect(app, &QGuiApplication::primaryScreenChanged, app, refresh);
+    QObject::connect(app, &QGuiApplication::layoutDirectionChanged, app, refresh);
+    refresh();
+    analytics::DefaultSignalPayload::setHostFactsProvider(
+        [snapshot, refresh, gui = app->thread(), alive = QPointer<QGuiApplication>(app)] {
+            if (QThread::currentThread() == gui && alive)
+                return refresh();
+            std::lock_guard lock(snapshot->mutex);
+            return snapshot->facts;
+        });
 }
 
 } // namespace
@@ -50,7 +101,7 @@ std::shared_ptr<ShellServices> ShellServices::live()
     auto services = std::make_shared<ShellServices>();
     services->applyLightAppearance = [] { OvlinApp::applyLightAppearance(); };
     services->initializeAnalytics = [] {
-        analytics::DefaultSignalPayload::setHostFacts(hostFacts());
+        provideHostFacts();
         analytics::Analytics::initializeWith(
             analytics::AnalyticsManagerConfiguration::create(QStringLiteral("3F7B9C21-6D4E-4A58-9E12-7C0D5B8A2F64")));
     };

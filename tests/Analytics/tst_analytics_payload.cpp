@@ -7,7 +7,10 @@
 #include <QSysInfo>
 #include <QtTest>
 
+#include <atomic>
 #include <ctime>
+#include <mutex>
+#include <thread>
 
 using namespace analytics;
 
@@ -32,7 +35,39 @@ private:
     QByteArray m_before;
 };
 
+// Facts a host keeps for the provider, changed from the test's thread.
+class HostState
+{
+public:
+    void set(const DefaultSignalPayload::HostFacts &facts)
+    {
+        std::lock_guard lock(m_mutex);
+        m_facts = facts;
+    }
+    DefaultSignalPayload::HostFacts get() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_facts;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    DefaultSignalPayload::HostFacts m_facts;
+};
+
+QStringList hostValues(const Parameters &p)
+{
+    QStringList values;
+    for (const char *key : {"Analytics.Device.screenResolutionWidth", "Analytics.Device.screenResolutionHeight",
+                            "Analytics.Device.screenScaleFactor", "Analytics.UserPreference.colorScheme",
+                            "Analytics.UserPreference.layoutDirection"})
+        values.append(p.value(QString::fromLatin1(key)));
+    return values;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(std::optional<analytics::DefaultSignalPayload::ScreenFacts>)
 
 // The default payload. Runs with the locale de_AT.
 class TestAnalyticsPayload : public QObject
@@ -108,19 +143,72 @@ private Q_SLOTS:
         QCOMPARE(p.value("Analytics.UserPreference.language"), QStringLiteral("de"));
     }
 
-    void hostFacts()
+    // The host's screen and preferences as they are when each payload is built, not as they were
+    // when the client started.
+    void hostFactsAreReadForEachPayload_data()
     {
-        DefaultSignalPayload::HostFacts facts;
-        facts.screen = DefaultSignalPayload::ScreenFacts{1440, 900, 2};
-        facts.colorScheme = QStringLiteral("Light");
-        facts.layoutDirection = QStringLiteral("leftToRight");
-        DefaultSignalPayload::setHostFacts(facts);
-        const Parameters p = DefaultSignalPayload::parameters();
-        QCOMPARE(p.value("Analytics.Device.screenResolutionWidth"), QStringLiteral("1440.0"));
-        QCOMPARE(p.value("Analytics.Device.screenResolutionHeight"), QStringLiteral("900.0"));
-        QCOMPARE(p.value("Analytics.Device.screenScaleFactor"), QStringLiteral("2.0"));
-        QCOMPARE(p.value("Analytics.UserPreference.colorScheme"), QStringLiteral("Light"));
-        QCOMPARE(p.value("Analytics.UserPreference.layoutDirection"), QStringLiteral("leftToRight"));
+        QTest::addColumn<std::optional<DefaultSignalPayload::ScreenFacts>>("screen");
+        QTest::addColumn<QString>("colorScheme");
+        QTest::addColumn<QString>("layoutDirection");
+        QTest::addColumn<QStringList>("expected"); // width, height, scale, scheme, direction
+        QTest::newRow("larger screen") << std::make_optional(DefaultSignalPayload::ScreenFacts{2560, 1440, 2})
+                                       << "Light"
+                                       << "leftToRight"
+                                       << QStringList{"2560.0", "1440.0", "2.0", "Light", "leftToRight"};
+        QTest::newRow("other scale") << std::make_optional(DefaultSignalPayload::ScreenFacts{1440, 900, 1.5}) << "Light"
+                                     << "leftToRight" << QStringList{"1440.0", "900.0", "1.5", "Light", "leftToRight"};
+        QTest::newRow("dark, right to left")
+            << std::make_optional(DefaultSignalPayload::ScreenFacts{1440, 900, 2}) << "Dark"
+            << "rightToLeft" << QStringList{"1440.0", "900.0", "2.0", "Dark", "rightToLeft"};
+        QTest::newRow("screen gone") << std::optional<DefaultSignalPayload::ScreenFacts>() << "Light"
+                                     << "leftToRight" << QStringList{"N/A", "N/A", "N/A", "Light", "leftToRight"};
+    }
+
+    void hostFactsAreReadForEachPayload()
+    {
+        QFETCH(std::optional<DefaultSignalPayload::ScreenFacts>, screen);
+        QFETCH(QString, colorScheme);
+        QFETCH(QString, layoutDirection);
+        QFETCH(QStringList, expected);
+        const auto host = std::make_shared<HostState>();
+        host->set({DefaultSignalPayload::ScreenFacts{1440, 900, 2}, "Light", "leftToRight"});
+        DefaultSignalPayload::setHostFactsProvider([host] { return host->get(); });
+        QCOMPARE(hostValues(DefaultSignalPayload::parameters()),
+                 (QStringList{"1440.0", "900.0", "2.0", "Light", "leftToRight"}));
+        host->set({screen, colorScheme, layoutDirection});
+        QCOMPARE(hostValues(DefaultSignalPayload::parameters()), expected);
+    }
+
+    // Payloads built on another thread ask the provider there, while the host changes its facts and
+    // its provider.
+    void hostFactsFromAnyThread()
+    {
+        const auto host = std::make_shared<HostState>();
+        host->set({DefaultSignalPayload::ScreenFacts{800, 600, 1}, "Light", "leftToRight"});
+        const auto askedOffMainThread = std::make_shared<std::atomic<bool>>(false);
+        const auto provider = [host, askedOffMainThread, main = QThread::currentThread()] {
+            if (QThread::currentThread() != main)
+                *askedOffMainThread = true;
+            return host->get();
+        };
+        DefaultSignalPayload::setHostFactsProvider(provider);
+        QSet<QString> possible{"800.0"};
+        for (int i = 0; i < 50; ++i)
+            possible.insert(QStringLiteral("%1.0").arg(1000 + i));
+        QStringList seen;
+        std::thread builder([&seen] {
+            for (int i = 0; i < 50; ++i)
+                seen.append(DefaultSignalPayload::parameters().value("Analytics.Device.screenResolutionWidth"));
+        });
+        for (int i = 0; i < 50; ++i) {
+            host->set({DefaultSignalPayload::ScreenFacts{double(1000 + i), 600, 1}, "Light", "leftToRight"});
+            DefaultSignalPayload::setHostFactsProvider(provider);
+        }
+        builder.join();
+        QVERIFY(*askedOffMainThread);
+        for (const QString &width : seen)
+            QVERIFY2(possible.contains(width), qPrintable(width));
+        QCOMPARE(hostValues(DefaultSignalPayload::parameters()).first(), QStringLiteral("1049.0"));
     }
 
     void timeZones_data()

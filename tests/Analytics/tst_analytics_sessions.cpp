@@ -2,6 +2,8 @@
 #include "Analytics/AnalyticsDefaults.h"
 #include "Analytics/ApplicationEvents.h"
 
+#include "SignalRecording.h"
+
 #include "Support/AnalyticsTestSupport.h"
 #include "Support/TestHttpServer.h"
 
@@ -92,15 +94,59 @@ private Q_SLOTS:
         QVERIFY(sessions.isDurationTimerRunning());
     }
 
+    // Only an install's first session is kept from its first moment; a later one needs a second.
     void sessionShorterThanASecondIsNotStored()
     {
         SessionManager &sessions = SessionManager::shared();
         sessions.beginSession();
         ovlin::Clock::advanceMSecs(900);
         sessions.updateSessionDuration();
-        QVERIFY(sessions.recentSessions().isEmpty());
+        QCOMPARE(durations(sessions.recentSessions()), QList<qint64>{0});
         sessions.beginSession();
-        QTRY_COMPARE(cachedTypes(), QStringList(2, "Analytics.Acquisition.newInstallDetected"));
+        ovlin::Clock::advanceMSecs(900);
+        sessions.updateSessionDuration();
+        QCOMPARE(durations(sessions.recentSessions()), QList<qint64>{0});
+        QCOMPARE(durations(storedSessions()), QList<qint64>{0});
+        sessions.beginSession();
+        QVERIFY(SignalRecording::settle().arrived);
+        QCOMPARE(cachedTypes().count("Analytics.Acquisition.newInstallDetected"), 1);
+    }
+
+    // A first start that ends without saving (a crash, a kill) before its first minute is over: the
+    // next start, a day later, is no new install.
+    void firstStartEndingAbruptlyIsNoNewInstall_data()
+    {
+        QTest::addColumn<int>("runMSecs");
+        QTest::newRow("at once") << 0;
+        QTest::newRow("under a second") << 900;
+        QTest::newRow("half a minute") << 30000;
+        QTest::newRow("just under a minute") << 59999;
+    }
+
+    void firstStartEndingAbruptlyIsNoNewInstall()
+    {
+        QFETCH(int, runMSecs);
+        const QString file = m_suite->filePath();
+        SessionManager::shared().beginSession();
+        // What a fresh process reads, without waiting for anything queued.
+        ovlin::Defaults onDisk(file);
+        QCOMPARE(onDisk.stringValue("firstSessionDate"), std::optional<QString>("2026-05-04"));
+        const auto data = onDisk.bytesValue("recentSessions");
+        QVERIFY(data);
+        QCOMPARE(SessionManager::decodeSessions(*data).value_or(Sessions()).size(), 1);
+        ovlin::Clock::advanceMSecs(runMSecs);
+
+        // The process is gone without its quit path; the next start comes a day later.
+        ovlin::Clock::advance(86400);
+        SessionManager::resetSharedForTesting();
+        ovlin::Defaults::resetSharedForTesting();
+        m_suite = analyticsDefaults();
+        QCOMPARE(SessionManager::shared().recentSessions().size(), 1);
+        SessionManager::shared().beginSession();
+        SessionManager::shared().waitForPendingWrites();
+        QCOMPARE(ovlin::Defaults(file).stringValue("firstSessionDate"), std::optional<QString>("2026-05-04"));
+        QVERIFY(SignalRecording::settle().arrived);
+        QCOMPARE(cachedTypes().count("Analytics.Acquisition.newInstallDetected"), 1);
     }
 
     void durationCountsActiveTimeOnly()
@@ -316,7 +362,8 @@ private Q_SLOTS:
         ovlin::Clock::advance(90);
         QCOMPARE(durations(sessions.recentSessions()), QList<qint64>{90});
         QCOMPARE(sessions.averageSessionSeconds(), qint64(90));
-        QVERIFY(storedSessions().isEmpty());
+        // Stored as it began; its time comes with the next save.
+        QCOMPARE(durations(storedSessions()), QList<qint64>{0});
         ApplicationEvents::notifyDidResignActive();
         QCOMPARE(durations(storedSessions()), QList<qint64>{90});
         ovlin::Clock::advance(600);

@@ -123,7 +123,7 @@ private:
     {
         analytics::SessionManager::resetSharedForTesting();
         analytics::DurationSignalTracker::shared().resetForTesting();
-        analytics::DefaultSignalPayload::setHostFacts({});
+        analytics::DefaultSignalPayload::setHostFactsProvider({});
         ovlin::Defaults::resetSharedForTesting();
     }
 
