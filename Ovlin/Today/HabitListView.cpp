@@ -215,6 +215,8 @@ void HabitListView::appear()
 {
     m_viewModel->setModelContext(m_context);
     m_viewModel->setReminders(queriedReminders());
+    // Built for showing, even when nothing above changed.
+    scheduleRebuild();
 }
 
 // ---- delete confirmation
@@ -463,13 +465,18 @@ void HabitListView::rebuild()
     m_emptyState = nullptr;
     if (reminders.isEmpty()) {
         QPointer<HabitListView> self(this);
-        // A fresh phrase each time this part is built.
-        items.append({QStringLiteral("empty|%1").arg(m_builds), [self]() -> QWidget * {
-                          CopyEngine &engine = CopyEngine::shared();
-                          const CopyTrigger trigger = CopyTrigger::emptyReminders;
-                          const QString message =
-                              engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
-                          engine.recordShown(trigger, message);
+        // A fresh phrase each time this part is built to be shown. The screen is also built while hidden,
+        // when it is made: a phrase recorded then would count as shown unseen.
+        const bool forShowing = isVisible();
+        items.append({QStringLiteral("empty|%1").arg(m_builds), [self, forShowing]() -> QWidget * {
+                          QString message;
+                          if (forShowing) {
+                              CopyEngine &engine = CopyEngine::shared();
+                              const CopyTrigger trigger = CopyTrigger::emptyReminders;
+                              message = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}),
+                                                        trigger);
+                              engine.recordShown(trigger, message);
+                          }
                           auto *empty = new EmptyState(QStringLiteral("list.bullet"), std::nullopt,
                                                        QStringLiteral("No habits yet"), message,
                                                        QStringLiteral("Add your first habit"), [self] {

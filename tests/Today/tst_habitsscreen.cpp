@@ -1,5 +1,6 @@
 // The habits screen: texts, counters, sections, the pause switch, Edit, New habit and the delete
 // confirmation, through the screen's public face.
+#include "Support/CopyTestSupport.h"
 #include "Support/TodayTestSupport.h"
 
 #include "Copy/CopyEngine.h"
@@ -20,8 +21,8 @@
 #include <QFontMetricsF>
 #include <QLayout>
 #include <QPointer>
-#include <QScrollArea>
 #include <QScopeGuard>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -231,6 +232,24 @@ private Q_SLOTS:
         QCOMPARE(view.emptyState()->actionButton()->text(), QStringLiteral("Add your first habit"));
         QTest::mouseClick(view.emptyState()->actionButton(), Qt::LeftButton);
         QCOMPARE(requested.count(), 1);
+    }
+
+    // Each visit builds the screen anew: one pick of the phrase when it is shown, never the last one shown.
+    void consecutiveVisitsNeverRepeatThePhrase()
+    {
+        const copytest::CountedPicks picks;
+        std::optional<QString> previous = CopyEngine::shared().lastShown(CopyTrigger::emptyReminders);
+        for (int visit = 0; visit < 12; ++visit) {
+            const int before = picks.count();
+            auto &view = show();
+            const QString phrase = view.emptyState()->message();
+            QVERIFY(CopyEngine::pool(CopyTrigger::emptyReminders).contains(phrase));
+            QCOMPARE(picks.count() - before, 1);
+            QVERIFY2(std::optional<QString>(phrase) != previous, qPrintable(phrase));
+            QCOMPARE(CopyEngine::shared().lastShown(CopyTrigger::emptyReminders), phrase);
+            previous = phrase;
+            m_view.reset();
+        }
     }
 
     void countersAndSections()
