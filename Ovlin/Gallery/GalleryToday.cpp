@@ -176,9 +176,9 @@ QWidget *todayPage(const std::function<void(StoreContext *)> &fill, QSize window
     return page;
 }
 
-QWidget *habitsPage(const std::function<void(StoreContext *)> &fill, bool confirming = false)
+QWidget *habitsPage(const std::function<void(StoreContext *)> &fill, bool confirming = false, int width = 880)
 {
-    auto *page = new ScreenPage(880);
+    auto *page = new ScreenPage(width);
     fill(page->context());
     auto *screen = new HabitListView(page->context());
     page->place(screen, screen->scrollArea(), [screen] { screen->flushPendingRebuild(); });
@@ -226,3 +226,5 @@ OVLIN_GALLERY_PAGE(QStringLiteral("Today screen, one habit"), [] {
 OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen"), [] { return habitsPage(fillHabits); })
 OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen, empty"), [] { return habitsPage([](StoreContext *) {}); })
 OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen, delete"), [] { return habitsPage(fillHabits, true); })
+// As wide as the screen is in the smallest main window (700): the rows' buttons go under their texts.
+OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen, narrow"), [] { return habitsPage(fillHabits, false, 476); })

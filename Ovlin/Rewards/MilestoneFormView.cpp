@@ -463,6 +463,12 @@ void MilestoneFormView::pickRewardImage()
                       << (result == RewardImage::ReadResult::tooLarge ? "too large" : "unreadable");
         return;
     }
+    // The dialog's filter goes by names, and a typed path may name any file: only the offered types,
+    // by their content. Bytes of one that do not decode are still taken as they are.
+    if (!RewardImage::contentType(*bytes)) {
+        qCDebug(lcUi) << "reward picture not taken: not a JPEG, PNG, HEIC or WebP file";
+        return;
+    }
     m_viewModel->setThumbnailData(makeThumbnail(*bytes));
 }
 

@@ -482,11 +482,15 @@ void MilestoneListView::buildActiveSection()
     switch (m_activeKind) {
     case ActiveKind::none: break;
     case ActiveKind::noRewards: {
-        CopyEngine &copy = CopyEngine::shared();
-        const QString phrase =
-            copy.pickText(CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::emptyMilestones), CopyContext{}),
-                          CopyTrigger::emptyMilestones);
-        copy.recordShown(CopyTrigger::emptyMilestones, phrase);
+        // One pick per build that is shown. The screen is also built while hidden, when it is made: a
+        // phrase recorded then would count as shown unseen, and the next visit could show the last one again.
+        QString phrase;
+        if (isVisible()) {
+            CopyEngine &copy = CopyEngine::shared();
+            phrase = copy.pickText(CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::emptyMilestones), CopyContext{}),
+                                   CopyTrigger::emptyMilestones);
+            copy.recordShown(CopyTrigger::emptyMilestones, phrase);
+        }
         m_emptyState = new EmptyState(QStringLiteral("trophy"), std::nullopt, QStringLiteral("No rewards yet"), phrase,
                                       QStringLiteral("Add your first reward"), openAddSheet, m_activeSection);
         break;

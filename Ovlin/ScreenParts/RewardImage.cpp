@@ -33,7 +33,57 @@ QSize fittedSize(const QSize &natural, int maxSide)
     return QSize(int(std::lround(natural.width() * scale)), int(std::lround(natural.height() * scale)));
 }
 
+quint64 bigEndian(const QByteArray &bytes, qsizetype at, int length)
+{
+    quint64 value = 0;
+    for (int i = 0; i < length; ++i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+
+// An ISO media file opens with its "ftyp" box: a major brand, a minor version, then compatible brands.
+bool isHeic(const QByteArray &bytes)
+{
+    if (bytes.size() < 16 || bytes.mid(4, 4) != "ftyp")
+        return false;
+    quint64 boxSize = bigEndian(bytes, 0, 4);
+    qsizetype header = 8;
+    if (boxSize == 1) {
+        if (bytes.size() < 24)
+            return false;
+        boxSize = bigEndian(bytes, 8, 8);
+        header = 16;
+    } else if (boxSize == 0) {
+        boxSize = quint64(bytes.size());
+    }
+    if (boxSize < quint64(header) + 8)
+        return false;
+    const qsizetype end = qsizetype(std::min(boxSize, quint64(bytes.size())));
+    // The still-image brands of HEVC-coded HEIF; "mif1" alone may hold AV1 (AVIF) or JPEG images.
+    static const QList<QByteArray> heicBrands{"heic", "heix", "heim", "heis"};
+    for (qsizetype at = header; at + 4 <= end; at += 4) {
+        if (at == header + 4)
+            continue; // the minor version
+        if (heicBrands.contains(bytes.mid(at, 4)))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+std::optional<RewardImage::Type> RewardImage::contentType(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xFF\xD8\xFF"))
+        return Type::jpeg;
+    if (bytes.startsWith(QByteArray("\x89PNG\r\n\x1A\n", 8)))
+        return Type::png;
+    if (bytes.size() >= 12 && bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP")
+        return Type::webp;
+    if (isHeic(bytes))
+        return Type::heic;
+    return std::nullopt;
+}
 
 std::optional<QByteArray> RewardImage::readFile(const QString &path, ReadResult *result)
 {

@@ -31,6 +31,11 @@ struct RewardImage
     // unreadable file, a larger file) yields no bytes. Never reads more than one byte past the limit.
     static std::optional<QByteArray> readFile(const QString &path, ReadResult *result = nullptr);
 
+    // The picture types the editor takes, told by the file's first bytes (its name may say anything).
+    // HEIC is an ISO media file whose brands name an HEVC-coded still image.
+    enum class Type { jpeg, png, heic, webp };
+    static std::optional<Type> contentType(const QByteArray &bytes);
+
     // The picture as stored: an image is redrawn at most thumbnailSide on its longer side (never enlarged)
     // and encoded as JPEG; bytes that do not decode as an image, or that would shrink to nothing, are
     // returned unchanged; a failed JPEG encoding gives none.

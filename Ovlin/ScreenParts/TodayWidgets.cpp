@@ -266,6 +266,149 @@ QWidget *singleLineText(const QString &text, const QFont &font, const QColor &co
     return label;
 }
 
+QWidget *readableSingleLineText(const QString &text, const QFont &font, const QColor &color, QWidget *parent)
+{
+    QWidget *label = singleLineText(text, font, color, parent);
+    // Squeezed to nothing, a text would leave its place blank without even an ellipsis.
+    const QFontMetricsF fm(font);
+    const double whole = fm.horizontalAdvance(text);
+    const double kept = fm.horizontalAdvance(text.left(readableCharacters).trimmed() + QChar(0x2026));
+    label->setMinimumWidth(ceilPx(std::min(whole, kept)));
+    return label;
+}
+
+// ---- WrappingRowLayout
+
+WrappingRowLayout::WrappingRowLayout(QWidget *owner, double spacing, double wrapSpacing, const QMarginsF &margins)
+    : QLayout(owner), m_wrapSpacing(ceilPx(wrapSpacing))
+{
+    setSpacing(ceilPx(spacing));
+    setContentsMargins(roundedMargins(margins));
+}
+
+WrappingRowLayout::~WrappingRowLayout()
+{
+    while (QLayoutItem *item = takeAt(0))
+        delete item;
+}
+
+void WrappingRowLayout::addItem(QLayoutItem *item)
+{
+    m_items.append(item);
+}
+
+int WrappingRowLayout::count() const
+{
+    return int(m_items.size());
+}
+
+QLayoutItem *WrappingRowLayout::itemAt(int index) const
+{
+    return index >= 0 && index < m_items.size() ? m_items.at(index) : nullptr;
+}
+
+QLayoutItem *WrappingRowLayout::takeAt(int index)
+{
+    return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
+}
+
+QLayoutItem *WrappingRowLayout::part(int index) const
+{
+    QLayoutItem *item = itemAt(index);
+    return item && !item->isEmpty() ? item : nullptr;
+}
+
+int WrappingRowLayout::partHeight(int index, int width) const
+{
+    const QLayoutItem *item = part(index);
+    if (!item)
+        return 0;
+    return item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height();
+}
+
+bool WrappingRowLayout::wrapsAt(int width) const
+{
+    const QLayoutItem *leading = part(0);
+    const QLayoutItem *trailing = part(1);
+    if (!leading || !trailing)
+        return false;
+    const QMargins m = contentsMargins();
+    const int inner = width - m.left() - m.right();
+    return inner < leading->minimumSize().width() + spacing() + trailing->sizeHint().width();
+}
+
+QSize WrappingRowLayout::sizeHint() const
+{
+    const QMargins m = contentsMargins();
+    int width = 0;
+    int height = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (const QLayoutItem *item = part(i)) {
+            width += item->sizeHint().width() + (width > 0 ? spacing() : 0);
+            height = std::max(height, item->sizeHint().height());
+        }
+    }
+    return QSize(width + m.left() + m.right(), height + m.top() + m.bottom());
+}
+
+QSize WrappingRowLayout::minimumSize() const
+{
+    const QMargins m = contentsMargins();
+    int width = 0;
+    int height = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (const QLayoutItem *item = part(i)) {
+            width = std::max(width, item->minimumSize().width());
+            height = std::max(height, item->minimumSize().height());
+        }
+    }
+    return QSize(width + m.left() + m.right(), height + m.top() + m.bottom());
+}
+
+Qt::Orientations WrappingRowLayout::expandingDirections() const
+{
+    const QLayoutItem *leading = part(0);
+    return leading ? leading->expandingDirections() : Qt::Orientations();
+}
+
+int WrappingRowLayout::heightForWidth(int width) const
+{
+    const QMargins m = contentsMargins();
+    const int inner = std::max(0, width - m.left() - m.right());
+    const QLayoutItem *trailing = part(1);
+    const int trailingWidth = trailing ? trailing->sizeHint().width() : 0;
+    if (wrapsAt(width))
+        return m.top() + partHeight(0, inner) + m_wrapSpacing + partHeight(1, trailingWidth) + m.bottom();
+    const int leadingWidth = trailing ? std::max(0, inner - spacing() - trailingWidth) : inner;
+    return m.top() + std::max(partHeight(0, leadingWidth), partHeight(1, trailingWidth)) + m.bottom();
+}
+
+void WrappingRowLayout::setGeometry(const QRect &rect)
+{
+    QLayout::setGeometry(rect);
+    const QRect inner = rect.marginsRemoved(contentsMargins());
+    QLayoutItem *leading = part(0);
+    QLayoutItem *trailing = part(1);
+    const int trailingWidth = trailing ? std::min(inner.width(), trailing->sizeHint().width()) : 0;
+    const auto centred = [](QLayoutItem *item, int x, int top, int width, int height) {
+        const int h =
+            std::min(height, item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height());
+        item->setGeometry(QRect(x, top + (height - h) / 2, width, h));
+    };
+    if (trailing && leading && wrapsAt(rect.width())) {
+        const int leadingHeight = partHeight(0, inner.width());
+        leading->setGeometry(QRect(inner.left(), inner.top(), inner.width(), leadingHeight));
+        const int top = inner.top() + leadingHeight + m_wrapSpacing;
+        centred(trailing, inner.right() + 1 - trailingWidth, top, trailingWidth, inner.bottom() + 1 - top);
+        return;
+    }
+    const int leadingWidth = trailing ? std::max(0, inner.width() - spacing() - trailingWidth) : inner.width();
+    if (leading)
+        leading->setGeometry(QRect(inner.left(), inner.top(), leadingWidth, inner.height()));
+    if (trailing)
+        centred(trailing, inner.right() + 1 - trailingWidth, inner.top(), trailingWidth, inner.height());
+}
+
 void setOpacity(QWidget *widget, double opacity)
 {
     if (!widget)

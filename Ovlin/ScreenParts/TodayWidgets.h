@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFont>
 #include <QImage>
+#include <QLayout>
 #include <QList>
 #include <QMarginsF>
 #include <QString>
@@ -20,6 +21,7 @@
 class QBoxLayout;
 class QHBoxLayout;
 class QLayout;
+class QLayoutItem;
 class QScrollArea;
 class QVBoxLayout;
 
@@ -168,6 +170,42 @@ private:
 // Text helpers: a wrapping label, and a one-line label elided at the width it gets.
 QWidget *wrappingText(const QString &text, const QFont &font, const QColor &color, QWidget *parent = nullptr);
 QWidget *singleLineText(const QString &text, const QFont &font, const QColor &color, QWidget *parent = nullptr);
+// A one-line label that is never squeezed below its first few characters and an ellipsis: a short text
+// stays whole, a longer one still says what it is about.
+QWidget *readableSingleLineText(const QString &text, const QFont &font, const QColor &color, QWidget *parent = nullptr);
+inline constexpr int readableCharacters = 5;
+
+// A row of two parts, each vertically centred: a leading part that takes the spare width, and a trailing
+// part at its natural width. Where the leading part's minimum and the trailing part do not fit side by
+// side, the trailing part goes under the leading one, at the trailing edge, `wrapSpacing` below it.
+class WrappingRowLayout : public QLayout
+{
+public:
+    WrappingRowLayout(QWidget *owner, double spacing, double wrapSpacing, const QMarginsF &margins);
+    ~WrappingRowLayout() override;
+
+    void addItem(QLayoutItem *item) override;
+    int count() const override;
+    QLayoutItem *itemAt(int index) const override;
+    QLayoutItem *takeAt(int index) override;
+
+    QSize sizeHint() const override;
+    QSize minimumSize() const override;
+    Qt::Orientations expandingDirections() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    void setGeometry(const QRect &rect) override;
+
+    // Whether the trailing part sits under the leading one at this width of the owner.
+    bool wrapsAt(int width) const;
+
+private:
+    QLayoutItem *part(int index) const;
+    int partHeight(int index, int width) const;
+
+    QList<QLayoutItem *> m_items;
+    int m_wrapSpacing;
+};
 
 // Fades `widget` in from transparent to `opacity` over `seconds` (ease-out); at once while animations are
 // switched off.

@@ -215,6 +215,8 @@ void HabitListView::appear()
 {
     m_viewModel->setModelContext(m_context);
     m_viewModel->setReminders(queriedReminders());
+    // Built for showing, even when nothing above changed.
+    scheduleRebuild();
 }
 
 // ---- delete confirmation
@@ -364,7 +366,12 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
                            (active ? QStringLiteral("active") : QStringLiteral("inactive")));
     const double h = LayoutTokens::spacingXL;
     const double v = LayoutTokens::spacingLG;
-    auto *layout = today::hbox(row, LayoutTokens::spacingLG, QMarginsF(h, v, h, v));
+    // The switch and the texts lead; the buttons trail, and go under them where the row is too narrow
+    // for both side by side (a small window).
+    auto *rowLayout =
+        new today::WrappingRowLayout(row, LayoutTokens::spacingLG, LayoutTokens::spacingSM, QMarginsF(h, v, h, v));
+    auto *lead = new QWidget;
+    auto *layout = today::hbox(lead, LayoutTokens::spacingLG);
 
     QPointer<ReminderListViewModel> model(m_viewModel);
     auto *toggle = new OvlinSwitch(0.92);
@@ -393,8 +400,8 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
                                            active ? ThemeColors::textPrimary() : ThemeColors::textSecondary()));
     auto *details = new QWidget;
     auto *detailRow = today::hbox(details, LayoutTokens::spacingSM);
-    auto *schedule =
-        today::singleLineText(scheduleSummary(*reminder), ThemeFonts::subheadline(), ThemeColors::textSecondary());
+    auto *schedule = today::readableSingleLineText(scheduleSummary(*reminder), ThemeFonts::subheadline(),
+                                                   ThemeColors::textSecondary());
     schedule->setObjectName(QStringLiteral("scheduleText"));
     detailRow->addWidget(schedule, 0, Qt::AlignVCenter);
     auto *status = smallCapsule(active ? QStringLiteral("Active") : QStringLiteral("Paused"), ThemeFonts::label(),
@@ -402,8 +409,8 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
                                 active ? ThemeColors::neutral200() : ThemeColors::surfaceMuted());
     status->setObjectName(QStringLiteral("statusPill"));
     detailRow->addWidget(status, 0, Qt::AlignVCenter);
-    auto *days = today::singleLineText(daysSummary(reminder->activeDays()), ThemeFonts::subheadline(),
-                                       ThemeColors::textTertiary());
+    auto *days = today::readableSingleLineText(daysSummary(reminder->activeDays()), ThemeFonts::subheadline(),
+                                               ThemeColors::textTertiary());
     days->setObjectName(QStringLiteral("daysText"));
     detailRow->addWidget(days, 0, Qt::AlignVCenter);
     // A long title widens the column: the detail line stays packed at the leading edge.
@@ -433,7 +440,8 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     edit->setObjectName(QStringLiteral("editButton"));
     buttonRow->addWidget(remove);
     buttonRow->addWidget(edit);
-    layout->addWidget(buttons, 0, Qt::AlignVCenter);
+    rowLayout->addWidget(lead);
+    rowLayout->addWidget(buttons);
     return row;
 }
 
@@ -465,13 +473,18 @@ void HabitListView::rebuild()
     m_emptyState = nullptr;
     if (reminders.isEmpty()) {
         QPointer<HabitListView> self(this);
-        // A fresh phrase each time this part is built.
-        items.append({QStringLiteral("empty|%1").arg(m_builds), [self]() -> QWidget * {
-                          CopyEngine &engine = CopyEngine::shared();
-                          const CopyTrigger trigger = CopyTrigger::emptyReminders;
-                          const QString message =
-                              engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
-                          engine.recordShown(trigger, message);
+        // A fresh phrase each time this part is built to be shown. The screen is also built while hidden,
+        // when it is made: a phrase recorded then would count as shown unseen.
+        const bool forShowing = isVisible();
+        items.append({QStringLiteral("empty|%1").arg(m_builds), [self, forShowing]() -> QWidget * {
+                          QString message;
+                          if (forShowing) {
+                              CopyEngine &engine = CopyEngine::shared();
+                              const CopyTrigger trigger = CopyTrigger::emptyReminders;
+                              message = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}),
+                                                        trigger);
+                              engine.recordShown(trigger, message);
+                          }
                           auto *empty = new EmptyState(QStringLiteral("list.bullet"), std::nullopt,
                                                        QStringLiteral("No habits yet"), message,
                                                        QStringLiteral("Add your first habit"), [self] {

@@ -295,6 +295,9 @@ bool ReminderListView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_watchedWindow && event->type() == QEvent::WindowStateChange)
         updateRefreshTimer(false);
+    // A sheet over the window went away: the content is built again, as at any change of the screen.
+    if (watched == m_watchedWindow && event->type() == QEvent::WindowUnblocked)
+        scheduleRebuild();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -344,6 +347,8 @@ void ReminderListView::appear()
     m_viewModel->setAllLogs(queriedLogs());
     m_viewModel->setMilestones(queriedMilestones());
     m_viewModel->setCelebrationManager(m_celebrationManager);
+    // Built for showing, even when nothing above changed.
+    scheduleRebuild();
 }
 
 void ReminderListView::refreshTick()
@@ -475,11 +480,15 @@ void ReminderListView::flushPendingRebuild()
 void ReminderListView::rebuildEmptyState()
 {
     today::clearLayout(m_emptyHolder->layout());
-    // A fresh phrase on every build, never the one shown last for the trigger.
-    CopyEngine &engine = CopyEngine::shared();
-    const CopyTrigger trigger = CopyTrigger::emptyReminders;
-    const QString message = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
-    engine.recordShown(trigger, message);
+    // A fresh phrase on every build that is shown, never the one shown last for the trigger. The screen is
+    // also built once while hidden, when it is made: a phrase recorded then would count as shown unseen.
+    QString message;
+    if (isVisible()) {
+        CopyEngine &engine = CopyEngine::shared();
+        const CopyTrigger trigger = CopyTrigger::emptyReminders;
+        message = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
+        engine.recordShown(trigger, message);
+    }
     QPointer<ReminderListView> self(this);
     m_emptyState =
         new EmptyState(QStringLiteral("bell.slash"), QStringLiteral("OvlinThumb"),
@@ -508,9 +517,7 @@ void ReminderListView::rebuild()
     if (!showList) {
         m_listCard->hide();
         m_rowsCut = false;
-        // A new phrase whenever the data behind the screen changed, not at every tick of the clock.
-        if (!m_emptyState || full)
-            rebuildEmptyState();
+        rebuildEmptyState();
         m_emptyHolder->show();
         if (switched)
             today::fadeIn(m_emptyHolder, 1, 0.25);

@@ -1,6 +1,7 @@
 // The rewards screen through its public interface on a real store file: counters, empty states and their
 // phrases, cards and earned rows, order, the editor sheets it opens, the delete confirmation, and how it
 // follows the store.
+#include "Support/CopyTestSupport.h"
 #include "Support/RewardsTestSupport.h"
 
 #include "Copy/CopyEngine.h"
@@ -141,6 +142,23 @@ private Q_SLOTS:
         }
         QCOMPARE(view->earnedRowCount(), earnedRows);
         QCOMPARE(view->showsEarnedSection(), earnedRows > 0);
+    }
+
+    // Each visit builds the screen anew: one pick of the phrase when it is shown, never the last one shown.
+    void consecutiveVisitsNeverRepeatThePhrase()
+    {
+        const copytest::CountedPicks picks;
+        std::optional<QString> previous = CopyEngine::shared().lastShown(CopyTrigger::emptyMilestones);
+        for (int visit = 0; visit < 12; ++visit) {
+            const int before = picks.count();
+            const auto view = screen();
+            const QString phrase = view->emptyState()->message();
+            QVERIFY(CopyEngine::pool(CopyTrigger::emptyMilestones).contains(phrase));
+            QCOMPARE(picks.count() - before, 1);
+            QVERIFY2(std::optional<QString>(phrase) != previous, qPrintable(phrase));
+            QCOMPARE(CopyEngine::shared().lastShown(CopyTrigger::emptyMilestones), phrase);
+            previous = phrase;
+        }
     }
 
     void newestStartFirst()

@@ -1,5 +1,6 @@
 // The habits screen: texts, counters, sections, the pause switch, Edit, New habit and the delete
 // confirmation, through the screen's public face.
+#include "Support/CopyTestSupport.h"
 #include "Support/TodayTestSupport.h"
 
 #include "Copy/CopyEngine.h"
@@ -17,14 +18,20 @@
 
 #include <QAbstractAnimation>
 #include <QAbstractButton>
+#include <QFontMetricsF>
 #include <QLayout>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
+<<<<<<< HEAD
 #include <cmath>
+=======
+#include <cstdlib>
+>>>>>>> screens
 
 using namespace todaytest;
 
@@ -231,6 +238,24 @@ private Q_SLOTS:
         QCOMPARE(requested.count(), 1);
     }
 
+    // Each visit builds the screen anew: one pick of the phrase when it is shown, never the last one shown.
+    void consecutiveVisitsNeverRepeatThePhrase()
+    {
+        const copytest::CountedPicks picks;
+        std::optional<QString> previous = CopyEngine::shared().lastShown(CopyTrigger::emptyReminders);
+        for (int visit = 0; visit < 12; ++visit) {
+            const int before = picks.count();
+            auto &view = show();
+            const QString phrase = view.emptyState()->message();
+            QVERIFY(CopyEngine::pool(CopyTrigger::emptyReminders).contains(phrase));
+            QCOMPARE(picks.count() - before, 1);
+            QVERIFY2(std::optional<QString>(phrase) != previous, qPrintable(phrase));
+            QCOMPARE(CopyEngine::shared().lastShown(CopyTrigger::emptyReminders), phrase);
+            previous = phrase;
+            m_view.reset();
+        }
+    }
+
     void countersAndSections()
     {
         habit("Breathe", ReminderCategory::meditation, 0);
@@ -261,6 +286,74 @@ private Q_SLOTS:
         const auto *days = row->findChild<QWidget *>(QStringLiteral("daysText"));
         QCOMPARE(pill->x() - (schedule->x() + schedule->width()), int(LayoutTokens::spacingSM));
         QCOMPARE(days->x() - (pill->x() + pill->width()), int(LayoutTokens::spacingSM));
+    }
+
+    // The main window is 700 wide at least; its sidebar and margins take 224 of that from the screen.
+    void rowTextsStayReadableInANarrowWindow_data()
+    {
+        QTest::addColumn<int>("windowWidth");
+        QTest::addColumn<bool>("longTexts");
+        for (const int width : {700, 760, 860, 1100}) {
+            QTest::addRow("%d, short texts", width) << width << false;
+            QTest::addRow("%d, long texts", width) << width << true;
+        }
+    }
+
+    void rowTextsStayReadableInANarrowWindow()
+    {
+        QFETCH(int, windowWidth);
+        QFETCH(bool, longTexts);
+        ReminderSpec spec = fixedAt(QStringLiteral("Drink water"), 10, 15);
+        if (longTexts) {
+            spec = intervalFrom(QStringLiteral("Walk around the block twice before the evening news starts"),
+                                QTime(9, 0), QTime(18, 0), 45);
+            spec.activeDaysRaw = {1, 2, 3, 4, 5};
+        }
+        const auto reminder = makeReminder(context(), spec);
+        context()->save();
+        m_view = std::make_unique<HabitListView>(context());
+        m_view->resize(windowWidth - int(LayoutTokens::sidebarWidth + 3 * LayoutTokens::spacingSM), 520);
+        m_view->show();
+        settle(*m_view);
+
+        QWidget *row = rowOf(*m_view, *reminder);
+        QVERIFY(row);
+        QWidget *viewport = m_view->scrollArea()->viewport();
+        const auto right = [viewport](const QWidget *w) { return w->mapTo(viewport, QPoint(w->width(), 0)).x(); };
+        // Nothing is cut off at the screen's edge.
+        QVERIFY(right(row) <= viewport->width());
+
+        const auto *column = row->findChild<QWidget *>(QStringLiteral("habitTexts"));
+        QList<const OvlinText *> texts;
+        for (const auto *text : column->findChildren<OvlinText *>()) {
+            if (text->text() == reminder->title())
+                texts.prepend(text);
+        }
+        texts << row->findChild<OvlinText *>(QStringLiteral("scheduleText"))
+              << row->findChild<OvlinText *>(QStringLiteral("daysText"));
+        QCOMPARE(texts.size(), 3);
+        QCOMPARE(texts[1]->text(), longTexts ? QStringLiteral("Every 45 min") : QStringLiteral("10:15"));
+        QCOMPARE(texts[2]->text(), longTexts ? QStringLiteral("M T W T F") : QStringLiteral("Every day"));
+        for (const OvlinText *text : texts) {
+            QVERIFY2(text->width() > 0, qPrintable(text->text()));
+            QVERIFY2(right(text) <= right(row), qPrintable(text->text()));
+            // What the label draws: the whole text, or its start and an ellipsis.
+            const QString shown = QFontMetricsF(text->font()).elidedText(text->text(), Qt::ElideRight, text->width());
+            if (!longTexts)
+                QCOMPARE(shown, text->text());
+            else if (shown != text->text())
+                QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.chopped(1).trimmed().size() >= 3,
+                         qPrintable(text->text() + QStringLiteral(" shows as ") + shown));
+        }
+
+        // From 860 on the buttons sit beside the texts, on the row's middle line.
+        const auto *buttons = row->findChild<QWidget *>(QStringLiteral("deleteButton"))->parentWidget();
+        const int middle = row->height() / 2;
+        const bool besideTexts = buttons->x() > column->x() + column->width() &&
+                                 std::abs(buttons->geometry().center().y() - middle) <= 1 &&
+                                 std::abs(column->mapTo(row, column->rect().center()).y() - middle) <= 1;
+        QCOMPARE(besideTexts, windowWidth >= 860);
+        QVERIFY(right(buttons) <= right(row));
     }
 
     void switchPausesAndResumes()

@@ -1,5 +1,6 @@
 // The today screen through its public face: which sections, rows and buttons appear, what they say,
 // what pressing them does, and the wiring of queries, appearance and the 60-second refresh.
+#include "Support/CopyTestSupport.h"
 #include "Support/PointerTestSupport.h"
 #include "Support/TodayTestSupport.h"
 
@@ -25,6 +26,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
+#include <QDialog>
 #include <QLayout>
 #include <QPainter>
 #include <QPointer>
@@ -276,6 +278,48 @@ private Q_SLOTS:
         QSignalSpy requested(&view, &ReminderListView::newReminderRequested);
         QTest::mouseClick(view.emptyState()->actionButton(), Qt::LeftButton);
         QCOMPARE(requested.count(), 1);
+    }
+
+    // The phrase is picked for every build of the content that is shown: once when the screen appears,
+    // again at each minute's refresh and when a sheet over the window closes; never the last one shown.
+    void emptyPhraseIsPickedAtEachBuild()
+    {
+        const copytest::CountedPicks picks;
+        context()->save();
+        QWidget window;
+        auto *view = new ReminderListView(context(), m_manager.get(), &window);
+        today::vbox(&window, 0)->addWidget(view);
+        window.resize(900, 1000);
+        QCOMPARE(picks.count(), 0); // built while hidden: nothing shown, nothing picked
+        window.show();
+        settle(*view);
+        QCOMPARE(picks.count(), 1);
+
+        QString previous = view->emptyState()->message();
+        QCOMPARE(CopyEngine::shared().lastShown(CopyTrigger::emptyReminders), previous);
+        for (int minute = 0; minute < 4; ++minute) {
+            const int before = picks.count();
+            Clock::advance(60);
+            QMetaObject::invokeMethod(view->refreshTimer(), "timeout", Qt::DirectConnection);
+            settle(*view);
+            QCOMPARE(picks.count() - before, 1);
+            const QString phrase = view->emptyState()->message();
+            QVERIFY(CopyEngine::pool(CopyTrigger::emptyReminders).contains(phrase));
+            QVERIFY(phrase != previous);
+            QCOMPARE(CopyEngine::shared().lastShown(CopyTrigger::emptyReminders), phrase);
+            previous = phrase;
+        }
+
+        const int before = picks.count();
+        QDialog sheet(&window);
+        sheet.setWindowModality(Qt::WindowModal);
+        sheet.show();
+        settle(*view);
+        sheet.hide();
+        settle(*view);
+        QCOMPARE(picks.count() - before, 1);
+        QVERIFY(view->emptyState()->message() != previous);
+        QCOMPARE(CopyEngine::shared().lastShown(CopyTrigger::emptyReminders), view->emptyState()->message());
     }
 
     void headerPills_data()
