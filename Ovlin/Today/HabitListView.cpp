@@ -378,8 +378,10 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     toggle->setChecked(active);
     // Flipping the switch rebuilds its row (the row's key names the state): the new switch goes on from
     // where the old one's knob is, so the knob slides instead of jumping.
-    for (auto *shown : m_sections->findChildren<OvlinSwitch *>(QStringLiteral("activeSwitch"))) {
-        if (shown->parentWidget() && shown->parentWidget()->property("reminderId") == row->property("reminderId")) {
+    for (auto *shownRow : m_sections->findChildren<QWidget *>(QStringLiteral("habitRow"))) {
+        if (shownRow == row || shownRow->property("reminderId") != row->property("reminderId"))
+            continue;
+        if (auto *shown = shownRow->findChild<OvlinSwitch *>(QStringLiteral("activeSwitch"))) {
             toggle->slideFrom(shown->knobPosition());
             break;
         }

@@ -27,11 +27,8 @@
 #include <QTest>
 
 #include <algorithm>
-<<<<<<< HEAD
 #include <cmath>
-=======
 #include <cstdlib>
->>>>>>> screens
 
 using namespace todaytest;
 
