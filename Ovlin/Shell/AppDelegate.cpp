@@ -200,10 +200,8 @@ std::unique_ptr<StoreContainer> openCandidate(const QString &candidate, std::chr
     for (;;) {
         // SQLite itself waits for the lock within the time left.
         const qint64 left = std::clamp<qint64>(deadline.remainingTime(), 0, budget.count());
-        if (auto container = StoreContainer::open(candidate, error, int(left))) {
-            container->setBusyTimeout(StoreContainer::defaultBusyTimeoutMs);
+        if (auto container = StoreContainer::open(candidate, error, int(left)))
             return container;
-        }
         if (!StoreContainer::isLockedError(*error) || deadline.hasExpired())
             return nullptr;
         // Some locks are reported without waiting; look again shortly.
