@@ -254,11 +254,11 @@ private Q_SLOTS:
     void saveBeforeClosing_data()
     {
         QTest::addColumn<bool>("locked");
-        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<int>("releaseAfterMs");
         QTest::addColumn<int>("budgetMs");
         QTest::addColumn<bool>("saved");
         QTest::newRow("not locked") << false << 0 << 1000 << true;
-        QTest::newRow("lock released within the wait") << true << 600 << 20000 << true;
+        QTest::newRow("lock released within the wait") << true << 300 << 20000 << true;
         QTest::newRow("lock held throughout") << true << 60000 << 300 << false;
     }
 
@@ -266,13 +266,13 @@ private Q_SLOTS:
     void saveBeforeClosing()
     {
         QFETCH(bool, locked);
-        QFETCH(int, holdMs);
+        QFETCH(int, releaseAfterMs);
         QFETCH(int, budgetMs);
         QFETCH(bool, saved);
         StoreContext &context = *m_store->mainContext();
         QVERIFY(m_store->saveBeforeClosing(0ms)); // nothing waits
 
-        StoreLockHolder holder(storePath(), holdMs);
+        StoreLockHolder holder(storePath(), 60000);
         if (locked)
             QVERIFY(holder.lock());
         auto log = makeLog(m_water, "2026-01-02T08:00:00Z");
@@ -300,6 +300,7 @@ private Q_SLOTS:
                                        .arg(m_water->persistentId())));
         }
 
+        holder.releaseAfter(releaseAfterMs);
         QCOMPARE(m_store->saveBeforeClosing(std::chrono::milliseconds(budgetMs)), saved);
         QCOMPARE(context.hasChanges(), !saved);
         QCOMPARE(m_store->busyTimeout(), StoreContainer::runningBusyTimeoutMs);

@@ -333,12 +333,13 @@ private Q_SLOTS:
         QVERIFY(context->save());
         AppDelegate delegate(std::move(store), fakeServices(m_journal, m_center.get()));
 
-        storetest::StoreLockHolder holder(path, 600);
+        storetest::StoreLockHolder holder(path, 60000);
         QVERIFY(holder.lock());
         auto log = enginetest::addLog(reminder, QDateTime(QDate(2026, 5, 4), QTime(9, 0)), LogStatus::completed);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Save failed")));
         QVERIFY(!context->save());
 
+        holder.releaseAfter(300);
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         QCoreApplication::exec();
         QVERIFY(!context->hasChanges());

@@ -13,6 +13,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <limits>
 #include <optional>
 
 #include <sys/stat.h>
@@ -96,6 +97,8 @@ public:
         return m_locked;
     }
     void release() { m_release = true; }
+    // Lets go `ms` from now, from the holder's own thread (while this one waits on the lock).
+    void releaseAfter(int ms) { m_releaseAt = QDeadlineTimer(ms).deadline(); }
 
 protected:
     void run() override
@@ -110,7 +113,7 @@ protected:
                     query.exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
                     m_locked = true;
                     const QDeadlineTimer deadline(m_holdMs);
-                    while (!m_release && !deadline.hasExpired())
+                    while (!m_release && !deadline.hasExpired() && QDeadlineTimer::current().deadline() < m_releaseAt)
                         QThread::msleep(10);
                     query.exec(QStringLiteral("COMMIT"));
                 }
@@ -125,6 +128,7 @@ private:
     bool m_rollbackJournal;
     std::atomic<bool> m_locked{false};
     std::atomic<bool> m_release{false};
+    std::atomic<qint64> m_releaseAt{std::numeric_limits<qint64>::max()};
 };
 
 inline QByteArray fileBytes(const QString &path)
