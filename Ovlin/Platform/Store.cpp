@@ -4,15 +4,19 @@
 #include "Base/MainThread.h"
 #include "Platform/StoreTables.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -115,6 +119,7 @@ std::unique_ptr<StoreContainer> StoreContainer::open(const QString &filePath, QS
         new StoreContainer(path, QStringLiteral("ovlin-store-%1").arg(++g_connectionCounter)));
     if (!container->connect(busyTimeoutMs, errorDescription))
         return nullptr;
+    container->setBusyTimeout(runningBusyTimeoutMs);
     return container;
 }
 
@@ -132,6 +137,46 @@ void StoreContainer::setBusyTimeout(int ms)
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     if (!query.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(qMax(0, ms))))
         qCWarning(lcStore) << "Cannot set the busy timeout of" << m_filePath;
+}
+
+int StoreContainer::busyTimeout() const
+{
+    if (isInMemory())
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(QStringLiteral("PRAGMA busy_timeout")) || !query.next())
+        return 0;
+    return query.value(0).toInt();
+}
+
+bool StoreContainer::saveBeforeClosing(std::chrono::milliseconds budget)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    StoreContext *context = m_context.get();
+    if (!context || !context->hasChanges())
+        return true;
+    const int running = busyTimeout();
+    const qint64 budgetMs = std::clamp<qint64>(budget.count(), 0, std::numeric_limits<int>::max());
+    const QDeadlineTimer deadline(budgetMs);
+    QString error;
+    bool saved = false;
+    for (;;) {
+        // SQLite itself waits for the lock within the time left.
+        setBusyTimeout(int(std::clamp<qint64>(deadline.remainingTime(), 0, budgetMs)));
+        saved = context->savePending(&error);
+        if (saved || !isLockedError(error) || deadline.hasExpired())
+            break;
+        // Some locks are reported without waiting; look again shortly.
+        QThread::msleep(20);
+    }
+    setBusyTimeout(running);
+    if (saved)
+        return true;
+    qCWarning(lcStore).noquote() << "Closing" << (isInMemory() ? QStringLiteral("the memory store") : m_filePath)
+                                 << "with changes that could not be saved:" << error;
+    for (const QString &change : context->describeChanges())
+        qCWarning(lcStore).noquote() << "Not saved:" << change;
+    return false;
 }
 
 std::unique_ptr<StoreContainer> StoreContainer::openInMemory(QString *errorDescription)

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 namespace ovlin {
@@ -18,20 +19,30 @@ namespace ovlin {
 // place, bytes that are not an SQLite database, a database of another schema or of a newer version all
 // fail with a description, and such a file is left exactly as it was (nothing is created in it, its
 // journal mode is not touched). A missing file is created (mode 0600) with the schema. File stores use
-// a WAL journal and wait up to `busyTimeoutMs` for another connection's lock.
+// a WAL journal. Opening waits up to `busyTimeoutMs` for another connection's lock; once open, a statement
+// waits only `runningBusyTimeoutMs`: the store works on the main thread, and a save that finds the file
+// locked keeps its changes and tries again later (see StoreContext).
 class StoreContainer
 {
 public:
     static constexpr int defaultBusyTimeoutMs = 5000;
+    static constexpr int runningBusyTimeoutMs = 100;
 
     static std::unique_ptr<StoreContainer> open(const QString &filePath, QString *errorDescription,
                                                 int busyTimeoutMs = defaultBusyTimeoutMs);
     static std::unique_ptr<StoreContainer> openInMemory(QString *errorDescription);
-    // Whether a failure of open() came from another connection's lock, so that trying again later may
-    // succeed (SQLite's own texts for its busy and locked results).
+    // Whether a failure of open() or of a save came from another connection's lock, so that trying again
+    // later may succeed (SQLite's own texts for its busy and locked results).
     static bool isLockedError(const QString &errorDescription);
     // How long a file store's statements wait for another connection's lock from now on.
     void setBusyTimeout(int ms);
+    // The wait the connection uses now (0 for a memory-only store).
+    int busyTimeout() const;
+
+    // The last save before the store closes: what the main context still holds unsaved is written,
+    // waiting up to `budget` for another connection's lock. Answers whether nothing is left unsaved;
+    // otherwise every change that stays unwritten is logged.
+    bool saveBeforeClosing(std::chrono::milliseconds budget);
 
     ~StoreContainer();
     StoreContainer(const StoreContainer &) = delete;

@@ -83,6 +83,8 @@ struct StoreContext::Statements
 StoreContext::StoreContext(const QSqlDatabase &database, bool inMemory)
     : m_database(database), m_statements(std::make_unique<Statements>(database)), m_inMemory(inMemory)
 {
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &StoreContext::retryFailedSave);
 }
 
 StoreContext::~StoreContext()
@@ -240,15 +242,61 @@ bool StoreContext::hasChanges() const
 bool StoreContext::save(QString *errorDescription)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (!hasChanges())
-        return true;
     QString error;
-    if (!writePending(&error)) {
-        qCWarning(lcStore) << "Save failed:" << error;
-        if (errorDescription)
-            *errorDescription = error;
+    if (savePending(&error))
+        return true;
+    qCWarning(lcStore) << "Save failed:" << error << "- the changes stay pending and are tried again";
+    if (errorDescription)
+        *errorDescription = error;
+    return false;
+}
+
+bool StoreContext::retryFailedSave()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    QString error;
+    if (savePending(&error))
+        return true;
+    qCDebug(lcStore) << "Saving what waits failed again:" << error;
+    return false;
+}
+
+void StoreContext::setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest)
+{
+    // Within what a timer can wait.
+    const auto clamp = [](std::chrono::milliseconds delay) {
+        return std::clamp(delay, std::chrono::milliseconds(1), std::chrono::milliseconds(std::chrono::hours(24)));
+    };
+    m_firstRetryDelay = clamp(first);
+    m_longestRetryDelay = std::max(m_firstRetryDelay, clamp(longest));
+}
+
+void StoreContext::scheduleRetry()
+{
+    auto delay = m_firstRetryDelay;
+    for (int i = 1; i < m_failedSaves && delay < m_longestRetryDelay; ++i)
+        delay *= 2;
+    m_retryTimer.start(std::min(delay, m_longestRetryDelay));
+}
+
+bool StoreContext::savePending(QString *errorDescription)
+{
+    if (!hasChanges()) {
+        // What waited was taken back: nothing is left to retry.
+        m_retryTimer.stop();
+        m_failedSaves = 0;
+        return true;
+    }
+    if (!writePending(errorDescription)) {
+        // The file may be locked by another program for a while; the change stays here (it is shown
+        // already) and goes to the file once the lock is gone.
+        ++m_failedSaves;
+        scheduleRetry();
         return false;
     }
+    m_retryTimer.stop();
+    if (std::exchange(m_failedSaves, 0) > 0)
+        qCInfo(lcStore) << "Saved the changes that waited";
 
     for (const auto &record : m_pendingInserts) {
         record->m_state = StoreRecord::State::persisted;
@@ -269,6 +317,20 @@ bool StoreContext::save(QString *errorDescription)
     m_unsavedTypes = {};
     scheduleNotifications();
     return true;
+}
+
+QStringList StoreContext::describeChanges() const
+{
+    QStringList lines;
+    for (const auto &record : m_pendingDeletes)
+        lines.append(StoreTables::describe(*record, QStringLiteral("deleted")));
+    for (const auto &record : m_pendingInserts)
+        lines.append(StoreTables::describe(*record, QStringLiteral("inserted")));
+    for (const auto &record : m_pendingUpdates) {
+        if (record->m_state == StoreRecord::State::persisted)
+            lines.append(StoreTables::describe(*record, QStringLiteral("updated")));
+    }
+    return lines;
 }
 
 bool StoreContext::writePending(QString *errorDescription)

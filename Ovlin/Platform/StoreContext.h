@@ -6,9 +6,12 @@
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -46,9 +49,24 @@ public:
     // leaves its owner's list. The record is flagged deleted at once and stays valid for whoever holds it.
     void remove(const std::shared_ptr<StoreRecord> &record);
     // Writes every pending change in one transaction. On failure nothing is written, the changes stay
-    // pending (the next save tries them again) and the error text goes to `errorDescription`.
+    // pending and the error text goes to `errorDescription`; they are tried again by the next save and,
+    // while they wait, by the retry timer.
     bool save(QString *errorDescription = nullptr);
     bool hasChanges() const;
+
+    // Runs only while changes wait after a failed save: first after `firstRetryDelay`, then at doubling
+    // intervals up to `longestRetryDelay`.
+    const QTimer &saveRetryTimer() const { return m_retryTimer; }
+    // The retry timer's handler: saves what waits (logging a failure only at debug level). True when
+    // nothing waits any more; the timer is started again otherwise.
+    bool retryFailedSave();
+    static constexpr std::chrono::milliseconds firstRetryDelay{1000};
+    static constexpr std::chrono::milliseconds longestRetryDelay{30000};
+    void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest);
+
+    // One line per pending change, naming the record and the values it would be written with, for the
+    // log ("<table> 12 inserted: <column>='…', …").
+    QStringList describeChanges() const;
 
     // Grows on every insert, delete, field change and save; caches can key on it.
     quint64 revision() const { return m_revision; }
@@ -130,6 +148,9 @@ private:
     // Adds records read later from the file to `records`, keeping store order.
     template <class It> void adoptLoaded(std::vector<std::shared_ptr<StoreRecord>> &records, It from, It to);
     bool writePending(QString *errorDescription);
+    // Writes the pending changes and, on success, marks them saved and announces the save. Logs nothing.
+    bool savePending(QString *errorDescription);
+    void scheduleRetry();
     void touch(RecordTypes types, StoreRecord *record = nullptr, Change change = Change::updated);
     void scheduleNotifications();
     void deliverNotifications();
@@ -151,6 +172,12 @@ private:
     std::vector<std::shared_ptr<StoreRecord>> m_pendingUpdates;
     std::vector<std::shared_ptr<StoreRecord>> m_pendingDeletes;
     RecordTypes m_unsavedTypes;
+
+    QTimer m_retryTimer;
+    std::chrono::milliseconds m_firstRetryDelay = firstRetryDelay;
+    std::chrono::milliseconds m_longestRetryDelay = longestRetryDelay;
+    // Failed attempts since the last successful save.
+    int m_failedSaves = 0;
 
     quint64 m_revision = 0;
 

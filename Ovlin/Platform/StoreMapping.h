@@ -234,6 +234,8 @@ public:
     virtual std::vector<StoreColumn> columns() const = 0;
     // Binds the record's stored fields in column order from placeholder `index` on, moving `index` past them.
     virtual void bind(const StoreRecord &record, QSqlQuery &query, int &index) const = 0;
+    // The record's stored fields in column order, as bind() would write them.
+    virtual QVariantList values(const StoreRecord &record) const = 0;
 
     // Reads the whole table into `load`, in row-key order. Tables are read in schema order, so the owners
     // of a relationship are there when their members are read.
@@ -288,6 +290,16 @@ public:
         const R &typed = static_cast<const R &>(record);
         for (const Field &field : m_fields)
             query.bindValue(index++, field.write(typed));
+    }
+
+    QVariantList values(const StoreRecord &record) const override
+    {
+        const R &typed = static_cast<const R &>(record);
+        QVariantList all;
+        all.reserve(qsizetype(m_fields.size()));
+        for (const Field &field : m_fields)
+            all.append(field.write(typed));
+        return all;
     }
 
 protected:

@@ -123,6 +123,31 @@ int StoreTables::bindFields(QSqlQuery &query, int firstIndex, const StoreRecord 
     return index;
 }
 
+QString StoreTables::describe(const StoreRecord &record, const QString &what)
+{
+    const StoreTableMapping &mapping = table(record.recordType());
+    const std::vector<StoreColumn> columns = mapping.columns();
+    const QVariantList values = mapping.values(record);
+    QStringList fields;
+    for (std::size_t i = 0; i < columns.size() && i < std::size_t(values.size()); ++i) {
+        const QVariant &value = values[qsizetype(i)];
+        QString text;
+        if (value.isNull())
+            text = QStringLiteral("NULL");
+        else if (value.typeId() == QMetaType::QByteArray)
+            text = QStringLiteral("<%1 bytes>").arg(value.toByteArray().size());
+        else if (value.typeId() == QMetaType::QString)
+            text = QLatin1Char('\'') + value.toString() + QLatin1Char('\'');
+        else
+            text = value.toString();
+        fields.append(QLatin1String(columns[i].name) + QLatin1Char('=') + text);
+    }
+    return QStringLiteral("%1 %2 %3: %4")
+        .arg(QLatin1String(mapping.tableName()))
+        .arg(record.persistentId())
+        .arg(what, fields.join(QStringLiteral(", ")));
+}
+
 bool StoreTables::load(const QSqlDatabase &database, Loaded &loaded, qint64 recentFromMs, QString *errorDescription)
 {
     StoreLoad load(database, recentFromMs);

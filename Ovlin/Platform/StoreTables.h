@@ -44,6 +44,9 @@ public:
     // Binds the record's stored fields in column order (pk not included) to the placeholders from
     // `firstIndex` on; answers the index after the last one bound.
     static int bindFields(QSqlQuery &query, int firstIndex, const StoreRecord &record);
+    // "<table> <row key> <what>: <column>=<value>, …" with the values the row is written with (texts
+    // quoted, bytes by their length), for the log.
+    static QString describe(const StoreRecord &record, const QString &what);
 
     struct Loaded
     {

@@ -4,6 +4,7 @@
 #include "Base/MainThread.h"
 #include "Shell/ShellServices.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -51,6 +52,9 @@ AppDelegate::AppDelegate(std::unique_ptr<StoreContainer> container, std::shared_
     Q_ASSERT(m_services);
     if (!g_current)
         g_current = this;
+    // Every way out (the menu, Ctrl+Q, SIGTERM) ends the event loop, which announces it here.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { applicationWillTerminate(); });
 }
 
 AppDelegate::~AppDelegate()
@@ -96,6 +100,14 @@ void AppDelegate::applicationDidFinishLaunching()
 
     if (m_services->startPresentation)
         m_services->startPresentation(*m_sharedContainer);
+}
+
+void AppDelegate::applicationWillTerminate(std::chrono::milliseconds budget)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    // A save that failed while another program held the store keeps its changes in memory only; they
+    // are written now, waiting a while for the lock, or named in the log.
+    m_sharedContainer->saveBeforeClosing(budget);
 }
 
 void AppDelegate::applyAppearance()
@@ -200,10 +212,8 @@ std::unique_ptr<StoreContainer> openCandidate(const QString &candidate, std::chr
     for (;;) {
         // SQLite itself waits for the lock within the time left.
         const qint64 left = std::clamp<qint64>(deadline.remainingTime(), 0, budget.count());
-        if (auto container = StoreContainer::open(candidate, error, int(left))) {
-            container->setBusyTimeout(StoreContainer::defaultBusyTimeoutMs);
+        if (auto container = StoreContainer::open(candidate, error, int(left)))
             return container;
-        }
         if (!StoreContainer::isLockedError(*error) || deadline.hasExpired())
             return nullptr;
         // Some locks are reported without waiting; look again shortly.

@@ -67,6 +67,9 @@ public:
     // Ovlin was launched again while running. Brings the main window back when none is visible;
     // always answers true.
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    // The application is quitting: changes still waiting for the store are saved, waiting up to `budget`
+    // for another program's lock. Runs when the event loop ends.
+    void applicationWillTerminate(std::chrono::milliseconds budget = unsavedChangesQuitBudget);
     // Closing the last window leaves the application running with its menu-bar item.
     bool applicationShouldTerminateAfterLastWindowClosed() const { return false; }
     // Brings every main window to the front, opening one when there is none.
@@ -83,6 +86,8 @@ public:
 
     // How long a store that another program holds locked is tried again before the next candidate.
     static constexpr std::chrono::milliseconds lockedStoreRetryBudget{10000};
+    // How long quitting waits for such a lock to write what is still unsaved.
+    static constexpr std::chrono::milliseconds unsavedChangesQuitBudget{5000};
 
     // The notification centre's delegate once launching has finished.
     NotificationResponder *notificationResponder() const { return m_responder; }

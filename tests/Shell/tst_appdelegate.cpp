@@ -10,7 +10,10 @@
 #include "Shell/AppDelegate.h"
 #include "Shell/MenuBarItem.h"
 #include "Support/FakeNotificationCenter.h"
+#include "Support/StoreTestSupport.h"
 
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 #include <QtTest>
 
@@ -314,6 +317,35 @@ private Q_SLOTS:
         m_center->respond(requestWithInfo({{QStringLiteral("reminderID"), id}}),
                           NotificationResponse::defaultActionIdentifier, QDateTime(QDate(2026, 5, 4), QTime(9, 0)));
         QCOMPARE(scene.opened, 1);
+    }
+
+    // A check-off saved while another program held the store waits in memory; quitting (the event loop
+    // ending, as on the menu's Quit, Ctrl+Q or SIGTERM) waits for the lock and writes it.
+    void quittingWritesWhatWaitsForALockedStore()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Ovlin.store"));
+        QString error;
+        auto store = StoreContainer::open(path, &error);
+        QVERIFY2(store, qPrintable(error));
+        StoreContext *context = store->mainContext();
+        auto reminder = enginetest::makeReminder(context);
+        QVERIFY(context->save());
+        AppDelegate delegate(std::move(store), fakeServices(m_journal, m_center.get()));
+
+        storetest::StoreLockHolder holder(path, 60000);
+        QVERIFY(holder.lock());
+        auto log = enginetest::addLog(reminder, QDateTime(QDate(2026, 5, 4), QTime(9, 0)), LogStatus::completed);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Save failed")));
+        QVERIFY(!context->save());
+
+        holder.releaseAfter(300);
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+        QVERIFY(!context->hasChanges());
+        storetest::RawConnection other(path);
+        QCOMPARE(other.scalar(QStringLiteral("SELECT group_concat(id) FROM ReminderLog")).toString(),
+                 uuidText(log->id()));
     }
 };
 

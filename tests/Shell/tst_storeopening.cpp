@@ -5,15 +5,10 @@
 #include "Model/Reminder.h"
 #include "Support/StoreTestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
-#include <atomic>
 #include <chrono>
 #include <ctime>
 
@@ -49,54 +44,6 @@ public:
     ~LogCapture() { qInstallMessageHandler(g_previous); }
     QStringList lines() const { return g_lines; }
     QStringList storeWarnings() const { return g_storeWarnings; }
-};
-
-// Another program's connection holding an exclusive lock on a store in rollback-journal mode, as a
-// backup tool would, from its own thread until released or for `holdMs`.
-class LockHolder : public QThread
-{
-public:
-    LockHolder(const QString &path, int holdMs) : m_path(path), m_holdMs(holdMs) {}
-    ~LockHolder() override
-    {
-        m_release = true;
-        wait();
-    }
-    bool waitUntilLocked()
-    {
-        QDeadlineTimer deadline(10000);
-        while (!m_locked && !isFinished() && !deadline.hasExpired())
-            QThread::msleep(5);
-        return m_locked;
-    }
-
-protected:
-    void run() override
-    {
-        const QString name = QStringLiteral("lock-holder");
-        {
-            QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            database.setDatabaseName(m_path);
-            if (database.open()) {
-                QSqlQuery query(database);
-                if (query.exec(QStringLiteral("PRAGMA journal_mode=DELETE")) &&
-                    query.exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
-                    m_locked = true;
-                    const QDeadlineTimer deadline(m_holdMs);
-                    while (!m_release && !deadline.hasExpired())
-                        QThread::msleep(10);
-                    query.exec(QStringLiteral("COMMIT"));
-                }
-            }
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
-
-private:
-    QString m_path;
-    int m_holdMs;
-    std::atomic<bool> m_locked{false};
-    std::atomic<bool> m_release{false};
 };
 
 // Leaves a store with one reminder titled `title` at `path`.
@@ -280,9 +227,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString primary = QDir(dir.path()).filePath(QStringLiteral("Ovlin/Ovlin.store"));
         seedStore(primary, QStringLiteral("primary"));
-        LockHolder holder(primary, holdMs);
-        holder.start();
-        QVERIFY(holder.waitUntilLocked());
+        StoreLockHolder holder(primary, holdMs, true);
+        QVERIFY(holder.lock());
 
         LogCapture capture;
         auto store = AppDelegate::makeContainer(dir.path(), std::chrono::milliseconds(budgetMs));
@@ -291,6 +237,8 @@ private Q_SLOTS:
             QCOMPARE(store->filePath(), primary);
             QCOMPARE(storedTitle(*store), QStringLiteral("primary"));
             QCOMPARE(capture.lines(), QStringList());
+            // Waiting at start-up is over: the window's saves do not wait long for the lock.
+            QCOMPARE(store->busyTimeout(), StoreContainer::runningBusyTimeoutMs);
         } else {
             QCOMPARE(store->filePath(), QDir(dir.path()).filePath(QStringLiteral("Ovlin/Ovlin-Recovery.store")));
             QCOMPARE(capture.lines(),

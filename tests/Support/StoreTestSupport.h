@@ -3,13 +3,17 @@
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QThread>
 #include <QUuid>
 #include <QVariant>
 
+#include <atomic>
+#include <limits>
 #include <optional>
 
 #include <sys/stat.h>
@@ -58,6 +62,73 @@ public:
 
 private:
     QString m_name;
+};
+
+// Another program's connection holding the write lock on a store (`BEGIN EXCLUSIVE`) from its own thread,
+// until release() or for `holdMs`, as a backup tool or the sqlite3 shell would. With `rollbackJournal` it
+// first takes the file out of WAL mode (possible only while nothing else has it open), so that even
+// reading it waits.
+class StoreLockHolder : public QThread
+{
+public:
+    StoreLockHolder(const QString &path, int holdMs, bool rollbackJournal = false)
+        : m_path(path), m_holdMs(holdMs), m_rollbackJournal(rollbackJournal)
+    {
+    }
+    ~StoreLockHolder() override
+    {
+        release();
+        wait();
+    }
+    StoreLockHolder(const StoreLockHolder &) = delete;
+    StoreLockHolder &operator=(const StoreLockHolder &) = delete;
+
+    // Starts the thread and answers once the lock is held.
+    bool lock()
+    {
+        start();
+        return waitUntilLocked();
+    }
+    bool waitUntilLocked()
+    {
+        QDeadlineTimer deadline(10000);
+        while (!m_locked && !isFinished() && !deadline.hasExpired())
+            QThread::msleep(5);
+        return m_locked;
+    }
+    void release() { m_release = true; }
+    // Lets go `ms` from now, from the holder's own thread (while this one waits on the lock).
+    void releaseAfter(int ms) { m_releaseAt = QDeadlineTimer(ms).deadline(); }
+
+protected:
+    void run() override
+    {
+        const QString name = QStringLiteral("lock-holder-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        {
+            QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            database.setDatabaseName(m_path);
+            if (database.open()) {
+                QSqlQuery query(database);
+                if ((!m_rollbackJournal || query.exec(QStringLiteral("PRAGMA journal_mode=DELETE"))) &&
+                    query.exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
+                    m_locked = true;
+                    const QDeadlineTimer deadline(m_holdMs);
+                    while (!m_release && !deadline.hasExpired() && QDeadlineTimer::current().deadline() < m_releaseAt)
+                        QThread::msleep(10);
+                    query.exec(QStringLiteral("COMMIT"));
+                }
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+private:
+    QString m_path;
+    int m_holdMs;
+    bool m_rollbackJournal;
+    std::atomic<bool> m_locked{false};
+    std::atomic<bool> m_release{false};
+    std::atomic<qint64> m_releaseAt{std::numeric_limits<qint64>::max()};
 };
 
 inline QByteArray fileBytes(const QString &path)
