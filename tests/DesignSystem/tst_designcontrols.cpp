@@ -114,6 +114,10 @@ private Q_SLOTS:
     void buttonRunsActionOnlyWhenAllowed();
     void onlyIsDisabledDims_data();
     void onlyIsDisabledDims();
+    void blockedButtonIsOffForThePlatform_data();
+    void blockedButtonIsOffForThePlatform();
+    void ownersWishOutlastsLoading_data();
+    void ownersWishOutlastsLoading();
     void focusRingOnlyFromTheKeyboard_data();
     void focusRingOnlyFromTheKeyboard();
     void buttonAccessibility();
@@ -203,6 +207,95 @@ void TestDesignControls::onlyIsDisabledDims()
         const QColor expected = look == "muted" ? ThemeColors::surfaceMuted() : fill;
         QVERIFY2(near(px, expected), qPrintable(px.name() + " vs " + expected.name()));
     }
+}
+
+void TestDesignControls::blockedButtonIsOffForThePlatform_data()
+{
+    QTest::addColumn<bool>("loading");
+    QTest::addColumn<bool>("disabled");
+    QTest::newRow("neither") << false << false;
+    QTest::newRow("isDisabled") << false << true;
+    QTest::newRow("loading") << true << false;
+    QTest::newRow("both") << true << true;
+}
+
+// Disabled or loading, the button is off for the platform: Tab passes it by, accessibility reads it as
+// disabled, clicks do nothing. Freed again, it is back.
+void TestDesignControls::blockedButtonIsOffForThePlatform()
+{
+    QFETCH(bool, loading);
+    QFETCH(bool, disabled);
+    const bool blocked = loading || disabled;
+    int runs = 0;
+    QWidget window;
+    auto *before = new OvlinButton("Back", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, false, [] {});
+    auto *button = new OvlinButton("Save", OvlinButtonStyle::primary, OvlinButtonSize::default_, loading, disabled,
+                                   [&runs] { ++runs; });
+    auto *after = new OvlinButton("Next", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, false, [] {});
+    auto *row = new QHBoxLayout(&window);
+    for (QWidget *w : {static_cast<QWidget *>(before), static_cast<QWidget *>(button), static_cast<QWidget *>(after)})
+        row->addWidget(w);
+    window.resize(480, 60);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    QCOMPARE(button->isEnabled(), !blocked);
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(button);
+    QVERIFY(iface);
+    QCOMPARE(bool(iface->state().disabled), blocked);
+    before->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), blocked ? static_cast<QWidget *>(after) : button);
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    QCOMPARE(runs, blocked ? 0 : 1);
+    QVERIFY(!button->showsMutedLook());
+
+    button->setIsLoading(false);
+    button->setIsDisabled(false);
+    QVERIFY(button->isEnabled());
+    QVERIFY(!iface->state().disabled);
+    before->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), button);
+
+    // Starting to load with the focus hands it on.
+    button->setIsLoading(true);
+    QVERIFY(!button->hasFocus());
+    QVERIFY(!button->isEnabled());
+}
+
+void TestDesignControls::ownersWishOutlastsLoading_data()
+{
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<bool>("enabledAfter");
+    QTest::newRow("off before loading") << "off before" << false;
+    QTest::newRow("off while loading") << "off while" << false;
+    QTest::newRow("off, then on while loading") << "off before, on while" << true;
+    QTest::newRow("on through QWidget while loading") << "off before, QWidget on while" << true;
+}
+
+// The owner switches the button on or off while it loads: it stays off until loading ends, then follows
+// the owner, with the muted look whenever the owner has it off.
+void TestDesignControls::ownersWishOutlastsLoading()
+{
+    QFETCH(QString, call);
+    QFETCH(bool, enabledAfter);
+    OvlinButton button("Save", OvlinButtonStyle::primary, OvlinButtonSize::default_, false, false, [] {});
+    if (call.startsWith("off before"))
+        button.setEnabled(false);
+    button.setIsLoading(true);
+    if (call == "off while")
+        button.setEnabled(false);
+    if (call == "off before, on while")
+        button.setEnabled(true);
+    if (call == "off before, QWidget on while")
+        static_cast<QWidget &>(button).setEnabled(true);
+    QVERIFY(!button.isEnabled());
+    QCOMPARE(button.showsMutedLook(), !enabledAfter);
+    button.setIsLoading(false);
+    QCOMPARE(button.isEnabled(), enabledAfter);
+    QCOMPARE(button.showsMutedLook(), !enabledAfter);
 }
 
 void TestDesignControls::focusRingOnlyFromTheKeyboard_data()
