@@ -3,6 +3,7 @@
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
+#include "DesignSystem/OvlinConfirmationOverlay.h"
 #include "DesignSystem/OvlinInputModifier.h"
 #include "DesignSystem/OvlinMenuField.h"
 #include "DesignSystem/OvlinSegmentedControl.h"
@@ -19,6 +20,8 @@
 #include <QBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
 #include <QStyleHints>
 #include <QtTest>
 
@@ -120,6 +123,8 @@ private Q_SLOTS:
     void ownersWishOutlastsLoading();
     void focusRingOnlyFromTheKeyboard_data();
     void focusRingOnlyFromTheKeyboard();
+    void confirmationHoldsTheKeyboard_data();
+    void confirmationHoldsTheKeyboard();
     void buttonAccessibility();
     void segmentedWritesChosenValue();
     void stepperEnabling_data();
@@ -319,6 +324,81 @@ void TestDesignControls::focusRingOnlyFromTheKeyboard()
     QVERIFY(second->hasFocus());
     QCOMPARE(KeyboardFocus::hasRing(second), ring);
     QVERIFY(!KeyboardFocus::hasRing(first));
+}
+
+void TestDesignControls::confirmationHoldsTheKeyboard_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<bool>("reachesWhileShown");
+    QTest::newRow("mnemonic behind") << "Alt+Z" << false;
+    QTest::newRow("shortcut behind") << "Ctrl+D" << false;
+    QTest::newRow("shortcut of the window") << "Ctrl+E" << true;
+}
+
+// A confirmation over a part of a window: mnemonics, shortcuts, focus and typing behind it do nothing
+// while it is shown, the window's own shortcuts still work, and once it is gone all is as before.
+void TestDesignControls::confirmationHoldsTheKeyboard()
+{
+    QFETCH(QString, keys);
+    QFETCH(bool, reachesWhileShown);
+    KeyboardFocus::install();
+    QWidget window;
+    auto *outside =
+        new OvlinButton("Outside", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, false, [] {});
+    auto *host = new QWidget;
+    auto *row = new QHBoxLayout(&window);
+    row->addWidget(outside);
+    row->addWidget(host, 1);
+    auto *zap = new QPushButton("&Zap");
+    auto *field = new QLineEdit;
+    auto *column = new QVBoxLayout(host);
+    column->addWidget(zap);
+    column->addWidget(field);
+    QStringList fired;
+    connect(zap, &QAbstractButton::pressed, &window, [&fired] { fired << "Alt+Z"; });
+    connect(new QShortcut(QKeySequence("Ctrl+D"), field), &QShortcut::activated, &window,
+            [&fired] { fired << "Ctrl+D"; });
+    connect(new QShortcut(QKeySequence("Ctrl+E"), &window), &QShortcut::activated, &window,
+            [&fired] { fired << "Ctrl+E"; });
+    window.resize(720, 520);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    field->setFocus(Qt::OtherFocusReason);
+
+    int cancels = 0;
+    QPointer<OvlinConfirmationOverlay> overlay;
+    overlay = OvlinConfirmationOverlay::askToDelete(
+        host, "Delete?", "Gone for good.",
+        [&] {
+            ++cancels;
+            overlay->dismiss();
+        },
+        [&] { overlay->dismiss(); });
+    overlay->present();
+    QWidget *cancel = overlay->dialog()->cancelButton();
+    QWidget *confirm = overlay->dialog()->confirmButton();
+    auto inDialog = [&] { return QApplication::focusWidget() == cancel || QApplication::focusWidget() == confirm; };
+    QCOMPARE(QApplication::focusWidget(), cancel);
+
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence(keys));
+    QCOMPARE(fired, reachesWhileShown ? QStringList{keys} : QStringList());
+    QVERIFY(inDialog());
+    field->setFocus(Qt::OtherFocusReason);
+    QVERIFY(inDialog());
+    QTest::keyClicks(field, "abc");
+    QCOMPARE(field->text(), QString());
+    // Tab from beside the confirmation goes into it, not to the controls under it.
+    outside->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(outside, Qt::Key_Tab);
+    QVERIFY(inDialog());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCOMPARE(cancels, 1);
+    QCOMPARE(QApplication::focusWidget(), field);
+    fired.clear();
+    QTest::keySequence(field, QKeySequence(keys));
+    QCOMPARE(fired, QStringList{keys});
 }
 
 void TestDesignControls::buttonAccessibility()
