@@ -255,6 +255,9 @@ void TestDesignControls::blockedButtonIsOffForThePlatform()
     QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
     QCOMPARE(runs, blocked ? 0 : 1);
     QVERIFY(!button->showsMutedLook());
+    // The pointer still darkens it.
+    QTest::mouseMove(button, button->rect().center());
+    QTRY_VERIFY(button->isHovered());
 
     button->setIsLoading(false);
     button->setIsDisabled(false);
