@@ -13,6 +13,7 @@
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QVariantAnimation>
 
 #include <cmath>
@@ -34,6 +35,7 @@ OvlinButton::OvlinButton(const QString &title, OvlinButtonStyle style, OvlinButt
     updateGeometryPolicy();
     updateAccessibility();
     updateSpinner();
+    applyEnabled();
 }
 
 void OvlinButton::setTitle(const QString &title)
@@ -67,6 +69,7 @@ void OvlinButton::setIsLoading(bool loading)
     m_isLoading = loading;
     if (loading)
         setDown(false);
+    applyEnabled();
     updateAccessibility();
     updateSpinner();
     update();
@@ -79,7 +82,28 @@ void OvlinButton::setIsDisabled(bool disabled)
     m_isDisabled = disabled;
     if (disabled)
         setDown(false);
+    applyEnabled();
     update();
+}
+
+void OvlinButton::setEnabled(bool enabled)
+{
+    m_ownerEnabled = enabled;
+    applyEnabled();
+}
+
+void OvlinButton::applyEnabled()
+{
+    const QScopedValueRollback applying(m_applyingEnabled, true);
+    QWidget::setEnabled(m_ownerEnabled && !blocked());
+}
+
+bool OvlinButton::showsMutedLook() const
+{
+    if (isEnabled() || m_isDisabled)
+        return false;
+    const QWidget *parent = parentWidget();
+    return !m_ownerEnabled || (parent && !isWindow() && !parent->isEnabled());
 }
 
 void OvlinButton::setAction(std::function<void()> action)
@@ -220,22 +244,8 @@ void OvlinButton::leaveEvent(QEvent *event)
     QAbstractButton::leaveEvent(event);
 }
 
-void OvlinButton::mousePressEvent(QMouseEvent *event)
-{
-    if (blocked()) {
-        event->ignore();
-        return;
-    }
-    QAbstractButton::mousePressEvent(event);
-}
-
 void OvlinButton::keyPressEvent(QKeyEvent *event)
 {
-    if (blocked() &&
-        (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        event->ignore();
-        return;
-    }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (isEnabled())
             animateClick();
@@ -270,8 +280,17 @@ void OvlinButton::hideEvent(QHideEvent *event)
 
 void OvlinButton::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::EnabledChange)
+    if (event->type() == QEvent::EnabledChange) {
+        // QWidget::setEnabled reached past ours (through a base pointer): its wish is the owner's. While
+        // blocked, only a switch on shows here; the button stays off until it is free again.
+        const bool ownerOff = testAttribute(Qt::WA_ForceDisabled);
+        if (!m_applyingEnabled && ownerOff == (m_ownerEnabled && !blocked())) {
+            m_ownerEnabled = !ownerOff;
+            if (blocked())
+                applyEnabled();
+        }
         update();
+    }
     QAbstractButton::changeEvent(event);
 }
 

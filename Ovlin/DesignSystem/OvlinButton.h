@@ -19,8 +19,10 @@ enum class OvlinButtonSize { small, default_, large, icon };
 // The design system's push button: five looks, four sizes, a spinner while loading, a dimmed look while
 // `isDisabled`, a slight darkening under the pointer and a small shrink while pressed. It fills the
 // width it is offered (screens size it from outside); the icon size is a 52 x 52 square showing the
-// symbol named by `title`. Disabling it with setEnabled(false) blocks presses and, instead of the
-// dimming, draws the muted look every disabled control has (grey fill, border and text, no shadow).
+// symbol named by `title`. While `isDisabled` or `isLoading` it switches itself off for the platform
+// (out of the Tab order, reported disabled) yet keeps its own look. Disabling it with setEnabled(false)
+// blocks presses and, instead of the dimming, draws the muted look every disabled control has (grey fill,
+// border and text, no shadow).
 class OvlinButton : public QAbstractButton
 {
     Q_OBJECT
@@ -41,7 +43,7 @@ public:
     void setAction(std::function<void()> action);
     bool isHovered() const { return m_isHovered; }
     // Disabled from outside (itself or an ancestor) rather than through `isDisabled`.
-    bool showsMutedLook() const { return !isEnabled() && !m_isDisabled; }
+    bool showsMutedLook() const;
 
     // Runs the action unless the button is disabled or loading.
     void performAction();
@@ -60,12 +62,17 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+public Q_SLOTS:
+    // Hide QWidget's: the owner's wish is kept apart from the button's own switching off, so the
+    // button comes back in the state its owner asked for once it is neither disabled nor loading.
+    void setEnabled(bool enabled);
+    void setDisabled(bool disabled) { setEnabled(!disabled); }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool hitButton(const QPoint &pos) const override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -75,6 +82,7 @@ protected:
 
 private:
     bool blocked() const { return m_isDisabled || m_isLoading; }
+    void applyEnabled();
     void updateAccessibility();
     void updateGeometryPolicy();
     void updateSpinner();
@@ -85,6 +93,8 @@ private:
     bool m_isLoading;
     bool m_isDisabled;
     std::function<void()> m_action;
+    bool m_ownerEnabled = true;
+    bool m_applyingEnabled = false;
     bool m_isHovered = false;
     AnimatedValue m_hover{0.0};
     OvlinButtonPressStyle *m_press = nullptr;

@@ -4,6 +4,7 @@
 #include "DesignSystem/Motion.h"
 
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -15,6 +16,9 @@ class OvlinConfirmationDialog;
 // Puts a confirmation over a whole screen: a faint wash of the text colour that swallows clicks, with the
 // dialog centred on it. Both come in and go out together, fading, the dialog also scaling from 96 %; while
 // they move a picture of the dialog is drawn in its place, so its buttons take clicks only once it is in.
+// Until it is dismissed it holds the keyboard: Tab and Shift+Tab go round the dialog's buttons, Escape
+// cancels, and nothing on the screen behind it takes focus, keys, clicks or shortcuts. Dismissed, it
+// hands the focus back to the widget that had it.
 class OvlinConfirmationOverlay : public QWidget
 {
     Q_OBJECT
@@ -25,6 +29,7 @@ public:
 
     // Takes `dialog` over and covers `host`, following its size. Hidden until present().
     OvlinConfirmationOverlay(OvlinConfirmationDialog *dialog, QWidget *host);
+    ~OvlinConfirmationOverlay() override;
     // Asks before deleting something: the "trash" icon, `title`, `message`, "Cancel" and a destructive
     // "Delete". Hidden until present(). It belongs to `host`, so its handlers never outlive it.
     static OvlinConfirmationOverlay *askToDelete(QWidget *host, const QString &title, const QString &message,
@@ -41,6 +46,8 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -50,8 +57,14 @@ protected:
 private:
     void placeDialog();
     void settle();
+    void letGo();
+    void takeFocus();
+    QList<QWidget *> focusStops() const;
+    bool isBehind(const QObject *object) const;
 
     OvlinConfirmationDialog *m_dialog;
+    QPointer<QWidget> m_returnFocus;
+    bool m_holding = false;
     AnimatedValue m_presence{0.0};
     QPixmap m_snapshot;
     bool m_leaving = false;

@@ -665,7 +665,8 @@ void MilestoneListView::editorFinished()
 void MilestoneListView::requestDelete(const std::shared_ptr<Milestone> &milestone)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (milestone)
+    // A confirmation on screen keeps asking about its own reward until it is answered.
+    if (milestone && !m_milestonePendingDelete)
         setPendingDelete(milestone);
 }
 

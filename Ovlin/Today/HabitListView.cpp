@@ -223,7 +223,8 @@ void HabitListView::appear()
 
 void HabitListView::requestDelete(const std::shared_ptr<Reminder> &reminder)
 {
-    if (!reminder)
+    // A confirmation on screen keeps asking about its own habit until it is answered.
+    if (!reminder || m_pendingDelete)
         return;
     m_pendingDelete = reminder;
     showConfirmation(true);

@@ -3,6 +3,7 @@
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinCard.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
+#include "DesignSystem/OvlinConfirmationOverlay.h"
 #include "DesignSystem/OvlinInputModifier.h"
 #include "DesignSystem/OvlinMenuField.h"
 #include "DesignSystem/OvlinSegmentedControl.h"
@@ -19,6 +20,8 @@
 #include <QBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
 #include <QStyleHints>
 #include <QtTest>
 
@@ -114,8 +117,14 @@ private Q_SLOTS:
     void buttonRunsActionOnlyWhenAllowed();
     void onlyIsDisabledDims_data();
     void onlyIsDisabledDims();
+    void blockedButtonIsOffForThePlatform_data();
+    void blockedButtonIsOffForThePlatform();
+    void ownersWishOutlastsLoading_data();
+    void ownersWishOutlastsLoading();
     void focusRingOnlyFromTheKeyboard_data();
     void focusRingOnlyFromTheKeyboard();
+    void confirmationHoldsTheKeyboard_data();
+    void confirmationHoldsTheKeyboard();
     void buttonAccessibility();
     void segmentedWritesChosenValue();
     void stepperEnabling_data();
@@ -205,6 +214,98 @@ void TestDesignControls::onlyIsDisabledDims()
     }
 }
 
+void TestDesignControls::blockedButtonIsOffForThePlatform_data()
+{
+    QTest::addColumn<bool>("loading");
+    QTest::addColumn<bool>("disabled");
+    QTest::newRow("neither") << false << false;
+    QTest::newRow("isDisabled") << false << true;
+    QTest::newRow("loading") << true << false;
+    QTest::newRow("both") << true << true;
+}
+
+// Disabled or loading, the button is off for the platform: Tab passes it by, accessibility reads it as
+// disabled, clicks do nothing. Freed again, it is back.
+void TestDesignControls::blockedButtonIsOffForThePlatform()
+{
+    QFETCH(bool, loading);
+    QFETCH(bool, disabled);
+    const bool blocked = loading || disabled;
+    int runs = 0;
+    QWidget window;
+    auto *before = new OvlinButton("Back", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, false, [] {});
+    auto *button = new OvlinButton("Save", OvlinButtonStyle::primary, OvlinButtonSize::default_, loading, disabled,
+                                   [&runs] { ++runs; });
+    auto *after = new OvlinButton("Next", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, false, [] {});
+    auto *row = new QHBoxLayout(&window);
+    for (QWidget *w : {static_cast<QWidget *>(before), static_cast<QWidget *>(button), static_cast<QWidget *>(after)})
+        row->addWidget(w);
+    window.resize(480, 60);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    QCOMPARE(button->isEnabled(), !blocked);
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(button);
+    QVERIFY(iface);
+    QCOMPARE(bool(iface->state().disabled), blocked);
+    before->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), blocked ? static_cast<QWidget *>(after) : button);
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    QCOMPARE(runs, blocked ? 0 : 1);
+    QVERIFY(!button->showsMutedLook());
+    // The pointer still darkens it.
+    QTest::mouseMove(button, button->rect().center());
+    QTRY_VERIFY(button->isHovered());
+
+    button->setIsLoading(false);
+    button->setIsDisabled(false);
+    QVERIFY(button->isEnabled());
+    QVERIFY(!iface->state().disabled);
+    before->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), button);
+
+    // Starting to load with the focus hands it on.
+    button->setIsLoading(true);
+    QVERIFY(!button->hasFocus());
+    QVERIFY(!button->isEnabled());
+}
+
+void TestDesignControls::ownersWishOutlastsLoading_data()
+{
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<bool>("enabledAfter");
+    QTest::newRow("off before loading") << "off before" << false;
+    QTest::newRow("off while loading") << "off while" << false;
+    QTest::newRow("off, then on while loading") << "off before, on while" << true;
+    QTest::newRow("on through QWidget while loading") << "off before, QWidget on while" << true;
+}
+
+// The owner switches the button on or off while it loads: it stays off until loading ends, then follows
+// the owner, with the muted look whenever the owner has it off.
+void TestDesignControls::ownersWishOutlastsLoading()
+{
+    QFETCH(QString, call);
+    QFETCH(bool, enabledAfter);
+    OvlinButton button("Save", OvlinButtonStyle::primary, OvlinButtonSize::default_, false, false, [] {});
+    if (call.startsWith("off before"))
+        button.setEnabled(false);
+    button.setIsLoading(true);
+    if (call == "off while")
+        button.setEnabled(false);
+    if (call == "off before, on while")
+        button.setEnabled(true);
+    if (call == "off before, QWidget on while")
+        static_cast<QWidget &>(button).setEnabled(true);
+    QVERIFY(!button.isEnabled());
+    QCOMPARE(button.showsMutedLook(), !enabledAfter);
+    button.setIsLoading(false);
+    QCOMPARE(button.isEnabled(), enabledAfter);
+    QCOMPARE(button.showsMutedLook(), !enabledAfter);
+}
+
 void TestDesignControls::focusRingOnlyFromTheKeyboard_data()
 {
     QTest::addColumn<QString>("how");
@@ -226,6 +327,81 @@ void TestDesignControls::focusRingOnlyFromTheKeyboard()
     QVERIFY(second->hasFocus());
     QCOMPARE(KeyboardFocus::hasRing(second), ring);
     QVERIFY(!KeyboardFocus::hasRing(first));
+}
+
+void TestDesignControls::confirmationHoldsTheKeyboard_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<bool>("reachesWhileShown");
+    QTest::newRow("mnemonic behind") << "Alt+Z" << false;
+    QTest::newRow("shortcut behind") << "Ctrl+D" << false;
+    QTest::newRow("shortcut of the window") << "Ctrl+E" << true;
+}
+
+// A confirmation over a part of a window: mnemonics, shortcuts, focus and typing behind it do nothing
+// while it is shown, the window's own shortcuts still work, and once it is gone all is as before.
+void TestDesignControls::confirmationHoldsTheKeyboard()
+{
+    QFETCH(QString, keys);
+    QFETCH(bool, reachesWhileShown);
+    KeyboardFocus::install();
+    QWidget window;
+    auto *outside =
+        new OvlinButton("Outside", OvlinButtonStyle::secondary, OvlinButtonSize::default_, false, false, [] {});
+    auto *host = new QWidget;
+    auto *row = new QHBoxLayout(&window);
+    row->addWidget(outside);
+    row->addWidget(host, 1);
+    auto *zap = new QPushButton("&Zap");
+    auto *field = new QLineEdit;
+    auto *column = new QVBoxLayout(host);
+    column->addWidget(zap);
+    column->addWidget(field);
+    QStringList fired;
+    connect(zap, &QAbstractButton::pressed, &window, [&fired] { fired << "Alt+Z"; });
+    connect(new QShortcut(QKeySequence("Ctrl+D"), field), &QShortcut::activated, &window,
+            [&fired] { fired << "Ctrl+D"; });
+    connect(new QShortcut(QKeySequence("Ctrl+E"), &window), &QShortcut::activated, &window,
+            [&fired] { fired << "Ctrl+E"; });
+    window.resize(720, 520);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    field->setFocus(Qt::OtherFocusReason);
+
+    int cancels = 0;
+    QPointer<OvlinConfirmationOverlay> overlay;
+    overlay = OvlinConfirmationOverlay::askToDelete(
+        host, "Delete?", "Gone for good.",
+        [&] {
+            ++cancels;
+            overlay->dismiss();
+        },
+        [&] { overlay->dismiss(); });
+    overlay->present();
+    QWidget *cancel = overlay->dialog()->cancelButton();
+    QWidget *confirm = overlay->dialog()->confirmButton();
+    auto inDialog = [&] { return QApplication::focusWidget() == cancel || QApplication::focusWidget() == confirm; };
+    QCOMPARE(QApplication::focusWidget(), cancel);
+
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence(keys));
+    QCOMPARE(fired, reachesWhileShown ? QStringList{keys} : QStringList());
+    QVERIFY(inDialog());
+    field->setFocus(Qt::OtherFocusReason);
+    QVERIFY(inDialog());
+    QTest::keyClicks(field, "abc");
+    QCOMPARE(field->text(), QString());
+    // Tab from beside the confirmation goes into it, not to the controls under it.
+    outside->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(outside, Qt::Key_Tab);
+    QVERIFY(inDialog());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCOMPARE(cancels, 1);
+    QCOMPARE(QApplication::focusWidget(), field);
+    fired.clear();
+    QTest::keySequence(field, QKeySequence(keys));
+    QCOMPARE(fired, QStringList{keys});
 }
 
 void TestDesignControls::buttonAccessibility()
