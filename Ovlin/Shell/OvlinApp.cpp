@@ -11,12 +11,13 @@
 #include "Model/Reminder.h"
 #include "Platform/NotificationCenter.h"
 #include "Shell/ContentView.h"
+#include "Shell/FrontmostState.h"
+#include "Shell/QuitCommand.h"
 #include "Shell/ShellServices.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QShortcut>
 #include <QTimer>
 
 #include <chrono>
@@ -32,14 +33,15 @@ OvlinApp::OvlinApp(QObject *parent) : OvlinApp(std::make_unique<AppDelegate>(), 
 }
 
 OvlinApp::OvlinApp(std::unique_ptr<AppDelegate> delegate, QObject *parent)
-    : QObject(parent), m_delegate(std::move(delegate))
+    : QObject(parent), m_delegate(std::move(delegate)), m_quitCommand(new QuitCommand({}, this))
 {
     OVLIN_ASSERT_MAIN_THREAD();
     m_delegate->setWindowScene(this);
-    // The analytics client has no GUI of its own: it learns about activity from here.
-    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
-            if (state == Qt::ApplicationActive)
+    // The analytics client has no GUI of its own: it learns about activity from here. Active is what
+    // holds notifications back too: one of Ovlin's windows has the focus.
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(&FrontmostState::shared(), &FrontmostState::frontmostChanged, this, [](bool frontmost) {
+            if (frontmost)
                 analytics::ApplicationEvents::notifyWillBecomeActive();
             else
                 analytics::ApplicationEvents::notifyDidResignActive();
@@ -91,9 +93,6 @@ QWidget *OvlinApp::openWindow()
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableSize()).expandedTo(QSize(minimumWidth, minimumHeight));
     window->resize(size);
-    // The platform's quit command; closing the window alone keeps Ovlin running.
-    auto *quit = new QShortcut(QKeySequence::Quit, window);
-    connect(quit, &QShortcut::activated, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     connect(window, &ContentView::appeared, this, &OvlinApp::launchTask);
     if (std::exchange(m_startPending, false)) {
         QPointer<OvlinApp> self(this);

@@ -11,6 +11,8 @@
 
 namespace ovlin {
 
+class QuitCommand;
+
 // The application: its delegate, created first (which opens the store), and its one main window, whose
 // content is a ContentView. Closing the window ends neither the application nor the delegate; the next
 // reopen opens a new window. Main thread only.
@@ -27,6 +29,8 @@ public:
 
     AppDelegate *appDelegate() const { return m_delegate.get(); }
     ContentView *mainWindow() const { return m_window.data(); }
+    // Ctrl+Q in any of Ovlin's windows; closing the window alone keeps Ovlin running.
+    QuitCommand *quitCommand() const { return m_quitCommand; }
 
     // Launching has finished: the main window in the light appearance, then, once it is on screen, the
     // rest of the delegate's launch sequence and the window's appear and launch tasks.
@@ -53,6 +57,7 @@ public:
 
 private:
     std::unique_ptr<AppDelegate> m_delegate;
+    QuitCommand *m_quitCommand;
     QPointer<ContentView> m_window;
     bool m_startPending = false;
 };

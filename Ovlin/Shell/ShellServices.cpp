@@ -14,6 +14,7 @@
 #include "Platform/NotificationCenter.h"
 #include "Rewards/MilestoneListView.h"
 #include "Shell/ContentView.h"
+#include "Shell/FrontmostState.h"
 #include "Shell/MenuBarItem.h"
 #include "Shell/OvlinApp.h"
 #include "Shell/SettingsView.h"
@@ -113,7 +114,9 @@ std::shared_ptr<ShellServices> ShellServices::live()
         presentation.setBannerPresenter(&BannerManager::shared(), &MainWindowActivity::shared());
         presentation.start(&container);
     };
-    services->isApplicationActive = [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; };
+    // Follows the focus from now on, before any window is shown.
+    FrontmostState::shared();
+    services->isApplicationActive = [] { return FrontmostState::shared().isFrontmost(); };
     services->rescheduleAll = [](const Reminders &reminders) { SchedulerService::shared().rescheduleAll(reminders); };
     services->evaluateMilestones = [](const Milestones &milestones, const Reminders &reminders, const Logs &logs,
                                       StoreContext &context, bool notify) {

@@ -61,7 +61,8 @@ struct ShellServices
     std::function<std::unique_ptr<StatusItemController>()> makeMenuBarController;
     std::function<void(StoreContainer &)> startPresentation;
 
-    // Whether Ovlin is the active application (then the desktop shows none of its notifications).
+    // Whether Ovlin is frontmost: one of its windows has the keyboard focus (then the desktop shows none
+    // of its notifications).
     std::function<bool()> isApplicationActive;
 
     // Launch task and the root view's store observers

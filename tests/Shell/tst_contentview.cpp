@@ -643,15 +643,27 @@ private Q_SLOTS:
         QVERIFY(app.appDelegate()->hasFinishedLaunching());
     }
 
+    // The analytics client hears of activity as the focus comes to Ovlin's window and leaves it, also by
+    // closing it, which leaves Qt's application state active.
     void applicationActivityReachesAnalytics()
     {
-        OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), m_services));
         QSignalSpy resigned(analytics::ApplicationEvents::instance(), &analytics::ApplicationEvents::didResignActive);
         QSignalSpy active(analytics::ApplicationEvents::instance(), &analytics::ApplicationEvents::willBecomeActive);
-        Q_EMIT qApp->applicationStateChanged(Qt::ApplicationInactive);
-        Q_EMIT qApp->applicationStateChanged(Qt::ApplicationActive);
+        OvlinApp app(std::make_unique<AppDelegate>(enginetest::openStore(), m_services));
+        app.start();
+        app.mainWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.mainWindow()));
+        QTRY_COMPARE(active.size(), 1);
+        QCOMPARE(resigned.size(), 0);
+        QPointer<ContentView> first = app.mainWindow();
+        first->close();
+        QTRY_COMPARE(resigned.size(), 1);
+        QTRY_VERIFY(!first);
+        app.handleReopen();
+        app.mainWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.mainWindow()));
+        QTRY_COMPARE(active.size(), 2);
         QCOMPARE(resigned.size(), 1);
-        QCOMPARE(active.size(), 1);
     }
 
     // A run on the recovery store or in memory says so in the main window from the start.

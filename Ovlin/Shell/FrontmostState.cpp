@@ -1,0 +1,78 @@
+#include "Shell/FrontmostState.h"
+
+#include "Base/MainThread.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+namespace ovlin {
+
+namespace {
+
+bool isPopup(const QWindow *window)
+{
+    const Qt::WindowType type = window->type();
+    return type == Qt::Popup || type == Qt::ToolTip;
+}
+
+} // namespace
+
+FrontmostState::FrontmostState()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        setParent(app);
+        connect(app, &QGuiApplication::focusWindowChanged, this, &FrontmostState::focusWindowChanged);
+        connect(app, &QGuiApplication::applicationStateChanged, this, &FrontmostState::update);
+        focusWindowChanged(QGuiApplication::focusWindow());
+    }
+}
+
+FrontmostState &FrontmostState::shared()
+{
+    // Owned by the application once there is one, so it goes with it.
+    static QPointer<FrontmostState> instance;
+    if (!instance)
+        instance = new FrontmostState;
+    return *instance;
+}
+
+void FrontmostState::focusWindowChanged(QWindow *window)
+{
+    if (!window || !isPopup(window)) {
+        for (QMetaObject::Connection &watch : m_watch)
+            disconnect(watch);
+        m_lastFocus = window;
+        if (window) {
+            m_watch[0] = connect(window, &QWindow::visibleChanged, this, &FrontmostState::update);
+            m_watch[1] = connect(window, &QWindow::windowStateChanged, this, &FrontmostState::update);
+            // Queued: the window is half gone while it says so.
+            m_watch[2] = connect(window, &QObject::destroyed, this, &FrontmostState::update, Qt::QueuedConnection);
+        }
+    }
+    update();
+}
+
+void FrontmostState::update()
+{
+    const bool frontmost = isFrontmost();
+    if (frontmost == m_frontmost)
+        return;
+    m_frontmost = frontmost;
+    Q_EMIT frontmostChanged(frontmost);
+}
+
+bool FrontmostState::isFrontmost() const
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (QGuiApplication::applicationState() != Qt::ApplicationActive)
+        return false;
+    // A window that is closed is deleted, which clears the focus window without any notice; one that is
+    // hidden may keep it.
+    const QWindow *focus = QGuiApplication::focusWindow();
+    if (focus && isPopup(focus))
+        focus = m_lastFocus.data();
+    return focus && focus->isVisible() && !isPopup(focus) && focus->windowState() != Qt::WindowMinimized;
+}
+
+} // namespace ovlin

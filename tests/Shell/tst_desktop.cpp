@@ -1,0 +1,345 @@
+// Ovlin among other programs on an X server with a window manager, driven as a user drives it: keys
+// typed through the X server, windows closed and minimised by the window manager, another program taking
+// the focus. Runs under tests/with-display x11-wm inside a private session bus.
+#include "Shell/ShellTestSupport.h"
+
+#include "Banners/BannerManager.h"
+#include "Base/Clock.h"
+#include "Base/Defaults.h"
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/OvlinConfirmationDialog.h"
+#include "MenuBar/MenuBarController.h"
+#include "MenuBar/MenuBarPopover.h"
+#include "MenuBar/MenuBarTestSupport.h"
+#include "Platform/DBusNotificationCenter.h"
+#include "Platform/SystemClockEvents.h"
+#include "Rewards/MilestoneFormView.h"
+#include "Rewards/MilestoneListView.h"
+#include "Shell/AppDelegate.h"
+#include "Shell/MenuBarItem.h"
+#include "Shell/OvlinApp.h"
+#include "Shell/QuitCommand.h"
+#include "Shell/SheetDialog.h"
+#include "Support/FakeWallClockTimer.h"
+#include "Support/TestNotificationServer.h"
+#include "Support/TodayTestSupport.h"
+#include "Today/HabitListView.h"
+
+#include <QApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QWindow>
+#include <QtTest>
+
+using namespace ovlin;
+using namespace shelltest;
+
+namespace {
+
+const QDate kToday(2026, 6, 10);
+
+bool xdotool(const QStringList &arguments, QString *output = nullptr)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        qWarning() << "xdotool" << arguments << process.readAllStandardError();
+        return false;
+    }
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    return true;
+}
+
+// Keys as typed on the keyboard: to whichever window has the focus (the window manager sees them first).
+bool type(const QString &keys)
+{
+    return xdotool({QStringLiteral("key"), keys});
+}
+
+// Through the window manager, as a click on the window would.
+bool activate(const QWidget *window)
+{
+    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window->winId())});
+}
+
+} // namespace
+
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<TestNotificationServer> m_server;
+    std::unique_ptr<DBusNotificationCenter> m_center;
+    std::unique_ptr<SystemClockEvents> m_clockEvents;
+    std::unique_ptr<OvlinApp> m_app;
+    std::unique_ptr<QProcess> m_other;
+    int m_quits = 0;
+
+    MenuBarController *menuBar() const
+    {
+        auto *item = static_cast<MenuBarItem *>(m_app->appDelegate()->menuBarController());
+        return item ? item->controller() : nullptr;
+    }
+
+    // Ovlin as launched, with its real screens, popover and notification centre, and one habit and one
+    // reward to work with.
+    void launch()
+    {
+        auto journal = std::make_shared<Journal>();
+        auto services = fakeServices(journal, m_center.get());
+        const auto live = ShellServices::live();
+        services->makeScreen = live->makeScreen;
+        services->makeReminderForm = live->makeReminderForm;
+        services->isApplicationActive = live->isApplicationActive;
+        services->makeMenuBarController = [] {
+            return std::unique_ptr<StatusItemController>(
+                new MenuBarItem(std::make_unique<MenuBarController>(std::make_unique<::FakeStatusItem>(true))));
+        };
+        auto delegate = std::make_unique<AppDelegate>(enginetest::openStore(), services);
+        StoreContext *context = delegate->sharedContainer()->mainContext();
+        enginetest::makeReminder(context, todaytest::fixedAt(QStringLiteral("Walk"), 18, 0));
+        todaytest::makeMilestone(context, QStringLiteral("Trip"), 5, MilestoneStatus::active,
+                                 enginetest::at(kToday.addDays(-2), 8, 0));
+        context->save();
+        m_app = std::make_unique<OvlinApp>(std::move(delegate));
+        m_app->quitCommand()->setHandler([this] { ++m_quits; });
+        m_app->start();
+        QVERIFY(QTest::qWaitForWindowExposed(m_app->mainWindow()));
+        QTRY_VERIFY(m_app->appDelegate()->hasFinishedLaunching());
+        QVERIFY(menuBar());
+        QVERIFY(activate(m_app->mainWindow()));
+        QTRY_VERIFY(m_app->mainWindow()->isActiveWindow());
+    }
+
+    // One user action of a row.
+    void act(const QString &step)
+    {
+        if (step == "close window") {
+            QPointer<ContentView> window = m_app->mainWindow();
+            QVERIFY(window);
+            QVERIFY(type(QStringLiteral("alt+F4")));
+            QTRY_VERIFY(!window);
+        } else if (step == "minimise window") {
+            QVERIFY(xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"),
+                             QString::number(m_app->mainWindow()->winId())}));
+            QTRY_VERIFY(m_app->mainWindow()->isMinimized());
+        } else if (step == "focus window") {
+            QVERIFY(activate(m_app->mainWindow()));
+            QTRY_VERIFY(m_app->mainWindow()->isActiveWindow());
+        } else if (step == "other program") {
+            if (!m_other) {
+                m_other = std::make_unique<QProcess>();
+                m_other->start(QStringLiteral("xmessage"),
+                               {QStringLiteral("-name"), QStringLiteral("ovlintestother"), QStringLiteral("Another")});
+                QVERIFY(m_other->waitForStarted());
+            }
+            QString id;
+            QVERIFY(xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--classname"),
+                             QStringLiteral("ovlintestother")},
+                            &id));
+            QVERIFY(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id.section('\n', 0, 0)}));
+            QTRY_VERIFY(!QGuiApplication::focusWindow());
+        } else if (step == "toggle popover") {
+            const bool wasShown = menuBar()->isPopoverShown();
+            menuBar()->togglePopover();
+            QCOMPARE(menuBar()->isPopoverShown(), !wasShown);
+            if (!wasShown)
+                QVERIFY(QTest::qWaitForWindowExposed(menuBar()->popover()));
+        } else if (step == "onboarding") {
+            m_app->mainWindow()->setShowOnboarding(true);
+            waitForActive(m_app->mainWindow()->onboardingSheet());
+        } else if (step == "reminder editor") {
+            m_app->mainWindow()->setShowNewHabitSheet(true);
+            waitForActive(m_app->mainWindow()->newHabitSheet());
+        } else if (step == "reward editor") {
+            auto *rewards = showTab<MilestoneListView>(OvlinTab::milestones);
+            QVERIFY(rewards);
+            rewards->showAddSheet();
+            waitForActive(rewards->presentedEditor());
+        } else if (step == "habit confirmation") {
+            auto *habits = showTab<HabitListView>(OvlinTab::habits);
+            QVERIFY(habits);
+            habits->requestDelete(m_app->appDelegate()->sharedContainer()->mainContext()->fetch<Reminder>().first());
+            QTRY_VERIFY(habits->confirmationDialog() && habits->confirmationDialog()->isVisible());
+        } else if (step == "reward confirmation") {
+            auto *rewards = showTab<MilestoneListView>(OvlinTab::milestones);
+            QVERIFY(rewards);
+            rewards->requestDelete(m_app->appDelegate()->sharedContainer()->mainContext()->fetch<Milestone>().first());
+            QTRY_VERIFY(rewards->deleteDialog() && rewards->deleteDialog()->isVisible());
+        } else {
+            QFAIL(qPrintable("unknown step " + step));
+        }
+    }
+
+    template <typename Screen> Screen *showTab(OvlinTab tab)
+    {
+        m_app->mainWindow()->selectTab(tab);
+        QCoreApplication::processEvents();
+        return qobject_cast<Screen *>(m_app->mainWindow()->currentScreen());
+    }
+
+    static void waitForActive(QWidget *window)
+    {
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_VERIFY(window->isActiveWindow());
+    }
+
+    // Asks the notification server something and waits for its answer: it answers in order, so whatever
+    // this connection sent it before has been handled. How many capability queries it has answered.
+    int roundTrip()
+    {
+        QDBusPendingCallWatcher watcher(QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"))));
+        if (!QTest::qWaitFor([&] { return watcher.isFinished(); }, 5000))
+            qWarning("the notification server did not answer");
+        return m_server->capabilityQueries();
+    }
+
+    // Whether a notification falling due now reaches the notification server.
+    bool notificationIsPresented()
+    {
+        const int queries = roundTrip();
+        const qsizetype calls = m_server->calls().size();
+        NotificationRequest request;
+        request.identifier = QStringLiteral("desktop-test");
+        request.content.title = QStringLiteral("Still open.");
+        request.trigger = TimeIntervalTrigger{1};
+        m_center->add(request);
+        Clock::advance(2);
+        m_center->checkDueRequests();
+        // A notification shown starts with the centre asking for the server's capabilities, then Notify.
+        if (roundTrip() - queries >= 2 && !QTest::qWaitFor([&] { return m_server->calls().size() > calls; }, 5000))
+            qWarning("asked for the capabilities, but no Notify followed");
+        return m_server->calls().size() > calls;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Motion::setAnimationsEnabled(false);
+        m_server = std::make_unique<TestNotificationServer>(
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server")),
+            QStringList{QStringLiteral("actions"), QStringLiteral("body")});
+        QVERIFY(m_server->start());
+        QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+            QStringLiteral("org.freedesktop.Notifications")));
+    }
+
+    void cleanupTestCase()
+    {
+        m_server.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("server"));
+    }
+
+    void init()
+    {
+        Clock::setNow(enginetest::at(kToday, 14, 0));
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
+        Defaults::resetSharedForTesting();
+        enginetest::resetSettings({{QStringLiteral("hasCompletedOnboarding"), true}});
+        BannerManager::shared().dismiss();
+        m_clockEvents = std::make_unique<SystemClockEvents>();
+        m_center = std::make_unique<DBusNotificationCenter>(
+            QDBusConnection::sessionBus(), std::make_unique<FakeWallClockTimer>(), m_clockEvents.get());
+        m_quits = 0;
+    }
+
+    void cleanup()
+    {
+        if (m_other) {
+            m_other->kill();
+            m_other->waitForFinished();
+            m_other.reset();
+        }
+        if (MenuBarController *controller = m_app ? menuBar() : nullptr) {
+            if (controller->isPopoverShown())
+                controller->togglePopover();
+        }
+        m_app.reset();
+        m_center.reset();
+        m_clockEvents.reset();
+        for (int i = 0; i < 4; ++i) {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        Clock::useSystemTime();
+    }
+
+    // The desktop shows Ovlin's notifications unless one of Ovlin's own windows has the keyboard focus.
+    void notificationsShowUnlessOvlinHasTheFocus_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("presented");
+        QTest::newRow("window focused") << QStringList{} << false;
+        QTest::newRow("window closed") << QStringList{"close window"} << true;
+        QTest::newRow("window closed, another program focused") << QStringList{"close window", "other program"} << true;
+        QTest::newRow("another program over the window") << QStringList{"other program"} << true;
+        QTest::newRow("back to the window") << QStringList{"other program", "focus window"} << false;
+        QTest::newRow("window minimised") << QStringList{"minimise window"} << true;
+        QTest::newRow("a sheet focused") << QStringList{"reminder editor"} << false;
+        QTest::newRow("popover open over the window") << QStringList{"toggle popover"} << false;
+        QTest::newRow("popover opened and closed over the window")
+            << QStringList{"toggle popover", "toggle popover"} << false;
+        QTest::newRow("popover open, window closed") << QStringList{"close window", "toggle popover"} << true;
+        QTest::newRow("popover opened and closed, window closed")
+            << QStringList{"close window", "toggle popover", "toggle popover"} << true;
+        QTest::newRow("popover opened and closed, another program focused")
+            << QStringList{"other program", "toggle popover", "toggle popover"} << true;
+    }
+
+    void notificationsShowUnlessOvlinHasTheFocus()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, presented);
+        launch();
+        for (const QString &step : steps) {
+            act(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QCOMPARE(notificationIsPresented(), presented);
+    }
+
+    // Ctrl+Q ends Ovlin from each of its windows.
+    void quitFromEveryWindow_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("main window") << QStringList{};
+        QTest::newRow("onboarding") << QStringList{"onboarding"};
+        QTest::newRow("reminder editor") << QStringList{"reminder editor"};
+        QTest::newRow("reward editor") << QStringList{"reward editor"};
+        QTest::newRow("habit delete confirmation") << QStringList{"habit confirmation"};
+        QTest::newRow("reward delete confirmation") << QStringList{"reward confirmation"};
+        QTest::newRow("popover") << QStringList{"toggle popover"};
+        QTest::newRow("popover, window closed") << QStringList{"close window", "toggle popover"};
+    }
+
+    void quitFromEveryWindow()
+    {
+        QFETCH(QStringList, steps);
+        launch();
+        for (const QString &step : steps) {
+            act(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QVERIFY(type(QStringLiteral("ctrl+q")));
+        QTRY_COMPARE(m_quits, 1);
+        // Typing q alone quits nothing.
+        QVERIFY(type(QStringLiteral("q")));
+        QTest::qWait(100);
+        QCOMPARE(m_quits, 1);
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
