@@ -139,6 +139,26 @@ void StoreContainer::setBusyTimeout(int ms)
         qCWarning(lcStore) << "Cannot set the busy timeout of" << m_filePath;
 }
 
+bool StoreContainer::retryWhileLocked(std::chrono::milliseconds budget, QString *errorDescription,
+                                      const std::function<bool(int waitMs, QString *error)> &attempt)
+{
+    QString error;
+    const qint64 budgetMs = std::clamp<qint64>(budget.count(), 0, std::numeric_limits<int>::max());
+    const QDeadlineTimer deadline(budgetMs);
+    bool done = false;
+    for (;;) {
+        // SQLite itself waits for the lock within the time left.
+        done = attempt(int(std::clamp<qint64>(deadline.remainingTime(), 0, budgetMs)), &error);
+        if (done || !isLockedError(error) || deadline.hasExpired())
+            break;
+        // Some locks are reported without waiting; look again shortly.
+        QThread::msleep(20);
+    }
+    if (!done && errorDescription)
+        *errorDescription = error;
+    return done;
+}
+
 int StoreContainer::busyTimeout() const
 {
     if (isInMemory())
@@ -156,19 +176,11 @@ bool StoreContainer::saveBeforeClosing(std::chrono::milliseconds budget)
     if (!context || !context->hasChanges())
         return true;
     const int running = busyTimeout();
-    const qint64 budgetMs = std::clamp<qint64>(budget.count(), 0, std::numeric_limits<int>::max());
-    const QDeadlineTimer deadline(budgetMs);
     QString error;
-    bool saved = false;
-    for (;;) {
-        // SQLite itself waits for the lock within the time left.
-        setBusyTimeout(int(std::clamp<qint64>(deadline.remainingTime(), 0, budgetMs)));
-        saved = context->savePending(&error);
-        if (saved || !isLockedError(error) || deadline.hasExpired())
-            break;
-        // Some locks are reported without waiting; look again shortly.
-        QThread::msleep(20);
-    }
+    const bool saved = retryWhileLocked(budget, &error, [this, context](int waitMs, QString *attemptError) {
+        setBusyTimeout(waitMs);
+        return context->savePending(attemptError);
+    });
     setBusyTimeout(running);
     if (saved)
         return true;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace ovlin {
@@ -34,6 +35,12 @@ public:
     // Whether a failure of open() or of a save came from another connection's lock, so that trying again
     // later may succeed (SQLite's own texts for its busy and locked results).
     static bool isLockedError(const QString &errorDescription);
+    // Runs `attempt` with how long SQLite may wait for another connection's lock (the time left), and
+    // again while it fails on such a lock and `budget` is not spent; any other failure ends it at once.
+    // `attempt` answers whether it succeeded and describes a failure in its error text, which ends up in
+    // `errorDescription`.
+    static bool retryWhileLocked(std::chrono::milliseconds budget, QString *errorDescription,
+                                 const std::function<bool(int waitMs, QString *error)> &attempt);
     // How long a file store's statements wait for another connection's lock from now on.
     void setBusyTimeout(int ms);
     // The wait the connection uses now (0 for a memory-only store).

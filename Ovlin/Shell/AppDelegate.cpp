@@ -5,15 +5,12 @@
 #include "Shell/ShellServices.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QThread>
 #include <QWidget>
 #include <QtGlobal>
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -208,17 +205,12 @@ StorePaths storePaths(const QString &applicationSupport)
 std::unique_ptr<StoreContainer> openCandidate(const QString &candidate, std::chrono::milliseconds budget,
                                               QString *error)
 {
-    const QDeadlineTimer deadline(budget);
-    for (;;) {
-        // SQLite itself waits for the lock within the time left.
-        const qint64 left = std::clamp<qint64>(deadline.remainingTime(), 0, budget.count());
-        if (auto container = StoreContainer::open(candidate, error, int(left)))
-            return container;
-        if (!StoreContainer::isLockedError(*error) || deadline.hasExpired())
-            return nullptr;
-        // Some locks are reported without waiting; look again shortly.
-        QThread::msleep(50);
-    }
+    std::unique_ptr<StoreContainer> container;
+    StoreContainer::retryWhileLocked(budget, error, [&](int waitMs, QString *attemptError) {
+        container = StoreContainer::open(candidate, attemptError, waitMs);
+        return container != nullptr;
+    });
+    return container;
 }
 
 } // namespace
