@@ -484,13 +484,7 @@ void MilestoneListView::buildActiveSection()
     case ActiveKind::noRewards: {
         // One pick per build that is shown. The screen is also built while hidden, when it is made: a
         // phrase recorded then would count as shown unseen, and the next visit could show the last one again.
-        QString phrase;
-        if (isVisible()) {
-            CopyEngine &copy = CopyEngine::shared();
-            phrase = copy.pickText(CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::emptyMilestones), CopyContext{}),
-                                   CopyTrigger::emptyMilestones);
-            copy.recordShown(CopyTrigger::emptyMilestones, phrase);
-        }
+        const QString phrase = isVisible() ? CopyEngine::shared().text(CopyTrigger::emptyMilestones) : QString();
         m_emptyState = new EmptyState(QStringLiteral("trophy"), std::nullopt, QStringLiteral("No rewards yet"), phrase,
                                       QStringLiteral("Add your first reward"), openAddSheet, m_activeSection);
         break;
@@ -553,10 +547,7 @@ void MilestoneListView::buildEarnedSection()
         m_earnedSection->hide();
         return;
     }
-    CopyEngine &copy = CopyEngine::shared();
-    m_earnedTitle = copy.pickText(CopyEngine::fillTexts(CopyEngine::pool(CopyTrigger::hallOfFame), CopyContext{}),
-                                  CopyTrigger::hallOfFame);
-    copy.recordShown(CopyTrigger::hallOfFame, m_earnedTitle);
+    m_earnedTitle = CopyEngine::shared().text(CopyTrigger::hallOfFame);
     m_earnedLayout->addWidget(new SectionHeader(m_earnedTitle, std::nullopt, m_earnedSection));
 
     auto *rows = new QWidget;

@@ -566,9 +566,7 @@ void ReminderListViewModel::setRecentCompletion(const ReminderPtr &reminder)
     const QUuid id = reminder->id();
     CopyContext context;
     context.habitName = reminder->title();
-    CopyEngine &engine = copyEngine();
-    const QString phrase = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), context), trigger);
-    engine.recordShown(trigger, phrase);
+    const QString phrase = copyEngine().text(trigger, context);
 
     m_recentCompletionReminderID = id;
     m_recentCompletionCopy = phrase;

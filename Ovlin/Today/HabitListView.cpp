@@ -2,7 +2,6 @@
 
 #include "Base/Log.h"
 #include "Base/MainThread.h"
-#include "Copy/CopyContext.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/CategoryBadge.h"
 #include "DesignSystem/EmptyState.h"
@@ -379,14 +378,10 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     toggle->setChecked(active);
     // Flipping the switch rebuilds its row (the row's key names the state): the new switch goes on from
     // where the old one's knob is, so the knob slides instead of jumping.
-    for (auto *shownRow : m_sections->findChildren<QWidget *>(QStringLiteral("habitRow"))) {
-        if (shownRow == row || shownRow->property("reminderId") != row->property("reminderId"))
-            continue;
-        if (auto *shown = shownRow->findChild<OvlinSwitch *>(QStringLiteral("activeSwitch"))) {
-            toggle->slideFrom(shown->knobPosition());
-            break;
-        }
-    }
+    QPointer<OvlinSwitch> &shown = m_switches[reminder->id()];
+    if (shown)
+        toggle->slideFrom(shown->knobPosition());
+    shown = toggle;
     toggle->setObjectName(QStringLiteral("activeSwitch"));
     toggle->setAccessibleName(active ? QStringLiteral("Active") : QStringLiteral("Inactive"));
     connect(toggle, &QAbstractButton::clicked, this, [model, reminder](bool on) {
@@ -480,14 +475,8 @@ void HabitListView::rebuild()
         // when it is made: a phrase recorded then would count as shown unseen.
         const bool forShowing = isVisible();
         items.append({QStringLiteral("empty|%1").arg(m_builds), [self, forShowing]() -> QWidget * {
-                          QString message;
-                          if (forShowing) {
-                              CopyEngine &engine = CopyEngine::shared();
-                              const CopyTrigger trigger = CopyTrigger::emptyReminders;
-                              message = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}),
-                                                        trigger);
-                              engine.recordShown(trigger, message);
-                          }
+                          const QString message =
+                              forShowing ? CopyEngine::shared().text(CopyTrigger::emptyReminders) : QString();
                           auto *empty = new EmptyState(QStringLiteral("list.bullet"), std::nullopt,
                                                        QStringLiteral("No habits yet"), message,
                                                        QStringLiteral("Add your first habit"), [self] {

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QUuid>
 #include <QWidget>
 
 #include <memory>
@@ -22,6 +23,7 @@ class EmptyState;
 class OvlinButton;
 class OvlinConfirmationDialog;
 class OvlinConfirmationOverlay;
+class OvlinSwitch;
 class Reminder;
 class ReminderListViewModel;
 class StoreContainer;
@@ -108,6 +110,8 @@ private:
     int m_builds = 0;
     today::KeyedWidgets m_sectionItems;
     QHash<int, std::shared_ptr<today::KeyedWidgets>> m_sectionRows;
+    // Each habit's switch as last built: a row built again for a flip slides on from its knob.
+    QHash<QUuid, QPointer<OvlinSwitch>> m_switches;
 
     QScrollArea *m_scrollArea = nullptr;
     QWidget *m_content = nullptr;

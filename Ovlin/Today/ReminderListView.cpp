@@ -3,7 +3,6 @@
 #include "Banners/CelebrationManager.h"
 #include "Base/Log.h"
 #include "Base/MainThread.h"
-#include "Copy/CopyContext.h"
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/EmptyState.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -482,13 +481,7 @@ void ReminderListView::rebuildEmptyState()
     today::clearLayout(m_emptyHolder->layout());
     // A fresh phrase on every build that is shown, never the one shown last for the trigger. The screen is
     // also built once while hidden, when it is made: a phrase recorded then would count as shown unseen.
-    QString message;
-    if (isVisible()) {
-        CopyEngine &engine = CopyEngine::shared();
-        const CopyTrigger trigger = CopyTrigger::emptyReminders;
-        message = engine.pickText(CopyEngine::fillTexts(CopyEngine::pool(trigger), CopyContext{}), trigger);
-        engine.recordShown(trigger, message);
-    }
+    const QString message = isVisible() ? CopyEngine::shared().text(CopyTrigger::emptyReminders) : QString();
     QPointer<ReminderListView> self(this);
     m_emptyState =
         new EmptyState(QStringLiteral("bell.slash"), QStringLiteral("OvlinThumb"),
