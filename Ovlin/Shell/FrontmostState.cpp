@@ -40,14 +40,14 @@ FrontmostState &FrontmostState::shared()
 void FrontmostState::focusWindowChanged(QWindow *window)
 {
     if (!window || !isPopup(window)) {
-        for (QMetaObject::Connection &watch : m_watch)
-            disconnect(watch);
+        if (m_lastFocus)
+            disconnect(m_lastFocus, nullptr, this, nullptr);
         m_lastFocus = window;
         if (window) {
-            m_watch[0] = connect(window, &QWindow::visibleChanged, this, &FrontmostState::update);
-            m_watch[1] = connect(window, &QWindow::windowStateChanged, this, &FrontmostState::update);
+            connect(window, &QWindow::visibleChanged, this, &FrontmostState::update);
+            connect(window, &QWindow::windowStateChanged, this, &FrontmostState::update);
             // Queued: the window is half gone while it says so.
-            m_watch[2] = connect(window, &QObject::destroyed, this, &FrontmostState::update, Qt::QueuedConnection);
+            connect(window, &QObject::destroyed, this, &FrontmostState::update, Qt::QueuedConnection);
         }
     }
     update();
@@ -65,14 +65,11 @@ void FrontmostState::update()
 bool FrontmostState::isFrontmost() const
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    if (QGuiApplication::applicationState() != Qt::ApplicationActive)
-        return false;
-    // A window that is closed is deleted, which clears the focus window without any notice; one that is
-    // hidden may keep it.
-    const QWindow *focus = QGuiApplication::focusWindow();
-    if (focus && isPopup(focus))
-        focus = m_lastFocus.data();
-    return focus && focus->isVisible() && !isPopup(focus) && focus->windowState() != Qt::WindowMinimized;
+    // A closed window is deleted, which clears Qt's focus window without any notice (the pointer here
+    // follows it); a hidden one may keep the focus.
+    const QWindow *focus = m_lastFocus.data();
+    return QGuiApplication::applicationState() == Qt::ApplicationActive && focus && focus->isVisible() &&
+           focus->windowState() != Qt::WindowMinimized;
 }
 
 } // namespace ovlin

@@ -35,7 +35,6 @@ private:
     // The last window other than a popup to get the focus (none once the focus left Ovlin). It is
     // watched: closing, hiding or minimising it ends Ovlin's turn without any focus change in Qt.
     QPointer<QWindow> m_lastFocus;
-    QMetaObject::Connection m_watch[3];
     bool m_frontmost = false;
 };
 
