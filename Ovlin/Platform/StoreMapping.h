@@ -232,10 +232,14 @@ public:
     virtual RecordType recordType() const = 0;
     virtual const char *tableName() const = 0;
     virtual std::vector<StoreColumn> columns() const = 0;
-    // Binds the record's stored fields in column order from placeholder `index` on, moving `index` past them.
-    virtual void bind(const StoreRecord &record, QSqlQuery &query, int &index) const = 0;
-    // The record's stored fields in column order, as bind() would write them.
+    // The record's stored fields in column order, as they are written.
     virtual QVariantList values(const StoreRecord &record) const = 0;
+    // Binds them from placeholder `index` on, moving `index` past them.
+    void bind(const StoreRecord &record, QSqlQuery &query, int &index) const
+    {
+        for (const QVariant &value : values(record))
+            query.bindValue(index++, value);
+    }
 
     // Reads the whole table into `load`, in row-key order. Tables are read in schema order, so the owners
     // of a relationship are there when their members are read.
@@ -283,13 +287,6 @@ public:
         for (const Field &field : m_fields)
             all.push_back(StoreColumn{field.name, field.declaration});
         return all;
-    }
-
-    void bind(const StoreRecord &record, QSqlQuery &query, int &index) const override
-    {
-        const R &typed = static_cast<const R &>(record);
-        for (const Field &field : m_fields)
-            query.bindValue(index++, field.write(typed));
     }
 
     QVariantList values(const StoreRecord &record) const override
