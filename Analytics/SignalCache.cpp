@@ -4,11 +4,12 @@
 #include "Analytics/Parameters.h"
 #include "Analytics/Timings.h"
 
-#include <QDir>
+#include "Base/UserFiles.h"
+#include "Base/UserFolders.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include <cmath>
@@ -33,10 +34,7 @@ Registry &registry()
 
 QString SignalCache::defaultFilePath()
 {
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (base.isEmpty())
-        return QString();
-    return base + QStringLiteral("/Ovlin/analyticssignalcache");
+    return ovlin::userFolder(ovlin::UserFolder::cache) + QStringLiteral("/Ovlin/analyticssignalcache");
 }
 
 std::shared_ptr<SignalCache> SignalCache::open(const std::optional<LogHandler> &logHandler, const QString &filePath)
@@ -109,12 +107,21 @@ void SignalCache::loadCache()
         return;
     const std::optional<LogHandler> handler = currentLogHandler();
     logTo(handler, LogHandler::LogLevel::info, QStringLiteral("Loading Analytics cache from: ") + cacheFileURL());
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    const ovlin::FileRead file = ovlin::readRegularFile(m_filePath, maximumFileBytes);
+    switch (file.status) {
+    case ovlin::FileRead::Status::ok: break;
+    case ovlin::FileRead::Status::notRegularFile:
+        // Not ours to remove or replace: writes refuse it too.
+        logTo(handler, LogHandler::LogLevel::error,
+              QStringLiteral("Not loading Analytics cache: %1; it is left as it is").arg(file.error));
         return;
-    const QByteArray data = file.readAll();
-    file.close();
-    const auto records = SignalEncoder(SignalPostBody::DateForm::cache).decode(data);
+    case ovlin::FileRead::Status::tooLarge:
+        logTo(handler, LogHandler::LogLevel::error, QStringLiteral("Not loading Analytics cache: %1").arg(file.error));
+        return;
+    case ovlin::FileRead::Status::absent:
+    case ovlin::FileRead::Status::failed: return;
+    }
+    const auto records = SignalEncoder(SignalPostBody::DateForm::cache).decode(file.bytes);
     if (!records) {
         // Unreadable content is of no use to a later run either.
         QFile::remove(m_filePath);
@@ -260,7 +267,7 @@ bool SignalCache::writeFile(LogHandler::LogLevel successLevel)
     if (data) {
         const QFileInfo info(m_filePath);
         written =
-            QDir().mkpath(info.absolutePath()) &&
+            ovlin::makePrivateFolder(info.absolutePath(), nullptr) &&
             ovlin::saveFileAtomically(m_filePath, *data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, nullptr);
     }
     {

@@ -27,6 +27,8 @@ class SignalCache
 {
 public:
     static constexpr int maximumNumberOfSignalsToPopAtOnce = 100;
+    // A larger cache file is not read (tens of thousands of records).
+    static constexpr qint64 maximumFileBytes = 64 * 1024 * 1024;
 
     // A popped batch: in flight until finished.
     struct Batch
@@ -39,7 +41,7 @@ public:
     // records in memory only.
     static std::shared_ptr<SignalCache> open(const std::optional<LogHandler> &logHandler,
                                              const QString &filePath = defaultFilePath());
-    // $XDG_CACHE_HOME/Ovlin/analyticssignalcache (empty when there is no cache folder).
+    // $XDG_CACHE_HOME/Ovlin/analyticssignalcache.
     static QString defaultFilePath();
 
     ~SignalCache();

@@ -1,6 +1,8 @@
 #include "Base/Defaults.h"
 
 #include "Base/Log.h"
+#include "Base/UserFiles.h"
+#include "Base/UserFolders.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -8,15 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
-#include <QStandardPaths>
 
-#include <cerrno>
 #include <cstring>
 #include <limits>
-
-#include <unistd.h>
 
 namespace ovlin {
 
@@ -252,11 +249,6 @@ std::optional<QVariantMap> parseDefaults(const QByteArray &data)
     return values;
 }
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Writes held back while Ovlin starts, and the domains waiting for them.
 QMutex g_heldMutex;
 bool g_writesHeld = false;
@@ -274,8 +266,8 @@ QString safeFileName(QString name)
 
 QString Defaults::pathForDomain(const QString &name)
 {
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return base + QStringLiteral("/Ovlin/") + safeFileName(name) + QStringLiteral(".defaults");
+    return userFolder(UserFolder::config) + QStringLiteral("/Ovlin/") + safeFileName(name) +
+           QStringLiteral(".defaults");
 }
 
 Defaults &Defaults::standard()
@@ -307,24 +299,20 @@ Defaults::Defaults(QString filePath) : m_path(std::move(filePath))
 
 void Defaults::load()
 {
-    QFile file(m_path);
-    if (!file.exists())
+    const FileRead file = readRegularFile(m_path, kMaximumFileSize);
+    switch (file.status) {
+    case FileRead::Status::absent: return;
+    case FileRead::Status::notRegularFile:
+        qCWarning(lcDefaults).noquote() << "Not reading settings:" << file.error << "(left as it is)";
         return;
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcDefaults) << "Cannot read" << m_path << file.errorString();
-        m_unreadableFile = true;
-        return;
+    case FileRead::Status::tooLarge:
+    case FileRead::Status::failed: qCWarning(lcDefaults).noquote() << "Cannot read" << m_path << file.error; return;
+    case FileRead::Status::ok: break;
     }
-    // A file far larger than any settings could be is not read at all.
-    std::optional<QVariantMap> values;
-    if (file.size() <= kMaximumFileSize)
-        values = parseDefaults(file.read(kMaximumFileSize + 1));
-    if (!values) {
+    if (const std::optional<QVariantMap> values = parseDefaults(file.bytes))
+        m_values = *values;
+    else
         qCWarning(lcDefaults) << "Ignoring unreadable defaults file" << m_path;
-        m_unreadableFile = true;
-        return;
-    }
-    m_values = *values;
 }
 
 // Keeps the unreadable file for the user instead of overwriting it: in the first free numbered place,
@@ -340,19 +328,45 @@ void Defaults::setAsideUnreadableFile()
         if (i == maximumSetAsideFiles)
             QFile::remove(aside);
     }
-    if (!QFile::rename(m_path, aside))
+    // Only a regular file is moved: whatever else took its place is left where it is.
+    if (!QFileInfo(m_path).isFile() || !QFile::rename(m_path, aside))
         qCWarning(lcDefaults) << "Cannot set the unreadable file" << m_path << "aside";
 }
 
 bool Defaults::writeLocked()
 {
+    // The file as it is now, with this run's own changes on top: keys another program wrote meanwhile
+    // stay. A file that cannot be read gives nothing to keep and is set aside; one that is no regular
+    // file is left for the save to refuse.
+    QVariantMap values;
+    bool setAside = false;
+    const FileRead file = readRegularFile(m_path, kMaximumFileSize);
+    if (file.status == FileRead::Status::ok) {
+        if (std::optional<QVariantMap> current = parseDefaults(file.bytes))
+            values = std::move(*current);
+        else
+            setAside = true;
+    } else if (file.status == FileRead::Status::tooLarge || file.status == FileRead::Status::failed) {
+        setAside = true;
+    }
+    if (setAside) {
+        values = m_values;
+    } else {
+        for (const QString &key : std::as_const(m_changedKeys)) {
+            if (const auto it = m_values.constFind(key); it != m_values.cend())
+                values.insert(key, it.value());
+            else
+                values.remove(key);
+        }
+    }
+
     QByteArray data;
     {
         QBuffer buffer(&data);
         buffer.open(QIODevice::WriteOnly);
         QDataStream out(&buffer);
         out.setVersion(QDataStream::Qt_6_4);
-        out << kMagic << kVersion << m_values;
+        out << kMagic << kVersion << values;
         if (out.status() != QDataStream::Ok) {
             qCWarning(lcDefaults) << "Cannot encode the values of" << m_path;
             return false;
@@ -360,48 +374,21 @@ bool Defaults::writeLocked()
     }
     QString error;
     const QFileInfo info(m_path);
-    bool written = QDir().mkpath(info.absolutePath());
-    if (!written) {
-        error = QStringLiteral("Cannot create the folder %1").arg(info.absolutePath());
-    } else {
-        if (m_unreadableFile) {
+    bool written = makePrivateFolder(info.absolutePath(), &error);
+    if (written) {
+        if (setAside)
             setAsideUnreadableFile();
-            m_unreadableFile = false;
-        }
         written = saveFileAtomically(m_path, data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, &error);
     }
-    // The values stay in memory; every later change writes them all again. One line per failing spell.
+    // The changes stay pending; the next write carries them too. One line per failing spell.
     if (!written && !m_writeFailing)
-        qCWarning(lcDefaults).noquote() << "Cannot write" << m_path << error;
+        qCWarning(lcDefaults).noquote() << "Cannot write" << m_path + QLatin1Char(':') << error;
     else if (written && m_writeFailing)
         qCInfo(lcDefaults).noquote() << "Written again:" << m_path;
     m_writeFailing = !written;
+    if (written)
+        m_changedKeys.clear();
     return written;
-}
-
-bool saveFileAtomically(const QString &path, const QByteArray &data, QFileDevice::Permissions permissions,
-                        QString *errorDescription)
-{
-    QSaveFile file(path);
-    const auto fail = [&](const QString &error) {
-        if (errorDescription)
-            *errorDescription = error;
-        file.cancelWriting();
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    if (!file.setPermissions(permissions))
-        return fail(file.errorString());
-    // QSaveFile would rename a short file into place when the last buffered bytes fail to reach the
-    // disk, so every byte is checked written, flushed and synced before the commit.
-    if (file.write(data) != data.size() || !file.flush() || file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
-    if (::fsync(file.handle()) != 0)
-        return fail(systemError(errno));
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
 }
 
 bool Defaults::contains(const QString &key) const
@@ -511,6 +498,7 @@ bool Defaults::setObject(const QString &key, const QVariant &value)
         return remove(key);
     QMutexLocker lock(&m_mutex);
     m_values.insert(key, normalized(value));
+    m_changedKeys.insert(key);
     return writeOrHoldLocked();
 }
 
@@ -518,6 +506,7 @@ bool Defaults::remove(const QString &key)
 {
     QMutexLocker lock(&m_mutex);
     m_values.remove(key);
+    m_changedKeys.insert(key);
     return writeOrHoldLocked();
 }
 

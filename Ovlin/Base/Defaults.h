@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFileDevice>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -13,17 +13,14 @@
 
 namespace ovlin {
 
-// Replaces `path` with `data` only once every byte is written and on disk: on any failure (a full disk,
-// a file size limit) the old file stays as it was and `errorDescription` says why.
-bool saveFileAtomically(const QString &path, const QByteArray &data, QFileDevice::Permissions permissions,
-                        QString *errorDescription);
-
 // A typed key-value store, one file per domain under $XDG_CONFIG_HOME/Ovlin/.
 // Values keep their types (boolean, integer, double, text, bytes, lists and maps), so a text
-// stored where a boolean is expected reads back as a text. Every change is written at once,
-// atomically. A file that is not such a map of plain values is set aside (a few are kept) at the
-// next write. A write that fails keeps the old file and the values in memory, so the next change
-// writes them all again. Thread-safe.
+// stored where a boolean is expected reads back as a text. The file is read once; every change is
+// written at once, atomically, and a write changes only the keys changed here since the last write:
+// whatever else the file holds by then (another program's changes) is kept, though not read into
+// memory. A regular file that is not such a map of plain values is set aside (a few are kept) at the
+// next write; anything else in its place (a FIFO, a device, a folder) is neither read nor replaced. A
+// write that fails keeps the old file and the changes, so the next write carries them too. Thread-safe.
 class Defaults
 {
 public:
@@ -85,7 +82,8 @@ private:
     QString m_path;
     mutable QMutex m_mutex;
     QVariantMap m_values;
-    bool m_unreadableFile = false;
+    // Keys set or removed here and not yet written.
+    QSet<QString> m_changedKeys;
     bool m_writeFailing = false;
 };
 

@@ -1,13 +1,12 @@
 #include "Platform/LoginItem.h"
 
-#include "Base/Defaults.h"
 #include "Base/Log.h"
+#include "Base/UserFiles.h"
+#include "Base/UserFolders.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace ovlin {
 
@@ -30,8 +29,7 @@ LoginItem::LoginItem(QString appId, QString executable) : m_appId(std::move(appI
 
 QString LoginItem::entryPath() const
 {
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return config + QStringLiteral("/autostart/") + m_appId + QStringLiteral(".desktop");
+    return userFolder(UserFolder::config) + QStringLiteral("/autostart/") + m_appId + QStringLiteral(".desktop");
 }
 
 bool LoginItem::isRegistered() const
@@ -94,8 +92,7 @@ bool LoginItem::register_()
     }
     const QString path = entryPath();
     const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        m_error = QStringLiteral("Cannot create the folder %1").arg(folder);
+    if (!makePrivateFolder(folder, &m_error)) {
         qCWarning(lcApp).noquote() << "Login item not registered:" << m_error;
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "Base/Log.h"
 #include "Base/MainThread.h"
+#include "Base/UserFiles.h"
 #include "Platform/StoreTables.h"
 
 #include <QDeadlineTimer>
@@ -65,11 +66,12 @@ bool prepareFile(const QString &path, QString *errorDescription)
     if (!S_ISREG(info.st_mode))
         return fail(errorDescription, QStringLiteral("The store path is not a regular file."));
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(errorDescription, file.errorString());
     static const QByteArray sqliteHeader("SQLite format 3\0", 16);
-    const QByteArray head = file.read(sqliteHeader.size());
+    // Read from what is opened, which cannot block, in case something else took the file's place.
+    const FileRead file = readRegularFile(path, sqliteHeader.size(), true);
+    if (file.status != FileRead::Status::ok)
+        return fail(errorDescription, file.error.isEmpty() ? QStringLiteral("The store file is gone.") : file.error);
+    const QByteArray &head = file.bytes;
     // An empty file is an empty database to SQLite; anything else must start with its header.
     if (!head.isEmpty() && head != sqliteHeader)
         return fail(errorDescription, QStringLiteral("file is not a database"));

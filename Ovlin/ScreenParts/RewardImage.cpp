@@ -1,10 +1,9 @@
 #include "ScreenParts/RewardImage.h"
 
 #include "Base/Log.h"
+#include "Base/UserFiles.h"
 
 #include <QBuffer>
-#include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
@@ -92,24 +91,15 @@ std::optional<QByteArray> RewardImage::readFile(const QString &path, ReadResult 
             *result = why;
         return std::nullopt;
     };
-    const QFileInfo info(path);
     // Only regular files: a pipe or a device could block or never end.
-    if (path.isEmpty() || !info.isFile())
-        return fail(ReadResult::unreadable);
-    if (info.size() > maxFileBytes)
+    FileRead file = readRegularFile(path, maxFileBytes);
+    if (file.status == FileRead::Status::tooLarge)
         return fail(ReadResult::tooLarge);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (file.status != FileRead::Status::ok)
         return fail(ReadResult::unreadable);
-    // The file may have grown since it was looked at: read one byte past the limit at most.
-    QByteArray bytes = file.read(maxFileBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        return fail(ReadResult::unreadable);
-    if (bytes.size() > maxFileBytes)
-        return fail(ReadResult::tooLarge);
     if (result)
         *result = ReadResult::ok;
-    return bytes;
+    return std::move(file.bytes);
 }
 
 std::optional<QByteArray> RewardImage::makeThumbnail(const QByteArray &bytes)

@@ -2,34 +2,19 @@
 
 #include "Base/Log.h"
 #include "Base/MainThread.h"
+#include "Base/UserFiles.h"
+#include "Base/UserFolders.h"
 #include "Shell/ShellServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QWidget>
 #include <QtGlobal>
-
-#include <filesystem>
-#include <system_error>
 
 namespace ovlin {
 
 namespace {
-
-// Creates the folder a candidate lives in, with any missing parents; an existing folder is fine.
-bool createFolder(const QString &folder, QString *errorDescription)
-{
-    std::error_code error;
-    const std::filesystem::path path(QFile::encodeName(folder).toStdString());
-    std::filesystem::create_directories(path, error);
-    if (!error && std::filesystem::is_directory(path, error))
-        return true;
-    *errorDescription =
-        error ? QString::fromLocal8Bit(error.message().c_str()) : QStringLiteral("The folder could not be created.");
-    return false;
-}
 
 AppDelegate *g_current = nullptr;
 
@@ -160,10 +145,7 @@ void AppDelegate::bringToFront(QWidget *window)
 
 QString AppDelegate::dataFolder()
 {
-    const QString location = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (!location.isEmpty())
-        return location;
-    return QDir::homePath() + QStringLiteral("/.local/share");
+    return userFolder(UserFolder::data);
 }
 
 QStringList AppDelegate::storeCandidates(const QStringList &locations, QSet<QString> &seenPaths)
@@ -260,7 +242,7 @@ std::unique_ptr<StoreContainer> AppDelegate::makeContainer(const QString &applic
     for (const QString &candidate : candidates) {
         QString error;
         // Only the folder of the candidate being tried is created.
-        if (!createFolder(QFileInfo(candidate).path(), &error)) {
+        if (!makePrivateFolder(QFileInfo(candidate).path(), &error)) {
             qWarning("[AppDelegate] Failed to open store at %s: %s", qUtf8Printable(candidate), qUtf8Printable(error));
             continue;
         }

@@ -2,12 +2,13 @@
 
 #include "Base/Log.h"
 #include "Base/MainThread.h"
+#include "Base/UserFiles.h"
+#include "Base/UserFolders.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
@@ -28,7 +29,7 @@ QString instanceFolder(const QString &given)
 {
     if (!given.isEmpty())
         return given;
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString runtime = userFolder(UserFolder::runtime);
     if (!runtime.isEmpty())
         return runtime;
     return QDir::tempPath() + QStringLiteral("/ovlin-") + QString::number(::getuid());
@@ -62,10 +63,8 @@ bool SingleInstance::ensurePrivateFolder(const QString &path, uint owner, QStrin
 {
     const QByteArray native = QFile::encodeName(path);
     const QString parent = QFileInfo(path).path();
-    if (!QDir().mkpath(parent)) {
-        *errorDescription = QStringLiteral("Cannot create the folder %1.").arg(parent);
+    if (!makePrivateFolder(parent, errorDescription))
         return false;
-    }
     if (::mkdir(native.constData(), 0700) == 0) {
         ::chmod(native.constData(), 0700); // whatever the umask
     } else if (errno != EEXIST) {
@@ -94,6 +93,12 @@ SingleInstance::Role SingleInstance::start(int waitMs)
     OVLIN_ASSERT_MAIN_THREAD();
     if (!m_error.isEmpty())
         return Role::refused;
+    // QLockFile reads a lock file it finds in its way: a FIFO there would block it, a device never end.
+    struct stat existing = {};
+    if (::lstat(QFile::encodeName(m_lockPath).constData(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        m_error = QStringLiteral("Cannot use the lock file %1: it is no regular file.").arg(m_lockPath);
+        return Role::refused;
+    }
     m_lock = std::make_unique<QLockFile>(m_lockPath);
     // Held for the whole run: it must never turn stale by age, only when its holder has died.
     m_lock->setStaleLockTime(0);

@@ -1,6 +1,8 @@
 // Helper process for the kill test: sends a signal every 10 ms to the given base URL without ever
 // posting (the send interval is an hour) and prints "cached N" once record N is in the cache,
 // until it is killed.
+// With "load <file>": opens the cache of that file, prints "loaded N" and ends; a load that does not
+// stop reading ends the process (status 3) before it takes the machine's memory.
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsManager.h"
 #include "Analytics/SignalCache.h"
@@ -10,15 +12,52 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
+
+#include <unistd.h>
 
 using namespace analytics;
+
+namespace {
+
+void endWhenLargerThan(long bytes)
+{
+    std::thread([bytes] {
+        const long page = ::sysconf(_SC_PAGESIZE);
+        for (;;) {
+            long size = 0;
+            long resident = 0;
+            if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+                if (std::fscanf(statm, "%ld %ld", &size, &resident) != 2)
+                    resident = 0;
+                std::fclose(statm);
+            }
+            if (resident > bytes / page) {
+                std::fputs("out of bounds\n", stdout);
+                std::fflush(stdout);
+                ::_exit(3);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }).detach();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     if (argc < 2)
         return 2;
+    if (argc == 3 && qstrcmp(argv[1], "load") == 0) {
+        endWhenLargerThan(512L * 1024 * 1024);
+        const auto cache = SignalCache::open(std::nullopt, QString::fromLocal8Bit(argv[2]));
+        std::printf("loaded %d\n", cache->count());
+        std::fflush(stdout);
+        return 0;
+    }
     Timings timings;
     timings.firstSessionDelay = std::chrono::hours(1);
     timings.sendInterval = std::chrono::hours(1);

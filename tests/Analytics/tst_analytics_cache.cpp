@@ -2,10 +2,12 @@
 
 #include "Support/AnalyticsTestSupport.h"
 #include "Support/FileSizeLimit.h"
+#include "Support/SpecialFiles.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QtTest>
 
 #include <cmath>
@@ -161,6 +163,80 @@ private Q_SLOTS:
         QCOMPARE(cache->count(), 0);
         QVERIFY(!QFile::exists(m_path));
         QCOMPARE(log.lines().size(), 1); // only the "Loading" line
+    }
+
+    // Whatever takes the cache file's place is neither waited on, nor read, nor removed, nor replaced.
+    void specialFilesAreLeftAlone_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << QStringLiteral("fifo");
+        QTest::newRow("link to a FIFO") << QStringLiteral("link to fifo");
+        QTest::newRow("socket") << QStringLiteral("socket");
+        QTest::newRow("link to a socket") << QStringLiteral("link to socket");
+        QTest::newRow("folder") << QStringLiteral("folder");
+    }
+
+    void specialFilesAreLeftAlone()
+    {
+        QFETCH(QString, kind);
+        setWriteInterval(std::chrono::hours(1));
+        const bool linked = kind.startsWith(QLatin1String("link to "));
+        const QString made = linked ? m_path + QStringLiteral(".target") : m_path;
+        if (kind.endsWith(QLatin1String("fifo")))
+            QVERIFY(special_files::makeFifo(made));
+        else if (kind.endsWith(QLatin1String("socket")))
+            QVERIFY(special_files::makeSocket(made));
+        else
+            QVERIFY(QDir().mkdir(made));
+        if (linked)
+            QVERIFY(QFile::link(made, m_path));
+        const mode_t before = special_files::entryKind(made);
+        LogRecorder log;
+        {
+            special_files::FifoUnblocker unblocker(made);
+            const auto cache = SignalCache::open(log.handler(), m_path);
+            QVERIFY2(!unblocker.hadToUnblock(), "loading waited on the FIFO");
+            QCOMPARE(cache->count(), 0);
+            cache->push(record(0));
+            cache->backupCache();
+            QCOMPARE(cache->count(), 1);
+        }
+        QCOMPARE(special_files::entryKind(made), before);
+        QCOMPARE(special_files::entryKind(m_path), linked ? mode_t(S_IFLNK) : before);
+        QCOMPARE(log.linesWith(QStringLiteral("ERROR: Not loading Analytics cache: ")).size(), 1);
+        QVERIFY(log.contains(QStringLiteral("ERROR: Error saving Analytics cache")));
+    }
+
+    // A link to an endless device is not read; the helper process ends itself should it read on.
+    void endlessDeviceIsNotRead()
+    {
+        if (!QFileInfo(QStringLiteral("/dev/zero")).exists())
+            QSKIP("no /dev/zero");
+        // The helper only loads: nothing it does writes the cache file.
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), m_path));
+        QProcess child;
+        child.start(QStringLiteral(ANALYTICS_CACHE_CHILD), {QStringLiteral("load"), m_path});
+        if (!child.waitForFinished(60000)) {
+            child.kill();
+            child.waitForFinished();
+            QFAIL("the load did not end");
+        }
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(), QStringLiteral("loaded 0"));
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(QFile::symLinkTarget(m_path), QStringLiteral("/dev/zero"));
+    }
+
+    // A relative XDG_CACHE_HOME is invalid: the cache under the home folder is used.
+    void relativeCacheHomeIsIgnored()
+    {
+        const QByteArray previous = qgetenv("XDG_CACHE_HOME");
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_sandbox->path()));
+        qputenv("XDG_CACHE_HOME", "cache");
+        const QString path = SignalCache::defaultFilePath();
+        qputenv("XDG_CACHE_HOME", previous);
+        QDir::setCurrent(current);
+        QCOMPARE(path, QDir::homePath() + QStringLiteral("/.cache/Ovlin/analyticssignalcache"));
     }
 
     void changesReachTheFileWithinTheInterval()

@@ -6,7 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "Support/FileSizeLimit.h"
+#include "Support/SpecialFiles.h"
 
 using namespace ovlin;
 
@@ -51,6 +54,27 @@ QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The file another program leaves behind: today's format, written in one go.
+QVariantMap fileValues(const QString &path)
+{
+    QVariantMap values;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return values;
+    QDataStream in(&file);
+    in.setVersion(QDataStream::Qt_6_4);
+    quint32 magic = 0;
+    quint32 version = 0;
+    in >> magic >> version >> values;
+    return values;
+}
+
+mode_t folderMode(const QString &path)
+{
+    struct stat info = {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
 int g_defaultsWarnings = 0;
@@ -240,6 +264,169 @@ private Q_SLOTS:
         const Defaults reread(path);
         QCOMPARE(reread.keys(), (QStringList{"big", "flag", "kept", "later"}));
         QCOMPARE(reread.stringValue(QStringLiteral("big"))->size(), 4000);
+    }
+
+    // Whatever takes the settings file's place is neither waited on, nor read, nor moved, nor replaced.
+    void specialFilesAreLeftAlone_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << QStringLiteral("fifo");
+        QTest::newRow("link to a FIFO") << QStringLiteral("link to fifo");
+        QTest::newRow("socket") << QStringLiteral("socket");
+        QTest::newRow("folder") << QStringLiteral("folder");
+        QTest::newRow("link to a folder") << QStringLiteral("link to folder");
+    }
+
+    void specialFilesAreLeftAlone()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        const QString target = dir.filePath(QStringLiteral("target"));
+        const bool linked = kind.startsWith(QLatin1String("link to "));
+        const QString made = linked ? target : path;
+        if (kind.endsWith(QLatin1String("fifo")))
+            QVERIFY(special_files::makeFifo(made));
+        else if (kind == QLatin1String("socket"))
+            QVERIFY(special_files::makeSocket(made));
+        else
+            QVERIFY(QDir().mkdir(made));
+        if (linked)
+            QVERIFY(QFile::link(QStringLiteral("target"), path));
+        const mode_t before = special_files::entryKind(path);
+
+        g_defaultsWarnings = 0;
+        g_previousHandler = qInstallMessageHandler(countWarnings);
+        bool wrote = true;
+        bool waited = false;
+        {
+            special_files::FifoUnblocker unblocker(made);
+            Defaults d(path);
+            waited = unblocker.hadToUnblock();
+            QVERIFY(d.keys().isEmpty());
+            wrote = d.setBool(QStringLiteral("x"), true) || d.setBool(QStringLiteral("y"), true);
+        }
+        qInstallMessageHandler(g_previousHandler);
+        QVERIFY2(!waited, "loading waited on the FIFO");
+        QVERIFY(!wrote);
+        QCOMPARE(special_files::entryKind(path), before);
+        QCOMPARE(special_files::entryKind(made), linked ? special_files::entryKind(target) : before);
+        if (linked)
+            QCOMPARE(QFile::symLinkTarget(path), target);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(),
+                 linked ? 2 : 1);
+        // One line when it is not read, one when the first write is refused.
+        QCOMPARE(g_defaultsWarnings, 2);
+    }
+
+    // A link to an endless device: not read at all (this test never writes through it).
+    void endlessDeviceIsNotRead()
+    {
+        if (!QFileInfo(QStringLiteral("/dev/zero")).exists())
+            QSKIP("no /dev/zero");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        const qint64 before = special_files::bytesReadSoFar();
+        Defaults d(path);
+        const qint64 read = special_files::bytesReadSoFar() - before;
+        QVERIFY2(read < 64 * 1024, qPrintable(QStringLiteral("%1 bytes read").arg(read)));
+        QVERIFY(d.keys().isEmpty());
+        QCOMPARE(QFile::symLinkTarget(path), QStringLiteral("/dev/zero"));
+    }
+
+    // Settings linked from another folder (a dotfiles checkout) stay linked: the target is replaced.
+    void linkedFileStaysLinked()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("dotfiles"))));
+        QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("config"))));
+        const QString target = dir.filePath(QStringLiteral("dotfiles/ovlin.defaults"));
+        const QString path = dir.filePath(QStringLiteral("config/d.defaults"));
+        writeFile(target, streamedFile({{"kept", qint64(1)}}));
+        QVERIFY(QFile::link(QStringLiteral("../dotfiles/ovlin.defaults"), path));
+        QVERIFY(Defaults(path).setBool(QStringLiteral("x"), true));
+        QCOMPARE(QFile::symLinkTarget(path), target);
+        QCOMPARE(fileValues(target), (QVariantMap{{"kept", qint64(1)}, {"x", true}}));
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("dotfiles"))).entryList(QDir::Files).size(), 1);
+    }
+
+    // A write changes only the keys changed here; what another program wrote meanwhile stays in the
+    // file, though not in memory.
+    void anotherProgramsChangesAreKept_data()
+    {
+        QTest::addColumn<QVariantMap>("atStart");
+        QTest::addColumn<QVariantMap>("writtenMeanwhile");
+        QTest::addColumn<QVariantMap>("changedHere"); // an invalid value removes the key
+        QTest::addColumn<QVariantMap>("inFile");
+        QTest::addColumn<QVariantMap>("inMemory");
+        const QVariantMap start{{"soundEnabled", true}, {"graceDaysPerWeek", qint64(1)}};
+        QTest::newRow("key added elsewhere")
+            << start
+            << QVariantMap{{"soundEnabled", true}, {"graceDaysPerWeek", qint64(1)}, {"quietHoursEnabled", true}}
+            << QVariantMap{{"soundEnabled", false}}
+            << QVariantMap{{"soundEnabled", false}, {"graceDaysPerWeek", qint64(1)}, {"quietHoursEnabled", true}}
+            << QVariantMap{{"soundEnabled", false}, {"graceDaysPerWeek", qint64(1)}};
+        QTest::newRow("key changed elsewhere")
+            << start << QVariantMap{{"soundEnabled", true}, {"graceDaysPerWeek", qint64(2)}}
+            << QVariantMap{{"soundEnabled", false}}
+            << QVariantMap{{"soundEnabled", false}, {"graceDaysPerWeek", qint64(2)}}
+            << QVariantMap{{"soundEnabled", false}, {"graceDaysPerWeek", qint64(1)}};
+        QTest::newRow("key removed elsewhere")
+            << start << QVariantMap{{"soundEnabled", true}} << QVariantMap{{"launchAtLogin", true}}
+            << QVariantMap{{"soundEnabled", true}, {"launchAtLogin", true}}
+            << QVariantMap{{"soundEnabled", true}, {"graceDaysPerWeek", qint64(1)}, {"launchAtLogin", true}};
+        QTest::newRow("removed here, added elsewhere")
+            << start << QVariantMap{{"soundEnabled", true}, {"graceDaysPerWeek", qint64(1)}, {"theme", "dark"}}
+            << QVariantMap{{"graceDaysPerWeek", QVariant()}} << QVariantMap{{"soundEnabled", true}, {"theme", "dark"}}
+            << QVariantMap{{"soundEnabled", true}};
+        QTest::newRow("same key: the change made here wins")
+            << start << QVariantMap{{"soundEnabled", false}, {"graceDaysPerWeek", qint64(1)}}
+            << QVariantMap{{"soundEnabled", true}} << start << start;
+        QTest::newRow("file gone meanwhile")
+            << start << QVariantMap() << QVariantMap{{"theme", "light"}} << QVariantMap{{"theme", "light"}}
+            << QVariantMap{{"soundEnabled", true}, {"graceDaysPerWeek", qint64(1)}, {"theme", "light"}};
+    }
+
+    void anotherProgramsChangesAreKept()
+    {
+        QFETCH(QVariantMap, atStart);
+        QFETCH(QVariantMap, writtenMeanwhile);
+        QFETCH(QVariantMap, changedHere);
+        QFETCH(QVariantMap, inFile);
+        QFETCH(QVariantMap, inMemory);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        writeFile(path, streamedFile(atStart));
+        Defaults d(path);
+        if (writtenMeanwhile.isEmpty())
+            QVERIFY(QFile::remove(path));
+        else
+            writeFile(path, streamedFile(writtenMeanwhile));
+        for (auto it = changedHere.cbegin(); it != changedHere.cend(); ++it)
+            QVERIFY(d.setObject(it.key(), it.value()));
+        QCOMPARE(fileValues(path), inFile);
+        for (auto it = inMemory.cbegin(); it != inMemory.cend(); ++it)
+            QCOMPARE(d.object(it.key()), it.value());
+        QCOMPARE(d.keys(), inMemory.keys());
+        // A later change of another key keeps all of it.
+        QVERIFY(d.setInteger(QStringLiteral("later"), 1));
+        inFile.insert(QStringLiteral("later"), qint64(1));
+        QCOMPARE(fileValues(path), inFile);
+    }
+
+    // Folders made for the settings are private; a folder that was there stays as it was.
+    void createdFoldersArePrivate()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                      QFileDevice::ExeOther));
+        const mode_t existing = folderMode(dir.path());
+        QVERIFY(Defaults(dir.filePath(QStringLiteral("a/b/d.defaults"))).setBool(QStringLiteral("x"), true));
+        QCOMPARE(folderMode(dir.filePath(QStringLiteral("a"))), mode_t(0700));
+        QCOMPARE(folderMode(dir.filePath(QStringLiteral("a/b"))), mode_t(0700));
+        QCOMPARE(folderMode(dir.path()), existing);
     }
 
     void heldWritesReachTheFileWhenReleased()

@@ -88,6 +88,20 @@ private Q_SLOTS:
         QVERIFY(item.errorString().isEmpty());
     }
 
+    // A relative XDG_CONFIG_HOME is invalid: the entry goes under the home folder's ~/.config.
+    void relativeConfigHomeIsIgnored()
+    {
+        QTemporaryDir elsewhere;
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        qputenv("XDG_CONFIG_HOME", "config");
+        const QString path = LoginItem(QStringLiteral("org.ovlin.Ovlin"), QStringLiteral("/usr/bin/ovlin")).entryPath();
+        qputenv("XDG_CONFIG_HOME", previous);
+        QDir::setCurrent(current);
+        QCOMPARE(path, QDir::homePath() + QStringLiteral("/.config/autostart/org.ovlin.Ovlin.desktop"));
+    }
+
     void execQuoting_data()
     {
         QTest::addColumn<QString>("program");

@@ -70,4 +70,44 @@ wait "$early"
 rc=$?
 [ "$rc" -eq 0 ] || { cat "$home/early.log"; fail "a start stopped by SIGTERM ended with $rc"; }
 echo "ovlin_smoke: SIGTERM caught before the store was opened: $((1 - early_store_seen))"
+
+# Waits up to a minute for a line in a log, while the process lives.
+wait_for_line() {
+    local pid=$1 log=$2 text=$3
+    for _ in $(seq 1 600); do
+        grep -qF "$text" "$log" && return 0
+        kill -0 "$pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# Relative XDG folders are invalid: started from another folder, Ovlin still uses those under HOME.
+rm -rf "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
+mkdir -p "$home/elsewhere"
+(cd "$home/elsewhere" && XDG_CONFIG_HOME=config XDG_DATA_HOME=data XDG_CACHE_HOME=cache exec "$bin") >"$home/relative.log" 2>&1 &
+relative=$!
+wait_for_line "$relative" "$home/relative.log" "Using store" || { kill -KILL "$relative"; cat "$home/relative.log"; fail "the start with relative folders did not open a store"; }
+kill -TERM "$relative"
+wait "$relative"
+grep -qF "Using store at $home/.local/share/Ovlin/Ovlin.store" "$home/relative.log" || { cat "$home/relative.log"; fail "relative XDG folders were used"; }
+[ -e "$home/elsewhere/data" ] && fail "a relative XDG folder was created"
+
+# A FIFO in the settings file's place is not waited on: Ovlin starts, quits on SIGTERM and leaves it.
+settings=$XDG_CONFIG_HOME/Ovlin/org.ovlin.Ovlin.defaults
+mkdir -p "$(dirname "$settings")"
+mkfifo "$settings"
+"$bin" >"$home/fifo.log" 2>&1 &
+fifo=$!
+if ! wait_for_line "$fifo" "$home/fifo.log" "Not reading settings"; then
+    exec 3<>"$settings" # lets a reader that waits on it go on
+    kill -KILL "$fifo"
+    cat "$home/fifo.log"
+    fail "the start waited on a FIFO as its settings file"
+fi
+kill -TERM "$fifo"
+wait "$fifo"
+rc=$?
+[ "$rc" -eq 0 ] || { cat "$home/fifo.log"; fail "the start with a FIFO for settings ended with $rc on SIGTERM"; }
+[ -p "$settings" ] || fail "the FIFO in the settings file's place was replaced"
 echo "ovlin_smoke: passed"

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "Support/SpecialFiles.h"
+
 #include <memory>
 #include <vector>
 
@@ -157,15 +159,34 @@ private Q_SLOTS:
         QCOMPARE(instance.isListening(), accepted);
     }
 
-    // A lock file that cannot be made is said so at once, not taken for a silent running instance.
+    // A lock file that cannot be made is said so at once, not taken for a silent running instance; what
+    // is in its place is neither waited on nor read.
+    void aLockFileThatCannotBeMadeIsItsOwnError_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << QStringLiteral("folder");
+        QTest::newRow("FIFO") << QStringLiteral("fifo");
+        QTest::newRow("socket") << QStringLiteral("socket");
+    }
+
     void aLockFileThatCannotBeMadeIsItsOwnError()
     {
+        QFETCH(QString, kind);
         QTemporaryDir dir;
         SingleInstance instance(dir.path());
-        QVERIFY(QDir().mkdir(instance.lockPath()));
+        if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkdir(instance.lockPath()));
+        else if (kind == QLatin1String("fifo"))
+            QVERIFY(special_files::makeFifo(instance.lockPath()));
+        else
+            QVERIFY(special_files::makeSocket(instance.lockPath()));
+        const mode_t before = special_files::entryKind(instance.lockPath());
+        special_files::FifoUnblocker unblocker(instance.lockPath(), std::chrono::seconds(5));
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(instance.start(20000), SingleInstance::Role::refused);
+        QVERIFY(!unblocker.hadToUnblock());
+        QCOMPARE(special_files::entryKind(instance.lockPath()), before);
         QVERIFY(timer.elapsed() < 10000);
         QVERIFY(instance.errorString().contains(instance.lockPath()));
         QVERIFY(!instance.isListening());

@@ -169,6 +169,11 @@ private Q_SLOTS:
         }
 
         QCOMPARE(QFileInfo(at(QStringLiteral("Ovlin"))).isDir(), ovlinFolderAfter);
+        // A folder made for a store is private to the user.
+        if (setup.isEmpty())
+            QCOMPARE(QFile::permissions(at(QStringLiteral("Ovlin"))),
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadUser |
+                         QFileDevice::WriteUser | QFileDevice::ExeUser);
         for (auto it = untouched.cbegin(); it != untouched.cend(); ++it)
             QCOMPARE(fileBytes(it.key()), it.value());
         if (setup.contains(QStringLiteral("garbage primary"))) {
@@ -176,6 +181,20 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo::exists(at(QStringLiteral("Ovlin/Ovlin.store-wal"))));
             QVERIFY(!QFileInfo::exists(at(QStringLiteral("Ovlin/Ovlin.store-journal"))));
         }
+    }
+
+    // A relative XDG_DATA_HOME is invalid: started from anywhere, the store is the one under the home folder.
+    void relativeDataHomeIsIgnored()
+    {
+        QTemporaryDir elsewhere;
+        const QByteArray previous = qgetenv("XDG_DATA_HOME");
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        qputenv("XDG_DATA_HOME", "data");
+        const QString folder = AppDelegate::dataFolder();
+        qputenv("XDG_DATA_HOME", previous);
+        QDir::setCurrent(current);
+        QCOMPARE(folder, QDir::homePath() + QStringLiteral("/.local/share"));
     }
 
     // Every launch with an unreadable primary logs it again and goes on with the recovery store's data.
