@@ -2,6 +2,7 @@
 
 #include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
@@ -144,6 +145,8 @@ void CheckOffButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    // In the margin around the square, outside the press and hover scaling, so it reads in either state.
+    KeyboardFocus::paintRing(p, this, QRectF(0, 0, m_size, m_size), LayoutTokens::radiusSM + 3);
     const QPointF centre(m_size / 2, m_size / 2);
     const double scale = std::max(0.0, m_scale.value());
     p.translate(centre);

@@ -1,6 +1,7 @@
 #include "DesignSystem/DaySelector.h"
 
 #include "Base/MainThread.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
@@ -109,6 +110,11 @@ void DayPill::paintEvent(QPaintEvent *)
     p.setFont(font);
     p.setPen(mix(ThemeColors::textSecondary(), ThemeColors::surface(), t));
     p.drawText(QPointF(x, baseline), text);
+
+    // Inside the pill with a small gap, light on a chosen day's dark fill, so it reads in either state.
+    if (KeyboardFocus::hasRing(this))
+        Painting::strokeInside(p, r.adjusted(3, 3, -3, -3), LayoutTokens::radiusSM - 2,
+                               t > 0.5 ? ThemeColors::surface() : ThemeColors::neutral700(), 2);
 }
 
 // ---- DaySelector

@@ -1,7 +1,12 @@
 #include "DesignSystem/KeyboardFocus.h"
 
+#include "DesignSystem/Painting.h"
+#include "DesignSystem/ThemeColors.h"
+
 #include <QApplication>
 #include <QFocusEvent>
+#include <QPainter>
+#include <QScrollArea>
 
 namespace ovlin {
 
@@ -25,6 +30,49 @@ void KeyboardFocus::noteKeyboardInput()
 {
     if (KeyboardFocus *tracker = instance())
         tracker->m_keyboard = true;
+}
+
+void KeyboardFocus::paintRing(QPainter &p, const QWidget *widget, const QRectF &rect, double radius)
+{
+    if (hasRing(widget))
+        Painting::strokeInside(p, rect, radius, ThemeColors::neutral700(), 2);
+}
+
+void KeyboardFocus::handOver(QWidget *to, bool ring)
+{
+    if (!to)
+        return;
+    to->setFocus(ring ? Qt::TabFocusReason : Qt::OtherFocusReason);
+    if (!ring)
+        return;
+    if (KeyboardFocus *tracker = instance()) {
+        // Whatever the last input was: the ring belongs to the control the keyboard had.
+        if (to->hasFocus())
+            tracker->m_ring = to;
+        else
+            tracker->m_suspended = to;
+        to->update();
+    }
+    // New rows are laid out on a queued request: reveal once that has run.
+    QPointer<QWidget> target(to);
+    QMetaObject::invokeMethod(
+        to,
+        [target] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            if (target)
+                reveal(target);
+        },
+        Qt::QueuedConnection);
+}
+
+void KeyboardFocus::reveal(QWidget *widget)
+{
+    if (!widget)
+        return;
+    for (QWidget *w = widget->parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
+        if (auto *area = qobject_cast<QScrollArea *>(w))
+            area->ensureWidgetVisible(widget);
+    }
 }
 
 bool KeyboardFocus::hasRing(const QWidget *widget)

@@ -4,6 +4,9 @@
 #include <QPointer>
 #include <QWidget>
 
+class QPainter;
+class QRectF;
+
 namespace ovlin {
 
 // Decides which widget shows a keyboard focus ring: only one that the user reached with the keyboard
@@ -20,6 +23,15 @@ public:
     static bool hasRing(const QWidget *widget);
     // As if the user had just pressed a key (the gallery shows rings this way).
     static void noteKeyboardInput();
+    // Draws the design system's ring (2 px of neutral700 inside `rect`) while `widget` shows one.
+    static void paintRing(QPainter &p, const QWidget *widget, const QRectF &rect, double radius);
+
+    // Gives the focus to `to` in place of a control that a rebuild takes away. With `ring` (the control
+    // had its ring) the ring follows, so a keyboard user sees where Space now lands, and `to` is
+    // scrolled into view once the rebuilt layout has settled.
+    static void handOver(QWidget *to, bool ring);
+    // Scrolls every scroll area around `widget` so that it shows.
+    static void reveal(QWidget *widget);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

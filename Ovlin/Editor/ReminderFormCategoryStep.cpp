@@ -84,6 +84,7 @@ void CategoryTile::paintEvent(QPaintEvent *)
     p.setPen(ThemeColors::textPrimary());
     p.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
                fm.elidedText(text(), Qt::ElideRight, textRect.width()));
+    ReminderFormParts::paintOptionRing(p, this, r);
 }
 
 // ---- ReminderFormCategoryStep

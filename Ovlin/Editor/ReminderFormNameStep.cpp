@@ -130,6 +130,7 @@ void ScheduleTypeCard::paintEvent(QPaintEvent *)
     } else {
         Painting::strokeInside(p, box, LayoutTokens::radiusSM, ThemeColors::neutral300(), 1.5);
     }
+    ReminderFormParts::paintOptionRing(p, this, r);
 }
 
 // ---- ReminderFormNameStep

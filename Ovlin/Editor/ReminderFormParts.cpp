@@ -2,6 +2,7 @@
 
 #include "DesignSystem/CategoryBadge.h"
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
@@ -116,6 +117,12 @@ void ReminderFormParts::paintOption(QPainter &p, const QRectF &rect, bool select
         Painting::strokeInside(p, rect, optionRadius, ThemeColors::neutral700(), 2);
     else
         Painting::strokeInside(p, rect, optionRadius, ThemeColors::neutral200(), 1);
+}
+
+void ReminderFormParts::paintOptionRing(QPainter &p, const QWidget *option, const QRectF &rect)
+{
+    constexpr double inset = 4;
+    KeyboardFocus::paintRing(p, option, rect.adjusted(inset, inset, -inset, -inset), optionRadius - inset);
 }
 
 void ReminderFormParts::paintIconTile(QPainter &p, const QRectF &rect, bool selected, const QString &symbol)

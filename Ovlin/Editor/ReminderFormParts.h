@@ -39,6 +39,9 @@ struct ReminderFormParts
     // The selectable option look (category tiles, schedule-type cards): a light fill and a 2-pixel dark
     // outline while selected, white with a 1-pixel light outline otherwise.
     static void paintOption(QPainter &p, const QRectF &rect, bool selected);
+    // An option's keyboard ring: inside its outline with a gap, since a selected option's outline already
+    // looks like a ring.
+    static void paintOptionRing(QPainter &p, const QWidget *option, const QRectF &rect);
     // The 36-pixel icon tile of an option with its symbol.
     static void paintIconTile(QPainter &p, const QRectF &rect, bool selected, const QString &symbol);
     static constexpr double optionRadius = 10;

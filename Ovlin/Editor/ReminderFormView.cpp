@@ -124,7 +124,9 @@ QWidget *ReminderFormView::buildHeader()
     auto *headerRow = new QHBoxLayout;
     headerRow->setContentsMargins(0, 0, 0, 0);
     headerRow->setSpacing(int(LayoutTokens::spacingSM));
-    m_closeButton = new SheetCloseButton(ThemeFonts::body(), header);
+    auto *closeButton = new SheetCloseButton(ThemeFonts::body(), header);
+    closeButton->setShowsFocusRing(true);
+    m_closeButton = closeButton;
     connect(m_closeButton, &QAbstractButton::clicked, this, &ReminderFormView::dismiss);
     m_title = makeLabel(titleText(), ThemeFonts::sheetTitle(), ThemeColors::textPrimary(), header);
     m_stepCounter = makeLabel(stepCounterText(), ThemeFonts::callout(), ThemeColors::textSecondary(), header);
@@ -146,6 +148,8 @@ QScrollArea *ReminderFormView::buildScrollArea()
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes to the step's controls, not to the area around them.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
     // The area's own bar would take its width from the content; the visible bar lies over the right
     // padding instead (see placeScrollIndicator), so the step keeps its full width.
     m_scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

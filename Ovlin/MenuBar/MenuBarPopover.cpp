@@ -2,6 +2,7 @@
 
 #include "Base/MainThread.h"
 #include "DesignSystem/DesktopCompositing.h"
+#include "DesignSystem/FocusOrder.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/ThemeColors.h"
 
@@ -199,6 +200,12 @@ void MenuBarPopover::updateShape()
     QScreen *screen = QGuiApplication::screenAt(m_anchor.center());
     DesktopCompositing::applyRoundedShape(this, screen ? screen : QGuiApplication::primaryScreen(), rect(),
                                           cornerRadius);
+}
+
+// Tab follows the screen, not the order in which widgets were made.
+bool MenuBarPopover::focusNextPrevChild(bool next)
+{
+    return FocusOrder::focusNext(this, next) || QWidget::focusNextPrevChild(next);
 }
 
 void MenuBarPopover::paintEvent(QPaintEvent *)

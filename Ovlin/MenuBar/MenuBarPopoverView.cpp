@@ -109,8 +109,10 @@ public:
 
     QSize sizeHint() const override
     {
+        // Room around the text for the keyboard ring.
         const QFontMetricsF fm(m_font);
-        return QSize(int(std::ceil(fm.horizontalAdvance(text()))), int(std::ceil(fm.height())));
+        return QSize(int(std::ceil(fm.horizontalAdvance(text()) + 2 * LayoutTokens::spacingSM)),
+                     int(std::ceil(fm.height() + 2 * LayoutTokens::spacingXS)));
     }
 
 protected:
@@ -122,6 +124,9 @@ protected:
         p.setFont(m_font);
         p.setPen(m_color);
         p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
+        p.setOpacity(1);
+        p.setRenderHint(QPainter::Antialiasing);
+        KeyboardFocus::paintRing(p, this, QRectF(rect()), LayoutTokens::radiusSM);
     }
 
 private:
@@ -312,6 +317,8 @@ public:
         setWidgetResizable(true);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        // Tab goes to the rows' controls, not to the area around them.
+        setFocusPolicy(Qt::NoFocus);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
         viewport()->setAutoFillBackground(false);
         QPalette pal = palette();
@@ -897,6 +904,8 @@ QWidget *MenuBarPopoverView::buildReminderRow(const std::shared_ptr<Reminder> &r
     OVLIN_ASSERT_MAIN_THREAD();
     auto *row = new QWidget;
     row->setObjectName(QStringLiteral("MenuBarReminderRow"));
+    // Names the habit, so the focus can stay with it when an answer redraws its row.
+    row->setProperty("reminderId", reminder->id().toString(QUuid::WithoutBraces));
     row->setAccessibleName(reminder->title() + QStringLiteral(", ") + statusWord(completed, overdue, skipped));
     auto *stack = vstack(row, LayoutTokens::spacingSM, 0, px(LayoutTokens::spacingXS));
 

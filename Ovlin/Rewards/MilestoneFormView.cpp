@@ -4,6 +4,7 @@
 #include "Base/Log.h"
 #include "Base/MainThread.h"
 #include "DesignSystem/DividerLine.h"
+#include "DesignSystem/FocusOrder.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
@@ -232,6 +233,8 @@ QWidget *MilestoneFormView::buildContent()
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes to the form's controls, not to the area around them.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     QPalette palette = scroll->palette();
     palette.setColor(QPalette::Window, ThemeColors::background());
@@ -412,6 +415,12 @@ void MilestoneFormView::sendToAnalytics(const QString &signalName)
 bool MilestoneFormView::isEditing() const
 {
     return m_viewModel->isEditing();
+}
+
+// Tab follows the screen, not the order in which widgets were made.
+bool MilestoneFormView::focusNextPrevChild(bool next)
+{
+    return FocusOrder::focusNext(this, next) || QDialog::focusNextPrevChild(next);
 }
 
 void MilestoneFormView::showEvent(QShowEvent *event)

@@ -5,7 +5,9 @@
 #include "Copy/CopyEngine.h"
 #include "DesignSystem/DividerLine.h"
 #include "DesignSystem/EmptyState.h"
+#include "DesignSystem/FocusOrder.h"
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinCard.h"
@@ -24,10 +26,12 @@
 #include "ScreenParts/MilestoneCard.h"
 #include "ScreenParts/RewardImage.h"
 
+#include <QApplication>
 #include <QFontMetricsF>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -244,6 +248,8 @@ void MilestoneListView::init(StoreContext *context)
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes to the cards' controls, not to the area around them.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->setPalette(palette);
     m_scroll->viewport()->setPalette(palette);
@@ -462,19 +468,39 @@ QList<int> MilestoneListView::counterValues() const
 void MilestoneListView::buildActiveSection()
 {
     // Take everything out; cards of rewards still running are put back, the rest goes after this turn.
+    // Focus inside a card that goes waits on the section and then moves to the card now at its place.
     QHash<Milestone *, QPointer<MilestoneCard>> keep;
-    while (QLayoutItem *item = m_activeLayout->takeAt(0)) {
+    QWidget *focus = QApplication::focusWidget();
+    const bool focusRing = KeyboardFocus::hasRing(focus);
+    qsizetype focusIndex = -1;
+    qsizetype focusPosition = 0;
+    for (qsizetype index = 0; QLayoutItem *item = m_activeLayout->takeAt(0); ++index) {
         if (QWidget *widget = item->widget()) {
             auto *card = qobject_cast<MilestoneCard *>(widget);
             if (card && m_activeShown.contains(card->milestone().get()) && !keep.contains(card->milestone().get())) {
                 keep.insert(card->milestone().get(), card);
             } else {
+                if (focus && (widget == focus || widget->isAncestorOf(focus))) {
+                    focusIndex = index;
+                    focusPosition = std::max<qsizetype>(0, FocusOrder::controlsOf(widget).indexOf(focus));
+                    m_activeSection->setFocus(Qt::OtherFocusReason);
+                }
                 widget->hide();
                 widget->deleteLater();
             }
         }
         delete item;
     }
+    const auto moveFocus = qScopeGuard([&] {
+        if (focusIndex < 0)
+            return;
+        QList<QWidget *> entries;
+        for (int i = 0; i < m_activeLayout->count(); ++i)
+            if (QWidget *w = m_activeLayout->itemAt(i)->widget())
+                entries.append(w);
+        QWidget *target = FocusOrder::successor(nullptr, entries, focusIndex, focusPosition);
+        KeyboardFocus::handOver(target ? target : m_newRewardButton, focusRing);
+    });
     m_cards = keep;
     m_emptyState.clear();
 

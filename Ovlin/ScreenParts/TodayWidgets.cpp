@@ -1,5 +1,6 @@
 #include "ScreenParts/TodayWidgets.h"
 
+#include "DesignSystem/FocusOrder.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/Motion.h"
@@ -473,6 +474,9 @@ QScrollArea *screenScrollArea(QWidget *parent, const QString &objectName)
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // No Tab stop of its own (nothing shows it has focus): Tab goes to the controls inside, each scrolled
+    // into view, and Page Up/Down from them still reach the area.
+    area->setFocusPolicy(Qt::NoFocus);
     QPalette background = area->palette();
     background.setColor(QPalette::Window, ThemeColors::background());
     background.setColor(QPalette::Base, ThemeColors::background());
@@ -537,20 +541,6 @@ void clearLayout(QLayout *layout, int from)
 
 namespace {
 
-// The first widget inside `root` (itself included) that takes focus from the keyboard.
-QWidget *firstFocusable(QWidget *root)
-{
-    if (!root)
-        return nullptr;
-    if ((root->focusPolicy() & Qt::TabFocus) && root->isEnabled())
-        return root;
-    for (QWidget *child : root->findChildren<QWidget *>()) {
-        if ((child->focusPolicy() & Qt::TabFocus) && child->isEnabled() && !child->isHidden())
-            return child;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 bool KeyedWidgets::reconcile(QBoxLayout *layout, int from, const QList<KeyedItem> &items, QWidget *focusFallback)
@@ -567,6 +557,9 @@ bool KeyedWidgets::reconcile(QBoxLayout *layout, int from, const QList<KeyedItem
     QWidget *focus = QApplication::focusWidget();
     int focusIndex = -1;
     QWidget *leaving = nullptr;
+    QVariant leavingIdentity;
+    qsizetype focusPosition = 0;
+    const bool focusRing = KeyboardFocus::hasRing(focus);
 
     QHash<QString, QPointer<QWidget>> widgets;
     QList<QWidget *> ordered;
@@ -590,6 +583,16 @@ bool KeyedWidgets::reconcile(QBoxLayout *layout, int from, const QList<KeyedItem
         if (focus && (old == focus || old->isAncestorOf(focus))) {
             focusIndex = i;
             leaving = old;
+            // The row that holds the focus: the widget itself or the row inside it (a section of rows).
+            for (QWidget *w = focus; w; w = w == old ? nullptr : w->parentWidget()) {
+                if (w->property("reminderId").isValid()) {
+                    leavingIdentity = w->property("reminderId");
+                    focusPosition = std::max<qsizetype>(0, FocusOrder::controlsOf(w).indexOf(focus));
+                    break;
+                }
+            }
+            if (!leavingIdentity.isValid())
+                focusPosition = std::max<qsizetype>(0, FocusOrder::controlsOf(old).indexOf(focus));
         }
     }
 
@@ -607,13 +610,15 @@ bool KeyedWidgets::reconcile(QBoxLayout *layout, int from, const QList<KeyedItem
     }
 
     if (leaving) {
-        QWidget *target = nullptr;
-        if (!ordered.isEmpty())
-            target = firstFocusable(ordered.at(std::min<qsizetype>(focusIndex, ordered.size() - 1)));
-        if (!target)
-            target = focusFallback;
-        if (target)
-            target->setFocus(Qt::OtherFocusReason);
+        // Only a control shows a ring; the fallback holds the focus out of sight so Space does nothing.
+        QWidget *sameHabit = nullptr;
+        for (QWidget *w : std::as_const(ordered))
+            if (leavingIdentity.isValid() && w->property("reminderId") == leavingIdentity)
+                sameHabit = w;
+        if (QWidget *target = FocusOrder::successor(sameHabit, ordered, focusIndex, focusPosition))
+            KeyboardFocus::handOver(target, focusRing);
+        else if (focusFallback)
+            focusFallback->setFocus(Qt::OtherFocusReason);
     }
     for (auto it = m_widgets.cbegin(); it != m_widgets.cend(); ++it) {
         if (it.value() && !widgets.contains(it.key())) {

@@ -8,6 +8,7 @@
 #include "Base/Clock.h"
 #include "Base/MainThread.h"
 #include "DesignSystem/DividerLine.h"
+#include "DesignSystem/FocusOrder.h"
 #include "DesignSystem/IconRegistry.h"
 #include "DesignSystem/ImageAssets.h"
 #include "DesignSystem/KeyboardFocus.h"
@@ -537,6 +538,12 @@ void ContentView::placeOverlays()
     }
     m_celebrationOverlay->setGeometry(rect());
     m_celebrationOverlay->raise();
+}
+
+// Tab follows the screen, not the order in which widgets were made.
+bool ContentView::focusNextPrevChild(bool next)
+{
+    return FocusOrder::focusNext(this, next) || QWidget::focusNextPrevChild(next);
 }
 
 void ContentView::resizeEvent(QResizeEvent *event)

@@ -149,6 +149,8 @@ SettingsView::SettingsView(Environment environment, QWidget *parent)
       m_rows(std::make_unique<Rows>())
 {
     OVLIN_ASSERT_MAIN_THREAD();
+    // Tab goes to the settings' controls, not to the area around them.
+    setFocusPolicy(Qt::NoFocus);
     m_lastLaunchAtLogin = m_settings.launchAtLogin();
     build();
     connect(&m_settings, &AppSettings::changed, this, &SettingsView::onSettingChanged);

@@ -1,6 +1,7 @@
 #include "Shell/SheetDialog.h"
 
 #include "Base/MainThread.h"
+#include "DesignSystem/FocusOrder.h"
 #include "DesignSystem/ThemeColors.h"
 
 #include <QCloseEvent>
@@ -178,6 +179,12 @@ bool SheetDialog::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+// Tab follows the screen, not the order in which widgets were made.
+bool SheetDialog::focusNextPrevChild(bool next)
+{
+    return FocusOrder::focusNext(this, next) || QDialog::focusNextPrevChild(next);
 }
 
 void SheetDialog::closeEvent(QCloseEvent *event)

@@ -1,6 +1,7 @@
 #include "Today/RewardsCard.h"
 
 #include "DesignSystem/CategoryBadge.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/Painting.h"
@@ -107,6 +108,7 @@ void RewardChip::paintEvent(QPaintEvent *)
     label.maxLines = 1;
     label.alignment = Qt::AlignCenter;
     label.paint(p, QRectF(rect()));
+    KeyboardFocus::paintRing(p, this, QRectF(rect()), height() / 2.0);
 }
 
 // ---- card

@@ -1,0 +1,366 @@
+// The keyboard in every screen and sheet: Tab goes through controls only, each drawing its ring, in the
+// order the screen reads (sidebar first, then top to bottom, leading to trailing); and an answer given
+// from the keyboard leaves a focus the user can see, on a control that answers what it shows.
+#include "Shell/ShellTestSupport.h"
+
+#include "Banners/BannerManager.h"
+#include "Base/Clock.h"
+#include "Base/Defaults.h"
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/OvlinConfirmationDialog.h"
+#include "Editor/ReminderFormView.h"
+#include "Editor/ReminderFormViewModel.h"
+#include "MenuBar/MenuBarPopover.h"
+#include "MenuBar/MenuBarPopoverView.h"
+#include "Model/ReminderLog.h"
+#include "Rewards/MilestoneFormView.h"
+#include "Rewards/MilestoneListView.h"
+#include "ScreenParts/MilestoneCard.h"
+#include "Shell/ContentView.h"
+#include "Shell/OnboardingView.h"
+#include "Shell/SheetDialog.h"
+#include "Support/FocusChainTestSupport.h"
+#include "Support/TodayTestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ovlin;
+using namespace shelltest;
+
+namespace {
+
+const QDate kToday(2026, 6, 10);
+
+void settle()
+{
+    for (int i = 0; i < 6; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+bool activate(QWidget *window)
+{
+    window->show();
+    QApplication::setActiveWindow(window);
+    const bool active = QTest::qWaitForWindowActive(window);
+    settle();
+    return active;
+}
+
+// The visible stop nearest the top (then the leading edge): where reading a sheet starts.
+QWidget *topmostStop(QWidget *window)
+{
+    QWidget *best = nullptr;
+    QPoint bestAt;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (!w->isVisible() || !w->isEnabled() || (w->focusPolicy() & Qt::TabFocus) != Qt::TabFocus || w->focusProxy())
+            continue;
+        const QPoint at = w->mapTo(window, QPoint(0, 0));
+        if (!best || at.y() < bestAt.y() || (at.y() == bestAt.y() && at.x() < bestAt.x())) {
+            best = w;
+            bestAt = at;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+class TestKeyboardFocus : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<StoreContainer> m_store;
+    std::unique_ptr<todaytest::RecordingHooks> m_hooks;
+    std::unique_ptr<ContentView> m_view;
+    std::unique_ptr<MenuBarPopover> m_popover;
+
+    StoreContext *context() const { return m_store->mainContext(); }
+
+    std::shared_ptr<Reminder> habit(const QString &title, int hour, int minute = 0)
+    {
+        enginetest::ReminderSpec spec = todaytest::fixedAt(title, hour, minute);
+        spec.createdAt = enginetest::at(kToday.addDays(-3), 8, hour);
+        return enginetest::makeReminder(context(), spec);
+    }
+
+    void answered(const std::shared_ptr<Reminder> &reminder, LogStatus status)
+    {
+        context()->insert(enginetest::addLog(
+            reminder,
+            enginetest::at(kToday, reminder->fixedTime()->time().hour(), reminder->fixedTime()->time().minute()),
+            status));
+    }
+
+    // Two overdue habits, two later today, one skipped, three done; two rewards running and one earned.
+    void fill()
+    {
+        habit("Walk", 9);
+        habit("Read", 10);
+        habit("Stretch", 16);
+        habit("Journal", 17);
+        answered(habit("Tea", 11), LogStatus::skipped);
+        for (const auto &[name, hour] : {std::pair{"Water", 7}, {"Fruit", 8}, {"Nap", 12}})
+            answered(habit(name, hour), LogStatus::completed);
+        todaytest::makeMilestone(context(), "Cinema", 5, MilestoneStatus::active,
+                                 enginetest::at(kToday.addDays(-2), 8, 0));
+        todaytest::makeMilestone(context(), "Concert", 7, MilestoneStatus::active,
+                                 enginetest::at(kToday.addDays(-1), 8, 0));
+        todaytest::makeMilestone(context(), "Book", 3, MilestoneStatus::achieved,
+                                 enginetest::at(kToday.addDays(-9), 8, 0));
+        context()->save();
+    }
+
+    ContentView *openWindow(bool onboarded = true)
+    {
+        enginetest::resetSettings({{QStringLiteral("hasCompletedOnboarding"), onboarded}});
+        auto services = fakeServices(std::make_shared<Journal>());
+        services->makeScreen = ShellServices::live()->makeScreen;
+        services->makeReminderForm = ShellServices::live()->makeReminderForm;
+        m_view = std::make_unique<ContentView>(context(), services);
+        m_view->resize(1000, 900);
+        return m_view.get();
+    }
+
+    QWidget *sidebarNewHabit() const
+    {
+        for (auto *button : m_view->findChildren<QAbstractButton *>())
+            if (button->accessibleName() == "New habit" && button->mapTo(m_view.get(), QPoint()).x() < 200)
+                return button;
+        return nullptr;
+    }
+
+    // Opens what the row names and answers the window to walk and the stop to start from.
+    std::pair<QWidget *, QWidget *> open(const QString &what)
+    {
+        if (what == "popover") {
+            m_popover = std::make_unique<MenuBarPopover>();
+            auto *view = new MenuBarPopoverView(context(), [] {});
+            m_popover->setContent(view);
+            m_popover->setContentSize(QSize(320, 480));
+            m_popover->showRelativeTo(QRect(300, 10, 20, 20));
+            activate(m_popover.get());
+            return {m_popover.get(), topmostStop(m_popover.get())};
+        }
+        ContentView *view = openWindow(what != "onboarding");
+        if (what == "habits")
+            view->selectTab(OvlinTab::habits);
+        else if (what == "rewards" || what == "reward sheet")
+            view->selectTab(OvlinTab::milestones);
+        else if (what == "settings")
+            view->selectTab(OvlinTab::settings);
+        if (!activate(view))
+            qWarning("window not active");
+        if (what == "onboarding") {
+            QWidget *sheet = view->onboardingSheet();
+            activate(sheet);
+            return {sheet, topmostStop(sheet)};
+        }
+        if (what.startsWith("editor")) {
+            view->setShowNewHabitSheet(true);
+            settle();
+            SheetDialog *sheet = view->newHabitSheet();
+            auto *form = sheet ? qobject_cast<ReminderFormView *>(sheet->content()) : nullptr;
+            if (!form)
+                return {nullptr, nullptr};
+            const int step = what.back().digitValue();
+            form->viewModel()->setTitle("Walk");
+            form->viewModel()->setScheduleType(ScheduleType::combined);
+            for (int i = 1; i < step; ++i)
+                form->goNext();
+            activate(sheet);
+            return {sheet, topmostStop(sheet)};
+        }
+        if (what == "reward sheet") {
+            auto *rewards = qobject_cast<MilestoneListView *>(view->currentScreen());
+            rewards->showAddSheet();
+            settle();
+            QWidget *sheet = rewards->presentedEditor();
+            activate(sheet);
+            return {sheet, topmostStop(sheet)};
+        }
+        return {view, sidebarNewHabit()};
+    }
+
+    // Which record `w` answers for, with its own name: "Mark Read as done @ Read".
+    QString where(QWidget *w) const
+    {
+        if (!w)
+            return QStringLiteral("(nothing)");
+        QString owner;
+        for (QWidget *p = w; p && owner.isEmpty(); p = p->parentWidget()) {
+            if (const QString id = p->property("reminderId").toString(); !id.isEmpty()) {
+                for (const auto &r : context()->fetch<Reminder>())
+                    if (r->id().toString(QUuid::WithoutBraces) == id)
+                        owner = r->title();
+            } else if (auto *card = qobject_cast<MilestoneCard *>(p)) {
+                owner = card->milestone()->name();
+            }
+        }
+        return w->accessibleName() + QStringLiteral(" @ ") + owner;
+    }
+
+    // Each habit's pause state and today's answers, each reward's presence.
+    QMap<QString, QString> state() const
+    {
+        QMap<QString, QString> out;
+        for (const auto &r : context()->fetch<Reminder>()) {
+            QStringList answers;
+            for (const auto &log : context()->fetch<ReminderLog>())
+                if (log->reminder() == r)
+                    answers << rawValue(log->status());
+            answers.sort();
+            out.insert(r->title(), (r->isActive() ? "on " : "off ") + answers.join(','));
+        }
+        for (const auto &m : context()->fetch<Milestone>())
+            out.insert(m->name(), QStringLiteral("kept"));
+        return out;
+    }
+
+    static QStringList changed(const QMap<QString, QString> &before, const QMap<QString, QString> &after)
+    {
+        QStringList names;
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            if (after.value(it.key()) != it.value())
+                names << it.key();
+        return names;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { KeyboardFocus::install(); }
+
+    void init()
+    {
+        Motion::setAnimationsEnabled(false);
+        Clock::setNow(enginetest::at(kToday, 14, 0));
+        m_config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
+        Defaults::resetSharedForTesting();
+        m_store = enginetest::openStore();
+        m_hooks = std::make_unique<todaytest::RecordingHooks>();
+        BannerManager::shared().dismiss();
+    }
+
+    void cleanup()
+    {
+        m_popover.reset();
+        m_view.reset();
+        settle();
+        m_hooks.reset();
+        m_store.reset();
+        Clock::useSystemTime();
+    }
+
+    void tabFollowsTheScreen_data()
+    {
+        QTest::addColumn<QString>("what");
+        for (const char *what : {"today", "habits", "rewards", "settings", "editor step 1", "editor step 2",
+                                 "editor step 3", "editor step 4", "reward sheet", "onboarding", "popover"})
+            QTest::newRow(what) << QString::fromLatin1(what);
+    }
+
+    void tabFollowsTheScreen()
+    {
+        QFETCH(QString, what);
+        fill();
+        const auto [window, start] = open(what);
+        QVERIFY(window && start);
+        QVERIFY(QApplication::activeWindow() == window || QApplication::activePopupWidget() == window);
+
+        const QList<focustest::Stop> stops = focustest::walkTabChain(start);
+        const QString all = focustest::names(stops).join(QStringLiteral("\n  "));
+        QVERIFY2(stops.size() >= 2, qPrintable(all));
+        QVERIFY2(focustest::badStop(stops).isEmpty(), qPrintable(focustest::badStop(stops) + "\n  " + all));
+        QVERIFY2(focustest::orderBreach(stops).isEmpty(), qPrintable(focustest::orderBreach(stops) + "\n  " + all));
+        // Every stop once, and back to the start.
+        QCOMPARE(stops.size(), focustest::tabStopCount(window));
+        QCOMPARE(QApplication::focusWidget(), start);
+    }
+
+    void answerLeavesAFocusInSight_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("control");    // the control Space is pressed on, reached by Tab
+        QTest::addColumn<QString>("lands");      // where the focus must be after the list is rebuilt
+        QTest::addColumn<QStringList>("second"); // what the next Space changes
+
+        QTest::newRow("today, Done") << "today"
+                                     << "Mark Walk as done @ Walk"
+                                     << "Mark Read as done @ Read" << QStringList{"Read"};
+        QTest::newRow("today, Skip") << "today"
+                                     << "Skip Walk @ Walk"
+                                     << "Undo skip for Walk @ Walk" << QStringList{"Walk"};
+        QTest::newRow("today, Done on the last overdue row") << "today"
+                                                             << "Mark Read as done @ Read"
+                                                             << "Mark as complete @ Stretch" << QStringList{"Stretch"};
+        QTest::newRow("today, Undo skip") << "today"
+                                          << "Undo skip for Tea @ Tea"
+                                          << "Skip Tea @ Tea" << QStringList{"Tea"};
+        QTest::newRow("habits, pause switch") << "habits"
+                                              << "Active @ Walk"
+                                              << "Inactive @ Walk" << QStringList{"Walk"};
+        QTest::newRow("popover, Done") << "popover"
+                                       << "Done @ Walk"
+                                       << "Mark as incomplete @ Walk" << QStringList{};
+        QTest::newRow("rewards, Delete") << "rewards"
+                                         << "Delete reward @ Concert"
+                                         << "Delete reward @ Cinema" << QStringList{"Cinema"};
+    }
+
+    void answerLeavesAFocusInSight()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, control);
+        QFETCH(QString, lands);
+        QFETCH(QStringList, second);
+        fill();
+        const auto [window, start] = open(what);
+        QVERIFY(window && start);
+
+        // Tab to the first control of that name, as the user would.
+        QTest::keyClick(start, Qt::Key_Shift);
+        start->clearFocus();
+        start->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 80 && where(QApplication::focusWidget()) != control; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *first = QApplication::focusWidget();
+        QCOMPARE(where(first), control);
+        QVERIFY(KeyboardFocus::hasRing(first));
+
+        QTest::keyClick(first, Qt::Key_Space);
+        if (what == "rewards") {
+            // The confirmation opens on Cancel; Tab to Delete and confirm.
+            settle();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        }
+        settle();
+        QTest::qWait(0);
+        settle();
+
+        QWidget *now = QApplication::focusWidget();
+        QCOMPARE(where(now), lands);
+        QVERIFY(now->isVisible() && !now->visibleRegion().isEmpty());
+        QVERIFY2(focustest::drawsRing(now), qPrintable(focustest::describe(now)));
+
+        // The next Space answers what the ring shows, nothing else.
+        const QMap<QString, QString> before = state();
+        QTest::keyClick(now, Qt::Key_Space);
+        if (what == "rewards") {
+            settle();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        }
+        settle();
+        QCOMPARE(changed(before, state()), second);
+    }
+};
+
+QTEST_MAIN(TestKeyboardFocus)
+#include "tst_keyboardfocus.moc"
