@@ -243,11 +243,12 @@ CelebrationOverlay::CelebrationOverlay(CelebrationManager *manager, QWidget *par
         connect(m_manager, &CelebrationManager::activeEventChanged, this, &CelebrationOverlay::onActiveEventChanged);
         connect(m_manager, &CelebrationManager::celebrationCopyChanged, this,
                 &CelebrationOverlay::onCelebrationCopyChanged);
-        // Without its manager nothing could dismiss a card: leave the window free.
+        // Without its manager nothing could dismiss a card: leave the window free. The manager goes with
+        // the window, whose widgets are being deleted: the focus is left alone.
         connect(m_manager, &QObject::destroyed, this, [this] {
+            m_keyboard->stop();
             m_cards.clear();
             advanceAnimations();
-            syncKeyboard();
         });
     }
     onActiveEventChanged();

@@ -48,13 +48,21 @@ void KeyboardHold::hold()
     takeFocus();
 }
 
-void KeyboardHold::release()
+void KeyboardHold::stop()
 {
     OVLIN_ASSERT_MAIN_THREAD();
     if (!m_holding)
         return;
     m_holding = false;
     qApp->removeEventFilter(this);
+}
+
+void KeyboardHold::release()
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    if (!m_holding)
+        return;
+    stop();
     QWidget *focus = m_layer->window()->focusWidget();
     if (focus && !isInLayer(focus))
         return; // already moved on

@@ -28,6 +28,8 @@ public:
     void hold();
     // Hands the focus back, unless it has moved on meanwhile. Does nothing unless held.
     void release();
+    // Lets go without touching the focus, for a window that is being taken down.
+    void stop();
     // Puts the focus on the layer's first control, or on the layer while it shows none.
     void takeFocus();
     // The layer's controls that take Tab focus, in focus-chain order.
