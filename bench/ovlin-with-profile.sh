@@ -8,9 +8,42 @@
 #   scripts/gen-profile /tmp/p50 --habits 50 --logs 100000
 #   peer-bench.sh workrave=workrave "ovlin=$PWD/bench/ovlin-with-profile.sh /tmp/p50 $PWD/build/rel/Ovlin/ovlin"
 set -eu
+
+usage() {
+    cat <<'USAGE'
+usage: ovlin-with-profile.sh <profile dir> <ovlin binary> [args...]
+  Copies the profile's .local/share/Ovlin and .config/Ovlin into $HOME (or $XDG_DATA_HOME and
+  $XDG_CONFIG_HOME) and runs the binary there with the args.
+USAGE
+}
+
+case ${1:-} in
+-h | --help)
+    usage
+    exit 0
+    ;;
+-* | '')
+    [ -n "${1:-}" ] && echo "ovlin-with-profile.sh: unknown option $1" >&2
+    usage >&2
+    exit 2
+    ;;
+esac
+if [ $# -lt 2 ]; then
+    usage >&2
+    exit 2
+fi
 profile=$1
 bin=$2
 shift 2
+if [ ! -d "$profile" ]; then
+    echo "ovlin-with-profile.sh: no profile folder $profile" >&2
+    exit 2
+fi
+# A relative binary is the caller's file, not one to look up in PATH.
+case $bin in
+*/*) ;;
+*) bin=./$bin ;;
+esac
 data=${XDG_DATA_HOME:-$HOME/.local/share}
 config=${XDG_CONFIG_HOME:-$HOME/.config}
 mkdir -p "$data" "$config"

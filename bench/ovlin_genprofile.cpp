@@ -17,13 +17,15 @@ using namespace ovlin;
 
 namespace {
 
-int usage()
+// Asked for (--help) it goes to stdout and succeeds; after a wrong call, to stderr with status 2.
+int usage(bool asked = false)
 {
-    std::fprintf(stderr, "usage: ovlin-genprofile <home> [--habits N] [--logs M] [--days D]\n"
-                         "  writes <home>/.local/share/Ovlin/Ovlin.store (N habits, default 50; M logs,\n"
-                         "  default 100000; over D days up to today, default 730) and the settings that\n"
-                         "  skip onboarding under <home>/.config/Ovlin/. Start Ovlin with HOME=<home>.\n");
-    return 2;
+    std::fprintf(asked ? stdout : stderr,
+                 "usage: ovlin-genprofile <home> [--habits N] [--logs M] [--days D]\n"
+                 "  writes <home>/.local/share/Ovlin/Ovlin.store (N habits, default 50; M logs,\n"
+                 "  default 100000; over D days up to today, default 730) and the settings that\n"
+                 "  skip onboarding under <home>/.config/Ovlin/. Start Ovlin with HOME=<home>.\n");
+    return asked ? 0 : 2;
 }
 
 } // namespace
@@ -32,6 +34,9 @@ int main(int argc, char **argv)
 {
     if (argc < 2)
         return usage();
+    // An option is never a home folder.
+    if (argv[1][0] == '-')
+        return usage(qstrcmp(argv[1], "--help") == 0 || qstrcmp(argv[1], "-h") == 0);
     const QString home = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     int habits = 50;
     qint64 logs = 100000;

@@ -6,6 +6,8 @@
 #include "Base/MainThread.h"
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
+#include "DesignSystem/KeyboardHold.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/Painting.h"
@@ -13,6 +15,8 @@
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 
+#include <QAbstractButton>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -117,6 +121,50 @@ private:
     CelebrationOverlay *m_overlay;
 };
 
+namespace {
+
+// The card's button as the keyboard and accessibility see it: it lies over the drawn button and draws
+// nothing itself; the card layer draws it, with its focus ring. Clicks go to the overlay.
+class CelebrationButton final : public QAbstractButton
+{
+public:
+    CelebrationButton(QWidget *cardLayer, QWidget *parent) : QAbstractButton(parent), m_cardLayer(cardLayer)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::TabFocus);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override {}
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        // Return presses it as it does a design-system button. At once: the card leaves with it anyway.
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            if (!event->isAutoRepeat())
+                click();
+            return;
+        }
+        QAbstractButton::keyPressEvent(event);
+    }
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QAbstractButton::focusInEvent(event);
+        m_cardLayer->update();
+    }
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        QAbstractButton::focusOutEvent(event);
+        m_cardLayer->update();
+    }
+
+private:
+    QWidget *m_cardLayer;
+};
+
+} // namespace
+
 struct CelebrationOverlay::Card
 {
     CelebrationEvent event;
@@ -169,6 +217,19 @@ CelebrationOverlay::CelebrationOverlay(CelebrationManager *manager, QWidget *par
     m_cardLayer = new CelebrationCardLayer(this);
     m_pressScale = new AnimatedValue(1, this);
     connect(m_pressScale, &AnimatedValue::valueChanged, m_cardLayer, qOverload<>(&QWidget::update));
+    m_button = new CelebrationButton(m_cardLayer, this);
+    connect(m_button, &QAbstractButton::pressed, this,
+            [this] { m_pressScale->animateTo(kPressedScale, pressCurve()); });
+    connect(m_button, &QAbstractButton::released, this, [this] { m_pressScale->animateTo(1, pressCurve()); });
+    connect(m_button, &QAbstractButton::clicked, this, [this] {
+        if (m_manager)
+            m_manager->dismiss();
+    });
+    // Escape ends the card as a click on the scrim does.
+    m_keyboard = std::make_unique<KeyboardHold>(this, [this] {
+        if (m_manager)
+            m_manager->dismiss();
+    });
 
     m_frameTimer.setTimerType(Qt::PreciseTimer);
     m_frameTimer.setInterval(ConfettiCanvas::frameIntervalMs);
@@ -182,8 +243,10 @@ CelebrationOverlay::CelebrationOverlay(CelebrationManager *manager, QWidget *par
         connect(m_manager, &CelebrationManager::activeEventChanged, this, &CelebrationOverlay::onActiveEventChanged);
         connect(m_manager, &CelebrationManager::celebrationCopyChanged, this,
                 &CelebrationOverlay::onCelebrationCopyChanged);
-        // Without its manager nothing could dismiss a card: leave the window free.
+        // Without its manager nothing could dismiss a card: leave the window free. The manager goes with
+        // the window, whose widgets are being deleted: the focus is left alone.
         connect(m_manager, &QObject::destroyed, this, [this] {
+            m_keyboard->stop();
             m_cards.clear();
             advanceAnimations();
         });
@@ -347,6 +410,7 @@ void CelebrationOverlay::onActiveEventChanged()
         m_confetti->setActive(false);
     syncConfetti();
     syncInteraction();
+    syncKeyboard();
     updateFrameTimer();
     update();
     m_cardLayer->update();
@@ -356,6 +420,7 @@ void CelebrationOverlay::onCelebrationCopyChanged()
 {
     if (Card *current = currentCard(); current && m_manager) {
         current->copy = m_manager->celebrationCopy();
+        syncKeyboard();
         m_cardLayer->update();
     }
 }
@@ -406,6 +471,24 @@ void CelebrationOverlay::syncInteraction()
         m_pressTarget = PressTarget::none;
         m_pressScale->setImmediately(1);
     }
+}
+
+void CelebrationOverlay::syncKeyboard()
+{
+    const Card *current = currentCard();
+    if (!current) {
+        // Given back before the button hides: a hidden focus widget would pass the focus on down the window.
+        m_keyboard->release();
+        m_button->hide();
+        return;
+    }
+    const QString title = buttonTitle(current->event);
+    m_button->setText(title);
+    m_button->setAccessibleName(title);
+    m_button->setGeometry(layoutFor(*current).button.toAlignedRect());
+    m_button->show();
+    m_button->raise();
+    m_keyboard->hold();
 }
 
 void CelebrationOverlay::updateFrameTimer()
@@ -519,7 +602,8 @@ void CelebrationOverlay::paintCard(QPainter &p, const Card &card) const
     const Layout l = layoutFor(card);
     const ContentStage stage = stageOf(card);
     const bool isTop = &card == topCard();
-    const double pressScale = isTop && m_pressTarget == PressTarget::button ? m_pressScale->value() : 1.0;
+    const bool pressed = m_pressTarget == PressTarget::button || m_button->isDown();
+    const double pressScale = isTop && pressed ? m_pressScale->value() : 1.0;
     const bool hovered = isTop && m_isHovered;
 
     p.save();
@@ -574,6 +658,8 @@ void CelebrationOverlay::paintCard(QPainter &p, const Card &card) const
         Painting::fillRounded(lp, l.button, LayoutTokens::radiusButton, background);
         label.alignment = Qt::AlignCenter;
         label.paint(lp, l.button);
+        if (isTop && !card.removedAt && KeyboardFocus::hasRing(m_button))
+            Painting::strokeInside(lp, l.button, LayoutTokens::radiusButton, ThemeColors::neutral700(), 2);
         lp.restore();
     });
     p.restore();
@@ -584,6 +670,8 @@ void CelebrationOverlay::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     m_confetti->setGeometry(rect());
     m_cardLayer->setGeometry(rect());
+    if (currentCard())
+        syncKeyboard();
 }
 
 bool CelebrationOverlay::eventFilter(QObject *watched, QEvent *event)

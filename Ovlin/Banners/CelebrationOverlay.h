@@ -11,14 +11,20 @@
 #include <optional>
 #include <vector>
 
+class QAbstractButton;
+
 namespace ovlin {
 
 class AnimatedValue;
 class CelebrationManager;
 class ConfettiCanvas;
+class KeyboardHold;
 
 // Puts the manager's active celebration over the whole window: a dark scrim, confetti and a centred card
 // with an icon, a title, the phrase and one button. A click on the scrim or the button dismisses it.
+// While a card is on screen it holds the keyboard as a confirmation does: the focus is on its button
+// (Space and Return press it), Escape dismisses like a click on the scrim, and nothing in the window
+// behind takes focus or input; when the card goes, the focus goes back where it was.
 // While nothing is on screen it draws nothing and lets every click through to the window below.
 // It follows its parent's size; the host keeps it above the window's other content.
 class CelebrationOverlay final : public QWidget
@@ -30,6 +36,8 @@ public:
 
     CelebrationManager *manager() const { return m_manager.data(); }
     ConfettiCanvas *confettiCanvas() const { return m_confetti; }
+    // The card's button for the keyboard (the card layer draws it); shown only while a card is active.
+    QAbstractButton *button() const { return m_button; }
 
     // The look of each kind of event.
     static QString symbolName(const CelebrationEvent &event);
@@ -94,6 +102,7 @@ private:
     void removeFinishedCards();
     void syncConfetti();
     void syncInteraction();
+    void syncKeyboard();
     void updateFrameTimer();
     void setHovered(bool hovered);
     void paintCards(QPainter &p) const;
@@ -113,6 +122,8 @@ private:
     QPointer<CelebrationManager> m_manager;
     ConfettiCanvas *m_confetti = nullptr;
     QWidget *m_cardLayer = nullptr;
+    QAbstractButton *m_button = nullptr;
+    std::unique_ptr<KeyboardHold> m_keyboard;
     std::vector<std::unique_ptr<Card>> m_cards; // oldest first; the last may be the active card
     QTimer m_frameTimer;
     AnimatedValue *m_pressScale = nullptr;

@@ -1,12 +1,11 @@
 #include "DesignSystem/OvlinConfirmationOverlay.h"
 
+#include "DesignSystem/KeyboardHold.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/ThemeColors.h"
 
-#include <QApplication>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -16,7 +15,8 @@
 namespace ovlin {
 
 OvlinConfirmationOverlay::OvlinConfirmationOverlay(OvlinConfirmationDialog *dialog, QWidget *host)
-    : QWidget(host), m_dialog(dialog)
+    : QWidget(host), m_dialog(dialog),
+      m_keyboard(std::make_unique<KeyboardHold>(this, [this] { m_dialog->cancelButton()->click(); }))
 {
     setAttribute(Qt::WA_NoSystemBackground);
     m_dialog->setParent(this);
@@ -27,11 +27,7 @@ OvlinConfirmationOverlay::OvlinConfirmationOverlay(OvlinConfirmationDialog *dial
     hide();
 }
 
-OvlinConfirmationOverlay::~OvlinConfirmationOverlay()
-{
-    if (m_holding)
-        qApp->removeEventFilter(this);
-}
+OvlinConfirmationOverlay::~OvlinConfirmationOverlay() = default;
 
 OvlinConfirmationOverlay *OvlinConfirmationOverlay::askToDelete(QWidget *host, const QString &title,
                                                                 const QString &message, std::function<void()> onCancel,
@@ -52,14 +48,7 @@ void OvlinConfirmationOverlay::present()
     raise();
     placeDialog();
     m_snapshot = m_dialog->grab();
-    if (!m_holding) {
-        m_holding = true;
-        QWidget *focus = window()->focusWidget();
-        m_returnFocus = focus && focus != this && !isAncestorOf(focus) ? focus : nullptr;
-        // Watches every object: a shortcut or a key may be aimed straight at a widget behind.
-        qApp->installEventFilter(this);
-        takeFocus();
-    }
+    m_keyboard->hold();
     m_presence.animateTo(1, transition());
     settle();
 }
@@ -70,7 +59,7 @@ void OvlinConfirmationOverlay::dismiss()
         return;
     m_leaving = true;
     setAttribute(Qt::WA_TransparentForMouseEvents, true);
-    letGo();
+    m_keyboard->release();
     if (m_dialog->isVisible())
         m_snapshot = m_dialog->grab();
     m_dialog->hide();
@@ -80,58 +69,9 @@ void OvlinConfirmationOverlay::dismiss()
 
 bool OvlinConfirmationOverlay::eventFilter(QObject *watched, QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::Resize:
-        if (watched == parent())
-            setGeometry(parentWidget()->rect());
-        break;
-    case QEvent::FocusIn:
-        if (m_holding && isBehind(watched)) {
-            takeFocus();
-            return true;
-        }
-        break;
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::InputMethod:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TabletPress:
-        if (m_holding && isBehind(watched))
-            return true;
-        break;
-    default: break;
-    }
+    if (event->type() == QEvent::Resize && watched == parent())
+        setGeometry(parentWidget()->rect());
     return QWidget::eventFilter(watched, event);
-}
-
-bool OvlinConfirmationOverlay::focusNextPrevChild(bool next)
-{
-    if (!m_holding)
-        return QWidget::focusNextPrevChild(next);
-    const QList<QWidget *> stops = focusStops();
-    const qsizetype count = stops.size();
-    if (count == 0)
-        return true; // the dialog is still coming in
-    const qsizetype at = stops.indexOf(QApplication::focusWidget());
-    const qsizetype to = at < 0 ? (next ? 0 : count - 1) : (at + (next ? 1 : count - 1)) % count;
-    stops.at(to)->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-    return true;
-}
-
-void OvlinConfirmationOverlay::keyPressEvent(QKeyEvent *event)
-{
-    if (m_holding && event->key() == Qt::Key_Escape) {
-        m_dialog->cancelButton()->click();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 void OvlinConfirmationOverlay::resizeEvent(QResizeEvent *event)
@@ -184,8 +124,8 @@ void OvlinConfirmationOverlay::settle()
     if (!m_leaving && presence >= 1 && !m_dialog->isVisible()) {
         m_dialog->show();
         m_snapshot = QPixmap();
-        if (m_holding && window()->focusWidget() == this)
-            takeFocus();
+        if (m_keyboard->isHolding() && window()->focusWidget() == this)
+            m_keyboard->takeFocus();
     }
     if (m_leaving && presence <= 0 && !m_gone) {
         m_gone = true;
@@ -193,52 +133,6 @@ void OvlinConfirmationOverlay::settle()
         deleteLater();
     }
     update();
-}
-
-void OvlinConfirmationOverlay::takeFocus()
-{
-    // A Tab reason: the ring shows when the confirmation was opened from the keyboard.
-    const QList<QWidget *> stops = focusStops();
-    (stops.isEmpty() ? this : stops.first())->setFocus(Qt::TabFocusReason);
-}
-
-void OvlinConfirmationOverlay::letGo()
-{
-    if (!m_holding)
-        return;
-    m_holding = false;
-    qApp->removeEventFilter(this);
-    QWidget *focus = window()->focusWidget();
-    if (focus && focus != this && !isAncestorOf(focus))
-        return; // already moved on
-    QWidget *back = m_returnFocus.data();
-    if (back && back->window() == window() && back->isVisible() && back->isEnabled())
-        back->setFocus(Qt::TabFocusReason);
-    else if (QWidget *host = parentWidget())
-        host->setFocus(Qt::OtherFocusReason);
-}
-
-// The dialog's controls that take Tab focus, in focus-chain order.
-QList<QWidget *> OvlinConfirmationOverlay::focusStops() const
-{
-    QList<QWidget *> stops;
-    for (QWidget *w = m_dialog->nextInFocusChain(); w && w != m_dialog; w = w->nextInFocusChain()) {
-        if (m_dialog->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
-            stops.append(w);
-    }
-    return stops;
-}
-
-// Whether `object` is (or belongs to) a widget of the screen under the overlay.
-bool OvlinConfirmationOverlay::isBehind(const QObject *object) const
-{
-    const QWidget *widget = nullptr;
-    for (const QObject *o = object; o && !widget; o = o->parent())
-        widget = o->isWidgetType() ? static_cast<const QWidget *>(o) : nullptr;
-    const QWidget *host = parentWidget();
-    if (!widget || !host || widget == this || isAncestorOf(widget))
-        return false;
-    return widget == host || host->isAncestorOf(widget);
 }
 
 } // namespace ovlin

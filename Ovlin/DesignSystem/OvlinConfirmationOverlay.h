@@ -4,21 +4,22 @@
 #include "DesignSystem/Motion.h"
 
 #include <QPixmap>
-#include <QPointer>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 namespace ovlin {
 
+class KeyboardHold;
 class OvlinConfirmationDialog;
 
 // Puts a confirmation over a whole screen: a faint wash of the text colour that swallows clicks, with the
 // dialog centred on it. Both come in and go out together, fading, the dialog also scaling from 96 %; while
 // they move a picture of the dialog is drawn in its place, so its buttons take clicks only once it is in.
-// Until it is dismissed it holds the keyboard: Tab and Shift+Tab go round the dialog's buttons, Escape
-// cancels, and nothing on the screen behind it takes focus, keys, clicks or shortcuts. Dismissed, it
-// hands the focus back to the widget that had it.
+// Until it is dismissed it holds the keyboard (KeyboardHold): Tab and Shift+Tab go round the dialog's
+// buttons, Escape cancels, and nothing on the screen behind it takes focus, keys, clicks or shortcuts.
+// Dismissed, it hands the focus back to the widget that had it.
 class OvlinConfirmationOverlay : public QWidget
 {
     Q_OBJECT
@@ -46,8 +47,6 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    bool focusNextPrevChild(bool next) override;
-    void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -57,14 +56,9 @@ protected:
 private:
     void placeDialog();
     void settle();
-    void letGo();
-    void takeFocus();
-    QList<QWidget *> focusStops() const;
-    bool isBehind(const QObject *object) const;
 
     OvlinConfirmationDialog *m_dialog;
-    QPointer<QWidget> m_returnFocus;
-    bool m_holding = false;
+    std::unique_ptr<KeyboardHold> m_keyboard;
     AnimatedValue m_presence{0.0};
     QPixmap m_snapshot;
     bool m_leaving = false;

@@ -25,6 +25,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -49,6 +50,15 @@ QLabel *makeLabel(const QString &text, const QFont &font, const QColor &color, Q
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
     return label;
+}
+
+bool isEscape(const QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto *key = static_cast<const QKeyEvent *>(event);
+    return key->key() == Qt::Key_Escape &&
+           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
 }
 
 ReminderFormView *present(QWidget *parent, StoreContext *context, std::shared_ptr<Reminder> reminder)
@@ -328,13 +338,31 @@ void ReminderFormView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     attachModelContext();
+    // A sheet refuses Escape for itself; the editor takes it even when nothing inside it has the focus.
+    if (QWidget *host = window(); host != this)
+        host->installEventFilter(this);
 }
 
 bool ReminderFormView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_scrollArea && event->type() == QEvent::Resize)
         placeScrollIndicator();
+    if (watched == window() && watched != this && isEscape(event)) {
+        dismiss();
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void ReminderFormView::keyPressEvent(QKeyEvent *event)
+{
+    // Escape is the close button on every step. A menu open inside the sheet is a window of its own and
+    // takes its Escape first.
+    if (isEscape(event)) {
+        dismiss();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ReminderFormView::placeScrollIndicator()

@@ -79,7 +79,7 @@ public:
     void goNext();
     void cancel();
     void saveAndDismiss();
-    // Closes the sheet without saving (the close button).
+    // Closes the sheet without saving (the close button, and Escape on any step).
     void dismiss();
     // Gives the view model the store context unless it has one already (runs on every show).
     void attachModelContext();
@@ -115,6 +115,7 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -8,7 +8,8 @@ namespace ovlin {
 // A sheet: a window-modal dialog over the main window that shows one content widget. A content of fixed
 // width sets the sheet's size (its width, and its height for that width); any other starts at the size
 // it was given, or its preferred size, and can be resized down to its minimum. Only its owner closes it: Escape and the
-// window manager's close do nothing unless it is dismissible. Quitting the application closes it.
+// window manager's close do nothing unless it is dismissible (a content may still take Escape as its own way
+// out, as the reminder editor does). Quitting the application closes it.
 // It opens centred over its window once the window manager has placed that window, and follows the
 // window until it is drawn itself.
 class SheetDialog : public QDialog

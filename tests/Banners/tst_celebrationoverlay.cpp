@@ -4,13 +4,20 @@
 #include "Banners/VirtualTimerSource.h"
 #include "CelebrationTestSupport.h"
 #include "Copy/CopyEngine.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/Motion.h"
+#include "DesignSystem/ThemeColors.h"
 #include "Gallery/GalleryCelebrations.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QImage>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cmath>
 
 using namespace ovlin;
 
@@ -42,10 +49,16 @@ private Q_SLOTS:
     void checkOffDuringFadeOutKeepsTheNewCardsContent();
     void clockSetBackEndsTheMotions();
     void managerGoneFreesTheWindow();
+    void keyboardStaysOnTheCard_data();
+    void keyboardStaysOnTheCard();
+    void queuedCardsGiveTheFocusBackOnce();
+    void buttonDrawsTheFocusRing_data();
+    void buttonDrawsTheFocusRing();
     void galleryRendersEachEvent();
 
 private:
     void showEvent(int streak);
+    void showKind(const QString &kind);
     void advance(qint64 ms);
     void clickAt(const QPointF &pos);
 
@@ -67,8 +80,9 @@ void TestCelebrationOverlay::init()
     m_copy = std::make_unique<CopyEngine>(std::make_shared<SeededRandomSource>(9));
     m_window = std::make_unique<QWidget>();
     m_window->resize(900, 640);
-    // The window's content: one button over all of it, to see where clicks land.
-    m_below = new QPushButton(QStringLiteral("content"), m_window.get());
+    // The window's content: one button over all of it, to see where clicks and keys land. Alt+C is its
+    // mnemonic.
+    m_below = new QPushButton(QStringLiteral("&content"), m_window.get());
     m_below->setGeometry(m_window->rect());
     m_belowClicks = 0;
     connect(m_below, &QPushButton::clicked, this, [this] { ++m_belowClicks; });
@@ -93,6 +107,21 @@ void TestCelebrationOverlay::cleanup()
 void TestCelebrationOverlay::showEvent(int streak)
 {
     m_manager->checkForCelebrations({}, {}, {}, streak);
+}
+
+void TestCelebrationOverlay::showKind(const QString &kind)
+{
+    if (kind == "reward") {
+        auto reward = makeReward(QStringLiteral("Cinema"), 5, QStringLiteral("active"));
+        m_manager->recordPendingMilestones({reward});
+        reward->setStatusRaw(QStringLiteral("achieved"));
+        m_manager->checkForCelebrations({}, {}, {reward}, 0);
+    } else if (kind == "streak") {
+        showEvent(7);
+    } else {
+        auto walk = makeReminder(QStringLiteral("Walk"), everyDay());
+        m_manager->checkForCelebrations({walk}, {walk}, {}, 0);
+    }
 }
 
 void TestCelebrationOverlay::advance(qint64 ms)
@@ -228,6 +257,126 @@ void TestCelebrationOverlay::managerGoneFreesTheWindow()
     QVERIFY(!m_overlay->confettiCanvas()->isActive());
     clickAt(QPointF(10, 10));
     QCOMPARE(m_belowClicks, 1);
+}
+
+void TestCelebrationOverlay::keyboardStaysOnTheCard_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("action");
+    for (const char *kind : {"all done", "reward", "streak"}) {
+        for (const char *action : {"Tab, Space", "Shift+Tab, Return", "Escape", "Space", "Return", "timer"})
+            QTest::addRow("%s, %s", kind, action) << kind << action;
+    }
+}
+
+// While a card is shown the keyboard reaches only its button; nothing behind it takes the focus, a key,
+// a mnemonic or a shortcut; the card ends by its button, Escape or its timer, and the focus comes back.
+void TestCelebrationOverlay::keyboardStaysOnTheCard()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, action);
+    int shortcuts = 0;
+    auto *shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+N")), m_below);
+    connect(shortcut, &QShortcut::activated, this, [&shortcuts] { ++shortcuts; });
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_below->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), m_below);
+
+    showKind(kind);
+    QVERIFY(m_manager->activeEvent());
+    QWidget *onCard = QApplication::focusWidget();
+    QVERIFY(onCard && m_overlay->isAncestorOf(onCard));
+    QCOMPARE(onCard->accessibleName(), CelebrationOverlay::buttonTitle(*m_manager->activeEvent()));
+
+    // Behind the card: focus, keys, the mnemonic and the shortcut all go nowhere.
+    m_below->setFocus(Qt::TabFocusReason);
+    QCOMPARE(QApplication::focusWidget(), onCard);
+    QTest::keyClick(m_below, Qt::Key_Space);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::AltModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(m_belowClicks, 0);
+    QCOMPARE(shortcuts, 0);
+    QVERIFY(m_manager->activeEvent());
+
+    if (action == "timer") {
+        advance(CelebrationManager::displayMs);
+    } else {
+        for (const QString &name : action.split(QStringLiteral(", "))) {
+            if (name == "Tab" || name == "Shift+Tab") {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                                name == "Tab" ? Qt::NoModifier : Qt::ShiftModifier);
+                QCOMPARE(QApplication::focusWidget(), onCard); // its only stop
+            } else {
+                const Qt::Key key = name == "Space"    ? Qt::Key_Space
+                                    : name == "Return" ? Qt::Key_Return
+                                                       : Qt::Key_Escape;
+                QTest::keyClick(QApplication::focusWidget(), key);
+            }
+        }
+    }
+    QVERIFY(!m_manager->activeEvent());
+    QCOMPARE(QApplication::focusWidget(), m_below);
+    QCOMPARE(m_belowClicks, 0);
+    QCOMPARE(shortcuts, 0);
+
+    // Free again: the window's own keys work.
+    advance(1000);
+    QVERIFY(m_overlay->isIdle());
+    QTest::keyClick(m_below, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(shortcuts, 1);
+}
+
+void TestCelebrationOverlay::queuedCardsGiveTheFocusBackOnce()
+{
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    m_below->setFocus(Qt::TabFocusReason);
+    showEvent(7);
+    showEvent(14);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!m_manager->activeEvent());
+    QCOMPARE(QApplication::focusWidget(), m_below);
+    // The next card takes the keyboard as the first did, and gives it back to the same place.
+    advance(CelebrationManager::gapMs);
+    QCOMPARE(m_manager->activeEvent(), std::optional(CelebrationEvent::streakMilestone(14)));
+    QVERIFY(m_overlay->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(m_overlay->isAncestorOf(QApplication::focusWidget()));
+    advance(CelebrationManager::displayMs);
+    QCOMPARE(QApplication::focusWidget(), m_below);
+    QCOMPARE(m_belowClicks, 0);
+}
+
+void TestCelebrationOverlay::buttonDrawsTheFocusRing_data()
+{
+    QTest::addColumn<bool>("byKeyboard");
+    QTest::newRow("shown after a key") << true;
+    QTest::newRow("shown after a click") << false;
+}
+
+void TestCelebrationOverlay::buttonDrawsTheFocusRing()
+{
+    QFETCH(bool, byKeyboard);
+    KeyboardFocus::install();
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    if (byKeyboard)
+        QTest::keyClick(m_below, Qt::Key_Shift);
+    else
+        QTest::mouseClick(m_below, Qt::LeftButton);
+    showEvent(7);
+    const QRectF button = m_overlay->buttonRect();
+    QVERIFY(!button.isEmpty());
+    // A pixel wholly inside the button's left edge, level with the label: the 2 px ring, or the fill.
+    const QImage image = m_window->grab().toImage();
+    const QPoint at =
+        m_overlay->mapTo(m_window.get(), QPoint(int(std::floor(button.left() + 1)), int(button.center().y())));
+    const QColor pixel = image.pixelColor(at);
+    const QColor ring = ThemeColors::neutral700();
+    const int distance = std::abs(pixel.red() - ring.red()) + std::abs(pixel.green() - ring.green()) +
+                         std::abs(pixel.blue() - ring.blue());
+    QCOMPARE(distance < 60, byKeyboard);
 }
 
 void TestCelebrationOverlay::galleryRendersEachEvent()

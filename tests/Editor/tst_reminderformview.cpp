@@ -23,11 +23,13 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QVBoxLayout>
 #include <QtTest>
 
 using namespace ovlin;
@@ -69,6 +71,14 @@ void quietPlatformNotes(QtMsgType type, const QMessageLogContext &context, const
     if (g_previousHandler)
         g_previousHandler(type, context, message);
 }
+
+// A window-modal sheet as the shell presents the editor: it refuses Escape for itself.
+class RefusingSheet : public QDialog
+{
+public:
+    int refused = 0;
+    void reject() override { ++refused; }
+};
 
 } // namespace
 
@@ -437,6 +447,84 @@ private Q_SLOTS:
         QCOMPARE(m_dismissals, 1);
         QCOMPARE(stored->title(), QStringLiteral("Stretch break"));
         QCOMPARE(stored->category(), QStringLiteral("movement"));
+        QVERIFY(!context()->hasChanges());
+        QVERIFY(m_recorder.scheduled.isEmpty());
+        QVERIFY(m_signals.isEmpty());
+    }
+
+    // Escape does what the close button does, on every step, wherever the focus is in the sheet.
+    void escapeCloses_data()
+    {
+        QTest::addColumn<bool>("editing");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("focus");
+        for (const bool editing : {false, true}) {
+            for (int step = 1; step <= ReminderFormView::totalSteps; ++step)
+                QTest::addRow("%s, step %d", editing ? "edit" : "new", step) << editing << step << "control";
+        }
+        QTest::newRow("new, step 3, nothing focused") << false << 3 << "nothing";
+        QTest::newRow("edit, step 2, the name field's menu open") << true << 2 << "menu";
+    }
+
+    void escapeCloses()
+    {
+        QFETCH(bool, editing);
+        QFETCH(int, step);
+        QFETCH(QString, focus);
+        auto stored = editing ? storedReminder(context()) : nullptr;
+        RefusingSheet dialog;
+        auto *layout = new QVBoxLayout(&dialog);
+        auto *sheet = new ReminderFormView(stored, &dialog);
+        layout->addWidget(sheet);
+        sheet->setModelContext(context());
+        sheet->setDismiss([this] { ++m_dismissals; });
+        sheet->setSignalSender([this](const QString &name) { m_signals << name; });
+        sheet->viewModel()->setScheduleReminder(m_recorder.function());
+        dialog.resize(560, 640);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        sheet->viewModel()->setTitle(QStringLiteral("Changed"));
+        advance(*sheet, step);
+        QCOMPARE(sheet->stepNumber(), step);
+
+        QWidget *target = &dialog;
+        if (focus == "nothing") {
+            if (QWidget *w = QApplication::focusWidget())
+                w->clearFocus();
+            QVERIFY(!QApplication::focusWidget());
+        } else {
+            // The step's first control that the keyboard reaches.
+            QWidget *control = sheet->stepView();
+            do
+                control = control->nextInFocusChain();
+            while (!(control->focusPolicy() & Qt::TabFocus) || !control->isVisible() || !control->isEnabled());
+            control->setFocus(Qt::TabFocusReason);
+            target = control;
+        }
+        if (focus == "menu") {
+            QWidget *field = sheet->nameStep()->nameField();
+            field->setFocus(Qt::TabFocusReason);
+            QContextMenuEvent open(QContextMenuEvent::Keyboard, QPoint(4, 4), field->mapToGlobal(QPoint(4, 4)));
+            QApplication::sendEvent(field, &open);
+            QWidget *menu = QApplication::activePopupWidget();
+            QVERIFY(menu);
+            // The menu takes the first Escape; the sheet stays.
+            QTest::keyClick(menu, Qt::Key_Escape);
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+            QCOMPARE(m_dismissals, 0);
+            target = field;
+        }
+
+        QTest::keyClick(target, Qt::Key_Escape);
+        QCOMPARE(m_dismissals, 1);
+        QCOMPARE(dialog.refused, 0);
+        if (stored) {
+            QCOMPARE(stored->title(), QStringLiteral("Stretch break"));
+            QCOMPARE(context()->fetchCount<Reminder>(), qsizetype(1));
+        } else {
+            QCOMPARE(context()->fetchCount<Reminder>(), qsizetype(0));
+        }
         QVERIFY(!context()->hasChanges());
         QVERIFY(m_recorder.scheduled.isEmpty());
         QVERIFY(m_signals.isEmpty());

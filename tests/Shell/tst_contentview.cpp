@@ -6,11 +6,13 @@
 #include "Banners/CelebrationOverlay.h"
 #include "Banners/InAppBannerSlot.h"
 #include "Banners/InAppBannerView.h"
+#include "Banners/VirtualTimerSource.h"
 #include "Base/Clock.h"
 #include "Base/Defaults.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinButton.h"
 #include "Editor/ReminderFormView.h"
+#include "Editor/ReminderFormViewModel.h"
 #include "MenuBar/MenuBarMirrorStore.h"
 #include "Model/AppSettings.h"
 #include "Rewards/MilestoneListView.h"
@@ -294,6 +296,129 @@ private Q_SLOTS:
         QVERIFY(!view->showNewHabitSheet());
         QTRY_VERIFY(!sheet);
         QVERIFY(m_store->mainContext()->fetch<Reminder>().isEmpty());
+    }
+
+    // Escape leaves the reminder editor as its close button does, storing and sending nothing; onboarding
+    // refuses it, since it must be finished once.
+    void escapeInASheet_data()
+    {
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("new habit") << "new" << true;
+        QTest::newRow("edit habit") << "edit" << true;
+        QTest::newRow("onboarding") << "onboarding" << false;
+    }
+
+    void escapeInASheet()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(bool, closes);
+        m_services->makeReminderForm = ShellServices::live()->makeReminderForm;
+        if (sheet == "onboarding")
+            enginetest::resetSettings();
+        StoreContext *context = m_store->mainContext();
+        auto walk = enginetest::makeReminder(context, enginetest::ReminderSpec{});
+        context->save();
+        auto view = makeView();
+        if (sheet == "new")
+            view->newHabitButton()->click();
+        else if (sheet == "edit")
+            view->presentReminderEditor(walk);
+        QPointer<SheetDialog> shown = sheet == "onboarding"
+                                          ? view->onboardingSheet()
+                                          : (sheet == "new" ? view->newHabitSheet() : view->editorSheet());
+        QVERIFY(shown);
+        QTRY_VERIFY(shown->isVisible());
+        QApplication::setActiveWindow(shown);
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        if (auto *form = qobject_cast<ReminderFormView *>(shown->content()))
+            form->viewModel()->setTitle(QStringLiteral("Changed"));
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : shown.data(), Qt::Key_Escape);
+        if (closes) {
+            QTRY_VERIFY(!shown);
+            QVERIFY(!view->showNewHabitSheet());
+            QVERIFY(!view->editorSheet());
+            const auto stored = context->fetch<Reminder>();
+            QCOMPARE(stored.size(), 1);
+            QCOMPARE(stored.first()->title(), walk->title());
+            QVERIFY(!context->hasChanges());
+        } else {
+            QCoreApplication::processEvents();
+            QVERIFY(shown && shown->isVisible());
+            QVERIFY(view->showOnboarding());
+        }
+        QCOMPARE(m_journal->signalsSent, QStringList());
+    }
+
+    // While a celebration is on screen the window behind it takes no key: Tab and Space there do not open
+    // the editor. The card ends by its button, Escape or its timer, and the focus goes back.
+    void celebrationHoldsTheKeyboard_data()
+    {
+        QTest::addColumn<int>("streak");
+        QTest::addColumn<QString>("action");
+        for (const char *action : {"Tab, Space", "Escape", "Return", "timer"}) {
+            QTest::addRow("streak, %s", action) << 7 << action;
+            QTest::addRow("all done, %s", action) << 0 << action;
+        }
+    }
+
+    void celebrationHoldsTheKeyboard()
+    {
+        QFETCH(int, streak);
+        QFETCH(QString, action);
+        auto view = makeView();
+        QApplication::setActiveWindow(view.get());
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        auto timers = std::make_shared<VirtualTimerSource>();
+        CelebrationManager *manager = view->celebrationManager();
+        manager->setTimerSource(timers);
+        QAbstractButton *newHabit = view->newHabitButton();
+        newHabit->setFocus(Qt::TabFocusReason);
+
+        auto walk = enginetest::makeReminder(m_store->mainContext(), enginetest::ReminderSpec{});
+        if (streak)
+            manager->checkForCelebrations({}, {}, {}, streak);
+        else
+            manager->checkForCelebrations({walk}, {walk}, {}, 0);
+        QVERIFY(manager->activeEvent());
+        QWidget *onCard = QApplication::focusWidget();
+        QVERIFY(onCard && view->celebrationOverlay()->isAncestorOf(onCard));
+
+        // Every control of the window behind is tried: none takes the focus or a Space.
+        QList<QPointer<QWidget>> behind;
+        for (QWidget *w : view->findChildren<QWidget *>()) {
+            if (w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !view->celebrationOverlay()->isAncestorOf(w))
+                behind.append(w);
+        }
+        QVERIFY(behind.contains(newHabit));
+        for (const QPointer<QWidget> &target : std::as_const(behind)) {
+            if (!target)
+                continue;
+            target->setFocus(Qt::TabFocusReason);
+            QCOMPARE(QApplication::focusWidget(), onCard);
+            QTest::keyClick(target, Qt::Key_Space);
+            settle();
+        }
+        QVERIFY(manager->activeEvent());
+        QCOMPARE(view->selectedTab(), OvlinTab::reminders);
+
+        if (action == "timer") {
+            timers->advance(CelebrationManager::displayMs);
+        } else if (action == "Tab, Space") {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), onCard);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), action == "Escape" ? Qt::Key_Escape : Qt::Key_Return);
+        }
+        settle();
+        QVERIFY(!manager->activeEvent());
+        QVERIFY(!view->showNewHabitSheet());
+        QVERIFY(!view->newHabitSheet());
+        QCOMPARE(m_formsBuilt.size(), 0);
+        QCOMPARE(view->selectedTab(), OvlinTab::reminders);
+        QCOMPARE(QApplication::focusWidget(), newHabit);
     }
 
     void screensAskForTheEditor()

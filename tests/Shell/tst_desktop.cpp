@@ -4,6 +4,7 @@
 #include "Shell/ShellTestSupport.h"
 
 #include "Banners/BannerManager.h"
+#include "Banners/CelebrationManager.h"
 #include "Base/Clock.h"
 #include "Base/Defaults.h"
 #include "DesignSystem/Motion.h"
@@ -162,6 +163,10 @@ private:
             QVERIFY(rewards);
             rewards->showAddSheet();
             waitForActive(rewards->presentedEditor());
+        } else if (step == "celebration") {
+            CelebrationManager *manager = m_app->mainWindow()->celebrationManager();
+            manager->checkForCelebrations({}, {}, {}, 7);
+            QVERIFY(manager->activeEvent());
         } else if (step == "habit confirmation") {
             auto *habits = showTab<HabitListView>(OvlinTab::habits);
             QVERIFY(habits);
@@ -319,6 +324,7 @@ private Q_SLOTS:
         QTest::newRow("reward editor") << QStringList{"reward editor"};
         QTest::newRow("habit delete confirmation") << QStringList{"habit confirmation"};
         QTest::newRow("reward delete confirmation") << QStringList{"reward confirmation"};
+        QTest::newRow("celebration") << QStringList{"celebration"};
         QTest::newRow("popover") << QStringList{"toggle popover"};
         QTest::newRow("popover, window closed") << QStringList{"close window", "toggle popover"};
     }
@@ -338,6 +344,51 @@ private Q_SLOTS:
         QVERIFY(type(QStringLiteral("q")));
         QTest::qWait(100);
         QCOMPARE(m_quits, 1);
+    }
+
+    // Escape and Tab typed on the keyboard: the reminder editor closes on Escape and onboarding does not;
+    // a celebration keeps them from the window behind it and gives the focus back when it goes.
+    void keysInSheetsAndCelebrations_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QStringList>("keys");
+        QTest::newRow("reminder editor, Escape") << "reminder editor" << QStringList{"Escape"};
+        QTest::newRow("onboarding, Escape") << "onboarding" << QStringList{"Escape"};
+        QTest::newRow("celebration, Tab then Space") << "celebration" << QStringList{"Tab", "space"};
+        QTest::newRow("celebration, Shift+Tab then Return") << "celebration" << QStringList{"shift+Tab", "Return"};
+        QTest::newRow("celebration, Escape") << "celebration" << QStringList{"Escape"};
+    }
+
+    void keysInSheetsAndCelebrations()
+    {
+        QFETCH(QString, step);
+        QFETCH(QStringList, keys);
+        launch();
+        ContentView *window = m_app->mainWindow();
+        QWidget *before = window->newHabitButton();
+        before->setFocus(Qt::TabFocusReason);
+        act(step);
+        if (QTest::currentTestFailed())
+            return;
+        for (const QString &key : std::as_const(keys)) {
+            QVERIFY(type(key));
+            QCoreApplication::processEvents();
+        }
+        if (step == "onboarding") {
+            QTest::qWait(100);
+            QVERIFY(window->onboardingSheet() && window->onboardingSheet()->isVisible());
+            return;
+        }
+        if (step == "reminder editor") {
+            QTRY_VERIFY(!window->newHabitSheet());
+            QCOMPARE(m_app->appDelegate()->sharedContainer()->mainContext()->fetchCount<Reminder>(), qsizetype(1));
+            return;
+        }
+        QTRY_VERIFY(!window->celebrationManager()->activeEvent());
+        QTest::qWait(100);
+        QVERIFY(!window->newHabitSheet());
+        QCOMPARE(window->selectedTab(), OvlinTab::reminders);
+        QCOMPARE(QApplication::focusWidget(), before);
     }
 };
 

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The project's scripts answer --help and an unknown option with their usage and change nothing, and take
+# relative paths from the folder they are called from. Tools that would build or install are stand-ins
+# here that only note their call, so no case builds, installs or runs anything for real.
+#   scripts_usage.sh <checkout> <scratch folder>
+set -u
+root=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work/stubs" "$work/elsewhere"
+for tool in cmake ctest apt-get sudo dpkg-query clang-format ninja Xvfb weston openbox; do
+    printf '#!/bin/sh\necho "%s $*" >>"%s/calls"\n' "$tool" "$work" >"$work/stubs/$tool"
+    chmod +x "$work/stubs/$tool"
+done
+export PATH=$work/stubs:$PATH
+unset OVLIN_BENCH_BUILD_DIR OVLIN_TEST_BUILD_DIR OVLIN_TSAN_BUILD_DIR OVLIN_RUN_BUILD_DIR
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# What of the checkout a script could change: its top folders and the build folders beside this test's.
+snapshot() {
+    (cd "$root" && ls -A . build 2>/dev/null)
+}
+before=$(snapshot)
+
+# script | arguments | expected status | where the usage goes
+cases=(
+    "scripts/gen-profile|--help|0|out"
+    "scripts/gen-profile|-h|0|out"
+    "scripts/gen-profile|--frobnicate|2|err"
+    "scripts/gen-profile|home --habits|2|err"
+    "scripts/gen-profile|home --logs many|2|err"
+    "scripts/gen-profile||2|err"
+    "scripts/bench|--help|0|out"
+    "scripts/bench|--frobnicate|2|err"
+    "scripts/install-deps|--help|0|out"
+    "scripts/install-deps|--frobnicate|2|err"
+    "scripts/install-deps|test extra|2|err"
+    "scripts/run|--help|0|out"
+    "scripts/run|--frobnicate|2|err"
+    "scripts/test|--help|0|out"
+    "scripts/test|--frobnicate|2|err"
+    "scripts/test|tst_days|2|err"
+    "bench/ovlin-with-profile.sh|--help|0|out"
+    "bench/ovlin-with-profile.sh|--frobnicate|2|err"
+    "bench/ovlin-with-profile.sh|only-one|2|err"
+    "tests/with-display|--help|0|out"
+    "tests/with-display|--frobnicate true|2|err"
+    "tests/with-display|x11|2|err"
+)
+for entry in "${cases[@]}"; do
+    IFS='|' read -r script arguments status stream <<<"$entry"
+    rm -f "$work/calls"
+    read -r -a argv <<<"$arguments"
+    (cd "$work/elsewhere" && "$root/$script" "${argv[@]}" >"$work/out" 2>"$work/err" </dev/null)
+    got=$?
+    name="$script $arguments"
+    [ "$got" = "$status" ] || fail "$name: status $got, expected $status"
+    grep -qi '^usage:' "$work/$stream" || fail "$name: no usage on std$stream"
+    [ -e "$work/calls" ] && fail "$name: ran $(tr '\n' ';' <"$work/calls" | cut -c1-200)"
+    [ -n "$(ls -A "$work/elsewhere")" ] && fail "$name: wrote $(ls -A "$work/elsewhere") where it was called"
+done
+
+# A relative home (and build folder) is the caller's: the profile program is a stand-in that notes where
+# it was asked to write; the build is already there, so nothing is configured.
+mkdir -p "$work/elsewhere/benchbuild/bench"
+touch "$work/elsewhere/benchbuild/build.ninja"
+printf '#!/bin/sh\necho "$*" >"%s/genprofile"\n' "$work" >"$work/elsewhere/benchbuild/bench/ovlin-genprofile"
+chmod +x "$work/elsewhere/benchbuild/bench/ovlin-genprofile"
+rm -f "$work/calls"
+(cd "$work/elsewhere" && OVLIN_BENCH_BUILD_DIR=benchbuild "$root/scripts/gen-profile" profile --habits 3 >"$work/out" 2>&1)
+got=$?
+[ "$got" = 0 ] || fail "gen-profile with a relative home: status $got ($(cat "$work/out"))"
+[ "$(cat "$work/genprofile" 2>/dev/null)" = "$work/elsewhere/profile --habits 3" ] ||
+    fail "gen-profile with a relative home wrote to: $(cat "$work/genprofile" 2>/dev/null)"
+grep -q -- "--build $work/elsewhere/benchbuild " "$work/calls" 2>/dev/null ||
+    fail "gen-profile built in: $(cat "$work/calls" 2>/dev/null)"
+
+[ "$(snapshot)" = "$before" ] || fail "the checkout changed: $(diff <(echo "$before") <(snapshot) | tr '\n' ' ')"
+[ -e "$root/--help" ] && fail "a folder named --help is in the checkout"
+
+[ "$failures" -eq 0 ] && echo "every script answered as it should"
+exit $((failures > 0))
