@@ -175,6 +175,8 @@ bool StoreContainer::saveBeforeClosing(std::chrono::milliseconds budget)
     StoreContext *context = m_context.get();
     if (!context || !context->hasChanges())
         return true;
+    qCInfo(lcStore).noquote() << "Closing" << (isInMemory() ? QStringLiteral("the memory store") : m_filePath)
+                              << "- saving" << context->describeChanges().size() << "changes that waited first";
     const int running = busyTimeout();
     QString error;
     const bool saved = retryWhileLocked(budget, &error, [this, context](int waitMs, QString *attemptError) {
