@@ -188,6 +188,22 @@ private Q_SLOTS:
             QCOMPARE(fileBytes(path()), backupBytes);
     }
 
+    // A store opened through a link (its log lies beside the file linked to) saves as usual.
+    void storeOpenedThroughALinkSaves()
+    {
+        m_water.reset();
+        m_store.reset();
+        QVERIFY(QFile::link(path(), path("Link.store")));
+        QString error;
+        m_store = StoreContainer::open(path("Link.store"), &error);
+        QVERIFY2(m_store, qPrintable(error));
+        makeReminder(*m_store->mainContext(), QStringLiteral("Run"));
+        QVERIFY(m_store->mainContext()->save());
+        QVERIFY(!m_store->mainContext()->isFileLost());
+        m_store.reset();
+        QCOMPARE(fileState(path()), QStringLiteral("Water:1 Walk:0 Run:0"));
+    }
+
     // Put back under its name, the file takes the changes that waited.
     void fileBackUnderItsName()
     {
