@@ -3,6 +3,7 @@
 #include "Base/Log.h"
 #include "Base/MainThread.h"
 #include "Base/UserFiles.h"
+#include "Platform/StoreMapping.h"
 #include "Platform/StoreTables.h"
 
 #include <QDeadlineTimer>
@@ -18,6 +19,8 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -80,6 +83,19 @@ bool prepareFile(const QString &path, QString *errorDescription)
     return true;
 }
 
+// The identity of what `path` names now (following links), or the error.
+std::optional<std::pair<quint64, quint64>> identityOf(const QByteArray &path, int *error)
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.constData(), &info) != 0) {
+        *error = errno;
+        return std::nullopt;
+    }
+    return std::pair<quint64, quint64>(info.st_dev, info.st_ino);
+}
+
 bool execute(QSqlQuery &query, const QString &sql, QString *errorDescription)
 {
     if (query.exec(sql))
@@ -98,6 +114,18 @@ StoreContainer::~StoreContainer()
 {
     m_context.reset();
     if (QSqlDatabase::contains(m_connectionName)) {
+        // Closing checkpoints the log and deletes it by its name, unless the file was moved: then SQLite
+        // leaves the log where it is, for the next opening of whatever has the name now to take in. So the
+        // log is emptied into the file opened first, and its name, which may be another file's now, is
+        // left alone.
+        if (QString why; !filesAreTheOpenedOnes(&why)) {
+            qCWarning(lcStore).noquote() << why << "Closing the store without touching what is there now.";
+            keepToTheOpenedFiles();
+            if (sqlite3 *handle = sqliteHandle(QSqlDatabase::database(m_connectionName, false))) {
+                int persist = 1;
+                sqlite3_file_control(handle, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+            }
+        }
         {
             QSqlDatabase database = QSqlDatabase::database(m_connectionName, false);
             database.close();
@@ -177,6 +205,8 @@ bool StoreContainer::saveBeforeClosing(std::chrono::milliseconds budget)
     StoreContext *context = m_context.get();
     if (!context || !context->hasChanges())
         return true;
+    qCInfo(lcStore).noquote() << "Closing" << (isInMemory() ? QStringLiteral("the memory store") : m_filePath)
+                              << "- saving" << context->describeChanges().size() << "changes that waited first";
     const int running = busyTimeout();
     QString error;
     const bool saved = retryWhileLocked(budget, &error, [this, context](int waitMs, QString *attemptError) {
@@ -191,6 +221,75 @@ bool StoreContainer::saveBeforeClosing(std::chrono::milliseconds budget)
     for (const QString &change : context->describeChanges())
         qCWarning(lcStore).noquote() << "Not saved:" << change;
     return false;
+}
+
+void StoreContainer::watchFiles(const QSqlDatabase &database)
+{
+    int error = 0;
+    if (const auto identity = identityOf(QFile::encodeName(m_filePath), &error))
+        m_fileIdentity = FileIdentity{identity->first, identity->second};
+    // SQLite names the log after the file it opened (links resolved), and keeps it open from the first read.
+    if (sqlite3 *handle = sqliteHandle(database)) {
+        if (const char *file = sqlite3_db_filename(handle, "main"); file && *file) {
+            QSqlQuery query(database);
+            if (execute(query, QStringLiteral("PRAGMA journal_mode"), nullptr) && query.next() &&
+                query.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0) {
+                m_walPath = QByteArray(sqlite3_filename_wal(file));
+                if (const auto identity = identityOf(m_walPath, &error))
+                    m_walIdentity = FileIdentity{identity->first, identity->second};
+            }
+        }
+    }
+    m_context->setWriteGuard([this](QString *errorDescription) {
+        if (filesAreTheOpenedOnes(errorDescription))
+            return true;
+        // Should Ovlin end without closing the store, nothing it wrote is left for the file there now.
+        keepToTheOpenedFiles();
+        return false;
+    });
+}
+
+bool StoreContainer::filesAreTheOpenedOnes(QString *errorDescription) const
+{
+    int error = 0;
+    if (m_fileIdentity) {
+        const auto now = identityOf(QFile::encodeName(m_filePath), &error);
+        if (!now && error == ENOENT)
+            return fail(
+                errorDescription,
+                QStringLiteral("The store file %1 was removed or renamed while Ovlin was running.").arg(m_filePath));
+        if (!now)
+            return fail(
+                errorDescription,
+                QStringLiteral("The store file %1 cannot be looked at: %2").arg(m_filePath, systemError(error)));
+        if (FileIdentity{now->first, now->second} != *m_fileIdentity)
+            return fail(errorDescription,
+                        QStringLiteral("The store file %1 was replaced by another file while Ovlin was running.")
+                            .arg(m_filePath));
+    }
+    if (m_walIdentity) {
+        const auto now = identityOf(m_walPath, &error);
+        if (!now || FileIdentity{now->first, now->second} != *m_walIdentity)
+            return fail(
+                errorDescription,
+                QStringLiteral("The store's write-ahead log %1 was removed or replaced while Ovlin was running.")
+                    .arg(QFile::decodeName(m_walPath)));
+    }
+    return true;
+}
+
+void StoreContainer::keepToTheOpenedFiles()
+{
+    if (m_walPath.isEmpty())
+        return;
+    sqlite3 *handle = sqliteHandle(QSqlDatabase::database(m_connectionName, false));
+    if (!handle)
+        return;
+    // Through the descriptors SQLite holds, never through the names.
+    const int result = sqlite3_wal_checkpoint_v2(handle, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    if (result != SQLITE_OK)
+        qCWarning(lcStore).noquote() << "Could not empty the write-ahead log of the store file Ovlin opened:"
+                                     << QString::fromUtf8(sqlite3_errstr(result));
 }
 
 std::unique_ptr<StoreContainer> StoreContainer::openInMemory(QString *errorDescription)
@@ -294,6 +393,8 @@ bool StoreContainer::connect(int busyTimeoutMs, QString *errorDescription)
         m_context.reset();
         return false;
     }
+    if (!isInMemory())
+        watchFiles(database);
     return true;
 }
 

@@ -4,11 +4,13 @@
 #include "Platform/StoreContext.h"
 #include "Platform/StoreRecord.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace ovlin {
 
@@ -23,6 +25,11 @@ namespace ovlin {
 // a WAL journal. Opening waits up to `busyTimeoutMs` for another connection's lock; once open, a statement
 // waits only `runningBusyTimeoutMs`: the store works on the main thread, and a save that finds the file
 // locked keeps its changes and tries again later (see StoreContext).
+//
+// Another program may remove, rename or replace the file (or its write-ahead log) while it is open. Before
+// each write the store checks that its path still names the files it opened (device and inode); if not,
+// nothing is written, the changes wait (StoreContext::isFileLost()), and what the log holds goes only to
+// the file opened, so nothing of it reaches a file that now has that name, at close either.
 class StoreContainer
 {
 public:
@@ -61,10 +68,26 @@ public:
     bool isInMemory() const { return m_filePath.isEmpty(); }
 
 private:
+    struct FileIdentity
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+        bool operator==(const FileIdentity &) const = default;
+    };
+
     StoreContainer(const QString &filePath, const QString &connectionName);
     bool connect(int busyTimeoutMs, QString *errorDescription);
+    // Remembers which files the connection opened, and checks them before every write from now on.
+    void watchFiles(const QSqlDatabase &database);
+    // Whether the path (and the write-ahead log's) still names the file opened; if not, says why.
+    bool filesAreTheOpenedOnes(QString *errorDescription) const;
+    // Moves what the write-ahead log holds into the file opened and empties the log.
+    void keepToTheOpenedFiles();
 
     QString m_filePath;
+    std::optional<FileIdentity> m_fileIdentity;
+    QByteArray m_walPath;
+    std::optional<FileIdentity> m_walIdentity;
     QString m_connectionName;
     std::unique_ptr<StoreContext> m_context;
 };

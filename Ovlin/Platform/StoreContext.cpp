@@ -333,8 +333,26 @@ QStringList StoreContext::describeChanges() const
     return lines;
 }
 
+bool StoreContext::mayWrite(QString *errorDescription)
+{
+    const bool lost = m_writeGuard && !m_writeGuard(errorDescription);
+    if (lost != m_fileLost) {
+        m_fileLost = lost;
+        if (lost)
+            qCWarning(lcStore).noquote()
+                << *errorDescription << "Nothing is written to what is there now; changes wait until the file is back.";
+        else
+            qCInfo(lcStore) << "The store file is back; saving again";
+        QMetaObject::invokeMethod(
+            this, [this, lost] { Q_EMIT fileLostChanged(lost); }, Qt::QueuedConnection);
+    }
+    return !lost;
+}
+
 bool StoreContext::writePending(QString *errorDescription)
 {
+    if (!mayWrite(errorDescription))
+        return false;
     QSqlQuery control(m_database);
     if (!control.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         *errorDescription = StoreTables::errorText(control.lastError());

@@ -64,6 +64,11 @@ public:
     static constexpr std::chrono::milliseconds longestRetryDelay{30000};
     void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest);
 
+    // Whether the last save found that the store's file is no longer the one opened (another program
+    // removed, renamed or replaced it): nothing is written then, and the changes wait as for a lock,
+    // until the file is back or the store closes.
+    bool isFileLost() const { return m_fileLost; }
+
     // One line per pending change, naming the record and the values it would be written with, for the
     // log ("<table> 12 inserted: <column>='…', …").
     QStringList describeChanges() const;
@@ -134,6 +139,8 @@ Q_SIGNALS:
     // notification, each once. Empty when there were too many to remember (then look at everything).
     void recordsChanged(const QList<std::shared_ptr<ovlin::StoreRecord>> &records);
     void didSave(ovlin::RecordTypes types);
+    // isFileLost() changed (queued, like the others).
+    void fileLostChanged(bool lost);
 
 private:
     friend class StoreContainer;
@@ -147,6 +154,9 @@ private:
     const std::vector<std::shared_ptr<StoreRecord>> &liveRecords(RecordType type) const;
     // Adds records read later from the file to `records`, keeping store order.
     template <class It> void adoptLoaded(std::vector<std::shared_ptr<StoreRecord>> &records, It from, It to);
+    // Asked before each write: whether the file may be written, and if not, why.
+    void setWriteGuard(std::function<bool(QString *errorDescription)> guard) { m_writeGuard = std::move(guard); }
+    bool mayWrite(QString *errorDescription);
     bool writePending(QString *errorDescription);
     // Writes the pending changes and, on success, marks them saved and announces the save. Logs nothing.
     bool savePending(QString *errorDescription);
@@ -178,6 +188,8 @@ private:
     std::chrono::milliseconds m_longestRetryDelay = longestRetryDelay;
     // Failed attempts since the last successful save.
     int m_failedSaves = 0;
+    std::function<bool(QString *)> m_writeGuard;
+    bool m_fileLost = false;
 
     quint64 m_revision = 0;
 

@@ -189,8 +189,6 @@ bool SqliteStatement::bind(int index, qint64 value)
 
 // --- One load -------------------------------------------------------------------------------------
 
-namespace {
-
 sqlite3 *sqliteHandle(const QSqlDatabase &database)
 {
     const QVariant handle = database.driver() ? database.driver()->handle() : QVariant();
@@ -198,6 +196,8 @@ sqlite3 *sqliteHandle(const QSqlDatabase &database)
         return *static_cast<sqlite3 *const *>(handle.constData());
     return nullptr;
 }
+
+namespace {
 
 std::size_t slot(RecordType type)
 {

@@ -144,6 +144,9 @@ template <class V> struct StoreColumnType<std::optional<V>>
     }
 };
 
+// The connection under the Qt driver, when it is SQLite's own; null otherwise.
+sqlite3 *sqliteHandle(const QSqlDatabase &database);
+
 // A prepared statement on SQLite's own connection that finalizes itself.
 class SqliteStatement
 {

@@ -34,7 +34,14 @@ AppDelegate::AppDelegate(std::unique_ptr<StoreContainer> container, std::shared_
     Q_ASSERT(m_services);
     if (!g_current)
         g_current = this;
-    // Every way out (the menu, Ctrl+Q, SIGTERM) ends the event loop, which announces it here.
+    // A store file that another program removed or replaced takes no more changes: the window says so.
+    connect(m_sharedContainer->mainContext(), &StoreContext::fileLostChanged, this, [this](bool lost) {
+        const QString before = storeNotice();
+        m_storeLost = lost;
+        if (storeNotice() != before)
+            Q_EMIT storeNoticeChanged(storeNotice());
+    });
+    // Every way out (the menu, Ctrl+Q, SIGTERM, SIGHUP) ends the event loop, which announces it here.
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { applicationWillTerminate(); });
 }
@@ -196,6 +203,27 @@ std::unique_ptr<StoreContainer> openCandidate(const QString &candidate, std::chr
 }
 
 } // namespace
+
+QString AppDelegate::storeNotice() const
+{
+    return m_storeLost ? lostStoreNoticeFor(*m_sharedContainer) : m_storeNotice;
+}
+
+void AppDelegate::setStoreNotice(const QString &notice)
+{
+    const QString before = storeNotice();
+    m_storeNotice = notice;
+    if (storeNotice() != before)
+        Q_EMIT storeNoticeChanged(storeNotice());
+}
+
+QString AppDelegate::lostStoreNoticeFor(const StoreContainer &store)
+{
+    return QStringLiteral("%1 was moved, removed or replaced by another program: nothing you change now is saved. "
+                          "Put the file back to save it; otherwise Ovlin lists what was not saved in its log when "
+                          "it quits.")
+        .arg(QDir::toNativeSeparators(store.filePath()));
+}
 
 QString AppDelegate::storeNoticeFor(const StoreContainer &store, const QString &applicationSupport)
 {

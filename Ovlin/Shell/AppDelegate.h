@@ -78,11 +78,15 @@ public:
     static void bringToFront(QWidget *window);
 
     // What the main window must tell the user about the store: set when Ovlin runs on the recovery
-    // store or in memory, empty otherwise.
-    QString storeNotice() const { return m_storeNotice; }
-    void setStoreNotice(const QString &notice) { m_storeNotice = notice; }
+    // store or in memory, or while its file is removed or replaced by another program (nothing is saved
+    // then); empty otherwise.
+    QString storeNotice() const;
+    // The notice of how the store was opened.
+    void setStoreNotice(const QString &notice);
     // The notice for `store` as opened by makeContainer(applicationSupport).
     static QString storeNoticeFor(const StoreContainer &store, const QString &applicationSupport);
+    // The notice while the file of `store` is not the one it opened.
+    static QString lostStoreNoticeFor(const StoreContainer &store);
 
     // How long a store that another program holds locked is tried again before the next candidate.
     static constexpr std::chrono::milliseconds lockedStoreRetryBudget{10000};
@@ -109,6 +113,9 @@ public:
     // $XDG_DATA_HOME (the generic data folder), or ~/.local/share when none is known.
     static QString dataFolder();
 
+Q_SIGNALS:
+    void storeNoticeChanged(const QString &notice);
+
 private:
     std::unique_ptr<StoreContainer> m_sharedContainer;
     // Declared after the store so that it goes first: its popover reads the store.
@@ -117,6 +124,7 @@ private:
     NotificationResponder *m_responder = nullptr;
     WindowScene *m_scene = nullptr;
     QString m_storeNotice;
+    bool m_storeLost = false;
     bool m_launched = false;
     bool m_appearanceApplied = false;
 };

@@ -37,6 +37,10 @@ OvlinApp::OvlinApp(std::unique_ptr<AppDelegate> delegate, QObject *parent)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     m_delegate->setWindowScene(this);
+    connect(m_delegate.get(), &AppDelegate::storeNoticeChanged, this, [this](const QString &notice) {
+        if (m_window)
+            m_window->setStoreNotice(notice);
+    });
     // The analytics client has no GUI of its own: it learns about activity from here. Active is what
     // holds notifications back too: one of Ovlin's windows has the focus.
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {

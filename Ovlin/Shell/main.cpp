@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,18 +19,25 @@
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
-volatile std::sig_atomic_t g_terminationRequested = 0;
+// Set by the first termination signal; the run ends once, however many signals follow, in whatever order.
+// (An atomic_flag is always lock-free, so the handler may use it.)
+std::atomic_flag g_terminationRequested;
 
 void onTerminationSignal(int)
 {
-    g_terminationRequested = 1;
+    if (g_terminationRequested.test_and_set())
+        return;
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[0], &byte, 1);
+    errno = savedErrno;
 }
 
-// SIGTERM (logout, shutdown) and SIGINT end the run like the quit command, so that what is kept at exit
-// (the analytics cache) is written. Installed before anything else, so that a signal that comes while
-// Ovlin is still starting is kept and ends the run cleanly instead of killing it.
+// SIGTERM and SIGHUP (logout sends both at once; closing a terminal sends SIGHUP) and SIGINT end the run
+// like the quit command, so that what is kept at exit (changes waiting for a locked store, the analytics
+// cache) is written. Installed before anything else, so that a signal that comes while Ovlin is still
+// starting is kept and ends the run cleanly instead of killing it. A signal that whoever started Ovlin
+// chose to ignore (nohup, a background job) stays ignored.
 void catchTerminationSignals()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
@@ -37,8 +46,12 @@ void catchTerminationSignals()
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) {
+        struct sigaction inherited = {};
+        if (number != SIGTERM && ::sigaction(number, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
+        ::sigaction(number, &action, nullptr);
+    }
 }
 
 // From the event loop on, a signal (also one that came earlier) quits the application.
@@ -56,7 +69,7 @@ void quitOnTerminationSignals()
 
 bool terminationRequested()
 {
-    return g_terminationRequested != 0;
+    return g_terminationRequested.test();
 }
 
 } // namespace

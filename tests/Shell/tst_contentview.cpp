@@ -815,6 +815,46 @@ private Q_SLOTS:
         QCOMPARE(shown && shown->isVisible(), !notice.isEmpty());
     }
 
+    // A store file that another program moves away takes no more changes: the window says so until it is
+    // back, on top of any notice of how the store was opened, and so does a window opened meanwhile.
+    void lostStoreFileIsShownInTheWindow()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Ovlin.store"));
+        QString error;
+        auto store = StoreContainer::open(path, &error);
+        QVERIFY2(store, qPrintable(error));
+        auto delegate = std::make_unique<AppDelegate>(std::move(store), m_services);
+        const QString opening = QStringLiteral("Ovlin could not open its data file /x/Ovlin.store");
+        delegate->setStoreNotice(opening);
+        OvlinApp app(std::move(delegate));
+        app.start();
+        StoreContext *context = app.appDelegate()->sharedContainer()->mainContext();
+        const auto notice = [&app] {
+            QLabel *label = app.mainWindow()->findChild<QLabel *>(QStringLiteral("storeNotice"));
+            return label && label->isVisible() ? label->text() : QString();
+        };
+        QCOMPARE(notice(), opening);
+
+        QVERIFY(QFile::rename(path, dir.filePath(QStringLiteral("Elsewhere.store"))));
+        enginetest::makeReminder(context);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("removed or renamed")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Save failed")));
+        QVERIFY(!context->save());
+        QTRY_VERIFY(notice().startsWith(QDir::toNativeSeparators(path) + QStringLiteral(" was moved, removed or "
+                                                                                        "replaced")));
+        QVERIFY(notice().contains(QStringLiteral("nothing you change now is saved")));
+        QPointer<ContentView> first = app.mainWindow();
+        first->close();
+        QTRY_VERIFY(!first);
+        app.handleReopen();
+        QVERIFY(notice().contains(QStringLiteral("nothing you change now is saved")));
+
+        QVERIFY(QFile::rename(dir.filePath(QStringLiteral("Elsewhere.store")), path));
+        QVERIFY(context->retryFailedSave());
+        QTRY_COMPARE(notice(), opening);
+    }
+
     void closingAndReopeningTheWindow()
     {
         auto delegate = std::make_unique<AppDelegate>(enginetest::openStore(), m_services);
