@@ -123,6 +123,23 @@ void Analytics::sendInternal(const QString &signalName, const Parameters &parame
         deliver(*client, signalName, parameters, floatValue, customUserID);
 }
 
+void Analytics::sendInternalOnce(const QString &signalName, const Parameters &parameters,
+                                 const std::function<void()> &stored)
+{
+    const auto client = activeClient();
+    if (!client) {
+        if (stored)
+            stored();
+        return;
+    }
+    const AnalyticsManagerConfiguration &config = *client->configuration;
+    const Parameters defaults =
+        applyDefaultParameterPrefix(config.defaultParameters()(), config.defaultParameterPrefix());
+    warnAboutKeys(config, defaults);
+    client->manager->signalManager()->processSignalOnce(signalName, mergeParameters(parameters, defaults), parameters,
+                                                        client->configuration, stored);
+}
+
 void Analytics::startDurationSignal(const QString &signalName, const Parameters &parameters, bool includeBackgroundTime)
 {
     DurationSignalTracker::shared().startTracking(signalName, parameters, includeBackgroundTime);
