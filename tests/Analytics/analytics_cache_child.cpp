@@ -1,6 +1,10 @@
-// Helper process for the kill test: sends a signal every 10 ms to the given base URL without ever
-// posting (the send interval is an hour) and prints "cached N" once record N is in the cache,
-// until it is killed.
+// Helper process for the kill tests, aimed at the given base URL and never posting (the send interval
+// is an hour).
+//   analytics_cache_child URL               sends a signal every 10 ms and prints "cached N" once
+//                                           record N is in the cache, until it is killed
+//   analytics_cache_child URL install WHEN  an install's first start, ending at WHEN: "begun" (killed
+//                                           as its session begins), "cached" (killed once the install
+//                                           report is in the cache) or "quit" (quits once it is)
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsManager.h"
 #include "Analytics/SignalCache.h"
@@ -9,7 +13,9 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <QUuid>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace analytics;
@@ -32,6 +38,26 @@ int main(int argc, char **argv)
     const auto signalManager =
         std::dynamic_pointer_cast<SignalManager>(AnalyticsManager::sharedManager()->signalManager());
     const std::shared_ptr<SignalCache> cache = signalManager->signalCache();
+
+    if (argc > 3 && QByteArray(argv[2]) == "install") {
+        const QByteArray when = argv[3];
+        // Begins the first session and queues its install report.
+        config->setSessionID(QUuid::createUuid());
+        if (when == "begun")
+            std::raise(SIGKILL);
+        auto *poll = new QTimer(&app);
+        QObject::connect(poll, &QTimer::timeout, [&] {
+            for (const SignalPostBody &record : cache->waitingRecords()) {
+                if (record.type != QStringLiteral("Analytics.Acquisition.newInstallDetected"))
+                    continue;
+                if (when == "cached")
+                    std::raise(SIGKILL);
+                QCoreApplication::quit();
+            }
+        });
+        poll->start(0);
+        return app.exec();
+    }
 
     int sent = 0;
     int reported = 0;
