@@ -3,6 +3,13 @@
 // the focus. Runs under tests/with-display x11-wm inside a private session bus.
 #include "Shell/ShellTestSupport.h"
 
+#include "Analytics/Analytics.h"
+#include "Analytics/AnalyticsDefaults.h"
+#include "Analytics/AnalyticsManager.h"
+#include "Analytics/ApplicationEvents.h"
+#include "Analytics/SessionManager.h"
+#include "Analytics/Timings.h"
+
 #include "Banners/BannerManager.h"
 #include "Banners/FloatingBannerPanel.h"
 #include "Banners/InAppBannerView.h"
@@ -142,6 +149,8 @@ private:
         } else if (step == "focus window") {
             QVERIFY(activate(m_app->mainWindow()));
             QTRY_VERIFY(m_app->mainWindow()->isActiveWindow());
+            // A minimised window comes back a moment after it has the focus.
+            QTRY_VERIFY(!m_app->mainWindow()->isMinimized());
         } else if (step == "other program") {
             if (!m_other) {
                 m_other = std::make_unique<QProcess>();
@@ -410,6 +419,68 @@ private Q_SLOTS:
             return;
         QCOMPARE(BannerManager::shared().current().has_value(), inWindow);
         QCOMPARE(notificationIsPresented(), !inWindow);
+    }
+
+    // A session counts active time from whether Ovlin has the focus when it begins: a click elsewhere
+    // during start-up means nothing counts until the user turns to Ovlin.
+    void analyticsSessionStartsFromTheFocus_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // before the session begins
+        QTest::addColumn<qint64>("seconds");    // active in the next 58 s
+        QTest::newRow("window focused") << QStringList{} << qint64(58);
+        QTest::newRow("another program focused") << QStringList{"other program"} << qint64(0);
+        QTest::newRow("popover closed by a click into another program")
+            << QStringList{"other program", "toggle popover", "click other program"} << qint64(0);
+        QTest::newRow("window minimised") << QStringList{"minimise window"} << qint64(0);
+    }
+
+    void analyticsSessionStartsFromTheFocus()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(qint64, seconds);
+        // Fresh statistics in this case's settings folder; nothing is ever posted.
+        analytics::SessionManager::resetSharedForTesting();
+        analytics::ApplicationEvents::resetForTesting();
+        analytics::Timings timings;
+        timings.firstSessionDelay = std::chrono::hours(1);
+        timings.sendInterval = std::chrono::hours(1);
+        timings.sessionTimerInterval = std::chrono::hours(1);
+        analytics::Timings::setCurrent(timings);
+        const auto config = analytics::AnalyticsManagerConfiguration::create(
+            QStringLiteral("DESKTOP"), std::nullopt, QUrl(QStringLiteral("http://127.0.0.1:9/")));
+        config->setLogHandler(std::nullopt);
+        analytics::Analytics::initializeWith(config);
+        // An earlier run's session, so this one is no install stored from its first moment.
+        analytics::analyticsDefaults()->setBytes(
+            QStringLiteral("recentSessions"),
+            analytics::SessionManager::encodeSessions({{Clock::now().addDays(-1), 60}}));
+        launch();
+        for (const QString &step : steps) {
+            act(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        const auto stored = [] {
+            analytics::SessionManager::shared().applicationWillTerminate();
+            const auto data = analytics::analyticsDefaults()->bytesValue(QStringLiteral("recentSessions"));
+            QList<qint64> durations;
+            for (const auto &session : analytics::SessionManager::decodeSessions(data.value_or(QByteArray()))
+                                           .value_or(QList<analytics::SessionManager::StoredSession>()))
+                durations.append(session.durationInSeconds);
+            return durations;
+        };
+        // The start-up is over: the client begins the session.
+        config->setSessionID(QUuid::createUuid());
+        Clock::advance(58);
+        QCOMPARE(stored(), seconds ? (QList<qint64>{60, seconds}) : QList<qint64>{60});
+        // The user turns to Ovlin: from then on the time counts.
+        act(QStringLiteral("focus window"));
+        Clock::advance(5);
+        QCOMPARE(stored(), (QList<qint64>{60, seconds + 5}));
+        m_app.reset();
+        analytics::AnalyticsManager::terminate();
+        analytics::SessionManager::resetSharedForTesting();
+        analytics::Timings::setCurrent(analytics::Timings());
     }
 
     // Ctrl+Q ends Ovlin from each of its windows.
