@@ -72,16 +72,21 @@ std::optional<ActiveClient> activeClient()
     return ActiveClient{std::move(manager), std::move(configuration)};
 }
 
+// The signal's own parameters over the configuration's default ones.
+Parameters withDefaultParameters(const AnalyticsManagerConfiguration &config, const Parameters &parameters)
+{
+    const Parameters defaults =
+        Analytics::applyDefaultParameterPrefix(config.defaultParameters()(), config.defaultParameterPrefix());
+    warnAboutKeys(config, defaults);
+    return mergeParameters(parameters, defaults);
+}
+
 // Adds the default parameters under the signal's own and hands the signal to the manager.
 void deliver(const ActiveClient &client, const QString &signalName, const Parameters &parameters,
              std::optional<double> floatValue, const std::optional<QString> &customUserID)
 {
-    const AnalyticsManagerConfiguration &config = *client.configuration;
-    const Parameters defaults =
-        Analytics::applyDefaultParameterPrefix(config.defaultParameters()(), config.defaultParameterPrefix());
-    warnAboutKeys(config, defaults);
-    client.manager->signalManager()->processSignal(signalName, mergeParameters(parameters, defaults), floatValue,
-                                                   customUserID, client.configuration);
+    client.manager->signalManager()->processSignal(signalName, withDefaultParameters(*client.configuration, parameters),
+                                                   floatValue, customUserID, client.configuration);
 }
 
 } // namespace
@@ -121,6 +126,21 @@ void Analytics::sendInternal(const QString &signalName, const Parameters &parame
 {
     if (const auto client = activeClient())
         deliver(*client, signalName, parameters, floatValue, customUserID);
+}
+
+void Analytics::sendInternalOnce(const QString &signalName, const Parameters &parameters,
+                                 const std::function<void()> &stored)
+{
+    const auto client = activeClient();
+    if (!client) {
+        if (stored)
+            stored();
+        return;
+    }
+    // The signal's own parameters tell a record of it apart.
+    client->manager->signalManager()->processSignalOnce(signalName,
+                                                        withDefaultParameters(*client->configuration, parameters),
+                                                        parameters, client->configuration, stored);
 }
 
 void Analytics::startDurationSignal(const QString &signalName, const Parameters &parameters, bool includeBackgroundTime)

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,6 +34,11 @@ public:
     static void sendInternal(const QString &signalName, const Parameters &parameters = {},
                              std::optional<double> floatValue = std::nullopt,
                              const std::optional<QString> &customUserID = std::nullopt);
+
+    // The same for a signal to be recorded once (the install report): `stored` runs once it is on disk
+    // in the cache, or at once when the signal is dropped (no client, switched off, no endpoint).
+    static void sendInternalOnce(const QString &signalName, const Parameters &parameters,
+                                 const std::function<void()> &stored);
 
     static void startDurationSignal(const QString &signalName, const Parameters &parameters = {},
                                     bool includeBackgroundTime = false);

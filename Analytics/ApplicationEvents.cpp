@@ -2,7 +2,15 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
+
 namespace analytics {
+
+namespace {
+
+std::atomic<bool> g_active{true};
+
+} // namespace
 
 ApplicationEvents *ApplicationEvents::instance()
 {
@@ -17,12 +25,25 @@ ApplicationEvents *ApplicationEvents::instance()
 
 void ApplicationEvents::notifyDidResignActive()
 {
+    // Set before the signal, so a listener that connects meanwhile reads the new state.
+    g_active = false;
     Q_EMIT instance()->didResignActive();
 }
 
 void ApplicationEvents::notifyWillBecomeActive()
 {
+    g_active = true;
     Q_EMIT instance()->willBecomeActive();
+}
+
+bool ApplicationEvents::isActive()
+{
+    return g_active;
+}
+
+void ApplicationEvents::resetForTesting()
+{
+    g_active = true;
 }
 
 } // namespace analytics

@@ -27,6 +27,8 @@ const QString kRecentSessions = QStringLiteral("recentSessions");
 const QString kDeletedSessionsCount = QStringLiteral("deletedSessionsCount");
 const QString kFirstSessionDate = QStringLiteral("firstSessionDate");
 const QString kDistinctDaysUsed = QStringLiteral("distinctDaysUsed");
+// The first session date of an install whose report may not be in the signal cache file yet.
+const QString kPendingInstallReport = QStringLiteral("pendingInstallReport");
 
 constexpr qint64 kRetentionSeconds = 7776000; // 90 days
 
@@ -113,6 +115,9 @@ SessionManager::SessionManager()
             Qt::DirectConnection);
     connect(events, &ApplicationEvents::willBecomeActive, this, &SessionManager::handleWillEnterForegroundNotification,
             Qt::DirectConnection);
+    // Read after connecting: a report from now on reaches the handlers, which keep it up to date.
+    std::lock_guard lock(m_mutex);
+    m_applicationActive = ApplicationEvents::isActive();
 }
 
 SessionManager::~SessionManager()
@@ -198,8 +203,7 @@ void SessionManager::applicationWillTerminate()
 
 void SessionManager::beginSession()
 {
-    bool newInstall = false;
-    QString date;
+    bool install = false;
     std::optional<QList<StoredSession>> previous;
     {
         std::lock_guard lock(m_mutex);
@@ -208,14 +212,24 @@ void SessionManager::beginSession()
             previous = advanceDurationLocked();
         setTimerRunningLocked(false);
         m_sessionDurationLastUpdatedAt.reset();
-        if (m_recentSessions.isEmpty()) {
-            newInstall = true;
-            date = ovlin::Days::dayKey(ovlin::Clock::now());
-        }
+        install = m_recentSessions.isEmpty();
     }
     queueSave(previous);
-    if (newInstall)
-        queueWrite(kFirstSessionDate, date);
+    // The install report and the stored session reach two files, so the report is marked pending in
+    // the suite before the session is stored, and the mark goes only once the cache file holds the
+    // report. A start that finds the mark (the last one was killed in between) reports it unless the
+    // cache already holds it, and an install being reported is no new install.
+    std::optional<QString> reportDate;
+    const QVariant pending = suiteObject(kPendingInstallReport);
+    if (pending.typeId() == QMetaType::QString)
+        reportDate = pending.toString();
+    if (install) {
+        if (!reportDate) {
+            reportDate = ovlin::Days::dayKey(ovlin::Clock::now());
+            queueWrite(kPendingInstallReport, *reportDate);
+        }
+        queueWrite(kFirstSessionDate, *reportDate);
+    }
     std::optional<QList<StoredSession>> toSave;
     {
         std::lock_guard lock(m_mutex);
@@ -223,20 +237,27 @@ void SessionManager::beginSession()
         m_currentSessionDuration = 0;
         m_sessionBegun = true;
         toSave = advanceDurationLocked();
+        // A run that starts without the focus counts nothing until it gets it.
+        if (!m_applicationActive)
+            m_sessionDurationLastUpdatedAt.reset();
         // An install's first session is stored from its first moment, even under a second: a start
         // that ends before the first save (a crash, a kill) must not make the next one a new install.
-        if (newInstall && m_recentSessions.isEmpty()) {
+        if (install && m_recentSessions.isEmpty()) {
             m_recentSessions.append({m_currentSessionStartedAt, 0});
             toSave = m_recentSessions;
         }
-        setTimerRunningLocked(true);
+        setTimerRunningLocked(m_applicationActive);
     }
     queueSave(toSave);
-    if (newInstall) {
-        // On disk before the install is reported.
+    if (reportDate) {
+        // The mark is on disk before the report can be.
         waitForPendingWrites();
-        Analytics::sendInternal(QStringLiteral("Analytics.Acquisition.newInstallDetected"),
-                                {{QStringLiteral("Analytics.Acquisition.firstSessionDate"), date}});
+        const std::shared_ptr<ovlin::Defaults> suite = analyticsDefaults();
+        Analytics::sendInternalOnce(QStringLiteral("Analytics.Acquisition.newInstallDetected"),
+                                    {{QStringLiteral("Analytics.Acquisition.firstSessionDate"), *reportDate}}, [suite] {
+                                        if (suite)
+                                            suite->remove(kPendingInstallReport);
+                                    });
     }
     applyTimerState();
 }
@@ -307,6 +328,7 @@ void SessionManager::handleDidEnterBackgroundNotification()
     std::optional<QList<StoredSession>> toSave;
     {
         std::lock_guard lock(m_mutex);
+        m_applicationActive = false;
         toSave = advanceDurationLocked();
         setTimerRunningLocked(false);
         m_sessionDurationLastUpdatedAt.reset();
@@ -320,6 +342,7 @@ void SessionManager::handleWillEnterForegroundNotification()
     std::optional<QList<StoredSession>> toSave;
     {
         std::lock_guard lock(m_mutex);
+        m_applicationActive = true;
         // Before the first session (and always without an endpoint) there is nothing to count.
         if (!m_sessionBegun)
             return;

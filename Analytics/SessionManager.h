@@ -111,6 +111,8 @@ private:
     double m_currentSessionDuration = 0;
     std::optional<QDateTime> m_sessionDurationLastUpdatedAt;
     bool m_timerRunning = false;
+    // As last reported by the host (ApplicationEvents); a session begun while inactive counts nothing.
+    bool m_applicationActive = true;
 
     struct PendingWrite
     {

@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace analytics {
@@ -160,6 +161,23 @@ void SignalCache::push(const QList<SignalPostBody> &records)
     changed();
 }
 
+void SignalCache::pushDurably(const SignalPostBody &record, const std::function<bool(const SignalPostBody &)> &sameAs,
+                              const std::function<void()> &stored)
+{
+    std::lock_guard fileLock(m_fileMutex);
+    bool held = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const QList<SignalPostBody> records = allRecordsLocked();
+        held = std::any_of(records.cbegin(), records.cend(), sameAs);
+    }
+    if (!held)
+        push(record);
+    const bool onDisk = m_filePath.isEmpty() || writeFileLocked(LogHandler::LogLevel::debug);
+    if (onDisk && stored)
+        stored();
+}
+
 SignalCache::Batch SignalCache::pop()
 {
     std::lock_guard lock(m_mutex);
@@ -251,6 +269,11 @@ bool SignalCache::writeFile(LogHandler::LogLevel successLevel)
     if (m_filePath.isEmpty())
         return false;
     std::lock_guard fileLock(m_fileMutex);
+    return writeFileLocked(successLevel);
+}
+
+bool SignalCache::writeFileLocked(LogHandler::LogLevel successLevel)
+{
     QList<SignalPostBody> records;
     std::optional<LogHandler> handler;
     bool reportFailure = true;

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,12 @@ public:
 
     void push(const SignalPostBody &record);
     void push(const QList<SignalPostBody> &records);
+    // For a record whose loss or repetition matters, kept apart from the usual once-a-second writes:
+    // adds it unless a held record (waiting or in flight) is the same by `sameAs`, writes the file at
+    // once, and runs `stored` once the file holds it, before any later write (which could drop it once
+    // delivered). `stored` runs at once without a file, and not at all when the file cannot be written.
+    void pushDurably(const SignalPostBody &record, const std::function<bool(const SignalPostBody &)> &sameAs,
+                     const std::function<void()> &stored);
     // Removes the oldest waiting records, at most 100, and holds them as in flight.
     Batch pop();
     // A delivered batch is dropped; any other goes back after the records that arrived meanwhile.
@@ -73,6 +80,7 @@ private:
     void changed();
     // Writes waiting and in-flight records; returns whether the file was written.
     bool writeFile(LogHandler::LogLevel successLevel);
+    bool writeFileLocked(LogHandler::LogLevel successLevel); // m_fileMutex held
     QList<SignalPostBody> allRecordsLocked() const;
     std::optional<LogHandler> currentLogHandler() const;
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,6 +21,12 @@ public:
     virtual void processSignal(const QString &signalType, const Parameters &parameters,
                                std::optional<double> floatValue, const std::optional<QString> &customUserID,
                                const std::shared_ptr<AnalyticsManagerConfiguration> &configuration) = 0;
+    // The same for a signal that must be recorded once: it is not cached again while a record of the
+    // same type whose payload holds `identity` is held, and `stored` runs once the cache file holds the
+    // record (at once when nothing is cached), before any later write of the file.
+    virtual void processSignalOnce(const QString &signalType, const Parameters &parameters, const Parameters &identity,
+                                   const std::shared_ptr<AnalyticsManagerConfiguration> &configuration,
+                                   const std::function<void()> &stored) = 0;
     // Sends one batch now.
     virtual void sendCachedSignals() = 0;
     virtual QString defaultUserIdentifier() const = 0;

@@ -52,15 +52,40 @@ struct SignalManager::Core : std::enable_shared_from_this<Core>
     void cacheSignal(const QString &signalType, const std::optional<QString> &customUserID,
                      std::optional<double> floatValue, const Parameters &defaultParameters,
                      const Parameters &parameters, const QString &defaultUser,
-                     const std::shared_ptr<AnalyticsManagerConfiguration> &signalConfiguration);
+                     const std::shared_ptr<AnalyticsManagerConfiguration> &signalConfiguration,
+                     const Parameters &identity = {}, const std::function<void()> &storedOnce = {});
+    // The default payload is read on the main thread, then the record is built and cached in order.
+    void enqueue(const QString &signalType, const Parameters &parameters, std::optional<double> floatValue,
+                 const std::optional<QString> &customUserID,
+                 const std::shared_ptr<AnalyticsManagerConfiguration> &signalConfiguration, const Parameters &identity,
+                 const std::function<void()> &storedOnce);
     void sendCachedSignals();
     void send(const SignalCache::Batch &batch);
 };
 
+void SignalManager::Core::enqueue(const QString &signalType, const Parameters &parameters,
+                                  std::optional<double> floatValue, const std::optional<QString> &customUserID,
+                                  const std::shared_ptr<AnalyticsManagerConfiguration> &signalConfiguration,
+                                  const Parameters &identity, const std::function<void()> &storedOnce)
+{
+    const std::shared_ptr<Core> core = shared_from_this();
+    runOnMainThread(
+        [core, signalType, parameters, floatValue, customUserID, signalConfiguration, identity, storedOnce] {
+            const QString defaultUser = defaultUserIdentifier(*core->configuration);
+            const Parameters defaultParameters = DefaultSignalPayload::parameters();
+            core->queue.async([core, signalType, parameters, floatValue, customUserID, signalConfiguration, defaultUser,
+                               defaultParameters, identity, storedOnce] {
+                core->cacheSignal(signalType, customUserID, floatValue, defaultParameters, parameters, defaultUser,
+                                  signalConfiguration, identity, storedOnce);
+            });
+        });
+}
+
 void SignalManager::Core::cacheSignal(const QString &signalType, const std::optional<QString> &customUserID,
                                       std::optional<double> floatValue, const Parameters &defaultParameters,
                                       const Parameters &parameters, const QString &defaultUser,
-                                      const std::shared_ptr<AnalyticsManagerConfiguration> &signalConfiguration)
+                                      const std::shared_ptr<AnalyticsManagerConfiguration> &signalConfiguration,
+                                      const Parameters &identity, const std::function<void()> &storedOnce)
 {
     const AnalyticsManagerConfiguration &config = *signalConfiguration;
     Parameters enriched;
@@ -89,7 +114,21 @@ void SignalManager::Core::cacheSignal(const QString &signalType, const std::opti
     record.isTestMode = config.testMode() ? QStringLiteral("true") : QStringLiteral("false");
 
     config.log(LogHandler::LogLevel::debug, QStringLiteral("Process signal: ") + record.debugDescription());
-    cache->push(record);
+    if (!storedOnce) {
+        cache->push(record);
+        return;
+    }
+    const auto sameSignal = [signalType, identity](const SignalPostBody &held) {
+        if (held.type != signalType)
+            return false;
+        for (auto it = identity.cbegin(); it != identity.cend(); ++it) {
+            const auto value = held.payload.constFind(it.key());
+            if (value == held.payload.cend() || *value != it.value())
+                return false;
+        }
+        return true;
+    };
+    cache->pushDurably(record, sameSignal, storedOnce);
 }
 
 void SignalManager::Core::followSwitch()
@@ -230,18 +269,19 @@ void SignalManager::processSignal(const QString &signalType, const Parameters &p
                                   std::optional<double> floatValue, const std::optional<QString> &customUserID,
                                   const std::shared_ptr<AnalyticsManagerConfiguration> &configuration)
 {
-    if (!m_core->cache)
-        return;
-    const std::shared_ptr<Core> core = m_core;
-    runOnMainThread([core, signalType, parameters, floatValue, customUserID, configuration] {
-        const QString defaultUser = defaultUserIdentifier(*core->configuration);
-        const Parameters defaultParameters = DefaultSignalPayload::parameters();
-        core->queue.async(
-            [core, signalType, parameters, floatValue, customUserID, configuration, defaultUser, defaultParameters] {
-                core->cacheSignal(signalType, customUserID, floatValue, defaultParameters, parameters, defaultUser,
-                                  configuration);
-            });
-    });
+    if (m_core->cache)
+        m_core->enqueue(signalType, parameters, floatValue, customUserID, configuration, {}, {});
+}
+
+void SignalManager::processSignalOnce(const QString &signalType, const Parameters &parameters,
+                                      const Parameters &identity,
+                                      const std::shared_ptr<AnalyticsManagerConfiguration> &configuration,
+                                      const std::function<void()> &stored)
+{
+    if (m_core->cache)
+        m_core->enqueue(signalType, parameters, std::nullopt, std::nullopt, configuration, identity, stored);
+    else if (stored)
+        stored();
 }
 
 void SignalManager::sendCachedSignals()

@@ -30,6 +30,9 @@ public:
     void processSignal(const QString &signalType, const Parameters &parameters, std::optional<double> floatValue,
                        const std::optional<QString> &customUserID,
                        const std::shared_ptr<AnalyticsManagerConfiguration> &configuration) override;
+    void processSignalOnce(const QString &signalType, const Parameters &parameters, const Parameters &identity,
+                           const std::shared_ptr<AnalyticsManagerConfiguration> &configuration,
+                           const std::function<void()> &stored) override;
     void sendCachedSignals() override;
     QString defaultUserIdentifier() const override;
 

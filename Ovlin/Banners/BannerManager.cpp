@@ -67,6 +67,8 @@ void BannerManager::present(const QString &title, const QString &message, Banner
                             const QList<BannerAction> &actions)
 {
     OVLIN_ASSERT_MAIN_THREAD();
+    // One banner on screen: the one the floating panel shows is replaced as well.
+    retireFloatingPanel();
     assignCurrent(makeBanner(title, message, style, actions), presentTransition());
 }
 
@@ -81,6 +83,9 @@ void BannerManager::showFloating(const QString &title, const QString &message, B
     });
     QScreen *screen = FloatingBannerPanel::targetScreen();
     retireFloatingPanel();
+    // One banner on screen: the window's, shown while Ovlin was in front, goes too.
+    if (m_current)
+        assignCurrent(std::nullopt, dismissTransition());
     m_floatingPanel = panel;
     panel->appear(screen);
 }

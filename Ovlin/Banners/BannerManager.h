@@ -13,9 +13,9 @@ namespace ovlin {
 
 class FloatingBannerPanel;
 
-// The app's banner presenter. A banner lives in one of two places, each replaced by a newer banner and
-// neither queued nor timed: `current`, drawn by the main window at its top, and the floating panel.
-// Every banner button runs its handler and then `dismiss`, which empties both places.
+// The app's banner presenter. A banner lives in one of two places, neither queued nor timed: `current`,
+// drawn by the main window at its top, and the floating panel. A new banner replaces the one on screen
+// wherever it is, so at most one is shown. Every banner button runs its handler and then `dismiss`.
 class BannerManager : public QObject, public BannerPresenter
 {
     Q_OBJECT

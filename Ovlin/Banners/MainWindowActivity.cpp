@@ -2,11 +2,9 @@
 
 #include "Base/MainThread.h"
 
-#include <QGuiApplication>
-
 namespace ovlin {
 
-MainWindowActivity::MainWindowActivity(StateSource state) : m_state(std::move(state))
+MainWindowActivity::MainWindowActivity(FrontmostSource frontmost) : m_frontmost(std::move(frontmost))
 {
 }
 
@@ -14,6 +12,12 @@ MainWindowActivity &MainWindowActivity::shared()
 {
     static MainWindowActivity *instance = new MainWindowActivity;
     return *instance;
+}
+
+void MainWindowActivity::setFrontmostSource(FrontmostSource frontmost)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    m_frontmost = std::move(frontmost);
 }
 
 void MainWindowActivity::setMainWindow(QWidget *window)
@@ -25,8 +29,7 @@ void MainWindowActivity::setMainWindow(QWidget *window)
 bool MainWindowActivity::isActiveWithVisibleWindow() const
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    const Qt::ApplicationState state = m_state ? m_state() : QGuiApplication::applicationState();
-    if (state != Qt::ApplicationActive || !m_mainWindow)
+    if (!m_frontmost || !m_frontmost() || !m_mainWindow)
         return false;
     const QWidget *window = m_mainWindow->window();
     return window->isVisible() && !window->isMinimized();

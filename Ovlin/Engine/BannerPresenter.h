@@ -14,16 +14,16 @@ class BannerPresenter
 public:
     virtual ~BannerPresenter() = default;
 
-    // Inside the main window; replaces the in-window banner and leaves the floating panel alone.
+    // Inside the main window; replaces the banner on screen, in the window or in the floating panel.
     virtual void present(const QString &title, const QString &message, BannerStyle style,
                          const QList<BannerAction> &actions) = 0;
-    // In a new floating panel at the top of the screen; replaces the previous panel only.
+    // In a new floating panel at the top of the screen; replaces the banner on screen, wherever it is.
     virtual void showFloating(const QString &title, const QString &message, BannerStyle style,
                               const QList<BannerAction> &actions) = 0;
     // Empties both places.
     virtual void dismiss() = 0;
-    // Removes the banner that carries the action, wherever it is shown; the other place keeps its
-    // banner. Nothing happens when no banner on screen carries it (it was answered or replaced).
+    // Removes the banner that carries the action, wherever it is shown. Nothing happens when no banner
+    // on screen carries it (it was answered or replaced).
     virtual void dismissBannerWithAction(const QUuid &actionId) = 0;
 };
 

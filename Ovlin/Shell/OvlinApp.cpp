@@ -42,14 +42,18 @@ OvlinApp::OvlinApp(std::unique_ptr<AppDelegate> delegate, QObject *parent)
             m_window->setStoreNotice(notice);
     });
     // The analytics client has no GUI of its own: it learns about activity from here. Active is what
-    // holds notifications back too: one of Ovlin's windows has the focus.
+    // holds notifications back too: one of Ovlin's windows has the focus. It hears the state at start
+    // as well: a run that starts without the focus (focus-stealing prevention, a click elsewhere) must
+    // not count as active until the first focus change.
     if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(&FrontmostState::shared(), &FrontmostState::frontmostChanged, this, [](bool frontmost) {
+        const auto report = [](bool frontmost) {
             if (frontmost)
                 analytics::ApplicationEvents::notifyWillBecomeActive();
             else
                 analytics::ApplicationEvents::notifyDidResignActive();
-        });
+        };
+        connect(&FrontmostState::shared(), &FrontmostState::frontmostChanged, this, report);
+        report(FrontmostState::shared().isFrontmost());
     }
 }
 

@@ -114,9 +114,11 @@ std::shared_ptr<ShellServices> ShellServices::live()
         presentation.setBannerPresenter(&BannerManager::shared(), &MainWindowActivity::shared());
         presentation.start(&container);
     };
-    // Follows the focus from now on, before any window is shown.
+    // Follows the focus from now on, before any window is shown. Notifications and banners ask the same
+    // question, so a notification is never shown for a banner put into the window.
     FrontmostState::shared();
     services->isApplicationActive = [] { return FrontmostState::shared().isFrontmost(); };
+    MainWindowActivity::shared().setFrontmostSource([] { return FrontmostState::shared().isFrontmost(); });
     services->rescheduleAll = [](const Reminders &reminders) { SchedulerService::shared().rescheduleAll(reminders); };
     services->evaluateMilestones = [](const Milestones &milestones, const Reminders &reminders, const Logs &logs,
                                       StoreContext &context, bool notify) {

@@ -1,8 +1,13 @@
-// Helper process for the kill test: sends a signal every 10 ms to the given base URL without ever
-// posting (the send interval is an hour) and prints "cached N" once record N is in the cache,
-// until it is killed.
-// With "load <file>": opens the cache of that file, prints "loaded N" and ends; a load that does not
-// stop reading ends the process (status 3) before it takes the machine's memory.
+// Helper process for the analytics tests, aimed at the given base URL and never posting (the send
+// interval is an hour).
+//   analytics_cache_child URL               sends a signal every 10 ms and prints "cached N" once
+//                                           record N is in the cache, until it is killed
+//   analytics_cache_child URL install WHEN  an install's first start, ending at WHEN: "begun" (killed
+//                                           as its session begins), "cached" (killed once the install
+//                                           report is in the cache) or "quit" (quits once it is)
+//   analytics_cache_child load FILE         opens the cache of that file, prints "loaded N" and ends; a
+//                                           load that does not stop reading ends the process (status 3)
+//                                           before it takes the machine's memory
 #include "Analytics/Analytics.h"
 #include "Analytics/AnalyticsManager.h"
 #include "Analytics/SignalCache.h"
@@ -11,8 +16,10 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <QUuid>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -71,6 +78,26 @@ int main(int argc, char **argv)
     const auto signalManager =
         std::dynamic_pointer_cast<SignalManager>(AnalyticsManager::sharedManager()->signalManager());
     const std::shared_ptr<SignalCache> cache = signalManager->signalCache();
+
+    if (argc > 3 && QByteArray(argv[2]) == "install") {
+        const QByteArray when = argv[3];
+        // Begins the first session and queues its install report.
+        config->setSessionID(QUuid::createUuid());
+        if (when == "begun")
+            std::raise(SIGKILL);
+        auto *poll = new QTimer(&app);
+        QObject::connect(poll, &QTimer::timeout, [&] {
+            for (const SignalPostBody &record : cache->waitingRecords()) {
+                if (record.type != QStringLiteral("Analytics.Acquisition.newInstallDetected"))
+                    continue;
+                if (when == "cached")
+                    std::raise(SIGKILL);
+                QCoreApplication::quit();
+            }
+        });
+        poll->start(0);
+        return app.exec();
+    }
 
     int sent = 0;
     int reported = 0;

@@ -210,6 +210,41 @@ private Q_SLOTS:
         };
         QTRY_VERIFY_WITH_TIMEOUT(received().contains(mustSurvive), 10000);
     }
+
+    // An install's first start killed at any of these instants: the next start brings the install
+    // report to the server exactly once.
+    void installIsReportedOnceWhenTheFirstStartIsKilled_data()
+    {
+        QTest::addColumn<QString>("when");
+        QTest::newRow("as its session begins") << "begun";
+        QTest::newRow("once the report is cached") << "cached";
+        QTest::newRow("quitting") << "quit";
+    }
+
+    void installIsReportedOnceWhenTheFirstStartIsKilled()
+    {
+        QFETCH(QString, when);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QStringLiteral(ANALYTICS_CACHE_CHILD),
+                    {m_case->server.baseUrl().toString(), QStringLiteral("install"), when});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), when == "quit" ? QProcess::NormalExit : QProcess::CrashExit);
+
+        // The next start; nothing reached the server before it.
+        QVERIFY(m_case->server.records().isEmpty());
+        setTimings(std::chrono::milliseconds(0), std::chrono::milliseconds(50));
+        // The child's app, whose statistics it kept.
+        auto config =
+            AnalyticsManagerConfiguration::create(QStringLiteral("KILL-TEST"), std::nullopt, m_case->server.baseUrl());
+        config->setLogHandler(std::nullopt);
+        Analytics::initializeWith(config);
+        // Its session has begun (and reported the install if it had to) before the last signal.
+        QTRY_VERIFY_WITH_TIMEOUT(SessionManager::shared().isDurationTimerRunning(), 10000);
+        Analytics::send(QStringLiteral("done"));
+        QTRY_VERIFY_WITH_TIMEOUT(typesOf(m_case->server.records()).contains("done"), 10000);
+        QCOMPARE(typesOf(m_case->server.records()).count("Analytics.Acquisition.newInstallDetected"), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAnalyticsEndToEnd)

@@ -149,6 +149,61 @@ private Q_SLOTS:
         QCOMPARE(cachedTypes().count("Analytics.Acquisition.newInstallDetected"), 1);
     }
 
+    // A first start killed at any instant leaves one of these states on disk; the next start, a day
+    // later, brings the install report into the cache exactly once (or not at all once it was
+    // delivered), dated the first day.
+    void installIsReportedOnceWhereverAStartWasKilled_data()
+    {
+        QTest::addColumn<QStringList>("onDisk");
+        QTest::addColumn<int>("reports"); // in the cache once the next start settled
+        QTest::newRow("nothing yet") << QStringList{} << 1;
+        QTest::newRow("marked pending") << QStringList{"mark"} << 1;
+        QTest::newRow("marked, first day stored") << QStringList{"mark", "day"} << 1;
+        QTest::newRow("marked, session stored") << QStringList{"mark", "day", "session"} << 1;
+        QTest::newRow("report cached, still marked") << QStringList{"mark", "day", "session", "report"} << 1;
+        QTest::newRow("report cached") << QStringList{"day", "session", "report"} << 1;
+        QTest::newRow("report delivered") << QStringList{"day", "session"} << 0;
+    }
+
+    void installIsReportedOnceWhereverAStartWasKilled()
+    {
+        QFETCH(QStringList, onDisk);
+        QFETCH(int, reports);
+        const QString firstDay = QStringLiteral("2026-05-03");
+        if (onDisk.contains("mark"))
+            m_suite->setString("pendingInstallReport", firstDay);
+        if (onDisk.contains("day"))
+            m_suite->setString("firstSessionDate", firstDay);
+        if (onDisk.contains("session"))
+            storeSessions({{kNow.addDays(-1), 0}});
+        if (onDisk.contains("report")) {
+            SignalPostBody record;
+            record.type = QStringLiteral("Analytics.Acquisition.newInstallDetected");
+            record.receivedAt = kNow.addDays(-1);
+            record.payload.insert(QStringLiteral("Analytics.Acquisition.firstSessionDate"), firstDay);
+            AnalyticsSandbox::cache()->push(record);
+        }
+
+        SessionManager::shared().beginSession();
+        QVERIFY(SignalRecording::settle().arrived);
+        const QList<SignalPostBody> cached = AnalyticsSandbox::cache()->waitingRecords();
+        QStringList dates;
+        for (const SignalPostBody &record : cached) {
+            if (record.type == "Analytics.Acquisition.newInstallDetected")
+                dates.append(record.payload.value("Analytics.Acquisition.firstSessionDate"));
+        }
+        const QString expectedDay = onDisk.contains("mark") || onDisk.contains("day") ? firstDay : "2026-05-04";
+        QCOMPARE(dates, QStringList(reports, expectedDay));
+        // On disk as a fresh process reads it.
+        SessionManager::shared().waitForPendingWrites();
+        ovlin::Defaults stored(m_suite->filePath());
+        QVERIFY(!stored.contains("pendingInstallReport"));
+        QCOMPARE(stored.stringValue("firstSessionDate"), std::optional<QString>(expectedDay));
+        // The first session is kept from its first moment.
+        const auto storedSessions = SessionManager::decodeSessions(stored.bytesValue("recentSessions").value_or(""));
+        QCOMPARE(storedSessions.value_or(Sessions()).size(), 1);
+    }
+
     void durationCountsActiveTimeOnly()
     {
         SessionManager &sessions = SessionManager::shared();
@@ -378,6 +433,50 @@ private Q_SLOTS:
         ovlin::Clock::advance(7);
         QCOMPARE(durations(sessions.recentSessions()), (QList<qint64>{125, 7}));
         QCOMPARE(sessions.previousSessionSeconds(), std::optional<qint64>(125));
+    }
+
+    // A session counts active time from the state the host reported when it began: a run that starts
+    // without the focus counts nothing until it gets it.
+    void sessionStartsFromTheReportedState_data()
+    {
+        QTest::addColumn<QStringList>("reports"); // before the session begins
+        QTest::addColumn<bool>("activeAtStart");
+        QTest::addColumn<qint64>("seconds"); // stored after 58 s and a quit
+        QTest::newRow("nothing reported") << QStringList{} << true << qint64(58);
+        QTest::newRow("active") << QStringList{"active"} << true << qint64(58);
+        QTest::newRow("not active") << QStringList{"resigned"} << false << qint64(0);
+        QTest::newRow("left again") << QStringList{"active", "resigned"} << false << qint64(0);
+        QTest::newRow("back again") << QStringList{"resigned", "active"} << true << qint64(58);
+        QTest::newRow("not active, another session before")
+            << QStringList{"session", "resigned", "session"} << false << qint64(0);
+    }
+
+    void sessionStartsFromTheReportedState()
+    {
+        QFETCH(QStringList, reports);
+        QFETCH(bool, activeAtStart);
+        QFETCH(qint64, seconds);
+        storeSessions({{kNow.addDays(-1), 60}});
+        SessionManager &sessions = SessionManager::shared();
+        for (const QString &report : reports) {
+            if (report == "session")
+                sessions.beginSession();
+            else if (report == "active")
+                ApplicationEvents::notifyWillBecomeActive();
+            else
+                ApplicationEvents::notifyDidResignActive();
+        }
+        sessions.beginSession();
+        QCOMPARE(sessions.isDurationTimerRunning(), activeAtStart);
+        ovlin::Clock::advance(58);
+        sessions.applicationWillTerminate();
+        // A session under a second is not stored.
+        QCOMPARE(durations(storedSessions()), seconds ? (QList<qint64>{60, seconds}) : QList<qint64>{60});
+        // The focus comes later: from then on the time counts.
+        ApplicationEvents::notifyWillBecomeActive();
+        ovlin::Clock::advance(5);
+        sessions.applicationWillTerminate();
+        QCOMPARE(durations(storedSessions()), (QList<qint64>{60, seconds + 5}));
     }
 
     // Damaged statistics are refused or saturated, never summed past the integer range.

@@ -126,6 +126,8 @@ private Q_SLOTS:
     void dismissClearsBothPlaces();
     void dismissOneBannerByItsAction_data();
     void dismissOneBannerByItsAction();
+    void oneBannerOnScreen_data();
+    void oneBannerOnScreen();
     void windowOrFloatingByActivity_data();
     void windowOrFloatingByActivity();
     void mainWindowActivity_data();
@@ -206,7 +208,7 @@ void TestBanners::dismissClearsBothPlaces_data()
     QTest::newRow("nothing shown") << false << false;
     QTest::newRow("window only") << true << false;
     QTest::newRow("panel only") << false << true;
-    QTest::newRow("both") << true << true;
+    QTest::newRow("window, then panel") << true << true;
 }
 
 void TestBanners::dismissClearsBothPlaces()
@@ -232,34 +234,73 @@ void TestBanners::dismissClearsBothPlaces()
 
 void TestBanners::dismissOneBannerByItsAction_data()
 {
+    QTest::addColumn<bool>("floating"); // where the banner on screen is
     QTest::addColumn<QString>("whose"); // the action's banner
-    QTest::addColumn<bool>("windowKeeps");
-    QTest::addColumn<bool>("panelKeeps");
-    QTest::newRow("the window's banner") << "window" << false << true;
-    QTest::newRow("the panel's banner") << "panel" << true << false;
-    QTest::newRow("a banner no longer shown") << "replaced" << true << true;
+    QTest::addColumn<bool>("keeps");
+    QTest::newRow("the window's banner") << false << "shown" << false;
+    QTest::newRow("the panel's banner") << true << "shown" << false;
+    QTest::newRow("replaced in the window") << false << "replaced" << true;
+    QTest::newRow("replaced in the panel") << true << "replaced" << true;
 }
 
 void TestBanners::dismissOneBannerByItsAction()
 {
+    QFETCH(bool, floating);
     QFETCH(QString, whose);
-    QFETCH(bool, windowKeeps);
-    QFETCH(bool, panelKeeps);
+    QFETCH(bool, keeps);
     const QList<BannerAction> replaced = reminderActions();
-    const QList<BannerAction> inWindow = reminderActions();
-    const QList<BannerAction> floating = reminderActions();
-    m_manager->present("Old", "Replaced", BannerStyle::reminder, replaced);
-    m_manager->present("Water", "Drink", BannerStyle::reminder, inWindow);
-    m_manager->showFloating("Walk", "Outside", BannerStyle::reminder, floating);
+    const QList<BannerAction> shown = reminderActions();
+    const auto show = [&](const QString &title, const QList<BannerAction> &actions) {
+        if (floating)
+            m_manager->showFloating(title, "Outside", BannerStyle::reminder, actions);
+        else
+            m_manager->present(title, "Drink", BannerStyle::reminder, actions);
+    };
+    show("Old", replaced);
+    show("Walk", shown);
     QPointer<FloatingBannerPanel> panel = m_manager->floatingPanel();
 
-    const QList<BannerAction> &actions = whose == "window" ? inWindow : whose == "panel" ? floating : replaced;
-    m_manager->dismissBannerWithAction(actions.last().id);
-    QCOMPARE(m_manager->current().has_value(), windowKeeps);
-    if (windowKeeps)
-        QCOMPARE(m_manager->current()->title, QString("Water"));
-    QCOMPARE(m_manager->floatingPanel() == panel.data(), panelKeeps);
-    QCOMPARE(bool(panel) && panel->isVisible(), panelKeeps);
+    m_manager->dismissBannerWithAction((whose == "shown" ? shown : replaced).last().id);
+    QCOMPARE(m_manager->current().has_value(), keeps && !floating);
+    QCOMPARE(bool(m_manager->floatingPanel()), keeps && floating);
+    QCOMPARE(bool(panel) && panel->isVisible(), keeps && floating);
+}
+
+// A new banner replaces the one on screen wherever it is: never two banners at once.
+void TestBanners::oneBannerOnScreen_data()
+{
+    QTest::addColumn<QStringList>("places"); // where each banner in turn goes
+    QTest::newRow("window, then panel") << QStringList{"window", "panel"};
+    QTest::newRow("panel, then window") << QStringList{"panel", "window"};
+    QTest::newRow("window, window") << QStringList{"window", "window"};
+    QTest::newRow("panel, panel") << QStringList{"panel", "panel"};
+    QTest::newRow("back and forth") << QStringList{"panel", "window", "panel", "window"};
+}
+
+void TestBanners::oneBannerOnScreen()
+{
+    QFETCH(QStringList, places);
+    QList<QPointer<FloatingBannerPanel>> panels;
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        const QString title = QStringLiteral("Banner %1").arg(i);
+        if (places[i] == "panel") {
+            m_manager->showFloating(title, "Outside", BannerStyle::reminder, reminderActions());
+            panels.append(m_manager->floatingPanel());
+        } else {
+            m_manager->present(title, "Drink", BannerStyle::reminder, reminderActions());
+        }
+        const bool floating = places[i] == "panel";
+        QCOMPARE(m_manager->current().has_value(), !floating);
+        if (!floating)
+            QCOMPARE(m_manager->current()->title, title);
+        QCOMPARE(bool(m_manager->floatingPanel()), floating);
+        qsizetype visiblePanels = 0;
+        for (const auto &panel : panels)
+            visiblePanels += panel && panel->isVisible() ? 1 : 0;
+        QCOMPARE(visiblePanels, floating ? 1 : 0);
+        if (floating)
+            QCOMPARE(m_manager->floatingPanel()->bannerView()->banner().title, title);
+    }
 }
 
 void TestBanners::windowOrFloatingByActivity_data()
@@ -291,8 +332,9 @@ void TestBanners::mainWindowActivity_data()
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<bool>("expected");
     QTest::newRow("no main window registered") << "none" << false;
-    QTest::newRow("visible while active") << "visible" << true;
-    QTest::newRow("visible while inactive") << "inactive" << false;
+    QTest::newRow("visible while frontmost") << "visible" << true;
+    QTest::newRow("visible while another program has the focus") << "inactive" << false;
+    QTest::newRow("no frontmost answer given") << "no answer" << false;
     QTest::newRow("minimised") << "minimised" << false;
     QTest::newRow("destroyed") << "destroyed" << false;
     QTest::newRow("only a popover is visible") << "popover" << false;
@@ -305,8 +347,9 @@ void TestBanners::mainWindowActivity()
     QFETCH(QString, scenario);
     QFETCH(bool, expected);
 
-    Qt::ApplicationState state = scenario == "inactive" ? Qt::ApplicationInactive : Qt::ApplicationActive;
-    MainWindowActivity activity([&state] { return state; });
+    MainWindowActivity activity;
+    if (scenario != "no answer")
+        activity.setFrontmostSource([scenario] { return scenario != "inactive"; });
     auto main = std::make_unique<QWidget>();
     main->resize(400, 300);
     QWidget popover(nullptr, Qt::Popup | Qt::FramelessWindowHint);
@@ -314,7 +357,8 @@ void TestBanners::mainWindowActivity()
 
     if (scenario != "none")
         activity.setMainWindow(main.get());
-    if (scenario == "visible" || scenario == "inactive" || scenario == "popover and window" || scenario == "destroyed")
+    if (scenario == "visible" || scenario == "inactive" || scenario == "no answer" ||
+        scenario == "popover and window" || scenario == "destroyed")
         main->show();
     if (scenario == "minimised")
         main->showMinimized();
@@ -460,14 +504,9 @@ void TestBanners::handlerRunsThenDismisses()
     QList<BannerAction> actions = {
         makeAction("Skip", Role::destructive, [&] { log << "Skip"; }),
         makeAction("Done", Role::primary, [&] { log << (stillShown() ? "Done while shown" : "Done after"); })};
-    connect(&manager, &BannerManager::currentChanged, this, [&] {
-        if (!manager.current())
-            log << "dismissed";
-    });
-
     std::unique_ptr<InAppBannerView> inWindow;
     InAppBannerView *view = nullptr;
-    // The other place holds a banner too: answering one empties both.
+    // An older banner was in the other place; the new one replaced it.
     if (floating) {
         manager.present("Other", "Other", BannerStyle::reminder, reminderActions());
         manager.showFloating("Water", "Drink", BannerStyle::reminder, actions);
@@ -480,6 +519,10 @@ void TestBanners::handlerRunsThenDismisses()
         showAt(*inWindow, 600);
         view = inWindow.get();
     }
+    connect(&manager, &BannerManager::currentChanged, this, [&] {
+        if (!manager.current())
+            log << "dismissed";
+    });
 
     QAbstractButton *done = buttonTitled(*view, "Done");
     QVERIFY(done);

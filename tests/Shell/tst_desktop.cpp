@@ -3,12 +3,22 @@
 // the focus. Runs under tests/with-display x11-wm inside a private session bus.
 #include "Shell/ShellTestSupport.h"
 
+#include "Analytics/Analytics.h"
+#include "Analytics/AnalyticsDefaults.h"
+#include "Analytics/AnalyticsManager.h"
+#include "Analytics/ApplicationEvents.h"
+#include "Analytics/SessionManager.h"
+#include "Analytics/Timings.h"
+
 #include "Banners/BannerManager.h"
 #include "Banners/CelebrationManager.h"
+#include "Banners/FloatingBannerPanel.h"
+#include "Banners/InAppBannerView.h"
 #include "Base/Clock.h"
 #include "Base/Defaults.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
+#include "Engine/ReminderPresentationService.h"
 #include "MenuBar/MenuBarController.h"
 #include "MenuBar/MenuBarPopover.h"
 #include "MenuBar/MenuBarTestSupport.h"
@@ -41,6 +51,9 @@ using namespace shelltest;
 namespace {
 
 const QDate kToday(2026, 6, 10);
+// Habits falling due in turn, an hour apart, so each banner is the only one due.
+const QList<std::pair<QString, int>> kDueHabits = {
+    {QStringLiteral("Stretch"), 15}, {QStringLiteral("Water"), 16}, {QStringLiteral("Read"), 17}};
 
 bool xdotool(const QStringList &arguments, QString *output = nullptr)
 {
@@ -81,6 +94,7 @@ private:
     std::unique_ptr<OvlinApp> m_app;
     std::unique_ptr<QProcess> m_other;
     int m_quits = 0;
+    int m_banners = 0;
 
     MenuBarController *menuBar() const
     {
@@ -98,6 +112,7 @@ private:
         services->makeScreen = live->makeScreen;
         services->makeReminderForm = live->makeReminderForm;
         services->isApplicationActive = live->isApplicationActive;
+        services->startPresentation = live->startPresentation;
         services->makeMenuBarController = [] {
             return std::unique_ptr<StatusItemController>(
                 new MenuBarItem(std::make_unique<MenuBarController>(std::make_unique<::FakeStatusItem>(true))));
@@ -105,6 +120,8 @@ private:
         auto delegate = std::make_unique<AppDelegate>(enginetest::openStore(), services);
         StoreContext *context = delegate->sharedContainer()->mainContext();
         enginetest::makeReminder(context, todaytest::fixedAt(QStringLiteral("Walk"), 18, 0));
+        for (const auto &[title, hour] : kDueHabits)
+            enginetest::makeReminder(context, todaytest::fixedAt(title, hour, 0));
         todaytest::makeMilestone(context, QStringLiteral("Trip"), 5, MilestoneStatus::active,
                                  enginetest::at(kToday.addDays(-2), 8, 0));
         context->save();
@@ -133,6 +150,8 @@ private:
         } else if (step == "focus window") {
             QVERIFY(activate(m_app->mainWindow()));
             QTRY_VERIFY(m_app->mainWindow()->isActiveWindow());
+            // A minimised window comes back a moment after it has the focus.
+            QTRY_VERIFY(!m_app->mainWindow()->isMinimized());
         } else if (step == "other program") {
             if (!m_other) {
                 m_other = std::make_unique<QProcess>();
@@ -146,6 +165,27 @@ private:
                             &id));
             QVERIFY(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id.section('\n', 0, 0)}));
             QTRY_VERIFY(!QGuiApplication::focusWindow());
+        } else if (step == "click other program") {
+            // Where a user clicks to get rid of the popover.
+            QVERIFY(menuBar()->isPopoverShown());
+            QVERIFY(
+                xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), otherWindow(), QStringLiteral("20"),
+                         QStringLiteral("20"), QStringLiteral("click"), QStringLiteral("1")}));
+            QTRY_VERIFY(!menuBar()->isPopoverShown());
+        } else if (step == "window to another workspace") {
+            QVERIFY(xdotool({QStringLiteral("set_desktop_for_window"), QString::number(m_app->mainWindow()->winId()),
+                             QStringLiteral("1")}));
+            QTRY_VERIFY(!m_app->mainWindow()->isActiveWindow());
+        } else if (step == "switch workspace") {
+            QVERIFY(xdotool({QStringLiteral("set_desktop"), QStringLiteral("1")}));
+            QTRY_VERIFY(!QGuiApplication::focusWindow());
+        } else if (step == "banner") {
+            // The next habit falls due and the loop presents it, as every 15 seconds.
+            QVERIFY(m_banners < kDueHabits.size());
+            const auto &[title, hour] = kDueHabits[m_banners++];
+            Clock::setNow(enginetest::at(kToday, hour, 0));
+            ReminderPresentationService::shared().tick();
+            QCOMPARE(shownBanners(), QStringList{title});
         } else if (step == "toggle popover") {
             const bool wasShown = menuBar()->isPopoverShown();
             menuBar()->togglePopover();
@@ -180,6 +220,29 @@ private:
         } else {
             QFAIL(qPrintable("unknown step " + step));
         }
+    }
+
+    QString otherWindow()
+    {
+        QString id;
+        if (!xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--classname"),
+                      QStringLiteral("ovlintestother")},
+                     &id))
+            return QString();
+        return id.section('\n', 0, 0);
+    }
+
+    // The titles of the banners on screen, in the window first.
+    static QStringList shownBanners()
+    {
+        QStringList titles;
+        const BannerManager &banners = BannerManager::shared();
+        if (banners.current())
+            titles << banners.current()->title;
+        const FloatingBannerPanel *panel = banners.floatingPanel();
+        if (panel && panel->isVisible() && panel->bannerView())
+            titles << panel->bannerView()->banner().title;
+        return titles;
     }
 
     template <typename Screen> Screen *showTab(OvlinTab tab)
@@ -256,6 +319,7 @@ private Q_SLOTS:
         m_center = std::make_unique<DBusNotificationCenter>(
             QDBusConnection::sessionBus(), std::make_unique<FakeWallClockTimer>(), m_clockEvents.get());
         m_quits = 0;
+        m_banners = 0;
     }
 
     void cleanup()
@@ -269,7 +333,9 @@ private Q_SLOTS:
             if (controller->isPopoverShown())
                 controller->togglePopover();
         }
+        xdotool({QStringLiteral("set_desktop"), QStringLiteral("0")});
         m_app.reset();
+        BannerManager::shared().dismiss();
         m_center.reset();
         m_clockEvents.reset();
         for (int i = 0; i < 4; ++i) {
@@ -312,6 +378,114 @@ private Q_SLOTS:
                 return;
         }
         QCOMPARE(notificationIsPresented(), presented);
+    }
+
+    // A due habit's banner goes into the main window only while Ovlin is frontmost with that window on
+    // screen, else into the floating panel, whatever the popover did meanwhile; the desktop notification
+    // for it is shown exactly when the banner floats. A new banner replaces the one on screen.
+    void bannersGoWhereTheUserIs_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("inWindow");
+        QTest::newRow("window focused") << QStringList{} << true;
+        QTest::newRow("another program focused") << QStringList{"other program"} << false;
+        QTest::newRow("popover closed by a click into another program")
+            << QStringList{"other program", "toggle popover", "click other program"} << false;
+        QTest::newRow("a banner floating, popover closed by a click into another program")
+            << QStringList{"other program", "banner", "toggle popover", "click other program"} << false;
+        QTest::newRow("popover opened and closed, another program focused")
+            << QStringList{"other program", "toggle popover", "toggle popover"} << false;
+        QTest::newRow("popover open, another program focused")
+            << QStringList{"other program", "toggle popover"} << false;
+        QTest::newRow("popover opened and closed over the window")
+            << QStringList{"toggle popover", "toggle popover"} << true;
+        QTest::newRow("a banner floating, back to the window")
+            << QStringList{"other program", "banner", "focus window"} << true;
+        QTest::newRow("a banner in the window, then another program")
+            << QStringList{"banner", "other program", "toggle popover", "click other program"} << false;
+        QTest::newRow("window minimised") << QStringList{"minimise window"} << false;
+        QTest::newRow("window on another workspace") << QStringList{"window to another workspace"} << false;
+        QTest::newRow("switched to another workspace") << QStringList{"switch workspace"} << false;
+        QTest::newRow("window closed") << QStringList{"close window"} << false;
+    }
+
+    void bannersGoWhereTheUserIs()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, inWindow);
+        launch();
+        for (const QString &step : steps) {
+            act(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        act(QStringLiteral("banner"));
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(BannerManager::shared().current().has_value(), inWindow);
+        QCOMPARE(notificationIsPresented(), !inWindow);
+    }
+
+    // A session counts active time from whether Ovlin has the focus when it begins: a click elsewhere
+    // during start-up means nothing counts until the user turns to Ovlin.
+    void analyticsSessionStartsFromTheFocus_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // before the session begins
+        QTest::addColumn<qint64>("seconds");    // active in the next 58 s
+        QTest::newRow("window focused") << QStringList{} << qint64(58);
+        QTest::newRow("another program focused") << QStringList{"other program"} << qint64(0);
+        QTest::newRow("popover closed by a click into another program")
+            << QStringList{"other program", "toggle popover", "click other program"} << qint64(0);
+        QTest::newRow("window minimised") << QStringList{"minimise window"} << qint64(0);
+    }
+
+    void analyticsSessionStartsFromTheFocus()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(qint64, seconds);
+        // Fresh statistics in this case's settings folder; nothing is ever posted.
+        analytics::SessionManager::resetSharedForTesting();
+        analytics::ApplicationEvents::resetForTesting();
+        analytics::Timings timings;
+        timings.firstSessionDelay = std::chrono::hours(1);
+        timings.sendInterval = std::chrono::hours(1);
+        timings.sessionTimerInterval = std::chrono::hours(1);
+        analytics::Timings::setCurrent(timings);
+        const auto config = analytics::AnalyticsManagerConfiguration::create(
+            QStringLiteral("DESKTOP"), std::nullopt, QUrl(QStringLiteral("http://127.0.0.1:9/")));
+        config->setLogHandler(std::nullopt);
+        analytics::Analytics::initializeWith(config);
+        // An earlier run's session, so this one is no install stored from its first moment.
+        analytics::analyticsDefaults()->setBytes(
+            QStringLiteral("recentSessions"),
+            analytics::SessionManager::encodeSessions({{Clock::now().addDays(-1), 60}}));
+        launch();
+        for (const QString &step : steps) {
+            act(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        const auto stored = [] {
+            analytics::SessionManager::shared().applicationWillTerminate();
+            const auto data = analytics::analyticsDefaults()->bytesValue(QStringLiteral("recentSessions"));
+            QList<qint64> durations;
+            for (const auto &session : analytics::SessionManager::decodeSessions(data.value_or(QByteArray()))
+                                           .value_or(QList<analytics::SessionManager::StoredSession>()))
+                durations.append(session.durationInSeconds);
+            return durations;
+        };
+        // The start-up is over: the client begins the session.
+        config->setSessionID(QUuid::createUuid());
+        Clock::advance(58);
+        QCOMPARE(stored(), seconds ? (QList<qint64>{60, seconds}) : QList<qint64>{60});
+        // The user turns to Ovlin: from then on the time counts.
+        act(QStringLiteral("focus window"));
+        Clock::advance(5);
+        QCOMPARE(stored(), (QList<qint64>{60, seconds + 5}));
+        m_app.reset();
+        analytics::AnalyticsManager::terminate();
+        analytics::SessionManager::resetSharedForTesting();
+        analytics::Timings::setCurrent(analytics::Timings());
     }
 
     // Ctrl+Q ends Ovlin from each of its windows.

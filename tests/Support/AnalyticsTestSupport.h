@@ -2,6 +2,7 @@
 
 #include "Analytics/AnalyticsManager.h"
 #include "Analytics/AnalyticsManagerStorage.h"
+#include "Analytics/ApplicationEvents.h"
 #include "Analytics/DefaultSignalPayload.h"
 #include "Analytics/DurationSignalTracker.h"
 #include "Analytics/LogHandler.h"
@@ -122,6 +123,7 @@ private:
     static void resetState()
     {
         analytics::SessionManager::resetSharedForTesting();
+        analytics::ApplicationEvents::resetForTesting();
         analytics::DurationSignalTracker::shared().resetForTesting();
         analytics::DefaultSignalPayload::setHostFactsProvider({});
         ovlin::Defaults::resetSharedForTesting();
