@@ -18,9 +18,17 @@ struct LaidLine
     double width = 0;
 };
 
+// The part of the text that can be shown, with line breaks as QTextLayout takes them.
 QString normalized(const QString &text)
 {
     QString t = text;
+    if (t.size() > TextBlock::shownCharacters) {
+        qsizetype kept = TextBlock::shownCharacters;
+        // Never split a surrogate pair.
+        if (t.at(kept - 1).isHighSurrogate())
+            --kept;
+        t = t.left(kept) + QChar(0x2026);
+    }
     t.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
     t.replace(QLatin1Char('\n'), QChar::LineSeparator);
     t.replace(QLatin1Char('\r'), QChar::LineSeparator);

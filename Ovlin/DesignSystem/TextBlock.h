@@ -21,6 +21,10 @@ struct TextBlock
     double lineSpacing = 0;
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
 
+    // A longer text is laid out from its first this many characters and an ellipsis: no place shows
+    // more of a text than that, and laying out all of a stored text of megabytes takes seconds.
+    static constexpr qsizetype shownCharacters = 4096;
+
     // Width of the longest line when nothing wraps.
     double naturalWidth() const;
     // Size of the laid-out block for a given width (width = the widest line).

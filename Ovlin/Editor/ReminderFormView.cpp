@@ -386,7 +386,7 @@ void ReminderFormView::setCurrentStep(ReminderFormStep step)
     m_currentStep = step;
     showStep();
     refreshChrome();
-    growWindowToStep();
+    fitWindowToStep();
     // The name is what the name step is for: typing can start at once.
     if (ReminderFormNameStep *name = nameStep(); name && name->nameField())
         name->nameField()->setFocus(Qt::OtherFocusReason);
@@ -416,15 +416,15 @@ QSize ReminderFormView::sizeHint() const
     return {width, height};
 }
 
-void ReminderFormView::growWindowToStep()
+void ReminderFormView::fitWindowToStep()
 {
-    // A taller step grows the sheet (within the screen); a shorter one keeps its size, so the footer
-    // does not jump while the user steps back and forth.
+    // The sheet takes the height of the step shown (within the screen): a taller step grows it, a
+    // shorter one gives the room back instead of leaving an empty stretch above the footer.
     QWidget *host = window();
     if (host == this || !host->isVisible())
         return;
-    const int wanted = sizeHint().height() + (host->height() - height());
-    if (wanted <= host->height())
+    const int wanted = std::max(sizeHint().height() + (host->height() - height()), host->minimumHeight());
+    if (wanted == host->height())
         return;
     host->resize(host->width(), wanted);
     // Grown past the bottom of the screen: move up so the footer stays in sight.

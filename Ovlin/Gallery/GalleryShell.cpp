@@ -85,7 +85,7 @@ QWidget *mainWindowSettings()
     return mainWindow(OvlinTab::settings);
 }
 
-QWidget *settings(bool everythingOn)
+QWidget *settings(bool everythingOn, int width = 640)
 {
     useSampleSettings();
     if (everythingOn)
@@ -93,7 +93,18 @@ QWidget *settings(bool everythingOn)
     SettingsView::Environment environment;
     environment.setLoginItem = [](bool) { return true; };
     auto *view = new SettingsView(environment);
-    view->setFixedSize(640, everythingOn ? 1560 : 1380);
+    // Narrower, as tall as the whole screen is at that width.
+    const int height = width == 640 ? (everythingOn ? 1560 : 1380) : view->widget()->heightForWidth(width);
+    view->setFixedSize(width, height);
+    return view;
+}
+
+// The main window at its smallest, with the quiet hours' times shown.
+QWidget *mainWindowSettingsSmall()
+{
+    QWidget *view = mainWindow(OvlinTab::settings);
+    AppSettings::shared().setQuietHoursEnabled(true);
+    view->setFixedSize(700, 520);
     return view;
 }
 
@@ -137,6 +148,10 @@ OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowRewards"), mainWindowRewards)
 OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowSettings"), mainWindowSettings)
 OVLIN_GALLERY_PAGE(QStringLiteral("Settings"), settingsDefaults)
 OVLIN_GALLERY_PAGE(QStringLiteral("SettingsQuietHours"), settingsQuietHours)
+// As wide as the screen is in the smallest main window (700) and in its usual one (860).
+OVLIN_GALLERY_PAGE(QStringLiteral("SettingsQuietHours, 700"), [] { return settings(true, 476); })
+OVLIN_GALLERY_PAGE(QStringLiteral("SettingsQuietHours, 860"), [] { return settings(true, 636); })
+OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowSettings, 700"), mainWindowSettingsSmall)
 OVLIN_GALLERY_PAGE(QStringLiteral("Onboarding1"), onboarding1)
 OVLIN_GALLERY_PAGE(QStringLiteral("Onboarding2"), onboarding2)
 OVLIN_GALLERY_PAGE(QStringLiteral("Onboarding3"), onboarding3)

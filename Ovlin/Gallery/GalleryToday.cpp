@@ -226,5 +226,9 @@ OVLIN_GALLERY_PAGE(QStringLiteral("Today screen, one habit"), [] {
 OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen"), [] { return habitsPage(fillHabits); })
 OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen, empty"), [] { return habitsPage([](StoreContext *) {}); })
 OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen, delete"), [] { return habitsPage(fillHabits, true); })
+// As wide as the screen is in the smallest main window (700): the insights row stacks its cards; and at
+// the main window's usual width (860), where they share the row.
+OVLIN_GALLERY_PAGE(QStringLiteral("Today screen, 700"), [] { return todayPage(fillToday, QSize(476, 400)); })
+OVLIN_GALLERY_PAGE(QStringLiteral("Today screen, 860"), [] { return todayPage(fillToday, QSize(636, 400)); })
 // As wide as the screen is in the smallest main window (700): the rows' buttons go under their texts.
 OVLIN_GALLERY_PAGE(QStringLiteral("Habits screen, narrow"), [] { return habitsPage(fillHabits, false, 476); })

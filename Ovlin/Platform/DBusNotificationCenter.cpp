@@ -33,9 +33,13 @@ QDBusMessage methodCall(const QString &method)
 // become spaces where they cannot stay.
 QString displayText(const QString &text, bool multiLine)
 {
+    // A stored habit name can be megabytes long; a server would lay all of it out.
+    qsizetype length = std::min<qsizetype>(text.size(), DBusNotificationCenter::maxShownTextLength);
+    if (length > 0 && length < text.size() && text.at(length - 1).isHighSurrogate())
+        --length;
     QString result;
-    result.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    result.reserve(length + 1);
+    for (qsizetype i = 0; i < length; ++i) {
         const QChar c = text.at(i);
         if (c.category() != QChar::Other_Control) {
             result.append(c);
@@ -47,6 +51,8 @@ QString displayText(const QString &text, bool multiLine)
             result.append(u' ');
         }
     }
+    if (length < text.size())
+        result.append(QChar(0x2026));
     return result;
 }
 

@@ -47,6 +47,8 @@ public:
 
     // Longest action key written to the log: the key comes from another process.
     static constexpr int maxLoggedActionKeyLength = 80;
+    // A longer summary or body reaches the server as its first this many characters and an ellipsis.
+    static constexpr int maxShownTextLength = 1000;
 
 private Q_SLOTS:
     // The clock was set or the machine woke: deliver what fell due and follow the new clock.

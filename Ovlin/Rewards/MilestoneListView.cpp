@@ -302,6 +302,8 @@ QWidget *MilestoneListView::buildHeaderCard()
     textColumn->setSpacing(24);
     auto *titleColumn = new QVBoxLayout;
     titleColumn->setSpacing(int(LayoutTokens::spacingSM));
+    // The title and subtitle wrap short of the button, which would otherwise cover their ends.
+    titleColumn->setContentsMargins(0, 0, int(LayoutTokens::addButtonWidth + LayoutTokens::spacingLG), 0);
     auto *title = new OvlinText(QStringLiteral("Rewards"), ThemeFonts::title(), ThemeColors::textPrimary(), texts);
     titleColumn->addWidget(title);
     auto *subtitle = new OvlinText(QStringLiteral("Give consistency something tangible to earn."),

@@ -335,7 +335,8 @@ bool WrappingRowLayout::wrapsAt(int width) const
         return false;
     const QMargins m = contentsMargins();
     const int inner = width - m.left() - m.right();
-    return inner < leading->minimumSize().width() + spacing() + trailing->sizeHint().width();
+    const int needs = std::max(leading->minimumSize().width(), m_leadingNeeds);
+    return inner < needs + spacing() + trailing->sizeHint().width();
 }
 
 QSize WrappingRowLayout::sizeHint() const

@@ -176,8 +176,9 @@ QWidget *readableSingleLineText(const QString &text, const QFont &font, const QC
 inline constexpr int readableCharacters = 5;
 
 // A row of two parts, each vertically centred: a leading part that takes the spare width, and a trailing
-// part at its natural width. Where the leading part's minimum and the trailing part do not fit side by
-// side, the trailing part goes under the leading one, at the trailing edge, `wrapSpacing` below it.
+// part at its natural width. Where the leading part's minimum (or the width it needs, if set) and the
+// trailing part do not fit side by side, the trailing part goes under the leading one, at the trailing
+// edge, `wrapSpacing` below it.
 class WrappingRowLayout : public QLayout
 {
 public:
@@ -198,6 +199,8 @@ public:
 
     // Whether the trailing part sits under the leading one at this width of the owner.
     bool wrapsAt(int width) const;
+    // The width the leading part needs beside the trailing one, so that its texts are not cut short.
+    void setLeadingNeeds(int width) { m_leadingNeeds = width; }
 
 private:
     QLayoutItem *part(int index) const;
@@ -205,6 +208,7 @@ private:
 
     QList<QLayoutItem *> m_items;
     int m_wrapSpacing;
+    int m_leadingNeeds = 0;
 };
 
 // Fades `widget` in from transparent to `opacity` over `seconds` (ease-out); at once while animations are

@@ -19,7 +19,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
+#include <algorithm>
 #include <chrono>
 
 #ifdef __GLIBC__
@@ -27,6 +29,59 @@
 #endif
 
 namespace ovlin {
+
+namespace {
+
+// Keeps a new window, title bar included, inside its screen's free area, down to its minimum size. The
+// window manager's frame is known only once the window is on screen (under X11 after it is mapped).
+class ScreenFit : public QObject
+{
+public:
+    explicit ScreenFit(QWidget *window) : QObject(window), m_window(window)
+    {
+        if (QWindow *handle = window->windowHandle())
+            handle->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            fit();
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    void fit()
+    {
+        const QWindow *handle = m_window->windowHandle();
+        const QScreen *screen = handle ? handle->screen() : nullptr;
+        if (!screen)
+            return;
+        const QRect available = screen->availableGeometry();
+        const QMargins frame = handle->frameMargins();
+        const QSize decorations(frame.left() + frame.right(), frame.top() + frame.bottom());
+        const QSize size =
+            m_window->size().boundedTo(available.size() - decorations).expandedTo(m_window->minimumSize());
+        if (size != m_window->size())
+            m_window->resize(size);
+        // The frame's top-left corner, moved in so the whole frame is on the screen where it can be.
+        const QSize outer = size + decorations;
+        const QPoint corner = m_window->frameGeometry().topLeft();
+        const QPoint inside(
+            std::clamp(corner.x(), available.left(), std::max(available.left(), available.right() + 1 - outer.width())),
+            std::clamp(corner.y(), available.top(),
+                       std::max(available.top(), available.bottom() + 1 - outer.height())));
+        if (inside != corner)
+            m_window->move(inside);
+    }
+
+    QWidget *m_window;
+};
+
+} // namespace
 
 OvlinApp::OvlinApp(QObject *parent) : OvlinApp(std::make_unique<AppDelegate>(), parent)
 {
@@ -117,6 +172,7 @@ QWidget *OvlinApp::openWindow()
     m_window = window;
     MainWindowActivity::shared().setMainWindow(window);
     window->show();
+    new ScreenFit(window);
     return window;
 }
 

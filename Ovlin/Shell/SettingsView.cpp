@@ -10,6 +10,7 @@
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/OvlinTimeField.h"
 #include "DesignSystem/SectionHeader.h"
+#include "DesignSystem/StackingRowLayout.h"
 #include "DesignSystem/ThemeColors.h"
 #include "DesignSystem/ThemeFonts.h"
 #include "Model/AppSettings.h"
@@ -443,9 +444,8 @@ QWidget *SettingsView::quietHoursSection()
     auto *extra = column(m_rows->quietTimes, LayoutTokens::spacingLG);
     extra->addWidget(new DividerLine);
     auto *fields = new QWidget;
-    auto *fieldRow = new QHBoxLayout(fields);
-    fieldRow->setContentsMargins(0, 0, 0, 0);
-    fieldRow->setSpacing(int(LayoutTokens::spacingXXL));
+    // Side by side where the card is wide enough; in a narrow window End goes under Start.
+    auto *fieldRow = new StackingRowLayout(fields, int(LayoutTokens::spacingXXL), int(LayoutTokens::spacingLG));
     fieldRow->addWidget(
         timeFieldColumn(QStringLiteral("Start"),
                         setting<QDateTime>(m_settings, &AppSettings::quietStart, &AppSettings::setQuietStart),

@@ -296,7 +296,9 @@ QWidget *HabitListView::makeHeaderCard()
     auto *column = new QWidget;
     auto *stack = today::vbox(column, LayoutTokens::spacingXL);
     auto *texts = new QWidget;
-    auto *textStack = today::vbox(texts, LayoutTokens::spacingSM);
+    // The title and subtitle wrap short of the button, which would otherwise cover their ends.
+    auto *textStack = today::vbox(texts, LayoutTokens::spacingSM,
+                                  QMarginsF(0, 0, LayoutTokens::addButtonWidth + LayoutTokens::spacingLG, 0));
     textStack->addWidget(
         today::wrappingText(QStringLiteral("Habits"), ThemeFonts::title(), ThemeColors::textPrimary()));
     textStack->addWidget(
@@ -440,6 +442,9 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     buttonRow->addWidget(edit);
     rowLayout->addWidget(lead);
     rowLayout->addWidget(buttons);
+    // Beside the buttons the schedule and days texts are whole (a long title may end in an ellipsis);
+    // otherwise the buttons go under them, so no row shows a short word cut and its neighbours not.
+    rowLayout->setLeadingNeeds(toggle->sizeHint().width() + int(LayoutTokens::spacingLG) + details->sizeHint().width());
     return row;
 }
 

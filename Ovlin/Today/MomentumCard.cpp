@@ -14,15 +14,24 @@ namespace ovlin::today {
 
 namespace {
 
+// These texts are short and have no line limit: a narrow window stacks the card under the rewards card
+// rather than cutting them.
+QWidget *wholeText(const QString &text, const QFont &font, const QColor &color)
+{
+    QWidget *label = singleLineText(text, font, color);
+    label->setMinimumWidth(label->sizeHint().width());
+    return label;
+}
+
 QWidget *momentumTile(const QString &caption, double rate, QWidget **value)
 {
     auto *tile = new QWidget;
     tile->setObjectName(QStringLiteral("momentumTile"));
     auto *column = vbox(tile, LayoutTokens::spacingXS);
-    *value = singleLineText(QStringLiteral("%1%").arg(ReminderListView::momentumPercent(rate)),
-                            ThemeFonts::statNumber(), ThemeColors::textPrimary());
+    *value = wholeText(QStringLiteral("%1%").arg(ReminderListView::momentumPercent(rate)), ThemeFonts::statNumber(),
+                       ThemeColors::textPrimary());
     column->addWidget(*value);
-    column->addWidget(singleLineText(caption, ThemeFonts::subheadline(), ThemeColors::textSecondary()));
+    column->addWidget(wholeText(caption, ThemeFonts::subheadline(), ThemeColors::textSecondary()));
     return tile;
 }
 
@@ -34,7 +43,7 @@ MomentumCard::MomentumCard(double weekRate, double monthRate, qint64 streak, QWi
     setObjectName(QStringLiteral("momentumCard"));
     const double pad = LayoutTokens::spacingXL;
     auto *stack = vbox(content(), LayoutTokens::spacingLG, QMarginsF(pad, pad, pad, pad));
-    stack->addWidget(singleLineText(QStringLiteral("Momentum"), ThemeFonts::heading(), ThemeColors::textPrimary()));
+    stack->addWidget(wholeText(QStringLiteral("Momentum"), ThemeFonts::heading(), ThemeColors::textPrimary()));
 
     auto *rates = new QWidget;
     auto *rateRow = hbox(rates, LayoutTokens::spacingXXL);
@@ -51,10 +60,9 @@ MomentumCard::MomentumCard(double weekRate, double monthRate, qint64 streak, QWi
                                 QStringLiteral("flame.fill"), ThemeFonts::headline(), ThemeColors::green500()));
     auto *texts = new QWidget;
     auto *column = vbox(texts, LayoutTokens::spacingXS);
-    m_streak =
-        singleLineText(ReminderListView::streakTitle(streak), ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary());
-    m_encouragement = singleLineText(ReminderListView::streakEncouragement(streak), ThemeFonts::subheadline(),
-                                     ThemeColors::textSecondary());
+    m_streak = wholeText(ReminderListView::streakTitle(streak), ThemeFonts::bodyEmphasis(), ThemeColors::textPrimary());
+    m_encouragement = wholeText(ReminderListView::streakEncouragement(streak), ThemeFonts::subheadline(),
+                                ThemeColors::textSecondary());
     column->addWidget(m_streak);
     column->addWidget(m_encouragement);
     row->addWidget(texts, 1, Qt::AlignVCenter);

@@ -7,6 +7,7 @@
 #include "DesignSystem/EmptyState.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/ProgressRing.h"
+#include "DesignSystem/StackingRowLayout.h"
 #include "DesignSystem/ThemeColors.h"
 #include "Engine/MilestoneProgressService.h"
 #include "Model/Milestone.h"
@@ -236,10 +237,10 @@ ReminderListView::ReminderListView(StoreContext *context, CelebrationManager *ce
 
     m_insightsRow = new QWidget;
     m_insightsRow->setObjectName(QStringLiteral("insightsRow"));
-    // As tall as its taller card: the cards' bottom spacers only even them out and never take the
-    // screen's spare height, which goes to the flexible space below.
-    m_insightsRow->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    today::hbox(m_insightsRow, LayoutTokens::spacingLG);
+    // As tall as its taller card (its layout grows only sideways): the cards' bottom spacers only even
+    // them out and never take the screen's spare height, which goes to the flexible space below.
+    // Side by side while both cards fit; in a narrow window one under the other, so no text is cut.
+    new StackingRowLayout(m_insightsRow, int(LayoutTokens::spacingLG), int(LayoutTokens::spacingLG));
     stack->addWidget(m_insightsRow);
 
     today::addFlexibleSpace(stack, LayoutTokens::spacingXXXL);

@@ -127,7 +127,10 @@ RewardsCard::RewardsCard(const QList<std::shared_ptr<Milestone>> &shown, const P
     auto *headerRow = hbox(header, LayoutTokens::spacingSM);
     auto *titleSlot = new QVBoxLayout;
     titleSlot->setContentsMargins(0, 0, 0, 0);
-    titleSlot->addWidget(singleLineText(QStringLiteral("Rewards"), ThemeFonts::heading(), ThemeColors::textPrimary()));
+    QWidget *title = singleLineText(QStringLiteral("Rewards"), ThemeFonts::heading(), ThemeColors::textPrimary());
+    // Never cut: a narrow window stacks the insights row's cards instead.
+    title->setMinimumWidth(title->sizeHint().width());
+    titleSlot->addWidget(title);
     headerRow->addLayout(titleSlot);
     headerRow->setAlignment(titleSlot, Qt::AlignTop);
     headerRow->addStretch(1);

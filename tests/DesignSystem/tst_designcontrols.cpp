@@ -12,7 +12,9 @@
 #include "DesignSystem/OvlinSwitch.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/SectionHeader.h"
+#include "DesignSystem/TextBlock.h"
 #include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/ThemeFonts.h"
 #include "Support/WarningGuard.h"
 
 #include <QAbstractButton>
@@ -112,6 +114,9 @@ class TestDesignControls : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { Motion::setAnimationsEnabled(false); }
+
+    void hugeTextIsLaidOutFromItsStart_data();
+    void hugeTextIsLaidOutFromItsStart();
 
     void buttonRunsActionOnlyWhenAllowed_data();
     void buttonRunsActionOnlyWhenAllowed();
@@ -760,6 +765,36 @@ void TestDesignControls::everyComponentRendersWithoutWarnings()
         host.grab();
     }
     QVERIFY2(guard.messages().isEmpty(), qPrintable(guard.messages().join('\n')));
+}
+
+// A stored name can be megabytes long: wherever it is shown, it looks and costs as the start of it does.
+void TestDesignControls::hugeTextIsLaidOutFromItsStart_data()
+{
+    QTest::addColumn<int>("maxLines");
+    QTest::newRow("one line") << 1;
+    QTest::newRow("three lines") << 3;
+    QTest::newRow("no line limit") << 0;
+}
+
+void TestDesignControls::hugeTextIsLaidOutFromItsStart()
+{
+    QFETCH(int, maxLines);
+    const QString huge = QStringLiteral("Drink water ").repeated(100000);
+    TextBlock whole;
+    whole.text = huge;
+    whole.font = ThemeFonts::body();
+    whole.maxLines = maxLines;
+    TextBlock start = whole;
+    start.text = huge.left(TextBlock::shownCharacters) + QChar(0x2026);
+    QCOMPARE(whole.naturalWidth(), start.naturalWidth());
+    for (const double width : {300.0, 1e6}) {
+        QCOMPARE(whole.lineCount(width), start.lineCount(width));
+        QCOMPARE(whole.sizeForWidth(width), start.sizeForWidth(width));
+    }
+    OvlinText label(huge, ThemeFonts::body(), Qt::black);
+    label.setSingleLine(maxLines == 1);
+    QVERIFY(label.sizeHint().width() <= int(start.naturalWidth()) + 1);
+    QCOMPARE(label.text(), huge);
 }
 
 QTEST_MAIN(TestDesignControls)

@@ -27,6 +27,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -546,6 +547,33 @@ private Q_SLOTS:
     }
 
     // ---- Presenting
+
+    // The sheet is as tall as the step it shows: back on a shorter step after a taller one, it gives the
+    // room back instead of keeping the tallest step's height.
+    void sheetTakesTheHeightOfTheStepShown()
+    {
+        QWidget window;
+        window.resize(800, 600);
+        window.show();
+        QPointer<ReminderFormView> sheet = ReminderFormView::openNew(&window, context());
+        QWidget *dialog = sheet->window();
+        QVERIFY(dialog != sheet.data());
+        const int fits = dialog->screen()->availableGeometry().height() - ReminderFormView::sheetFrameAllowance;
+        advance(*sheet, 4);
+        const int previewHeight = dialog->height();
+        click(sheet->footer()->backButton());
+        sheet->viewModel()->setScheduleType(ScheduleType::combined);
+        click(sheet->footer()->backButton());
+        click(sheet->footer()->nextButton());
+        const int combinedHeight = dialog->height();
+        QVERIFY2(combinedHeight > previewHeight,
+                 qPrintable(QStringLiteral("%1 after %2").arg(combinedHeight).arg(previewHeight)));
+        QVERIFY(combinedHeight <= fits);
+        click(sheet->footer()->nextButton());
+        QCOMPARE(sheet->stepNumber(), 4);
+        QCOMPARE(dialog->height(), previewHeight);
+        dialog->close();
+    }
 
     void openNewShowsAWindowModalDialog()
     {

@@ -389,6 +389,10 @@ private Q_SLOTS:
                                      << "One\r\nTwo\rThree\tand\u0085C1"
                                      << "Two lines tab"
                                      << "One\nTwo\nThree andC1";
+        // A stored name of megabytes: the server gets no more than it can show.
+        const QString huge(2 * 1024 * 1024, u'x');
+        const QString shown = huge.left(DBusNotificationCenter::maxShownTextLength) + QChar(0x2026);
+        QTest::newRow("megabytes") << huge << huge << shown << shown;
     }
 
     void controlCharactersAreRemoved()

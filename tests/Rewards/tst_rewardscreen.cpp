@@ -2,6 +2,7 @@
 // phrases, cards and earned rows, order, the editor sheets it opens, the delete confirmation, and how it
 // follows the store.
 #include "Support/CopyTestSupport.h"
+#include "Support/LayoutTestSupport.h"
 #include "Support/RewardsTestSupport.h"
 
 #include "Copy/CopyEngine.h"
@@ -16,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -89,6 +91,30 @@ private Q_SLOTS:
         Motion::setAnimationsEnabled(false);
         m_store.reset();
         Clock::useSystemTime();
+    }
+
+    // In a main window of these widths (the sidebar and margins take 224) the header's title and subtitle
+    // wrap short of "New reward"; wider they are as they were, one line each.
+    void headerTextsLeaveRoomForTheButton_data()
+    {
+        QTest::addColumn<int>("windowWidth");
+        for (const int width : {700, 800, 860, 1100})
+            QTest::addRow("%d", width) << width;
+    }
+
+    void headerTextsLeaveRoomForTheButton()
+    {
+        QFETCH(int, windowWidth);
+        auto view = screen();
+        view->resize(windowWidth - 224, 520);
+        settle();
+        QWidget *card = view->newRewardButton()->parentWidget();
+        QCOMPARE(layouttest::textsUnder(card, view->newRewardButton()), QStringList());
+        QCOMPARE(layouttest::cutTexts(card, view->findChild<QScrollArea *>()->viewport()), QStringList());
+        if (windowWidth >= 860) {
+            for (const OvlinText *text : card->findChildren<OvlinText *>())
+                QCOMPARE(text->height(), text->sizeHint().height());
+        }
     }
 
     void whatIsShown_data()

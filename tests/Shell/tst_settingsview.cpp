@@ -1,4 +1,5 @@
 #include "Support/EngineTestSupport.h"
+#include "Support/LayoutTestSupport.h"
 
 #include "Base/Clock.h"
 #include "Base/Defaults.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -197,6 +199,58 @@ private Q_SLOTS:
         QVERIFY(view.timeField(QStringLiteral("Daily summary time"))->isVisibleTo(&view));
         settings.setDailySummaryEnabled(false);
         QVERIFY(!view.timeField(QStringLiteral("Daily summary time"))->isVisibleTo(&view));
+    }
+
+    // The screen in a main window of these widths (the sidebar and margins take 224) with every optional
+    // row shown: it fits the window's width and cuts nothing; wide enough, Start and End share a row.
+    void fitsASmallWindow_data()
+    {
+        QTest::addColumn<int>("windowWidth");
+        QTest::addColumn<bool>("fieldsSideBySide");
+        QTest::newRow("700") << 700 << false;
+        QTest::newRow("800") << 800 << false;
+        QTest::newRow("860") << 860 << true;
+        QTest::newRow("1100") << 1100 << true;
+    }
+
+    void fitsASmallWindow()
+    {
+        QFETCH(int, windowWidth);
+        QFETCH(bool, fieldsSideBySide);
+        AppSettings::shared().setQuietHoursEnabled(true);
+        SettingsView view(fakeEnvironment());
+        view.resize(windowWidth - 224, 520 - 16);
+        view.show();
+        QCoreApplication::processEvents();
+        QWidget *area = view.viewport();
+        QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+        QVERIFY(view.widget()->width() <= area->width());
+        QCOMPARE(layouttest::cutTexts(view.widget(), area), QStringList());
+        QCOMPARE(layouttest::controlsOutside(view.widget(), area), QStringList());
+        auto *chooser = static_cast<OvlinSegmentedControlBase *>(view.soundChooser());
+        for (int i = 0; i < chooser->segmentCount(); ++i)
+            QVERIFY2(chooser->segment(i)->width() >= chooser->segment(i)->sizeHint().width() - 1,
+                     qPrintable(chooser->segment(i)->text()));
+        for (const char *label :
+             {"Quiet hours start", "Quiet hours end", "Evening warning time", "Daily summary time"}) {
+            const OvlinTimeField *field = view.timeField(QLatin1String(label));
+            const int left = field->mapTo(area, QPoint()).x();
+            QVERIFY2(left >= 0 && left + field->width() <= area->width(), label);
+        }
+        // The quiet hours switch can still be turned off where it is.
+        OvlinSwitch *quiet = view.toggle(QStringLiteral("Quiet hours"));
+        QVERIFY(quiet->mapTo(area, QPoint(quiet->width(), 0)).x() <= area->width());
+
+        const QPoint start = view.timeField(QStringLiteral("Quiet hours start"))->mapTo(&view, QPoint());
+        const QPoint end = view.timeField(QStringLiteral("Quiet hours end"))->mapTo(&view, QPoint());
+        if (fieldsSideBySide) {
+            // As before: one row, 32 apart, from the card's leading edge.
+            QCOMPARE(end.y(), start.y());
+            QCOMPARE(end.x() - start.x(), 220 + 32);
+        } else {
+            QCOMPARE(end.x(), start.x());
+            QVERIFY(end.y() > start.y());
+        }
     }
 
     void timeFieldsWriteTheirSetting()

@@ -1,6 +1,7 @@
 // The habits screen: texts, counters, sections, the pause switch, Edit, New habit and the delete
 // confirmation, through the screen's public face.
 #include "Support/CopyTestSupport.h"
+#include "Support/LayoutTestSupport.h"
 #include "Support/TodayTestSupport.h"
 
 #include "Copy/CopyEngine.h"
@@ -285,6 +286,34 @@ private Q_SLOTS:
         QCOMPARE(days->x() - (pill->x() + pill->width()), int(LayoutTokens::spacingSM));
     }
 
+    // The header's title and subtitle wrap short of "New habit" in a small window; wider they are as
+    // they were, one line each.
+    void headerTextsLeaveRoomForTheButton_data()
+    {
+        QTest::addColumn<int>("windowWidth");
+        for (const int width : {700, 800, 860, 1100})
+            QTest::addRow("%d", width) << width;
+    }
+
+    void headerTextsLeaveRoomForTheButton()
+    {
+        QFETCH(int, windowWidth);
+        habit("Walk", ReminderCategory::movement, 0);
+        context()->save();
+        m_view = std::make_unique<HabitListView>(context());
+        m_view->resize(windowWidth - int(LayoutTokens::sidebarWidth + 3 * LayoutTokens::spacingSM), 520);
+        m_view->show();
+        settle(*m_view);
+        auto *card = m_view->findChild<QWidget *>(QStringLiteral("habitsHeaderCard"));
+        QVERIFY(card);
+        QCOMPARE(layouttest::textsUnder(card, m_view->newHabitButton()), QStringList());
+        QCOMPARE(layouttest::cutTexts(card, m_view->scrollArea()->viewport()), QStringList());
+        if (windowWidth >= 860) {
+            for (const OvlinText *text : card->findChildren<OvlinText *>())
+                QCOMPARE(text->height(), text->sizeHint().height());
+        }
+    }
+
     // The main window is 700 wide at least; its sidebar and margins take 224 of that from the screen.
     void rowTextsStayReadableInANarrowWindow_data()
     {
@@ -351,6 +380,56 @@ private Q_SLOTS:
                                  std::abs(column->mapTo(row, column->rect().center()).y() - middle) <= 1;
         QCOMPARE(besideTexts, windowWidth >= 860);
         QVERIFY(right(buttons) <= right(row));
+    }
+
+    // Rows of one screen read alike: a row keeps its buttons beside its texts only while its schedule and
+    // days texts are whole there, and wraps them under like its neighbours rather than cut a short word.
+    void rowsWrapRatherThanCutAShortWord_data()
+    {
+        // Whether every row has its buttons beside its texts (1), none (0), or each as its texts allow (-1).
+        QTest::addColumn<int>("windowWidth");
+        QTest::addColumn<int>("inlineRows");
+        QTest::newRow("700") << 700 << 0;
+        QTest::newRow("800") << 800 << -1;
+        QTest::newRow("860") << 860 << 1;
+        QTest::newRow("1100") << 1100 << 1;
+    }
+
+    void rowsWrapRatherThanCutAShortWord()
+    {
+        QFETCH(int, windowWidth);
+        QFETCH(int, inlineRows);
+        ReminderSpec combined = fixedAt(QStringLiteral("Stretch"), 8, 0, ReminderCategory::movement);
+        combined.scheduleType = ScheduleType::combined;
+        combined.intervalMinutes = 90;
+        ReminderSpec weekdays = intervalFrom(QStringLiteral("Stand up"), QTime(9, 0), QTime(17, 0), 60);
+        weekdays.category = ReminderCategory::movement;
+        weekdays.activeDaysRaw = {1, 2, 3, 4, 5};
+        weekdays.isActive = false;
+        for (const ReminderSpec &spec :
+             {fixedAt(QStringLiteral("Walk"), 18, 0, ReminderCategory::movement), combined, weekdays})
+            makeReminder(context(), spec);
+        context()->save();
+        m_view = std::make_unique<HabitListView>(context());
+        m_view->resize(windowWidth - int(LayoutTokens::sidebarWidth + 3 * LayoutTokens::spacingSM), 520);
+        m_view->show();
+        settle(*m_view);
+
+        const auto rows = m_view->findChildren<QWidget *>(QStringLiteral("habitRow"));
+        QCOMPARE(rows.size(), 3);
+        for (const QWidget *row : rows) {
+            const auto *column = row->findChild<QWidget *>(QStringLiteral("habitTexts"));
+            const auto *buttons = row->findChild<QWidget *>(QStringLiteral("deleteButton"))->parentWidget();
+            const bool inline_ = buttons->x() > column->x() + column->width();
+            const auto *schedule = row->findChild<OvlinText *>(QStringLiteral("scheduleText"));
+            const auto *days = row->findChild<OvlinText *>(QStringLiteral("daysText"));
+            if (inlineRows >= 0)
+                QCOMPARE(inline_, inlineRows == 1);
+            // Shown whole, beside the buttons or under them: the schedule ("Combined" among them), the days.
+            for (const OvlinText *text : {schedule, days})
+                QVERIFY2(text->width() >= text->sizeHint().width(),
+                         qPrintable(QStringLiteral("%1 in %2 px").arg(text->text()).arg(text->width())));
+        }
     }
 
     void switchPausesAndResumes()

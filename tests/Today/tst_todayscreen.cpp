@@ -1,6 +1,7 @@
 // The today screen through its public face: which sections, rows and buttons appear, what they say,
 // what pressing them does, and the wiring of queries, appearance and the 60-second refresh.
 #include "Support/CopyTestSupport.h"
+#include "Support/LayoutTestSupport.h"
 #include "Support/PointerTestSupport.h"
 #include "Support/TodayTestSupport.h"
 
@@ -265,6 +266,49 @@ private Q_SLOTS:
         // Side by side the cards share the taller one's height.
         QCOMPARE(rewards->height(), momentum->height());
         QCOMPARE(std::min(momentumRoom, roomBelow(rewards, "featuredReward")), int(LayoutTokens::spacingXL));
+    }
+
+    // In a main window of these widths (the sidebar and margins take 224 of it) every word of the insights
+    // row is shown: its cards share the row where both fit and stack where they do not.
+    void insightsRowShowsEveryWordInASmallWindow_data()
+    {
+        QTest::addColumn<int>("windowWidth");
+        QTest::addColumn<bool>("sideBySide");
+        QTest::newRow("700") << 700 << false;
+        QTest::newRow("800") << 800 << true;
+        QTest::newRow("860") << 860 << true;
+        QTest::newRow("1100") << 1100 << true;
+    }
+
+    void insightsRowShowsEveryWordInASmallWindow()
+    {
+        QFETCH(int, windowWidth);
+        QFETCH(bool, sideBySide);
+        makeReminder(context(), fixedAt("Walk", 18, 0));
+        rewardWithProgress(context(), "Trip", 10, 3, 5);
+        auto &view = show();
+        view.resize(windowWidth - 224, 520 - 16);
+        settle(view);
+        QWidget *area = view.findChild<QScrollArea *>()->viewport();
+        QWidget *rewards = view.rewardsCard();
+        QWidget *momentum = view.momentumCard();
+        QVERIFY(rewards && momentum);
+        QCOMPARE(layouttest::cutTexts(view.insightsRow(), area), QStringList());
+        QCOMPARE(layouttest::controlsOutside(view.insightsRow(), area), QStringList());
+        const QRect row = view.insightsRow()->rect();
+        if (sideBySide) {
+            // As before: two halves of the row, 16 apart.
+            QCOMPARE(rewards->y(), momentum->y());
+            QCOMPARE(rewards->x(), 0);
+            QCOMPARE(momentum->x() + momentum->width(), row.width());
+            QCOMPARE(momentum->x() - rewards->width(), int(LayoutTokens::spacingLG));
+            QVERIFY(std::abs(rewards->width() - momentum->width()) <= 1);
+        } else {
+            QCOMPARE(rewards->geometry(), QRect(0, 0, row.width(), rewards->height()));
+            QCOMPARE(momentum->geometry(),
+                     QRect(0, rewards->height() + int(LayoutTokens::spacingLG), row.width(), momentum->height()));
+            QCOMPARE(row.height(), momentum->geometry().bottom() + 1);
+        }
     }
 
     void emptyStateOffersANewHabit()
