@@ -540,10 +540,6 @@ void clearLayout(QLayout *layout, int from)
     }
 }
 
-namespace {
-
-} // namespace
-
 bool KeyedWidgets::reconcile(QBoxLayout *layout, int from, const QList<KeyedItem> &items, QWidget *focusFallback)
 {
     QStringList keys;
