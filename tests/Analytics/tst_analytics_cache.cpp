@@ -2,7 +2,7 @@
 
 #include "Support/AnalyticsTestSupport.h"
 #include "Support/FileSizeLimit.h"
-#include "Support/SpecialFiles.h"
+#include "Support/NonRegularFiles.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "Support/FileSizeLimit.h"
-#include "Support/SpecialFiles.h"
+#include "Support/NonRegularFiles.h"
 
 using namespace ovlin;
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <tuple>
 
-#include "Support/SpecialFiles.h"
+#include "Support/NonRegularFiles.h"
 
 using namespace ovlin;
 using Status = FileRead::Status;

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "Support/SpecialFiles.h"
+#include "Support/NonRegularFiles.h"
 
 #include <memory>
 #include <vector>
