@@ -53,6 +53,20 @@ inline QStringList textsUnder(const QWidget *root, const QWidget *cover)
     return under;
 }
 
+// What is wrong with a screen's header card beside its add button in a main window `windowWidth` wide:
+// texts under the button or cut short, and from 860 wide, where each was one line, texts that wrap.
+inline QStringList headerProblems(const QWidget *card, const QWidget *button, const QWidget *area, int windowWidth)
+{
+    QStringList problems = textsUnder(card, button) + cutTexts(card, area);
+    if (windowWidth >= 860) {
+        for (const ovlin::OvlinText *text : card->findChildren<ovlin::OvlinText *>()) {
+            if (text->height() != text->sizeHint().height())
+                problems << text->text() + QStringLiteral(": wraps");
+        }
+    }
+    return problems;
+}
+
 // The buttons under `root` that lie partly outside `area`'s width, by accessible name or text.
 inline QStringList controlsOutside(const QWidget *root, const QWidget *area)
 {
