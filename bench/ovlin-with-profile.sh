@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Starts Ovlin on a prepared profile, for whole-application measurements (peer-bench.sh gives every
-# run a fresh, empty HOME):
+# Starts Ovlin on a prepared profile, for whole-application measurements (give every run a fresh,
+# empty HOME):
 #   ovlin-with-profile.sh <profile dir> <ovlin binary> [args...]
 # The profile dir holds .local/share/Ovlin/ and .config/Ovlin/ as scripts/gen-profile writes them; they
 # are copied into $HOME (XDG folders at their default places), then the binary replaces this shell.
 # For example:
 #   scripts/gen-profile /tmp/p50 --habits 50 --logs 100000
-#   peer-bench.sh workrave=workrave "ovlin=$PWD/bench/ovlin-with-profile.sh /tmp/p50 $PWD/build/rel/Ovlin/ovlin"
+#   HOME=$(mktemp -d) bench/ovlin-with-profile.sh /tmp/p50 build/bench/Ovlin/ovlin
 set -eu
 
 usage() {

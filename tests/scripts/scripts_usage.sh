@@ -80,6 +80,21 @@ got=$?
 grep -q -- "--build $work/elsewhere/benchbuild " "$work/calls" 2>/dev/null ||
     fail "gen-profile built in: $(cat "$work/calls" 2>/dev/null)"
 
+# Without root and without sudo, install-deps says what to run instead of failing on a missing command.
+mkdir -p "$work/nosudo"
+for tool in bash grep; do ln -sf "$(command -v "$tool")" "$work/nosudo/$tool"; done
+printf '#!/bin/sh\necho 1000\n' >"$work/nosudo/id"
+printf '#!/bin/sh\nexit 1\n' >"$work/nosudo/dpkg-query"
+cp "$work/stubs/apt-get" "$work/nosudo/apt-get"
+chmod +x "$work/nosudo/id" "$work/nosudo/dpkg-query"
+rm -f "$work/calls"
+(cd "$work/elsewhere" && PATH=$work/nosudo "$root/scripts/install-deps" run >"$work/out" 2>"$work/err")
+got=$?
+[ "$got" = 1 ] || fail "install-deps without sudo: status $got, expected 1"
+grep -q 'apt-get install .*qt6-base-dev' "$work/err" || fail "install-deps without sudo said: $(cat "$work/err")"
+grep -qi 'not found' "$work/err" && fail "install-deps without sudo: $(cat "$work/err")"
+[ -e "$work/calls" ] && fail "install-deps without sudo ran $(cat "$work/calls")"
+
 [ "$(snapshot)" = "$before" ] || fail "the checkout changed: $(diff <(echo "$before") <(snapshot) | tr '\n' ' ')"
 [ -e "$root/--help" ] && fail "a folder named --help is in the checkout"
 
