@@ -8,19 +8,25 @@
 
 namespace ovlin {
 
+namespace {
+
+struct Rule
+{
+    const char *variable;
+    const char *underHome;
+};
+
+constexpr Rule rules[] = {
+    {"XDG_CONFIG_HOME", "/.config"},
+    {"XDG_DATA_HOME", "/.local/share"},
+    {"XDG_CACHE_HOME", "/.cache"},
+    {"XDG_RUNTIME_DIR", nullptr},
+};
+
+} // namespace
+
 QString userFolder(UserFolder which)
 {
-    struct Rule
-    {
-        const char *variable;
-        const char *underHome;
-    };
-    static constexpr Rule rules[] = {
-        {"XDG_CONFIG_HOME", "/.config"},
-        {"XDG_DATA_HOME", "/.local/share"},
-        {"XDG_CACHE_HOME", "/.cache"},
-        {"XDG_RUNTIME_DIR", nullptr},
-    };
     static std::atomic<bool> reported[std::size(rules)];
     const auto index = std::size_t(which);
     const Rule &rule = rules[index];
@@ -34,6 +40,17 @@ QString userFolder(UserFolder which)
                                                fallback.isEmpty() ? QStringLiteral("a folder of Ovlin's own")
                                                                   : fallback);
     return fallback;
+}
+
+void forgetRelativeUserFolders()
+{
+    for (std::size_t index = 0; index < std::size(rules); ++index) {
+        const QString value = qEnvironmentVariable(rules[index].variable);
+        if (value.isEmpty() || QDir::isAbsolutePath(value))
+            continue;
+        userFolder(UserFolder(index)); // says it is ignored
+        qunsetenv(rules[index].variable);
+    }
 }
 
 } // namespace ovlin

@@ -16,4 +16,9 @@ enum class UserFolder {
 
 QString userFolder(UserFolder which);
 
+// Takes relative XDG base folder values out of the environment (logging each as userFolder does), so that
+// Qt's own lookups, some made while the application object is created, neither use nor create them.
+// Call before the application object exists.
+void forgetRelativeUserFolders();
+
 } // namespace ovlin

@@ -25,16 +25,38 @@ namespace {
 constexpr int kRetryPauseMs = 100;
 constexpr int kConnectAttemptMs = 2000;
 
-QString instanceFolder(const QString &given)
+// Ovlin's own folder in the temporary folder, for when the runtime folder is missing or not safe.
+QString fallbackFolder()
 {
-    if (!given.isEmpty())
-        return given;
-    const QString runtime = userFolder(UserFolder::runtime);
-    if (!runtime.isEmpty())
-        return runtime;
-    return QDir::tempPath() + QStringLiteral("/ovlin-") + QString::number(::getuid());
+    QString temporary = QDir::tempPath();
+    if (!QDir::isAbsolutePath(temporary))
+        temporary = QStringLiteral("/tmp");
+    return QDir(temporary).filePath(QStringLiteral("ovlin-") + QString::number(::getuid()));
 }
 
+// The user's runtime folder when it is private to this user; otherwise (unset, relative, shared like /tmp
+// after `su`, or another user's) it is set aside with one log line and Ovlin's own folder is used: a
+// runtime folder that is not safe must not keep Ovlin from starting.
+QString instanceFolder(const QString &given, QString *error)
+{
+    if (!given.isEmpty()) {
+        SingleInstance::ensurePrivateFolder(given, ::getuid(), error);
+        return given;
+    }
+    const QString runtime = userFolder(UserFolder::runtime);
+    const QString fallback = fallbackFolder();
+    QString why;
+    if (!runtime.isEmpty()) {
+        if (SingleInstance::ensurePrivateFolder(runtime, ::getuid(), &why))
+            return runtime;
+        qCWarning(lcApp).noquote()
+            << QStringLiteral("Using %1 instead of XDG_RUNTIME_DIR=%2. %3").arg(fallback, runtime, why);
+    }
+    if (!SingleInstance::ensurePrivateFolder(fallback, ::getuid(), &why))
+        *error = QStringLiteral("%1 Remove %2, or set XDG_RUNTIME_DIR to a folder of your own with mode 0700.")
+                     .arg(why, fallback);
+    return fallback;
+}
 QByteArray acknowledgement()
 {
     return QByteArrayLiteral("ok\n");
@@ -44,9 +66,8 @@ QByteArray acknowledgement()
 
 SingleInstance::SingleInstance(const QString &folder, QObject *parent) : QObject(parent)
 {
-    const QString dir = instanceFolder(folder);
     // Whoever controls the folder controls the lock and the socket that later launches talk to.
-    ensurePrivateFolder(dir, ::getuid(), &m_error);
+    const QString dir = instanceFolder(folder, &m_error);
     const QString base = QDir(dir).filePath(QStringLiteral(OVLIN_APP_ID));
     m_socketPath = base + QStringLiteral(".socket");
     m_lockPath = base + QStringLiteral(".lock");

@@ -12,7 +12,8 @@ namespace ovlin {
 // Keeps Ovlin to one running instance per user. The first instance holds a lock file and listens on a
 // local socket, both in the user's runtime folder; a later launch finds the lock taken, tells the running
 // instance to reopen and stops without opening the store or starting anything else. The folder must be
-// this user's own (mode 0700): a folder another user could have prepared is refused.
+// this user's own (mode 0700): a runtime folder that is not is set aside for Ovlin's own folder in the
+// temporary folder, and when that one is not private either (another user made it) the start is refused.
 class SingleInstance : public QObject
 {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "Base/Defaults.h"
 #include "Base/Log.h"
+#include "Base/UserFolders.h"
 #include "DesignSystem/DesignResources.h"
 #include "DesignSystem/ImageAssets.h"
 #include "DesignSystem/ThemeFonts.h"
@@ -80,6 +81,8 @@ int main(int argc, char *argv[])
     // Files a first start creates wait until the window is on screen (released by the application).
     ovlin::Defaults::holdWrites();
     ovlin::pinSystemTimeZone();
+    // Qt looks some folders up while it starts and would create a relative one in the working folder.
+    ovlin::forgetRelativeUserFolders();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ovlin"));
     QApplication::setApplicationVersion(QStringLiteral(OVLIN_VERSION));

@@ -85,13 +85,15 @@ wait_for_line() {
 # Relative XDG folders are invalid: started from another folder, Ovlin still uses those under HOME.
 rm -rf "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 mkdir -p "$home/elsewhere"
-(cd "$home/elsewhere" && XDG_CONFIG_HOME=config XDG_DATA_HOME=data XDG_CACHE_HOME=cache exec "$bin") >"$home/relative.log" 2>&1 &
+mkdir -p "$home/tmp"
+(cd "$home/elsewhere" && XDG_CONFIG_HOME=config XDG_DATA_HOME=data XDG_CACHE_HOME=cache XDG_RUNTIME_DIR=runtime \
+    TMPDIR=$home/tmp exec "$bin") >"$home/relative.log" 2>&1 &
 relative=$!
 wait_for_line "$relative" "$home/relative.log" "Using store" || { kill -KILL "$relative"; cat "$home/relative.log"; fail "the start with relative folders did not open a store"; }
 kill -TERM "$relative"
 wait "$relative"
 grep -qF "Using store at $home/.local/share/Ovlin/Ovlin.store" "$home/relative.log" || { cat "$home/relative.log"; fail "relative XDG folders were used"; }
-[ -e "$home/elsewhere/data" ] && fail "a relative XDG folder was created"
+[ -n "$(ls -A "$home/elsewhere")" ] && fail "relative XDG folders were created: $(ls -A "$home/elsewhere")"
 
 # A FIFO in the settings file's place is not waited on: Ovlin starts, quits on SIGTERM and leaves it.
 settings=$XDG_CONFIG_HOME/Ovlin/org.ovlin.Ovlin.defaults
@@ -110,4 +112,30 @@ wait "$fifo"
 rc=$?
 [ "$rc" -eq 0 ] || { cat "$home/fifo.log"; fail "the start with a FIFO for settings ended with $rc on SIGTERM"; }
 [ -p "$settings" ] || fail "the FIFO in the settings file's place was replaced"
+
+# A runtime folder that is not private (a folder of one's own open to others, or one shared like /tmp
+# after su) is set aside for Ovlin's own folder, left as it was, and Ovlin starts.
+for mode in 755 1777; do
+    shared=$home/shared-runtime-$mode
+    rm -rf "$shared" "$home/tmp"
+    mkdir -p "$shared" "$home/tmp"
+    chmod "$mode" "$shared"
+    XDG_RUNTIME_DIR=$shared TMPDIR=$home/tmp "$bin" >"$home/shared.log" 2>&1 &
+    started=$!
+    wait_for_line "$started" "$home/shared.log" "Using store" ||
+        { kill -KILL "$started"; cat "$home/shared.log"; fail "a runtime folder of mode $mode stopped the start"; }
+    listening=
+    for _ in $(seq 1 100); do
+        [ -S "$home/tmp/ovlin-$(id -u)/org.ovlin.Ovlin.socket" ] && listening=1 && break
+        sleep 0.1
+    done
+    kill -TERM "$started"
+    wait "$started"
+    [ -n "$listening" ] || { cat "$home/shared.log"; fail "not listening in Ovlin's own folder (runtime mode $mode)"; }
+    [ "$(stat -c %a "$shared")" = "$mode" ] || fail "the runtime folder's mode changed from $mode"
+    [ -z "$(ls -A "$shared")" ] || fail "Ovlin wrote into a runtime folder of mode $mode: $(ls -A "$shared")"
+    [ "$(grep -c "instead of XDG_RUNTIME_DIR" "$home/shared.log")" = 1 ] ||
+        { cat "$home/shared.log"; fail "setting aside a runtime folder of mode $mode was not said once"; }
+done
+
 echo "ovlin_smoke: passed"

@@ -5,6 +5,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 #include "Support/NonRegularFiles.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -157,6 +159,73 @@ private Q_SLOTS:
         QCOMPARE(instance.start(0), accepted ? SingleInstance::Role::primary : SingleInstance::Role::refused);
         QCOMPARE(instance.errorString().contains(folder), !accepted);
         QCOMPARE(instance.isListening(), accepted);
+    }
+
+    // A runtime folder that is not safe is set aside for Ovlin's own folder instead of stopping the start;
+    // only when that one is not safe either (another user made it first) is the start refused.
+    void anUnsafeRuntimeFolderIsSetAside_data()
+    {
+        QTest::addColumn<QString>("runtimeMode");
+        QTest::addColumn<bool>("runtimeOthers");
+        QTest::addColumn<QString>("fallbackMode");
+        QTest::addColumn<bool>("fallbackOthers");
+        QTest::addColumn<QString>("used");
+        QTest::newRow("private runtime folder") << "700" << false << "" << false << "runtime";
+        QTest::newRow("runtime open to others") << "755" << false << "" << false << "fallback";
+        QTest::newRow("another user's runtime") << "700" << true << "" << false << "fallback";
+        QTest::newRow("own folder open to others") << "755" << false << "777" << false << "refused";
+        QTest::newRow("own folder made by another user") << "755" << false << "700" << true << "refused";
+    }
+
+    void anUnsafeRuntimeFolderIsSetAside()
+    {
+        QFETCH(QString, runtimeMode);
+        QFETCH(bool, runtimeOthers);
+        QFETCH(QString, fallbackMode);
+        QFETCH(bool, fallbackOthers);
+        QFETCH(QString, used);
+        if ((runtimeOthers || fallbackOthers) && ::getuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        QTemporaryDir dir;
+        const QString runtime = dir.filePath(QStringLiteral("runtime"));
+        const QString temporary = dir.filePath(QStringLiteral("tmp"));
+        const QString fallback = temporary + QStringLiteral("/ovlin-") + QString::number(::getuid());
+        const auto makeFolder = [](const QString &path, const QString &mode, bool others) {
+            return QDir().mkpath(path) && ::chmod(QFile::encodeName(path).constData(), mode.toUInt(nullptr, 8)) == 0 &&
+                   (!others || ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
+        };
+        QVERIFY(makeFolder(runtime, runtimeMode, runtimeOthers));
+        QVERIFY(QDir().mkpath(temporary));
+        if (!fallbackMode.isEmpty())
+            QVERIFY(makeFolder(fallback, fallbackMode, fallbackOthers));
+        const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray savedTemporary = qgetenv("TMPDIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        const auto restore = qScopeGuard([&] {
+            for (const auto &[name, value] : {std::pair{"XDG_RUNTIME_DIR", savedRuntime}, {"TMPDIR", savedTemporary}})
+                value.isNull() ? qunsetenv(name) : qputenv(name, value);
+        });
+
+        SingleInstance instance;
+        const SingleInstance::Role role = instance.start(0);
+        if (used == QLatin1String("refused")) {
+            QCOMPARE(role, SingleInstance::Role::refused);
+            QVERIFY2(instance.errorString().contains(fallback) &&
+                         instance.errorString().contains(QLatin1String("XDG_RUNTIME_DIR")),
+                     qPrintable(instance.errorString()));
+            return;
+        }
+        QCOMPARE(role, SingleInstance::Role::primary);
+        QCOMPARE(QFileInfo(instance.socketPath()).path(), used == QLatin1String("runtime") ? runtime : fallback);
+        struct stat info = {};
+        QCOMPARE(::stat(QFile::encodeName(runtime).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, runtimeMode.toUInt(nullptr, 8));
+        if (used == QLatin1String("fallback")) {
+            QVERIFY(QDir(runtime).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+            QCOMPARE(::stat(QFile::encodeName(fallback).constData(), &info), 0);
+            QCOMPARE(info.st_mode & 07777, mode_t(0700));
+        }
     }
 
     // A lock file that cannot be made is said so at once, not taken for a silent running instance; what
