@@ -313,11 +313,12 @@ bool SignalCache::writeFileLocked(LogHandler::LogLevel successLevel)
     }
     const auto data = SignalEncoder(SignalPostBody::DateForm::cache).encode(records);
     bool written = false;
+    QString error = QStringLiteral("the records cannot be encoded");
     if (data) {
         const QFileInfo info(m_filePath);
         written =
-            ovlin::makePrivateFolder(info.absolutePath(), nullptr) &&
-            ovlin::saveFileAtomically(m_filePath, *data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, nullptr);
+            ovlin::makePrivateFolder(info.absolutePath(), &error) &&
+            ovlin::saveFileAtomically(m_filePath, *data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, &error);
     }
     {
         std::lock_guard lock(m_mutex);
@@ -327,7 +328,7 @@ bool SignalCache::writeFileLocked(LogHandler::LogLevel successLevel)
     }
     if (!written) {
         if (reportFailure)
-            logTo(handler, LogHandler::LogLevel::error, QStringLiteral("Error saving Analytics cache"));
+            logTo(handler, LogHandler::LogLevel::error, QStringLiteral("Error saving Analytics cache: ") + error);
         return false;
     }
     logTo(handler, successLevel,

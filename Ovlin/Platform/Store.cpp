@@ -205,8 +205,9 @@ bool StoreContainer::saveBeforeClosing(std::chrono::milliseconds budget)
     StoreContext *context = m_context.get();
     if (!context || !context->hasChanges())
         return true;
+    const qsizetype waiting = context->describeChanges().size();
     qCInfo(lcStore).noquote() << "Closing" << (isInMemory() ? QStringLiteral("the memory store") : m_filePath)
-                              << "- saving" << context->describeChanges().size() << "changes that waited first";
+                              << "- saving" << waiting << (waiting == 1 ? "change" : "changes") << "that waited first";
     const int running = busyTimeout();
     QString error;
     const bool saved = retryWhileLocked(budget, &error, [this, context](int waitMs, QString *attemptError) {
