@@ -36,7 +36,8 @@ public:
                              const std::optional<QString> &customUserID = std::nullopt);
 
     // The same for a signal to be recorded once (the install report): `stored` runs once it is on disk
-    // in the cache, or at once when the signal is dropped (no client, switched off, no endpoint).
+    // in the cache (or, when the cache file cannot be written, once it is delivered), or at once when
+    // the signal is dropped (no client, switched off, no endpoint).
     static void sendInternalOnce(const QString &signalName, const Parameters &parameters,
                                  const std::function<void()> &stored);
 

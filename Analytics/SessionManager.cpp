@@ -216,9 +216,10 @@ void SessionManager::beginSession()
     }
     queueSave(previous);
     // The install report and the stored session reach two files, so the report is marked pending in
-    // the suite before the session is stored, and the mark goes only once the cache file holds the
-    // report. A start that finds the mark (the last one was killed in between) reports it unless the
-    // cache already holds it, and an install being reported is no new install.
+    // the suite before the session is stored, and the mark goes once the cache file holds the report,
+    // or, when that file cannot be written, once the endpoint has accepted it. A start that finds the
+    // mark (the last one was killed in between) reports it unless the cache already holds it, and an
+    // install being reported is no new install.
     std::optional<QString> reportDate;
     const QVariant pending = suiteObject(kPendingInstallReport);
     if (pending.typeId() == QMetaType::QString)

@@ -174,8 +174,15 @@ void SignalCache::pushDurably(const SignalPostBody &record, const std::function<
     if (!held)
         push(record);
     const bool onDisk = m_filePath.isEmpty() || writeFileLocked(LogHandler::LogLevel::debug);
-    if (onDisk && stored)
+    if (!stored)
+        return;
+    if (onDisk) {
         stored();
+        return;
+    }
+    // Without the file, only its delivery shows that the record need not be made again.
+    std::lock_guard lock(m_mutex);
+    m_deliveryWaits.push_back({sameAs, stored});
 }
 
 SignalCache::Batch SignalCache::pop()
@@ -194,6 +201,25 @@ SignalCache::Batch SignalCache::pop()
 
 void SignalCache::finish(quint64 batchId, bool delivered)
 {
+    if (delivered) {
+        // Run outside the lock, while the batch is still held: whoever waits learns of the delivery
+        // before the records leave the cache.
+        std::vector<std::function<void()>> notify;
+        {
+            std::lock_guard lock(m_mutex);
+            const auto batch = m_inFlight.find(batchId);
+            if (batch != m_inFlight.end()) {
+                std::erase_if(m_deliveryWaits, [&](const DeliveryWait &wait) {
+                    if (std::none_of(batch->second.cbegin(), batch->second.cend(), wait.sameAs))
+                        return false;
+                    notify.push_back(wait.delivered);
+                    return true;
+                });
+            }
+        }
+        for (const auto &callback : notify)
+            callback();
+    }
     std::lock_guard lock(m_mutex);
     auto it = m_inFlight.find(batchId);
     if (it == m_inFlight.end())
@@ -287,11 +313,12 @@ bool SignalCache::writeFileLocked(LogHandler::LogLevel successLevel)
     }
     const auto data = SignalEncoder(SignalPostBody::DateForm::cache).encode(records);
     bool written = false;
+    QString error = QStringLiteral("the records cannot be encoded");
     if (data) {
         const QFileInfo info(m_filePath);
         written =
-            ovlin::makePrivateFolder(info.absolutePath(), nullptr) &&
-            ovlin::saveFileAtomically(m_filePath, *data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, nullptr);
+            ovlin::makePrivateFolder(info.absolutePath(), &error) &&
+            ovlin::saveFileAtomically(m_filePath, *data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, &error);
     }
     {
         std::lock_guard lock(m_mutex);
@@ -301,7 +328,7 @@ bool SignalCache::writeFileLocked(LogHandler::LogLevel successLevel)
     }
     if (!written) {
         if (reportFailure)
-            logTo(handler, LogHandler::LogLevel::error, QStringLiteral("Error saving Analytics cache"));
+            logTo(handler, LogHandler::LogLevel::error, QStringLiteral("Error saving Analytics cache: ") + error);
         return false;
     }
     logTo(handler, successLevel,

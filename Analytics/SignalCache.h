@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace analytics {
 
@@ -54,7 +55,8 @@ public:
     // For a record whose loss or repetition matters, kept apart from the usual once-a-second writes:
     // adds it unless a held record (waiting or in flight) is the same by `sameAs`, writes the file at
     // once, and runs `stored` once the file holds it, before any later write (which could drop it once
-    // delivered). `stored` runs at once without a file, and not at all when the file cannot be written.
+    // delivered). `stored` runs at once without a file. When the file cannot be written, `stored` runs
+    // once a batch holding the record is delivered, before the record leaves the cache.
     void pushDurably(const SignalPostBody &record, const std::function<bool(const SignalPostBody &)> &sameAs,
                      const std::function<void()> &stored);
     // Removes the oldest waiting records, at most 100, and holds them as in flight.
@@ -90,6 +92,13 @@ private:
     std::optional<LogHandler> m_logHandler;
     QList<SignalPostBody> m_cachedSignals;
     std::map<quint64, QList<SignalPostBody>> m_inFlight;
+    // Durable records the file could not take, waiting for their delivery.
+    struct DeliveryWait
+    {
+        std::function<bool(const SignalPostBody &)> sameAs;
+        std::function<void()> delivered;
+    };
+    std::vector<DeliveryWait> m_deliveryWaits;
     quint64 m_nextBatchId = 1;
     bool m_dirty = false;
     bool m_writeScheduled = false;

@@ -23,7 +23,8 @@ public:
                                const std::shared_ptr<AnalyticsManagerConfiguration> &configuration) = 0;
     // The same for a signal that must be recorded once: it is not cached again while a record of the
     // same type whose payload holds `identity` is held, and `stored` runs once the cache file holds the
-    // record (at once when nothing is cached), before any later write of the file.
+    // record (at once when nothing is cached), before any later write of the file; when the file cannot
+    // be written, once a batch holding the record is delivered.
     virtual void processSignalOnce(const QString &signalType, const Parameters &parameters, const Parameters &identity,
                                    const std::shared_ptr<AnalyticsManagerConfiguration> &configuration,
                                    const std::function<void()> &stored) = 0;

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QStringDecoder>
 
+#include <atomic>
 #include <cmath>
 #include <mutex>
 
@@ -33,12 +34,35 @@ std::optional<QString> utf8Text(const QByteArray &data)
     return text;
 }
 
+// Whether the last batch failed: offline, every interval fails the same way, so the default level
+// hears only of the first failure of a spell and of the batch that goes through again.
+struct DeliveryState
+{
+    std::atomic<bool> failing{false};
+
+    void failed(const AnalyticsManagerConfiguration &config, const QString &reason)
+    {
+        if (failing.exchange(true)) {
+            config.log(LogHandler::LogLevel::debug, reason);
+            return;
+        }
+        config.log(LogHandler::LogLevel::error,
+                   QStringLiteral("Sending signals failed: %1. They stay cached and are tried again.").arg(reason));
+    }
+    void delivered(const AnalyticsManagerConfiguration &config)
+    {
+        if (failing.exchange(false))
+            config.log(LogHandler::LogLevel::info, QStringLiteral("Sending signals works again"));
+    }
+};
+
 } // namespace
 
 struct SignalManager::Core : std::enable_shared_from_this<Core>
 {
     std::shared_ptr<AnalyticsManagerConfiguration> configuration;
     std::shared_ptr<SignalCache> cache; // null when inactive
+    const std::shared_ptr<DeliveryState> delivery = std::make_shared<DeliveryState>();
     SerialQueue queue{std::string(kReverseDomainPrefix) + ".SignalTimer"};
     quint64 switchObserver = 0;
 
@@ -163,9 +187,9 @@ void SignalManager::Core::sendCachedSignals()
     const SignalCache::Batch batch = cache->pop();
     if (batch.records.isEmpty())
         return;
-    configuration->log(LogHandler::LogLevel::info, QStringLiteral("Sending %1 signals leaving a cache of %2 signals")
-                                                       .arg(batch.records.size())
-                                                       .arg(cache->count()));
+    configuration->log(LogHandler::LogLevel::debug, QStringLiteral("Sending %1 signals leaving a cache of %2 signals")
+                                                        .arg(batch.records.size())
+                                                        .arg(cache->count()));
     send(batch);
 }
 
@@ -173,13 +197,14 @@ void SignalManager::Core::send(const SignalCache::Batch &batch)
 {
     const std::shared_ptr<AnalyticsManagerConfiguration> config = configuration;
     const std::shared_ptr<SignalCache> batchCache = cache;
+    const std::shared_ptr<DeliveryState> state = delivery;
     const quint64 batchId = batch.id;
 
     const std::optional<QUrl> url = signalAPIURL(config->apiBaseURL(), config->namespace_());
     if (!url) {
-        config->log(LogHandler::LogLevel::error, QStringLiteral("Unable to construct signal API URL for namespace ") +
-                                                     config->namespace_().value_or(QStringLiteral("nil")));
-        config->log(LogHandler::LogLevel::error, AnalyticsError::invalidEndpointUrl().plainRendering());
+        state->failed(*config, QStringLiteral("Unable to construct signal API URL for namespace %1: %2")
+                                   .arg(config->namespace_().value_or(QStringLiteral("nil")),
+                                        AnalyticsError::invalidEndpointUrl().plainRendering()));
         batchCache->finish(batchId, false);
         return;
     }
@@ -200,18 +225,19 @@ void SignalManager::Core::send(const SignalCache::Batch &batch)
     request.body = *body;
     request.timeout = Timings::current().requestTimeout;
 
-    config->urlSession()->send(request, [config, batchCache, batchId](const HttpResult &result) {
+    config->urlSession()->send(request, [config, batchCache, state, batchId](const HttpResult &result) {
         if (result.transportError) {
-            config->log(LogHandler::LogLevel::error, *result.transportError);
+            state->failed(*config, *result.transportError);
             batchCache->finish(batchId, false);
             return;
         }
         // Without an answer there is no sign of delivery either.
         if (const auto error = statusError(result.response)) {
-            config->log(LogHandler::LogLevel::error, error->plainRendering());
+            state->failed(*config, error->plainRendering());
             batchCache->finish(batchId, false);
             return;
         }
+        state->delivered(*config);
         batchCache->finish(batchId, true);
         if (result.data && !result.data->isEmpty()) {
             if (const auto text = utf8Text(*result.data))

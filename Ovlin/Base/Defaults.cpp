@@ -336,8 +336,9 @@ void Defaults::setAsideUnreadableFile()
 bool Defaults::writeLocked()
 {
     // The file as it is now, with this run's own changes on top: keys another program wrote meanwhile
-    // stay. A file that cannot be read gives nothing to keep and is set aside; one that is no regular
-    // file is left for the save to refuse.
+    // stay. A file that is no settings file gives nothing to keep and is set aside; one that is no
+    // regular file is left for the save to refuse. One whose reading fails (out of descriptors, an I/O
+    // error, no permission) may be fine: it is left as it is and the changes wait for the next write.
     QVariantMap values;
     bool setAside = false;
     const FileRead file = readRegularFile(m_path, kMaximumFileSize);
@@ -346,8 +347,14 @@ bool Defaults::writeLocked()
             values = std::move(*current);
         else
             setAside = true;
-    } else if (file.status == FileRead::Status::tooLarge || file.status == FileRead::Status::failed) {
+    } else if (file.status == FileRead::Status::tooLarge) {
         setAside = true;
+    } else if (file.status == FileRead::Status::failed) {
+        if (!m_writeFailing)
+            qCWarning(lcDefaults).noquote()
+                << "Cannot read" << m_path + QLatin1Char(':') << file.error << "- the changes wait for the next write";
+        m_writeFailing = true;
+        return false;
     }
     if (setAside) {
         values = m_values;

@@ -20,7 +20,8 @@ namespace ovlin {
 // whatever else the file holds by then (another program's changes) is kept, though not read into
 // memory. A regular file that is not such a map of plain values is set aside (a few are kept) at the
 // next write; anything else in its place (a FIFO, a device, a folder) is neither read nor replaced. A
-// write that fails keeps the old file and the changes, so the next write carries them too. Thread-safe.
+// write that fails, or finds the file unreadable for the moment, keeps the old file and the changes, so
+// the next write carries them too. Thread-safe.
 class Defaults
 {
 public:

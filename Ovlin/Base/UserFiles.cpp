@@ -184,9 +184,16 @@ bool saveFileAtomically(const QString &path, const QByteArray &data, QFileDevice
     if (!file.setPermissions(permissions))
         return fail(file.errorString());
     // QSaveFile would rename a short file into place when the last buffered bytes fail to reach the
-    // disk, so every byte is checked written, flushed and synced before the commit.
-    if (file.write(data) != data.size() || !file.flush() || file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
+    // disk, so every byte is written to the descriptor, checked and synced before the commit (which also
+    // keeps the system's reason: Qt reports a full disk as "Unknown error").
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t n = ::write(file.handle(), data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(systemError(n < 0 ? errno : EIO));
+        done += n;
+    }
     if (::fsync(file.handle()) != 0)
         return fail(systemError(errno));
     QString error;

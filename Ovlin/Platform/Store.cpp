@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -48,8 +50,9 @@ QString systemError(int error)
 
 // Looks at what lies at `path` without changing it. A missing file is created empty with mode 0600, so
 // the database SQLite writes into it (and its WAL and shared-memory files, which copy the mode) stays
-// private to the user.
-bool prepareFile(const QString &path, QString *errorDescription)
+// private to the user. `identity` is the file's device and inode, taken before SQLite opens it: should
+// another file take its place meanwhile, the first save finds them differ.
+bool prepareFile(const QString &path, QString *errorDescription, std::pair<quint64, quint64> *identity)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat info
@@ -61,9 +64,15 @@ bool prepareFile(const QString &path, QString *errorDescription)
         const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0)
             return fail(errorDescription, systemError(errno));
+        const bool known = ::fstat(fd, &info) == 0;
+        const int error = errno;
         ::close(fd);
+        if (!known)
+            return fail(errorDescription, systemError(error));
+        *identity = {info.st_dev, info.st_ino};
         return true;
     }
+    *identity = {info.st_dev, info.st_ino};
     if (S_ISDIR(info.st_mode))
         return fail(errorDescription, QStringLiteral("A folder is in the place of the store file."));
     if (!S_ISREG(info.st_mode))
@@ -80,6 +89,36 @@ bool prepareFile(const QString &path, QString *errorDescription)
         return fail(errorDescription, QStringLiteral("file is not a database"));
     if (::access(native.constData(), W_OK) != 0)
         return fail(errorDescription, QStringLiteral("The store file is not writable: %1").arg(systemError(errno)));
+    return true;
+}
+
+// SQLite opens its journal, write-ahead log and shared memory beside the file it opened (links
+// resolved) and removes them by name: a FIFO or device there would fail every save and be removed, so
+// the store is not opened over anything but regular files (or nothing).
+bool companionsAreRegular(const QString &path, QString *errorDescription)
+{
+    QByteArray base = QFile::encodeName(path);
+    char resolved[PATH_MAX];
+    if (::realpath(base.constData(), resolved))
+        base = resolved;
+    else if (errno != ENOENT) // a missing file is made where the path says
+        return fail(errorDescription, systemError(errno));
+    for (const char *suffix : {"-journal", "-wal", "-shm"}) {
+        const QByteArray companion = base + suffix;
+        struct stat info
+        {
+        };
+        if (::stat(companion.constData(), &info) != 0) {
+            if (errno == ENOENT)
+                continue;
+            return fail(errorDescription,
+                        QStringLiteral("%1: %2").arg(QFile::decodeName(companion), systemError(errno)));
+        }
+        if (!S_ISREG(info.st_mode))
+            return fail(
+                errorDescription,
+                QStringLiteral("%1 is not a regular file; it is left as it is.").arg(QFile::decodeName(companion)));
+    }
     return true;
 }
 
@@ -120,7 +159,11 @@ StoreContainer::~StoreContainer()
         // left alone.
         if (QString why; !filesAreTheOpenedOnes(&why)) {
             qCWarning(lcStore).noquote() << why << "Closing the store without touching what is there now.";
-            keepToTheOpenedFiles();
+            // Another program's reader may hold the log for a moment; one that holds on longer would
+            // leave it to be taken in by the file that has the name now.
+            setBusyTimeout(closingCheckpointTimeoutMs);
+            if (!keepToTheOpenedFiles())
+                moveLogAside();
             if (sqlite3 *handle = sqliteHandle(QSqlDatabase::database(m_connectionName, false))) {
                 int persist = 1;
                 sqlite3_file_control(handle, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
@@ -143,10 +186,12 @@ std::unique_ptr<StoreContainer> StoreContainer::open(const QString &filePath, QS
         return nullptr;
     }
     const QString path = QFileInfo(filePath).absoluteFilePath();
-    if (!prepareFile(path, errorDescription))
+    std::pair<quint64, quint64> identity;
+    if (!companionsAreRegular(path, errorDescription) || !prepareFile(path, errorDescription, &identity))
         return nullptr;
     std::unique_ptr<StoreContainer> container(
         new StoreContainer(path, QStringLiteral("ovlin-store-%1").arg(++g_connectionCounter)));
+    container->m_fileIdentity = FileIdentity{identity.first, identity.second};
     if (!container->connect(busyTimeoutMs, errorDescription))
         return nullptr;
     container->setBusyTimeout(runningBusyTimeoutMs);
@@ -205,8 +250,9 @@ bool StoreContainer::saveBeforeClosing(std::chrono::milliseconds budget)
     StoreContext *context = m_context.get();
     if (!context || !context->hasChanges())
         return true;
+    const qsizetype waiting = context->describeChanges().size();
     qCInfo(lcStore).noquote() << "Closing" << (isInMemory() ? QStringLiteral("the memory store") : m_filePath)
-                              << "- saving" << context->describeChanges().size() << "changes that waited first";
+                              << "- saving" << waiting << (waiting == 1 ? "change" : "changes") << "that waited first";
     const int running = busyTimeout();
     QString error;
     const bool saved = retryWhileLocked(budget, &error, [this, context](int waitMs, QString *attemptError) {
@@ -223,23 +269,25 @@ bool StoreContainer::saveBeforeClosing(std::chrono::milliseconds budget)
     return false;
 }
 
-void StoreContainer::watchFiles(const QSqlDatabase &database)
+void StoreContainer::noteOpenedLog(const QSqlDatabase &database)
 {
-    int error = 0;
-    if (const auto identity = identityOf(QFile::encodeName(m_filePath), &error))
-        m_fileIdentity = FileIdentity{identity->first, identity->second};
     // SQLite names the log after the file it opened (links resolved), and keeps it open from the first read.
-    if (sqlite3 *handle = sqliteHandle(database)) {
-        if (const char *file = sqlite3_db_filename(handle, "main"); file && *file) {
-            QSqlQuery query(database);
-            if (execute(query, QStringLiteral("PRAGMA journal_mode"), nullptr) && query.next() &&
-                query.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0) {
-                m_walPath = QByteArray(sqlite3_filename_wal(file));
-                if (const auto identity = identityOf(m_walPath, &error))
-                    m_walIdentity = FileIdentity{identity->first, identity->second};
-            }
-        }
+    sqlite3 *handle = sqliteHandle(database);
+    const char *file = handle ? sqlite3_db_filename(handle, "main") : nullptr;
+    if (!file || !*file)
+        return;
+    QSqlQuery query(database);
+    if (execute(query, QStringLiteral("PRAGMA journal_mode"), nullptr) && query.next() &&
+        query.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0) {
+        m_walPath = QByteArray(sqlite3_filename_wal(file));
+        int error = 0;
+        if (const auto identity = identityOf(m_walPath, &error))
+            m_walIdentity = FileIdentity{identity->first, identity->second};
     }
+}
+
+void StoreContainer::watchFiles()
+{
     m_context->setWriteGuard([this](QString *errorDescription) {
         if (filesAreTheOpenedOnes(errorDescription))
             return true;
@@ -278,18 +326,44 @@ bool StoreContainer::filesAreTheOpenedOnes(QString *errorDescription) const
     return true;
 }
 
-void StoreContainer::keepToTheOpenedFiles()
+bool StoreContainer::keepToTheOpenedFiles()
 {
     if (m_walPath.isEmpty())
-        return;
+        return true;
     sqlite3 *handle = sqliteHandle(QSqlDatabase::database(m_connectionName, false));
     if (!handle)
-        return;
+        return false;
     // Through the descriptors SQLite holds, never through the names.
     const int result = sqlite3_wal_checkpoint_v2(handle, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-    if (result != SQLITE_OK)
-        qCWarning(lcStore).noquote() << "Could not empty the write-ahead log of the store file Ovlin opened:"
-                                     << QString::fromUtf8(sqlite3_errstr(result));
+    if (result == SQLITE_OK)
+        return true;
+    qCWarning(lcStore).noquote() << "Could not empty the write-ahead log of the store file Ovlin opened:"
+                                 << QString::fromUtf8(sqlite3_errstr(result));
+    return false;
+}
+
+void StoreContainer::moveLogAside()
+{
+    int error = 0;
+    const auto now = identityOf(m_walPath, &error);
+    // Only the log opened: whatever has its name now belongs to someone else.
+    if (!now || !m_walIdentity || FileIdentity{now->first, now->second} != *m_walIdentity)
+        return;
+    const QByteArray base = m_walPath + ".aside";
+    QByteArray aside = base;
+    struct stat info
+    {
+    };
+    for (int i = 2; ::lstat(aside.constData(), &info) == 0; ++i)
+        aside = base + '.' + QByteArray::number(i);
+    if (::rename(m_walPath.constData(), aside.constData()) != 0) {
+        qCWarning(lcStore).noquote() << "Could not move the write-ahead log" << QFile::decodeName(m_walPath)
+                                     << "aside:" << systemError(errno);
+        return;
+    }
+    qCWarning(lcStore).noquote() << "Moved the write-ahead log of the store file Ovlin opened to"
+                                 << QFile::decodeName(aside)
+                                 << "- it holds changes of that file, not of the file there now.";
 }
 
 std::unique_ptr<StoreContainer> StoreContainer::openInMemory(QString *errorDescription)
@@ -387,6 +461,9 @@ bool StoreContainer::connect(int busyTimeoutMs, QString *errorDescription)
         }
     }
     restoreSynchronous();
+    // Before the history is read, which may take a while: a log replaced meanwhile must show.
+    if (!isInMemory())
+        noteOpenedLog(database);
 
     m_context.reset(new StoreContext(database, isInMemory()));
     if (!m_context->load(errorDescription)) {
@@ -394,7 +471,7 @@ bool StoreContainer::connect(int busyTimeoutMs, QString *errorDescription)
         return false;
     }
     if (!isInMemory())
-        watchFiles(database);
+        watchFiles();
     return true;
 }
 

@@ -21,7 +21,8 @@ namespace ovlin {
 // A file store is opened only when the file really is a store this program can use: a folder in its
 // place, bytes that are not an SQLite database, a database of another schema or of a newer version all
 // fail with a description, and such a file is left exactly as it was (nothing is created in it, its
-// journal mode is not touched). A missing file is created (mode 0600) with the schema. File stores use
+// journal mode is not touched); so is anything but a regular file in the place of its journal,
+// write-ahead log or shared memory. A missing file is created (mode 0600) with the schema. File stores use
 // a WAL journal. Opening waits up to `busyTimeoutMs` for another connection's lock; once open, a statement
 // waits only `runningBusyTimeoutMs`: the store works on the main thread, and a save that finds the file
 // locked keeps its changes and tries again later (see StoreContext).
@@ -29,12 +30,15 @@ namespace ovlin {
 // Another program may remove, rename or replace the file (or its write-ahead log) while it is open. Before
 // each write the store checks that its path still names the files it opened (device and inode); if not,
 // nothing is written, the changes wait (StoreContext::isFileLost()), and what the log holds goes only to
-// the file opened, so nothing of it reaches a file that now has that name, at close either.
+// the file opened, so nothing of it reaches a file that now has that name, at close either: a log that
+// cannot be emptied then (another reader holds on to it) is renamed aside and kept.
 class StoreContainer
 {
 public:
     static constexpr int defaultBusyTimeoutMs = 5000;
     static constexpr int runningBusyTimeoutMs = 100;
+    // How long closing a store whose file was replaced waits for other readers of its write-ahead log.
+    static constexpr int closingCheckpointTimeoutMs = 2000;
 
     static std::unique_ptr<StoreContainer> open(const QString &filePath, QString *errorDescription,
                                                 int busyTimeoutMs = defaultBusyTimeoutMs);
@@ -77,12 +81,16 @@ private:
 
     StoreContainer(const QString &filePath, const QString &connectionName);
     bool connect(int busyTimeoutMs, QString *errorDescription);
-    // Remembers which files the connection opened, and checks them before every write from now on.
-    void watchFiles(const QSqlDatabase &database);
+    // Remembers which write-ahead log the connection opened (the file's identity is taken as it is opened).
+    void noteOpenedLog(const QSqlDatabase &database);
+    // Checks the files opened before every write from now on.
+    void watchFiles();
     // Whether the path (and the write-ahead log's) still names the file opened; if not, says why.
     bool filesAreTheOpenedOnes(QString *errorDescription) const;
-    // Moves what the write-ahead log holds into the file opened and empties the log.
-    void keepToTheOpenedFiles();
+    // Moves what the write-ahead log holds into the file opened and empties the log; false if it could not.
+    bool keepToTheOpenedFiles();
+    // Renames the log opened, if it still has its name, so that no file opened under the name takes it in.
+    void moveLogAside();
 
     QString m_filePath;
     std::optional<FileIdentity> m_fileIdentity;

@@ -10,7 +10,9 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 using namespace analytics;
@@ -204,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(special_files::entryKind(made), before);
         QCOMPARE(special_files::entryKind(m_path), linked ? mode_t(S_IFLNK) : before);
         QCOMPARE(log.linesWith(QStringLiteral("ERROR: Not loading Analytics cache: ")).size(), 1);
-        QVERIFY(log.contains(QStringLiteral("ERROR: Error saving Analytics cache")));
+        QCOMPARE(log.linesWith(QStringLiteral("ERROR: Error saving Analytics cache: ")).size(), 1);
     }
 
     // A link to an endless device is not read; the helper process ends itself should it read on.
@@ -305,7 +307,10 @@ private Q_SLOTS:
             FileSizeLimit limit(before.size() + 16);
             cache->backupCache();
         }
-        QVERIFY(log.contains(QStringLiteral("ERROR: Error saving Analytics cache")));
+        // The line says why.
+        const QStringList lines = log.linesWith(QStringLiteral("ERROR: Error saving Analytics cache: "));
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(lines.first()));
         QCOMPARE(fileBytes(m_path), before);
         QCOMPARE(cache->count(), 42);
         cache->backupCache();

@@ -204,6 +204,30 @@ private Q_SLOTS:
         QCOMPARE(storedSessions.value_or(Sessions()).size(), 1);
     }
 
+    // With a cache file that cannot be written, the install is reported once: its delivery ends the mark.
+    void installIsReportedOnceWithoutACacheFile()
+    {
+        QVERIFY(QDir().mkpath(AnalyticsSandbox::cacheFilePath()));
+        const auto signalManager = AnalyticsSandbox::signalManagerOf(AnalyticsManagerStorage::manager());
+        const auto cache = AnalyticsSandbox::cache();
+        for (int start = 0; start < 3; ++start) {
+            SessionManager::resetSharedForTesting();
+            ovlin::Defaults::resetSharedForTesting();
+            m_suite = analyticsDefaults();
+            SessionManager::shared().beginSession();
+            QVERIFY(SignalRecording::settle().arrived);
+            signalManager->sendCachedSignals();
+            QTRY_VERIFY(cache->count() == 0 && cache->inFlightCount() == 0);
+            QVERIFY(!ovlin::Defaults(m_suite->filePath()).contains("pendingInstallReport"));
+            ovlin::Clock::advance(86400);
+        }
+        QStringList types;
+        for (const QJsonObject &record : m_case->server.records())
+            types.append(record.value("type").toString());
+        QCOMPARE(types.count("Analytics.Acquisition.newInstallDetected"), 1);
+        QVERIFY(QFileInfo(AnalyticsSandbox::cacheFilePath()).isDir());
+    }
+
     void durationCountsActiveTimeOnly()
     {
         SessionManager &sessions = SessionManager::shared();

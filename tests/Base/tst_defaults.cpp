@@ -266,6 +266,26 @@ private Q_SLOTS:
         QCOMPARE(reread.stringValue(QStringLiteral("big"))->size(), 4000);
     }
 
+    // A file that cannot be read for the moment is no unreadable file: it is neither set aside nor
+    // replaced, and the changes reach it, beside what another program wrote, once it reads again.
+    void failedReadKeepsTheChangesPending()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        Defaults d(path);
+        // This process's memory from address 0: a regular file whose reading fails (EIO).
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot read .*d.defaults:.* wait")));
+        QVERIFY(!d.setBool(QStringLiteral("x"), true));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System), QStringList{QStringLiteral("d.defaults")});
+        QCOMPARE(special_files::entryKind(path), mode_t(S_IFLNK));
+
+        QVERIFY(QFile::remove(path));
+        writeFile(path, streamedFile({{"other", qint64(1)}}));
+        QVERIFY(d.setInteger(QStringLiteral("y"), 2));
+        QCOMPARE(fileValues(path), (QVariantMap{{"other", qint64(1)}, {"x", true}, {"y", qint64(2)}}));
+    }
+
     // Whatever takes the settings file's place is neither waited on, nor read, nor moved, nor replaced.
     void specialFilesAreLeftAlone_data()
     {

@@ -6,11 +6,16 @@
 #include "Support/StoreTestSupport.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <chrono>
+#include <cstdio>
+
+#include <sqlite3.h>
+#include <unistd.h>
 
 using namespace ovlin;
 using namespace storetest;
@@ -46,6 +51,27 @@ QString fileState(const QString &path)
 qint64 fileSize(const QString &path)
 {
     return QFileInfo(path).exists() ? QFileInfo(path).size() : -1;
+}
+
+// Another program moving a file over the store while the store reads its records: SQLite reports each
+// statement it starts to every connection made while this is armed.
+QString g_moveFrom;
+QString g_moveTo;
+
+int moveAtFirstRecordRead(unsigned, void *, void *, void *sql)
+{
+    const char *text = static_cast<const char *>(sql);
+    if (!g_moveFrom.isEmpty() && text && qstrncmp(text, "SELECT pk", 9) == 0) {
+        ::rename(QFile::encodeName(g_moveFrom).constData(), QFile::encodeName(g_moveTo).constData());
+        g_moveFrom.clear();
+    }
+    return 0;
+}
+
+int watchStatements(sqlite3 *db, const char **, const sqlite3_api_routines *)
+{
+    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, moveAtFirstRecordRead, nullptr);
+    return SQLITE_OK;
 }
 
 } // namespace
@@ -188,6 +214,61 @@ private Q_SLOTS:
             QCOMPARE(fileBytes(path()), backupBytes);
     }
 
+    // A file moved over the store while it loads is seen at the first save: the file opened is the one to
+    // compare with, not the one there once the history is read.
+    void fileReplacedWhileLoading()
+    {
+        m_water.reset();
+        m_store.reset();
+        g_moveFrom = makeBackup();
+        g_moveTo = path();
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(watchStatements));
+        QString error;
+        m_store = StoreContainer::open(path(), &error);
+        sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(watchStatements));
+        QVERIFY2(m_store, qPrintable(error));
+        QVERIFY(g_moveFrom.isEmpty());
+        StoreContext &context = *m_store->mainContext();
+        QCOMPARE(context.fetch<Reminder>().size(), 2);
+        makeReminder(context, QStringLiteral("Run"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("was replaced by another file.* Nothing")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Save failed")));
+        QVERIFY(!context.save());
+        QVERIFY(context.isFileLost());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Closing the store without touching")));
+        m_store.reset();
+        QCOMPARE(fileState(path()), QStringLiteral("Backup:0"));
+    }
+
+    // When another reader holds the opened file's log at close, the log is renamed aside and kept: the
+    // next opening of the file now under the name does not take it in.
+    void logHeldAtCloseIsMovedAside()
+    {
+        QProcess reader;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("OVLIN_HOLD_SNAPSHOT"), path());
+        reader.setProcessEnvironment(environment);
+        reader.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(reader.waitForReadyRead(30000));
+        QCOMPARE(reader.readLine().trimmed(), QByteArray("holding"));
+        const QString backup = makeBackup();
+        QVERIFY(::rename(QFile::encodeName(backup).constData(), QFile::encodeName(path()).constData()) == 0);
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Closing the store without touching")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Could not empty the write-ahead log")));
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression(QStringLiteral("Moved the write-ahead log .* to .*Test.store-wal.aside")));
+        m_water.reset();
+        m_store.reset();
+        reader.kill(); // gone without closing, as a crashed reader would be
+        QVERIFY(reader.waitForFinished(30000));
+
+        QVERIFY(fileSize(path("Test.store-wal.aside")) > 0);
+        QVERIFY(fileSize(path("Test.store-wal")) <= 0);
+        QCOMPARE(fileState(path()), QStringLiteral("Backup:0"));
+    }
+
     // A store opened through a link (its log lies beside the file linked to) saves as usual.
     void storeOpenedThroughALinkSaves()
     {
@@ -227,5 +308,24 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestStoreFileLost)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QByteArray held = qgetenv("OVLIN_HOLD_SNAPSHOT");
+    if (!held.isEmpty()) {
+        // Another program reading the store, holding its snapshot until it is killed.
+        RawConnection reader(QFile::decodeName(held));
+        QSqlQuery query(reader.database());
+        if (!query.exec(QStringLiteral("BEGIN")) || !query.exec(QStringLiteral("SELECT count(*) FROM Reminder")) ||
+            !query.next())
+            return 1;
+        std::puts("holding");
+        std::fflush(stdout);
+        for (;;)
+            ::pause();
+    }
+    TestStoreFileLost test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_storefilelost.moc"

@@ -310,6 +310,27 @@ private Q_SLOTS:
         QCOMPARE(fileState(other), saved ? QStringLiteral("Water daily:2 Walk:2 / 4 logs, 4 ids")
                                          : QStringLiteral("Water:1 Walk:2 / 3 logs, 3 ids"));
     }
+
+    // The last save's log line counts what waits in words that fit the number.
+    void closingCountsWhatWaits_data()
+    {
+        QTest::addColumn<bool>("two");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("one change") << false << "1 change";
+        QTest::newRow("two changes") << true << "2 changes";
+    }
+
+    void closingCountsWhatWaits()
+    {
+        QFETCH(bool, two);
+        QFETCH(QString, count);
+        makeLog(m_water, "2026-01-02T08:00:00Z");
+        if (two)
+            m_water->setTitle(QStringLiteral("Water daily"));
+        QTest::ignoreMessage(QtInfoMsg,
+                             QRegularExpression(QStringLiteral("- saving %1 that waited first$").arg(count)));
+        QVERIFY(m_store->saveBeforeClosing(1s));
+    }
 };
 
 QTEST_MAIN(TestStoreSaveRetry)

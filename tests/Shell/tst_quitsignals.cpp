@@ -133,7 +133,7 @@ private Q_SLOTS:
         QVERIFY(m_output.contains("Using store at " + QFile::encodeName(storePath())));
 
         send(first);
-        const QByteArray quitting("changes that waited first");
+        const QByteArray quitting("that waited first");
         QTRY_VERIFY_WITH_TIMEOUT(m_output.contains(quitting) || ended(), 30000);
         send(waiting);
         if (released)

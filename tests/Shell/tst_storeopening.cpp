@@ -3,6 +3,7 @@
 #include "Platform/TimeZoneEnvironment.h"
 
 #include "Model/Reminder.h"
+#include "Support/NonRegularFiles.h"
 #include "Support/StoreTestSupport.h"
 
 #include <QProcess>
@@ -93,6 +94,7 @@ private Q_SLOTS:
         row("garbage primary", {"garbage primary"}, recovery, "", {primary}, true);
         row("garbage primary, legacy present", {"garbage primary", "legacy"}, legacy, "legacy", {primary}, true);
         row("folder in place of the primary", {"folder primary"}, recovery, "", {primary}, true);
+        row("FIFO in place of the primary's log", {"primary", "fifo log"}, recovery, "", {primary}, true);
         row("everything failing", {"file at Ovlin", "file at Tamsi"}, "", "", {primary, recovery}, false);
     }
 
@@ -123,6 +125,10 @@ private Q_SLOTS:
                 untouched.insert(path, garbageBytes());
             } else if (step == QLatin1String("folder primary")) {
                 QVERIFY(QDir().mkpath(at(QStringLiteral("Ovlin/Ovlin.store"))));
+            } else if (step == QLatin1String("fifo log")) {
+                QVERIFY(special_files::makeFifo(at(QStringLiteral("Ovlin/Ovlin.store-wal"))));
+                untouched.insert(at(QStringLiteral("Ovlin/Ovlin.store")),
+                                 fileBytes(at(QStringLiteral("Ovlin/Ovlin.store"))));
             } else if (step.startsWith(QLatin1String("file at "))) {
                 writeFile(at(step.mid(8)), QByteArray("not a folder"));
                 untouched.insert(at(step.mid(8)), QByteArray("not a folder"));
@@ -132,11 +138,16 @@ private Q_SLOTS:
         std::unique_ptr<StoreContainer> store;
         QStringList lines;
         {
+            std::optional<special_files::FifoUnblocker> unblocker;
+            if (setup.contains(QStringLiteral("fifo log")))
+                unblocker.emplace(at(QStringLiteral("Ovlin/Ovlin.store-wal")));
             LogCapture capture;
             store = AppDelegate::makeContainer(support);
             lines = capture.lines();
         }
         QVERIFY(store);
+        if (setup.contains(QStringLiteral("fifo log")))
+            QCOMPARE(special_files::entryKind(at(QStringLiteral("Ovlin/Ovlin.store-wal"))), mode_t(S_IFIFO));
 
         QStringList expectedLines;
         for (const QString &failed : expectedFailures) {

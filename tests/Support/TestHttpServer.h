@@ -61,7 +61,8 @@ public:
         }
     }
 
-    bool listen() { return m_server.listen(QHostAddress::LocalHost, 0); }
+    // On an ephemeral port, or on `port`.
+    bool listen(quint16 port = 0) { return m_server.listen(QHostAddress::LocalHost, port); }
     quint16 port() const { return m_server.serverPort(); }
     QUrl baseUrl(const QString &path = QStringLiteral("/")) const
     {
