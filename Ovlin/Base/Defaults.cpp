@@ -22,6 +22,12 @@ namespace {
 constexpr quint32 kMagic = 0x4F564446; // "OVDF"
 constexpr quint32 kVersion = 1;
 
+// Writes held back while Ovlin starts, and the domains waiting for them. Defined before the shared
+// domains, so that they outlive them at exit: a domain's destructor looks here.
+QMutex g_heldMutex;
+bool g_writesHeld = false;
+QSet<Defaults *> g_heldDomains;
+
 QMutex g_sharedMutex;
 QHash<QString, std::shared_ptr<Defaults>> g_shared;
 
@@ -248,11 +254,6 @@ std::optional<QVariantMap> parseDefaults(const QByteArray &data)
         return std::nullopt;
     return values;
 }
-
-// Writes held back while Ovlin starts, and the domains waiting for them.
-QMutex g_heldMutex;
-bool g_writesHeld = false;
-QSet<Defaults *> g_heldDomains;
 
 QString safeFileName(QString name)
 {
