@@ -386,7 +386,7 @@ void ReminderFormView::setCurrentStep(ReminderFormStep step)
     m_currentStep = step;
     showStep();
     refreshChrome();
-    fitWindowToStep();
+    growWindowToStep();
     // The name is what the name step is for: typing can start at once.
     if (ReminderFormNameStep *name = nameStep(); name && name->nameField())
         name->nameField()->setFocus(Qt::OtherFocusReason);
@@ -416,25 +416,21 @@ QSize ReminderFormView::sizeHint() const
     return {width, height};
 }
 
-void ReminderFormView::fitWindowToStep()
+void ReminderFormView::growWindowToStep()
 {
-    // The sheet takes the height of the step shown (within the screen): a taller step grows it, a
-    // shorter one gives the room back instead of leaving an empty stretch above the footer.
+    // A taller step grows the sheet downward, as far as the screen lets it; a shorter one leaves it as it is,
+    // and the sheet never moves: the footer's buttons stay under the pointer from step to step. What does
+    // not fit scrolls.
     QWidget *host = window();
     if (host == this || !host->isVisible())
         return;
-    const int wanted = std::max(sizeHint().height() + (host->height() - height()), host->minimumHeight());
-    if (wanted == host->height())
-        return;
-    host->resize(host->width(), wanted);
-    // Grown past the bottom of the screen: move up so the footer stays in sight.
+    int wanted = sizeHint().height() + (host->height() - height());
     if (const QScreen *screen = host->screen()) {
-        const QRect available = screen->availableGeometry();
-        const int overflow = host->frameGeometry().top() + (host->frameGeometry().height() - host->height()) + wanted -
-                             1 - available.bottom();
-        if (overflow > 0)
-            host->move(host->x(), std::max(available.top(), host->y() - overflow));
+        const int frameBottom = std::max(0, host->frameGeometry().bottom() - host->geometry().bottom());
+        wanted = std::min(wanted, screen->availableGeometry().bottom() - frameBottom - host->geometry().top() + 1);
     }
+    if (wanted > host->height())
+        host->resize(host->width(), wanted);
 }
 
 void ReminderFormView::showStep()
