@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -30,6 +31,8 @@ public:
     // had its ring) the ring follows, so a keyboard user sees where Space now lands, and `to` is
     // scrolled into view once the rebuilt layout has settled.
     static void handOver(QWidget *to, bool ring);
+    // Starts a window that is opening on `control`, with its ring when a key opened the window.
+    static void startAt(QWidget *control);
     // Scrolls every scroll area around `widget` so that it shows.
     static void reveal(QWidget *widget);
 
@@ -42,7 +45,8 @@ private:
 
     bool m_keyboard = false;
     QPointer<QWidget> m_ring;
-    QPointer<QWidget> m_suspended;
+    // Controls whose ring shows again when their window (or the pop-up's owner) gets the focus back.
+    QList<QPointer<QWidget>> m_suspended;
 };
 
 } // namespace ovlin
