@@ -95,7 +95,19 @@ bool KeyboardFocus::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::TouchBegin:
-    case QEvent::TabletPress: m_keyboard = false; break;
+    case QEvent::TabletPress:
+        m_keyboard = false;
+        m_handBack = nullptr;
+        break;
+    case QEvent::ApplicationDeactivate: m_handBack = nullptr; break;
+    case QEvent::Hide:
+        // A sheet or dialog closed from the keyboard: the control its window gives the focus back to shows
+        // where the keyboard now is.
+        if (auto *widget = qobject_cast<QWidget *>(watched);
+            widget && widget->isWindow() && m_keyboard && widget->parentWidget() &&
+            (widget->windowType() == Qt::Dialog || widget->windowType() == Qt::Sheet))
+            m_handBack = widget->parentWidget()->window();
+        break;
     case QEvent::FocusIn:
         // Only a real focus change counts: a dialog that opens tells its chosen widget so before its window
         // has the focus.
@@ -103,12 +115,15 @@ bool KeyboardFocus::eventFilter(QObject *watched, QEvent *event)
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
             const bool byKey =
                 reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-            const bool returning = (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) &&
-                                   m_suspended.contains(widget);
+            const bool returning =
+                (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) &&
+                (m_suspended.contains(widget) || (m_keyboard && m_handBack && m_handBack == widget->window()));
             m_ring = (byKey && m_keyboard) || returning ? widget : nullptr;
             // The focus of this window is settled; what waited for it elsewhere keeps waiting.
             const QWidget *window = widget->window();
             m_suspended.removeIf([window](const QPointer<QWidget> &w) { return !w || w->window() == window; });
+            if (m_handBack == window)
+                m_handBack = nullptr;
         }
         break;
     case QEvent::FocusOut:

@@ -13,7 +13,8 @@ namespace ovlin {
 // Decides which widget shows a keyboard focus ring: only one that the user reached with the keyboard
 // (Tab, Backtab or a shortcut). Qt also reports a Tab reason when it hands focus on by itself (a focused
 // widget was hidden, a dialog opened), so the reason alone is not enough: the last user input must have
-// been a key press too. A ring hidden while a pop-up or another window had focus comes back with it.
+// been a key press too. A ring hidden while a pop-up or another window had focus comes back with it, and
+// a dialog that the keyboard closes hands its window's focus back with a ring.
 class KeyboardFocus : public QObject
 {
     Q_OBJECT
@@ -47,6 +48,8 @@ private:
     QPointer<QWidget> m_ring;
     // Controls whose ring shows again when their window (or the pop-up's owner) gets the focus back.
     QList<QPointer<QWidget>> m_suspended;
+    // The window that a dialog closed from the keyboard hands the focus back to.
+    QPointer<QWidget> m_handBack;
 };
 
 } // namespace ovlin

@@ -1,8 +1,11 @@
-// Sheets driven from the keyboard: where the focus starts in a sheet opened by a key and where it stays
-// while the sheet moves on.
+// Sheets and overlays driven from the keyboard: where the focus starts in a sheet opened by a key, where
+// it stays while the sheet moves on, and that the control it comes back to shows its ring.
 #include "Shell/ShellTestSupport.h"
 
 #include "Banners/BannerManager.h"
+#include "Banners/CelebrationManager.h"
+#include "Banners/CelebrationOverlay.h"
+#include "Banners/VirtualTimerSource.h"
 #include "Base/Clock.h"
 #include "Base/Defaults.h"
 #include "DesignSystem/Motion.h"
@@ -15,6 +18,7 @@
 #include "Rewards/MilestoneListView.h"
 #include "Shell/ContentView.h"
 #include "Support/FocusChainTestSupport.h"
+#include "Support/TodayTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -34,6 +38,14 @@ void settle()
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+QWidget *named(QWidget *window, const QString &name)
+{
+    for (auto *w : window->findChildren<QWidget *>())
+        if (w->accessibleName() == name && w->isVisible())
+            return w;
+    return nullptr;
 }
 
 // Reaches `control` as Tab would and presses `key` on it.
@@ -181,6 +193,58 @@ private Q_SLOTS:
             QCOMPARE(now, form()->categoryStep()->tile(form()->viewModel()->category()));
         else
             QCOMPARE(now->accessibleName(), lands);
+        QVERIFY2(focustest::drawsRing(now), qPrintable(focusName()));
+    }
+
+    // The keyboard closes a sheet or a celebration: the control that gets the focus back shows its ring.
+    void focusComesBackWithItsRing_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("Escape on the habit editor") << "editor";
+        QTest::newRow("Escape on the reward editor") << "reward editor";
+        QTest::newRow("onboarding's last button") << "onboarding";
+        QTest::newRow("celebration after a keyboard check-off") << "celebration";
+    }
+
+    void focusComesBackWithItsRing()
+    {
+        QFETCH(QString, what);
+        if (what == "celebration")
+            enginetest::makeReminder(context(), todaytest::fixedAt(QStringLiteral("Walk"), 9, 0));
+        ContentView *view = openWindow(what != "onboarding");
+        if (what == "editor") {
+            press(view->newHabitButton());
+            QVERIFY(waitForSheet());
+            press(QApplication::focusWidget(), Qt::Key_Escape);
+        } else if (what == "reward editor") {
+            view->selectTab(OvlinTab::milestones);
+            settle();
+            press(qobject_cast<MilestoneListView *>(view->currentScreen())->newRewardButton());
+            QVERIFY(waitForSheet());
+            press(QApplication::focusWidget(), Qt::Key_Escape);
+        } else if (what == "onboarding") {
+            QVERIFY(waitForSheet());
+            QWidget *onboarding = sheet();
+            for (const char *button : {"Continue", "Continue", "Get started with Ovlin"})
+                press(named(onboarding, QString::fromLatin1(button)));
+        } else {
+            auto timers = std::make_shared<VirtualTimerSource>();
+            view->celebrationManager()->setTimerSource(timers);
+            press(named(view, QStringLiteral("Mark Walk as done")));
+            QVERIFY(view->celebrationManager()->activeEvent());
+            QWidget *card = QApplication::focusWidget();
+            QVERIFY(view->celebrationOverlay()->isAncestorOf(card));
+            press(card);
+            QVERIFY(!view->celebrationManager()->activeEvent());
+        }
+        // The window manager gives the window the focus back once the sheet is gone; offscreen, the test does.
+        if (QGuiApplication::platformName() == QLatin1String("offscreen") && QApplication::activeWindow() != view)
+            QApplication::setActiveWindow(view);
+        QTRY_VERIFY(QApplication::activeWindow() == view);
+        settle();
+
+        QWidget *now = QApplication::focusWidget();
+        QVERIFY2(now && now->window() == view && now != view, qPrintable(focusName()));
         QVERIFY2(focustest::drawsRing(now), qPrintable(focusName()));
     }
 };
