@@ -49,8 +49,8 @@ void KeyboardFocus::handOver(QWidget *to, bool ring)
         // Whatever the last input was: the ring belongs to the control the keyboard had.
         if (to->hasFocus())
             tracker->m_ring = to;
-        else
-            tracker->m_suspended = to;
+        else if (!tracker->m_suspended.contains(to))
+            tracker->m_suspended.append(to);
         to->update();
     }
     // New rows are laid out on a queued request: reveal once that has run.
@@ -63,6 +63,12 @@ void KeyboardFocus::handOver(QWidget *to, bool ring)
                 reveal(target);
         },
         Qt::QueuedConnection);
+}
+
+void KeyboardFocus::startAt(QWidget *control)
+{
+    const KeyboardFocus *tracker = instance();
+    handOver(control, tracker && tracker->m_keyboard);
 }
 
 void KeyboardFocus::reveal(QWidget *widget)
@@ -89,23 +95,43 @@ bool KeyboardFocus::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::TouchBegin:
-    case QEvent::TabletPress: m_keyboard = false; break;
+    case QEvent::TabletPress:
+        m_keyboard = false;
+        m_handBack = nullptr;
+        break;
+    case QEvent::ApplicationDeactivate: m_handBack = nullptr; break;
+    case QEvent::Hide:
+        // A sheet or dialog closed from the keyboard: the control its window gives the focus back to shows
+        // where the keyboard now is.
+        if (auto *widget = qobject_cast<QWidget *>(watched);
+            widget && widget->isWindow() && m_keyboard && widget->parentWidget() &&
+            (widget->windowType() == Qt::Dialog || widget->windowType() == Qt::Sheet))
+            m_handBack = widget->parentWidget()->window();
+        break;
     case QEvent::FocusIn:
-        if (auto *widget = qobject_cast<QWidget *>(watched)) {
+        // Only a real focus change counts: a dialog that opens tells its chosen widget so before its window
+        // has the focus.
+        if (auto *widget = qobject_cast<QWidget *>(watched); widget && widget->hasFocus()) {
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
             const bool byKey =
                 reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
             const bool returning =
-                (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) && m_suspended == widget;
+                (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) &&
+                (m_suspended.contains(widget) || (m_keyboard && m_handBack && m_handBack == widget->window()));
             m_ring = (byKey && m_keyboard) || returning ? widget : nullptr;
-            m_suspended = nullptr;
+            // The focus of this window is settled; what waited for it elsewhere keeps waiting.
+            const QWidget *window = widget->window();
+            m_suspended.removeIf([window](const QPointer<QWidget> &w) { return !w || w->window() == window; });
+            if (m_handBack == window)
+                m_handBack = nullptr;
         }
         break;
     case QEvent::FocusOut:
         if (watched == m_ring) {
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-            if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
-                m_suspended = m_ring;
+            if ((reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) &&
+                !m_suspended.contains(m_ring))
+                m_suspended.append(m_ring);
             m_ring = nullptr;
         }
         break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -12,7 +13,8 @@ namespace ovlin {
 // Decides which widget shows a keyboard focus ring: only one that the user reached with the keyboard
 // (Tab, Backtab or a shortcut). Qt also reports a Tab reason when it hands focus on by itself (a focused
 // widget was hidden, a dialog opened), so the reason alone is not enough: the last user input must have
-// been a key press too. A ring hidden while a pop-up or another window had focus comes back with it.
+// been a key press too. A ring hidden while a pop-up or another window had focus comes back with it, and
+// a dialog that the keyboard closes hands its window's focus back with a ring.
 class KeyboardFocus : public QObject
 {
     Q_OBJECT
@@ -30,6 +32,8 @@ public:
     // had its ring) the ring follows, so a keyboard user sees where Space now lands, and `to` is
     // scrolled into view once the rebuilt layout has settled.
     static void handOver(QWidget *to, bool ring);
+    // Starts a window that is opening on `control`, with its ring when a key opened the window.
+    static void startAt(QWidget *control);
     // Scrolls every scroll area around `widget` so that it shows.
     static void reveal(QWidget *widget);
 
@@ -42,7 +46,10 @@ private:
 
     bool m_keyboard = false;
     QPointer<QWidget> m_ring;
-    QPointer<QWidget> m_suspended;
+    // Controls whose ring shows again when their window (or the pop-up's owner) gets the focus back.
+    QList<QPointer<QWidget>> m_suspended;
+    // The window that a dialog closed from the keyboard hands the focus back to.
+    QPointer<QWidget> m_handBack;
 };
 
 } // namespace ovlin

@@ -1,10 +1,13 @@
 #include "DesignSystem/KeyboardHold.h"
 
 #include "Base/MainThread.h"
+#include "DesignSystem/FocusOrder.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
+
+#include <algorithm>
 
 namespace ovlin {
 
@@ -43,6 +46,7 @@ void KeyboardHold::hold()
     m_holding = true;
     QWidget *focus = m_layer->window()->focusWidget();
     m_returnFocus = focus && !isInLayer(focus) ? focus : nullptr;
+    m_returnPlace = m_returnFocus ? stopsBehind().indexOf(m_returnFocus) : -1;
     // Watches every object: a shortcut or a key may be aimed straight at a widget behind.
     qApp->installEventFilter(this);
     takeFocus();
@@ -67,7 +71,16 @@ void KeyboardHold::release()
     if (focus && !isInLayer(focus))
         return; // already moved on
     QWidget *back = m_returnFocus.data();
-    if (back && back->window() == m_layer->window() && back->isVisible() && back->isEnabled())
+    if (!back || back->window() != m_layer->window() || !back->isVisible() || !back->isEnabled())
+        back = nullptr;
+    if (!back && m_returnPlace >= 0) {
+        // The control went with a rebuild (a row answered from the keyboard): the one now at its place is
+        // the nearest thing to it, as when a list hands the focus on.
+        const QList<QWidget *> stops = stopsBehind();
+        if (!stops.isEmpty())
+            back = stops.at(std::min(m_returnPlace, stops.size() - 1));
+    }
+    if (back)
         back->setFocus(Qt::TabFocusReason);
     else if (QWidget *host = m_layer->parentWidget())
         host->setFocus(Qt::OtherFocusReason);
@@ -88,6 +101,13 @@ QList<QWidget *> KeyboardHold::stops() const
             controls.append(w);
     }
     return controls;
+}
+
+QList<QWidget *> KeyboardHold::stopsBehind() const
+{
+    QList<QWidget *> stops = FocusOrder::stops(m_layer->window());
+    stops.removeIf([this](const QWidget *w) { return isInLayer(w); });
+    return stops;
 }
 
 void KeyboardHold::step(bool next)

@@ -13,7 +13,8 @@ namespace ovlin {
 // Shift+Tab go round the layer's own controls, Escape runs the layer's way out, and nothing in the host
 // behind it takes focus, keys, clicks, shortcuts or mnemonics. Keys aimed at the layer itself still
 // reach it, so the application's own keys (Ctrl+Q) keep working. Released, it gives the focus back to
-// the widget that had it. Main thread only.
+// the widget that had it or, where a rebuild took that one away meanwhile, to the control now at its place
+// in the window's Tab order. Main thread only.
 class KeyboardHold final : public QObject
 {
     Q_OBJECT
@@ -42,10 +43,13 @@ private:
     bool isInLayer(const QObject *object) const;
     bool isBehind(const QObject *object) const;
     void step(bool next);
+    // The window's Tab stops outside the layer, in reading order.
+    QList<QWidget *> stopsBehind() const;
 
     QWidget *m_layer;
     std::function<void()> m_onEscape;
     QPointer<QWidget> m_returnFocus;
+    qsizetype m_returnPlace = -1;
     bool m_holding = false;
 };
 

@@ -4,7 +4,9 @@
 #include "Base/MainThread.h"
 #include "DesignSystem/DividerLine.h"
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/Motion.h"
+#include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/SheetCloseButton.h"
 #include "DesignSystem/ThemeColors.h"
@@ -20,6 +22,7 @@
 #include "Platform/StoreContext.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
@@ -32,6 +35,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
@@ -338,6 +342,10 @@ void ReminderFormView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     attachModelContext();
+    // The sheet starts on the selected category, not on its close button, where Space would end it.
+    if (!event->spontaneous())
+        if (ReminderFormCategoryStep *category = categoryStep())
+            KeyboardFocus::startAt(category->tile(m_viewModel->category()));
     // A sheet refuses Escape for itself; the editor takes it even when nothing inside it has the focus.
     if (QWidget *host = window(); host != this)
         host->installEventFilter(this);
@@ -383,13 +391,23 @@ void ReminderFormView::setCurrentStep(ReminderFormStep step)
 {
     if (step == m_currentStep)
         return;
+    QWidget *focus = QApplication::focusWidget();
+    const bool fromFooter = focus && m_footer->isAncestorOf(focus);
+    const bool ring = KeyboardFocus::hasRing(focus);
     m_currentStep = step;
     showStep();
     refreshChrome();
-    fitWindowToStep();
-    // The name is what the name step is for: typing can start at once.
-    if (ReminderFormNameStep *name = nameStep(); name && name->nameField())
-        name->nameField()->setFocus(Qt::OtherFocusReason);
+    growWindowToStep();
+    // The footer keeps the keyboard: on the button pressed while it stays, else on the main button, so a
+    // second key goes on as the first did. The name step starts typing while there is no name to go on with.
+    QWidget *main = m_footer->nextButton()->isVisibleTo(m_footer) ? m_footer->nextButton() : m_footer->saveButton();
+    QWidget *target = fromFooter && focus->isVisible() && focus->isEnabled() ? focus : nullptr;
+    if (!target && (fromFooter || !nameStep()) && main->isEnabled())
+        target = main;
+    if (ReminderFormNameStep *name = nameStep(); !target && name)
+        target = name->nameField();
+    if (target)
+        KeyboardFocus::handOver(target, ring);
     Q_EMIT currentStepChanged(step);
 }
 
@@ -416,25 +434,21 @@ QSize ReminderFormView::sizeHint() const
     return {width, height};
 }
 
-void ReminderFormView::fitWindowToStep()
+void ReminderFormView::growWindowToStep()
 {
-    // The sheet takes the height of the step shown (within the screen): a taller step grows it, a
-    // shorter one gives the room back instead of leaving an empty stretch above the footer.
+    // A taller step grows the sheet downward, as far as the screen lets it; a shorter one leaves it as it is,
+    // and the sheet never moves: the footer's buttons stay under the pointer from step to step. What does
+    // not fit scrolls.
     QWidget *host = window();
     if (host == this || !host->isVisible())
         return;
-    const int wanted = std::max(sizeHint().height() + (host->height() - height()), host->minimumHeight());
-    if (wanted == host->height())
-        return;
-    host->resize(host->width(), wanted);
-    // Grown past the bottom of the screen: move up so the footer stays in sight.
+    int wanted = sizeHint().height() + (host->height() - height());
     if (const QScreen *screen = host->screen()) {
-        const QRect available = screen->availableGeometry();
-        const int overflow = host->frameGeometry().top() + (host->frameGeometry().height() - host->height()) + wanted -
-                             1 - available.bottom();
-        if (overflow > 0)
-            host->move(host->x(), std::max(available.top(), host->y() - overflow));
+        const int frameBottom = std::max(0, host->frameGeometry().bottom() - host->geometry().bottom());
+        wanted = std::min(wanted, screen->availableGeometry().bottom() - frameBottom - host->geometry().top() + 1);
     }
+    if (wanted > host->height())
+        host->resize(host->width(), wanted);
 }
 
 void ReminderFormView::showStep()

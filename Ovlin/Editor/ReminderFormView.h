@@ -126,7 +126,7 @@ private:
     void showStep();
     void refreshChrome();
     void placeScrollIndicator();
-    void fitWindowToStep();
+    void growWindowToStep();
 
     std::shared_ptr<Reminder> m_existingReminder;
     QPointer<StoreContext> m_modelContext;

@@ -34,6 +34,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -430,6 +431,9 @@ void MilestoneFormView::showEvent(QShowEvent *event)
         attachModelContext();
     }
     QDialog::showEvent(event);
+    // The sheet starts on its first control, not on its close button, where Space would end it.
+    if (!event->spontaneous())
+        KeyboardFocus::startAt(m_imageButton);
 }
 
 void MilestoneFormView::attachModelContext()

@@ -5,6 +5,7 @@
 #include "DesignSystem/AnimatedValue.h"
 #include "DesignSystem/DividerLine.h"
 #include "DesignSystem/ImageAssets.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinText.h"
@@ -17,6 +18,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QPointer>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <array>
@@ -389,6 +391,14 @@ void OnboardingView::finish()
     else
         analytics::Analytics::send(signal);
     m_isPresented.write(false);
+}
+
+void OnboardingView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Shown after a key, the button that moves on shows its ring at once.
+    if (!event->spontaneous())
+        KeyboardFocus::startAt(m_cta);
 }
 
 int OnboardingView::heightForWidth(int width) const

@@ -60,6 +60,9 @@ public:
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void advance();
     void finish();

@@ -548,9 +548,9 @@ private Q_SLOTS:
 
     // ---- Presenting
 
-    // The sheet is as tall as the step it shows: back on a shorter step after a taller one, it gives the
-    // room back instead of keeping the tallest step's height.
-    void sheetTakesTheHeightOfTheStepShown()
+    // A taller step grows the sheet within the screen; a shorter one after it keeps that height, so the
+    // footer stays where it was.
+    void sheetGrowsForATallerStepOnly()
     {
         QWidget window;
         window.resize(800, 600);
@@ -571,7 +571,7 @@ private Q_SLOTS:
         QVERIFY(combinedHeight <= fits);
         click(sheet->footer()->nextButton());
         QCOMPARE(sheet->stepNumber(), 4);
-        QCOMPARE(dialog->height(), previewHeight);
+        QCOMPARE(dialog->height(), combinedHeight);
         dialog->close();
     }
 

@@ -1,0 +1,253 @@
+// Sheets and overlays driven from the keyboard: where the focus starts in a sheet opened by a key, where
+// it stays while the sheet moves on, and that the control it comes back to shows its ring.
+#include "Shell/ShellTestSupport.h"
+
+#include "Banners/BannerManager.h"
+#include "Banners/CelebrationManager.h"
+#include "Banners/CelebrationOverlay.h"
+#include "Banners/VirtualTimerSource.h"
+#include "Base/Clock.h"
+#include "Base/Defaults.h"
+#include "DesignSystem/Motion.h"
+#include "DesignSystem/OvlinButton.h"
+#include "Editor/ReminderFormCategoryStep.h"
+#include "Editor/ReminderFormFooter.h"
+#include "Editor/ReminderFormView.h"
+#include "Editor/ReminderFormViewModel.h"
+#include "Rewards/MilestoneFormView.h"
+#include "Rewards/MilestoneListView.h"
+#include "Shell/ContentView.h"
+#include "Support/FocusChainTestSupport.h"
+#include "Support/TodayTestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ovlin;
+using namespace shelltest;
+
+namespace {
+
+const QDate kToday(2026, 6, 10);
+
+void settle()
+{
+    for (int i = 0; i < 6; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+QWidget *named(QWidget *window, const QString &name)
+{
+    for (auto *w : window->findChildren<QWidget *>())
+        if (w->accessibleName() == name && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+// Reaches `control` as Tab would and presses `key` on it.
+void press(QWidget *control, Qt::Key key = Qt::Key_Space)
+{
+    QVERIFY(control);
+    QTest::keyClick(control, Qt::Key_Shift);
+    if (!control->hasFocus())
+        control->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(control, key);
+    settle();
+}
+
+QString focusName()
+{
+    return focustest::describe(QApplication::focusWidget());
+}
+
+} // namespace
+
+class TestSheetFocus : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_config;
+    std::unique_ptr<StoreContainer> m_store;
+    std::unique_ptr<ContentView> m_view;
+
+    StoreContext *context() const { return m_store->mainContext(); }
+
+    ContentView *openWindow(bool onboarded)
+    {
+        enginetest::resetSettings({{QStringLiteral("hasCompletedOnboarding"), onboarded}});
+        auto services = fakeServices(std::make_shared<Journal>());
+        services->makeScreen = ShellServices::live()->makeScreen;
+        services->makeReminderForm = ShellServices::live()->makeReminderForm;
+        m_view = std::make_unique<ContentView>(context(), services);
+        m_view->resize(1000, 900);
+        m_view->show();
+        QApplication::setActiveWindow(m_view.get());
+        if (!QTest::qWaitForWindowActive(m_view.get()))
+            qWarning("window not active");
+        settle();
+        return m_view.get();
+    }
+
+    // The sheet on top of the window: the editor, the reward editor or onboarding.
+    QWidget *sheet() const
+    {
+        if (SheetDialog *dialog = m_view->newHabitSheet())
+            return dialog;
+        if (SheetDialog *dialog = m_view->onboardingSheet())
+            return dialog;
+        auto *rewards = qobject_cast<MilestoneListView *>(m_view->currentScreen());
+        return rewards ? rewards->presentedEditor() : nullptr;
+    }
+
+    ReminderFormView *form() const
+    {
+        SheetDialog *dialog = m_view->newHabitSheet();
+        return dialog ? qobject_cast<ReminderFormView *>(dialog->content()) : nullptr;
+    }
+
+    bool waitForSheet()
+    {
+        QWidget *shown = sheet();
+        if (!shown || !QTest::qWaitForWindowActive(shown))
+            return false;
+        settle();
+        return true;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        KeyboardFocus::install();
+        Motion::setAnimationsEnabled(false);
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        Defaults::resetSharedForTesting();
+    }
+
+    void init()
+    {
+        Clock::setNow(enginetest::at(kToday, 14, 0));
+        m_store = enginetest::openStore();
+        BannerManager::shared().dismiss();
+    }
+
+    void cleanup()
+    {
+        m_view.reset();
+        settle();
+        m_store.reset();
+        Clock::useSystemTime();
+    }
+
+    // A sheet opened by a key starts on its first control, not on its close button; stepping on keeps the
+    // focus on the footer's main button. Either way with the ring, so the next key does what it shows.
+    void sheetKeepsTheFocusOnItsControls_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("lands");
+        QTest::newRow("habit editor opened") << "editor"
+                                             << "selected tile";
+        QTest::newRow("habit editor, Next onto a named name step") << "editor, Next"
+                                                                   << "Go to next step";
+        QTest::newRow("habit editor, Next onto the last step") << "editor, Next, Next, Next"
+                                                               << "Save reminder";
+        QTest::newRow("reward editor opened") << "reward editor"
+                                              << "Choose image";
+        QTest::newRow("onboarding shown after a key") << "onboarding"
+                                                      << "Continue";
+    }
+
+    void sheetKeepsTheFocusOnItsControls()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, lands);
+        const QStringList steps = what.split(QStringLiteral(", "));
+        ContentView *view = openWindow(steps.first() != "onboarding");
+        if (steps.first() == "onboarding") {
+            // Shown again while the keyboard is in use.
+            view->setShowOnboarding(false);
+            settle();
+            QTest::keyClick(view, Qt::Key_Shift);
+            view->setShowOnboarding(true);
+        } else if (steps.first() == "editor") {
+            press(view->newHabitButton());
+        } else {
+            view->selectTab(OvlinTab::milestones);
+            settle();
+            press(qobject_cast<MilestoneListView *>(view->currentScreen())->newRewardButton());
+        }
+        QVERIFY(waitForSheet());
+        if (steps.size() > 1) {
+            form()->viewModel()->setTitle(QStringLiteral("Walk"));
+            for (int i = 1; i < steps.size(); ++i)
+                press(form()->footer()->nextButton());
+        }
+
+        QWidget *now = QApplication::focusWidget();
+        QVERIFY2(now && now->window() == sheet(), qPrintable(focusName()));
+        if (lands == "selected tile")
+            QCOMPARE(now, form()->categoryStep()->tile(form()->viewModel()->category()));
+        else
+            QCOMPARE(now->accessibleName(), lands);
+        QVERIFY2(focustest::drawsRing(now), qPrintable(focusName()));
+    }
+
+    // The keyboard closes a sheet or a celebration: the control that gets the focus back shows its ring.
+    void focusComesBackWithItsRing_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("Escape on the habit editor") << "editor";
+        QTest::newRow("Escape on the reward editor") << "reward editor";
+        QTest::newRow("onboarding's last button") << "onboarding";
+        QTest::newRow("celebration after a keyboard check-off") << "celebration";
+    }
+
+    void focusComesBackWithItsRing()
+    {
+        QFETCH(QString, what);
+        if (what == "celebration")
+            enginetest::makeReminder(context(), todaytest::fixedAt(QStringLiteral("Walk"), 9, 0));
+        ContentView *view = openWindow(what != "onboarding");
+        if (what == "editor") {
+            press(view->newHabitButton());
+            QVERIFY(waitForSheet());
+            press(QApplication::focusWidget(), Qt::Key_Escape);
+        } else if (what == "reward editor") {
+            view->selectTab(OvlinTab::milestones);
+            settle();
+            press(qobject_cast<MilestoneListView *>(view->currentScreen())->newRewardButton());
+            QVERIFY(waitForSheet());
+            press(QApplication::focusWidget(), Qt::Key_Escape);
+        } else if (what == "onboarding") {
+            QVERIFY(waitForSheet());
+            QWidget *onboarding = sheet();
+            for (const char *button : {"Continue", "Continue", "Get started with Ovlin"})
+                press(named(onboarding, QString::fromLatin1(button)));
+        } else {
+            auto timers = std::make_shared<VirtualTimerSource>();
+            view->celebrationManager()->setTimerSource(timers);
+            press(named(view, QStringLiteral("Mark Walk as done")));
+            QVERIFY(view->celebrationManager()->activeEvent());
+            QWidget *card = QApplication::focusWidget();
+            QVERIFY(view->celebrationOverlay()->isAncestorOf(card));
+            press(card);
+            QVERIFY(!view->celebrationManager()->activeEvent());
+        }
+        // The window manager gives the window the focus back once the sheet is gone; offscreen, the test does.
+        if (QGuiApplication::platformName() == QLatin1String("offscreen") && QApplication::activeWindow() != view)
+            QApplication::setActiveWindow(view);
+        QTRY_VERIFY(QApplication::activeWindow() == view);
+        settle();
+
+        QWidget *now = QApplication::focusWidget();
+        QVERIFY2(now && now->window() == view && now != view, qPrintable(focusName()));
+        QVERIFY2(focustest::drawsRing(now), qPrintable(focusName()));
+    }
+};
+
+QTEST_MAIN(TestSheetFocus)
+#include "tst_sheetfocus.moc"
