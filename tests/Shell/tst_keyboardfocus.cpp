@@ -4,6 +4,7 @@
 #include "Shell/ShellTestSupport.h"
 
 #include "Banners/BannerManager.h"
+#include "Banners/InAppBannerView.h"
 #include "Base/Clock.h"
 #include "Base/Defaults.h"
 #include "DesignSystem/Motion.h"
@@ -223,6 +224,17 @@ private:
         return out;
     }
 
+    // Tabs from `start` to the first control named `control` (as where() names it), as the user would.
+    QWidget *tabTo(QWidget *start, const QString &control) const
+    {
+        QTest::keyClick(start, Qt::Key_Shift);
+        start->clearFocus();
+        start->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 80 && where(QApplication::focusWidget()) != control; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        return QApplication::focusWidget();
+    }
+
     static QStringList changed(const QMap<QString, QString> &before, const QMap<QString, QString> &after)
     {
         QStringList names;
@@ -323,13 +335,7 @@ private Q_SLOTS:
         const auto [window, start] = open(what);
         QVERIFY(window && start);
 
-        // Tab to the first control of that name, as the user would.
-        QTest::keyClick(start, Qt::Key_Shift);
-        start->clearFocus();
-        start->setFocus(Qt::TabFocusReason);
-        for (int i = 0; i < 80 && where(QApplication::focusWidget()) != control; ++i)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QWidget *first = QApplication::focusWidget();
+        QWidget *first = tabTo(start, control);
         QCOMPARE(where(first), control);
         QVERIFY(KeyboardFocus::hasRing(first));
 
@@ -359,6 +365,68 @@ private Q_SLOTS:
         }
         settle();
         QCOMPARE(changed(before, state()), second);
+    }
+
+    // The banner in the window answers the keyboard: its buttons come first in Tab order, with rings;
+    // Escape closes it without an answer; either way the focus goes on to the window's next control.
+    void bannerTakesTheKeyboard_data()
+    {
+        QTest::addColumn<QString>("key"); // pressed on the banner's button, reached by Tab
+        QTest::addColumn<QStringList>("answers");
+        QTest::newRow("Tab") << "" << QStringList{};
+        QTest::newRow("Escape") << "Escape" << QStringList{};
+        QTest::newRow("Space on Done") << "Space" << QStringList{"Done"};
+    }
+
+    void bannerTakesTheKeyboard()
+    {
+        QFETCH(QString, key);
+        QFETCH(QStringList, answers);
+        fill();
+        const auto [window, start] = open("today");
+        QVERIFY(window && start);
+        QStringList answered;
+        QList<BannerAction> actions;
+        for (const auto &[title, role] : {std::pair{"Skip", BannerAction::Role::destructive},
+                                          {"In 15 min", BannerAction::Role::secondary},
+                                          {"Done", BannerAction::Role::primary}}) {
+            BannerAction action;
+            action.title = QString::fromLatin1(title);
+            action.role = role;
+            action.handler = [&answered, name = action.title] { answered << name; };
+            actions << action;
+        }
+        BannerManager::shared().present("Walk", "Time for a walk", BannerStyle::reminder, actions);
+        settle();
+        QVERIFY(m_view->bannerView());
+
+        // From nothing focused, Tab goes to the banner first, then on to the sidebar.
+        QTest::keyClick(window, Qt::Key_Shift);
+        if (QApplication::focusWidget())
+            QApplication::focusWidget()->clearFocus();
+        QTest::keyClick(window, Qt::Key_Tab);
+        QWidget *first = QApplication::focusWidget();
+        QVERIFY(first);
+        const QList<focustest::Stop> stops = focustest::walkTabChain(first);
+        QStringList names = focustest::names(stops).mid(0, 4);
+        QCOMPARE(names.size(), 4);
+        for (QString &name : names)
+            name = name.section('"', 1, 1);
+        QCOMPARE(names, (QStringList{"Skip", "In 15 min", "Done", "New habit"}));
+        QVERIFY2(focustest::badStop(stops.mid(0, 3)).isEmpty(), qPrintable(focustest::badStop(stops.mid(0, 3))));
+        if (key.isEmpty())
+            return;
+
+        QWidget *button = tabTo(first, key == "Escape" ? QStringLiteral("In 15 min @ ") : QStringLiteral("Done @ "));
+        QVERIFY(m_view->bannerView() && m_view->bannerView()->isAncestorOf(button));
+        QTest::keyClick(button, key == "Escape" ? Qt::Key_Escape : Qt::Key_Space);
+        settle();
+        QVERIFY(!BannerManager::shared().current());
+        QVERIFY(!m_view->bannerView());
+        QCOMPARE(answered, answers);
+        QWidget *now = QApplication::focusWidget();
+        QCOMPARE(now, sidebarNewHabit());
+        QVERIFY2(focustest::drawsRing(now), qPrintable(focustest::describe(now)));
     }
 };
 
