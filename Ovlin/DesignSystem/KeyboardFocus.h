@@ -2,10 +2,10 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRectF>
 #include <QWidget>
 
 class QPainter;
-class QRectF;
 
 namespace ovlin {
 
@@ -25,6 +25,10 @@ public:
     static void noteKeyboardInput();
     // Draws the design system's ring (2 px of neutral700 inside `rect`) while `widget` shows one.
     static void paintRing(QPainter &p, const QWidget *widget, const QRectF &rect, double radius);
+    // Draws again, at full strength, the ring of the control inside `container` that shows one, where
+    // paintRing last drew it: a dimming effect over `container` calls this after fading its content, so
+    // the ring of a dimmed row stays as clear as any other.
+    static void paintRingOver(QPainter &p, const QWidget *container);
 
     // Gives the focus to `to` in place of a control that a rebuild takes away. With `ring` (the control
     // had its ring) the ring follows, so a keyboard user sees where Space now lands, and `to` is
@@ -42,6 +46,10 @@ private:
 
     bool m_keyboard = false;
     QPointer<QWidget> m_ring;
+    // Where paintRing last drew a ring: the widget painted on, the rectangle in its coordinates.
+    QPointer<const QWidget> m_ringOn;
+    QRectF m_ringRect;
+    double m_ringRadius = 0;
     QPointer<QWidget> m_suspended;
 };
 

@@ -45,6 +45,24 @@ QMargins roundedMargins(const QMarginsF &m)
                     int(std::lround(m.bottom())));
 }
 
+// Fades its widget, but not the keyboard ring of a control inside: a dimmed row's focus stays clear.
+class DimmingEffect : public QGraphicsOpacityEffect
+{
+public:
+    explicit DimmingEffect(QWidget *widget) : QGraphicsOpacityEffect(widget), m_widget(widget) {}
+
+protected:
+    void draw(QPainter *painter) override
+    {
+        QGraphicsOpacityEffect::draw(painter);
+        if (opacity() < 1)
+            KeyboardFocus::paintRingOver(*painter, m_widget);
+    }
+
+private:
+    QPointer<QWidget> m_widget;
+};
+
 } // namespace
 
 // ---- IconTile
@@ -196,12 +214,8 @@ void LabelButton::paintEvent(QPaintEvent *)
     label.maxLines = 1;
     label.alignment = m_look.horizontalPadding > 0 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter);
     label.paint(p, r.adjusted(m_look.horizontalPadding, 0, -m_look.horizontalPadding, 0));
-    if (KeyboardFocus::hasRing(this)) {
-        QPen focus(Painting::withOpacity(m_look.textColor, 0.5), 1.5);
-        p.setPen(focus);
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(Painting::roundedRect(r.adjusted(0.75, 0.75, -0.75, -0.75), m_look.radius));
-    }
+    p.setOpacity(1);
+    KeyboardFocus::paintRing(p, this, r, m_look.radius);
 }
 
 // ---- ProgressBar
@@ -419,7 +433,7 @@ void setOpacity(QWidget *widget, double opacity)
         widget->setGraphicsEffect(nullptr);
         return;
     }
-    auto *effect = new QGraphicsOpacityEffect(widget);
+    auto *effect = new DimmingEffect(widget);
     effect->setOpacity(std::clamp(opacity, 0.0, 1.0));
     widget->setGraphicsEffect(effect);
 }

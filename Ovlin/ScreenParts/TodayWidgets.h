@@ -215,7 +215,8 @@ private:
 // switched off.
 void fadeIn(QWidget *widget, double opacity, double seconds);
 
-// Draws `widget` (and its children) at `opacity`; 1 removes the effect.
+// Draws `widget` (and its children) at `opacity`, a control's keyboard ring inside excepted; 1 removes
+// the effect.
 void setOpacity(QWidget *widget, double opacity);
 double opacityOf(const QWidget *widget);
 

@@ -9,6 +9,7 @@
 #include "Base/Defaults.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
+#include "DesignSystem/ThemeColors.h"
 #include "Editor/ReminderFormView.h"
 #include "Editor/ReminderFormViewModel.h"
 #include "MenuBar/MenuBarPopover.h"
@@ -319,7 +320,7 @@ private Q_SLOTS:
                                               << "Inactive @ Walk" << QStringList{"Walk"};
         QTest::newRow("popover, Done") << "popover"
                                        << "Done @ Walk"
-                                       << "Mark as incomplete @ Walk" << QStringList{};
+                                       << "Done @ Read" << QStringList{"Read"};
         QTest::newRow("rewards, Delete") << "rewards"
                                          << "Delete reward @ Concert"
                                          << "Delete reward @ Cinema" << QStringList{"Cinema"};
@@ -365,6 +366,49 @@ private Q_SLOTS:
         }
         settle();
         QCOMPARE(changed(before, state()), second);
+    }
+
+    // A ring in a dimmed row (skipped, say) is the design system's, as clear as anywhere else.
+    void ringsInDimmedRowsAreClear_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("today, Undo skip") << "today"
+                                          << "Undo skip for Tea @ Tea";
+        QTest::newRow("popover, Undo") << "popover"
+                                       << "Undo @ Tea";
+        QTest::newRow("popover, check-off box of a skipped row") << "popover"
+                                                                 << "Mark as complete @ Tea";
+    }
+
+    void ringsInDimmedRowsAreClear()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, control);
+        fill();
+        const auto [window, start] = open(what);
+        QVERIFY(window && start);
+        QWidget *focus = tabTo(start, control);
+        QCOMPARE(where(focus), control);
+        QVERIFY(KeyboardFocus::hasRing(focus));
+
+        // What the ring changes around the control, drawn in full: some of it in the ring's own colour.
+        const QRect area = QRect(focus->mapTo(window, QPoint(0, 0)), focus->size()).adjusted(-4, -4, 4, 4);
+        const QImage with = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+        focus->clearFocus();
+        settle();
+        const QImage without = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+        const QColor ring = ThemeColors::neutral700();
+        int full = 0;
+        for (int y = 0; y < with.height(); ++y) {
+            for (int x = 0; x < with.width(); ++x) {
+                const QColor c = with.pixelColor(x, y);
+                if (c != without.pixelColor(x, y) && std::abs(c.red() - ring.red()) <= 6 &&
+                    std::abs(c.green() - ring.green()) <= 6 && std::abs(c.blue() - ring.blue()) <= 6)
+                    ++full;
+            }
+        }
+        QVERIFY2(full >= focus->width(), qPrintable(QString::number(full)));
     }
 
     // The banner in the window answers the keyboard: its buttons come first in Tab order, with rings;
