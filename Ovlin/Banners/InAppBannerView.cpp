@@ -2,6 +2,7 @@
 
 #include "Base/MainThread.h"
 #include "DesignSystem/IconRegistry.h"
+#include "DesignSystem/KeyboardFocus.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Painting.h"
 #include "DesignSystem/TextBlock.h"
@@ -12,6 +13,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -148,7 +150,7 @@ void paintAppIcon(QPainter &p, const QRectF &rect)
 }
 
 // One button of the row: the title in the role's colours on a rounded fill with a 1-pixel border.
-// Its width follows the title; no focus, no hover effect.
+// Its width follows the title; no hover effect. It takes focus only where its view lets the keyboard in.
 class BannerButton : public QAbstractButton
 {
 public:
@@ -184,6 +186,7 @@ protected:
             lp.setPen(colors.text);
             lp.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, text());
         });
+        KeyboardFocus::paintRing(p, this, r, LayoutTokens::radiusButton);
     }
 
 private:
@@ -233,6 +236,24 @@ QRect InAppBannerView::cardRect() const
 QList<QAbstractButton *> InAppBannerView::buttons() const
 {
     return m_buttons;
+}
+
+void InAppBannerView::setKeyboardReachable(bool reachable)
+{
+    m_keyboardReachable = reachable;
+    for (QAbstractButton *button : std::as_const(m_buttons))
+        button->setFocusPolicy(reachable ? Qt::TabFocus : Qt::NoFocus);
+}
+
+void InAppBannerView::keyPressEvent(QKeyEvent *event)
+{
+    // A button passes on the keys it does not use: Escape closes the banner, answering nothing.
+    if (m_keyboardReachable && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        performOk();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void InAppBannerView::setDrawsShadow(bool draws)

@@ -33,6 +33,10 @@ public:
     // The row's buttons, left to right.
     QList<QAbstractButton *> buttons() const;
 
+    // Lets the keyboard in: the buttons become Tab stops and Escape with the focus on one of them closes
+    // the banner without answering it. Off by default: the floating panel never takes the focus.
+    void setKeyboardReachable(bool reachable);
+
     // The card casts its shadow inside this widget unless its owner paints it around the widget.
     void setDrawsShadow(bool draws);
     static void paintShadow(QPainter &p, const QRectF &card);
@@ -44,6 +48,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -56,6 +61,7 @@ private:
     QList<QAbstractButton *> m_buttons; // left to right
     bool m_answered = false;
     bool m_drawsShadow = true;
+    bool m_keyboardReachable = false;
 };
 
 } // namespace ovlin

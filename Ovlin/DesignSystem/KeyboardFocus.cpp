@@ -34,8 +34,29 @@ void KeyboardFocus::noteKeyboardInput()
 
 void KeyboardFocus::paintRing(QPainter &p, const QWidget *widget, const QRectF &rect, double radius)
 {
-    if (hasRing(widget))
-        Painting::strokeInside(p, rect, radius, ThemeColors::neutral700(), 2);
+    if (!hasRing(widget))
+        return;
+    Painting::strokeInside(p, rect, radius, ThemeColors::neutral700(), 2);
+    KeyboardFocus *tracker = instance();
+    const auto *on = dynamic_cast<const QWidget *>(p.device());
+    tracker->m_ringOn = on ? on : widget;
+    tracker->m_ringRect = p.worldTransform().mapRect(rect);
+    tracker->m_ringRadius = radius * p.worldTransform().m11();
+}
+
+void KeyboardFocus::paintRingOver(QPainter &p, const QWidget *container)
+{
+    const KeyboardFocus *tracker = instance();
+    const QWidget *ring = tracker ? tracker->m_ring.data() : nullptr;
+    const QWidget *on = tracker ? tracker->m_ringOn.data() : nullptr;
+    if (!container || !hasRing(ring) || !container->isAncestorOf(ring) || !on ||
+        (on != container && !container->isAncestorOf(on)) || (on != ring && !on->isAncestorOf(ring)))
+        return;
+    const QRectF rect = tracker->m_ringRect.translated(on->mapTo(container, QPoint(0, 0)));
+    p.save();
+    p.setOpacity(1);
+    Painting::strokeInside(p, rect, tracker->m_ringRadius, ThemeColors::neutral700(), 2);
+    p.restore();
 }
 
 void KeyboardFocus::handOver(QWidget *to, bool ring)

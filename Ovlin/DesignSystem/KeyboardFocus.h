@@ -3,10 +3,10 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRectF>
 #include <QWidget>
 
 class QPainter;
-class QRectF;
 
 namespace ovlin {
 
@@ -27,6 +27,10 @@ public:
     static void noteKeyboardInput();
     // Draws the design system's ring (2 px of neutral700 inside `rect`) while `widget` shows one.
     static void paintRing(QPainter &p, const QWidget *widget, const QRectF &rect, double radius);
+    // Draws again, at full strength, the ring of the control inside `container` that shows one, where
+    // paintRing last drew it: a dimming effect over `container` calls this after fading its content, so
+    // the ring of a dimmed row stays as clear as any other.
+    static void paintRingOver(QPainter &p, const QWidget *container);
 
     // Gives the focus to `to` in place of a control that a rebuild takes away. With `ring` (the control
     // had its ring) the ring follows, so a keyboard user sees where Space now lands, and `to` is
@@ -50,6 +54,10 @@ private:
     QList<QPointer<QWidget>> m_suspended;
     // The window that a dialog closed from the keyboard hands the focus back to.
     QPointer<QWidget> m_handBack;
+    // Where paintRing last drew a ring: the widget painted on, the rectangle in its coordinates.
+    QPointer<const QWidget> m_ringOn;
+    QRectF m_ringRect;
+    double m_ringRadius = 0;
 };
 
 } // namespace ovlin

@@ -74,6 +74,14 @@ void OvlinText::setSingleLine(bool single)
     changed();
 }
 
+void OvlinText::setFreeCorner(const QSizeF &corner)
+{
+    if (corner == m_block.freeCorner)
+        return;
+    m_block.freeCorner = corner;
+    changed();
+}
+
 QSize OvlinText::sizeHint() const
 {
     const double natural = m_block.naturalWidth();
@@ -82,7 +90,8 @@ QSize OvlinText::sizeHint() const
         one.maxLines = 1;
         return one.sizeForWidth(1e6).toSize().expandedTo(QSize(int(natural), 0));
     }
-    return m_block.sizeForWidth(natural + 1).toSize();
+    // Room for its longest line beside the free corner too.
+    return m_block.sizeForWidth(natural + 1 + std::max(0.0, m_block.freeCorner.width())).toSize();
 }
 
 QSize OvlinText::minimumSizeHint() const

@@ -23,6 +23,9 @@ public:
     void setLineSpacing(double spacing);
     // Keeps the text on one line at its natural width (elided when squeezed).
     void setSingleLine(bool single);
+    // Lines beside a box at the top trailing corner end short of it (TextBlock::freeCorner).
+    void setFreeCorner(const QSizeF &corner);
+    const TextBlock &block() const { return m_block; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -16,6 +16,7 @@ struct LaidLine
 {
     QString text; // the line's own text, elided when it is the last kept line of a longer text
     double width = 0;
+    double available = 0; // the width the line was given: less beside the free corner
 };
 
 // The part of the text that can be shown, with line breaks as QTextLayout takes them.
@@ -48,25 +49,29 @@ std::vector<LaidLine> layoutLines(const TextBlock &block, double width)
     layout.setTextOption(option);
     layout.beginLayout();
     const QFontMetricsF fm(block.font);
+    const double step = fm.ascent() + fm.descent() + std::max(0.0, block.lineSpacing);
+    const bool corner = block.freeCorner.width() > 0 && block.freeCorner.height() > 0;
     while (true) {
         QTextLine line = layout.createLine();
         if (!line.isValid())
             break;
-        line.setLineWidth(w);
+        const bool besideCorner = corner && double(lines.size()) * step < block.freeCorner.height();
+        const double lineWidth = besideCorner ? std::max(1.0, w - block.freeCorner.width()) : w;
+        line.setLineWidth(lineWidth);
         const int start = line.textStart();
         const int length = line.textLength();
         if (block.maxLines > 0 && int(lines.size()) == block.maxLines - 1 && start + length < text.size()) {
             // Last allowed line: the rest of the text, elided to fit.
             QString rest = text.mid(start);
             rest.replace(QChar::LineSeparator, QLatin1Char(' '));
-            const QString elided = fm.elidedText(rest, Qt::ElideRight, w);
-            lines.push_back({elided, fm.horizontalAdvance(elided)});
+            const QString elided = fm.elidedText(rest, Qt::ElideRight, lineWidth);
+            lines.push_back({elided, fm.horizontalAdvance(elided), lineWidth});
             break;
         }
         QString own = text.mid(start, length);
         while (!own.isEmpty() && (own.back() == QChar::LineSeparator || own.back().isSpace()))
             own.chop(1);
-        lines.push_back({own, std::min(w, fm.horizontalAdvance(own))});
+        lines.push_back({own, std::min(lineWidth, fm.horizontalAdvance(own)), lineWidth});
     }
     layout.endLayout();
     return lines;
@@ -106,6 +111,23 @@ int TextBlock::lineCount(double width) const
     return int(layoutLines(*this, width).size());
 }
 
+QList<QRectF> TextBlock::lineRects(double width) const
+{
+    QList<QRectF> rects;
+    const double lh = lineHeight(font);
+    double y = 0;
+    for (const auto &line : layoutLines(*this, width)) {
+        double x = 0;
+        if (alignment & Qt::AlignHCenter)
+            x = (line.available - line.width) / 2;
+        else if (alignment & Qt::AlignRight)
+            x = line.available - line.width;
+        rects.append(QRectF(x, y, line.width, lh));
+        y += lh + std::max(0.0, lineSpacing);
+    }
+    return rects;
+}
+
 void TextBlock::paint(QPainter &p, const QRectF &rect) const
 {
     const auto lines = layoutLines(*this, rect.width());
@@ -124,11 +146,13 @@ void TextBlock::paint(QPainter &p, const QRectF &rect) const
     p.setFont(font);
     p.setPen(color);
     for (const auto &line : lines) {
+        // Beside the free corner a line is centred or aligned within the width it was given.
+        const double room = std::min(rect.width(), line.available);
         double x = rect.left();
         if (alignment & Qt::AlignHCenter)
-            x = rect.left() + (rect.width() - line.width) / 2;
+            x = rect.left() + (room - line.width) / 2;
         else if (alignment & Qt::AlignRight)
-            x = rect.right() - line.width;
+            x = rect.left() + room - line.width;
         p.drawText(QPointF(x, y + fm.ascent()), line.text);
         y += lh + spacing;
     }

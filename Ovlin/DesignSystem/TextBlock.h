@@ -20,6 +20,9 @@ struct TextBlock
     int maxLines = 0; // 0: no limit
     double lineSpacing = 0;
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
+    // A box at the top trailing corner that the text keeps clear of (something laid over it): lines that
+    // start within its height end its width short of the block's edge; lines below take the whole width.
+    QSizeF freeCorner = {};
 
     // A longer text is laid out from its first this many characters and an ellipsis: no place shows
     // more of a text than that, and laying out all of a stored text of megabytes takes seconds.
@@ -33,6 +36,8 @@ struct TextBlock
     void paint(QPainter &p, const QRectF &rect) const;
     // Number of lines the text takes at `width`, after the line limit.
     int lineCount(double width) const;
+    // Each line's box at `width`, from the leading edge as wide as its text, top to bottom.
+    QList<QRectF> lineRects(double width) const;
 };
 
 } // namespace ovlin

@@ -85,6 +85,50 @@ QWidget *mainWindowSettings()
     return mainWindow(OvlinTab::settings);
 }
 
+// Habits of every kind of schedule, for the habits screen in a main window of `width` (the default 860
+// shows a scroll bar).
+QWidget *mainWindowHabits(int width)
+{
+    useSampleSettings();
+    static StoreContainer *store = nullptr;
+    if (!store) {
+        QString error;
+        store = StoreContainer::openInMemory(&error).release();
+        const QDate day(2026, 1, 5);
+        const QDateTime created(day, QTime(8, 0));
+        const QList<Weekday> everyDay{Weekday::monday, Weekday::tuesday,  Weekday::wednesday, Weekday::thursday,
+                                      Weekday::friday, Weekday::saturday, Weekday::sunday};
+        const QList<Weekday> weekdays{Weekday::monday, Weekday::tuesday, Weekday::wednesday, Weekday::thursday,
+                                      Weekday::friday};
+        StoreContext *context = store->mainContext();
+        const auto add = [&](const QString &title, ReminderCategory category, ScheduleType type,
+                             std::optional<QTime> time, std::optional<qint64> minutes, const QList<Weekday> &days,
+                             bool active) {
+            const auto at = [&day](QTime t) { return std::optional<QDateTime>(QDateTime(day, t)); };
+            context->insert(Reminder::create(QUuid::createUuid(), title, category, std::nullopt, type,
+                                             time ? at(*time) : std::nullopt, minutes,
+                                             minutes ? at(QTime(9, 0)) : std::nullopt,
+                                             minutes ? at(QTime(17, 0)) : std::nullopt, days, active, created));
+        };
+        add(QStringLiteral("Drink water"), ReminderCategory::water, ScheduleType::fixedTime, QTime(10, 0), {}, everyDay,
+            true);
+        add(QStringLiteral("Sip water"), ReminderCategory::water, ScheduleType::interval, {}, 45, weekdays, true);
+        add(QStringLiteral("Stand up"), ReminderCategory::movement, ScheduleType::interval, {}, 60, everyDay, true);
+        add(QStringLiteral("Stretch"), ReminderCategory::movement, ScheduleType::combined, QTime(8, 0), 90, everyDay,
+            false);
+        add(QStringLiteral("Evening walk around the block before the sun sets behind the hills"),
+            ReminderCategory::movement, ScheduleType::interval, {}, 120, everyDay, true);
+        add(QStringLiteral("Breathe"), ReminderCategory::meditation, ScheduleType::fixedTime, QTime(22, 0), {},
+            {Weekday::saturday, Weekday::sunday}, true);
+        context->save();
+    }
+    auto *view = new ContentView(store->mainContext(), sampleServices());
+    view->setShowOnboarding(false);
+    view->selectTab(OvlinTab::habits);
+    view->setFixedSize(width, 900);
+    return view;
+}
+
 QWidget *settings(bool everythingOn, int width = 640)
 {
     useSampleSettings();
@@ -146,6 +190,8 @@ QWidget *onboarding3()
 OVLIN_GALLERY_PAGE(QStringLiteral("MainWindow"), mainWindowHome)
 OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowRewards"), mainWindowRewards)
 OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowSettings"), mainWindowSettings)
+OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowHabits, 860"), [] { return mainWindowHabits(860); })
+OVLIN_GALLERY_PAGE(QStringLiteral("MainWindowHabits, 1280"), [] { return mainWindowHabits(1280); })
 OVLIN_GALLERY_PAGE(QStringLiteral("Settings"), settingsDefaults)
 OVLIN_GALLERY_PAGE(QStringLiteral("SettingsQuietHours"), settingsQuietHours)
 // As wide as the screen is in the smallest main window (700) and in its usual one (860).

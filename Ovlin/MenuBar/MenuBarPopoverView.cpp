@@ -29,7 +29,6 @@
 
 #include <QAbstractButton>
 #include <QFontMetricsF>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollArea>
@@ -68,11 +67,8 @@ int px(double length)
 
 void setOpacity(QWidget *widget, double opacity)
 {
-    if (opacity >= 1)
-        return;
-    auto *effect = new QGraphicsOpacityEffect(widget);
-    effect->setOpacity(opacity);
-    widget->setGraphicsEffect(effect);
+    if (opacity < 1)
+        today::setOpacity(widget, opacity);
 }
 
 QVBoxLayout *vstack(QWidget *owner, double spacing, int horizontal = 0, int vertical = 0)
@@ -178,8 +174,8 @@ protected:
         p.setFont(ThemeFonts::caption());
         p.setPen(m_textColor);
         p.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, text());
-        if (KeyboardFocus::hasRing(this))
-            Painting::strokeInside(p, r, r.height() / 2, ThemeColors::neutral700(), 1.5);
+        p.setOpacity(1);
+        KeyboardFocus::paintRing(p, this, r, r.height() / 2);
     }
 
 private:
@@ -920,6 +916,8 @@ QWidget *MenuBarPopoverView::buildReminderRow(const std::shared_ptr<Reminder> &r
     connect(check, &CheckOffButton::isCompletedChanged, check,
             [check, completed](bool) { check->setIsCompleted(completed); });
     DoubleClickGuard::guard(check);
+    // A completed row's box takes nothing back here: no Tab stop, so the keyboard goes on to what answers.
+    check->setEnabled(!completed);
     if (skipped)
         setOpacity(check, kSkippedCheckOpacity);
     line->addWidget(check, 0, Qt::AlignVCenter);

@@ -25,6 +25,7 @@
 #include "Rewards/MilestoneListViewModel.h"
 #include "ScreenParts/MilestoneCard.h"
 #include "ScreenParts/RewardImage.h"
+#include "ScreenParts/TodayWidgets.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -300,10 +301,9 @@ QWidget *MilestoneListView::buildHeaderCard()
     auto *textColumn = new QVBoxLayout(texts);
     textColumn->setContentsMargins(0, 0, 0, 0);
     textColumn->setSpacing(24);
-    auto *titleColumn = new QVBoxLayout;
-    titleColumn->setSpacing(int(LayoutTokens::spacingSM));
-    // The title and subtitle wrap short of the button, which would otherwise cover their ends.
-    titleColumn->setContentsMargins(0, 0, int(LayoutTokens::addButtonWidth + LayoutTokens::spacingLG), 0);
+    // The title and subtitle lines beside the button wrap short of it, which would otherwise cover their
+    // ends; lines below it take the whole width. A gap of 4 keeps the subtitle on one line at 860 wide.
+    auto *titleColumn = new today::CornerColumnLayout(nullptr, LayoutTokens::spacingSM);
     auto *title = new OvlinText(QStringLiteral("Rewards"), ThemeFonts::title(), ThemeColors::textPrimary(), texts);
     titleColumn->addWidget(title);
     auto *subtitle = new OvlinText(QStringLiteral("Give consistency something tangible to earn."),
@@ -330,6 +330,8 @@ QWidget *MilestoneListView::buildHeaderCard()
         [this] { showAddSheet(); }, headerContent);
     m_newRewardButton->setAccessibleName(QStringLiteral("Add reward"));
     m_newRewardButton->setFixedWidth(int(LayoutTokens::addButtonWidth));
+    titleColumn->setCorner(
+        QSizeF(LayoutTokens::addButtonWidth + LayoutTokens::spacingXS, m_newRewardButton->sizeHint().height()));
     grid->addWidget(m_newRewardButton, 0, 0, Qt::AlignTop | Qt::AlignRight);
     m_newRewardButton->raise();
     return new OvlinCard(LayoutTokens::spacingXXL, ThemeColors::surface(), {}, true, false, headerContent);

@@ -45,6 +45,24 @@ QMargins roundedMargins(const QMarginsF &m)
                     int(std::lround(m.bottom())));
 }
 
+// Fades its widget, but not the keyboard ring of a control inside: a dimmed row's focus stays clear.
+class DimmingEffect : public QGraphicsOpacityEffect
+{
+public:
+    explicit DimmingEffect(QWidget *widget) : QGraphicsOpacityEffect(widget), m_widget(widget) {}
+
+protected:
+    void draw(QPainter *painter) override
+    {
+        QGraphicsOpacityEffect::draw(painter);
+        if (opacity() < 1)
+            KeyboardFocus::paintRingOver(*painter, m_widget);
+    }
+
+private:
+    QPointer<QWidget> m_widget;
+};
+
 } // namespace
 
 // ---- IconTile
@@ -196,12 +214,8 @@ void LabelButton::paintEvent(QPaintEvent *)
     label.maxLines = 1;
     label.alignment = m_look.horizontalPadding > 0 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter);
     label.paint(p, r.adjusted(m_look.horizontalPadding, 0, -m_look.horizontalPadding, 0));
-    if (KeyboardFocus::hasRing(this)) {
-        QPen focus(Painting::withOpacity(m_look.textColor, 0.5), 1.5);
-        p.setPen(focus);
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(Painting::roundedRect(r.adjusted(0.75, 0.75, -0.75, -0.75), m_look.radius));
-    }
+    p.setOpacity(1);
+    KeyboardFocus::paintRing(p, this, r, m_look.radius);
 }
 
 // ---- ProgressBar
@@ -411,6 +425,274 @@ void WrappingRowLayout::setGeometry(const QRect &rect)
         centred(trailing, inner.right() + 1 - trailingWidth, inner.top(), trailingWidth, inner.height());
 }
 
+// ---- FlowRowLayout
+
+FlowRowLayout::FlowRowLayout(QWidget *owner, double spacing, double lineSpacing)
+    : QLayout(owner), m_lineSpacing(ceilPx(lineSpacing))
+{
+    setSpacing(ceilPx(spacing));
+    setContentsMargins(0, 0, 0, 0);
+}
+
+FlowRowLayout::~FlowRowLayout()
+{
+    while (QLayoutItem *item = takeAt(0))
+        delete item;
+}
+
+void FlowRowLayout::addItem(QLayoutItem *item)
+{
+    m_items.append(item);
+}
+
+int FlowRowLayout::count() const
+{
+    return int(m_items.size());
+}
+
+QLayoutItem *FlowRowLayout::itemAt(int index) const
+{
+    return index >= 0 && index < m_items.size() ? m_items.at(index) : nullptr;
+}
+
+QLayoutItem *FlowRowLayout::takeAt(int index)
+{
+    return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
+}
+
+QSize FlowRowLayout::sizeHint() const
+{
+    int width = 0;
+    int height = 0;
+    for (const QLayoutItem *item : m_items) {
+        if (item->isEmpty())
+            continue;
+        width += item->sizeHint().width() + (width > 0 ? spacing() : 0);
+        height = std::max(height, item->sizeHint().height());
+    }
+    const QMargins m = contentsMargins();
+    return QSize(width + m.left() + m.right(), height + m.top() + m.bottom());
+}
+
+QSize FlowRowLayout::minimumSize() const
+{
+    int width = 0;
+    int height = 0;
+    for (const QLayoutItem *item : m_items) {
+        if (item->isEmpty())
+            continue;
+        width = std::max(width, item->minimumSize().width());
+        height = std::max(height, item->minimumSize().height());
+    }
+    const QMargins m = contentsMargins();
+    return QSize(width + m.left() + m.right(), height + m.top() + m.bottom());
+}
+
+int FlowRowLayout::heightForWidth(int width) const
+{
+    return arrange(QRect(0, 0, width, 0), false);
+}
+
+void FlowRowLayout::setGeometry(const QRect &rect)
+{
+    QLayout::setGeometry(rect);
+    arrange(rect, true);
+}
+
+int FlowRowLayout::widthForLines(int lines) const
+{
+    // Lines are filled greedily, which takes the fewest lines: the answer is the width of some run of
+    // items on one line.
+    QList<int> widths;
+    for (const QLayoutItem *item : m_items) {
+        if (!item->isEmpty())
+            widths.append(item->sizeHint().width());
+    }
+    QList<int> candidates;
+    for (qsizetype first = 0; first < widths.size(); ++first) {
+        int run = 0;
+        for (qsizetype last = first; last < widths.size(); ++last) {
+            run += widths.at(last) + (last > first ? spacing() : 0);
+            candidates.append(run);
+        }
+    }
+    std::sort(candidates.begin(), candidates.end());
+    const QMargins m = contentsMargins();
+    for (const int width : std::as_const(candidates)) {
+        int taken = 0;
+        arrange(QRect(0, 0, width + m.left() + m.right(), 0), false, &taken);
+        if (taken <= lines)
+            return width + m.left() + m.right();
+    }
+    return sizeHint().width();
+}
+
+int FlowRowLayout::arrange(const QRect &rect, bool place, int *lineCount) const
+{
+    const QMargins m = contentsMargins();
+    const QRect inner = rect.marginsRemoved(m);
+    const int width = std::max(0, inner.width());
+    // Lines of (item, width), then each line placed at its height.
+    QList<QList<std::pair<QLayoutItem *, int>>> lines;
+    int x = 0;
+    for (QLayoutItem *item : m_items) {
+        if (item->isEmpty())
+            continue;
+        const int w = std::min(width, item->sizeHint().width());
+        if (lines.isEmpty() || (x > 0 && x + spacing() + w > width)) {
+            lines.emplaceBack();
+            x = 0;
+        }
+        x += (x > 0 ? spacing() : 0) + w;
+        lines.last().append({item, w});
+    }
+    int y = inner.top();
+    for (const auto &line : std::as_const(lines)) {
+        int lineHeight = 0;
+        for (const auto &[item, w] : line)
+            lineHeight = std::max(lineHeight, item->sizeHint().height());
+        if (place) {
+            int left = inner.left();
+            for (const auto &[item, w] : line) {
+                const int h = item->sizeHint().height();
+                item->setGeometry(QRect(left, y + (lineHeight - h) / 2, w, h));
+                left += w + spacing();
+            }
+        }
+        y += lineHeight + m_lineSpacing;
+    }
+    if (!lines.isEmpty())
+        y -= m_lineSpacing;
+    if (lineCount)
+        *lineCount = int(lines.size());
+    return y - inner.top() + m.top() + m.bottom();
+}
+
+// ---- CornerColumnLayout
+
+CornerColumnLayout::CornerColumnLayout(QWidget *owner, double spacing, const QSizeF &corner)
+    : QLayout(owner), m_corner(corner)
+{
+    setSpacing(ceilPx(spacing));
+    setContentsMargins(0, 0, 0, 0);
+}
+
+CornerColumnLayout::~CornerColumnLayout()
+{
+    while (QLayoutItem *item = takeAt(0))
+        delete item;
+}
+
+void CornerColumnLayout::setCorner(const QSizeF &corner)
+{
+    m_corner = corner;
+    invalidate();
+}
+
+void CornerColumnLayout::addItem(QLayoutItem *item)
+{
+    m_items.append(item);
+}
+
+int CornerColumnLayout::count() const
+{
+    return int(m_items.size());
+}
+
+QLayoutItem *CornerColumnLayout::itemAt(int index) const
+{
+    return index >= 0 && index < m_items.size() ? m_items.at(index) : nullptr;
+}
+
+QLayoutItem *CornerColumnLayout::takeAt(int index)
+{
+    return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
+}
+
+QSize CornerColumnLayout::sizeHint() const
+{
+    // Each text on one line beside the corner.
+    int width = 0;
+    for (const QLayoutItem *item : m_items) {
+        if (item->isEmpty())
+            continue;
+        const auto *text = qobject_cast<const OvlinText *>(item->widget());
+        width = std::max(width, text ? ceilPx(text->block().naturalWidth()) : item->sizeHint().width());
+    }
+    width += ceilPx(m_corner.width());
+    const QMargins m = contentsMargins();
+    return QSize(width + m.left() + m.right(), heightForWidth(width + m.left() + m.right()));
+}
+
+QSize CornerColumnLayout::minimumSize() const
+{
+    int width = 0;
+    int height = 0;
+    for (const QLayoutItem *item : m_items) {
+        if (item->isEmpty())
+            continue;
+        width = std::max(width, item->minimumSize().width());
+        height += item->minimumSize().height() + (height > 0 ? spacing() : 0);
+    }
+    // Beside the corner a text keeps at least its own minimum.
+    width += ceilPx(m_corner.width());
+    const QMargins m = contentsMargins();
+    return QSize(width + m.left() + m.right(), height + m.top() + m.bottom());
+}
+
+Qt::Orientations CornerColumnLayout::expandingDirections() const
+{
+    Qt::Orientations directions;
+    for (const QLayoutItem *item : m_items)
+        directions |= item->expandingDirections();
+    return directions;
+}
+
+int CornerColumnLayout::heightForWidth(int width) const
+{
+    return arrange(QRect(0, 0, width, 0), false);
+}
+
+void CornerColumnLayout::setGeometry(const QRect &rect)
+{
+    QLayout::setGeometry(rect);
+    arrange(rect, true);
+}
+
+int CornerColumnLayout::arrange(const QRect &rect, bool place) const
+{
+    const QMargins m = contentsMargins();
+    const QRect inner = rect.marginsRemoved(m);
+    const int width = std::max(1, inner.width());
+    int y = 0;
+    bool first = true;
+    for (QLayoutItem *item : m_items) {
+        if (item->isEmpty())
+            continue;
+        if (!first)
+            y += spacing();
+        first = false;
+        // The corner as this item sees it: what is left of it below the item's top.
+        const double besideHeight = m_corner.height() - y;
+        const QSizeF corner = besideHeight > 0 ? QSizeF(m_corner.width(), besideHeight) : QSizeF();
+        int height = 0;
+        auto *text = qobject_cast<OvlinText *>(item->widget());
+        if (text && text->hasHeightForWidth()) {
+            TextBlock block = text->block();
+            block.freeCorner = corner;
+            height = int(std::ceil(block.sizeForWidth(width).height()));
+            if (place)
+                text->setFreeCorner(corner);
+        } else {
+            height = item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height();
+        }
+        if (place)
+            item->setGeometry(QRect(inner.left(), inner.top() + y, inner.width(), height));
+        y += height;
+    }
+    return y + m.top() + m.bottom();
+}
+
 void setOpacity(QWidget *widget, double opacity)
 {
     if (!widget)
@@ -419,7 +701,7 @@ void setOpacity(QWidget *widget, double opacity)
         widget->setGraphicsEffect(nullptr);
         return;
     }
-    auto *effect = new QGraphicsOpacityEffect(widget);
+    auto *effect = new DimmingEffect(widget);
     effect->setOpacity(std::clamp(opacity, 0.0, 1.0));
     widget->setGraphicsEffect(effect);
 }

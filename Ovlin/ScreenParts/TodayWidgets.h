@@ -211,11 +211,76 @@ private:
     int m_leadingNeeds = 0;
 };
 
+// Items side by side at their natural widths from the leading edge, going on to a further line where the
+// next one would not fit; each line is as high as its tallest item, which are centred in it. An item
+// wider than the whole width gets that width. Its minimum width is that of its widest item's minimum.
+class FlowRowLayout : public QLayout
+{
+public:
+    FlowRowLayout(QWidget *owner, double spacing, double lineSpacing);
+    ~FlowRowLayout() override;
+
+    void addItem(QLayoutItem *item) override;
+    int count() const override;
+    QLayoutItem *itemAt(int index) const override;
+    QLayoutItem *takeAt(int index) override;
+
+    QSize sizeHint() const override;
+    QSize minimumSize() const override;
+    Qt::Orientations expandingDirections() const override { return {}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    void setGeometry(const QRect &rect) override;
+
+    // The least width at which the items, each whole, take at most `lines` lines.
+    int widthForLines(int lines) const;
+
+private:
+    // Lays the items out in `rect` (or only measures, without `place`); answers the height taken.
+    int arrange(const QRect &rect, bool place, int *lineCount = nullptr) const;
+
+    QList<QLayoutItem *> m_items;
+    int m_lineSpacing;
+};
+
+// A column of texts with something laid over its top trailing corner (an add button): lines beside
+// `corner` end short of it, lines below it take the whole width (OvlinText::setFreeCorner). Other items
+// are laid out as in a plain column.
+class CornerColumnLayout : public QLayout
+{
+public:
+    CornerColumnLayout(QWidget *owner, double spacing, const QSizeF &corner = {});
+    ~CornerColumnLayout() override;
+
+    // The box at the top trailing corner, gap included.
+    void setCorner(const QSizeF &corner);
+
+    void addItem(QLayoutItem *item) override;
+    int count() const override;
+    QLayoutItem *itemAt(int index) const override;
+    QLayoutItem *takeAt(int index) override;
+
+    QSize sizeHint() const override;
+    QSize minimumSize() const override;
+    Qt::Orientations expandingDirections() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    void setGeometry(const QRect &rect) override;
+
+private:
+    // Lays the items out in `rect` (or only measures, without `place`); answers the height taken.
+    int arrange(const QRect &rect, bool place) const;
+
+    QList<QLayoutItem *> m_items;
+    QSizeF m_corner;
+};
+
 // Fades `widget` in from transparent to `opacity` over `seconds` (ease-out); at once while animations are
 // switched off.
 void fadeIn(QWidget *widget, double opacity, double seconds);
 
-// Draws `widget` (and its children) at `opacity`; 1 removes the effect.
+// Draws `widget` (and its children) at `opacity`, a control's keyboard ring inside excepted; 1 removes
+// the effect.
 void setOpacity(QWidget *widget, double opacity);
 double opacityOf(const QWidget *widget);
 

@@ -26,6 +26,7 @@
 #include "Shell/SheetDialog.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -517,11 +518,27 @@ void ContentView::updateBanner()
     if (current && m_bannerSlot && !m_bannerSlot->isLeaving() && m_bannerSlot->view()->banner().id == current->id)
         return;
     if (m_bannerSlot) {
+        // An answer or Escape from the keyboard: the focus goes on to the window's next stop, ring and all,
+        // rather than nowhere as the banner's buttons are disabled.
+        QWidget *focus = QApplication::focusWidget();
+        if (focus && m_bannerSlot->isAncestorOf(focus)) {
+            const bool ring = KeyboardFocus::hasRing(focus);
+            const QList<QWidget *> order = FocusOrder::stops(this);
+            QWidget *next = nullptr;
+            for (qsizetype i = order.indexOf(focus) + 1; i < order.size() && !next; ++i) {
+                if (!m_bannerSlot->isAncestorOf(order.at(i)))
+                    next = order.at(i);
+            }
+            if (next)
+                KeyboardFocus::handOver(next, ring);
+        }
         m_bannerSlot->leave();
         m_bannerSlot.clear();
     }
     if (current) {
         auto *view = new InAppBannerView(*current, [] { BannerManager::shared().dismiss(); });
+        // In the window the keyboard reaches the banner: first in the Tab order, as it is on top.
+        view->setKeyboardReachable(true);
         m_bannerSlot = new InAppBannerSlot(view, this);
         m_bannerSlots.append(m_bannerSlot);
         m_bannerSlot->show();

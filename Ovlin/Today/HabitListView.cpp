@@ -296,9 +296,9 @@ QWidget *HabitListView::makeHeaderCard()
     auto *column = new QWidget;
     auto *stack = today::vbox(column, LayoutTokens::spacingXL);
     auto *texts = new QWidget;
-    // The title and subtitle wrap short of the button, which would otherwise cover their ends.
-    auto *textStack = today::vbox(texts, LayoutTokens::spacingSM,
-                                  QMarginsF(0, 0, LayoutTokens::addButtonWidth + LayoutTokens::spacingLG, 0));
+    // The title and subtitle lines beside the button wrap short of it, which would otherwise cover their
+    // ends; lines below it take the whole width. A gap of 4 keeps the subtitle on one line at 860 wide.
+    auto *textStack = new today::CornerColumnLayout(texts, LayoutTokens::spacingSM);
     textStack->addWidget(
         today::wrappingText(QStringLiteral("Habits"), ThemeFonts::title(), ThemeColors::textPrimary()));
     textStack->addWidget(
@@ -318,6 +318,8 @@ QWidget *HabitListView::makeHeaderCard()
                                                Q_EMIT self->newHabitRequested();
                                        });
     m_newHabitButton->setFixedWidth(int(LayoutTokens::addButtonWidth));
+    textStack->setCorner(
+        QSizeF(LayoutTokens::addButtonWidth + LayoutTokens::spacingXS, m_newHabitButton->sizeHint().height()));
     m_newHabitButton->setAccessibleName(QStringLiteral("Add new habit"));
     grid->addWidget(m_newHabitButton, 0, 0, Qt::AlignTop | Qt::AlignRight);
 
@@ -399,22 +401,21 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     texts->addWidget(today::singleLineText(reminder->title(), ThemeFonts::headline(),
                                            active ? ThemeColors::textPrimary() : ThemeColors::textSecondary()));
     auto *details = new QWidget;
-    auto *detailRow = today::hbox(details, LayoutTokens::spacingSM);
+    // Short of room beside the buttons, the line goes on to a second one rather than cut a word.
+    auto *detailRow = new today::FlowRowLayout(details, LayoutTokens::spacingSM, LayoutTokens::spacingXS);
     auto *schedule = today::readableSingleLineText(scheduleSummary(*reminder), ThemeFonts::subheadline(),
                                                    ThemeColors::textSecondary());
     schedule->setObjectName(QStringLiteral("scheduleText"));
-    detailRow->addWidget(schedule, 0, Qt::AlignVCenter);
+    detailRow->addWidget(schedule);
     auto *status = smallCapsule(active ? QStringLiteral("Active") : QStringLiteral("Paused"), ThemeFonts::label(),
                                 active ? ThemeColors::primaryDark() : ThemeColors::textTertiary(),
                                 active ? ThemeColors::neutral200() : ThemeColors::surfaceMuted());
     status->setObjectName(QStringLiteral("statusPill"));
-    detailRow->addWidget(status, 0, Qt::AlignVCenter);
+    detailRow->addWidget(status);
     auto *days = today::readableSingleLineText(daysSummary(reminder->activeDays()), ThemeFonts::subheadline(),
                                                ThemeColors::textTertiary());
     days->setObjectName(QStringLiteral("daysText"));
-    detailRow->addWidget(days, 0, Qt::AlignVCenter);
-    // A long title widens the column: the detail line stays packed at the leading edge.
-    detailRow->addStretch(1);
+    detailRow->addWidget(days);
     texts->addWidget(details);
     layout->addWidget(column, 0, Qt::AlignVCenter);
     layout->addStretch(1);
@@ -442,9 +443,10 @@ QWidget *HabitListView::makeHabitRow(const std::shared_ptr<Reminder> &reminder)
     buttonRow->addWidget(edit);
     rowLayout->addWidget(lead);
     rowLayout->addWidget(buttons);
-    // Beside the buttons the schedule and days texts are whole (a long title may end in an ellipsis);
-    // otherwise the buttons go under them, so no row shows a short word cut and its neighbours not.
-    rowLayout->setLeadingNeeds(toggle->sizeHint().width() + int(LayoutTokens::spacingLG) + details->sizeHint().width());
+    // Beside the buttons the schedule and days texts are whole, on one line or two (a long title may end
+    // in an ellipsis); otherwise the buttons go under them, so no row shows a short word cut and its
+    // neighbours not.
+    rowLayout->setLeadingNeeds(toggle->sizeHint().width() + int(LayoutTokens::spacingLG) + detailRow->widthForLines(2));
     return row;
 }
 

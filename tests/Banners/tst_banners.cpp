@@ -298,8 +298,12 @@ void TestBanners::oneBannerOnScreen()
         for (const auto &panel : panels)
             visiblePanels += panel && panel->isVisible() ? 1 : 0;
         QCOMPARE(visiblePanels, floating ? 1 : 0);
-        if (floating)
+        if (floating) {
             QCOMPARE(m_manager->floatingPanel()->bannerView()->banner().title, title);
+            // The panel never takes the focus: its buttons are no Tab stops.
+            for (const QAbstractButton *button : m_manager->floatingPanel()->bannerView()->buttons())
+                QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+        }
     }
 }
 

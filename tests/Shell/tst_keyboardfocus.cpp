@@ -4,10 +4,12 @@
 #include "Shell/ShellTestSupport.h"
 
 #include "Banners/BannerManager.h"
+#include "Banners/InAppBannerView.h"
 #include "Base/Clock.h"
 #include "Base/Defaults.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
+#include "DesignSystem/ThemeColors.h"
 #include "Editor/ReminderFormView.h"
 #include "Editor/ReminderFormViewModel.h"
 #include "MenuBar/MenuBarPopover.h"
@@ -223,6 +225,17 @@ private:
         return out;
     }
 
+    // Tabs from `start` to the first control named `control` (as where() names it), as the user would.
+    QWidget *tabTo(QWidget *start, const QString &control) const
+    {
+        QTest::keyClick(start, Qt::Key_Shift);
+        start->clearFocus();
+        start->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 80 && where(QApplication::focusWidget()) != control; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        return QApplication::focusWidget();
+    }
+
     static QStringList changed(const QMap<QString, QString> &before, const QMap<QString, QString> &after)
     {
         QStringList names;
@@ -307,7 +320,7 @@ private Q_SLOTS:
                                               << "Inactive @ Walk" << QStringList{"Walk"};
         QTest::newRow("popover, Done") << "popover"
                                        << "Done @ Walk"
-                                       << "Mark as incomplete @ Walk" << QStringList{};
+                                       << "Done @ Read" << QStringList{"Read"};
         QTest::newRow("rewards, Delete") << "rewards"
                                          << "Delete reward @ Concert"
                                          << "Delete reward @ Cinema" << QStringList{"Cinema"};
@@ -323,13 +336,7 @@ private Q_SLOTS:
         const auto [window, start] = open(what);
         QVERIFY(window && start);
 
-        // Tab to the first control of that name, as the user would.
-        QTest::keyClick(start, Qt::Key_Shift);
-        start->clearFocus();
-        start->setFocus(Qt::TabFocusReason);
-        for (int i = 0; i < 80 && where(QApplication::focusWidget()) != control; ++i)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QWidget *first = QApplication::focusWidget();
+        QWidget *first = tabTo(start, control);
         QCOMPARE(where(first), control);
         QVERIFY(KeyboardFocus::hasRing(first));
 
@@ -359,6 +366,111 @@ private Q_SLOTS:
         }
         settle();
         QCOMPARE(changed(before, state()), second);
+    }
+
+    // A ring in a dimmed row (skipped, say) is the design system's, as clear as anywhere else.
+    void ringsInDimmedRowsAreClear_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("today, Undo skip") << "today"
+                                          << "Undo skip for Tea @ Tea";
+        QTest::newRow("popover, Undo") << "popover"
+                                       << "Undo @ Tea";
+        QTest::newRow("popover, check-off box of a skipped row") << "popover"
+                                                                 << "Mark as complete @ Tea";
+    }
+
+    void ringsInDimmedRowsAreClear()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, control);
+        fill();
+        const auto [window, start] = open(what);
+        QVERIFY(window && start);
+        QWidget *focus = tabTo(start, control);
+        QCOMPARE(where(focus), control);
+        QVERIFY(KeyboardFocus::hasRing(focus));
+
+        // What the ring changes around the control, drawn in full: some of it in the ring's own colour.
+        const QRect area = QRect(focus->mapTo(window, QPoint(0, 0)), focus->size()).adjusted(-4, -4, 4, 4);
+        const QImage with = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+        focus->clearFocus();
+        settle();
+        const QImage without = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+        const QColor ring = ThemeColors::neutral700();
+        int full = 0;
+        for (int y = 0; y < with.height(); ++y) {
+            for (int x = 0; x < with.width(); ++x) {
+                const QColor c = with.pixelColor(x, y);
+                if (c != without.pixelColor(x, y) && std::abs(c.red() - ring.red()) <= 6 &&
+                    std::abs(c.green() - ring.green()) <= 6 && std::abs(c.blue() - ring.blue()) <= 6)
+                    ++full;
+            }
+        }
+        QVERIFY2(full >= focus->width(), qPrintable(QString::number(full)));
+    }
+
+    // The banner in the window answers the keyboard: its buttons come first in Tab order, with rings;
+    // Escape closes it without an answer; either way the focus goes on to the window's next control.
+    void bannerTakesTheKeyboard_data()
+    {
+        QTest::addColumn<QString>("key"); // pressed on the banner's button, reached by Tab
+        QTest::addColumn<QStringList>("answers");
+        QTest::newRow("Tab") << "" << QStringList{};
+        QTest::newRow("Escape") << "Escape" << QStringList{};
+        QTest::newRow("Space on Done") << "Space" << QStringList{"Done"};
+    }
+
+    void bannerTakesTheKeyboard()
+    {
+        QFETCH(QString, key);
+        QFETCH(QStringList, answers);
+        fill();
+        const auto [window, start] = open("today");
+        QVERIFY(window && start);
+        QStringList answered;
+        QList<BannerAction> actions;
+        for (const auto &[title, role] : {std::pair{"Skip", BannerAction::Role::destructive},
+                                          {"In 15 min", BannerAction::Role::secondary},
+                                          {"Done", BannerAction::Role::primary}}) {
+            BannerAction action;
+            action.title = QString::fromLatin1(title);
+            action.role = role;
+            action.handler = [&answered, name = action.title] { answered << name; };
+            actions << action;
+        }
+        BannerManager::shared().present("Walk", "Time for a walk", BannerStyle::reminder, actions);
+        settle();
+        QVERIFY(m_view->bannerView());
+
+        // From nothing focused, Tab goes to the banner first, then on to the sidebar.
+        QTest::keyClick(window, Qt::Key_Shift);
+        if (QApplication::focusWidget())
+            QApplication::focusWidget()->clearFocus();
+        QTest::keyClick(window, Qt::Key_Tab);
+        QWidget *first = QApplication::focusWidget();
+        QVERIFY(first);
+        const QList<focustest::Stop> stops = focustest::walkTabChain(first);
+        QStringList names = focustest::names(stops).mid(0, 4);
+        QCOMPARE(names.size(), 4);
+        for (QString &name : names)
+            name = name.section('"', 1, 1);
+        QCOMPARE(names, (QStringList{"Skip", "In 15 min", "Done", "New habit"}));
+        QVERIFY2(focustest::badStop(stops.mid(0, 3)).isEmpty(), qPrintable(focustest::badStop(stops.mid(0, 3))));
+        if (key.isEmpty())
+            return;
+
+        QWidget *button = tabTo(first, key == "Escape" ? QStringLiteral("In 15 min @ ") : QStringLiteral("Done @ "));
+        QVERIFY(m_view->bannerView() && m_view->bannerView()->isAncestorOf(button));
+        QTest::keyClick(button, key == "Escape" ? Qt::Key_Escape : Qt::Key_Space);
+        settle();
+        QVERIFY(!BannerManager::shared().current());
+        QVERIFY(!m_view->bannerView());
+        QCOMPARE(answered, answers);
+        QWidget *now = QApplication::focusWidget();
+        QCOMPARE(now, sidebarNewHabit());
+        QVERIFY2(focustest::drawsRing(now), qPrintable(focustest::describe(now)));
     }
 };
 

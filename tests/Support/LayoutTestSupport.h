@@ -34,21 +34,24 @@ inline QStringList cutTexts(const QWidget *root, const QWidget *area)
     return cut;
 }
 
-// The texts under `root` whose lines, as drawn (from the leading edge), reach under `cover`.
+// The texts under `root` one of whose lines, as drawn, reaches under `cover`.
 inline QStringList textsUnder(const QWidget *root, const QWidget *cover)
 {
     QStringList under;
-    const QRect covered(cover->mapTo(root, QPoint()), cover->size());
+    const QRectF covered(cover->mapTo(root, QPoint()), cover->size());
     for (const ovlin::OvlinText *text : root->findChildren<ovlin::OvlinText *>()) {
         if (!text->isVisibleTo(root) || text->text().isEmpty())
             continue;
-        ovlin::TextBlock block;
-        block.text = text->text();
-        block.font = text->font();
-        block.maxLines = text->hasHeightForWidth() ? 0 : 1;
-        const QSize drawn = block.sizeForWidth(text->width()).toSize().boundedTo(text->size());
-        if (QRect(text->mapTo(root, QPoint()), drawn).intersects(covered))
-            under << text->text();
+        ovlin::TextBlock block = text->block();
+        if (!text->hasHeightForWidth())
+            block.maxLines = 1;
+        const QRectF shown(text->mapTo(root, QPoint()), text->size());
+        for (const QRectF &line : block.lineRects(text->width())) {
+            if (line.translated(shown.topLeft()).intersected(shown).intersects(covered)) {
+                under << text->text();
+                break;
+            }
+        }
     }
     return under;
 }

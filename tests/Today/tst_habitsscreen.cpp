@@ -11,6 +11,7 @@
 #include "DesignSystem/OvlinButton.h"
 #include "DesignSystem/OvlinConfirmationDialog.h"
 #include "DesignSystem/OvlinConfirmationOverlay.h"
+#include "DesignSystem/OvlinStyle.h"
 #include "DesignSystem/OvlinSwitch.h"
 #include "DesignSystem/OvlinText.h"
 #include "DesignSystem/ThemeColors.h"
@@ -24,6 +25,7 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -145,7 +147,12 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { Motion::setAnimationsEnabled(false); }
+    void initTestCase()
+    {
+        Motion::setAnimationsEnabled(false);
+        // The app's own style: its scroll bar takes the width the screen has at a given window size.
+        OvlinStyle::applyToApplication();
+    }
 
     void init()
     {
@@ -287,7 +294,8 @@ private Q_SLOTS:
     }
 
     // The header's title and subtitle wrap short of "New habit" in a small window; wider they are as
-    // they were, one line each.
+    // they were, one line each, beside the scroll bar of a screen that scrolls, as at the window's usual
+    // height.
     void headerTextsLeaveRoomForTheButton_data()
     {
         QTest::addColumn<int>("windowWidth");
@@ -301,9 +309,10 @@ private Q_SLOTS:
         habit("Walk", ReminderCategory::movement, 0);
         context()->save();
         m_view = std::make_unique<HabitListView>(context());
-        m_view->resize(windowWidth - int(LayoutTokens::sidebarWidth + 3 * LayoutTokens::spacingSM), 520);
+        m_view->resize(windowWidth - int(LayoutTokens::sidebarWidth + 3 * LayoutTokens::spacingSM), 300);
         m_view->show();
         settle(*m_view);
+        QVERIFY(m_view->scrollArea()->verticalScrollBar()->isVisible());
         auto *card = m_view->findChild<QWidget *>(QStringLiteral("habitsHeaderCard"));
         QVERIFY(card);
         QCOMPARE(
@@ -369,33 +378,36 @@ private Q_SLOTS:
                          qPrintable(text->text() + QStringLiteral(" shows as ") + shown));
         }
 
-        // From 860 on the buttons sit beside the texts, on the row's middle line.
+        // From 860 on the buttons sit beside the texts, on the row's middle line; at 760 too beside the
+        // short texts, on two lines.
         const auto *buttons = row->findChild<QWidget *>(QStringLiteral("deleteButton"))->parentWidget();
         const int middle = row->height() / 2;
         const bool besideTexts = buttons->x() > column->x() + column->width() &&
                                  std::abs(buttons->geometry().center().y() - middle) <= 1 &&
                                  std::abs(column->mapTo(row, column->rect().center()).y() - middle) <= 1;
-        QCOMPARE(besideTexts, windowWidth >= 860);
+        QCOMPARE(besideTexts, windowWidth >= 860 || (windowWidth >= 760 && !longTexts));
         QVERIFY(right(buttons) <= right(row));
     }
 
-    // Rows of one screen read alike: a row keeps its buttons beside its texts only while its schedule and
-    // days texts are whole there, and wraps them under like its neighbours rather than cut a short word.
+    // A row keeps its buttons beside its texts while its schedule and days texts are whole there, on one
+    // line or, short of room, on two; only then do the buttons go under, rather than cut a short word.
+    // The screen scrolls, as at the window's usual height, so the scroll bar takes its width too.
     void rowsWrapRatherThanCutAShortWord_data()
     {
-        // Whether every row has its buttons beside its texts (1), none (0), or each as its texts allow (-1).
         QTest::addColumn<int>("windowWidth");
-        QTest::addColumn<int>("inlineRows");
-        QTest::newRow("700") << 700 << 0;
-        QTest::newRow("800") << 800 << -1;
-        QTest::newRow("860") << 860 << 1;
-        QTest::newRow("1100") << 1100 << 1;
+        QTest::addColumn<QStringList>("buttonsUnder"); // the rows whose buttons go under their texts
+        QTest::addColumn<QStringList>("twoLines");     // the rows whose schedule and days take two lines
+        QTest::newRow("700") << 700 << QStringList{"Walk", "Stretch", "Stand up", "Move"} << QStringList{};
+        QTest::newRow("800") << 800 << QStringList{} << QStringList{"Walk", "Stretch", "Stand up", "Move"};
+        QTest::newRow("860") << 860 << QStringList{} << QStringList{"Stand up", "Move"};
+        QTest::newRow("1100") << 1100 << QStringList{} << QStringList{};
     }
 
     void rowsWrapRatherThanCutAShortWord()
     {
         QFETCH(int, windowWidth);
-        QFETCH(int, inlineRows);
+        QFETCH(QStringList, buttonsUnder);
+        QFETCH(QStringList, twoLines);
         ReminderSpec combined = fixedAt(QStringLiteral("Stretch"), 8, 0, ReminderCategory::movement);
         combined.scheduleType = ScheduleType::combined;
         combined.intervalMinutes = 90;
@@ -403,30 +415,44 @@ private Q_SLOTS:
         weekdays.category = ReminderCategory::movement;
         weekdays.activeDaysRaw = {1, 2, 3, 4, 5};
         weekdays.isActive = false;
+        // "Every 60 min", "Active", "Every day".
+        ReminderSpec hourly = intervalFrom(QStringLiteral("Move"), QTime(9, 0), QTime(17, 0), 60);
+        hourly.category = ReminderCategory::movement;
         for (const ReminderSpec &spec :
-             {fixedAt(QStringLiteral("Walk"), 18, 0, ReminderCategory::movement), combined, weekdays})
+             {fixedAt(QStringLiteral("Walk"), 18, 0, ReminderCategory::movement), combined, weekdays, hourly})
             makeReminder(context(), spec);
         context()->save();
         m_view = std::make_unique<HabitListView>(context());
         m_view->resize(windowWidth - int(LayoutTokens::sidebarWidth + 3 * LayoutTokens::spacingSM), 520);
         m_view->show();
         settle(*m_view);
+        QVERIFY(m_view->scrollArea()->verticalScrollBar()->isVisible());
 
         const auto rows = m_view->findChildren<QWidget *>(QStringLiteral("habitRow"));
-        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.size(), 4);
+        QStringList under;
+        QStringList wrapped;
         for (const QWidget *row : rows) {
+            const QString title = row->accessibleName().section(QStringLiteral(", "), 0, 0);
             const auto *column = row->findChild<QWidget *>(QStringLiteral("habitTexts"));
             const auto *buttons = row->findChild<QWidget *>(QStringLiteral("deleteButton"))->parentWidget();
-            const bool inline_ = buttons->x() > column->x() + column->width();
+            if (buttons->x() < column->x() + column->width())
+                under << title;
             const auto *schedule = row->findChild<OvlinText *>(QStringLiteral("scheduleText"));
             const auto *days = row->findChild<OvlinText *>(QStringLiteral("daysText"));
-            if (inlineRows >= 0)
-                QCOMPARE(inline_, inlineRows == 1);
+            if (days->y() > schedule->y() + schedule->height())
+                wrapped << title;
             // Shown whole, beside the buttons or under them: the schedule ("Combined" among them), the days.
             for (const OvlinText *text : {schedule, days})
                 QVERIFY2(text->width() >= text->sizeHint().width(),
                          qPrintable(QStringLiteral("%1 in %2 px").arg(text->text()).arg(text->width())));
         }
+        under.sort();
+        wrapped.sort();
+        buttonsUnder.sort();
+        twoLines.sort();
+        QCOMPARE(under, buttonsUnder);
+        QCOMPARE(wrapped, twoLines);
     }
 
     void switchPausesAndResumes()
