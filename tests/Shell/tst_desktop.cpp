@@ -41,6 +41,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
@@ -141,6 +142,20 @@ bool type(const QString &keys, const QWidget *expected = nullptr)
 bool activate(const QWidget *window)
 {
     return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), xid(window)});
+}
+
+// The windows the window manager manages, bottom of the stack first.
+QStringList stackingOrder()
+{
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+    if (!xprop.waitForFinished(kSettle))
+        return {};
+    QStringList windows;
+    static const QRegularExpression id(QStringLiteral("0x[0-9a-f]+"));
+    for (const QRegularExpressionMatch &match : id.globalMatch(QString::fromLatin1(xprop.readAllStandardOutput())))
+        windows << QString::number(match.captured().toULongLong(nullptr, 16));
+    return windows;
 }
 
 // Shows workspace `number` (from 0) and waits for the window manager to say so.
@@ -256,6 +271,14 @@ private:
             Clock::setNow(enginetest::at(kToday, hour, 0));
             ReminderPresentationService::shared().tick();
             QCOMPARE(shownBanners(), QStringList{title});
+        } else if (step == "banner shown again") {
+            QPointer<FloatingBannerPanel> panel = BannerManager::shared().floatingPanel();
+            QVERIFY(panel);
+            panel->orderOut();
+            // Withdrawn: the window manager lets go of it, and forgets what it knew of it.
+            QTRY_VERIFY_WITH_TIMEOUT(!stackingOrder().contains(xid(panel)), kSettle);
+            panel->appear(FloatingBannerPanel::targetScreen());
+            QTRY_VERIFY_WITH_TIMEOUT(stackingOrder().contains(xid(panel)), kSettle);
         } else if (step == "toggle popover") {
             const bool wasShown = menuBar()->isPopoverShown();
             menuBar()->togglePopover();
@@ -515,6 +538,46 @@ private Q_SLOTS:
             return;
         QCOMPARE(BannerManager::shared().current().has_value(), inWindow);
         QCOMPARE(notificationIsPresented(), !inWindow);
+    }
+
+    // The floating banner is on every workspace, whichever the user was on when it came, above the other
+    // windows and without taking the focus.
+    void floatingBannerOnEveryWorkspace_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("came beside the window") << QStringList{"other program", "banner"};
+        QTest::newRow("came on another workspace") << QStringList{"switch workspace", "banner"};
+        QTest::newRow("shown again") << QStringList{"other program", "banner", "banner shown again"};
+    }
+
+    void floatingBannerOnEveryWorkspace()
+    {
+        QFETCH(QStringList, steps);
+        launch();
+        for (const QString &step : steps) {
+            act(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QPointer<FloatingBannerPanel> panel = BannerManager::shared().floatingPanel();
+        QVERIFY(panel && panel->isVisible());
+        QString workspaces;
+        QVERIFY(xdotool({QStringLiteral("get_num_desktops")}, &workspaces));
+        QVERIFY(workspaces.toInt() > 1);
+        // The main window is on the first, visited last.
+        for (int workspace = workspaces.toInt() - 1; workspace >= 0; --workspace) {
+            QVERIFY(switchWorkspace(workspace));
+            QTRY_COMPARE_WITH_TIMEOUT(m_app->mainWindow()->windowHandle()->isExposed(), workspace == 0, kSettle);
+            // The window manager hides the windows of other workspaces by unmapping them.
+            QVERIFY2(QTest::qWaitFor([&] { return panel && panel->windowHandle()->isExposed(); }, kSettle),
+                     qPrintable(QStringLiteral("not on workspace %1").arg(workspace)));
+            QVERIFY(QGuiApplication::focusWindow() != panel->windowHandle());
+        }
+        // Still above the main window when the user turns to it, and the focus goes to that window.
+        act(QStringLiteral("focus window"));
+        const QStringList stacked = stackingOrder();
+        QVERIFY(stacked.indexOf(xid(panel)) > stacked.indexOf(xid(m_app->mainWindow())));
+        QCOMPARE(focusedWindow(), xid(m_app->mainWindow()));
     }
 
     // A session counts active time from whether Ovlin has the focus when it begins: a click elsewhere
