@@ -7,6 +7,7 @@
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/Motion.h"
 #include "DesignSystem/ThemeColors.h"
+#include "DesignSystem/X11Workspaces.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -80,6 +81,7 @@ void FloatingBannerPanel::appear(QScreen *screen)
     if (!screen) {
         qCDebug(lcUi) << "No screen for the banner panel; showing it without animation";
         setWindowOpacity(1.0);
+        x11::showOnEveryWorkspace(this);
         show();
         raise();
         return;
@@ -88,6 +90,7 @@ void FloatingBannerPanel::appear(QScreen *screen)
     setScreen(screen);
     setGeometry(p.start);
     setWindowOpacity(0.0);
+    x11::showOnEveryWorkspace(this);
     show();
     raise();
 

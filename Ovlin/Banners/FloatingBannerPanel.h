@@ -17,8 +17,8 @@ class InAppBannerView;
 
 // The window that shows a banner while Ovlin's main window is not in front: frameless, transparent
 // (or, where nothing composites, cut to the card's rounded shape), always on top and never taking
-// focus, 560 wide and as tall as its card. It slides down from above the top of the screen's available
-// area to 20 pixels below it while fading in.
+// focus, on every workspace, 560 wide and as tall as its card. It slides down from above the top of the
+// screen's available area to 20 pixels below it while fading in.
 class FloatingBannerPanel : public QWidget
 {
     Q_OBJECT

@@ -41,9 +41,12 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
+
+#include <optional>
 
 using namespace ovlin;
 using namespace shelltest;
@@ -55,29 +58,112 @@ const QDate kToday(2026, 6, 10);
 const QList<std::pair<QString, int>> kDueHabits = {
     {QStringLiteral("Stretch"), 15}, {QStringLiteral("Water"), 16}, {QStringLiteral("Read"), 17}};
 
-bool xdotool(const QStringList &arguments, QString *output = nullptr)
+// How long the window manager and the X server may take on a loaded machine. Every wait ends as soon as
+// what it waits for holds, so only a fault runs one out.
+constexpr int kSettle = 30000;
+// Right Shift alone, which no window of Ovlin (nor the window manager) takes for anything.
+constexpr quint32 kMarkKeysym = 0xffe2;
+
+// xdotool's output, or nothing when it fails (it does, for one, while no window is active).
+std::optional<QString> xdotoolOutput(const QStringList &arguments)
 {
     QProcess process;
     process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        qWarning() << "xdotool" << arguments << process.readAllStandardError();
+    if (!process.waitForFinished(kSettle) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+bool xdotool(const QStringList &arguments, QString *output = nullptr)
+{
+    const std::optional<QString> result = xdotoolOutput(arguments);
+    if (!result) {
+        qWarning() << "xdotool" << arguments << "failed";
         return false;
     }
     if (output)
-        *output = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+        *output = *result;
     return true;
 }
 
-// Keys as typed on the keyboard: to whichever window has the focus (the window manager sees them first).
-bool type(const QString &keys)
+QString xid(const QWidget *window)
 {
+    return QString::number(window->winId());
+}
+
+std::optional<QString> focusedWindow()
+{
+    return xdotoolOutput({QStringLiteral("getwindowfocus"), QStringLiteral("-f")});
+}
+
+std::optional<QString> activeWindow()
+{
+    return xdotoolOutput({QStringLiteral("getactivewindow")});
+}
+
+// The window of Ovlin that Qt gives keys to.
+QWidget *keyboardWindow()
+{
+    QWidget *popup = QApplication::activePopupWidget();
+    return popup ? popup : QApplication::activeWindow();
+}
+
+// Whether keys typed now reach `window`: Qt has it active, and the X server gives it the keyboard and the
+// window manager, which takes its own keys (Alt+F4) first, has it as its active window. A popup grabs
+// the keyboard while it is shown instead, at once.
+bool hasKeyboard(const QWidget *window)
+{
+    if (!window || !window->isActiveWindow())
+        return false;
+    if (window->windowType() == Qt::Popup)
+        return window->windowHandle() && window->windowHandle()->isExposed();
+    return focusedWindow() == xid(window) && activeWindow() == xid(window);
+}
+
+// Keys as typed on the keyboard, to whichever window has the focus (the window manager sees them
+// first), once the window of Ovlin that Qt gives them to (`expected`, if given) has the keyboard.
+bool type(const QString &keys, const QWidget *expected = nullptr)
+{
+    const auto ready = [expected] {
+        QWidget *window = keyboardWindow();
+        return window && (!expected || window == expected) && hasKeyboard(window);
+    };
+    if (!QTest::qWaitFor(ready, kSettle)) {
+        QWidget *window = keyboardWindow();
+        qWarning() << "no window of Ovlin has the keyboard for" << keys << "; Qt:" << window
+                   << (window ? xid(window) : QString()) << "X:" << focusedWindow().value_or(QString())
+                   << "window manager:" << activeWindow().value_or(QString());
+        return false;
+    }
     return xdotool({QStringLiteral("key"), keys});
 }
 
 // Through the window manager, as a click on the window would.
 bool activate(const QWidget *window)
 {
-    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window->winId())});
+    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), xid(window)});
+}
+
+// The windows the window manager manages, bottom of the stack first.
+QStringList stackingOrder()
+{
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+    if (!xprop.waitForFinished(kSettle))
+        return {};
+    QStringList windows;
+    static const QRegularExpression id(QStringLiteral("0x[0-9a-f]+"));
+    for (const QRegularExpressionMatch &match : id.globalMatch(QString::fromLatin1(xprop.readAllStandardOutput())))
+        windows << QString::number(match.captured().toULongLong(nullptr, 16));
+    return windows;
+}
+
+// Shows workspace `number` (from 0) and waits for the window manager to say so.
+bool switchWorkspace(int number)
+{
+    return xdotool({QStringLiteral("set_desktop"), QString::number(number)}) &&
+           QTest::qWaitFor(
+               [number] { return xdotoolOutput({QStringLiteral("get_desktop")}) == QString::number(number); }, kSettle);
 }
 
 } // namespace
@@ -95,6 +181,7 @@ private:
     std::unique_ptr<QProcess> m_other;
     int m_quits = 0;
     int m_banners = 0;
+    int m_marks = 0;
 
     MenuBarController *menuBar() const
     {
@@ -128,11 +215,11 @@ private:
         m_app = std::make_unique<OvlinApp>(std::move(delegate));
         m_app->quitCommand()->setHandler([this] { ++m_quits; });
         m_app->start();
-        QVERIFY(QTest::qWaitForWindowExposed(m_app->mainWindow()));
-        QTRY_VERIFY(m_app->appDelegate()->hasFinishedLaunching());
+        QVERIFY(QTest::qWaitForWindowExposed(m_app->mainWindow(), kSettle));
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->appDelegate()->hasFinishedLaunching(), kSettle);
         QVERIFY(menuBar());
         QVERIFY(activate(m_app->mainWindow()));
-        QTRY_VERIFY(m_app->mainWindow()->isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow()->isActiveWindow(), kSettle);
     }
 
     // One user action of a row.
@@ -141,17 +228,16 @@ private:
         if (step == "close window") {
             QPointer<ContentView> window = m_app->mainWindow();
             QVERIFY(window);
-            QVERIFY(type(QStringLiteral("alt+F4")));
-            QTRY_VERIFY(!window);
+            QVERIFY(type(QStringLiteral("alt+F4"), window));
+            QTRY_VERIFY_WITH_TIMEOUT(!window, kSettle);
         } else if (step == "minimise window") {
-            QVERIFY(xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"),
-                             QString::number(m_app->mainWindow()->winId())}));
-            QTRY_VERIFY(m_app->mainWindow()->isMinimized());
+            QVERIFY(xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"), xid(m_app->mainWindow())}));
+            QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow()->isMinimized(), kSettle);
         } else if (step == "focus window") {
             QVERIFY(activate(m_app->mainWindow()));
-            QTRY_VERIFY(m_app->mainWindow()->isActiveWindow());
+            QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow()->isActiveWindow(), kSettle);
             // A minimised window comes back a moment after it has the focus.
-            QTRY_VERIFY(!m_app->mainWindow()->isMinimized());
+            QTRY_VERIFY_WITH_TIMEOUT(!m_app->mainWindow()->isMinimized(), kSettle);
         } else if (step == "other program") {
             if (!m_other) {
                 m_other = std::make_unique<QProcess>();
@@ -164,21 +250,20 @@ private:
                              QStringLiteral("ovlintestother")},
                             &id));
             QVERIFY(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id.section('\n', 0, 0)}));
-            QTRY_VERIFY(!QGuiApplication::focusWindow());
+            QTRY_VERIFY_WITH_TIMEOUT(!QGuiApplication::focusWindow(), kSettle);
         } else if (step == "click other program") {
             // Where a user clicks to get rid of the popover.
             QVERIFY(menuBar()->isPopoverShown());
             QVERIFY(
                 xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), otherWindow(), QStringLiteral("20"),
                          QStringLiteral("20"), QStringLiteral("click"), QStringLiteral("1")}));
-            QTRY_VERIFY(!menuBar()->isPopoverShown());
+            QTRY_VERIFY_WITH_TIMEOUT(!menuBar()->isPopoverShown(), kSettle);
         } else if (step == "window to another workspace") {
-            QVERIFY(xdotool({QStringLiteral("set_desktop_for_window"), QString::number(m_app->mainWindow()->winId()),
-                             QStringLiteral("1")}));
-            QTRY_VERIFY(!m_app->mainWindow()->isActiveWindow());
+            QVERIFY(xdotool({QStringLiteral("set_desktop_for_window"), xid(m_app->mainWindow()), QStringLiteral("1")}));
+            QTRY_VERIFY_WITH_TIMEOUT(!m_app->mainWindow()->isActiveWindow(), kSettle);
         } else if (step == "switch workspace") {
-            QVERIFY(xdotool({QStringLiteral("set_desktop"), QStringLiteral("1")}));
-            QTRY_VERIFY(!QGuiApplication::focusWindow());
+            QVERIFY(switchWorkspace(1));
+            QTRY_VERIFY_WITH_TIMEOUT(!QGuiApplication::focusWindow(), kSettle);
         } else if (step == "banner") {
             // The next habit falls due and the loop presents it, as every 15 seconds.
             QVERIFY(m_banners < kDueHabits.size());
@@ -186,12 +271,20 @@ private:
             Clock::setNow(enginetest::at(kToday, hour, 0));
             ReminderPresentationService::shared().tick();
             QCOMPARE(shownBanners(), QStringList{title});
+        } else if (step == "banner shown again") {
+            QPointer<FloatingBannerPanel> panel = BannerManager::shared().floatingPanel();
+            QVERIFY(panel);
+            panel->orderOut();
+            // Withdrawn: the window manager lets go of it, and forgets what it knew of it.
+            QTRY_VERIFY_WITH_TIMEOUT(!stackingOrder().contains(xid(panel)), kSettle);
+            panel->appear(FloatingBannerPanel::targetScreen());
+            QTRY_VERIFY_WITH_TIMEOUT(stackingOrder().contains(xid(panel)), kSettle);
         } else if (step == "toggle popover") {
             const bool wasShown = menuBar()->isPopoverShown();
             menuBar()->togglePopover();
             QCOMPARE(menuBar()->isPopoverShown(), !wasShown);
             if (!wasShown)
-                QVERIFY(QTest::qWaitForWindowExposed(menuBar()->popover()));
+                QVERIFY(QTest::qWaitForWindowExposed(menuBar()->popover(), kSettle));
         } else if (step == "onboarding") {
             m_app->mainWindow()->setShowOnboarding(true);
             waitForActive(m_app->mainWindow()->onboardingSheet());
@@ -211,12 +304,13 @@ private:
             auto *habits = showTab<HabitListView>(OvlinTab::habits);
             QVERIFY(habits);
             habits->requestDelete(m_app->appDelegate()->sharedContainer()->mainContext()->fetch<Reminder>().first());
-            QTRY_VERIFY(habits->confirmationDialog() && habits->confirmationDialog()->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(habits->confirmationDialog() && habits->confirmationDialog()->isVisible(),
+                                     kSettle);
         } else if (step == "reward confirmation") {
             auto *rewards = showTab<MilestoneListView>(OvlinTab::milestones);
             QVERIFY(rewards);
             rewards->requestDelete(m_app->appDelegate()->sharedContainer()->mainContext()->fetch<Milestone>().first());
-            QTRY_VERIFY(rewards->deleteDialog() && rewards->deleteDialog()->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(rewards->deleteDialog() && rewards->deleteDialog()->isVisible(), kSettle);
         } else {
             QFAIL(qPrintable("unknown step " + step));
         }
@@ -245,6 +339,17 @@ private:
         return titles;
     }
 
+    // Waits until Ovlin has handled the keys typed before: types one that no window uses and waits for it,
+    // as the X server hands keys over in the order they were typed.
+    bool keysHandled()
+    {
+        // The filter installed last sees events first, ahead of a window's own (a celebration's hold).
+        qApp->removeEventFilter(this);
+        qApp->installEventFilter(this);
+        const int marks = m_marks;
+        return type(QStringLiteral("Shift_R")) && QTest::qWaitFor([&] { return m_marks > marks; }, kSettle);
+    }
+
     template <typename Screen> Screen *showTab(OvlinTab tab)
     {
         m_app->mainWindow()->selectTab(tab);
@@ -255,8 +360,8 @@ private:
     static void waitForActive(QWidget *window)
     {
         QVERIFY(window);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QTRY_VERIFY(window->isActiveWindow());
+        QVERIFY(QTest::qWaitForWindowExposed(window, kSettle));
+        QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), kSettle);
     }
 
     // Asks the notification server something and waits for its answer: it answers in order, so whatever
@@ -266,7 +371,7 @@ private:
         QDBusPendingCallWatcher watcher(QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
             QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"))));
-        if (!QTest::qWaitFor([&] { return watcher.isFinished(); }, 5000))
+        if (!QTest::qWaitFor([&] { return watcher.isFinished(); }, kSettle))
             qWarning("the notification server did not answer");
         return m_server->capabilityQueries();
     }
@@ -284,9 +389,17 @@ private:
         Clock::advance(2);
         m_center->checkDueRequests();
         // A notification shown starts with the centre asking for the server's capabilities, then Notify.
-        if (roundTrip() - queries >= 2 && !QTest::qWaitFor([&] { return m_server->calls().size() > calls; }, 5000))
+        if (roundTrip() - queries >= 2 && !QTest::qWaitFor([&] { return m_server->calls().size() > calls; }, kSettle))
             qWarning("asked for the capabilities, but no Notify followed");
         return m_server->calls().size() > calls;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyRelease && static_cast<QKeyEvent *>(event)->nativeVirtualKey() == kMarkKeysym)
+            ++m_marks;
+        return QObject::eventFilter(watched, event);
     }
 
 private Q_SLOTS:
@@ -297,8 +410,9 @@ private Q_SLOTS:
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("server")),
             QStringList{QStringLiteral("actions"), QStringLiteral("body")});
         QVERIFY(m_server->start());
-        QTRY_VERIFY(QDBusConnection::sessionBus().interface()->isServiceRegistered(
-            QStringLiteral("org.freedesktop.Notifications")));
+        QTRY_VERIFY_WITH_TIMEOUT(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                                     QStringLiteral("org.freedesktop.Notifications")),
+                                 kSettle);
     }
 
     void cleanupTestCase()
@@ -333,7 +447,7 @@ private Q_SLOTS:
             if (controller->isPopoverShown())
                 controller->togglePopover();
         }
-        xdotool({QStringLiteral("set_desktop"), QStringLiteral("0")});
+        switchWorkspace(0);
         m_app.reset();
         BannerManager::shared().dismiss();
         m_center.reset();
@@ -426,6 +540,46 @@ private Q_SLOTS:
         QCOMPARE(notificationIsPresented(), !inWindow);
     }
 
+    // The floating banner is on every workspace, whichever the user was on when it came, above the other
+    // windows and without taking the focus.
+    void floatingBannerOnEveryWorkspace_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("came beside the window") << QStringList{"other program", "banner"};
+        QTest::newRow("came on another workspace") << QStringList{"switch workspace", "banner"};
+        QTest::newRow("shown again") << QStringList{"other program", "banner", "banner shown again"};
+    }
+
+    void floatingBannerOnEveryWorkspace()
+    {
+        QFETCH(QStringList, steps);
+        launch();
+        for (const QString &step : steps) {
+            act(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QPointer<FloatingBannerPanel> panel = BannerManager::shared().floatingPanel();
+        QVERIFY(panel && panel->isVisible());
+        QString workspaces;
+        QVERIFY(xdotool({QStringLiteral("get_num_desktops")}, &workspaces));
+        QVERIFY(workspaces.toInt() > 1);
+        // The main window is on the first, visited last.
+        for (int workspace = workspaces.toInt() - 1; workspace >= 0; --workspace) {
+            QVERIFY(switchWorkspace(workspace));
+            QTRY_COMPARE_WITH_TIMEOUT(m_app->mainWindow()->windowHandle()->isExposed(), workspace == 0, kSettle);
+            // The window manager hides the windows of other workspaces by unmapping them.
+            QVERIFY2(QTest::qWaitFor([&] { return panel && panel->windowHandle()->isExposed(); }, kSettle),
+                     qPrintable(QStringLiteral("not on workspace %1").arg(workspace)));
+            QVERIFY(QGuiApplication::focusWindow() != panel->windowHandle());
+        }
+        // Still above the main window when the user turns to it, and the focus goes to that window.
+        act(QStringLiteral("focus window"));
+        const QStringList stacked = stackingOrder();
+        QVERIFY(stacked.indexOf(xid(panel)) > stacked.indexOf(xid(m_app->mainWindow())));
+        QCOMPARE(focusedWindow(), xid(m_app->mainWindow()));
+    }
+
     // A session counts active time from whether Ovlin has the focus when it begins: a click elsewhere
     // during start-up means nothing counts until the user turns to Ovlin.
     void analyticsSessionStartsFromTheFocus_data()
@@ -513,10 +667,10 @@ private Q_SLOTS:
                 return;
         }
         QVERIFY(type(QStringLiteral("ctrl+q")));
-        QTRY_COMPARE(m_quits, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_quits, 1, kSettle);
         // Typing q alone quits nothing.
         QVERIFY(type(QStringLiteral("q")));
-        QTest::qWait(100);
+        QVERIFY(keysHandled());
         QCOMPARE(m_quits, 1);
     }
 
@@ -550,20 +704,20 @@ private Q_SLOTS:
             QCoreApplication::processEvents();
         }
         if (step == "onboarding") {
-            QTest::qWait(100);
+            QVERIFY(keysHandled());
             QVERIFY(window->onboardingSheet() && window->onboardingSheet()->isVisible());
             return;
         }
         if (step == "reminder editor") {
-            QTRY_VERIFY(!window->newHabitSheet());
+            QTRY_VERIFY_WITH_TIMEOUT(!window->newHabitSheet(), kSettle);
             QCOMPARE(m_app->appDelegate()->sharedContainer()->mainContext()->fetchCount<Reminder>(), reminders);
             return;
         }
-        QTRY_VERIFY(!window->celebrationManager()->activeEvent());
-        QTest::qWait(100);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->celebrationManager()->activeEvent(), kSettle);
+        QVERIFY(keysHandled());
         QVERIFY(!window->newHabitSheet());
         QCOMPARE(window->selectedTab(), OvlinTab::reminders);
-        QCOMPARE(QApplication::focusWidget(), before);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), before, kSettle);
     }
 };
 
