@@ -206,7 +206,8 @@ private Q_SLOTS:
         QCOMPARE(special_files::entryKind(made), before);
         QCOMPARE(special_files::entryKind(m_path), linked ? mode_t(S_IFLNK) : before);
         QCOMPARE(log.linesWith(QStringLiteral("ERROR: Not loading Analytics cache: ")).size(), 1);
-        QCOMPARE(log.linesWith(QStringLiteral("ERROR: Error saving Analytics cache: ")).size(), 1);
+        // Said with its reason; how many times depends on whether the background write came first.
+        QVERIFY(!log.linesWith(QStringLiteral("ERROR: Error saving Analytics cache: ")).isEmpty());
     }
 
     // A link to an endless device is not read; the helper process ends itself should it read on.
