@@ -292,39 +292,41 @@ QWidget *readableSingleLineText(const QString &text, const QFont &font, const QC
     return label;
 }
 
-// ---- WrappingRowLayout
+// ---- ItemListLayout
 
-WrappingRowLayout::WrappingRowLayout(QWidget *owner, double spacing, double wrapSpacing, const QMarginsF &margins)
-    : QLayout(owner), m_wrapSpacing(ceilPx(wrapSpacing))
-{
-    setSpacing(ceilPx(spacing));
-    setContentsMargins(roundedMargins(margins));
-}
-
-WrappingRowLayout::~WrappingRowLayout()
+ItemListLayout::~ItemListLayout()
 {
     while (QLayoutItem *item = takeAt(0))
         delete item;
 }
 
-void WrappingRowLayout::addItem(QLayoutItem *item)
+void ItemListLayout::addItem(QLayoutItem *item)
 {
     m_items.append(item);
 }
 
-int WrappingRowLayout::count() const
+int ItemListLayout::count() const
 {
     return int(m_items.size());
 }
 
-QLayoutItem *WrappingRowLayout::itemAt(int index) const
+QLayoutItem *ItemListLayout::itemAt(int index) const
 {
     return index >= 0 && index < m_items.size() ? m_items.at(index) : nullptr;
 }
 
-QLayoutItem *WrappingRowLayout::takeAt(int index)
+QLayoutItem *ItemListLayout::takeAt(int index)
 {
     return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
+}
+
+// ---- WrappingRowLayout
+
+WrappingRowLayout::WrappingRowLayout(QWidget *owner, double spacing, double wrapSpacing, const QMarginsF &margins)
+    : ItemListLayout(owner), m_wrapSpacing(ceilPx(wrapSpacing))
+{
+    setSpacing(ceilPx(spacing));
+    setContentsMargins(roundedMargins(margins));
 }
 
 QLayoutItem *WrappingRowLayout::part(int index) const
@@ -428,36 +430,10 @@ void WrappingRowLayout::setGeometry(const QRect &rect)
 // ---- FlowRowLayout
 
 FlowRowLayout::FlowRowLayout(QWidget *owner, double spacing, double lineSpacing)
-    : QLayout(owner), m_lineSpacing(ceilPx(lineSpacing))
+    : ItemListLayout(owner), m_lineSpacing(ceilPx(lineSpacing))
 {
     setSpacing(ceilPx(spacing));
     setContentsMargins(0, 0, 0, 0);
-}
-
-FlowRowLayout::~FlowRowLayout()
-{
-    while (QLayoutItem *item = takeAt(0))
-        delete item;
-}
-
-void FlowRowLayout::addItem(QLayoutItem *item)
-{
-    m_items.append(item);
-}
-
-int FlowRowLayout::count() const
-{
-    return int(m_items.size());
-}
-
-QLayoutItem *FlowRowLayout::itemAt(int index) const
-{
-    return index >= 0 && index < m_items.size() ? m_items.at(index) : nullptr;
-}
-
-QLayoutItem *FlowRowLayout::takeAt(int index)
-{
-    return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
 }
 
 QSize FlowRowLayout::sizeHint() const
@@ -571,42 +547,16 @@ int FlowRowLayout::arrange(const QRect &rect, bool place, int *lineCount) const
 // ---- CornerColumnLayout
 
 CornerColumnLayout::CornerColumnLayout(QWidget *owner, double spacing, const QSizeF &corner)
-    : QLayout(owner), m_corner(corner)
+    : ItemListLayout(owner), m_corner(corner)
 {
     setSpacing(ceilPx(spacing));
     setContentsMargins(0, 0, 0, 0);
-}
-
-CornerColumnLayout::~CornerColumnLayout()
-{
-    while (QLayoutItem *item = takeAt(0))
-        delete item;
 }
 
 void CornerColumnLayout::setCorner(const QSizeF &corner)
 {
     m_corner = corner;
     invalidate();
-}
-
-void CornerColumnLayout::addItem(QLayoutItem *item)
-{
-    m_items.append(item);
-}
-
-int CornerColumnLayout::count() const
-{
-    return int(m_items.size());
-}
-
-QLayoutItem *CornerColumnLayout::itemAt(int index) const
-{
-    return index >= 0 && index < m_items.size() ? m_items.at(index) : nullptr;
-}
-
-QLayoutItem *CornerColumnLayout::takeAt(int index)
-{
-    return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
 }
 
 QSize CornerColumnLayout::sizeHint() const

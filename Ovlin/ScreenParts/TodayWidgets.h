@@ -175,20 +175,30 @@ QWidget *singleLineText(const QString &text, const QFont &font, const QColor &co
 QWidget *readableSingleLineText(const QString &text, const QFont &font, const QColor &color, QWidget *parent = nullptr);
 inline constexpr int readableCharacters = 5;
 
-// A row of two parts, each vertically centred: a leading part that takes the spare width, and a trailing
-// part at its natural width. Where the leading part's minimum (or the width it needs, if set) and the
-// trailing part do not fit side by side, the trailing part goes under the leading one, at the trailing
-// edge, `wrapSpacing` below it.
-class WrappingRowLayout : public QLayout
+// A layout that owns a plain list of items, for the layouts below that place them themselves.
+class ItemListLayout : public QLayout
 {
 public:
-    WrappingRowLayout(QWidget *owner, double spacing, double wrapSpacing, const QMarginsF &margins);
-    ~WrappingRowLayout() override;
+    using QLayout::QLayout;
+    ~ItemListLayout() override;
 
     void addItem(QLayoutItem *item) override;
     int count() const override;
     QLayoutItem *itemAt(int index) const override;
     QLayoutItem *takeAt(int index) override;
+
+protected:
+    QList<QLayoutItem *> m_items;
+};
+
+// A row of two parts, each vertically centred: a leading part that takes the spare width, and a trailing
+// part at its natural width. Where the leading part's minimum (or the width it needs, if set) and the
+// trailing part do not fit side by side, the trailing part goes under the leading one, at the trailing
+// edge, `wrapSpacing` below it.
+class WrappingRowLayout : public ItemListLayout
+{
+public:
+    WrappingRowLayout(QWidget *owner, double spacing, double wrapSpacing, const QMarginsF &margins);
 
     QSize sizeHint() const override;
     QSize minimumSize() const override;
@@ -206,7 +216,6 @@ private:
     QLayoutItem *part(int index) const;
     int partHeight(int index, int width) const;
 
-    QList<QLayoutItem *> m_items;
     int m_wrapSpacing;
     int m_leadingNeeds = 0;
 };
@@ -214,16 +223,10 @@ private:
 // Items side by side at their natural widths from the leading edge, going on to a further line where the
 // next one would not fit; each line is as high as its tallest item, which are centred in it. An item
 // wider than the whole width gets that width. Its minimum width is that of its widest item's minimum.
-class FlowRowLayout : public QLayout
+class FlowRowLayout : public ItemListLayout
 {
 public:
     FlowRowLayout(QWidget *owner, double spacing, double lineSpacing);
-    ~FlowRowLayout() override;
-
-    void addItem(QLayoutItem *item) override;
-    int count() const override;
-    QLayoutItem *itemAt(int index) const override;
-    QLayoutItem *takeAt(int index) override;
 
     QSize sizeHint() const override;
     QSize minimumSize() const override;
@@ -239,26 +242,19 @@ private:
     // Lays the items out in `rect` (or only measures, without `place`); answers the height taken.
     int arrange(const QRect &rect, bool place, int *lineCount = nullptr) const;
 
-    QList<QLayoutItem *> m_items;
     int m_lineSpacing;
 };
 
 // A column of texts with something laid over its top trailing corner (an add button): lines beside
 // `corner` end short of it, lines below it take the whole width (OvlinText::setFreeCorner). Other items
 // are laid out as in a plain column.
-class CornerColumnLayout : public QLayout
+class CornerColumnLayout : public ItemListLayout
 {
 public:
     CornerColumnLayout(QWidget *owner, double spacing, const QSizeF &corner = {});
-    ~CornerColumnLayout() override;
 
     // The box at the top trailing corner, gap included.
     void setCorner(const QSizeF &corner);
-
-    void addItem(QLayoutItem *item) override;
-    int count() const override;
-    QLayoutItem *itemAt(int index) const override;
-    QLayoutItem *takeAt(int index) override;
 
     QSize sizeHint() const override;
     QSize minimumSize() const override;
@@ -271,7 +267,6 @@ private:
     // Lays the items out in `rect` (or only measures, without `place`); answers the height taken.
     int arrange(const QRect &rect, bool place) const;
 
-    QList<QLayoutItem *> m_items;
     QSizeF m_corner;
 };
 
