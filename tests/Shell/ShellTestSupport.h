@@ -5,7 +5,9 @@
 #include "Shell/ShellServices.h"
 #include "Support/EngineTestSupport.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QEvent>
 #include <QStringList>
 #include <QUuid>
 
@@ -16,6 +18,15 @@
 namespace shelltest {
 
 using namespace ovlin;
+
+// Lets queued work, rebuilds and deferred deletions run out.
+inline void settleEvents()
+{
+    for (int i = 0; i < 6; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
 
 struct IconUpdate
 {

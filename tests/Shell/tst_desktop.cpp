@@ -222,6 +222,20 @@ private:
         QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow()->isActiveWindow(), kSettle);
     }
 
+    // Starts Ovlin and takes the steps in order; false once one has failed the test.
+    bool launchThrough(const QStringList &steps)
+    {
+        launch();
+        if (QTest::currentTestFailed())
+            return false;
+        for (const QString &step : steps) {
+            act(step);
+            if (QTest::currentTestFailed())
+                return false;
+        }
+        return true;
+    }
+
     // One user action of a row.
     void act(const QString &step)
     {
@@ -485,12 +499,8 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, steps);
         QFETCH(bool, presented);
-        launch();
-        for (const QString &step : steps) {
-            act(step);
-            if (QTest::currentTestFailed())
-                return;
-        }
+        if (!launchThrough(steps))
+            return;
         QCOMPARE(notificationIsPresented(), presented);
     }
 
@@ -527,12 +537,8 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, steps);
         QFETCH(bool, inWindow);
-        launch();
-        for (const QString &step : steps) {
-            act(step);
-            if (QTest::currentTestFailed())
-                return;
-        }
+        if (!launchThrough(steps))
+            return;
         act(QStringLiteral("banner"));
         if (QTest::currentTestFailed())
             return;
@@ -553,12 +559,8 @@ private Q_SLOTS:
     void floatingBannerOnEveryWorkspace()
     {
         QFETCH(QStringList, steps);
-        launch();
-        for (const QString &step : steps) {
-            act(step);
-            if (QTest::currentTestFailed())
-                return;
-        }
+        if (!launchThrough(steps))
+            return;
         QPointer<FloatingBannerPanel> panel = BannerManager::shared().floatingPanel();
         QVERIFY(panel && panel->isVisible());
         QString workspaces;
@@ -613,12 +615,8 @@ private Q_SLOTS:
         analytics::analyticsDefaults()->setBytes(
             QStringLiteral("recentSessions"),
             analytics::SessionManager::encodeSessions({{Clock::now().addDays(-1), 60}}));
-        launch();
-        for (const QString &step : steps) {
-            act(step);
-            if (QTest::currentTestFailed())
-                return;
-        }
+        if (!launchThrough(steps))
+            return;
         const auto stored = [] {
             analytics::SessionManager::shared().applicationWillTerminate();
             const auto data = analytics::analyticsDefaults()->bytesValue(QStringLiteral("recentSessions"));
@@ -660,12 +658,8 @@ private Q_SLOTS:
     void quitFromEveryWindow()
     {
         QFETCH(QStringList, steps);
-        launch();
-        for (const QString &step : steps) {
-            act(step);
-            if (QTest::currentTestFailed())
-                return;
-        }
+        if (!launchThrough(steps))
+            return;
         QVERIFY(type(QStringLiteral("ctrl+q")));
         QTRY_COMPARE_WITH_TIMEOUT(m_quits, 1, kSettle);
         // Typing q alone quits nothing.

@@ -36,20 +36,12 @@ namespace {
 
 const QDate kToday(2026, 6, 10);
 
-void settle()
-{
-    for (int i = 0; i < 6; ++i) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
 bool activate(QWidget *window)
 {
     window->show();
     QApplication::setActiveWindow(window);
     const bool active = QTest::qWaitForWindowActive(window);
-    settle();
+    settleEvents();
     return active;
 }
 
@@ -166,7 +158,7 @@ private:
         }
         if (what.startsWith("editor")) {
             view->setShowNewHabitSheet(true);
-            settle();
+            settleEvents();
             SheetDialog *sheet = view->newHabitSheet();
             auto *form = sheet ? qobject_cast<ReminderFormView *>(sheet->content()) : nullptr;
             if (!form)
@@ -182,7 +174,7 @@ private:
         if (what == "reward sheet") {
             auto *rewards = qobject_cast<MilestoneListView *>(view->currentScreen());
             rewards->showAddSheet();
-            settle();
+            settleEvents();
             QWidget *sheet = rewards->presentedEditor();
             activate(sheet);
             return {sheet, topmostStop(sheet)};
@@ -264,7 +256,7 @@ private Q_SLOTS:
     {
         m_popover.reset();
         m_view.reset();
-        settle();
+        settleEvents();
         m_hooks.reset();
         m_store.reset();
         Clock::useSystemTime();
@@ -343,13 +335,13 @@ private Q_SLOTS:
         QTest::keyClick(first, Qt::Key_Space);
         if (what == "rewards") {
             // The confirmation opens on Cancel; Tab to Delete and confirm.
-            settle();
+            settleEvents();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         }
-        settle();
+        settleEvents();
         QTest::qWait(0);
-        settle();
+        settleEvents();
 
         QWidget *now = QApplication::focusWidget();
         QCOMPARE(where(now), lands);
@@ -360,11 +352,11 @@ private Q_SLOTS:
         const QMap<QString, QString> before = state();
         QTest::keyClick(now, Qt::Key_Space);
         if (what == "rewards") {
-            settle();
+            settleEvents();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         }
-        settle();
+        settleEvents();
         QCOMPARE(changed(before, state()), second);
     }
 
@@ -396,7 +388,7 @@ private Q_SLOTS:
         const QRect area = QRect(focus->mapTo(window, QPoint(0, 0)), focus->size()).adjusted(-4, -4, 4, 4);
         const QImage with = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
         focus->clearFocus();
-        settle();
+        settleEvents();
         const QImage without = window->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
         const QColor ring = ThemeColors::neutral700();
         int full = 0;
@@ -441,7 +433,7 @@ private Q_SLOTS:
             actions << action;
         }
         BannerManager::shared().present("Walk", "Time for a walk", BannerStyle::reminder, actions);
-        settle();
+        settleEvents();
         QVERIFY(m_view->bannerView());
 
         // From nothing focused, Tab goes to the banner first, then on to the sidebar.
@@ -464,7 +456,7 @@ private Q_SLOTS:
         QWidget *button = tabTo(first, key == "Escape" ? QStringLiteral("In 15 min @ ") : QStringLiteral("Done @ "));
         QVERIFY(m_view->bannerView() && m_view->bannerView()->isAncestorOf(button));
         QTest::keyClick(button, key == "Escape" ? Qt::Key_Escape : Qt::Key_Space);
-        settle();
+        settleEvents();
         QVERIFY(!BannerManager::shared().current());
         QVERIFY(!m_view->bannerView());
         QCOMPARE(answered, answers);

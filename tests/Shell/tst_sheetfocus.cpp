@@ -32,14 +32,6 @@ namespace {
 
 const QDate kToday(2026, 6, 10);
 
-void settle()
-{
-    for (int i = 0; i < 6; ++i) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
 QWidget *named(QWidget *window, const QString &name)
 {
     for (auto *w : window->findChildren<QWidget *>())
@@ -56,7 +48,7 @@ void press(QWidget *control, Qt::Key key = Qt::Key_Space)
     if (!control->hasFocus())
         control->setFocus(Qt::TabFocusReason);
     QTest::keyClick(control, key);
-    settle();
+    settleEvents();
 }
 
 QString focusName()
@@ -89,7 +81,7 @@ private:
         QApplication::setActiveWindow(m_view.get());
         if (!QTest::qWaitForWindowActive(m_view.get()))
             qWarning("window not active");
-        settle();
+        settleEvents();
         return m_view.get();
     }
 
@@ -115,7 +107,7 @@ private:
         QWidget *shown = sheet();
         if (!shown || !QTest::qWaitForWindowActive(shown))
             return false;
-        settle();
+        settleEvents();
         return true;
     }
 
@@ -138,7 +130,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_view.reset();
-        settle();
+        settleEvents();
         m_store.reset();
         Clock::useSystemTime();
     }
@@ -170,14 +162,14 @@ private Q_SLOTS:
         if (steps.first() == "onboarding") {
             // Shown again while the keyboard is in use.
             view->setShowOnboarding(false);
-            settle();
+            settleEvents();
             QTest::keyClick(view, Qt::Key_Shift);
             view->setShowOnboarding(true);
         } else if (steps.first() == "editor") {
             press(view->newHabitButton());
         } else {
             view->selectTab(OvlinTab::milestones);
-            settle();
+            settleEvents();
             press(qobject_cast<MilestoneListView *>(view->currentScreen())->newRewardButton());
         }
         QVERIFY(waitForSheet());
@@ -218,7 +210,7 @@ private Q_SLOTS:
             press(QApplication::focusWidget(), Qt::Key_Escape);
         } else if (what == "reward editor") {
             view->selectTab(OvlinTab::milestones);
-            settle();
+            settleEvents();
             press(qobject_cast<MilestoneListView *>(view->currentScreen())->newRewardButton());
             QVERIFY(waitForSheet());
             press(QApplication::focusWidget(), Qt::Key_Escape);
@@ -241,7 +233,7 @@ private Q_SLOTS:
         if (QGuiApplication::platformName() == QLatin1String("offscreen") && QApplication::activeWindow() != view)
             QApplication::setActiveWindow(view);
         QTRY_VERIFY(QApplication::activeWindow() == view);
-        settle();
+        settleEvents();
 
         QWidget *now = QApplication::focusWidget();
         QVERIFY2(now && now->window() == view && now != view, qPrintable(focusName()));
