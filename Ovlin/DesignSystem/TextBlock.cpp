@@ -19,6 +19,18 @@ struct LaidLine
     double available = 0; // the width the line was given: less beside the free corner
 };
 
+// Where a line starts from the block's leading edge at `width`: beside the free corner a line is centred
+// or aligned within the width it was given.
+double lineOffset(const LaidLine &line, double width, Qt::Alignment alignment)
+{
+    const double room = std::min(width, line.available);
+    if (alignment & Qt::AlignHCenter)
+        return (room - line.width) / 2;
+    if (alignment & Qt::AlignRight)
+        return room - line.width;
+    return 0;
+}
+
 // The part of the text that can be shown, with line breaks as QTextLayout takes them.
 QString normalized(const QString &text)
 {
@@ -117,12 +129,7 @@ QList<QRectF> TextBlock::lineRects(double width) const
     const double lh = lineHeight(font);
     double y = 0;
     for (const auto &line : layoutLines(*this, width)) {
-        double x = 0;
-        if (alignment & Qt::AlignHCenter)
-            x = (line.available - line.width) / 2;
-        else if (alignment & Qt::AlignRight)
-            x = line.available - line.width;
-        rects.append(QRectF(x, y, line.width, lh));
+        rects.append(QRectF(lineOffset(line, width, alignment), y, line.width, lh));
         y += lh + std::max(0.0, lineSpacing);
     }
     return rects;
@@ -146,14 +153,7 @@ void TextBlock::paint(QPainter &p, const QRectF &rect) const
     p.setFont(font);
     p.setPen(color);
     for (const auto &line : lines) {
-        // Beside the free corner a line is centred or aligned within the width it was given.
-        const double room = std::min(rect.width(), line.available);
-        double x = rect.left();
-        if (alignment & Qt::AlignHCenter)
-            x = rect.left() + (room - line.width) / 2;
-        else if (alignment & Qt::AlignRight)
-            x = rect.left() + room - line.width;
-        p.drawText(QPointF(x, y + fm.ascent()), line.text);
+        p.drawText(QPointF(rect.left() + lineOffset(line, rect.width(), alignment), y + fm.ascent()), line.text);
         y += lh + spacing;
     }
     p.restore();

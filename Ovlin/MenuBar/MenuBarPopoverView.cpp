@@ -65,12 +65,6 @@ int px(double length)
     return int(std::lround(length));
 }
 
-void setOpacity(QWidget *widget, double opacity)
-{
-    if (opacity < 1)
-        today::setOpacity(widget, opacity);
-}
-
 QVBoxLayout *vstack(QWidget *owner, double spacing, int horizontal = 0, int vertical = 0)
 {
     auto *layout = new QVBoxLayout(owner);
@@ -919,7 +913,7 @@ QWidget *MenuBarPopoverView::buildReminderRow(const std::shared_ptr<Reminder> &r
     // A completed row's box takes nothing back here: no Tab stop, so the keyboard goes on to what answers.
     check->setEnabled(!completed);
     if (skipped)
-        setOpacity(check, kSkippedCheckOpacity);
+        today::setOpacity(check, kSkippedCheckOpacity);
     line->addWidget(check, 0, Qt::AlignVCenter);
 
     auto *texts = new QWidget;
@@ -971,9 +965,9 @@ QWidget *MenuBarPopoverView::buildReminderRow(const std::shared_ptr<Reminder> &r
     }
 
     if (completed)
-        setOpacity(row, kCompletedRowOpacity);
+        today::setOpacity(row, kCompletedRowOpacity);
     else if (skipped)
-        setOpacity(row, kSkippedRowOpacity);
+        today::setOpacity(row, kSkippedRowOpacity);
     return row;
 }
 
