@@ -143,9 +143,16 @@ void SignalCache::push(const QList<SignalPostBody> &records)
 {
     if (records.isEmpty())
         return;
-    QList<SignalPostBody> accepted = records;
+    const QList<SignalPostBody> accepted = storable(records);
+    std::lock_guard lock(m_mutex);
+    m_cachedSignals.append(accepted);
+    changed();
+}
+
+QList<SignalPostBody> SignalCache::storable(QList<SignalPostBody> records) const
+{
     std::optional<LogHandler> handler;
-    for (SignalPostBody &record : accepted) {
+    for (SignalPostBody &record : records) {
         // A value JSON cannot carry would make the whole file unwritable.
         if (record.floatValue && !std::isfinite(*record.floatValue)) {
             if (!handler)
@@ -156,33 +163,40 @@ void SignalCache::push(const QList<SignalPostBody> &records)
             record.floatValue.reset();
         }
     }
-    std::lock_guard lock(m_mutex);
-    m_cachedSignals.append(accepted);
-    changed();
+    return records;
 }
 
 void SignalCache::pushDurably(const SignalPostBody &record, const std::function<bool(const SignalPostBody &)> &sameAs,
                               const std::function<void()> &stored)
 {
     std::lock_guard fileLock(m_fileMutex);
-    bool held = false;
+    const QList<SignalPostBody> accepted = storable({record});
+    quint64 waitId = 0;
     {
         std::lock_guard lock(m_mutex);
         const QList<SignalPostBody> records = allRecordsLocked();
-        held = std::any_of(records.cbegin(), records.cend(), sameAs);
+        if (std::none_of(records.cbegin(), records.cend(), sameAs)) {
+            m_cachedSignals.append(accepted);
+            changed();
+        }
+        // Waiting for the delivery from the moment the record can be sent: a batch accepted before the
+        // file is written (or found unwritable) still ends the wait.
+        if (stored) {
+            waitId = m_nextWaitId++;
+            m_deliveryWaits.push_back({waitId, sameAs, stored});
+        }
     }
-    if (!held)
-        push(record);
     const bool onDisk = m_filePath.isEmpty() || writeFileLocked(LogHandler::LogLevel::debug);
-    if (!stored)
+    if (!stored || !onDisk)
         return;
-    if (onDisk) {
-        stored();
-        return;
+    // On disk: the wait is over, unless a delivery ended it (and ran `stored`) meanwhile.
+    bool waiting = false;
+    {
+        std::lock_guard lock(m_mutex);
+        waiting = std::erase_if(m_deliveryWaits, [waitId](const DeliveryWait &wait) { return wait.id == waitId; }) > 0;
     }
-    // Without the file, only its delivery shows that the record need not be made again.
-    std::lock_guard lock(m_mutex);
-    m_deliveryWaits.push_back({sameAs, stored});
+    if (waiting)
+        stored();
 }
 
 SignalCache::Batch SignalCache::pop()

@@ -54,9 +54,10 @@ public:
     void push(const QList<SignalPostBody> &records);
     // For a record whose loss or repetition matters, kept apart from the usual once-a-second writes:
     // adds it unless a held record (waiting or in flight) is the same by `sameAs`, writes the file at
-    // once, and runs `stored` once the file holds it, before any later write (which could drop it once
-    // delivered). `stored` runs at once without a file. When the file cannot be written, `stored` runs
-    // once a batch holding the record is delivered, before the record leaves the cache.
+    // once, and runs `stored` once: when the file holds the record, before any later write (which could
+    // drop it once delivered), or when a batch holding it is delivered first, before the record leaves
+    // the cache. `stored` runs at once without a file; when the file cannot be written, only a delivery
+    // runs it.
     void pushDurably(const SignalPostBody &record, const std::function<bool(const SignalPostBody &)> &sameAs,
                      const std::function<void()> &stored);
     // Removes the oldest waiting records, at most 100, and holds them as in flight.
@@ -79,6 +80,8 @@ private:
     SignalCache(QString filePath, std::optional<LogHandler> logHandler);
 
     void loadCache();
+    // `records` without the values the file cannot hold (each drop logged).
+    QList<SignalPostBody> storable(QList<SignalPostBody> records) const;
     void changed();
     // Writes waiting and in-flight records; returns whether the file was written.
     bool writeFile(LogHandler::LogLevel successLevel);
@@ -92,14 +95,17 @@ private:
     std::optional<LogHandler> m_logHandler;
     QList<SignalPostBody> m_cachedSignals;
     std::map<quint64, QList<SignalPostBody>> m_inFlight;
-    // Durable records the file could not take, waiting for their delivery.
+    // Durable records waiting for their delivery: from their push until the file holds them, and for
+    // good when it cannot.
     struct DeliveryWait
     {
+        quint64 id = 0;
         std::function<bool(const SignalPostBody &)> sameAs;
         std::function<void()> delivered;
     };
     std::vector<DeliveryWait> m_deliveryWaits;
     quint64 m_nextBatchId = 1;
+    quint64 m_nextWaitId = 1;
     bool m_dirty = false;
     bool m_writeScheduled = false;
     bool m_lastWriteFailed = false;

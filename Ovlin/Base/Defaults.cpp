@@ -5,13 +5,19 @@
 #include "Base/UserFolders.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QPointer>
 #include <QSet>
+#include <QThread>
+#include <QTimer>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 
@@ -27,6 +33,18 @@ constexpr quint32 kVersion = 1;
 QMutex g_heldMutex;
 bool g_writesHeld = false;
 QSet<Defaults *> g_heldDomains;
+
+// Domains whose last write failed, and the timer that tries them again. Never locked while a domain's
+// own lock is held: the retry locks each domain under it.
+QMutex g_pendingMutex;
+QSet<Defaults *> g_pendingDomains;
+int g_failedRetries = 0;
+std::chrono::milliseconds g_firstRetryDelay = Defaults::firstRetryDelay;
+std::chrono::milliseconds g_longestRetryDelay = Defaults::longestRetryDelay;
+// Used on the application's thread only.
+QPointer<QTimer> g_retryTimer;
+// Once the run ends, a file that cannot be read no longer holds the changes back.
+std::atomic<bool> g_runEnding = false;
 
 QMutex g_sharedMutex;
 QHash<QString, std::shared_ptr<Defaults>> g_shared;
@@ -291,6 +309,7 @@ void Defaults::resetSharedForTesting()
 {
     QMutexLocker lock(&g_sharedMutex);
     g_shared.clear();
+    g_runEnding = false;
 }
 
 Defaults::Defaults(QString filePath) : m_path(std::move(filePath))
@@ -318,7 +337,7 @@ void Defaults::load()
 
 // Keeps the unreadable file for the user instead of overwriting it: in the first free numbered place,
 // or the last one when all are taken, so the earliest copies survive.
-void Defaults::setAsideUnreadableFile()
+QString Defaults::setAsideUnreadableFile()
 {
     const QString base = m_path + QStringLiteral(".unreadable");
     QString aside;
@@ -330,8 +349,10 @@ void Defaults::setAsideUnreadableFile()
             QFile::remove(aside);
     }
     // Only a regular file is moved: whatever else took its place is left where it is.
-    if (!QFileInfo(m_path).isFile() || !QFile::rename(m_path, aside))
-        qCWarning(lcDefaults) << "Cannot set the unreadable file" << m_path << "aside";
+    if (QFileInfo(m_path).isFile() && QFile::rename(m_path, aside))
+        return aside;
+    qCWarning(lcDefaults) << "Cannot set the unreadable file" << m_path << "aside";
+    return {};
 }
 
 bool Defaults::writeLocked()
@@ -339,9 +360,11 @@ bool Defaults::writeLocked()
     // The file as it is now, with this run's own changes on top: keys another program wrote meanwhile
     // stay. A file that is no settings file gives nothing to keep and is set aside; one that is no
     // regular file is left for the save to refuse. One whose reading fails (out of descriptors, an I/O
-    // error, no permission) may be fine: it is left as it is and the changes wait for the next write.
+    // error, no permission) may be fine: it is left as it is and the changes wait, unless the run ends.
     QVariantMap values;
     bool setAside = false;
+    bool readFailed = false;
+    QString readError;
     const FileRead file = readRegularFile(m_path, kMaximumFileSize);
     if (file.status == FileRead::Status::ok) {
         if (std::optional<QVariantMap> current = parseDefaults(file.bytes))
@@ -351,11 +374,18 @@ bool Defaults::writeLocked()
     } else if (file.status == FileRead::Status::tooLarge) {
         setAside = true;
     } else if (file.status == FileRead::Status::failed) {
-        if (!m_writeFailing)
-            qCWarning(lcDefaults).noquote()
-                << "Cannot read" << m_path + QLatin1Char(':') << file.error << "- the changes wait for the next write";
-        m_writeFailing = true;
-        return false;
+        // At the end of the run waiting would lose the changes: the file is kept aside instead.
+        if (g_runEnding) {
+            setAside = true;
+            readFailed = true;
+            readError = file.error;
+        } else {
+            if (!m_writeFailing)
+                qCWarning(lcDefaults).noquote() << "Cannot read" << m_path + QLatin1Char(':') << file.error
+                                                << "- the changes wait for the next write";
+            m_writeFailing = true;
+            return false;
+        }
     }
     if (setAside) {
         values = m_values;
@@ -383,11 +413,19 @@ bool Defaults::writeLocked()
     QString error;
     const QFileInfo info(m_path);
     bool written = makePrivateFolder(info.absolutePath(), &error);
-    if (written) {
-        if (setAside)
-            setAsideUnreadableFile();
-        written = saveFileAtomically(m_path, data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, &error);
+    if (written && setAside) {
+        const QString aside = setAsideUnreadableFile();
+        if (readFailed && aside.isEmpty()) {
+            // A file that may be good is not overwritten unread.
+            written = false;
+            error = readError;
+        } else if (readFailed) {
+            qCWarning(lcDefaults).noquote() << "Cannot read" << m_path + QLatin1Char(':') << readError << "- kept as"
+                                            << aside << "and the changes written anew";
+        }
     }
+    if (written)
+        written = saveFileAtomically(m_path, data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, &error);
     // The changes stay pending; the next write carries them too. One line per failing spell.
     if (!written && !m_writeFailing)
         qCWarning(lcDefaults).noquote() << "Cannot write" << m_path + QLatin1Char(':') << error;
@@ -504,18 +542,30 @@ bool Defaults::setObject(const QString &key, const QVariant &value)
 {
     if (!value.isValid())
         return remove(key);
-    QMutexLocker lock(&m_mutex);
-    m_values.insert(key, normalized(value));
-    m_changedKeys.insert(key);
-    return writeOrHoldLocked();
+    bool written = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_values.insert(key, normalized(value));
+        m_changedKeys.insert(key);
+        written = writeOrHoldLocked();
+    }
+    if (!written)
+        retryLater();
+    return written;
 }
 
 bool Defaults::remove(const QString &key)
 {
-    QMutexLocker lock(&m_mutex);
-    m_values.remove(key);
-    m_changedKeys.insert(key);
-    return writeOrHoldLocked();
+    bool written = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_values.remove(key);
+        m_changedKeys.insert(key);
+        written = writeOrHoldLocked();
+    }
+    if (!written)
+        retryLater();
+    return written;
 }
 
 bool Defaults::writeOrHoldLocked()
@@ -545,13 +595,102 @@ void Defaults::releaseWrites()
         domains.swap(g_heldDomains);
     }
     for (Defaults *domain : std::as_const(domains)) {
-        QMutexLocker lock(&domain->m_mutex);
-        domain->writeLocked();
+        bool written = false;
+        {
+            QMutexLocker lock(&domain->m_mutex);
+            written = domain->writeLocked();
+        }
+        if (!written)
+            domain->retryLater();
     }
+}
+
+void Defaults::setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest)
+{
+    // Within what a timer can wait.
+    const auto clamp = [](std::chrono::milliseconds delay) {
+        return std::clamp(delay, std::chrono::milliseconds(1), std::chrono::milliseconds(std::chrono::hours(24)));
+    };
+    QMutexLocker pending(&g_pendingMutex);
+    g_firstRetryDelay = clamp(first);
+    g_longestRetryDelay = std::max(g_firstRetryDelay, clamp(longest));
+}
+
+void Defaults::retryLater()
+{
+    QMutexLocker pending(&g_pendingMutex);
+    g_pendingDomains.insert(this);
+    scheduleRetryLocked();
+}
+
+// g_pendingMutex held. Starts the timer unless it runs already; the delay doubles with each retry that
+// failed since the last time nothing waited.
+void Defaults::scheduleRetryLocked()
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || g_runEnding)
+        return;
+    std::chrono::milliseconds delay = g_firstRetryDelay;
+    for (int i = 0; i < g_failedRetries && delay < g_longestRetryDelay; ++i)
+        delay *= 2;
+    delay = std::min(delay, g_longestRetryDelay);
+    const auto start = [delay] {
+        if (!g_retryTimer) {
+            g_retryTimer = new QTimer(QCoreApplication::instance());
+            g_retryTimer->setSingleShot(true);
+            QObject::connect(g_retryTimer.data(), &QTimer::timeout, &Defaults::retryPendingWrites);
+        }
+        if (!g_retryTimer->isActive())
+            g_retryTimer->start(delay);
+    };
+    if (QThread::currentThread() == app->thread())
+        start();
+    else
+        QMetaObject::invokeMethod(app, start, Qt::QueuedConnection);
+}
+
+void Defaults::retryPendingWrites()
+{
+    QMutexLocker pending(&g_pendingMutex);
+    for (auto it = g_pendingDomains.begin(); it != g_pendingDomains.end();) {
+        Defaults *domain = *it;
+        QMutexLocker lock(&domain->m_mutex);
+        if (domain->m_changedKeys.isEmpty() || domain->writeLocked())
+            it = g_pendingDomains.erase(it);
+        else
+            ++it;
+    }
+    if (g_pendingDomains.isEmpty()) {
+        g_failedRetries = 0;
+        return;
+    }
+    ++g_failedRetries;
+    scheduleRetryLocked();
+}
+
+void Defaults::writeBeforeExit()
+{
+    g_runEnding = true;
+    releaseWrites();
+    QMutexLocker pending(&g_pendingMutex);
+    for (Defaults *domain : std::as_const(g_pendingDomains)) {
+        QMutexLocker lock(&domain->m_mutex);
+        if (!domain->m_changedKeys.isEmpty())
+            domain->writeLocked();
+    }
+    g_pendingDomains.clear();
+    g_failedRetries = 0;
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread() && g_retryTimer)
+        g_retryTimer->stop();
 }
 
 Defaults::~Defaults()
 {
+    {
+        QMutexLocker retry(&g_pendingMutex);
+        g_pendingDomains.remove(this);
+    }
     bool pending = false;
     {
         QMutexLocker held(&g_heldMutex);

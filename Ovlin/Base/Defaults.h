@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -20,8 +21,9 @@ namespace ovlin {
 // whatever else the file holds by then (another program's changes) is kept, though not read into
 // memory. A regular file that is not such a map of plain values is set aside (a few are kept) at the
 // next write; anything else in its place (a FIFO, a device, a folder) is neither read nor replaced. A
-// write that fails, or finds the file unreadable for the moment, keeps the old file and the changes, so
-// the next write carries them too. Thread-safe.
+// write that fails, or finds the file unreadable for the moment, keeps the old file and the changes: a
+// timer tries them again, and the next write carries them too. When the run ends, a file that still
+// cannot be read is set aside so that the changes are written. Thread-safe.
 class Defaults
 {
 public:
@@ -31,7 +33,8 @@ public:
     static std::shared_ptr<Defaults> suite(const QString &name);
     // Where the domain `name` is kept.
     static QString pathForDomain(const QString &name);
-    // Drops the cached instances so the next lookup reads the files again (tests).
+    // Drops the cached instances so the next lookup reads the files again, and forgets that the run
+    // ended (tests).
     static void resetSharedForTesting();
 
     explicit Defaults(QString filePath);
@@ -43,6 +46,17 @@ public:
     // change takes effect at once but reaches its file only when they are released.
     static void holdWrites();
     static void releaseWrites();
+
+    // Changes a write could not store are tried again on the application's thread, first after
+    // `firstRetryDelay`, then at doubling intervals up to `longestRetryDelay`, only while some wait.
+    static constexpr std::chrono::milliseconds firstRetryDelay{1000};
+    static constexpr std::chrono::milliseconds longestRetryDelay{30000};
+    static void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest);
+
+    // The run ends: writes are released and every change still waiting is written. A file that still
+    // cannot be read is set aside as an unreadable one is, and the changes go to a new file; so it is
+    // for every write from then on.
+    static void writeBeforeExit();
 
     QString filePath() const { return m_path; }
 
@@ -77,8 +91,13 @@ public:
 private:
     void load();
     bool writeLocked();
-    void setAsideUnreadableFile();
+    // Where the file went, or nothing when it could not be moved.
+    QString setAsideUnreadableFile();
     bool writeOrHoldLocked();
+    // After a failed write: the retry timer takes this domain up. Not with m_mutex held.
+    void retryLater();
+    static void scheduleRetryLocked();
+    static void retryPendingWrites();
 
     QString m_path;
     mutable QMutex m_mutex;

@@ -4,11 +4,14 @@
 #include "Base/MainThread.h"
 #include "Base/UserFiles.h"
 #include "Base/UserFolders.h"
+#include "Model/AppSettings.h"
+#include "Model/Reminder.h"
 #include "Shell/ShellServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 #include <QWidget>
 #include <QtGlobal>
 
@@ -89,6 +92,28 @@ void AppDelegate::applicationDidFinishLaunching()
 
     if (m_services->startPresentation)
         m_services->startPresentation(*m_sharedContainer);
+
+    // The settings screen starts no rescheduling itself, yet notifications planned under the old quiet
+    // hours would keep them until the next launch: a mute letting them through, or a lifted one keeping
+    // them silent. So they are planned again here, as at launch.
+    connect(&AppSettings::shared(), &AppSettings::changed, this, &AppDelegate::quietHoursChanged);
+}
+
+void AppDelegate::quietHoursChanged(const QString &key)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
+    const bool enabledChanged = key == QLatin1String("quietHoursEnabled");
+    const bool windowChanged = key == QLatin1String("quietStart") || key == QLatin1String("quietEnd");
+    // The window of a mute that is off decides nothing.
+    if (!enabledChanged && !(windowChanged && AppSettings::shared().quietHoursEnabled()))
+        return;
+    if (!m_services->scheduleReminders || std::exchange(m_quietHoursPlanPending, true))
+        return;
+    // A burst of changes (the switch with its two times, a time typed digit by digit) plans once.
+    QTimer::singleShot(0, this, [this] {
+        m_quietHoursPlanPending = false;
+        m_services->scheduleReminders(m_sharedContainer->mainContext()->fetch<Reminder>());
+    });
 }
 
 void AppDelegate::applicationWillTerminate(std::chrono::milliseconds budget)

@@ -58,7 +58,8 @@ public:
     void setWindowScene(WindowScene *scene) { m_scene = scene; }
 
     // Launching has finished: appearance, analytics and "app.launched", the notification centre's
-    // delegate, the menu-bar item, the presentation loop. Runs once; later calls do nothing.
+    // delegate, the menu-bar item, the presentation loop. Runs once; later calls do nothing. From then
+    // on a change of the quiet hours plans every reminder's notifications again.
     // The light appearance, once; the launch sequence's first step, also taken ahead of it so that the
     // first window is drawn in it.
     void applyAppearance();
@@ -117,6 +118,8 @@ Q_SIGNALS:
     void storeNoticeChanged(const QString &notice);
 
 private:
+    void quietHoursChanged(const QString &key);
+
     std::unique_ptr<StoreContainer> m_sharedContainer;
     // Declared after the store so that it goes first: its popover reads the store.
     std::unique_ptr<StatusItemController> m_menuBarController;
@@ -127,6 +130,7 @@ private:
     bool m_storeLost = false;
     bool m_launched = false;
     bool m_appearanceApplied = false;
+    bool m_quietHoursPlanPending = false;
 };
 
 } // namespace ovlin

@@ -432,6 +432,8 @@ QWidget *SettingsView::soundSection()
     return section(QStringLiteral("Sound"), rows);
 }
 
+// The screen only writes the settings; the application delegate plans the pending notifications again
+// when the quiet hours change, so a mute also covers those planned before it.
 QWidget *SettingsView::quietHoursSection()
 {
     auto *rows = new QWidget;

@@ -120,6 +120,12 @@ std::shared_ptr<ShellServices> ShellServices::live()
     services->isApplicationActive = [] { return FrontmostState::shared().isFrontmost(); };
     MainWindowActivity::shared().setFrontmostSource([] { return FrontmostState::shared().isFrontmost(); });
     services->rescheduleAll = [](const Reminders &reminders) { SchedulerService::shared().rescheduleAll(reminders); };
+    services->scheduleReminders = [](const Reminders &reminders) {
+        for (const std::shared_ptr<Reminder> &reminder : reminders) {
+            if (reminder)
+                SchedulerService::shared().schedule(*reminder);
+        }
+    };
     services->evaluateMilestones = [](const Milestones &milestones, const Reminders &reminders, const Logs &logs,
                                       StoreContext &context, bool notify) {
         MilestoneProgressService::shared().evaluate(milestones, reminders, logs, context, notify);

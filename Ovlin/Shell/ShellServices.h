@@ -67,6 +67,9 @@ struct ShellServices
 
     // Launch task and the root view's store observers
     std::function<void(const Reminders &)> rescheduleAll;
+    // Each reminder's own pending notifications planned afresh (the quiet hours changed); nothing else
+    // pending is touched.
+    std::function<void(const Reminders &)> scheduleReminders;
     std::function<void(const Milestones &, const Reminders &, const Logs &, StoreContext &, bool notify)>
         evaluateMilestones;
     std::function<void(const Reminders &, const Logs &, const Milestones &)> updateMenuBarMirror;

@@ -124,6 +124,8 @@ int main(int argc, char *argv[])
         return 0;
     ovlinApp.start();
     const int status = app.exec();
-    ovlin::Defaults::releaseWrites();
+    // Every way out (Quit, Ctrl+Q, the signals above) ends here: settings changes still waiting for
+    // their file are written now, whatever that file has become.
+    ovlin::Defaults::writeBeforeExit();
     return status;
 }

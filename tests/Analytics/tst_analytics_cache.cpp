@@ -4,12 +4,14 @@
 #include "Support/FileSizeLimit.h"
 #include "Support/NonRegularFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QtTest>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -316,6 +318,44 @@ private Q_SLOTS:
         QCOMPARE(cache->count(), 42);
         cache->backupCache();
         QCOMPARE(fileContent(m_path).value(), records(0, 42));
+    }
+
+    // A durable record's wait for its delivery starts with its push: a batch accepted while the file is
+    // being written (here, as the outcome of the write is logged) ends it all the same, once.
+    void durableRecordIsStoredOnce_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("file written") << true;
+        QTest::newRow("file cannot be written") << false;
+    }
+
+    void durableRecordIsStoredOnce()
+    {
+        QFETCH(bool, writable);
+        setWriteInterval(std::chrono::hours(1));
+        if (!writable)
+            QVERIFY(QDir().mkpath(m_path));
+        std::weak_ptr<SignalCache> sender;
+        std::atomic_flag sent;
+        QList<SignalPostBody> delivered;
+        std::atomic<int> stored = 0;
+        LogHandler handler;
+        handler.logLevel = LogHandler::LogLevel::debug;
+        handler.handler = [&](LogHandler::LogLevel, const QString &message) {
+            const bool written = message.startsWith(QLatin1String("Saved Analytics cache"));
+            if ((!written && !message.startsWith(QLatin1String("Error saving"))) || sent.test_and_set())
+                return;
+            const auto cache = sender.lock();
+            const SignalCache::Batch batch = cache->pop();
+            delivered = batch.records;
+            cache->finish(batch.id, true);
+        };
+        const auto cache = SignalCache::open(handler, m_path);
+        sender = cache;
+        cache->pushDurably(
+            record(0), [](const SignalPostBody &held) { return held.type == "signal.0"; }, [&stored] { ++stored; });
+        QCOMPARE(delivered, records(0, 1));
+        QCOMPARE(stored.load(), 1);
     }
 
     void nonFiniteValueIsDroppedNotTheCache()

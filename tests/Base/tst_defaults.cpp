@@ -286,6 +286,49 @@ private Q_SLOTS:
         QCOMPARE(fileValues(path), (QVariantMap{{"other", qint64(1)}, {"x", true}, {"y", qint64(2)}}));
     }
 
+    // Changes held back by a file that cannot be read reach it once it reads again, with no further change.
+    void failedReadIsTriedAgain()
+    {
+        Defaults::setRetryDelays(std::chrono::milliseconds(1), std::chrono::milliseconds(8));
+        const auto restore =
+            qScopeGuard([] { Defaults::setRetryDelays(Defaults::firstRetryDelay, Defaults::longestRetryDelay); });
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        Defaults d(path);
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot read .*d.defaults:.* wait")));
+        QVERIFY(!d.setBool(QStringLiteral("x"), true));
+        QVERIFY(QFile::remove(path));
+        writeFile(path, streamedFile({{"other", qint64(1)}}));
+        QTRY_COMPARE(fileValues(path), (QVariantMap{{"other", qint64(1)}, {"x", true}}));
+    }
+
+    // At the end of the run, a file that still cannot be read is kept aside and the changes are written,
+    // those that waited and any made later.
+    void unreadableFileIsSetAsideAtExit()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("d.defaults"));
+        const QRegularExpression keptAside(
+            QStringLiteral("Cannot read .*d.defaults:.* kept as .*d.defaults.unreadable"));
+        Defaults d(path);
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot read .*d.defaults:.* wait")));
+        QVERIFY(!d.setBool(QStringLiteral("x"), true));
+        QTest::ignoreMessage(QtWarningMsg, keptAside);
+        Defaults::writeBeforeExit();
+        const auto resume = qScopeGuard([] { Defaults::resetSharedForTesting(); });
+        QCOMPARE(special_files::entryKind(path + QStringLiteral(".unreadable")), mode_t(S_IFLNK));
+        QCOMPARE(fileValues(path), (QVariantMap{{"x", true}}));
+
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
+        QTest::ignoreMessage(QtWarningMsg, keptAside);
+        QVERIFY(d.setInteger(QStringLiteral("y"), 2));
+        QCOMPARE(special_files::entryKind(path + QStringLiteral(".unreadable.2")), mode_t(S_IFLNK));
+        QCOMPARE(fileValues(path), (QVariantMap{{"x", true}, {"y", qint64(2)}}));
+    }
+
     // Whatever takes the settings file's place is neither waited on, nor read, nor moved, nor replaced.
     void specialFilesAreLeftAlone_data()
     {

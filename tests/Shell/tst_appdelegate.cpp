@@ -268,6 +268,73 @@ private Q_SLOTS:
         SchedulerService::shared().setNotificationCenter(nullptr);
     }
 
+    // Quiet hours changed after notifications were planned reach them: muting covers a planned fixed
+    // time or interval step, moving or lifting it plans them again; a burst of changes plans once.
+    void quietHoursReachPlannedNotifications_data()
+    {
+        QTest::addColumn<bool>("interval");
+        QTest::addColumn<QTime>("time");
+        QTest::newRow("fixed time at 22:35") << false << QTime(22, 35);
+        QTest::newRow("interval step at 22:00") << true << QTime(22, 0);
+    }
+
+    void quietHoursReachPlannedNotifications()
+    {
+        QFETCH(bool, interval);
+        QFETCH(QTime, time);
+        enginetest::resetSettings();
+        ScopedFakeClock clock(QDateTime(QDate(2026, 5, 4), QTime(18, 0)));
+        SchedulerService::shared().setNotificationCenter(m_center.get());
+        const auto detach = qScopeGuard([] { SchedulerService::shared().setNotificationCenter(nullptr); });
+        auto services = fakeServices(m_journal, m_center.get());
+        services->scheduleReminders = ShellServices::live()->scheduleReminders;
+        AppDelegate delegate(enginetest::openStore(), services);
+        delegate.applicationDidFinishLaunching();
+        StoreContext *context = delegate.sharedContainer()->mainContext();
+        enginetest::ReminderSpec spec{.fixedTime = time};
+        if (interval)
+            spec = {.scheduleType = ScheduleType::interval,
+                    .intervalMinutes = 60,
+                    .intervalStart = QTime(20, 0),
+                    .intervalEnd = QTime(22, 0)};
+        const auto reminder = enginetest::makeReminder(context, spec);
+        QVERIFY(context->save());
+        SchedulerService::shared().schedule(*reminder);
+        const auto planned = [&] {
+            const QList<NotificationRequest> pending = m_center->pendingRequests();
+            return std::any_of(pending.cbegin(), pending.cend(), [&](const NotificationRequest &request) {
+                return m_center->nextFireDate(request.identifier).value_or(QDateTime()).time() == time;
+            });
+        };
+        QVERIFY(planned());
+
+        AppSettings &settings = AppSettings::shared();
+        const auto quietFrom = [&settings](int hour) {
+            settings.setQuietStart(QDateTime(QDate(2026, 5, 4), QTime(hour, 0)));
+        };
+        m_center->clearRecords();
+        settings.setQuietHoursEnabled(true);
+        quietFrom(22);
+        settings.setQuietEnd(QDateTime(QDate(2026, 5, 4), QTime(7, 0)));
+        settleEvents();
+        QVERIFY(!planned());
+        const QList<FakeNotificationCenter::Operation> operations = m_center->operations();
+        QCOMPARE(std::count_if(operations.cbegin(), operations.cend(),
+                               [](const auto &operation) {
+                                   return operation.kind == FakeNotificationCenter::Operation::Kind::Remove;
+                               }),
+                 1);
+        quietFrom(23);
+        settleEvents();
+        QVERIFY(planned());
+        quietFrom(22);
+        settleEvents();
+        QVERIFY(!planned());
+        settings.setQuietHoursEnabled(false);
+        settleEvents();
+        QVERIFY(planned());
+    }
+
     void reopen_data()
     {
         QTest::addColumn<bool>("visible");

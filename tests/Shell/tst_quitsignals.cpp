@@ -1,12 +1,14 @@
 // The ovlin program itself, ended by the signals a logout or a closed terminal sends, while another program
-// holds its store locked: it ends through its quit path, once, and writes what waited (or names it in the
-// log). Runs on an X server with a window manager inside a private session bus.
+// holds its store locked or its settings cannot be read: it ends through its quit path, once, and writes
+// what waited (or names it in the log). Runs on an X server with a window manager inside a private session
+// bus.
 #include "Base/Defaults.h"
 #include "Model/Milestone.h"
 #include "Platform/Store.h"
 #include "Support/StoreTestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -149,6 +151,29 @@ private Q_SLOTS:
         QCOMPARE(m_output.count("Not saved: MilestoneLog"), released ? 0 : 1);
         storetest::RawConnection store(storePath());
         QCOMPARE(store.scalar(QStringLiteral("SELECT count(*) FROM MilestoneLog")).toInt(), released ? 1 : 0);
+    }
+
+    // Settings that cannot be read for the whole run (a first start's launch date, written once the window
+    // is up, waits for them): the quit a signal brings sets the file aside and writes the change.
+    void settingsWaitingAtQuitAreWritten()
+    {
+        makeHome();
+        if (QTest::currentTestFailed())
+            return;
+        const QString settings = m_home->filePath(QStringLiteral("config/Ovlin/" OVLIN_APP_ID ".defaults"));
+        QVERIFY(QFile::remove(settings));
+        // A regular file whose reading fails (EIO), also for root.
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), settings));
+        start();
+        QTRY_VERIFY_WITH_TIMEOUT(m_output.contains("the changes wait") || ended(), 60000);
+        QVERIFY(!ended());
+        send({QStringLiteral("TERM")});
+        QTRY_VERIFY_WITH_TIMEOUT(ended(), 60000);
+        QCOMPARE(m_ovlin->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_ovlin->exitCode(), 0);
+        QVERIFY(m_output.contains("kept as"));
+        QVERIFY(QFileInfo(settings + QStringLiteral(".unreadable")).isSymLink());
+        QVERIFY(Defaults(settings).numberValue(QStringLiteral("firstLaunchDate")).has_value());
     }
 };
 
