@@ -289,7 +289,8 @@ void StoreContainer::noteOpenedLog(const QSqlDatabase &database)
 void StoreContainer::watchFiles()
 {
     m_context->setWriteGuard([this](QString *errorDescription) {
-        if (filesAreTheOpenedOnes(errorDescription))
+        m_changedFilePath.clear();
+        if (filesAreTheOpenedOnes(errorDescription, &m_changedFilePath))
             return true;
         // Should Ovlin end without closing the store, nothing it wrote is left for the file there now.
         keepToTheOpenedFiles();
@@ -297,9 +298,11 @@ void StoreContainer::watchFiles()
     });
 }
 
-bool StoreContainer::filesAreTheOpenedOnes(QString *errorDescription) const
+bool StoreContainer::filesAreTheOpenedOnes(QString *errorDescription, QString *changedFile) const
 {
     int error = 0;
+    if (changedFile)
+        *changedFile = m_filePath;
     if (m_fileIdentity) {
         const auto now = identityOf(QFile::encodeName(m_filePath), &error);
         if (!now && error == ENOENT)
@@ -315,6 +318,8 @@ bool StoreContainer::filesAreTheOpenedOnes(QString *errorDescription) const
                         QStringLiteral("The store file %1 was replaced by another file while Ovlin was running.")
                             .arg(m_filePath));
     }
+    if (changedFile)
+        *changedFile = QFile::decodeName(m_walPath);
     if (m_walIdentity) {
         const auto now = identityOf(m_walPath, &error);
         if (!now || FileIdentity{now->first, now->second} != *m_walIdentity)
@@ -323,6 +328,8 @@ bool StoreContainer::filesAreTheOpenedOnes(QString *errorDescription) const
                 QStringLiteral("The store's write-ahead log %1 was removed or replaced while Ovlin was running.")
                     .arg(QFile::decodeName(m_walPath)));
     }
+    if (changedFile)
+        changedFile->clear();
     return true;
 }
 

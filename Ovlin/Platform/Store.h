@@ -70,6 +70,9 @@ public:
     // The absolute path of the store file; empty for a memory-only store.
     QString filePath() const { return m_filePath; }
     bool isInMemory() const { return m_filePath.isEmpty(); }
+    // Which file the last save found no longer the one opened: filePath() or its write-ahead log; empty
+    // while both are (see StoreContext::isFileLost()).
+    QString changedFilePath() const { return m_changedFilePath; }
 
 private:
     struct FileIdentity
@@ -85,8 +88,9 @@ private:
     void noteOpenedLog(const QSqlDatabase &database);
     // Checks the files opened before every write from now on.
     void watchFiles();
-    // Whether the path (and the write-ahead log's) still names the file opened; if not, says why.
-    bool filesAreTheOpenedOnes(QString *errorDescription) const;
+    // Whether the path (and the write-ahead log's) still names the file opened; if not, says why and
+    // which of the two it is.
+    bool filesAreTheOpenedOnes(QString *errorDescription, QString *changedFile = nullptr) const;
     // Moves what the write-ahead log holds into the file opened and empties the log; false if it could not.
     bool keepToTheOpenedFiles();
     // Renames the log opened, if it still has its name, so that no file opened under the name takes it in.
@@ -96,6 +100,7 @@ private:
     std::optional<FileIdentity> m_fileIdentity;
     QByteArray m_walPath;
     std::optional<FileIdentity> m_walIdentity;
+    QString m_changedFilePath;
     QString m_connectionName;
     std::unique_ptr<StoreContext> m_context;
 };

@@ -244,6 +244,12 @@ void AppDelegate::setStoreNotice(const QString &notice)
 
 QString AppDelegate::lostStoreNoticeFor(const StoreContainer &store)
 {
+    // A log cannot be put back: what was saved before is in the store file, which is untouched.
+    if (const QString changed = store.changedFilePath(); !changed.isEmpty() && changed != store.filePath())
+        return QStringLiteral("The store's write-ahead log %1 was removed or replaced by another program: nothing "
+                              "you change now is saved. What was saved before is kept in %2; Ovlin lists what was "
+                              "not saved in its log when it quits.")
+            .arg(QDir::toNativeSeparators(changed), QDir::toNativeSeparators(store.filePath()));
     return QStringLiteral("%1 was moved, removed or replaced by another program: nothing you change now is saved. "
                           "Put the file back to save it; otherwise Ovlin lists what was not saved in its log when "
                           "it quits.")

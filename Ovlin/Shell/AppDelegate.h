@@ -86,7 +86,7 @@ public:
     void setStoreNotice(const QString &notice);
     // The notice for `store` as opened by makeContainer(applicationSupport).
     static QString storeNoticeFor(const StoreContainer &store, const QString &applicationSupport);
-    // The notice while the file of `store` is not the one it opened.
+    // The notice while the file of `store` (or its write-ahead log, then named) is not the one it opened.
     static QString lostStoreNoticeFor(const StoreContainer &store);
 
     // How long a store that another program holds locked is tried again before the next candidate.

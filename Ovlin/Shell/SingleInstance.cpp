@@ -9,9 +9,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QSysInfo>
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -62,15 +64,64 @@ QByteArray acknowledgement()
     return QByteArrayLiteral("ok\n");
 }
 
+QString socketName()
+{
+    return QStringLiteral(OVLIN_APP_ID ".socket");
+}
+
+// Whether `path` is a real folder, not a link, owned by `owner` with mode 0700; if not, says why.
+bool isPrivateFolder(const QString &path, uint owner, QString *errorDescription)
+{
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        *errorDescription = QStringLiteral("%1 is not a folder.").arg(path);
+        return false;
+    }
+    if (info.st_uid != owner || (info.st_mode & 07777) != 0700) {
+        *errorDescription = QStringLiteral("The folder %1 is not private to this user (owner %2, mode %3); "
+                                           "another user could take Ovlin's place in it.")
+                                .arg(path)
+                                .arg(info.st_uid)
+                                .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
+        return false;
+    }
+    return true;
+}
+
+// Whether nothing, or a regular file, is at `path`: QLockFile reads a lock file it finds in its way, and
+// a FIFO there would block it, a device never end.
+bool mayHoldLock(const QString &path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode);
+}
+
+void removeRegularFile(const QString &path)
+{
+    struct stat info = {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::lstat(native.constData(), &info) == 0 && S_ISREG(info.st_mode))
+        ::unlink(native.constData());
+}
+
+int attemptMs(const QDeadlineTimer &deadline)
+{
+    return int(std::clamp<qint64>(deadline.remainingTime(), 1, kConnectAttemptMs));
+}
+
 } // namespace
 
-SingleInstance::SingleInstance(const QString &folder, QObject *parent) : QObject(parent)
+SingleInstance::SingleInstance(const QString &folder, const QString &dataFolder, QObject *parent) : QObject(parent)
 {
     // Whoever controls the folder controls the lock and the socket that later launches talk to.
     const QString dir = instanceFolder(folder, &m_error);
-    const QString base = QDir(dir).filePath(QStringLiteral(OVLIN_APP_ID));
-    m_socketPath = base + QStringLiteral(".socket");
-    m_lockPath = base + QStringLiteral(".lock");
+    m_socketPath = QDir(dir).filePath(socketName());
+    m_lockPath = QDir(dir).filePath(QStringLiteral(OVLIN_APP_ID ".lock"));
+    // Beside the folders of the stores (the product's, the recovery file's and the older Tamsi one), so
+    // that it covers them all and no store folder is made for it.
+    const QDir data(dataFolder.isEmpty() ? userFolder(UserFolder::data) : dataFolder);
+    m_dataLockPath = data.filePath(QStringLiteral("Ovlin.lock"));
+    m_socketNotePath = data.filePath(QStringLiteral("Ovlin.lock.socket-path"));
 }
 
 SingleInstance::~SingleInstance()
@@ -78,6 +129,10 @@ SingleInstance::~SingleInstance()
     if (m_server)
         m_server->close();
     m_server.reset(); // its connections report their end while this object is whole
+    if (m_dataLock && m_dataLock->isLocked())
+        removeRegularFile(m_socketNotePath);
+    m_dataLock.reset();
+    m_lock.reset();
 }
 
 bool SingleInstance::ensurePrivateFolder(const QString &path, uint owner, QString *errorDescription)
@@ -93,20 +148,7 @@ bool SingleInstance::ensurePrivateFolder(const QString &path, uint owner, QStrin
             QStringLiteral("Cannot create the folder %1: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    struct stat info = {};
-    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        *errorDescription = QStringLiteral("%1 is not a folder.").arg(path);
-        return false;
-    }
-    if (info.st_uid != owner || (info.st_mode & 07777) != 0700) {
-        *errorDescription = QStringLiteral("The folder %1 is not private to this user (owner %2, mode %3); "
-                                           "another user could take Ovlin's place in it.")
-                                .arg(path)
-                                .arg(info.st_uid)
-                                .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
-        return false;
-    }
-    return true;
+    return isPrivateFolder(path, owner, errorDescription);
 }
 
 SingleInstance::Role SingleInstance::start(int waitMs)
@@ -114,9 +156,7 @@ SingleInstance::Role SingleInstance::start(int waitMs)
     OVLIN_ASSERT_MAIN_THREAD();
     if (!m_error.isEmpty())
         return Role::refused;
-    // QLockFile reads a lock file it finds in its way: a FIFO there would block it, a device never end.
-    struct stat existing = {};
-    if (::lstat(QFile::encodeName(m_lockPath).constData(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    if (!mayHoldLock(m_lockPath)) {
         m_error = QStringLiteral("Cannot use the lock file %1: it is no regular file.").arg(m_lockPath);
         return Role::refused;
     }
@@ -124,13 +164,7 @@ SingleInstance::Role SingleInstance::start(int waitMs)
     // Held for the whole run: it must never turn stale by age, only when its holder has died.
     m_lock->setStaleLockTime(0);
     const QDeadlineTimer deadline(std::max(0, waitMs));
-    for (;;) {
-        if (m_lock->tryLock(0)) {
-            if (!listen())
-                qCWarning(lcApp) << "Cannot listen for later launches at" << m_socketPath << ":"
-                                 << (m_server ? m_server->errorString() : QString());
-            return Role::primary;
-        }
+    while (!m_lock->tryLock(0)) {
         // Only a lock another process holds is worth waiting for.
         struct stat info = {};
         const bool lockIsFile = ::lstat(QFile::encodeName(m_lockPath).constData(), &info) == 0 && S_ISREG(info.st_mode);
@@ -138,25 +172,124 @@ SingleInstance::Role SingleInstance::start(int waitMs)
             m_error = QStringLiteral("Cannot create the lock file %1.").arg(m_lockPath);
             return Role::refused;
         }
-        const int remaining = int(std::min<qint64>(deadline.remainingTime(), kConnectAttemptMs));
-        if (tellRunningInstance(std::max(remaining, 1)))
+        if (tellRunningInstance(m_socketPath, attemptMs(deadline)) == Answer::reopened)
             return Role::secondary;
-        if (deadline.hasExpired())
+        if (deadline.hasExpired()) {
+            m_error = QStringLiteral("Ovlin is already running but does not answer; not starting a second one.");
             return Role::unreachable;
+        }
         // The running instance may still be starting up and not yet listening.
+        QThread::msleep(kRetryPauseMs);
+    }
+    // Taken before anything listens, so that no launch reaches this one before it is sure to run.
+    if (const Role role = lockTheData(deadline); role != Role::primary)
+        return role;
+    if (!listen()) {
+        qCWarning(lcApp) << "Cannot listen for later launches at" << m_socketPath << ":"
+                         << (m_server ? m_server->errorString() : QString());
+    } else if (m_dataLock) {
+        // Where a launch with another runtime folder finds this instance.
+        QString why;
+        if (!saveFileAtomically(m_socketNotePath, QFile::encodeName(m_socketPath) + '\n',
+                                QFileDevice::ReadOwner | QFileDevice::WriteOwner, &why))
+            qCWarning(lcApp).noquote() << QStringLiteral("Cannot write %1: %2").arg(m_socketNotePath, why);
+    }
+    return Role::primary;
+}
+
+SingleInstance::Role SingleInstance::lockTheData(const QDeadlineTimer &deadline)
+{
+    const QString folder = QFileInfo(m_dataLockPath).path();
+    QString why;
+    // A data folder that cannot be written (a read-only home) must not keep Ovlin from starting: it runs
+    // unlocked on whatever store opens (usually the memory store there).
+    bool writable = makePrivateFolder(folder, &why);
+    if (writable && ::access(QFile::encodeName(folder).constData(), W_OK) != 0) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+        writable = false;
+    }
+    if (!writable) {
+        qCWarning(lcApp).noquote()
+            << QStringLiteral("Cannot lock %1 (%2); starting without it.").arg(m_dataLockPath, why);
+        return Role::primary;
+    }
+    auto lock = std::make_unique<QLockFile>(m_dataLockPath);
+    lock->setStaleLockTime(0);
+    bool unknownBefore = false;
+    bool hopelessBefore = false;
+    for (;;) {
+        if (!mayHoldLock(m_dataLockPath)) {
+            m_error = QStringLiteral("Cannot use the lock file %1: it is no regular file.").arg(m_dataLockPath);
+            return Role::refused;
+        }
+        if (lock->tryLock(0)) {
+            m_dataLock = std::move(lock);
+            removeRegularFile(m_socketNotePath); // a dead instance's
+            return Role::primary;
+        }
+        if (lock->error() != QLockFile::LockFailedError) {
+            qCWarning(lcApp).noquote()
+                << QStringLiteral("Cannot create the lock file %1; starting without it.").arg(m_dataLockPath);
+            return Role::primary;
+        }
+        bool noted = false;
+        const QString socket = notedSocket(&noted);
+        const Answer answer =
+            socket.isEmpty() ? Answer::nobodyListens : tellRunningInstance(socket, attemptMs(deadline));
+        if (answer == Answer::reopened)
+            return Role::secondary;
+        // The holder notes its socket once it listens: a noted socket nobody listens on (or one that may not
+        // be used) does not answer later either. Looked at twice, in case a new holder is just replacing the
+        // note of a dead one.
+        const bool hopeless = noted && answer == Answer::nobodyListens;
+        const bool giveUp = (hopeless && std::exchange(hopelessBefore, true)) || deadline.hasExpired();
+        hopelessBefore = hopeless;
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        const bool known = lock->getLockInfo(&pid, &host, &application);
+        // A lock file that says nothing (left empty by a crash before its bytes reached the disk) would keep
+        // every later start out; it goes only when no process holds it.
+        if (!known && std::exchange(unknownBefore, true) && lock->removeStaleLockFile())
+            continue;
+        unknownBefore = !known;
+        if (giveUp) {
+            QString process = known ? QString::number(pid) : QStringLiteral("unknown");
+            if (known && !host.isEmpty() && host != QSysInfo::machineHostName())
+                process += QStringLiteral(" on ") + host;
+            m_error = QStringLiteral("Ovlin already runs for the store in %1 (process %2); not starting a second one.")
+                          .arg(QDir::toNativeSeparators(folder), process);
+            return Role::unreachable;
+        }
+        // The running instance may still be starting up, or just gone.
         QThread::msleep(kRetryPauseMs);
     }
 }
 
-bool SingleInstance::tellRunningInstance(int timeoutMs)
+QString SingleInstance::notedSocket(bool *noted) const
+{
+    const FileRead note = readRegularFile(m_socketNotePath, 4096);
+    *noted = note.status == FileRead::Status::ok;
+    if (!*noted)
+        return {};
+    const QString path = QFile::decodeName(note.bytes.trimmed());
+    // Only Ovlin's socket, in a folder no one else can put a socket into.
+    QString why;
+    if (!QDir::isAbsolutePath(path) || QDir::cleanPath(path) != path || QFileInfo(path).fileName() != socketName() ||
+        !isPrivateFolder(QFileInfo(path).path(), ::getuid(), &why))
+        return {};
+    return path;
+}
+
+SingleInstance::Answer SingleInstance::tellRunningInstance(const QString &socketPath, int timeoutMs)
 {
     QLocalSocket socket;
-    socket.connectToServer(m_socketPath);
+    socket.connectToServer(socketPath);
     if (!socket.waitForConnected(timeoutMs))
-        return false;
+        return socket.error() == QLocalSocket::SocketTimeoutError ? Answer::none : Answer::nobodyListens;
     socket.write(reopenMessage());
     if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
+        return Answer::none;
     QByteArray answer;
     const QDeadlineTimer deadline(timeoutMs);
     while (!answer.contains('\n') && !deadline.hasExpired()) {
@@ -164,7 +297,7 @@ bool SingleInstance::tellRunningInstance(int timeoutMs)
             break;
         answer += socket.readAll();
     }
-    return answer == acknowledgement();
+    return answer == acknowledgement() ? Answer::reopened : Answer::none;
 }
 
 bool SingleInstance::listen()

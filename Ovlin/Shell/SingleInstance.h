@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
@@ -9,11 +10,14 @@
 
 namespace ovlin {
 
-// Keeps Ovlin to one running instance per user. The first instance holds a lock file and listens on a
-// local socket, both in the user's runtime folder; a later launch finds the lock taken, tells the running
-// instance to reopen and stops without opening the store or starting anything else. The folder must be
-// this user's own (mode 0700): a runtime folder that is not is set aside for Ovlin's own folder in the
-// temporary folder, and when that one is not private either (another user made it) the start is refused.
+// Keeps Ovlin to one running instance per user and per store. The first instance holds a lock file and
+// listens on a local socket, both in the user's runtime folder, and holds a second lock file beside its
+// stores in the data folder, with a note of where its socket is; a later launch finds a lock taken, tells
+// the running instance to reopen and stops without opening the store or starting anything else. The
+// data lock keeps a launch with another runtime folder (unset after `su`, or set aside) off the same
+// store. The runtime folder must be this user's own (mode 0700): one that is not is set aside for Ovlin's
+// own folder in the temporary folder, and when that one is not private either (another user made it) the
+// start is refused.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -24,21 +28,23 @@ public:
         primary,
         // Another instance runs and was told to reopen: this process should exit.
         secondary,
-        // Another instance holds the lock but could not be reached: this process must not run either.
+        // Another instance holds a lock but could not be reached: this process must not run either. The
+        // errorString() says so in one line.
         unreachable,
         // The folder is not private to this user or the lock file cannot be made: see errorString().
         refused,
     };
 
-    // `folder`: where the lock and the socket live; by default the user's runtime folder.
-    explicit SingleInstance(const QString &folder = {}, QObject *parent = nullptr);
+    // `folder`: where the lock and the socket live; by default the user's runtime folder. `dataFolder`:
+    // the folder of the stores, where the data lock lives; by default the user's data folder.
+    explicit SingleInstance(const QString &folder = {}, const QString &dataFolder = {}, QObject *parent = nullptr);
     ~SingleInstance() override;
 
     // Takes the lock or hands the launch to the running instance. `waitMs` bounds how long a second
     // launch waits for a first one that is still starting.
     Role start(int waitMs = 10000);
 
-    // Why start() refused.
+    // Why start() refused, or that the running instance could not be reached.
     QString errorString() const { return m_error; }
 
     // Creates `path` (mode 0700) when missing and answers whether it is a real folder, not a link,
@@ -53,6 +59,7 @@ public:
 
     QString socketPath() const { return m_socketPath; }
     QString lockPath() const { return m_lockPath; }
+    QString dataLockPath() const { return m_dataLockPath; }
     bool isListening() const { return m_server && m_server->isListening(); }
 
     // What a second launch sends.
@@ -63,16 +70,28 @@ Q_SIGNALS:
     void reopenRequested();
 
 private:
-    bool tellRunningInstance(int timeoutMs);
+    enum class Answer {
+        reopened,
+        nobodyListens, // nothing at the path, or nothing listening there
+        none,          // no answer, or a wrong one, in time
+    };
+    static Answer tellRunningInstance(const QString &socketPath, int timeoutMs);
+    Role lockTheData(const QDeadlineTimer &deadline);
+    // The socket the holder of the data lock noted, if it lies in a folder private to this user;
+    // `noted`: whether there was a note at all.
+    QString notedSocket(bool *noted) const;
     bool listen();
     void acceptConnections();
 
     QString m_socketPath;
     QString m_lockPath;
+    QString m_dataLockPath;
+    QString m_socketNotePath;
     QString m_error;
     int m_idleTimeoutMs = 2000;
     int m_connections = 0;
     std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<QLockFile> m_dataLock;
     std::unique_ptr<QLocalServer> m_server;
 };
 

@@ -90,13 +90,14 @@ int main(int argc, char *argv[])
     // Closing the last window leaves Ovlin running with its menu-bar item.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // One instance per user: a second launch only brings the running one's window back.
+    // One instance per user and per store, taken before the store is opened: a second launch only brings
+    // the running one's window back.
     ovlin::SingleInstance instance;
     switch (instance.start()) {
     case ovlin::SingleInstance::Role::primary: break;
     case ovlin::SingleInstance::Role::secondary: return 0;
     case ovlin::SingleInstance::Role::unreachable:
-        qCWarning(ovlin::lcApp) << "Ovlin is already running but does not answer; not starting a second one.";
+        qCWarning(ovlin::lcApp).noquote() << instance.errorString();
         return 1;
     case ovlin::SingleInstance::Role::refused:
         qCCritical(ovlin::lcApp).noquote() << instance.errorString() << "Not starting.";

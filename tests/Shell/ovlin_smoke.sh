@@ -43,6 +43,44 @@ done
 grep -q "Launched again: reopening" "$home/first.log" || fail "the first instance was not told"
 kill -0 "$first" 2>/dev/null || fail "the first instance ended after the second launch"
 
+# Launched again on the same data with another runtime folder (unset, as after su -, or one set aside as
+# not private): the launch reaches the first through the socket it noted beside the store and opens nothing.
+mkdir -p "$home/tmp" "$home/open-runtime"
+chmod 755 "$home/open-runtime"
+told=1
+for runtime in unset "$home/open-runtime"; do
+    if [ "$runtime" = unset ]; then
+        (unset XDG_RUNTIME_DIR; TMPDIR=$home/tmp exec timeout 60 "$bin") >"$home/second.log" 2>&1
+    else
+        XDG_RUNTIME_DIR=$runtime TMPDIR=$home/tmp timeout 60 "$bin" >"$home/second.log" 2>&1
+    fi || fail "the launch with the runtime folder $runtime did not end cleanly"
+    grep -q "Using store" "$home/second.log" && fail "the launch with the runtime folder $runtime opened the store"
+    told=$((told + 1))
+    for _ in $(seq 1 100); do
+        [ "$(grep -c "Launched again: reopening" "$home/first.log")" -ge "$told" ] && break
+        sleep 0.1
+    done
+    [ "$(grep -c "Launched again: reopening" "$home/first.log")" -ge "$told" ] ||
+        fail "the first instance was not told by the launch with the runtime folder $runtime"
+done
+
+# Another home runs beside it on its own store.
+other=$home/other
+mkdir -p "$other/runtime"
+chmod 700 "$other/runtime"
+HOME=$other XDG_CONFIG_HOME=$other/config XDG_DATA_HOME=$other/data XDG_CACHE_HOME=$other/cache \
+    XDG_STATE_HOME=$other/state XDG_RUNTIME_DIR=$other/runtime "$bin" >"$home/other.log" 2>&1 &
+beside=$!
+for _ in $(seq 1 600); do
+    grep -q "Using store" "$home/other.log" && break
+    kill -0 "$beside" 2>/dev/null || break
+    sleep 0.1
+done
+kill -TERM "$beside" 2>/dev/null
+wait "$beside"
+grep -qF "Using store at $other/data/Ovlin/Ovlin.store" "$home/other.log" ||
+    { cat "$home/other.log"; fail "Ovlin with another home did not run beside the first"; }
+
 kill -TERM "$first"
 wait "$first"
 rc=$?

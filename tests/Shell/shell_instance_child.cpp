@@ -1,6 +1,7 @@
 // A second Ovlin launch as the single-instance test sees it: tries to become the running instance in the
-// folder given and prints which role it got.
-//   shell_instance_child <folder> <wait ms>
+// folder given (with the data folder given, else the user's) and prints which role it got, and on its
+// error output why it did not run.
+//   shell_instance_child <folder> <wait ms> [<data folder>]
 #include "Shell/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -12,8 +13,9 @@ int main(int argc, char *argv[])
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 3)
         return 2;
-    ovlin::SingleInstance instance(args.at(1));
+    ovlin::SingleInstance instance(args.at(1), args.value(3));
     const auto role = instance.start(args.at(2).toInt());
+    QTextStream(stderr) << instance.errorString() << '\n';
     QTextStream out(stdout);
     switch (role) {
     case ovlin::SingleInstance::Role::primary: out << "primary\n"; break;

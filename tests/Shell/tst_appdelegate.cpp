@@ -10,6 +10,7 @@
 #include "Shell/AppDelegate.h"
 #include "Shell/MenuBarItem.h"
 #include "Support/FakeNotificationCenter.h"
+#include "Support/NonRegularFiles.h"
 #include "Support/StoreTestSupport.h"
 
 #include <QTemporaryDir>
@@ -413,6 +414,43 @@ private Q_SLOTS:
         storetest::RawConnection other(path);
         QCOMPARE(other.scalar(QStringLiteral("SELECT group_concat(id) FROM ReminderLog")).toString(),
                  uuidText(log->id()));
+    }
+
+    // The notice names the file another program took away: the store file, or its write-ahead log,
+    // which cannot be put back.
+    void theLostStoreNoticeNamesTheFileThatChanged_data()
+    {
+        QTest::addColumn<QString>("changed");
+        QTest::newRow("store file renamed") << QStringLiteral("Ovlin.store");
+        QTest::newRow("FIFO in the log's place") << QStringLiteral("Ovlin.store-wal");
+    }
+
+    void theLostStoreNoticeNamesTheFileThatChanged()
+    {
+        QFETCH(QString, changed);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(changed);
+        QString error;
+        auto store = StoreContainer::open(dir.filePath(QStringLiteral("Ovlin.store")), &error);
+        QVERIFY2(store, qPrintable(error));
+        StoreContext *context = store->mainContext();
+        enginetest::makeReminder(context);
+        QVERIFY(context->save());
+        AppDelegate delegate(std::move(store), fakeServices(m_journal, m_center.get()));
+
+        QVERIFY(QFile::rename(path, path + QStringLiteral(".elsewhere")));
+        const bool log = changed.endsWith(QLatin1String("-wal"));
+        if (log)
+            QVERIFY(special_files::makeFifo(path));
+        enginetest::makeReminder(context);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Nothing is written")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Save failed")));
+        QVERIFY(!context->save());
+        QTRY_VERIFY(!delegate.storeNotice().isEmpty());
+        const QString notice = delegate.storeNotice();
+        QVERIFY2(notice.contains(QDir::toNativeSeparators(path) + QStringLiteral(" was ")), qPrintable(notice));
+        QVERIFY(notice.contains(QStringLiteral("nothing you change now is saved")));
+        QCOMPARE(notice.contains(QStringLiteral("Put the file back")), !log);
     }
 };
 

@@ -25,10 +25,10 @@ using namespace ovlin;
 namespace {
 
 // Runs a second launch in its own process while this one keeps its event loop turning.
-QString runChild(const QString &folder, int waitMs)
+QString runChild(const QString &folder, int waitMs, const QString &dataFolder = {}, QString *said = nullptr)
 {
     QProcess child;
-    child.start(QStringLiteral(SHELL_INSTANCE_CHILD), {folder, QString::number(waitMs)});
+    child.start(QStringLiteral(SHELL_INSTANCE_CHILD), {folder, QString::number(waitMs), dataFolder});
     if (!child.waitForStarted(10000))
         return QStringLiteral("not started");
     QElapsedTimer timer;
@@ -40,6 +40,8 @@ QString runChild(const QString &folder, int waitMs)
         child.waitForFinished();
         return QStringLiteral("timed out");
     }
+    if (said)
+        *said = QString::fromUtf8(child.readAllStandardError()).trimmed();
     return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
 }
 
@@ -109,6 +111,79 @@ private Q_SLOTS:
         QLockFile lock(probe.lockPath());
         QVERIFY(lock.tryLock(0));
         QCOMPARE(runChild(dir.path(), 300), QStringLiteral("unreachable"));
+    }
+
+    // One copy per store, whatever the runtime folder: a launch with another one (unset after su, or set
+    // aside) reaches the copy on the same data through the socket it noted, or stays out.
+    void oneCopyPerStore_data()
+    {
+        QTest::addColumn<QString>("holder");
+        QTest::addColumn<bool>("sameData");
+        QTest::addColumn<QString>("role");
+        // Ends long before a minute: what it finds will not change.
+        QTest::addColumn<int>("waitMs");
+        QTest::newRow("the same data") << "instance" << true << "secondary" << 500;
+        QTest::newRow("other data") << "instance" << false << "primary" << 500;
+        QTest::newRow("its socket gone") << "instance, socket removed" << true << "unreachable" << 60000;
+        QTest::newRow("its socket folder open to others")
+            << "instance, folder opened" << true << "unreachable" << 60000;
+        QTest::newRow("a holder that does not answer") << "silent" << true << "unreachable" << 500;
+        QTest::newRow("a holder that died") << "dead" << true << "primary" << 500;
+        QTest::newRow("a lock file left empty") << "empty" << true << "primary" << 500;
+        QTest::newRow("a data folder that cannot be written") << "read-only" << true << "primary" << 500;
+        QTest::newRow("a data folder that cannot be made") << "file in its place" << true << "primary" << 500;
+    }
+
+    void oneCopyPerStore()
+    {
+        QFETCH(QString, holder);
+        QFETCH(bool, sameData);
+        QFETCH(QString, role);
+        QFETCH(int, waitMs);
+        if (holder == QLatin1String("read-only") && ::geteuid() == 0)
+            QSKIP("root writes into any folder");
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        QVERIFY(QDir().mkpath(data));
+        const QString firstRuntime = dir.filePath(QStringLiteral("first"));
+        SingleInstance first(firstRuntime, data);
+        QSignalSpy reopened(&first, &SingleInstance::reopenRequested);
+        QLockFile silent(first.dataLockPath());
+        if (holder.startsWith(QLatin1String("instance"))) {
+            QCOMPARE(first.start(0), SingleInstance::Role::primary);
+        } else if (holder == QLatin1String("silent")) {
+            QVERIFY(silent.tryLock(0));
+        } else if (holder == QLatin1String("dead") || holder == QLatin1String("empty")) {
+            QFile lock(first.dataLockPath());
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            if (holder == QLatin1String("dead"))
+                lock.write("999999999\nOvlin\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        } else if (holder == QLatin1String("read-only")) {
+            QVERIFY(QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        } else if (holder == QLatin1String("file in its place")) {
+            QVERIFY(QDir(data).removeRecursively());
+            QFile file(data);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        if (holder.endsWith(QLatin1String("socket removed")))
+            QVERIFY(QFile::remove(first.socketPath()));
+        if (holder.endsWith(QLatin1String("folder opened")))
+            QVERIFY(QFile::setPermissions(firstRuntime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                            QFileDevice::ExeOther));
+
+        QString said;
+        const QString otherData = sameData ? data : dir.filePath(QStringLiteral("other data"));
+        QCOMPARE(runChild(dir.filePath(QStringLiteral("second")), waitMs, otherData, &said), role);
+        QTRY_COMPARE_WITH_TIMEOUT(reopened.size(), role == QLatin1String("secondary") ? 1 : 0, 2000);
+        if (role == QLatin1String("unreachable")) {
+            QCOMPARE(said.count(QLatin1Char('\n')), 0);
+            QVERIFY2(said.contains(QStringLiteral("already runs for the store in %1 (process %2)")
+                                       .arg(data)
+                                       .arg(QCoreApplication::applicationPid())),
+                     qPrintable(said));
+        }
+        QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
     // The lock and the socket only ever live in a folder of this user's own.
