@@ -71,6 +71,21 @@ QVariantMap fileValues(const QString &path)
     return values;
 }
 
+// Puts at `path` a regular file whose reading fails (EIO): this process's memory from address 0.
+bool makeUnreadable(const QString &path)
+{
+    return QFile::link(QStringLiteral("/proc/self/mem"), path);
+}
+
+// A change to `d` whose file cannot be read: it is held back, with the one warning of a failing spell.
+bool changeHeldBack(Defaults &d)
+{
+    if (!makeUnreadable(d.filePath()))
+        return false;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot read .*d.defaults:.* wait")));
+    return !d.setBool(QStringLiteral("x"), true);
+}
+
 mode_t folderMode(const QString &path)
 {
     struct stat info = {};
@@ -273,10 +288,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("d.defaults"));
         Defaults d(path);
-        // This process's memory from address 0: a regular file whose reading fails (EIO).
-        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot read .*d.defaults:.* wait")));
-        QVERIFY(!d.setBool(QStringLiteral("x"), true));
+        QVERIFY(changeHeldBack(d));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System), QStringList{QStringLiteral("d.defaults")});
         QCOMPARE(special_files::entryKind(path), mode_t(S_IFLNK));
 
@@ -295,9 +307,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("d.defaults"));
         Defaults d(path);
-        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot read .*d.defaults:.* wait")));
-        QVERIFY(!d.setBool(QStringLiteral("x"), true));
+        QVERIFY(changeHeldBack(d));
         QVERIFY(QFile::remove(path));
         writeFile(path, streamedFile({{"other", qint64(1)}}));
         QTRY_COMPARE(fileValues(path), (QVariantMap{{"other", qint64(1)}, {"x", true}}));
@@ -312,9 +322,7 @@ private Q_SLOTS:
         const QRegularExpression keptAside(
             QStringLiteral("Cannot read .*d.defaults:.* kept as .*d.defaults.unreadable"));
         Defaults d(path);
-        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot read .*d.defaults:.* wait")));
-        QVERIFY(!d.setBool(QStringLiteral("x"), true));
+        QVERIFY(changeHeldBack(d));
         QTest::ignoreMessage(QtWarningMsg, keptAside);
         Defaults::writeBeforeExit();
         const auto resume = qScopeGuard([] { Defaults::resetSharedForTesting(); });
@@ -322,7 +330,7 @@ private Q_SLOTS:
         QCOMPARE(fileValues(path), (QVariantMap{{"x", true}}));
 
         QVERIFY(QFile::remove(path));
-        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
+        QVERIFY(makeUnreadable(path));
         QTest::ignoreMessage(QtWarningMsg, keptAside);
         QVERIFY(d.setInteger(QStringLiteral("y"), 2));
         QCOMPARE(special_files::entryKind(path + QStringLiteral(".unreadable.2")), mode_t(S_IFLNK));
