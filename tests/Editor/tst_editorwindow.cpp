@@ -8,28 +8,16 @@
 #include "Editor/ReminderFormViewModel.h"
 #include "EditorTestSupport.h"
 #include "Shell/SheetDialog.h"
+#include "Support/DesktopTestSupport.h"
 
-#include <QProcess>
 #include <QScreen>
 #include <QWindow>
 #include <QtTest>
 
 using namespace ovlin;
+using desktoptest::xdotool;
 
 namespace {
-
-bool xdotool(const QStringList &arguments, QString *output = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        qWarning() << "xdotool" << arguments << process.readAllStandardError();
-        return false;
-    }
-    if (output)
-        *output = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-    return true;
-}
 
 // Where the X server has the window now.
 QRect serverGeometry(const QWidget *window)
@@ -107,7 +95,8 @@ private Q_SLOTS:
         });
         sheet->present();
         QVERIFY(QTest::qWaitForWindowExposed(sheet));
-        QTRY_VERIFY(sheet->isActiveWindow());
+        // Clicked only once the window manager has taken the sheet in and given it the keyboard.
+        QVERIFY(desktoptest::waitForKeyboard(sheet));
 
         QList<QRect> sheets;
         QList<QRect> buttons;

@@ -31,6 +31,7 @@
 #include "Shell/OvlinApp.h"
 #include "Shell/QuitCommand.h"
 #include "Shell/SheetDialog.h"
+#include "Support/DesktopTestSupport.h"
 #include "Support/FakeWallClockTimer.h"
 #include "Support/TestNotificationServer.h"
 #include "Support/TodayTestSupport.h"
@@ -50,6 +51,7 @@
 
 using namespace ovlin;
 using namespace shelltest;
+using namespace desktoptest;
 
 namespace {
 
@@ -58,66 +60,14 @@ const QDate kToday(2026, 6, 10);
 const QList<std::pair<QString, int>> kDueHabits = {
     {QStringLiteral("Stretch"), 15}, {QStringLiteral("Water"), 16}, {QStringLiteral("Read"), 17}};
 
-// How long the window manager and the X server may take on a loaded machine. Every wait ends as soon as
-// what it waits for holds, so only a fault runs one out.
-constexpr int kSettle = 30000;
 // Right Shift alone, which no window of Ovlin (nor the window manager) takes for anything.
 constexpr quint32 kMarkKeysym = 0xffe2;
-
-// xdotool's output, or nothing when it fails (it does, for one, while no window is active).
-std::optional<QString> xdotoolOutput(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(kSettle) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
-}
-
-bool xdotool(const QStringList &arguments, QString *output = nullptr)
-{
-    const std::optional<QString> result = xdotoolOutput(arguments);
-    if (!result) {
-        qWarning() << "xdotool" << arguments << "failed";
-        return false;
-    }
-    if (output)
-        *output = *result;
-    return true;
-}
-
-QString xid(const QWidget *window)
-{
-    return QString::number(window->winId());
-}
-
-std::optional<QString> focusedWindow()
-{
-    return xdotoolOutput({QStringLiteral("getwindowfocus"), QStringLiteral("-f")});
-}
-
-std::optional<QString> activeWindow()
-{
-    return xdotoolOutput({QStringLiteral("getactivewindow")});
-}
 
 // The window of Ovlin that Qt gives keys to.
 QWidget *keyboardWindow()
 {
     QWidget *popup = QApplication::activePopupWidget();
     return popup ? popup : QApplication::activeWindow();
-}
-
-// Whether keys typed now reach `window`: Qt has it active, and the X server gives it the keyboard and the
-// window manager, which takes its own keys (Alt+F4) first, has it as its active window. A popup grabs
-// the keyboard while it is shown instead, at once.
-bool hasKeyboard(const QWidget *window)
-{
-    if (!window || !window->isActiveWindow())
-        return false;
-    if (window->windowType() == Qt::Popup)
-        return window->windowHandle() && window->windowHandle()->isExposed();
-    return focusedWindow() == xid(window) && activeWindow() == xid(window);
 }
 
 // Counts the close requests that reach a widget (from the window manager, for example).
@@ -235,7 +185,7 @@ private:
         QTRY_VERIFY_WITH_TIMEOUT(m_app->appDelegate()->hasFinishedLaunching(), kSettle);
         QVERIFY(menuBar());
         QVERIFY(activate(m_app->mainWindow()));
-        QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow()->isActiveWindow(), kSettle);
+        QVERIFY(waitForKeyboard(m_app->mainWindow()));
     }
 
     // Starts Ovlin and takes the steps in order; false once one has failed the test.
@@ -275,7 +225,7 @@ private:
             QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow()->isMinimized(), kSettle);
         } else if (step == "focus window") {
             QVERIFY(activate(m_app->mainWindow()));
-            QTRY_VERIFY_WITH_TIMEOUT(m_app->mainWindow()->isActiveWindow(), kSettle);
+            QVERIFY(waitForKeyboard(m_app->mainWindow()));
             // A minimised window comes back a moment after it has the focus.
             QTRY_VERIFY_WITH_TIMEOUT(!m_app->mainWindow()->isMinimized(), kSettle);
         } else if (step == "other program") {
@@ -401,7 +351,7 @@ private:
     {
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window, kSettle));
-        QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), kSettle);
+        QVERIFY(waitForKeyboard(window));
     }
 
     // Asks the notification server something and waits for its answer: it answers in order, so whatever

@@ -17,6 +17,7 @@
 #include "Rewards/MilestoneFormView.h"
 #include "Rewards/MilestoneListView.h"
 #include "Shell/ContentView.h"
+#include "Support/DesktopTestSupport.h"
 #include "Support/FocusChainTestSupport.h"
 #include "Support/TodayTestSupport.h"
 
@@ -78,11 +79,20 @@ private:
         m_view = std::make_unique<ContentView>(context(), services);
         m_view->resize(1000, 900);
         m_view->show();
-        QApplication::setActiveWindow(m_view.get());
-        if (!QTest::qWaitForWindowActive(m_view.get()))
-            qWarning("window not active");
+        // Not yet onboarded, the window opens with onboarding's sheet over it, which takes the keyboard.
+        if (onboarded ? !waitForWindow() : !waitForSheet())
+            return nullptr;
         settleEvents();
         return m_view.get();
+    }
+
+    // Until the window has the keyboard. On a desktop the window manager gives it the focus, when it opens
+    // and when a sheet over it is gone; offscreen, the test does.
+    bool waitForWindow()
+    {
+        if (!desktoptest::onX11() && QApplication::activeWindow() != m_view.get())
+            QApplication::setActiveWindow(m_view.get());
+        return desktoptest::waitForKeyboard(m_view.get());
     }
 
     // The sheet on top of the window: the editor, the reward editor or onboarding.
@@ -104,8 +114,9 @@ private:
 
     bool waitForSheet()
     {
-        QWidget *shown = sheet();
-        if (!shown || !QTest::qWaitForWindowActive(shown))
+        // Not QTest::qWaitForWindowActive: it calls a sheet active while its parent window is.
+        if (!QTest::qWaitFor([this] { return sheet() != nullptr; }, desktoptest::kSettle) ||
+            !desktoptest::waitForKeyboard(sheet()))
             return false;
         settleEvents();
         return true;
@@ -159,10 +170,12 @@ private Q_SLOTS:
         QFETCH(QString, lands);
         const QStringList steps = what.split(QStringLiteral(", "));
         ContentView *view = openWindow(steps.first() != "onboarding");
+        QVERIFY(view);
         if (steps.first() == "onboarding") {
             // Shown again while the keyboard is in use.
             view->setShowOnboarding(false);
             settleEvents();
+            QVERIFY(waitForWindow());
             QTest::keyClick(view, Qt::Key_Shift);
             view->setShowOnboarding(true);
         } else if (steps.first() == "editor") {
@@ -204,6 +217,7 @@ private Q_SLOTS:
         if (what == "celebration")
             enginetest::makeReminder(context(), todaytest::fixedAt(QStringLiteral("Walk"), 9, 0));
         ContentView *view = openWindow(what != "onboarding");
+        QVERIFY(view);
         if (what == "editor") {
             press(view->newHabitButton());
             QVERIFY(waitForSheet());
@@ -229,10 +243,7 @@ private Q_SLOTS:
             press(card);
             QVERIFY(!view->celebrationManager()->activeEvent());
         }
-        // The window manager gives the window the focus back once the sheet is gone; offscreen, the test does.
-        if (QGuiApplication::platformName() == QLatin1String("offscreen") && QApplication::activeWindow() != view)
-            QApplication::setActiveWindow(view);
-        QTRY_VERIFY(QApplication::activeWindow() == view);
+        QVERIFY(waitForWindow());
         settleEvents();
 
         QWidget *now = QApplication::focusWidget();

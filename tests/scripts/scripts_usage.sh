@@ -13,7 +13,7 @@ for tool in cmake ctest apt-get sudo dpkg-query clang-format ninja Xvfb weston o
     chmod +x "$work/stubs/$tool"
 done
 export PATH=$work/stubs:$PATH
-unset OVLIN_BENCH_BUILD_DIR OVLIN_TEST_BUILD_DIR OVLIN_TSAN_BUILD_DIR OVLIN_RUN_BUILD_DIR
+unset OVLIN_BENCH_BUILD_DIR OVLIN_TEST_BUILD_DIR OVLIN_TSAN_BUILD_DIR OVLIN_PLAIN_BUILD_DIR OVLIN_RUN_BUILD_DIR OVLIN_SKIP_TSAN
 
 failures=0
 fail() {
@@ -79,6 +79,21 @@ got=$?
     fail "gen-profile with a relative home wrote to: $(cat "$work/genprofile" 2>/dev/null)"
 grep -q -- "--build $work/elsewhere/benchbuild " "$work/calls" 2>/dev/null ||
     fail "gen-profile built in: $(cat "$work/calls" 2>/dev/null)"
+
+# scripts/test builds in the folders named (relative ones from the caller's), and runs the desktop tests
+# again in the build without sanitizers, which builds only what they need.
+rm -f "$work/calls"
+(cd "$work/elsewhere" && OVLIN_TEST_BUILD_DIR=t OVLIN_PLAIN_BUILD_DIR=p OVLIN_TSAN_BUILD_DIR=s \
+    "$root/scripts/test" -R tst_x >"$work/out" 2>&1)
+got=$?
+[ "$got" = 0 ] || fail "test with relative build folders: status $got ($(cat "$work/out"))"
+for call in "cmake -S $root -B $work/elsewhere/t " "ctest --test-dir $work/elsewhere/t .*-R tst_x" \
+    "cmake --build $work/elsewhere/p -j [0-9]* --target ovlin_desktop_tests\$" \
+    "ctest --test-dir $work/elsewhere/p .*-L desktop -R tst_x" "cmake -S $root -B $work/elsewhere/s "; do
+    grep -q -- "^$call" "$work/calls" 2>/dev/null || fail "test made no call like: $call"
+done
+grep -q -- "-B $work/elsewhere/p .*SANITIZE" "$work/calls" &&
+    fail "test built the plain tree with sanitizers"
 
 # Without root and without sudo, install-deps says what to run instead of failing on a missing command.
 mkdir -p "$work/nosudo"
