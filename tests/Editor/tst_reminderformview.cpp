@@ -20,6 +20,7 @@
 #include "Editor/ReminderFormScheduleStep.h"
 #include "Editor/ReminderFormView.h"
 #include "Editor/ReminderFormViewModel.h"
+#include "Support/PointerTestSupport.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -30,6 +31,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -424,6 +426,86 @@ private Q_SLOTS:
         QCOMPARE(context()->fetchCount<Reminder>(), qsizetype(1));
         QCOMPARE(m_recorder.scheduled.size(), 1);
         QCOMPARE(m_signals.size(), 1);
+    }
+
+    // The second half of a double-click on a footer button comes after the step changed: it presses
+    // nothing, whatever now stands under the pointer. Keys, and a click after the double-click time, go on.
+    void aDoubleClickMovesOneStep_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>(
+            "second");                      // "double-click", "unpaired" (a press the platform did not pair) or "Space"
+        QTest::addColumn<QString>("first"); // what the first click leads to
+        QTest::addColumn<QString>("then");  // after the second gesture
+        QTest::addColumn<QString>("later"); // after a click once the double-click time is over
+        QTest::newRow("Next on step 3, double-click") << 3 << "Next"
+                                                      << "double-click"
+                                                      << "step 4"
+                                                      << "step 4"
+                                                      << "saved";
+        QTest::newRow("Next on step 3, unpaired press") << 3 << "Next"
+                                                        << "unpaired"
+                                                        << "step 4"
+                                                        << "step 4"
+                                                        << "saved";
+        QTest::newRow("Next on step 3, then Space") << 3 << "Next"
+                                                    << "Space"
+                                                    << "step 4"
+                                                    << "saved"
+                                                    << "saved";
+        QTest::newRow("Next on step 1, double-click") << 1 << "Next"
+                                                      << "double-click"
+                                                      << "step 2"
+                                                      << "step 2"
+                                                      << "step 3";
+        QTest::newRow("Back on step 4, double-click") << 4 << "Back"
+                                                      << "double-click"
+                                                      << "step 3"
+                                                      << "step 3"
+                                                      << "step 2";
+    }
+
+    void aDoubleClickMovesOneStep()
+    {
+        QFETCH(int, step);
+        QFETCH(QString, button);
+        QFETCH(QString, second);
+        QFETCH(QString, first);
+        QFETCH(QString, then);
+        QFETCH(QString, later);
+        auto sheet = makeSheet();
+        sheet->viewModel()->setTitle(QStringLiteral("Drink water"));
+        advance(*sheet, step);
+        QWidget *pressed = button == "Next" ? sheet->footer()->nextButton() : sheet->footer()->backButton();
+        const QPoint point = pressed->mapToGlobal(pressed->rect().center());
+        const auto outcome = [&] {
+            return m_dismissals > 0 ? QStringLiteral("saved") : QStringLiteral("step %1").arg(sheet->stepNumber());
+        };
+        const auto clickAgain = [&](pointertest::EventTime &time) {
+            pointertest::clickThroughWindow(sheet.get(), point, time);
+            QCoreApplication::processEvents();
+        };
+
+        pointertest::EventTime time;
+        clickAgain(time);
+        QCOMPARE(outcome(), first);
+        time.advance(60);
+        if (second == "double-click") {
+            clickAgain(time);
+        } else if (second == "unpaired") {
+            pointertest::clickStraightAt(sheet.get(), point, time);
+        } else {
+            QWidget *under = sheet->childAt(sheet->mapFromGlobal(point));
+            QVERIFY(under);
+            QTest::keyClick(under, Qt::Key_Space);
+        }
+        QCOMPARE(outcome(), then);
+        time.advance(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 1);
+        if (m_dismissals == 0)
+            clickAgain(time);
+        QCOMPARE(outcome(), later);
+        QCOMPARE(context()->fetchCount<Reminder>(), qsizetype(later == "saved" ? 1 : 0));
     }
 
     void closingDiscards_data()
