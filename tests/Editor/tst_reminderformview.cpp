@@ -657,6 +657,37 @@ private Q_SLOTS:
         dialog->close();
     }
 
+    // A step that does not fit grows the sheet by what it lacks and no more, so the footer moves no further
+    // than it must; a step that fits leaves the sheet as it is.
+    void aTallerStepGrowsTheSheetByWhatItLacks_data()
+    {
+        QTest::addColumn<ScheduleType>("type");
+        QTest::newRow("fixed time") << ScheduleType::fixedTime;
+        QTest::newRow("interval") << ScheduleType::interval;
+    }
+
+    void aTallerStepGrowsTheSheetByWhatItLacks()
+    {
+        QFETCH(ScheduleType, type);
+        QWidget window;
+        window.resize(800, 600);
+        window.show();
+        QPointer<ReminderFormView> sheet = ReminderFormView::openNew(&window, context());
+        QWidget *dialog = sheet->window();
+        sheet->viewModel()->setScheduleType(type);
+        advance(*sheet, 2);
+        const int before = dialog->height();
+        click(sheet->footer()->nextButton());
+        QCoreApplication::processEvents();
+        QScrollArea *area = sheet->contentArea();
+        const int needs = area->widget()->heightForWidth(area->widget()->width());
+        const int shows = area->viewport()->height();
+        QVERIFY2(needs <= shows, qPrintable(QStringLiteral("needs %1, shows %2").arg(needs).arg(shows)));
+        if (dialog->height() != before)
+            QCOMPARE(shows, needs);
+        dialog->close();
+    }
+
     void openNewShowsAWindowModalDialog()
     {
         QWidget window;
