@@ -119,6 +119,13 @@ bool KeyboardFocus::eventFilter(QObject *watched, QEvent *event)
     case QEvent::TabletPress:
         m_keyboard = false;
         m_handBack = nullptr;
+        // The pointer is in use: a ring shown, or waiting to come back with its window, goes, also where
+        // the press moves no focus (the page, a control that takes no focus by click).
+        m_suspended.clear();
+        if (QWidget *ring = m_ring) {
+            m_ring = nullptr;
+            ring->update();
+        }
         break;
     case QEvent::ApplicationDeactivate: m_handBack = nullptr; break;
     case QEvent::Hide:

@@ -14,7 +14,8 @@ namespace ovlin {
 // (Tab, Backtab or a shortcut). Qt also reports a Tab reason when it hands focus on by itself (a focused
 // widget was hidden, a dialog opened), so the reason alone is not enough: the last user input must have
 // been a key press too. A ring hidden while a pop-up or another window had focus comes back with it, and
-// a dialog that the keyboard closes hands its window's focus back with a ring.
+// a dialog that the keyboard closes hands its window's focus back with a ring. A mouse press hides every
+// ring until the keyboard moves the focus again.
 class KeyboardFocus : public QObject
 {
     Q_OBJECT

@@ -4,8 +4,14 @@
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButton.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QSpacerItem>
+#include <QStyleHints>
+
+#include <algorithm>
+#include <cmath>
 
 namespace ovlin {
 
@@ -50,6 +56,8 @@ ReminderFormFooter::ReminderFormFooter(QWidget *parent) : QWidget(parent)
     trailing->addWidget(m_save, 0, Qt::AlignVCenter);
     row->addLayout(trailing);
 
+    for (OvlinButton *button : {m_cancel, m_back, m_next, m_save})
+        button->installEventFilter(this);
     apply(State{});
 }
 
@@ -61,6 +69,7 @@ QString ReminderFormFooter::saveTitle(bool isEditing)
 void ReminderFormFooter::apply(const State &state)
 {
     OVLIN_ASSERT_MAIN_THREAD();
+    m_step = state.currentStep;
     const bool lastStep = state.currentStep == state.totalSteps;
     m_cancel->setVisible(lastStep);
     m_back->setVisible(state.currentStep >= 2);
@@ -73,6 +82,57 @@ void ReminderFormFooter::apply(const State &state)
     if (m_save->title() != title)
         m_save->setTitle(title);
     m_save->setAccessibleName(title);
+}
+
+bool ReminderFormFooter::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton)
+            break;
+        if (followsStepChange(*mouse)) {
+            m_droppedOn = watched;
+            event->accept();
+            return true;
+        }
+        m_droppedOn = nullptr;
+        break;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton)
+            break;
+        if (watched == m_droppedOn) {
+            m_droppedOn = nullptr;
+            event->accept();
+            return true;
+        }
+        // Noted before the button takes it: its click may change the step.
+        m_releaseTime = mouse->timestamp();
+        m_releasePosition = mouse->globalPosition();
+        m_releaseStep = m_step;
+        break;
+    }
+    default: break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The step changed since the last release, and this press comes within the platform's double-click time
+// and distance of it. Events without a time (made up by the program itself) never count.
+bool ReminderFormFooter::followsStepChange(const QMouseEvent &press) const
+{
+    if (m_step == m_releaseStep || press.timestamp() == 0 || m_releaseTime == 0 || press.timestamp() < m_releaseTime)
+        return false;
+    const QStyleHints *hints = QGuiApplication::styleHints();
+    const quint64 interval = quint64(std::max(0, hints->mouseDoubleClickInterval()));
+    if (press.timestamp() - m_releaseTime >= interval)
+        return false;
+    const QPointF delta = press.globalPosition() - m_releasePosition;
+    const double distance = std::max(0, hints->mouseDoubleClickDistance());
+    return std::abs(delta.x()) <= distance && std::abs(delta.y()) <= distance;
 }
 
 } // namespace ovlin

@@ -425,13 +425,18 @@ QSize ReminderFormView::sizeHint() const
         const int chrome = layout()->totalSizeHint().height() - m_scrollArea->sizeHint().height();
         height = std::max(height, chrome + content);
     }
+    return {width, std::min(height, tallestHeight())};
+}
+
+int ReminderFormView::tallestHeight() const
+{
     if (const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
         // The whole screen height less room for the window manager's title bar.
         const int available = screen->availableGeometry().height() - sheetFrameAllowance;
         if (available >= int(LayoutTokens::sheetMinHeight))
-            height = std::min(height, available);
+            return available;
     }
-    return {width, height};
+    return QWIDGETSIZE_MAX;
 }
 
 void ReminderFormView::growWindowToStep()
@@ -440,9 +445,19 @@ void ReminderFormView::growWindowToStep()
     // and the sheet never moves: the footer's buttons stay under the pointer from step to step. What does
     // not fit scrolls.
     QWidget *host = window();
-    if (host == this || !host->isVisible())
+    if (host == this || !host->isVisible() || !m_stepView)
         return;
-    int wanted = sizeHint().height() + (host->height() - height());
+    // Measured against the content area the sheet has now: the header and footer keep their heights, and
+    // room the sheet has to spare (it opened at its first step's size hint) counts.
+    const QWidget *viewport = m_scrollArea->viewport();
+    const int column = std::clamp(viewport->width() - 2 * int(LayoutTokens::spacingXL), 1, int(modalContentWidth));
+    const int step =
+        m_stepView->hasHeightForWidth() ? m_stepView->heightForWidth(column) : m_stepView->sizeHint().height();
+    const int missing = int(LayoutTokens::spacingXL + LayoutTokens::spacingLG) + step - viewport->height();
+    if (missing <= 0)
+        return;
+    const int hostExtra = host->height() - height();
+    int wanted = std::min(host->height() + missing, tallestHeight() + hostExtra);
     if (const QScreen *screen = host->screen()) {
         const int frameBottom = std::max(0, host->frameGeometry().bottom() - host->geometry().bottom());
         wanted = std::min(wanted, screen->availableGeometry().bottom() - frameBottom - host->geometry().top() + 1);

@@ -127,6 +127,8 @@ private:
     void refreshChrome();
     void placeScrollIndicator();
     void growWindowToStep();
+    // The tallest the sheet gets on its screen.
+    int tallestHeight() const;
 
     std::shared_ptr<Reminder> m_existingReminder;
     QPointer<StoreContext> m_modelContext;

@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -522,6 +523,9 @@ int FlowRowLayout::arrange(const QRect &rect, bool place, int *lineCount) const
         x += (x > 0 ? spacing() : 0) + w;
         lines.last().append({item, w});
     }
+    // Mirrored in a right-to-left layout, as a box layout is.
+    const QWidget *owner = parentWidget();
+    const Qt::LayoutDirection direction = owner ? owner->layoutDirection() : QGuiApplication::layoutDirection();
     int y = inner.top();
     for (const auto &line : std::as_const(lines)) {
         int lineHeight = 0;
@@ -531,7 +535,7 @@ int FlowRowLayout::arrange(const QRect &rect, bool place, int *lineCount) const
             int left = inner.left();
             for (const auto &[item, w] : line) {
                 const int h = item->sizeHint().height();
-                item->setGeometry(QRect(left, y + (lineHeight - h) / 2, w, h));
+                item->setGeometry(QStyle::visualRect(direction, inner, QRect(left, y + (lineHeight - h) / 2, w, h)));
                 left += w + spacing();
             }
         }

@@ -20,6 +20,7 @@
 #include "Editor/ReminderFormScheduleStep.h"
 #include "Editor/ReminderFormView.h"
 #include "Editor/ReminderFormViewModel.h"
+#include "Support/PointerTestSupport.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -30,6 +31,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -426,6 +428,86 @@ private Q_SLOTS:
         QCOMPARE(m_signals.size(), 1);
     }
 
+    // The second half of a double-click on a footer button comes after the step changed: it presses
+    // nothing, whatever now stands under the pointer. Keys, and a click after the double-click time, go on.
+    void aDoubleClickMovesOneStep_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>(
+            "second");                      // "double-click", "unpaired" (a press the platform did not pair) or "Space"
+        QTest::addColumn<QString>("first"); // what the first click leads to
+        QTest::addColumn<QString>("then");  // after the second gesture
+        QTest::addColumn<QString>("later"); // after a click once the double-click time is over
+        QTest::newRow("Next on step 3, double-click") << 3 << "Next"
+                                                      << "double-click"
+                                                      << "step 4"
+                                                      << "step 4"
+                                                      << "saved";
+        QTest::newRow("Next on step 3, unpaired press") << 3 << "Next"
+                                                        << "unpaired"
+                                                        << "step 4"
+                                                        << "step 4"
+                                                        << "saved";
+        QTest::newRow("Next on step 3, then Space") << 3 << "Next"
+                                                    << "Space"
+                                                    << "step 4"
+                                                    << "saved"
+                                                    << "saved";
+        QTest::newRow("Next on step 1, double-click") << 1 << "Next"
+                                                      << "double-click"
+                                                      << "step 2"
+                                                      << "step 2"
+                                                      << "step 3";
+        QTest::newRow("Back on step 4, double-click") << 4 << "Back"
+                                                      << "double-click"
+                                                      << "step 3"
+                                                      << "step 3"
+                                                      << "step 2";
+    }
+
+    void aDoubleClickMovesOneStep()
+    {
+        QFETCH(int, step);
+        QFETCH(QString, button);
+        QFETCH(QString, second);
+        QFETCH(QString, first);
+        QFETCH(QString, then);
+        QFETCH(QString, later);
+        auto sheet = makeSheet();
+        sheet->viewModel()->setTitle(QStringLiteral("Drink water"));
+        advance(*sheet, step);
+        QWidget *pressed = button == "Next" ? sheet->footer()->nextButton() : sheet->footer()->backButton();
+        const QPoint point = pressed->mapToGlobal(pressed->rect().center());
+        const auto outcome = [&] {
+            return m_dismissals > 0 ? QStringLiteral("saved") : QStringLiteral("step %1").arg(sheet->stepNumber());
+        };
+        const auto clickAgain = [&](pointertest::EventTime &time) {
+            pointertest::clickThroughWindow(sheet.get(), point, time);
+            QCoreApplication::processEvents();
+        };
+
+        pointertest::EventTime time;
+        clickAgain(time);
+        QCOMPARE(outcome(), first);
+        time.advance(60);
+        if (second == "double-click") {
+            clickAgain(time);
+        } else if (second == "unpaired") {
+            pointertest::clickStraightAt(sheet.get(), point, time);
+        } else {
+            QWidget *under = sheet->childAt(sheet->mapFromGlobal(point));
+            QVERIFY(under);
+            QTest::keyClick(under, Qt::Key_Space);
+        }
+        QCOMPARE(outcome(), then);
+        time.advance(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 1);
+        if (m_dismissals == 0)
+            clickAgain(time);
+        QCOMPARE(outcome(), later);
+        QCOMPARE(context()->fetchCount<Reminder>(), qsizetype(later == "saved" ? 1 : 0));
+    }
+
     void closingDiscards_data()
     {
         QTest::addColumn<int>("step");
@@ -572,6 +654,37 @@ private Q_SLOTS:
         click(sheet->footer()->nextButton());
         QCOMPARE(sheet->stepNumber(), 4);
         QCOMPARE(dialog->height(), combinedHeight);
+        dialog->close();
+    }
+
+    // A step that does not fit grows the sheet by what it lacks and no more, so the footer moves no further
+    // than it must; a step that fits leaves the sheet as it is.
+    void aTallerStepGrowsTheSheetByWhatItLacks_data()
+    {
+        QTest::addColumn<ScheduleType>("type");
+        QTest::newRow("fixed time") << ScheduleType::fixedTime;
+        QTest::newRow("interval") << ScheduleType::interval;
+    }
+
+    void aTallerStepGrowsTheSheetByWhatItLacks()
+    {
+        QFETCH(ScheduleType, type);
+        QWidget window;
+        window.resize(800, 600);
+        window.show();
+        QPointer<ReminderFormView> sheet = ReminderFormView::openNew(&window, context());
+        QWidget *dialog = sheet->window();
+        sheet->viewModel()->setScheduleType(type);
+        advance(*sheet, 2);
+        const int before = dialog->height();
+        click(sheet->footer()->nextButton());
+        QCoreApplication::processEvents();
+        QScrollArea *area = sheet->contentArea();
+        const int needs = area->widget()->heightForWidth(area->widget()->width());
+        const int shows = area->viewport()->height();
+        QVERIFY2(needs <= shows, qPrintable(QStringLiteral("needs %1, shows %2").arg(needs).arg(shows)));
+        if (dialog->height() != before)
+            QCOMPARE(shows, needs);
         dialog->close();
     }
 

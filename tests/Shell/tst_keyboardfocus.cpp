@@ -122,10 +122,12 @@ private:
         return m_view.get();
     }
 
-    QWidget *sidebarNewHabit() const
+    QWidget *sidebarNewHabit() const { return sidebarButton(QStringLiteral("New habit")); }
+
+    QWidget *sidebarButton(const QString &name) const
     {
         for (auto *button : m_view->findChildren<QAbstractButton *>())
-            if (button->accessibleName() == "New habit" && button->mapTo(m_view.get(), QPoint()).x() < 200)
+            if (button->accessibleName() == name && button->mapTo(m_view.get(), QPoint()).x() < 200)
                 return button;
         return nullptr;
     }
@@ -401,6 +403,52 @@ private Q_SLOTS:
             }
         }
         QVERIFY2(full >= focus->width(), qPrintable(QString::number(full)));
+    }
+
+    // The ring that came back with the focus after Escape on a sheet goes with the first click, as any
+    // ring does: the mouse is in use now.
+    void aClickHidesTheRing_data()
+    {
+        QTest::addColumn<QString>("click");
+        QTest::newRow("on the page") << "page";
+        QTest::newRow("on another tab") << "tab";
+        QTest::newRow("on New habit, then on the sheet's close button") << "sheet";
+    }
+
+    void aClickHidesTheRing()
+    {
+        QFETCH(QString, click);
+        const auto [window, newHabit] = open("today");
+        QVERIFY(window && newHabit);
+        QTest::keyClick(newHabit, Qt::Key_Shift);
+        newHabit->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(newHabit, Qt::Key_Space);
+        settleEvents();
+        QVERIFY(m_view->newHabitSheet() && activate(m_view->newHabitSheet()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        settleEvents();
+        QVERIFY(!m_view->newHabitSheet() && activate(window));
+        QCOMPARE(QApplication::focusWidget(), newHabit);
+        QVERIFY(focustest::drawsRing(newHabit));
+
+        if (click == "page") {
+            QWidget *page = m_view->currentScreen();
+            QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(page->width() / 2, page->height() - 8));
+        } else if (click == "tab") {
+            QTest::mouseClick(sidebarButton(QStringLiteral("Habits")), Qt::LeftButton);
+        } else {
+            QTest::mouseClick(newHabit, Qt::LeftButton);
+            settleEvents();
+            SheetDialog *sheet = m_view->newHabitSheet();
+            QVERIFY(sheet && activate(sheet));
+            QTest::mouseClick(qobject_cast<ReminderFormView *>(sheet->content())->closeButton(), Qt::LeftButton);
+            settleEvents();
+            QVERIFY(!m_view->newHabitSheet() && activate(window));
+        }
+        settleEvents();
+        QWidget *now = QApplication::focusWidget();
+        QVERIFY(now);
+        QVERIFY2(!focustest::drawsRing(now), qPrintable(focustest::describe(now)));
     }
 
     // The banner in the window answers the keyboard: its buttons come first in Tab order, with rings;

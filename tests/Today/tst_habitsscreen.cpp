@@ -279,8 +279,20 @@ private Q_SLOTS:
         QVERIFY(!view.emptyState());
     }
 
+    // The schedule, state and days follow one another from the line's leading edge, which is its right
+    // edge in a right-to-left layout.
+    void detailLineStaysPackedUnderALongTitle_data()
+    {
+        QTest::addColumn<Qt::LayoutDirection>("direction");
+        QTest::newRow("left to right") << Qt::LeftToRight;
+        QTest::newRow("right to left") << Qt::RightToLeft;
+    }
+
     void detailLineStaysPackedUnderALongTitle()
     {
+        QFETCH(Qt::LayoutDirection, direction);
+        QGuiApplication::setLayoutDirection(direction);
+        const auto restore = qScopeGuard([] { QGuiApplication::setLayoutDirection(Qt::LeftToRight); });
         auto reminder = habit(QStringLiteral("Walk around the block twice before the evening news starts"),
                               ReminderCategory::movement, 0);
         auto &view = show();
@@ -289,8 +301,14 @@ private Q_SLOTS:
         const auto *schedule = row->findChild<QWidget *>(QStringLiteral("scheduleText"));
         const auto *pill = row->findChild<QWidget *>(QStringLiteral("statusPill"));
         const auto *days = row->findChild<QWidget *>(QStringLiteral("daysText"));
-        QCOMPARE(pill->x() - (schedule->x() + schedule->width()), int(LayoutTokens::spacingSM));
-        QCOMPARE(days->x() - (pill->x() + pill->width()), int(LayoutTokens::spacingSM));
+        // Where a part starts, counted from the line's leading edge.
+        const auto start = [direction](const QWidget *part) {
+            return direction == Qt::LeftToRight ? part->x()
+                                                : part->parentWidget()->width() - (part->x() + part->width());
+        };
+        QCOMPARE(start(schedule), 0);
+        QCOMPARE(start(pill) - (start(schedule) + schedule->width()), int(LayoutTokens::spacingSM));
+        QCOMPARE(start(days) - (start(pill) + pill->width()), int(LayoutTokens::spacingSM));
     }
 
     // The header's title and subtitle wrap short of "New habit" in a small window; wider they are as
