@@ -301,6 +301,12 @@ ItemListLayout::~ItemListLayout()
         delete item;
 }
 
+Qt::LayoutDirection ItemListLayout::direction() const
+{
+    const QWidget *owner = parentWidget();
+    return owner ? owner->layoutDirection() : QGuiApplication::layoutDirection();
+}
+
 void ItemListLayout::addItem(QLayoutItem *item)
 {
     m_items.append(item);
@@ -409,21 +415,25 @@ void WrappingRowLayout::setGeometry(const QRect &rect)
     QLayoutItem *leading = part(0);
     QLayoutItem *trailing = part(1);
     const int trailingWidth = trailing ? std::min(inner.width(), trailing->sizeHint().width()) : 0;
-    const auto centred = [](QLayoutItem *item, int x, int top, int width, int height) {
+    // Mirrored in a right-to-left layout, as a box layout is.
+    const auto place = [this, inner](QLayoutItem *item, const QRect &r) {
+        item->setGeometry(QStyle::visualRect(direction(), inner, r));
+    };
+    const auto centred = [place](QLayoutItem *item, int x, int top, int width, int height) {
         const int h =
             std::min(height, item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height());
-        item->setGeometry(QRect(x, top + (height - h) / 2, width, h));
+        place(item, QRect(x, top + (height - h) / 2, width, h));
     };
     if (trailing && leading && wrapsAt(rect.width())) {
         const int leadingHeight = partHeight(0, inner.width());
-        leading->setGeometry(QRect(inner.left(), inner.top(), inner.width(), leadingHeight));
+        place(leading, QRect(inner.left(), inner.top(), inner.width(), leadingHeight));
         const int top = inner.top() + leadingHeight + m_wrapSpacing;
         centred(trailing, inner.right() + 1 - trailingWidth, top, trailingWidth, inner.bottom() + 1 - top);
         return;
     }
     const int leadingWidth = trailing ? std::max(0, inner.width() - spacing() - trailingWidth) : inner.width();
     if (leading)
-        leading->setGeometry(QRect(inner.left(), inner.top(), leadingWidth, inner.height()));
+        place(leading, QRect(inner.left(), inner.top(), leadingWidth, inner.height()));
     if (trailing)
         centred(trailing, inner.right() + 1 - trailingWidth, inner.top(), trailingWidth, inner.height());
 }
@@ -523,9 +533,6 @@ int FlowRowLayout::arrange(const QRect &rect, bool place, int *lineCount) const
         x += (x > 0 ? spacing() : 0) + w;
         lines.last().append({item, w});
     }
-    // Mirrored in a right-to-left layout, as a box layout is.
-    const QWidget *owner = parentWidget();
-    const Qt::LayoutDirection direction = owner ? owner->layoutDirection() : QGuiApplication::layoutDirection();
     int y = inner.top();
     for (const auto &line : std::as_const(lines)) {
         int lineHeight = 0;
@@ -535,7 +542,7 @@ int FlowRowLayout::arrange(const QRect &rect, bool place, int *lineCount) const
             int left = inner.left();
             for (const auto &[item, w] : line) {
                 const int h = item->sizeHint().height();
-                item->setGeometry(QStyle::visualRect(direction, inner, QRect(left, y + (lineHeight - h) / 2, w, h)));
+                item->setGeometry(QStyle::visualRect(direction(), inner, QRect(left, y + (lineHeight - h) / 2, w, h)));
                 left += w + spacing();
             }
         }
@@ -628,20 +635,27 @@ int CornerColumnLayout::arrange(const QRect &rect, bool place) const
         first = false;
         // The corner as this item sees it: what is left of it below the item's top.
         const double besideHeight = m_corner.height() - y;
-        const QSizeF corner = besideHeight > 0 ? QSizeF(m_corner.width(), besideHeight) : QSizeF();
+        QSizeF corner = besideHeight > 0 ? QSizeF(m_corner.width(), besideHeight) : QSizeF();
+        // A text's free corner is on its right: right to left, where the corner is on the left, a text
+        // beside it is moved clear of it whole instead.
+        int inset = 0;
+        if (direction() == Qt::RightToLeft && !corner.isEmpty()) {
+            inset = std::min(width - 1, int(std::ceil(corner.width())));
+            corner = QSizeF();
+        }
         int height = 0;
         auto *text = qobject_cast<OvlinText *>(item->widget());
         if (text && text->hasHeightForWidth()) {
             TextBlock block = text->block();
             block.freeCorner = corner;
-            height = int(std::ceil(block.sizeForWidth(width).height()));
+            height = int(std::ceil(block.sizeForWidth(width - inset).height()));
             if (place)
                 text->setFreeCorner(corner);
         } else {
-            height = item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height();
+            height = item->hasHeightForWidth() ? item->heightForWidth(width - inset) : item->sizeHint().height();
         }
         if (place)
-            item->setGeometry(QRect(inner.left(), inner.top() + y, inner.width(), height));
+            item->setGeometry(QRect(inner.left() + inset, inner.top() + y, inner.width() - inset, height));
         y += height;
     }
     return y + m.top() + m.bottom();

@@ -188,6 +188,9 @@ public:
     QLayoutItem *takeAt(int index) override;
 
 protected:
+    // The owner's layout direction (the application's without an owner).
+    Qt::LayoutDirection direction() const;
+
     QList<QLayoutItem *> m_items;
 };
 

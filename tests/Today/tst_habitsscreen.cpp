@@ -309,6 +309,17 @@ private Q_SLOTS:
         QCOMPARE(start(schedule), 0);
         QCOMPARE(start(pill) - (start(schedule) + schedule->width()), int(LayoutTokens::spacingSM));
         QCOMPARE(start(days) - (start(pill) + pill->width()), int(LayoutTokens::spacingSM));
+        // The row itself mirrors too: its texts lead, its buttons trail.
+        const auto *texts = row->findChild<QWidget *>(QStringLiteral("habitTexts"));
+        QVERIFY(texts);
+        const auto inRow = [row](const QWidget *w) { return QRect(w->mapTo(row, QPoint()), w->size()); };
+        const QList<QAbstractButton *> buttons = row->findChildren<QAbstractButton *>();
+        const auto edit = std::find_if(buttons.cbegin(), buttons.cend(),
+                                       [](const QAbstractButton *b) { return b->text() == QStringLiteral("Edit"); });
+        QVERIFY(edit != buttons.cend());
+        QVERIFY2(direction == Qt::LeftToRight ? inRow(*edit).left() > inRow(texts).right()
+                                              : inRow(*edit).right() < inRow(texts).left(),
+                 "Edit trails the texts");
     }
 
     // The header's title and subtitle wrap short of "New habit" in a small window; wider they are as
@@ -317,13 +328,20 @@ private Q_SLOTS:
     void headerTextsLeaveRoomForTheButton_data()
     {
         QTest::addColumn<int>("windowWidth");
+        QTest::addColumn<Qt::LayoutDirection>("direction");
         for (const int width : {700, 800, 860, 1100})
-            QTest::addRow("%d", width) << width;
+            QTest::addRow("%d", width) << width << Qt::LeftToRight;
+        // The button goes to the left; the texts beside it move clear of it.
+        for (const int width : {700, 860})
+            QTest::addRow("%d, right to left", width) << width << Qt::RightToLeft;
     }
 
     void headerTextsLeaveRoomForTheButton()
     {
         QFETCH(int, windowWidth);
+        QFETCH(Qt::LayoutDirection, direction);
+        QGuiApplication::setLayoutDirection(direction);
+        const auto restore = qScopeGuard([] { QGuiApplication::setLayoutDirection(Qt::LeftToRight); });
         habit("Walk", ReminderCategory::movement, 0);
         context()->save();
         m_view = std::make_unique<HabitListView>(context());
