@@ -1,17 +1,13 @@
 #include "Editor/ReminderFormFooter.h"
 
 #include "Base/MainThread.h"
+#include "DesignSystem/DoubleClickGuard.h"
 #include "DesignSystem/LayoutTokens.h"
 #include "DesignSystem/OvlinButton.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QSpacerItem>
-#include <QStyleHints>
-
-#include <algorithm>
-#include <cmath>
 
 namespace ovlin {
 
@@ -120,19 +116,10 @@ bool ReminderFormFooter::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-// The step changed since the last release, and this press comes within the platform's double-click time
-// and distance of it. Events without a time (made up by the program itself) never count.
+// The step changed since the last release, and this press comes within a double-click of it.
 bool ReminderFormFooter::followsStepChange(const QMouseEvent &press) const
 {
-    if (m_step == m_releaseStep || press.timestamp() == 0 || m_releaseTime == 0 || press.timestamp() < m_releaseTime)
-        return false;
-    const QStyleHints *hints = QGuiApplication::styleHints();
-    const quint64 interval = quint64(std::max(0, hints->mouseDoubleClickInterval()));
-    if (press.timestamp() - m_releaseTime >= interval)
-        return false;
-    const QPointF delta = press.globalPosition() - m_releasePosition;
-    const double distance = std::max(0, hints->mouseDoubleClickDistance());
-    return std::abs(delta.x()) <= distance && std::abs(delta.y()) <= distance;
+    return m_step != m_releaseStep && DoubleClickGuard::isWithinDoubleClick(press, m_releaseTime, m_releasePosition);
 }
 
 } // namespace ovlin
