@@ -58,9 +58,19 @@ protected:
 private:
     using QObject::QObject;
 
+    // Within the platform's double-click time and distance of the last press that went through. Events
+    // without a time (made up by the program itself) are never taken for a second press this way.
     bool followsLastPress(const QMouseEvent &mouse) const
     {
-        return DoubleClickGuard::isWithinDoubleClick(mouse, m_lastPressTime, m_lastPressPosition);
+        if (mouse.timestamp() == 0 || m_lastPressTime == 0 || mouse.timestamp() < m_lastPressTime)
+            return false;
+        const QStyleHints *hints = QGuiApplication::styleHints();
+        const quint64 interval = quint64(std::max(0, hints->mouseDoubleClickInterval()));
+        if (mouse.timestamp() - m_lastPressTime >= interval)
+            return false;
+        const QPointF delta = mouse.globalPosition() - m_lastPressPosition;
+        const double distance = std::max(0, hints->mouseDoubleClickDistance());
+        return std::abs(delta.x()) <= distance && std::abs(delta.y()) <= distance;
     }
 
     quint64 m_lastPressTime = 0;
@@ -76,19 +86,6 @@ void DoubleClickGuard::guard(QWidget *control)
     if (control)
         if (PressFilter *filter = PressFilter::instance())
             control->installEventFilter(filter);
-}
-
-bool DoubleClickGuard::isWithinDoubleClick(const QMouseEvent &press, quint64 time, const QPointF &position)
-{
-    if (press.timestamp() == 0 || time == 0 || press.timestamp() < time)
-        return false;
-    const QStyleHints *hints = QGuiApplication::styleHints();
-    const quint64 interval = quint64(std::max(0, hints->mouseDoubleClickInterval()));
-    if (press.timestamp() - time >= interval)
-        return false;
-    const QPointF delta = press.globalPosition() - position;
-    const double distance = std::max(0, hints->mouseDoubleClickDistance());
-    return std::abs(delta.x()) <= distance && std::abs(delta.y()) <= distance;
 }
 
 } // namespace ovlin

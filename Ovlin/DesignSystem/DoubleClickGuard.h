@@ -1,9 +1,5 @@
 #pragma once
 
-#include <QPointF>
-#include <QtGlobal>
-
-class QMouseEvent;
 class QWidget;
 
 namespace ovlin {
@@ -16,10 +12,6 @@ namespace ovlin {
 namespace DoubleClickGuard {
 
 void guard(QWidget *control);
-
-// Whether `press` comes within the platform's double-click time and distance of an earlier event at
-// `time` and `position` (global). Events without a time (made up by the program itself) never do.
-bool isWithinDoubleClick(const QMouseEvent &press, quint64 time, const QPointF &position);
 
 } // namespace DoubleClickGuard
 

@@ -6,7 +6,6 @@
 #include "DesignSystem/OvlinButton.h"
 
 #include <QHBoxLayout>
-#include <QMouseEvent>
 #include <QSpacerItem>
 
 namespace ovlin {
@@ -52,8 +51,10 @@ ReminderFormFooter::ReminderFormFooter(QWidget *parent) : QWidget(parent)
     trailing->addWidget(m_save, 0, Qt::AlignVCenter);
     row->addLayout(trailing);
 
+    // A step change puts another button under the pointer (the save button where Next was): the second
+    // press of a double-click must not press it.
     for (OvlinButton *button : {m_cancel, m_back, m_next, m_save})
-        button->installEventFilter(this);
+        DoubleClickGuard::guard(button);
     apply(State{});
 }
 
@@ -65,7 +66,6 @@ QString ReminderFormFooter::saveTitle(bool isEditing)
 void ReminderFormFooter::apply(const State &state)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    m_step = state.currentStep;
     const bool lastStep = state.currentStep == state.totalSteps;
     m_cancel->setVisible(lastStep);
     m_back->setVisible(state.currentStep >= 2);
@@ -78,48 +78,6 @@ void ReminderFormFooter::apply(const State &state)
     if (m_save->title() != title)
         m_save->setTitle(title);
     m_save->setAccessibleName(title);
-}
-
-bool ReminderFormFooter::eventFilter(QObject *watched, QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() != Qt::LeftButton)
-            break;
-        if (followsStepChange(*mouse)) {
-            m_droppedOn = watched;
-            event->accept();
-            return true;
-        }
-        m_droppedOn = nullptr;
-        break;
-    }
-    case QEvent::MouseButtonRelease: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() != Qt::LeftButton)
-            break;
-        if (watched == m_droppedOn) {
-            m_droppedOn = nullptr;
-            event->accept();
-            return true;
-        }
-        // Noted before the button takes it: its click may change the step.
-        m_releaseTime = mouse->timestamp();
-        m_releasePosition = mouse->globalPosition();
-        m_releaseStep = m_step;
-        break;
-    }
-    default: break;
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-// The step changed since the last release, and this press comes within a double-click of it.
-bool ReminderFormFooter::followsStepChange(const QMouseEvent &press) const
-{
-    return m_step != m_releaseStep && DoubleClickGuard::isWithinDoubleClick(press, m_releaseTime, m_releasePosition);
 }
 
 } // namespace ovlin

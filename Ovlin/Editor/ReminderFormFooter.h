@@ -1,10 +1,6 @@
 #pragma once
 
-#include <QPointF>
-#include <QPointer>
 #include <QWidget>
-
-class QMouseEvent;
 
 namespace ovlin {
 
@@ -13,11 +9,8 @@ class OvlinButton;
 // The sheet's footer: "Cancel" on the leading side on the last step only; on the trailing side "Back"
 // from step 2 on, then "Next" before the last step or the save button on it. The sheet decides which
 // buttons are enabled and what their clicks do.
-//
-// A press on one of its buttons within the platform's double-click time and distance of the click that
-// changed the step does nothing (its release neither): the second half of a double-click must not press
-// the button that now stands under the pointer, such as the save button in place of "Next", nor move on
-// a second step. Keys are not affected.
+// The buttons drop the second press of a double-click (DoubleClickGuard): a double-click on Next moves
+// one step and never presses the save button that took its place. Keys are not affected.
 class ReminderFormFooter : public QWidget
 {
     Q_OBJECT
@@ -48,19 +41,7 @@ Q_SIGNALS:
     void nextRequested();
     void saveRequested();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
-    bool followsStepChange(const QMouseEvent &press) const;
-
-    int m_step = 1;
-    // The last left-button release on a button: its time (0 for none), place and the step it was made on.
-    quint64 m_releaseTime = 0;
-    QPointF m_releasePosition;
-    int m_releaseStep = 0;
-    // The button whose press was dropped, until its release.
-    QPointer<QObject> m_droppedOn;
     OvlinButton *m_cancel;
     OvlinButton *m_back;
     OvlinButton *m_next;
