@@ -418,14 +418,19 @@ QSize ReminderFormView::sizeHint() const
     if (m_stepView) {
         // Measured from the step itself: the scroll area's own layouts are not laid out before the sheet
         // is first shown.
-        const int column = width - 2 * int(LayoutTokens::spacingXL);
-        const int step =
-            m_stepView->hasHeightForWidth() ? m_stepView->heightForWidth(column) : m_stepView->sizeHint().height();
-        const int content = int(LayoutTokens::spacingXL + LayoutTokens::spacingLG) + step;
+        const int content = contentHeight(width - 2 * int(LayoutTokens::spacingXL));
         const int chrome = layout()->totalSizeHint().height() - m_scrollArea->sizeHint().height();
         height = std::max(height, chrome + content);
     }
     return {width, std::min(height, tallestHeight())};
+}
+
+int ReminderFormView::contentHeight(int column) const
+{
+    // The step with the content area's padding above and below it.
+    const int step =
+        m_stepView->hasHeightForWidth() ? m_stepView->heightForWidth(column) : m_stepView->sizeHint().height();
+    return int(LayoutTokens::spacingXL + LayoutTokens::spacingLG) + step;
 }
 
 int ReminderFormView::tallestHeight() const
@@ -451,9 +456,7 @@ void ReminderFormView::growWindowToStep()
     // room the sheet has to spare (it opened at its first step's size hint) counts.
     const QWidget *viewport = m_scrollArea->viewport();
     const int column = std::clamp(viewport->width() - 2 * int(LayoutTokens::spacingXL), 1, int(modalContentWidth));
-    const int step =
-        m_stepView->hasHeightForWidth() ? m_stepView->heightForWidth(column) : m_stepView->sizeHint().height();
-    const int missing = int(LayoutTokens::spacingXL + LayoutTokens::spacingLG) + step - viewport->height();
+    const int missing = contentHeight(column) - viewport->height();
     if (missing <= 0)
         return;
     const int hostExtra = host->height() - height();

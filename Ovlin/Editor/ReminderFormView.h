@@ -127,6 +127,8 @@ private:
     void refreshChrome();
     void placeScrollIndicator();
     void growWindowToStep();
+    // How high the content area must be for the step shown in a column `column` wide.
+    int contentHeight(int column) const;
     // The tallest the sheet gets on its screen.
     int tallestHeight() const;
 
