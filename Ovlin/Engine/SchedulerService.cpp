@@ -120,13 +120,19 @@ void SchedulerService::rescheduleAll(const QList<std::shared_ptr<Reminder>> &rem
 {
     OVLIN_ASSERT_MAIN_THREAD();
     removePendingRequests();
+    scheduleEach(reminders, InactiveReminders::forgotten);
+}
+
+void SchedulerService::scheduleEach(const QList<std::shared_ptr<Reminder>> &reminders, InactiveReminders inactive)
+{
+    OVLIN_ASSERT_MAIN_THREAD();
     for (const std::shared_ptr<Reminder> &reminder : reminders) {
         if (!reminder)
             continue;
-        if (reminder->isActive())
-            schedule(*reminder);
-        else
+        if (inactive == InactiveReminders::forgotten && !reminder->isActive())
             ReminderPresentationService::shared().clearBookkeeping(*reminder);
+        else
+            schedule(*reminder);
     }
 }
 

@@ -66,6 +66,14 @@ public:
     // Removes every pending "ovlin-" request (evening warning and daily summary included), then schedules the
     // active reminders of the list and forgets the presentation bookkeeping of the inactive ones.
     void rescheduleAll(const QList<std::shared_ptr<Reminder>> &reminders) override;
+    // What becomes of an inactive reminder in scheduleEach.
+    enum class InactiveReminders {
+        unplanned, // its pending requests are removed, as schedule() does
+        forgotten, // its presentation bookkeeping is forgotten as well (its requests are gone already)
+    };
+    // Plans each reminder of the list again, as schedule() does, and leaves every other request alone.
+    void scheduleEach(const QList<std::shared_ptr<Reminder>> &reminders,
+                      InactiveReminders inactive = InactiveReminders::unplanned);
 
     // One answer to a reminder notification; the delivery date is the firing's own instant. "COMPLETE" or a
     // click on the notification records a completed log dated by it and posts "Nice." after 1 s (and the streak

@@ -63,9 +63,9 @@ AppSettings::AppSettings(std::shared_ptr<Defaults> defaults, QObject *parent)
 {
     const Defaults &d = *m_defaults;
     m_soundEnabled = loadBool(d, QStringLiteral("soundEnabled"), true);
-    m_quietHoursEnabled = loadBool(d, QStringLiteral("quietHoursEnabled"), false);
-    m_quietStart = loadTime(d, QStringLiteral("quietStart"), 22, 0);
-    m_quietEnd = loadTime(d, QStringLiteral("quietEnd"), 7, 0);
+    m_quietHoursEnabled = loadBool(d, QString(quietHoursEnabledKey), false);
+    m_quietStart = loadTime(d, QString(quietStartKey), 22, 0);
+    m_quietEnd = loadTime(d, QString(quietEndKey), 7, 0);
     m_theme = appThemeFromRaw(d.stringValue(QStringLiteral("theme")).value_or(QString())).value_or(AppTheme::system);
     m_gracePeriodEnabled = loadBool(d, QStringLiteral("gracePeriodEnabled"), true);
     if (const auto seconds = d.numberValue(QStringLiteral("graceUsedThisWeek")))
@@ -81,7 +81,7 @@ AppSettings::AppSettings(std::shared_ptr<Defaults> defaults, QObject *parent)
     m_dailySummaryEnabled = loadBool(d, QStringLiteral("dailySummaryEnabled"), true);
     m_dailySummaryTime = loadTime(d, QStringLiteral("dailySummaryTime"), 21, 30);
     m_graceDaysPerWeek = d.integerValue(QStringLiteral("graceDaysPerWeek")).value_or(1);
-    m_launchAtLogin = loadBool(d, QStringLiteral("launchAtLogin"), false);
+    m_launchAtLogin = loadBool(d, QString(launchAtLoginKey), false);
     m_hasCompletedOnboarding = loadBool(d, QStringLiteral("hasCompletedOnboarding"), false);
 
     std::optional<QDateTime> firstLaunch;
@@ -118,17 +118,17 @@ void AppSettings::setSoundEnabled(bool value)
 
 void AppSettings::setQuietHoursEnabled(bool value)
 {
-    writeBool(QStringLiteral("quietHoursEnabled"), m_quietHoursEnabled, value);
+    writeBool(QString(quietHoursEnabledKey), m_quietHoursEnabled, value);
 }
 
 void AppSettings::setQuietStart(const QDateTime &value)
 {
-    writeDate(QStringLiteral("quietStart"), m_quietStart, value);
+    writeDate(QString(quietStartKey), m_quietStart, value);
 }
 
 void AppSettings::setQuietEnd(const QDateTime &value)
 {
-    writeDate(QStringLiteral("quietEnd"), m_quietEnd, value);
+    writeDate(QString(quietEndKey), m_quietEnd, value);
 }
 
 void AppSettings::setGraceUsedThisWeek(const std::optional<QDateTime> &value)
@@ -168,7 +168,7 @@ void AppSettings::setDailySummaryTime(const QDateTime &value)
 
 void AppSettings::setLaunchAtLogin(bool value)
 {
-    writeBool(QStringLiteral("launchAtLogin"), m_launchAtLogin, value);
+    writeBool(QString(launchAtLoginKey), m_launchAtLogin, value);
 }
 
 void AppSettings::setHasCompletedOnboarding(bool value)

@@ -56,6 +56,12 @@ public:
     void setHasCompletedOnboarding(bool value);
     QDateTime firstLaunchDate() const { return m_firstLaunchDate; }
 
+    // Keys as changed() names them, for those that act on a change.
+    static constexpr QLatin1String launchAtLoginKey{"launchAtLogin"};
+    static constexpr QLatin1String quietHoursEnabledKey{"quietHoursEnabled"};
+    static constexpr QLatin1String quietStartKey{"quietStart"};
+    static constexpr QLatin1String quietEndKey{"quietEnd"};
+
     // Whether the time of day of `date` falls in the quiet window (start minute in, end minute out).
     bool isInQuietHours(const QDateTime &date) const;
 

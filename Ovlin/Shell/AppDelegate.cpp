@@ -102,8 +102,8 @@ void AppDelegate::applicationDidFinishLaunching()
 void AppDelegate::quietHoursChanged(const QString &key)
 {
     OVLIN_ASSERT_MAIN_THREAD();
-    const bool enabledChanged = key == QLatin1String("quietHoursEnabled");
-    const bool windowChanged = key == QLatin1String("quietStart") || key == QLatin1String("quietEnd");
+    const bool enabledChanged = key == AppSettings::quietHoursEnabledKey;
+    const bool windowChanged = key == AppSettings::quietStartKey || key == AppSettings::quietEndKey;
     // The window of a mute that is off decides nothing.
     if (!enabledChanged && !(windowChanged && AppSettings::shared().quietHoursEnabled()))
         return;

@@ -30,7 +30,6 @@ namespace ovlin {
 namespace {
 
 const QString kSoundKey = QStringLiteral("notificationSound");
-const QString kLaunchAtLoginKey = QStringLiteral("launchAtLogin");
 
 // The contact address: a tap opens it; no button look.
 class ContactLink : public OvlinText
@@ -216,7 +215,7 @@ void SettingsView::onSettingChanged(const QString &key)
 {
     OVLIN_ASSERT_MAIN_THREAD();
     syncFromSettings();
-    if (key == kLaunchAtLoginKey) {
+    if (key == AppSettings::launchAtLoginKey) {
         const bool old = m_lastLaunchAtLogin;
         m_lastLaunchAtLogin = m_settings.launchAtLogin();
         if (old != m_lastLaunchAtLogin)

@@ -121,10 +121,7 @@ std::shared_ptr<ShellServices> ShellServices::live()
     MainWindowActivity::shared().setFrontmostSource([] { return FrontmostState::shared().isFrontmost(); });
     services->rescheduleAll = [](const Reminders &reminders) { SchedulerService::shared().rescheduleAll(reminders); };
     services->scheduleReminders = [](const Reminders &reminders) {
-        for (const std::shared_ptr<Reminder> &reminder : reminders) {
-            if (reminder)
-                SchedulerService::shared().schedule(*reminder);
-        }
+        SchedulerService::shared().scheduleEach(reminders);
     };
     services->evaluateMilestones = [](const Milestones &milestones, const Reminders &reminders, const Logs &logs,
                                       StoreContext &context, bool notify) {
