@@ -4,13 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSysInfo>
 
 #include <algorithm>
+#include <optional>
 
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,19 +49,45 @@ QString notRegularText(const QString &path, mode_t mode)
 class Descriptor
 {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { reset(); }
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
     int get() const { return m_fd; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
 };
+
+// Every byte of `data` written to `fd` and on disk, or why not (the system's reason: Qt reports a full
+// disk as "Unknown error").
+std::optional<QString> writeAllAndSync(int fd, const QByteArray &data)
+{
+    for (qsizetype done = 0; done < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return systemError(n < 0 ? errno : EIO);
+        done += n;
+    }
+    if (::fsync(fd) != 0)
+        return systemError(errno);
+    return std::nullopt;
+}
+
+mode_t modeOf(QFileDevice::Permissions permissions)
+{
+    const uint bits = uint(permissions.toInt());
+    return mode_t(((bits >> 12) & 7) << 6 | ((bits >> 4) & 7) << 3 | (bits & 7));
+}
 
 } // namespace
 
@@ -184,24 +213,58 @@ bool saveFileAtomically(const QString &path, const QByteArray &data, QFileDevice
     if (!file.setPermissions(permissions))
         return fail(file.errorString());
     // QSaveFile would rename a short file into place when the last buffered bytes fail to reach the
-    // disk, so every byte is written to the descriptor, checked and synced before the commit (which also
-    // keeps the system's reason: Qt reports a full disk as "Unknown error").
-    for (qsizetype done = 0; done < data.size();) {
-        const ssize_t n = ::write(file.handle(), data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return fail(systemError(n < 0 ? errno : EIO));
-        done += n;
-    }
-    if (::fsync(file.handle()) != 0)
-        return fail(systemError(errno));
+    // disk, so every byte is written to the descriptor, checked and synced before the commit.
+    if (const std::optional<QString> writeError = writeAllAndSync(file.handle(), data))
+        return fail(*writeError);
     QString error;
     if (!mayReplaceFile(path, &error))
         return fail(error);
     if (!file.commit())
         return fail(file.errorString());
     return true;
+}
+
+bool saveFileMovingOldAside(const QString &path, const QString &aside, const QByteArray &data,
+                            QFileDevice::Permissions permissions, QString *errorDescription)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray asideNative = QFile::encodeName(aside);
+    QByteArray temporary = native + ".XXXXXX";
+    const auto fail = [&](const QString &error, bool madeTemporary) {
+        if (madeTemporary)
+            ::unlink(temporary.constData());
+        if (errorDescription)
+            *errorDescription = error;
+        return false;
+    };
+    struct stat info = {};
+    if (::stat(native.constData(), &info) != 0)
+        return fail(QStringLiteral("%1: %2").arg(path, systemError(errno)), false);
+    if (!S_ISREG(info.st_mode))
+        return fail(notRegularText(path, info.st_mode), false);
+    Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0)
+        return fail(systemError(errno), false);
+    if (::fchmod(fd.get(), modeOf(permissions)) != 0)
+        return fail(systemError(errno), true);
+    if (const std::optional<QString> writeError = writeAllAndSync(fd.get(), data))
+        return fail(*writeError, true);
+    if (::rename(native.constData(), asideNative.constData()) != 0)
+        return fail(QStringLiteral("Cannot move %1 to %2: %3").arg(path, aside, systemError(errno)), true);
+    if (::rename(temporary.constData(), native.constData()) != 0) {
+        const int error = errno;
+        ::rename(asideNative.constData(), native.constData());
+        return fail(systemError(error), true);
+    }
+    return true;
+}
+
+void removeRegularFile(const QString &path)
+{
+    struct stat info = {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::lstat(native.constData(), &info) == 0 && S_ISREG(info.st_mode))
+        ::unlink(native.constData());
 }
 
 bool makePrivateFolder(const QString &path, QString *errorDescription)
@@ -232,6 +295,150 @@ bool makePrivateFolder(const QString &path, QString *errorDescription)
             return true;
         from = slash + 1;
     }
+}
+
+namespace {
+
+// A lock file replaced again at every try is someone's doing on purpose: giving up then is fine.
+constexpr int kLockAttempts = 8;
+constexpr int kLockOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Whether the open file `fd` is still the one at `path`: another launch may have replaced it meanwhile.
+bool isAt(int fd, const QByteArray &path)
+{
+    struct stat opened = {};
+    struct stat there = {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.constData(), &there) == 0 && opened.st_dev == there.st_dev &&
+           opened.st_ino == there.st_ino;
+}
+
+// What a lock file says of its holder, in the lines QLockFile uses too.
+void writeHolder(int fd)
+{
+    const QByteArray text =
+        QByteArray::number(qint64(::getpid())) + "\nOvlin\n" + QSysInfo::machineHostName().toUtf8() + '\n';
+    // The lines serve messages only: a failed write changes nothing about who holds the lock.
+    if (::ftruncate(fd, 0) == 0) [[maybe_unused]]
+        const ssize_t written = ::pwrite(fd, text.constData(), size_t(text.size()), 0);
+}
+
+} // namespace
+
+LockFile::LockFile(QString path) : m_path(std::move(path))
+{
+}
+
+LockFile::~LockFile()
+{
+    unlock();
+}
+
+void LockFile::unlock()
+{
+    // Closing the descriptor releases the lock; the file stays for the next holder.
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+LockFile::Result LockFile::fail(const QString &error)
+{
+    m_error = error;
+    return Result::failed;
+}
+
+LockFile::Result LockFile::tryLock()
+{
+    if (m_fd >= 0)
+        return Result::taken;
+    m_error.clear();
+    const QByteArray native = QFile::encodeName(m_path);
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        struct stat info = {};
+        if (::lstat(native.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            m_error = QStringLiteral("Cannot use the lock file %1: it is no regular file.").arg(m_path);
+            return Result::notRegular;
+        }
+        Descriptor fd(::open(native.constData(), O_RDWR | O_CREAT | kLockOpenFlags, 0644));
+        const bool writable = fd.get() >= 0;
+        // Another user's file can still be locked through a descriptor for reading.
+        if (!writable && (errno == EACCES || errno == EPERM))
+            fd.reset(::open(native.constData(), O_RDONLY | kLockOpenFlags));
+        if (fd.get() < 0 && errno != EACCES && errno != EPERM) {
+            // Something else took its place since the look above: the next look names it.
+            if (errno == ELOOP || errno == ENXIO || errno == EISDIR)
+                continue;
+            return fail(QStringLiteral("Cannot open the lock file %1: %2").arg(m_path, systemError(errno)));
+        }
+        if (fd.get() >= 0) {
+            if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+                continue;
+            if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+                if (errno == EWOULDBLOCK)
+                    return Result::held;
+                if (errno == EINTR)
+                    continue;
+                return fail(QStringLiteral("Cannot lock %1: %2").arg(m_path, systemError(errno)));
+            }
+            if (!isAt(fd.get(), native))
+                continue;
+            if (writable) {
+                writeHolder(fd.get());
+                m_fd = fd.release();
+                return Result::taken;
+            }
+        }
+        // Another user's file (a copy run as root left it) that cannot be written, or not even opened: none
+        // of this user's processes holds it, so it is replaced by one of this user's.
+        if (const std::optional<Result> replaced = replaceForeignFile(fd.get()))
+            return *replaced;
+    }
+    return fail(QStringLiteral("Cannot lock %1: it was replaced at every try.").arg(m_path));
+}
+
+// `foreign`: the file at the path, locked by this process, or -1 when it cannot be opened. Nothing when
+// another launch replaced it first: that one is then tried.
+std::optional<LockFile::Result> LockFile::replaceForeignFile(int foreign)
+{
+    const QByteArray native = QFile::encodeName(m_path);
+    // Two launches replacing the file at once would each hold a file of their own: one at a time, under a
+    // lock on the folder, released when its descriptor closes. (Where folders cannot be locked, the check
+    // below still narrows the race to a moment.)
+    Descriptor folder(
+        ::open(QFile::encodeName(QFileInfo(m_path).path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0)
+        while (::flock(folder.get(), LOCK_EX) != 0 && errno == EINTR) {
+        }
+    if (foreign >= 0 ? !isAt(foreign, native) : ::access(native.constData(), R_OK) == 0 || errno == ENOENT)
+        return std::nullopt;
+    QByteArray temporary = native + ".XXXXXX";
+    Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0)
+        return fail(QStringLiteral("Cannot replace the lock file %1: %2").arg(m_path, systemError(errno)));
+    // Readable to everyone, as a lock file made with 0644 is: so another user's launch can lock it too.
+    ::fchmod(fd.get(), 0644);
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::rename(temporary.constData(), native.constData()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        return fail(QStringLiteral("Cannot replace the lock file %1: %2").arg(m_path, systemError(error)));
+    }
+    writeHolder(fd.get());
+    m_fd = fd.release();
+    return Result::taken;
+}
+
+QString LockFile::holder() const
+{
+    const FileRead file = readRegularFile(m_path, 4096);
+    const QList<QByteArray> lines = file.bytes.split('\n');
+    bool known = false;
+    const qint64 pid = lines.value(0).trimmed().toLongLong(&known);
+    if (file.status != FileRead::Status::ok || !known || pid <= 0)
+        return QStringLiteral("unknown");
+    const QString host = QString::fromUtf8(lines.value(2).trimmed());
+    if (!host.isEmpty() && host != QSysInfo::machineHostName())
+        return QStringLiteral("%1 on %2").arg(pid).arg(host);
+    return QString::number(pid);
 }
 
 } // namespace ovlin

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QSysInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -88,22 +87,6 @@ bool isPrivateFolder(const QString &path, uint owner, QString *errorDescription)
     return true;
 }
 
-// Whether nothing, or a regular file, is at `path`: QLockFile reads a lock file it finds in its way, and
-// a FIFO there would block it, a device never end.
-bool mayHoldLock(const QString &path)
-{
-    struct stat info = {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode);
-}
-
-void removeRegularFile(const QString &path)
-{
-    struct stat info = {};
-    const QByteArray native = QFile::encodeName(path);
-    if (::lstat(native.constData(), &info) == 0 && S_ISREG(info.st_mode))
-        ::unlink(native.constData());
-}
-
 int attemptMs(const QDeadlineTimer &deadline)
 {
     return int(std::clamp<qint64>(deadline.remainingTime(), 1, kConnectAttemptMs));
@@ -117,11 +100,8 @@ SingleInstance::SingleInstance(const QString &folder, const QString &dataFolder,
     const QString dir = instanceFolder(folder, &m_error);
     m_socketPath = QDir(dir).filePath(socketName());
     m_lockPath = QDir(dir).filePath(QStringLiteral(OVLIN_APP_ID ".lock"));
-    // Beside the folders of the stores (the product's, the recovery file's and the older Tamsi one), so
-    // that it covers them all and no store folder is made for it.
-    const QDir data(dataFolder.isEmpty() ? userFolder(UserFolder::data) : dataFolder);
-    m_dataLockPath = data.filePath(QStringLiteral("Ovlin.lock"));
-    m_socketNotePath = data.filePath(QStringLiteral("Ovlin.lock.socket-path"));
+    m_dataFolder = dataFolder.isEmpty() ? userFolder(UserFolder::data) : dataFolder;
+    placeDataLock(QDir(m_dataFolder).filePath(QStringLiteral("Ovlin")));
 }
 
 SingleInstance::~SingleInstance()
@@ -156,26 +136,22 @@ SingleInstance::Role SingleInstance::start(int waitMs)
     OVLIN_ASSERT_MAIN_THREAD();
     if (!m_error.isEmpty())
         return Role::refused;
-    if (!mayHoldLock(m_lockPath)) {
-        m_error = QStringLiteral("Cannot use the lock file %1: it is no regular file.").arg(m_lockPath);
-        return Role::refused;
-    }
-    m_lock = std::make_unique<QLockFile>(m_lockPath);
-    // Held for the whole run: it must never turn stale by age, only when its holder has died.
-    m_lock->setStaleLockTime(0);
+    m_lock = std::make_unique<LockFile>(m_lockPath);
     const QDeadlineTimer deadline(std::max(0, waitMs));
-    while (!m_lock->tryLock(0)) {
-        // Only a lock another process holds is worth waiting for.
-        struct stat info = {};
-        const bool lockIsFile = ::lstat(QFile::encodeName(m_lockPath).constData(), &info) == 0 && S_ISREG(info.st_mode);
-        if (m_lock->error() != QLockFile::LockFailedError || !lockIsFile) {
-            m_error = QStringLiteral("Cannot create the lock file %1.").arg(m_lockPath);
+    for (;;) {
+        const LockFile::Result result = m_lock->tryLock();
+        if (result == LockFile::Result::taken)
+            break;
+        if (result != LockFile::Result::held) {
+            m_error = m_lock->errorString();
             return Role::refused;
         }
         if (tellRunningInstance(m_socketPath, attemptMs(deadline)) == Answer::reopened)
             return Role::secondary;
         if (deadline.hasExpired()) {
-            m_error = QStringLiteral("Ovlin is already running but does not answer; not starting a second one.");
+            m_error = QStringLiteral("Ovlin already runs (process %1, which holds the lock file %2) but does not "
+                                     "answer; not starting a second one.")
+                          .arg(m_lock->holder(), m_lockPath);
             return Role::unreachable;
         }
         // The running instance may still be starting up and not yet listening.
@@ -197,40 +173,58 @@ SingleInstance::Role SingleInstance::start(int waitMs)
     return Role::primary;
 }
 
+void SingleInstance::placeDataLock(const QString &folder)
+{
+    m_dataLockPath = QDir(folder).filePath(QStringLiteral("Ovlin.lock"));
+    m_socketNotePath = QDir(folder).filePath(QStringLiteral("Ovlin.lock.socket-path"));
+}
+
+bool SingleInstance::chooseDataLockFolder(QString *why)
+{
+    // In the folder of the store, so that it can be taken whenever the store can be written: the product's
+    // folder, or the older store's where only that one can be written (that store is the one opened then).
+    const QDir data(m_dataFolder);
+    const QString legacy = data.filePath(QStringLiteral("Tamsi"));
+    why->clear();
+    for (const QString &folder : {data.filePath(QStringLiteral("Ovlin")), legacy}) {
+        if (folder == legacy && !QFileInfo(legacy).isDir())
+            break;
+        QString reason;
+        if (makePrivateFolder(folder, &reason) && ::access(QFile::encodeName(folder).constData(), W_OK) == 0) {
+            placeDataLock(folder);
+            return true;
+        }
+        if (reason.isEmpty())
+            reason = QString::fromLocal8Bit(std::strerror(errno));
+        if (why->isEmpty())
+            *why = reason;
+    }
+    return false;
+}
+
 SingleInstance::Role SingleInstance::lockTheData(const QDeadlineTimer &deadline)
 {
-    const QString folder = QFileInfo(m_dataLockPath).path();
     QString why;
     // A data folder that cannot be written (a read-only home) must not keep Ovlin from starting: it runs
     // unlocked on whatever store opens (usually the memory store there).
-    bool writable = makePrivateFolder(folder, &why);
-    if (writable && ::access(QFile::encodeName(folder).constData(), W_OK) != 0) {
-        why = QString::fromLocal8Bit(std::strerror(errno));
-        writable = false;
-    }
-    if (!writable) {
+    if (!chooseDataLockFolder(&why)) {
         qCWarning(lcApp).noquote()
             << QStringLiteral("Cannot lock %1 (%2); starting without it.").arg(m_dataLockPath, why);
         return Role::primary;
     }
-    auto lock = std::make_unique<QLockFile>(m_dataLockPath);
-    lock->setStaleLockTime(0);
-    bool unknownBefore = false;
+    auto lock = std::make_unique<LockFile>(m_dataLockPath);
     bool hopelessBefore = false;
     for (;;) {
-        if (!mayHoldLock(m_dataLockPath)) {
-            m_error = QStringLiteral("Cannot use the lock file %1: it is no regular file.").arg(m_dataLockPath);
-            return Role::refused;
-        }
-        if (lock->tryLock(0)) {
+        switch (lock->tryLock()) {
+        case LockFile::Result::taken:
             m_dataLock = std::move(lock);
             removeRegularFile(m_socketNotePath); // a dead instance's
             return Role::primary;
-        }
-        if (lock->error() != QLockFile::LockFailedError) {
-            qCWarning(lcApp).noquote()
-                << QStringLiteral("Cannot create the lock file %1; starting without it.").arg(m_dataLockPath);
+        case LockFile::Result::notRegular: m_error = lock->errorString(); return Role::refused;
+        case LockFile::Result::failed:
+            qCWarning(lcApp).noquote() << lock->errorString() + QStringLiteral("; starting without it.");
             return Role::primary;
+        case LockFile::Result::held: break;
         }
         bool noted = false;
         const QString socket = notedSocket(&noted);
@@ -242,26 +236,15 @@ SingleInstance::Role SingleInstance::lockTheData(const QDeadlineTimer &deadline)
         // be used) does not answer later either. Looked at twice, in case a new holder is just replacing the
         // note of a dead one.
         const bool hopeless = noted && answer == Answer::nobodyListens;
-        const bool giveUp = (hopeless && std::exchange(hopelessBefore, true)) || deadline.hasExpired();
-        hopelessBefore = hopeless;
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        const bool known = lock->getLockInfo(&pid, &host, &application);
-        // A lock file that says nothing (left empty by a crash before its bytes reached the disk) would keep
-        // every later start out; it goes only when no process holds it.
-        if (!known && std::exchange(unknownBefore, true) && lock->removeStaleLockFile())
-            continue;
-        unknownBefore = !known;
-        if (giveUp) {
-            QString process = known ? QString::number(pid) : QStringLiteral("unknown");
-            if (known && !host.isEmpty() && host != QSysInfo::machineHostName())
-                process += QStringLiteral(" on ") + host;
-            m_error = QStringLiteral("Ovlin already runs for the store in %1 (process %2); not starting a second one.")
-                          .arg(QDir::toNativeSeparators(folder), process);
+        if ((hopeless && std::exchange(hopelessBefore, true)) || deadline.hasExpired()) {
+            m_error = QStringLiteral("Ovlin already runs for the store in %1 (process %2, which holds the lock file "
+                                     "%3); not starting a second one.")
+                          .arg(QDir::toNativeSeparators(QFileInfo(m_dataLockPath).path()), lock->holder(),
+                               QDir::toNativeSeparators(m_dataLockPath));
             return Role::unreachable;
         }
-        // The running instance may still be starting up, or just gone.
+        hopelessBefore = hopeless;
+        // The running instance may still be starting up.
         QThread::msleep(kRetryPauseMs);
     }
 }

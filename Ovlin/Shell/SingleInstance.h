@@ -2,7 +2,6 @@
 
 #include <QDeadlineTimer>
 #include <QLocalServer>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 
@@ -10,14 +9,16 @@
 
 namespace ovlin {
 
+class LockFile;
+
 // Keeps Ovlin to one running instance per user and per store. The first instance holds a lock file and
-// listens on a local socket, both in the user's runtime folder, and holds a second lock file beside its
-// stores in the data folder, with a note of where its socket is; a later launch finds a lock taken, tells
-// the running instance to reopen and stops without opening the store or starting anything else. The
-// data lock keeps a launch with another runtime folder (unset after `su`, or set aside) off the same
-// store. The runtime folder must be this user's own (mode 0700): one that is not is set aside for Ovlin's
-// own folder in the temporary folder, and when that one is not private either (another user made it) the
-// start is refused.
+// listens on a local socket, both in the user's runtime folder, and holds a second lock file in the
+// folder of its store, with a note of where its socket is; a later launch finds a lock taken, tells the
+// running instance to reopen and stops without opening the store or starting anything else. The data
+// lock keeps a launch with another runtime folder (unset after `su`, or set aside) off the same store.
+// Both locks are held through the kernel, so only a running process keeps a launch out. The runtime
+// folder must be this user's own (mode 0700): one that is not is set aside for Ovlin's own folder in the
+// temporary folder, and when that one is not private either (another user made it) the start is refused.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -36,7 +37,8 @@ public:
     };
 
     // `folder`: where the lock and the socket live; by default the user's runtime folder. `dataFolder`:
-    // the folder of the stores, where the data lock lives; by default the user's data folder.
+    // the data folder, in whose Ovlin folder (where the store lives) the data lock is; by default the
+    // user's data folder.
     explicit SingleInstance(const QString &folder = {}, const QString &dataFolder = {}, QObject *parent = nullptr);
     ~SingleInstance() override;
 
@@ -77,6 +79,10 @@ private:
     };
     static Answer tellRunningInstance(const QString &socketPath, int timeoutMs);
     Role lockTheData(const QDeadlineTimer &deadline);
+    // Puts the data lock in the first store folder that exists or can be made, and can be written; if
+    // none, `why` says why not.
+    bool chooseDataLockFolder(QString *why);
+    void placeDataLock(const QString &folder);
     // The socket the holder of the data lock noted, if it lies in a folder private to this user;
     // `noted`: whether there was a note at all.
     QString notedSocket(bool *noted) const;
@@ -90,8 +96,9 @@ private:
     QString m_error;
     int m_idleTimeoutMs = 2000;
     int m_connections = 0;
-    std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<QLockFile> m_dataLock;
+    QString m_dataFolder;
+    std::unique_ptr<LockFile> m_lock;
+    std::unique_ptr<LockFile> m_dataLock;
     std::unique_ptr<QLocalServer> m_server;
 };
 

@@ -1,9 +1,9 @@
+#include "Base/UserFiles.h"
 #include "Shell/SingleInstance.h"
 
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -24,25 +24,91 @@ using namespace ovlin;
 
 namespace {
 
-// Runs a second launch in its own process while this one keeps its event loop turning.
-QString runChild(const QString &folder, int waitMs, const QString &dataFolder = {}, QString *said = nullptr)
+// An unprivileged user for launches of another user than the one that left a lock file, when the test
+// runs as root (as in CI); otherwise launches run as this user.
+constexpr uint kOtherUser = 65534;
+
+bool runsAsRoot()
 {
-    QProcess child;
-    child.start(QStringLiteral(SHELL_INSTANCE_CHILD), {folder, QString::number(waitMs), dataFolder});
-    if (!child.waitForStarted(10000))
+    return ::geteuid() == 0;
+}
+
+// What a launch needs to run as the unprivileged user when the test runs as root.
+QStringList asLauncher()
+{
+    return runsAsRoot() ? QStringList{QStringLiteral("--as"), QString::number(kOtherUser)} : QStringList{};
+}
+
+// Gives `path` to the user the launches run as, so that they can use it.
+bool giveToLauncher(const QString &path)
+{
+    return !runsAsRoot() || ::chown(QFile::encodeName(path).constData(), kOtherUser, kOtherUser) == 0;
+}
+
+std::unique_ptr<QProcess> launch(const QString &folder, int waitMs, const QString &dataFolder,
+                                 const QStringList &options = {})
+{
+    auto child = std::make_unique<QProcess>();
+    child->start(QStringLiteral(SHELL_INSTANCE_CHILD),
+                 QStringList{folder, QString::number(waitMs), dataFolder} + options);
+    return child;
+}
+
+// The role a launch printed, once it did, while this process keeps its event loop turning.
+QString roleOf(QProcess &child, QString *said = nullptr)
+{
+    // A launch that has ended already is no launch that failed to start.
+    child.waitForStarted(10000);
+    if (child.error() == QProcess::FailedToStart || child.state() == QProcess::Starting)
         return QStringLiteral("not started");
     QElapsedTimer timer;
     timer.start();
-    while (child.state() != QProcess::NotRunning && timer.elapsed() < 30000)
+    while (!child.canReadLine() && child.state() != QProcess::NotRunning && timer.elapsed() < 30000)
         QTest::qWait(10);
-    if (child.state() != QProcess::NotRunning) {
+    if (!child.canReadLine() && child.state() != QProcess::NotRunning) {
         child.kill();
         child.waitForFinished();
         return QStringLiteral("timed out");
     }
     if (said)
         *said = QString::fromUtf8(child.readAllStandardError()).trimmed();
-    return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(child.readLine()).trimmed();
+}
+
+// Runs a second launch in its own process to its end while this one keeps its event loop turning.
+QString runChild(const QString &folder, int waitMs, const QString &dataFolder = {}, QString *said = nullptr,
+                 const QStringList &options = {})
+{
+    const std::unique_ptr<QProcess> child = launch(folder, waitMs, dataFolder, options);
+    const QString role = roleOf(*child);
+    QElapsedTimer timer;
+    timer.start();
+    while (child->state() != QProcess::NotRunning && timer.elapsed() < 30000)
+        QTest::qWait(10);
+    if (child->state() != QProcess::NotRunning) {
+        child->kill();
+        child->waitForFinished();
+        return QStringLiteral("timed out");
+    }
+    if (said)
+        *said = QString::fromUtf8(child->readAllStandardError()).trimmed();
+    return role;
+}
+
+// Ends a launch that holds on (--hold).
+void endLaunch(QProcess &child)
+{
+    child.closeWriteChannel();
+    if (!child.waitForFinished(10000))
+        child.kill();
+    child.waitForFinished();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -87,20 +153,61 @@ private Q_SLOTS:
         QCOMPARE(runChild(dir.path(), 2000), QStringLiteral("primary"));
     }
 
-    void aDeadInstancesLockAndSocketAreTakenOver()
+    // Only a running process holds a lock: whatever a lock file left behind says (a process that ended, one
+    // on another machine, one whose number a process in another namespace now has, nothing at all) and
+    // whoever owns it (a copy run as root), a launch takes it over at once, with the stale note and socket.
+    void staleLocksKeepNoLaunchOut_data()
     {
-        QTemporaryDir dir;
-        SingleInstance probe(dir.path());
-        // A lock naming a process that does not exist, and a socket file nobody listens on.
-        QFile lock(probe.lockPath());
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write("999999999\nOvlin\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        lock.close();
-        QFile socket(probe.socketPath());
-        QVERIFY(socket.open(QIODevice::WriteOnly));
-        socket.close();
+        QTest::addColumn<QString>("lock");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("mode"); // of a lock file left by another user; 0: the launcher's own
+        const QByteArray here = QSysInfo::machineHostName().toUtf8();
+        for (const char *lock : {"runtime", "data"}) {
+            QTest::addRow("%s lock, a process that ended", lock) << lock << "999999999\nOvlin\n" + here + "\n" << 0;
+            QTest::addRow("%s lock, left empty", lock) << lock << QByteArray() << 0;
+            QTest::addRow("%s lock, another machine's", lock) << lock << QByteArray("424242\nOvlin\notherhost\n") << 0;
+            QTest::addRow("%s lock, a live process that holds nothing", lock) << lock << "1\nOvlin\n" + here + "\n"
+                                                                              << 0;
+            QTest::addRow("%s lock, another user's, readable", lock) << lock << "999999999\nOvlin\n" + here + "\n"
+                                                                     << 0644;
+            QTest::addRow("%s lock, another user's, unreadable", lock) << lock << "999999999\nOvlin\n" + here + "\n"
+                                                                       << 0600;
+        }
+    }
 
-        QCOMPARE(runChild(dir.path(), 2000), QStringLiteral("primary"));
+    void staleLocksKeepNoLaunchOut()
+    {
+        QFETCH(QString, lock);
+        QFETCH(QByteArray, content);
+        QFETCH(int, mode);
+        if (mode != 0 && !runsAsRoot())
+            QSKIP("leaving another user's lock file needs root");
+        QTemporaryDir dir;
+        const QString runtime = dir.filePath(QStringLiteral("runtime"));
+        const QString data = dir.filePath(QStringLiteral("data"));
+        const SingleInstance probe(runtime, data);
+        const QString lockPath = lock == QLatin1String("runtime") ? probe.lockPath() : probe.dataLockPath();
+        const QString folder = QFileInfo(lockPath).path();
+        QVERIFY(QDir().mkpath(runtime) && QDir().mkpath(QFileInfo(probe.dataLockPath()).path()));
+        QVERIFY(::chmod(QFile::encodeName(runtime).constData(), 0700) == 0);
+        for (const QString &path : {dir.path(), runtime, data, QFileInfo(probe.dataLockPath()).path()})
+            QVERIFY(giveToLauncher(path));
+        writeFile(lockPath, content);
+        // A note and a socket of the copy that left the lock, nobody listening on it.
+        writeFile(probe.socketPath(), {});
+        writeFile(folder + QStringLiteral("/Ovlin.lock.socket-path"), QFile::encodeName(probe.socketPath()) + '\n');
+        if (mode != 0)
+            QVERIFY(::chmod(QFile::encodeName(lockPath).constData(), mode_t(mode)) == 0);
+        else
+            QVERIFY(giveToLauncher(lockPath));
+
+        // It would wait a minute for a holder that is alive.
+        QCOMPARE(runChild(runtime, 60000, data, nullptr, asLauncher()), QStringLiteral("primary"));
+        struct stat info = {};
+        QCOMPARE(::stat(QFile::encodeName(lockPath).constData(), &info), 0);
+        QCOMPARE(info.st_uid, runsAsRoot() ? uid_t(kOtherUser) : ::getuid());
+        // Taken again at once, now that the launch that took it has ended.
+        QCOMPARE(runChild(runtime, 60000, data, nullptr, asLauncher()), QStringLiteral("primary"));
     }
 
     void aSilentHolderKeepsTheSecondLaunchOut()
@@ -108,8 +215,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         SingleInstance probe(dir.path());
         // Held by this live process, but nothing listens: the launch must not run a second instance.
-        QLockFile lock(probe.lockPath());
-        QVERIFY(lock.tryLock(0));
+        LockFile lock(probe.lockPath());
+        QCOMPARE(lock.tryLock(), LockFile::Result::taken);
         QCOMPARE(runChild(dir.path(), 300), QStringLiteral("unreachable"));
     }
 
@@ -128,8 +235,6 @@ private Q_SLOTS:
         QTest::newRow("its socket folder open to others")
             << "instance, folder opened" << true << "unreachable" << 60000;
         QTest::newRow("a holder that does not answer") << "silent" << true << "unreachable" << 500;
-        QTest::newRow("a holder that died") << "dead" << true << "primary" << 500;
-        QTest::newRow("a lock file left empty") << "empty" << true << "primary" << 500;
         QTest::newRow("a data folder that cannot be written") << "read-only" << true << "primary" << 500;
         QTest::newRow("a data folder that cannot be made") << "file in its place" << true << "primary" << 500;
     }
@@ -140,25 +245,21 @@ private Q_SLOTS:
         QFETCH(bool, sameData);
         QFETCH(QString, role);
         QFETCH(int, waitMs);
-        if (holder == QLatin1String("read-only") && ::geteuid() == 0)
-            QSKIP("root writes into any folder");
         QTemporaryDir dir;
         const QString data = dir.filePath(QStringLiteral("data"));
         QVERIFY(QDir().mkpath(data));
         const QString firstRuntime = dir.filePath(QStringLiteral("first"));
         SingleInstance first(firstRuntime, data);
         QSignalSpy reopened(&first, &SingleInstance::reopenRequested);
-        QLockFile silent(first.dataLockPath());
+        LockFile silent(first.dataLockPath());
         if (holder.startsWith(QLatin1String("instance"))) {
             QCOMPARE(first.start(0), SingleInstance::Role::primary);
         } else if (holder == QLatin1String("silent")) {
-            QVERIFY(silent.tryLock(0));
-        } else if (holder == QLatin1String("dead") || holder == QLatin1String("empty")) {
-            QFile lock(first.dataLockPath());
-            QVERIFY(lock.open(QIODevice::WriteOnly));
-            if (holder == QLatin1String("dead"))
-                lock.write("999999999\nOvlin\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+            QVERIFY(QDir().mkpath(QFileInfo(first.dataLockPath()).path()));
+            QCOMPARE(silent.tryLock(), LockFile::Result::taken);
         } else if (holder == QLatin1String("read-only")) {
+            // A launch of root would write into it anyway: the launch runs as an unprivileged user then.
+            QVERIFY(giveToLauncher(dir.path()) && giveToLauncher(data));
             QVERIFY(QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         } else if (holder == QLatin1String("file in its place")) {
             QVERIFY(QDir(data).removeRecursively());
@@ -174,16 +275,99 @@ private Q_SLOTS:
 
         QString said;
         const QString otherData = sameData ? data : dir.filePath(QStringLiteral("other data"));
-        QCOMPARE(runChild(dir.filePath(QStringLiteral("second")), waitMs, otherData, &said), role);
+        const QStringList options = holder == QLatin1String("read-only") ? asLauncher() : QStringList{};
+        QCOMPARE(runChild(dir.filePath(QStringLiteral("second")), waitMs, otherData, &said, options), role);
         QTRY_COMPARE_WITH_TIMEOUT(reopened.size(), role == QLatin1String("secondary") ? 1 : 0, 2000);
         if (role == QLatin1String("unreachable")) {
+            // One line, naming the lock file and its holder.
             QCOMPARE(said.count(QLatin1Char('\n')), 0);
-            QVERIFY2(said.contains(QStringLiteral("already runs for the store in %1 (process %2)")
-                                       .arg(data)
-                                       .arg(QCoreApplication::applicationPid())),
+            QVERIFY2(said.contains(QStringLiteral("already runs for the store in %1 (process %2, which holds the lock "
+                                                  "file %3)")
+                                       .arg(QFileInfo(first.dataLockPath()).path())
+                                       .arg(QCoreApplication::applicationPid())
+                                       .arg(first.dataLockPath())),
                      qPrintable(said));
         }
         QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // The data lock goes where the store is, so that a data folder that cannot be written (but whose Ovlin
+    // folder can, like the store in it) still keeps a second copy off the store.
+    void aReadOnlyDataFolderStillKeepsOneCopy()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        const QString product = data + QStringLiteral("/Ovlin");
+        QVERIFY(QDir().mkpath(product));
+        for (const QString &path : {dir.path(), data, product})
+            QVERIFY(giveToLauncher(path));
+        QVERIFY(QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const auto restore = qScopeGuard([&] {
+            QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        });
+        const std::unique_ptr<QProcess> first =
+            launch(dir.filePath(QStringLiteral("first")), 0, data, asLauncher() << QStringLiteral("--hold"));
+        QString said;
+        QCOMPARE(roleOf(*first, &said), QStringLiteral("primary"));
+        QVERIFY2(!said.contains(QLatin1String("starting without it")), qPrintable(said));
+        QCOMPARE(runChild(dir.filePath(QStringLiteral("second")), 20000, data, nullptr, asLauncher()),
+                 QStringLiteral("secondary"));
+        endLaunch(*first);
+    }
+
+    // Launches that race, with or without a runtime folder in common, over whatever lock files are left:
+    // exactly one runs, and the others reach it.
+    void racingLaunchesRunOneCopy_data()
+    {
+        QTest::addColumn<QString>("left");
+        QTest::newRow("nothing") << QString();
+        QTest::newRow("another machine's lock files") << QStringLiteral("424242\nOvlin\notherhost\n");
+        QTest::newRow("another user's unreadable lock files") << QStringLiteral("another user");
+    }
+
+    void racingLaunchesRunOneCopy()
+    {
+        QFETCH(QString, left);
+        const bool otherUser = left == QLatin1String("another user");
+        if (otherUser && !runsAsRoot())
+            QSKIP("leaving another user's lock file needs root");
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        QVERIFY(QDir().mkpath(data + QStringLiteral("/Ovlin")));
+        for (const QString &path : {dir.path(), data, data + QStringLiteral("/Ovlin")})
+            QVERIFY(giveToLauncher(path));
+        QStringList runtimes;
+        for (int i = 0; i < 3; ++i) {
+            runtimes << dir.filePath(QStringLiteral("runtime %1").arg(i));
+            QVERIFY(QDir().mkdir(runtimes.last()) &&
+                    ::chmod(QFile::encodeName(runtimes.last()).constData(), 0700) == 0);
+            QVERIFY(giveToLauncher(runtimes.last()));
+        }
+        if (!left.isEmpty()) {
+            QStringList locks{SingleInstance(runtimes.first(), data).dataLockPath()};
+            for (const QString &runtime : std::as_const(runtimes))
+                locks << SingleInstance(runtime, data).lockPath();
+            for (const QString &lock : std::as_const(locks)) {
+                writeFile(lock, otherUser ? QByteArray("999999999\nOvlin\nhere\n") : left.toUtf8());
+                QVERIFY(otherUser ? ::chmod(QFile::encodeName(lock).constData(), 0600) == 0 : giveToLauncher(lock));
+            }
+        }
+        std::vector<std::unique_ptr<QProcess>> launches;
+        for (int i = 0; i < 9; ++i)
+            launches.push_back(
+                launch(runtimes.at(i % runtimes.size()), 20000, data, asLauncher() << QStringLiteral("--hold")));
+        QStringList roles;
+        QStringList said;
+        for (const auto &child : launches) {
+            QString why;
+            roles << roleOf(*child, &why);
+            said << why;
+        }
+        for (const auto &child : launches)
+            endLaunch(*child);
+        QVERIFY2(roles.count(QStringLiteral("primary")) == 1, qPrintable(roles.join(u' ')));
+        QVERIFY2(roles.count(QStringLiteral("secondary")) == qsizetype(launches.size()) - 1,
+                 qPrintable(roles.join(u' ') + u'\n' + said.join(u'\n')));
     }
 
     // The lock and the socket only ever live in a folder of this user's own.
