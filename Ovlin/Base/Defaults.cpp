@@ -21,6 +21,9 @@
 #include <cstring>
 #include <limits>
 
+#include <pwd.h>
+#include <sys/stat.h>
+
 namespace ovlin {
 
 namespace {
@@ -281,6 +284,20 @@ QString safeFileName(QString name)
     return name;
 }
 
+// Who may read `path`, for a line that says why it cannot be read: " (owner root, mode 0000)".
+QString ownerAndMode(const QString &path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    struct passwd entry = {};
+    struct passwd *found = nullptr;
+    char buffer[4096];
+    ::getpwuid_r(info.st_uid, &entry, buffer, sizeof buffer, &found);
+    const QString owner = found ? QString::fromLocal8Bit(found->pw_name) : QString::number(info.st_uid);
+    return QStringLiteral(" (owner %1, mode %2)").arg(owner).arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
+}
+
 } // namespace
 
 QString Defaults::pathForDomain(const QString &name)
@@ -329,30 +346,31 @@ void Defaults::load()
     case FileRead::Status::failed: qCWarning(lcDefaults).noquote() << "Cannot read" << m_path << file.error; return;
     case FileRead::Status::ok: break;
     }
-    if (const std::optional<QVariantMap> values = parseDefaults(file.bytes))
+    if (const std::optional<QVariantMap> values = parseDefaults(file.bytes)) {
         m_values = *values;
-    else
+        m_lastRead = *values;
+    } else
         qCWarning(lcDefaults) << "Ignoring unreadable defaults file" << m_path;
 }
 
-// Keeps the unreadable file for the user instead of overwriting it: in the first free numbered place,
-// or the last one when all are taken, so the earliest copies survive.
-QString Defaults::setAsideUnreadableFile()
+// Where an unreadable file is kept for the user instead of being overwritten: the first free numbered
+// place, or the last one when all are taken, so the earliest copies survive.
+QString Defaults::setAsidePath() const
 {
     const QString base = m_path + QStringLiteral(".unreadable");
-    QString aside;
-    for (int i = 1; i <= maximumSetAsideFiles; ++i) {
-        aside = i == 1 ? base : base + QLatin1Char('.') + QString::number(i);
-        if (!QFileInfo::exists(aside) && !QFileInfo(aside).isSymLink())
-            break;
-        if (i == maximumSetAsideFiles)
-            QFile::remove(aside);
+    for (int i = 1;; ++i) {
+        const QString aside = i == 1 ? base : base + QLatin1Char('.') + QString::number(i);
+        if (i >= maximumSetAsideFiles || (!QFileInfo::exists(aside) && !QFileInfo(aside).isSymLink()))
+            return aside;
     }
-    // Only a regular file is moved: whatever else took its place is left where it is.
-    if (QFileInfo(m_path).isFile() && QFile::rename(m_path, aside))
-        return aside;
-    qCWarning(lcDefaults) << "Cannot set the unreadable file" << m_path << "aside";
-    return {};
+}
+
+void Defaults::warnOnce(const QString &text)
+{
+    // One line per failing spell, and again when what fails changes.
+    if (text != m_lastWarning)
+        qCWarning(lcDefaults).noquote() << text;
+    m_lastWarning = text;
 }
 
 bool Defaults::writeLocked()
@@ -363,39 +381,50 @@ bool Defaults::writeLocked()
     // error, no permission) may be fine: it is left as it is and the changes wait, unless the run ends.
     QVariantMap values;
     bool setAside = false;
-    bool readFailed = false;
     QString readError;
     const FileRead file = readRegularFile(m_path, kMaximumFileSize);
-    if (file.status == FileRead::Status::ok) {
-        if (std::optional<QVariantMap> current = parseDefaults(file.bytes))
+    switch (file.status) {
+    case FileRead::Status::ok:
+        if (std::optional<QVariantMap> current = parseDefaults(file.bytes)) {
             values = std::move(*current);
-        else
-            setAside = true;
-    } else if (file.status == FileRead::Status::tooLarge) {
-        setAside = true;
-    } else if (file.status == FileRead::Status::failed) {
-        // At the end of the run waiting would lose the changes: the file is kept aside instead.
-        if (g_runEnding) {
-            setAside = true;
-            readFailed = true;
-            readError = file.error;
+            m_lastRead = values;
         } else {
-            if (!m_writeFailing)
-                qCWarning(lcDefaults).noquote() << "Cannot read" << m_path + QLatin1Char(':') << file.error
-                                                << "- the changes wait for the next write";
-            m_writeFailing = true;
+            setAside = true;
+            values = m_values;
+        }
+        break;
+    case FileRead::Status::tooLarge:
+        setAside = true;
+        values = m_values;
+        break;
+    case FileRead::Status::absent: m_lastRead.reset(); break;
+    case FileRead::Status::notRegularFile: break;
+    case FileRead::Status::failed: {
+        if (!g_runEnding) {
+            warnOnce(
+                QStringLiteral("Cannot read %1: %2 - the changes wait for the next write").arg(m_path, file.error));
             return false;
         }
-    }
-    if (setAside) {
-        values = m_values;
-    } else {
-        for (const QString &key : std::as_const(m_changedKeys)) {
-            if (const auto it = m_values.constFind(key); it != m_values.cend())
-                values.insert(key, it.value());
-            else
-                values.remove(key);
+        readError = file.error + ownerAndMode(m_path);
+        // At the end of the run waiting would lose the changes. A file read earlier in the run is set aside
+        // with what it held carried over; one never read may hold anything, so it is left as it is.
+        if (!m_lastRead) {
+            QStringList keys = m_changedKeys.values();
+            keys.sort();
+            warnOnce(QStringLiteral("Not saved: the changes to %1 - cannot read %2: %3; the file is left as it is")
+                         .arg(keys.join(QStringLiteral(", ")), m_path, readError));
+            return false;
         }
+        setAside = true;
+        values = *m_lastRead;
+        break;
+    }
+    }
+    for (const QString &key : std::as_const(m_changedKeys)) {
+        if (const auto it = m_values.constFind(key); it != m_values.cend())
+            values.insert(key, it.value());
+        else
+            values.remove(key);
     }
 
     QByteArray data;
@@ -411,30 +440,33 @@ bool Defaults::writeLocked()
         }
     }
     QString error;
-    const QFileInfo info(m_path);
-    bool written = makePrivateFolder(info.absolutePath(), &error);
-    if (written && setAside) {
-        const QString aside = setAsideUnreadableFile();
-        if (readFailed && aside.isEmpty()) {
-            // A file that may be good is not overwritten unread.
-            written = false;
-            error = readError;
-        } else if (readFailed) {
-            qCWarning(lcDefaults).noquote() << "Cannot read" << m_path + QLatin1Char(':') << readError << "- kept as"
-                                            << aside << "and the changes written anew";
-        }
+    const QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const QString aside = setAside ? setAsidePath() : QString();
+    bool written = makePrivateFolder(QFileInfo(m_path).absolutePath(), &error);
+    // The new file is whole on disk before the old one moves: a failed write leaves it where it was.
+    if (written && setAside)
+        written = saveFileMovingOldAside(m_path, aside, data, permissions, &error);
+    else if (written)
+        written = saveFileAtomically(m_path, data, permissions, &error);
+    if (!written) {
+        // The changes stay pending; the next write carries them too.
+        warnOnce(readError.isEmpty()
+                     ? QStringLiteral("Cannot write %1: %2").arg(m_path, error)
+                     : QStringLiteral("Cannot read %1: %2, nor write a new one: %3 - nothing was written and the "
+                                      "file is left as it is")
+                           .arg(m_path, readError, error));
+        return false;
     }
-    if (written)
-        written = saveFileAtomically(m_path, data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, &error);
-    // The changes stay pending; the next write carries them too. One line per failing spell.
-    if (!written && !m_writeFailing)
-        qCWarning(lcDefaults).noquote() << "Cannot write" << m_path + QLatin1Char(':') << error;
-    else if (written && m_writeFailing)
+    if (!readError.isEmpty())
+        qCWarning(lcDefaults).noquote() << QStringLiteral(
+                                               "Cannot read %1: %2 - kept as %3 and the changes written anew")
+                                               .arg(m_path, readError, aside);
+    else if (!m_lastWarning.isEmpty())
         qCInfo(lcDefaults).noquote() << "Written again:" << m_path;
-    m_writeFailing = !written;
-    if (written)
-        m_changedKeys.clear();
-    return written;
+    m_lastWarning.clear();
+    m_lastRead = values;
+    m_changedKeys.clear();
+    return true;
 }
 
 bool Defaults::contains(const QString &key) const
@@ -542,34 +574,24 @@ bool Defaults::setObject(const QString &key, const QVariant &value)
 {
     if (!value.isValid())
         return remove(key);
-    bool written = false;
-    {
-        QMutexLocker lock(&m_mutex);
-        m_values.insert(key, normalized(value));
-        m_changedKeys.insert(key);
-        written = writeOrHoldLocked();
-    }
-    if (!written)
-        retryLater();
-    return written;
+    return storeChange(key, normalized(value));
 }
 
 bool Defaults::remove(const QString &key)
 {
-    bool written = false;
-    {
-        QMutexLocker lock(&m_mutex);
-        m_values.remove(key);
-        m_changedKeys.insert(key);
-        written = writeOrHoldLocked();
-    }
-    if (!written)
-        retryLater();
-    return written;
+    return storeChange(key, std::nullopt);
 }
 
-bool Defaults::writeOrHoldLocked()
+bool Defaults::storeChange(const QString &key, const std::optional<QVariant> &value)
 {
+    {
+        QMutexLocker lock(&m_mutex);
+        if (value)
+            m_values.insert(key, *value);
+        else
+            m_values.remove(key);
+        m_changedKeys.insert(key);
+    }
     {
         QMutexLocker held(&g_heldMutex);
         if (g_writesHeld) {
@@ -577,7 +599,19 @@ bool Defaults::writeOrHoldLocked()
             return true;
         }
     }
-    return writeLocked();
+    return writeOrRetryLater();
+}
+
+bool Defaults::writeOrRetryLater()
+{
+    bool written = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        written = writeLocked();
+    }
+    if (!written)
+        retryLater();
+    return written;
 }
 
 void Defaults::holdWrites()
@@ -594,15 +628,8 @@ void Defaults::releaseWrites()
         g_writesHeld = false;
         domains.swap(g_heldDomains);
     }
-    for (Defaults *domain : std::as_const(domains)) {
-        bool written = false;
-        {
-            QMutexLocker lock(&domain->m_mutex);
-            written = domain->writeLocked();
-        }
-        if (!written)
-            domain->retryLater();
-    }
+    for (Defaults *domain : std::as_const(domains))
+        domain->writeOrRetryLater();
 }
 
 void Defaults::setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest)
@@ -649,9 +676,9 @@ void Defaults::scheduleRetryLocked()
         QMetaObject::invokeMethod(app, start, Qt::QueuedConnection);
 }
 
-void Defaults::retryPendingWrites()
+// g_pendingMutex held. Writes every domain that waits; answers whether some still wait.
+bool Defaults::writePendingLocked()
 {
-    QMutexLocker pending(&g_pendingMutex);
     for (auto it = g_pendingDomains.begin(); it != g_pendingDomains.end();) {
         Defaults *domain = *it;
         QMutexLocker lock(&domain->m_mutex);
@@ -660,7 +687,13 @@ void Defaults::retryPendingWrites()
         else
             ++it;
     }
-    if (g_pendingDomains.isEmpty()) {
+    return !g_pendingDomains.isEmpty();
+}
+
+void Defaults::retryPendingWrites()
+{
+    QMutexLocker pending(&g_pendingMutex);
+    if (!writePendingLocked()) {
         g_failedRetries = 0;
         return;
     }
@@ -671,13 +704,16 @@ void Defaults::retryPendingWrites()
 void Defaults::writeBeforeExit()
 {
     g_runEnding = true;
-    releaseWrites();
-    QMutexLocker pending(&g_pendingMutex);
-    for (Defaults *domain : std::as_const(g_pendingDomains)) {
-        QMutexLocker lock(&domain->m_mutex);
-        if (!domain->m_changedKeys.isEmpty())
-            domain->writeLocked();
+    QSet<Defaults *> held;
+    {
+        QMutexLocker heldLock(&g_heldMutex);
+        g_writesHeld = false;
+        held.swap(g_heldDomains);
     }
+    QMutexLocker pending(&g_pendingMutex);
+    g_pendingDomains.unite(held);
+    // One last try each; what still fails is said in the log.
+    writePendingLocked();
     g_pendingDomains.clear();
     g_failedRetries = 0;
     const QCoreApplication *app = QCoreApplication::instance();

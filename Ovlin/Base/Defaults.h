@@ -23,7 +23,9 @@ namespace ovlin {
 // next write; anything else in its place (a FIFO, a device, a folder) is neither read nor replaced. A
 // write that fails, or finds the file unreadable for the moment, keeps the old file and the changes: a
 // timer tries them again, and the next write carries them too. When the run ends, a file that still
-// cannot be read is set aside so that the changes are written. Thread-safe.
+// cannot be read but was read earlier in the run is set aside, once a new one holding what it held and
+// the changes is on disk; one never read is left as it is and the log names the changes not saved.
+// Thread-safe.
 class Defaults
 {
 public:
@@ -54,8 +56,9 @@ public:
     static void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest);
 
     // The run ends: writes are released and every change still waiting is written. A file that still
-    // cannot be read is set aside as an unreadable one is, and the changes go to a new file; so it is
-    // for every write from then on.
+    // cannot be read, but was read in this run, is set aside as an unreadable one is and a new file holds
+    // what it held with the changes; one never read is left as it is and the log names the changes not
+    // saved. So it is for every write from then on.
     static void writeBeforeExit();
 
     QString filePath() const { return m_path; }
@@ -91,12 +94,16 @@ public:
 private:
     void load();
     bool writeLocked();
-    // Where the file went, or nothing when it could not be moved.
-    QString setAsideUnreadableFile();
-    bool writeOrHoldLocked();
+    QString setAsidePath() const;
+    void warnOnce(const QString &text);
+    // Sets (or, with no value, removes) a key and writes it unless writes are held.
+    bool storeChange(const QString &key, const std::optional<QVariant> &value);
+    // Not with m_mutex held.
+    bool writeOrRetryLater();
     // After a failed write: the retry timer takes this domain up. Not with m_mutex held.
     void retryLater();
     static void scheduleRetryLocked();
+    static bool writePendingLocked();
     static void retryPendingWrites();
 
     QString m_path;
@@ -104,7 +111,11 @@ private:
     QVariantMap m_values;
     // Keys set or removed here and not yet written.
     QSet<QString> m_changedKeys;
-    bool m_writeFailing = false;
+    // What the file held when this run last read or wrote it; nothing while it was never read (or is
+    // gone), so that a file whose content is unknown is never replaced.
+    std::optional<QVariantMap> m_lastRead;
+    // The last failure said in the log, empty after a write that worked.
+    QString m_lastWarning;
 };
 
 } // namespace ovlin

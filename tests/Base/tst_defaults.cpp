@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
+
 #include <sys/stat.h>
 
 #include "Support/FileSizeLimit.h"
@@ -313,28 +315,82 @@ private Q_SLOTS:
         QTRY_COMPARE(fileValues(path), (QVariantMap{{"other", qint64(1)}, {"x", true}}));
     }
 
-    // At the end of the run, a file that still cannot be read is kept aside and the changes are written,
-    // those that waited and any made later.
-    void unreadableFileIsSetAsideAtExit()
+    // At the end of the run a file that still cannot be read is replaced only when this run has read it:
+    // the new file, whole on disk before the old one moves aside, holds every key it held and the changes.
+    // One whose content is unknown is left as it is, and the log names the changes not saved.
+    void unreadableFileAtExit_data()
     {
+        QTest::addColumn<QString>("atStart");
+        QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<bool>("setAside");
+        QTest::addColumn<QString>("said");
+        const QString replaced =
+            QStringLiteral("Cannot read .*d.defaults: .* - kept as .*d.defaults.unreadable(.2)? and "
+                           "the changes written anew");
+        const QString notSaved = QStringLiteral("Not saved: the changes to x, y - cannot read .*d.defaults: .*"
+                                                "\\(owner .*, mode \\d{4}\\); the file is left as it is");
+        QTest::newRow("read at start") << "read" << false << true << replaced;
+        QTest::newRow("read at start, disk full at exit")
+            << "read" << true << false
+            << QStringLiteral("Cannot read .*d.defaults: .*, nor write a new one: .* - nothing was written");
+        QTest::newRow("unreadable at start") << "unreadable" << false << false << notSaved;
+        QTest::newRow("unreadable at start, disk full") << "unreadable" << true << false << notSaved;
+        QTest::newRow("made after the start") << "absent" << false << false << notSaved;
+    }
+
+    void unreadableFileAtExit()
+    {
+        QFETCH(QString, atStart);
+        QFETCH(bool, diskFull);
+        QFETCH(bool, setAside);
+        QFETCH(QString, said);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("d.defaults"));
-        const QRegularExpression keptAside(
-            QStringLiteral("Cannot read .*d.defaults:.* kept as .*d.defaults.unreadable"));
+        const QVariantMap before{{"onboarded", true}, {"another program's", QStringLiteral("kept")}};
+        if (atStart == QLatin1String("read"))
+            writeFile(path, streamedFile(before));
+        if (atStart == QLatin1String("unreadable")) {
+            QVERIFY(makeUnreadable(path));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Cannot read .*d.defaults")));
+        }
         Defaults d(path);
+        if (atStart == QLatin1String("read"))
+            QVERIFY(QFile::remove(path));
+        if (atStart == QLatin1String("unreadable"))
+            QVERIFY(QFile::remove(path));
         QVERIFY(changeHeldBack(d));
-        QTest::ignoreMessage(QtWarningMsg, keptAside);
-        Defaults::writeBeforeExit();
-        const auto resume = qScopeGuard([] { Defaults::resetSharedForTesting(); });
-        QCOMPARE(special_files::entryKind(path + QStringLiteral(".unreadable")), mode_t(S_IFLNK));
-        QCOMPARE(fileValues(path), (QVariantMap{{"x", true}}));
+        QVERIFY(!d.setInteger(QStringLiteral("y"), 2));
 
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(said));
+        const auto resume = qScopeGuard([] { Defaults::resetSharedForTesting(); });
+        {
+            std::optional<FileSizeLimit> limit;
+            if (diskFull)
+                limit.emplace(16);
+            Defaults::writeBeforeExit();
+        }
+        const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden);
+        const QStringList expectedFiles =
+            setAside ? QStringList{"d.defaults", "d.defaults.unreadable"} : QStringList{"d.defaults"};
+        QCOMPARE(left, expectedFiles);
+        QCOMPARE(special_files::entryKind(path + QStringLiteral(".unreadable")),
+                 setAside ? mode_t(S_IFLNK) : mode_t(0));
+        if (!setAside) {
+            QCOMPARE(special_files::entryKind(path), mode_t(S_IFLNK));
+            return;
+        }
+        QVariantMap expected = before;
+        expected.insert({{"x", true}, {"y", qint64(2)}});
+        QCOMPARE(fileValues(path), expected);
+
+        // So it is for every write from then on.
         QVERIFY(QFile::remove(path));
         QVERIFY(makeUnreadable(path));
-        QTest::ignoreMessage(QtWarningMsg, keptAside);
-        QVERIFY(d.setInteger(QStringLiteral("y"), 2));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(said));
+        QVERIFY(d.setInteger(QStringLiteral("z"), 3));
         QCOMPARE(special_files::entryKind(path + QStringLiteral(".unreadable.2")), mode_t(S_IFLNK));
-        QCOMPARE(fileValues(path), (QVariantMap{{"x", true}, {"y", qint64(2)}}));
+        expected.insert(QStringLiteral("z"), qint64(3));
+        QCOMPARE(fileValues(path), expected);
     }
 
     // Whatever takes the settings file's place is neither waited on, nor read, nor moved, nor replaced.
