@@ -95,6 +95,58 @@ done
 grep -q -- "-B $work/elsewhere/p .*SANITIZE" "$work/calls" &&
     fail "test built the plain tree with sanitizers"
 
+# A later pass is left out, not even configured, when the selection holds none of its tests. This ctest
+# answers a listing (-N) of the label desktop or analytics with the count in DESKTOP_TESTS or ANALYTICS_TESTS.
+mkdir -p "$work/listing"
+cat >"$work/listing/ctest" <<STUB
+#!/bin/sh
+echo "ctest \$*" >>"$work/calls"
+case " \$* " in
+*" -N "*"-L desktop "*) echo "Total Tests: \$DESKTOP_TESTS" ;;
+*" -N "*"-L analytics "*) echo "Total Tests: \$ANALYTICS_TESTS" ;;
+esac
+STUB
+chmod +x "$work/listing/ctest"
+# desktop tests | analytics tests | the build folder whose pass runs | the one whose pass is left out
+for entry in "0|2|s|p" "3|0|p|s"; do
+    IFS='|' read -r desktop analytics runs skipped <<<"$entry"
+    rm -f "$work/calls"
+    (cd "$work/elsewhere" && PATH=$work/listing:$PATH DESKTOP_TESTS=$desktop ANALYTICS_TESTS=$analytics \
+        OVLIN_TEST_BUILD_DIR=t OVLIN_PLAIN_BUILD_DIR=p OVLIN_TSAN_BUILD_DIR=s "$root/scripts/test" -R tst_x \
+        >"$work/out" 2>&1)
+    got=$?
+    name="test with $desktop desktop and $analytics analytics tests selected"
+    [ "$got" = 0 ] || fail "$name: status $got ($(cat "$work/out"))"
+    grep -q -- "^ctest --test-dir $work/elsewhere/t -N .*-R tst_x" "$work/calls" 2>/dev/null ||
+        fail "$name: asked for no listing of the selection"
+    grep -q -- "^ctest --test-dir $work/elsewhere/$runs " "$work/calls" 2>/dev/null ||
+        fail "$name: ran no tests in $runs"
+    grep -q -- "$work/elsewhere/$skipped\( \|$\)" "$work/calls" 2>/dev/null &&
+        fail "$name: used $skipped: $(grep -- "$work/elsewhere/$skipped" "$work/calls" | tr '\n' ';')"
+    # The main run comes after the listings, which would replace its log.
+    grep "^ctest --test-dir $work/elsewhere/t " "$work/calls" 2>/dev/null | tail -n 1 | grep -q -- ' -N ' &&
+        fail "$name: listed the tests after the main run"
+done
+
+# ovlin-with-profile.sh starts the binary with a new private runtime folder, never the caller's (there the
+# start would only reach the Ovlin already running), and keeps the Wayland display reachable by its path.
+mkdir -p "$work/profile/.local/share/Ovlin" "$work/profilehome" "$work/tmp"
+printf '#!/bin/sh\necho "$XDG_RUNTIME_DIR $(stat -c %%a "$XDG_RUNTIME_DIR") $WAYLAND_DISPLAY" >"%s/runtime"\n' \
+    "$work" >"$work/elsewhere/ovlin"
+chmod +x "$work/elsewhere/ovlin"
+(cd "$work/elsewhere" && HOME=$work/profilehome TMPDIR=$work/tmp XDG_RUNTIME_DIR=$work/session \
+    WAYLAND_DISPLAY=wayland-0 "$root/bench/ovlin-with-profile.sh" "$work/profile" ovlin >"$work/out" 2>&1)
+got=$?
+[ "$got" = 0 ] || fail "ovlin-with-profile.sh: status $got ($(cat "$work/out"))"
+read -r runtime mode display <"$work/runtime" 2>/dev/null
+case ${runtime:-} in
+"$work/tmp/"?*) ;;
+*) fail "ovlin-with-profile.sh ran the binary with the runtime folder ${runtime:-(none)}" ;;
+esac
+[ "${mode:-}" = 700 ] || fail "ovlin-with-profile.sh made a runtime folder with mode ${mode:-(none)}"
+[ "${display:-}" = "$work/session/wayland-0" ] || fail "ovlin-with-profile.sh gave WAYLAND_DISPLAY=${display:-}"
+rm -f "$work/elsewhere/ovlin"
+
 # Without root and without sudo, install-deps says what to run instead of failing on a missing command.
 mkdir -p "$work/nosudo"
 for tool in bash grep; do ln -sf "$(command -v "$tool")" "$work/nosudo/$tool"; done
