@@ -383,6 +383,10 @@ LockFile::Result LockFile::tryLock()
             if (!isAt(fd.get(), native))
                 continue;
             if (writable) {
+                // Readable to every user whatever the umask, so that a launch of another user (root's on
+                // this home) can lock it too rather than replace it.
+                if (info.st_uid == ::geteuid())
+                    ::fchmod(fd.get(), 0644);
                 writeHolder(fd.get());
                 m_fd = fd.release();
                 return Result::taken;
@@ -415,7 +419,6 @@ std::optional<LockFile::Result> LockFile::replaceForeignFile(int foreign)
     Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0)
         return fail(QStringLiteral("Cannot replace the lock file %1: %2").arg(m_path, systemError(errno)));
-    // Readable to everyone, as a lock file made with 0644 is: so another user's launch can lock it too.
     ::fchmod(fd.get(), 0644);
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || ::rename(temporary.constData(), native.constData()) != 0) {
         const int error = errno;

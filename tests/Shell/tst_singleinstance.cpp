@@ -228,6 +228,7 @@ private Q_SLOTS:
         QTest::newRow("its socket folder open to others")
             << "instance, folder opened" << true << "unreachable" << 60000;
         QTest::newRow("a holder that does not answer") << "silent" << true << "unreachable" << 500;
+        QTest::newRow("another user's copy") << "instance of another user" << true << "unreachable" << 500;
         QTest::newRow("a data folder that cannot be written") << "read-only" << true << "primary" << 500;
         QTest::newRow("a data folder that cannot be made") << "file in its place" << true << "primary" << 500;
     }
@@ -238,20 +239,26 @@ private Q_SLOTS:
         QFETCH(bool, sameData);
         QFETCH(QString, role);
         QFETCH(int, waitMs);
+        const bool otherUser = holder.endsWith(QLatin1String("of another user"));
+        if (otherUser && !runsAsRoot())
+            QSKIP("a copy of another user needs root");
         QTemporaryDir dir;
         const QString data = dir.filePath(QStringLiteral("data"));
-        QVERIFY(QDir().mkpath(data));
+        QVERIFY(QDir().mkpath(data + QStringLiteral("/Ovlin")));
         const QString firstRuntime = dir.filePath(QStringLiteral("first"));
         SingleInstance first(firstRuntime, data);
         QSignalSpy reopened(&first, &SingleInstance::reopenRequested);
         LockFile silent(first.dataLockPath());
         if (holder.startsWith(QLatin1String("instance"))) {
+            // Its lock file stays readable to the other user, whatever the umask, for it to be seen held.
+            const mode_t umask = ::umask(077);
             QCOMPARE(first.start(0), SingleInstance::Role::primary);
+            ::umask(umask);
         } else if (holder == QLatin1String("silent")) {
-            QVERIFY(QDir().mkpath(QFileInfo(first.dataLockPath()).path()));
             QCOMPARE(silent.tryLock(), LockFile::Result::taken);
         } else if (holder == QLatin1String("read-only")) {
             // A launch of root would write into it anyway: the launch runs as an unprivileged user then.
+            QVERIFY(QDir(data).rmdir(QStringLiteral("Ovlin")));
             QVERIFY(giveToLauncher(dir.path()) && giveToLauncher(data));
             QVERIFY(QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         } else if (holder == QLatin1String("file in its place")) {
@@ -268,7 +275,11 @@ private Q_SLOTS:
 
         QString said;
         const QString otherData = sameData ? data : dir.filePath(QStringLiteral("other data"));
-        const QStringList options = holder == QLatin1String("read-only") ? asLauncher() : QStringList{};
+        if (otherUser) {
+            for (const QString &path : {dir.path(), data, data + QStringLiteral("/Ovlin")})
+                QVERIFY(giveToLauncher(path));
+        }
+        const QStringList options = holder == QLatin1String("read-only") || otherUser ? asLauncher() : QStringList{};
         QCOMPARE(runChild(dir.filePath(QStringLiteral("second")), waitMs, otherData, &said, options), role);
         QTRY_COMPARE_WITH_TIMEOUT(reopened.size(), role == QLatin1String("secondary") ? 1 : 0, 2000);
         if (role == QLatin1String("unreachable")) {
