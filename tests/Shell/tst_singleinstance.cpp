@@ -210,7 +210,14 @@ private Q_SLOTS:
         // Held by this live process, but nothing listens: the launch must not run a second instance.
         LockFile lock(probe.lockPath());
         QCOMPARE(lock.tryLock(), LockFile::Result::taken);
-        QCOMPARE(runChild(dir.path(), 300), QStringLiteral("unreachable"));
+        QString said;
+        QCOMPARE(runChild(dir.path(), 300, {}, &said), QStringLiteral("unreachable"));
+        // One line, naming the holder and its lock file.
+        QVERIFY2(said.contains(QStringLiteral("(process %1, which holds the lock file %2)")
+                                   .arg(QCoreApplication::applicationPid())
+                                   .arg(probe.lockPath())) &&
+                     !said.contains(QLatin1Char('\n')),
+                 qPrintable(said));
     }
 
     // One copy per store, whatever the runtime folder: a launch with another one (unset after su, or set
