@@ -620,15 +620,17 @@ void Defaults::holdWrites()
     g_writesHeld = true;
 }
 
+// Ends the hold: the domains that waited for it.
+QSet<Defaults *> Defaults::takeHeldDomains()
+{
+    QMutexLocker held(&g_heldMutex);
+    g_writesHeld = false;
+    return std::exchange(g_heldDomains, {});
+}
+
 void Defaults::releaseWrites()
 {
-    QSet<Defaults *> domains;
-    {
-        QMutexLocker held(&g_heldMutex);
-        g_writesHeld = false;
-        domains.swap(g_heldDomains);
-    }
-    for (Defaults *domain : std::as_const(domains))
+    for (Defaults *domain : takeHeldDomains())
         domain->writeOrRetryLater();
 }
 
@@ -704,12 +706,7 @@ void Defaults::retryPendingWrites()
 void Defaults::writeBeforeExit()
 {
     g_runEnding = true;
-    QSet<Defaults *> held;
-    {
-        QMutexLocker heldLock(&g_heldMutex);
-        g_writesHeld = false;
-        held.swap(g_heldDomains);
-    }
+    const QSet<Defaults *> held = takeHeldDomains();
     QMutexLocker pending(&g_pendingMutex);
     g_pendingDomains.unite(held);
     // One last try each; what still fails is said in the log.

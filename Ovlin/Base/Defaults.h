@@ -104,6 +104,7 @@ private:
     void retryLater();
     static void scheduleRetryLocked();
     static bool writePendingLocked();
+    static QSet<Defaults *> takeHeldDomains();
     static void retryPendingWrites();
 
     QString m_path;

@@ -318,8 +318,9 @@ void writeHolder(int fd)
     const QByteArray text =
         QByteArray::number(qint64(::getpid())) + "\nOvlin\n" + QSysInfo::machineHostName().toUtf8() + '\n';
     // The lines serve messages only: a failed write changes nothing about who holds the lock.
-    if (::ftruncate(fd, 0) == 0) [[maybe_unused]]
-        const ssize_t written = ::pwrite(fd, text.constData(), size_t(text.size()), 0);
+    if (::ftruncate(fd, 0) != 0)
+        return;
+    [[maybe_unused]] const ssize_t written = ::pwrite(fd, text.constData(), size_t(text.size()), 0);
 }
 
 } // namespace
@@ -330,15 +331,9 @@ LockFile::LockFile(QString path) : m_path(std::move(path))
 
 LockFile::~LockFile()
 {
-    unlock();
-}
-
-void LockFile::unlock()
-{
     // Closing the descriptor releases the lock; the file stays for the next holder.
     if (m_fd >= 0)
         ::close(m_fd);
-    m_fd = -1;
 }
 
 LockFile::Result LockFile::fail(const QString &error)

@@ -78,9 +78,8 @@ public:
         notRegular, // a folder, FIFO, socket, device or link is in its place: left alone
         failed,     // it cannot be made, opened or locked: see errorString()
     };
+    // Held from the first call that answers `taken` until this object goes.
     Result tryLock();
-    bool isLocked() const { return m_fd >= 0; }
-    void unlock();
 
     QString path() const { return m_path; }
     // The process the file names as its holder, "2211" or "2211 on otherhost", or "unknown".

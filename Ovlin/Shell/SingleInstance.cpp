@@ -109,7 +109,7 @@ SingleInstance::~SingleInstance()
     if (m_server)
         m_server->close();
     m_server.reset(); // its connections report their end while this object is whole
-    if (m_dataLock && m_dataLock->isLocked())
+    if (m_dataLock)
         removeRegularFile(m_socketNotePath);
     m_dataLock.reset();
     m_lock.reset();
